@@ -1,0 +1,116 @@
+#include "app/settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+TSettings settings;
+
+namespace {
+
+constexpr size_t holdingArea = 100;
+
+// Up to five characters of the value, stopping at the first control or 8-bit
+// character; leading blanks, an optional sign, then digits. False when no digit
+// stands there: the key then keeps its value.
+bool valueAt(const char* p, const char* end, int32_t& out)
+{
+    char value[6] = {};
+    size_t n = 0;
+    while (n < 5 && p + n < end) {
+        const auto c = static_cast<unsigned char>(p[n]);
+        if (c < 32 || c >= 128)
+            break;
+        value[n] = static_cast<char>(c);
+        ++n;
+    }
+    size_t i = 0;
+    while (i < n && value[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (value[i] == '-' || value[i] == '+')) {
+        negative = value[i] == '-';
+        ++i;
+    }
+    int32_t number = 0;
+    size_t digits = 0;
+    while (i < n && value[i] >= '0' && value[i] <= '9') {
+        number = number * 10 + (value[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0)
+        return false;
+    out = negative ? -number : number;
+    return true;
+}
+
+}  // namespace
+
+TSettings::TSettings(const std::string& path)
+{
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return;
+    fileFound = true;
+    // Only the first 100 bytes count; the rest of a longer file is ignored.
+    char held[holdingArea];
+    const size_t length = std::fread(held, 1, sizeof held, f);
+    std::fclose(f);
+    parse(held, length);
+}
+
+void TSettings::parse(const char* text, size_t length)
+{
+    if (length > holdingArea)
+        length = holdingArea;
+    const char* end = text + length;
+    enum Which { Channel, Model, In, Out, Auto };
+    static const struct {
+        const char* text;
+        Which which;
+    } keys[] = {
+        {"MIDI channel=", Channel}, {"Model=", Model},     {"In device=", In},
+        {"Out device=", Out},       {"Auto send=", Auto},
+    };
+    const char* p = text;
+    while (p < end) {
+        bool matched = false;
+        for (const auto& k : keys) {
+            const size_t kl = std::strlen(k.text);
+            if (static_cast<size_t>(end - p) < kl || std::memcmp(p, k.text, kl) != 0)
+                continue;
+            matched = true;
+            p += kl;
+            int32_t v = 0;
+            const bool found = valueAt(p, end, v);
+            if (found) {
+                switch (k.which) {
+                case Channel: midiChannel = v; break;
+                case Model: model = v & 1; break;
+                case In: inDevice = v; break;
+                case Out: outDevice = v; break;
+                case Auto: autoSend = v != 0; break;
+                }
+            }
+            // Skip the value as the file's own writer lays it out (one digit, or two
+            // for a number of 10 and more), then the line end.
+            const bool wide = (k.which == Channel || k.which == In || k.which == Out) && v >= 10;
+            p += (wide ? 2 : 1) + 1;
+            break;
+        }
+        if (!matched)
+            ++p;
+    }
+}
+
+void TSettings::save(const std::string& path) const
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return;
+    // Every line ends CR LF, the file's on-disk form on every platform.
+    std::fprintf(f, "MIDI channel=%d\r\nModel=%d\r\nIn device=%d\r\nOut device=%d\r\nAuto send=%d\r\n",
+                 static_cast<int>(midiChannel), static_cast<int>(model),
+                 static_cast<int>(inDevice), static_cast<int>(outDevice), autoSend ? 1 : 0);
+    std::fclose(f);
+}

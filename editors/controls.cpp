@@ -1,0 +1,161 @@
+#include "editors/controls.h"
+
+#include <QKeyEvent>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TNumberBox::TNumberBox(int width, Mask mask, QWidget* parent) : QLineEdit(parent)
+{
+    QString pattern;
+    switch (mask) {
+    case Digits: pattern = QStringLiteral("[0-9]{0,%1}").arg(width); break;
+    case SignedDigits: pattern = QStringLiteral("[-+]?[0-9]{0,%1}").arg(width); break;
+    case SignedDigitsBlanks: pattern = QStringLiteral("[-+ 0-9]{0,%1}").arg(width); break;
+    }
+    setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
+    setMaxLength(width);
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text == lastText)
+            return;
+        lastText = text;
+        emit changed();
+    });
+}
+
+bool TNumberBox::number(int& value) const
+{
+    const QString t = text();
+    int i = 0;
+    while (i < t.size() && t[i] == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+'))) {
+        negative = t[i] == QLatin1Char('-');
+        ++i;
+    }
+    int digits = 0;
+    long n = 0;
+    while (i < t.size() && t[i].isDigit() && t[i].unicode() < 128) {
+        n = n * 10 + (t[i].unicode() - '0');
+        if (n > 1000000)
+            n = 1000000;   // far outside every range; keeps the sum from overflowing
+        ++i;
+        ++digits;
+    }
+    if (digits == 0)
+        return false;
+    value = static_cast<int>(negative ? -n : n);
+    return true;
+}
+
+void TNumberBox::keyPressEvent(QKeyEvent* event)
+{
+    const QString t = event->text();
+    if (!t.isEmpty() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        emit keyPressed(t.at(0));
+    QLineEdit::keyPressEvent(event);
+}
+
+void setNumberText(QLineEdit* edit, int value)
+{
+    const QString text = QString::number(value);
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+TUpDown::TUpDown(int minimum, int maximum, QWidget* parent)
+    : QWidget(parent), lo(minimum), hi(maximum), pos(minimum)
+{
+    up = new QToolButton(this);
+    down = new QToolButton(this);
+    up->setArrowType(Qt::UpArrow);
+    down->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {up, down}) {
+        b->setAutoRepeat(true);
+        b->setAutoRepeatDelay(400);
+        b->setAutoRepeatInterval(60);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setFixedSize(16, 11);
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(up);
+    layout->addWidget(down);
+    setFixedSize(16, 22);
+    // pressed steps once; auto-repeat steps again while held (it emits
+    // pressed/released pairs, so repeated steps come through `clicked`).
+    connect(up, &QToolButton::pressed, this, [this] { step(+1); });
+    connect(down, &QToolButton::pressed, this, [this] { step(-1); });
+    // The final position is reported once the user lets go of the mouse button.
+    // While auto-repeating, `released` is emitted with isDown() still true.
+    connect(up, &QToolButton::released, this, [this] {
+        if (!up->isDown())
+            emit released(pos);
+    });
+    connect(down, &QToolButton::released, this, [this] {
+        if (!down->isDown())
+            emit released(pos);
+    });
+}
+
+void TUpDown::setPosition(int value)
+{
+    pos = qBound(lo, value, hi);
+}
+
+void TUpDown::step(int delta)
+{
+    pos = qBound(lo, pos + delta, hi);
+}
+
+TSlider::TSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent)
+    : QSlider(orientation, parent)
+{
+    setRange(minimum, maximum);
+    if (orientation == Qt::Vertical) {
+        setInvertedAppearance(true);
+        setInvertedControls(true);
+    }
+    connect(this, &QSlider::valueChanged, this, [this](int value) {
+        if (!programmatic)
+            emit userMoved(value);
+    });
+}
+
+void TSlider::setPosition(int value)
+{
+    programmatic = true;
+    setValue(value);
+    programmatic = false;
+}
+
+TPickList::TPickList(const QStringList& items, QWidget* parent) : QComboBox(parent)
+{
+    addItems(items);
+    connect(this, qOverload<int>(&QComboBox::activated), this, &TPickList::picked);
+}
+
+void TPickList::select(int index)
+{
+    setCurrentIndex(index >= 0 && index < count() ? index : -1);
+}
+
+QString editorStyleSheet()
+{
+    return QStringLiteral(
+        "QWidget { background-color: black; color: lime; font-weight: bold; }"
+        "QLabel { color: yellow; background: transparent; }"
+        "QGroupBox { border: 1px solid gray; margin-top: 8px; color: lime; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"
+        "QComboBox { background-color: maroon; color: yellow; }"
+        "QComboBox QAbstractItemView { background-color: maroon; color: yellow; }"
+        "QLineEdit { background-color: white; color: black; }"
+        "QPushButton { background-color: silver; color: black; }"
+        "QToolButton { background-color: silver; color: black; }"
+        "QCheckBox { color: lime; background: transparent; }"
+        "QToolTip { background-color: #ffffe1; color: black; font-weight: normal; }");
+}

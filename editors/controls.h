@@ -1,0 +1,112 @@
+// The editor windows' controls and the rules of when they report, kept in one place:
+//   - a number box (tf...) reports whenever its shown text changes, also when the
+//     program writes it, but never when the same text is written again;
+//   - an up-down spinner (ud...) steps its own position while an arrow is held and
+//     reports once, when the mouse button is released;
+//   - sliders (tb...) and pick-only lists (cb...) report only the user's own actions;
+//   - scroll bars (sb...) and check boxes report every change (plain QScrollBar and
+//     QCheckBox do that already).
+// These rules are what make an editor's `ready` flag and "send if ready" work.
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QTimer;
+class QToolButton;
+
+// Numeric text box. Accepts only its mask's characters up to its width.
+class TNumberBox : public QLineEdit {
+    Q_OBJECT
+public:
+    enum Mask {
+        Digits,              // 0-9 only
+        SignedDigits,        // an optional sign, then digits
+        SignedDigitsBlanks,  // digits, + or - and blanks, in any place
+    };
+    TNumberBox(int width, Mask mask = Digits, QWidget* parent = nullptr);
+
+    // The leading decimal integer of the text (blanks, an optional sign, digits).
+    // False when the text holds no number at all (empty, or a lone sign).
+    bool number(int& value) const;
+
+signals:
+    // The shown text changed (typed, pasted or written by the program).
+    void changed();
+    // A character key was pressed in the box (before the text changes).
+    void keyPressed(QChar key);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QString lastText;
+};
+
+// Puts the decimal text of value into a number box. Writing the text the box already
+// shows changes nothing and reports nothing.
+void setNumberText(QLineEdit* edit, int value);
+
+// The up-down spinner beside a number box. Holding an arrow steps the position
+// (auto-repeat); on release the final position is reported once, also when it stood
+// at a limit and did not move.
+class TUpDown : public QWidget {
+    Q_OBJECT
+public:
+    TUpDown(int minimum, int maximum, QWidget* parent = nullptr);
+
+    int position() const { return pos; }
+    int minimum() const { return lo; }
+    int maximum() const { return hi; }
+    // Program-set position, clamped to the spinner's own limits; reports nothing.
+    void setPosition(int value);
+
+    QToolButton* upButton() const { return up; }
+    QToolButton* downButton() const { return down; }
+
+signals:
+    void released(int position);
+
+private:
+    void step(int delta);
+    int lo, hi, pos;
+    QToolButton* up;
+    QToolButton* down;
+};
+
+// Slider that reports only the user's own moves (drag, click, keys, wheel). A drag
+// reports every position it passes.
+class TSlider : public QSlider {
+    Q_OBJECT
+public:
+    // Vertical sliders have their minimum at the top.
+    TSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent = nullptr);
+    // Program-set position; reports nothing.
+    void setPosition(int value);
+
+signals:
+    void userMoved(int position);
+
+private:
+    bool programmatic = false;
+};
+
+// Pick-only drop-down list that reports only the user's picks (QComboBox::activated).
+class TPickList : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TPickList(const QStringList& items = {}, QWidget* parent = nullptr);
+    // Program-set selection; -1 (or any index outside the list) selects nothing.
+    void select(int index);
+
+signals:
+    void picked(int index);
+};
+
+// The editors' shared look: black background, lime bold text, yellow labels, grey
+// panels and maroon lists with yellow text.
+QString editorStyleSheet();

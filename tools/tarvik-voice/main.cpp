@@ -1,0 +1,45 @@
+#include <cstdio>
+#include <cstring>
+
+#include "tools/tarvik-voice/commands.h"
+
+static const char usage[] =
+    "usage: tarvik-voice COMMAND ...\n"
+    "  show FILE.SYX                  print every field of the file's voice\n"
+    "  encode < FIELDS > OUT.SYX      build a dump from path=value lines\n"
+    "  check FILE.SYX                 tell whether the file holds a well-formed voice dump\n"
+    "  ports                          list the MIDI devices\n"
+    "  send FILE.SYX [--out N] [--channel C]\n"
+    "  get OUT.SYX [--in N] [--out N] [--channel C]\n"
+    "  library list [FILE]\n"
+    "  library add FILE.SYX [--mask N] [--library FILE]\n"
+    "  library get N OUT.SYX [--library FILE]\n";
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "tarvik-voice: %s\n", message.c_str());
+    return 1;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fputs(usage, stderr);
+        return 1;
+    }
+    const std::string command = argv[1];
+    const Args args(argv + 2, argv + argc);
+    if (command == "show") return cmdShow(args);
+    if (command == "encode") return cmdEncode(args);
+    if (command == "check") return cmdCheck(args);
+    if (command == "ports") return cmdPorts(args);
+    if (command == "send") return cmdSend(args);
+    if (command == "get") return cmdGet(args);
+    if (command == "library") return cmdLibrary(args);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    std::fputs(usage, stderr);
+    return 1;
+}

@@ -1,0 +1,94 @@
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "tools/tarvik-voice/commands.h"
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+// Reads a whole file; false (with a message) when it cannot be read.
+bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = path + ": cannot read the file";
+        return false;
+    }
+    if (data.empty()) {
+        error = path + ": the file is empty";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int cmdShow(const Args& args)
+{
+    if (args.size() != 1)
+        return fail("usage: tarvik-voice show FILE.SYX");
+    std::vector<uint8_t> data;
+    std::string error;
+    if (!readFile(args[0], data, error))
+        return fail(error);
+    const long at = findVoiceDump(data.data(), data.size());
+    if (at < 0)
+        return fail(args[0] + ": no voice dump in the file");
+    Voice v;
+    resetVoice(v);
+    dumpCodec.decodeVoice(data.data() + at, v);
+    storedFirstRepeats(data.data() + at, v.levelVector.repeats[0], v.detuneVector.repeats[0]);
+    const std::string text = formatVoice(v);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
+int cmdEncode(const Args& args)
+{
+    if (!args.empty())
+        return fail("usage: tarvik-voice encode < FIELDS > OUT.SYX");
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    Voice v;
+    resetVoice(v);
+    std::string error;
+    if (!parseVoiceLines(text.str(), v, error))
+        return fail(error);
+    const uint8_t* dump = dumpCodec.encodeVoice(v);
+    if (std::fwrite(dump, 1, dumpSize, stdout) != dumpSize || std::fflush(stdout) != 0)
+        return fail("cannot write the dump");
+    return 0;
+}
+
+int cmdCheck(const Args& args)
+{
+    if (args.size() != 1)
+        return fail("usage: tarvik-voice check FILE.SYX");
+    std::vector<uint8_t> data;
+    std::string error;
+    if (!readFile(args[0], data, error))
+        return fail(error);
+    size_t start = 0;
+    while (start < data.size() && data[start] != 0xF0)
+        ++start;
+    if (start == data.size())
+        return fail(args[0] + ": no System Exclusive message (no F0 byte)");
+    if (data.size() - start < dumpSize)
+        return fail(args[0] + ": the dump is " + std::to_string(data.size() - start) +
+                    " bytes long, a voice dump is 592");
+    const char* problem = checkVoiceDump(data.data() + start);
+    if (*problem)
+        return fail(args[0] + ": " + problem);
+    std::printf("%s: a well-formed voice dump, \"%.8s\"\n", args[0].c_str(),
+                reinterpret_cast<const char*>(data.data() + start + dumpNameOffset));
+    return 0;
+}

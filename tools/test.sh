@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: once as built for
+# use, once more the Qt-free core under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The MIDI tests start their own JACK server (dummy driver) through CTest fixtures.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/tools/install-deps.sh"
+jobs=$(nproc)
+
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON >/dev/null
+cmake --build "$top/build" -j"$jobs"
+(cd "$top/build" && ctest --output-on-failure -j"$jobs")
+
+cmake -S "$top" -B "$top/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTARVIK_CORE_ONLY=ON \
+      -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON >/dev/null
+cmake --build "$top/build-sanitize" -j"$jobs"
+(cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs")

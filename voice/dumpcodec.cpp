@@ -1,0 +1,299 @@
+#include "voice/dumpcodec.h"
+
+#include <cstring>
+#include <initializer_list>
+
+const char dumpHeaderText[11] = "PK  2203AE";
+
+TDumpCodec dumpCodec;
+
+namespace {
+
+constexpr int awmElementSize = 27;
+constexpr int fmElementSize = 47;
+constexpr int elementOffset[4] = {37, 64, 111, 138};
+constexpr int levelVectorOffset = 187;
+constexpr int detuneVectorOffset = 387;
+
+// Every data byte of a System Exclusive message must stay below 0x80: a field outside
+// its range (a damaged or foreign dump can decode into one) is masked, never allowed
+// to put a status byte into the middle of the message.
+constexpr uint8_t data7(unsigned value) { return static_cast<uint8_t>(value & 0x7F); }
+
+// The response byte: aftertouch response as 3-bit two's complement in bits 6..4,
+// velocity response 0..5 as is and -5..-1 as 6..10 in bits 3..0.
+uint8_t responseByte(const VoiceElement& e)
+{
+    int value = e.aftertouchResponse * 16 + e.velocityResponse;
+    if (e.velocityResponse < 0)
+        value += 11;
+    return static_cast<uint8_t>(value & 0x7F);
+}
+
+int joined(const uint8_t* p) { return (p[0] * 128 + p[1]) & 0xFF; }
+int8_t joinedSigned(const uint8_t* p) { return static_cast<int8_t>(joined(p)); }
+
+}  // namespace
+
+void TDumpCodec::put(uint8_t b)
+{
+    buffer[writePos++] = b;
+    runningSum = static_cast<uint8_t>(runningSum + b);
+}
+
+void TDumpCodec::putSplit(uint8_t value)
+{
+    put(value >> 7);
+    put(value & 0x7F);
+}
+
+void TDumpCodec::putOperator(const OperatorBlock& op, bool shortLayout)
+{
+    if (!shortLayout) {
+        put(data7(op.fixedFrequency));
+        put(data7(op.fmWaveform * 16u + op.fmFrequency));
+    }
+    put(data7(op.level));
+    put(data7(op.temperament * 16u + op.detune));
+    put((op.levelScaling >> 3) & 1);
+    put(data7(((op.levelScaling & 7u) << 4) | (op.rateScaling & 0x0F)));
+    put(data7(op.envelopeDelayOn));
+    put(data7(op.rateAttack));
+    put((op.peakStage >> 1) & 1);
+    put(data7(((op.peakStage & 1u) << 6) | (op.rateDecay1 & 0x3F)));
+    put(data7(op.rateDecay2));
+    put(data7(op.rateRelease));
+    put(data7(op.levelInitial));
+    put(data7(op.levelAttack));
+    put(data7(op.levelDecay1));
+    put(data7(op.levelDecay2));
+}
+
+void TDumpCodec::putElement(const VoiceElement& e, bool fm)
+{
+    if (fm)
+        putSplit(e.waveform);
+    else
+        put(data7(e.waveform));
+    putSplit(static_cast<uint8_t>(e.pitch));
+    put(responseByte(e));
+    put((e.lfoWaveform >> 2) & 1);
+    put(data7(((e.lfoWaveform & 3u) << 5) | (e.lfoSpeed & 0x1F)));
+    putSplit(e.lfoDelay);
+    putSplit(e.lfoRate);
+    // The envelope type rides in bits 6..4 of the pan byte, where the decoder reads it,
+    // so a voice keeps its type through sending, saving and the library.
+    const uint8_t panByte = data7(((e.envelopeType & 7u) << 4) | (e.pan & 0x0F));
+    if (fm) {
+        put(data7(e.carrierAM * 32u + e.modulatorAM * 16u + e.lfoAMDepth));
+        put(data7(e.carrierPM * 64u + e.modulatorPM * 32u + e.lfoPMDepth));
+        put(panByte);
+        put(data7(e.feedback));
+        putOperator(e.modulator, false);
+        putOperator(e.carrier, false);
+    } else {
+        put(data7(0x10u | e.lfoAMDepth));
+        put(data7(0x20u | e.lfoPMDepth));
+        put(panByte);
+        putOperator(e.carrier, true);
+    }
+}
+
+const uint8_t* TDumpCodec::encodeVoice(const Voice& v)
+{
+    writePos = 0;
+    for (uint8_t b : {0xF0, 0x43, 0x00, 0x7E, 0x04, 0x48})
+        put(b);
+    runningSum = 0;
+    for (int i = 0; i < 10; ++i)
+        put(static_cast<uint8_t>(dumpHeaderText[i]));
+    put(0x01);
+    put(0x25);
+    put(data7(v.effectDepth * 16u + v.effectType));
+    for (int i = 0; i < voiceNameLength; ++i)
+        put(data7(static_cast<uint8_t>(v.name[i])));
+    put(data7(v.voiceConfig));
+    put(data7(v.bendRange));
+    put(data7(v.aftertouchLevel * 64u + v.aftertouchPM * 32u + v.aftertouchAM * 16u +
+              (v.controllerReserved & 0x0Cu) + v.modWheelPM * 2u + v.modWheelAM));
+    putSplit(static_cast<uint8_t>(v.aftertouchPitch));
+    put(data7(v.envelopeDelay));
+    putSplit(static_cast<uint8_t>(v.attackAdjust));
+    putSplit(static_cast<uint8_t>(v.releaseAdjust));
+    for (int i = 0; i < 4; ++i)
+        putElement(v.element[i], isFMElement(i));
+    put(v.levelVectorSpeed & 0x0F);
+    put(v.detuneVectorSpeed & 0x0F);
+    for (const VectorTable* t : {&v.levelVector, &v.detuneVector}) {
+        for (int s = 0; s < vectorSteps; ++s) {
+            putSplit(static_cast<uint8_t>(t->repeats[s] & 0xFF));
+            put(data7(t->cdPosition[s]));
+            put(data7(t->abPosition[s]));
+        }
+    }
+    put(0x00);
+    put(0x00);
+    put(0x00);
+    put(static_cast<uint8_t>((0 - runningSum) & 0x7F));
+    put(0xF7);
+    return buffer;
+}
+
+namespace {
+
+void getOperator(const uint8_t* p, OperatorBlock& op, bool shortLayout)
+{
+    if (!shortLayout) {
+        op.fixedFrequency = p[0];
+        op.fmWaveform = p[1] >> 4;
+        op.fmFrequency = p[1] & 0x0F;
+        p += 2;
+    }
+    op.level = p[0];
+    op.temperament = p[1] >> 4;
+    op.detune = p[1] & 0x0F;
+    op.levelScaling = static_cast<uint8_t>(p[2] * 8 + (p[3] >> 4));
+    op.rateScaling = p[3] & 0x0F;
+    op.envelopeDelayOn = p[4];
+    op.rateAttack = p[5];
+    op.peakStage = static_cast<uint8_t>(p[6] * 2 + ((p[7] >> 6) & 1));
+    op.rateDecay1 = p[7] & 0x3F;
+    op.rateDecay2 = p[8];
+    op.rateRelease = p[9];
+    op.levelInitial = p[10];
+    op.levelAttack = p[11];
+    op.levelDecay1 = p[12];
+    op.levelDecay2 = p[13];
+}
+
+void getResponse(uint8_t b, VoiceElement& e)
+{
+    int velocity = b & 0x0F;
+    if (velocity > 5)
+        velocity -= 11;
+    int aftertouch = (b >> 4) & 7;
+    if (aftertouch > 3)
+        aftertouch -= 8;
+    e.velocityResponse = static_cast<int8_t>(velocity);
+    e.aftertouchResponse = static_cast<int8_t>(aftertouch);
+}
+
+// The LFO, routing and pan bytes sit in the same order in both layouts.
+void getLfoAndPan(const uint8_t* p, VoiceElement& e)
+{
+    e.lfoWaveform = static_cast<uint8_t>(p[0] * 4 + (p[1] >> 5));
+    e.lfoSpeed = p[1] & 0x1F;
+    e.lfoDelay = static_cast<uint8_t>(joined(p + 2));
+    e.lfoRate = static_cast<uint8_t>(joined(p + 4));
+    e.carrierAM = p[6] >> 5;
+    e.modulatorAM = (p[6] >> 4) & 1;
+    e.lfoAMDepth = p[6] & 0x0F;
+    e.carrierPM = p[7] >> 6;
+    e.modulatorPM = (p[7] >> 5) & 1;
+    e.lfoPMDepth = p[7] & 0x1F;
+    e.envelopeType = p[8] >> 4;
+    e.pan = p[8] & 0x0F;
+}
+
+void getVector(const uint8_t* p, VectorTable& t)
+{
+    for (int s = 0; s < vectorSteps; ++s, p += 4) {
+        t.repeats[s] = joined(p);
+        t.cdPosition[s] = p[2];
+        t.abPosition[s] = p[3];
+    }
+    // A vector whose steps all share one position does not move: mark it ended at once.
+    for (int s = 1; s < vectorSteps; ++s)
+        if (t.cdPosition[s] != t.cdPosition[0] || t.abPosition[s] != t.abPosition[0])
+            return;
+    t.repeats[0] = 255;
+}
+
+}  // namespace
+
+void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
+{
+    v.effectDepth = (d[18] >> 4) & 7;
+    v.effectType = d[18] & 0x0F;
+    std::memcpy(v.name, d + dumpNameOffset, voiceNameLength);
+    v.name[voiceNameLength] = 0;
+    v.voiceConfig = d[27] & 1;
+    v.bendRange = d[28] & 0x1F;
+    const uint8_t c = d[29];
+    v.aftertouchLevel = (c >> 6) & 1;
+    v.aftertouchPM = (c >> 5) & 1;
+    v.aftertouchAM = (c >> 4) & 1;
+    v.controllerReserved = c & 0x0C;
+    v.modWheelPM = (c >> 1) & 1;
+    v.modWheelAM = c & 1;
+    v.aftertouchPitch = joinedSigned(d + 30);
+    v.envelopeDelay = d[32];
+    v.attackAdjust = joinedSigned(d + 33);
+    v.releaseAdjust = joinedSigned(d + 35);
+
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t* p = d + elementOffset[i];
+        VoiceElement& e = v.element[i];
+        if (isFMElement(i)) {
+            e.waveform = static_cast<uint8_t>(joined(p));
+            e.pitch = joinedSigned(p + 2);
+            getResponse(p[4], e);
+            getLfoAndPan(p + 5, e);
+            e.feedback = p[14];
+            getOperator(p + 15, e.modulator, false);
+            getOperator(p + 31, e.carrier, false);
+        } else {
+            e.waveform = p[0];
+            e.pitch = joinedSigned(p + 1);
+            getResponse(p[3], e);
+            getLfoAndPan(p + 4, e);
+            getOperator(p + 13, e.carrier, true);
+        }
+    }
+
+    v.levelVectorSpeed = d[185] ? d[185] : 16;
+    v.detuneVectorSpeed = d[186] ? d[186] : 16;
+    getVector(d + levelVectorOffset, v.levelVector);
+    getVector(d + detuneVectorOffset, v.detuneVector);
+}
+
+const char* checkVoiceDump(const uint8_t* d)
+{
+    if (d[0] != 0xF0)
+        return "does not start with F0";
+    if (d[dumpSize - 1] != 0xF7)
+        return "does not end with F7";
+    if (d[1] != 0x43)
+        return "manufacturer byte is not 43";
+    if ((d[2] & 0xF0) != 0x00)
+        return "device byte is not 0n";
+    if (d[3] != 0x7E)
+        return "format byte is not 7E";
+    if (d[4] != 0x04 || d[5] != 0x48)
+        return "byte count is not 04 48 (584)";
+    if (std::memcmp(d + 6, dumpHeaderText, 10) != 0)
+        return "header text is not \"PK  2203AE\"";
+    for (int i = 1; i < dumpSize - 1; ++i)
+        if (d[i] & 0x80)
+            return "a status byte stands inside the data";
+    unsigned sum = 0;
+    for (int i = 6; i <= dumpChecksumOffset; ++i)
+        sum += d[i];
+    if (sum % 128 != 0)
+        return "checksum does not match";
+    return "";
+}
+
+long findVoiceDump(const uint8_t* data, size_t size)
+{
+    for (size_t i = 0; i + dumpSize <= size; ++i)
+        if (data[i] == 0xF0 && data[i + dumpSize - 1] == 0xF7)
+            return static_cast<long>(i);
+    return -1;
+}
+
+void storedFirstRepeats(const uint8_t* dump, int32_t& level, int32_t& detune)
+{
+    level = joined(dump + levelVectorOffset);
+    detune = joined(dump + detuneVectorOffset);
+}

@@ -1,0 +1,52 @@
+// The synthesiser's single-voice bulk dump: 592 bytes of System Exclusive, the only
+// form in which a voice leaves or enters the program (MIDI, .SYX files, library).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "voice/voice.h"
+
+constexpr int dumpSize = 592;
+constexpr int dumpChannelOffset = 2;     // senders OR the MIDI channel in here
+constexpr int dumpNameOffset = 19;
+constexpr int dumpChecksumOffset = 590;
+extern const char dumpHeaderText[11];    // "PK  2203AE"
+
+class TDumpCodec {
+public:
+    // Fills the codec's one buffer from the voice, byte 2 = 0x00, and returns it.
+    // The buffer stays as it is until the next encodeVoice.
+    const uint8_t* encodeVoice(const Voice& v = voice);
+
+    // Takes 592 bytes that begin with the F0 byte; validates nothing.
+    void decodeVoice(const uint8_t* dump, Voice& v = voice);
+
+    uint8_t buffer[dumpSize] = {};
+
+private:
+    void put(uint8_t b);
+    void putSplit(uint8_t value);
+    void putOperator(const OperatorBlock& op, bool shortLayout);
+    void putElement(const VoiceElement& e, bool fm);
+
+    int writePos = 0;
+    uint8_t runningSum = 0;
+};
+
+// The process-wide codec.
+extern TDumpCodec dumpCodec;
+
+// What a dump check finds wrong, if anything: frame bytes, header text, byte count,
+// checksum. Empty text means a well-formed voice dump.
+const char* checkVoiceDump(const uint8_t* dump);
+
+// Finds the first complete voice dump in a byte run: the first run of 592 bytes that
+// starts at an F0 byte and ends with F7, trying each F0 in turn. Returns its offset,
+// or -1 when there is none.
+long findVoiceDump(const uint8_t* data, size_t size);
+
+// The step-1 repeats of both vectors exactly as a dump holds them. The decoder marks a
+// vector whose steps all share one position as ending at step 1; `tarvik-voice show`
+// prints the stored value instead, so that its output encodes back to the same bytes.
+void storedFirstRepeats(const uint8_t* dump, int32_t& level, int32_t& detune);

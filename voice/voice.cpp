@@ -1,0 +1,26 @@
+#include "voice/voice.h"
+
+#include <cstring>
+
+Voice voice;
+
+void resetVoice(Voice& v)
+{
+    std::memset(&v, 0, sizeof v);
+    std::memcpy(v.name, "12345678", voiceNameLength + 1);
+}
+
+void updatePeakStage(OperatorBlock& block)
+{
+    const uint8_t levels[4] = {block.levelInitial, block.levelAttack, block.levelDecay1,
+                               block.levelDecay2};
+    uint8_t lowest = levels[0];
+    uint8_t stage = 0;
+    for (uint8_t s = 1; s < 4; ++s) {
+        if (levels[s] < lowest) {
+            lowest = levels[s];
+            stage = s;
+        }
+    }
+    block.peakStage = stage;
+}

@@ -1,0 +1,317 @@
+#include "voice/voicefields.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+namespace {
+
+struct Builder {
+    std::vector<VoiceField> fields;
+    void add(std::string path, FieldType t, size_t offset, int lo, int hi, bool travels = true)
+    {
+        fields.push_back({std::move(path), t, offset, lo, hi, travels});
+    }
+};
+
+#define OFF(member) offsetof(Voice, member)
+
+void addOperator(Builder& b, const std::string& prefix, size_t base, bool used, bool fmFields)
+{
+    const size_t o = base;
+    auto at = [&](size_t m) { return o + m; };
+    const bool fm = used && fmFields;
+    b.add(prefix + "fixedFrequency", FieldType::Flag, at(offsetof(OperatorBlock, fixedFrequency)), 0, 1, fm);
+    b.add(prefix + "fmWaveform", FieldType::U8, at(offsetof(OperatorBlock, fmWaveform)), 0, 7, fm);
+    b.add(prefix + "fmFrequency", FieldType::U8, at(offsetof(OperatorBlock, fmFrequency)), 0, 15, fm);
+    b.add(prefix + "level", FieldType::U8, at(offsetof(OperatorBlock, level)), 0, 127, used);
+    b.add(prefix + "temperament", FieldType::U8, at(offsetof(OperatorBlock, temperament)), 0, 3, used);
+    b.add(prefix + "detune", FieldType::U8, at(offsetof(OperatorBlock, detune)), 0, 15, used);
+    b.add(prefix + "levelScaling", FieldType::U8, at(offsetof(OperatorBlock, levelScaling)), 0, 15, used);
+    b.add(prefix + "rateScaling", FieldType::U8, at(offsetof(OperatorBlock, rateScaling)), 0, 7, used);
+    b.add(prefix + "envelopeDelayOn", FieldType::Flag, at(offsetof(OperatorBlock, envelopeDelayOn)), 0, 1, used);
+    b.add(prefix + "rateAttack", FieldType::U8, at(offsetof(OperatorBlock, rateAttack)), 0, 63, used);
+    b.add(prefix + "rateDecay1", FieldType::U8, at(offsetof(OperatorBlock, rateDecay1)), 0, 63, used);
+    b.add(prefix + "peakStage", FieldType::U8, at(offsetof(OperatorBlock, peakStage)), 0, 3, used);
+    b.add(prefix + "rateDecay2", FieldType::U8, at(offsetof(OperatorBlock, rateDecay2)), 0, 63, used);
+    b.add(prefix + "rateRelease", FieldType::U8, at(offsetof(OperatorBlock, rateRelease)), 0, 63, used);
+    b.add(prefix + "levelInitial", FieldType::U8, at(offsetof(OperatorBlock, levelInitial)), 0, 127, used);
+    b.add(prefix + "levelAttack", FieldType::U8, at(offsetof(OperatorBlock, levelAttack)), 0, 127, used);
+    b.add(prefix + "levelDecay1", FieldType::U8, at(offsetof(OperatorBlock, levelDecay1)), 0, 127, used);
+    b.add(prefix + "levelDecay2", FieldType::U8, at(offsetof(OperatorBlock, levelDecay2)), 0, 127, used);
+}
+
+void addElement(Builder& b, int i)
+{
+    const std::string p = "element[" + std::to_string(i) + "].";
+    const size_t o = OFF(element) + static_cast<size_t>(i) * sizeof(VoiceElement);
+    const bool fm = isFMElement(i);
+    auto at = [&](size_t m) { return o + m; };
+    b.add(p + "waveform", FieldType::U8, at(offsetof(VoiceElement, waveform)), 0, fm ? 255 : 127);
+    b.add(p + "pitch", FieldType::S8, at(offsetof(VoiceElement, pitch)), -12, 12);
+    b.add(p + "velocityResponse", FieldType::S8, at(offsetof(VoiceElement, velocityResponse)), -5, 5);
+    b.add(p + "aftertouchResponse", FieldType::S8, at(offsetof(VoiceElement, aftertouchResponse)), -3, 3);
+    b.add(p + "lfoWaveform", FieldType::U8, at(offsetof(VoiceElement, lfoWaveform)), 0, 4);
+    b.add(p + "lfoSpeed", FieldType::U8, at(offsetof(VoiceElement, lfoSpeed)), 0, 31);
+    b.add(p + "lfoDelay", FieldType::U8, at(offsetof(VoiceElement, lfoDelay)), 0, 255);
+    b.add(p + "lfoRate", FieldType::U8, at(offsetof(VoiceElement, lfoRate)), 0, 255);
+    b.add(p + "lfoAMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoAMDepth)), 0, 15);
+    b.add(p + "carrierAM", FieldType::Flag, at(offsetof(VoiceElement, carrierAM)), 0, 1, fm);
+    b.add(p + "modulatorAM", FieldType::Flag, at(offsetof(VoiceElement, modulatorAM)), 0, 1, fm);
+    b.add(p + "lfoPMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoPMDepth)), 0, 31);
+    b.add(p + "carrierPM", FieldType::Flag, at(offsetof(VoiceElement, carrierPM)), 0, 1, fm);
+    b.add(p + "modulatorPM", FieldType::Flag, at(offsetof(VoiceElement, modulatorPM)), 0, 1, fm);
+    b.add(p + "envelopeType", FieldType::U8, at(offsetof(VoiceElement, envelopeType)), 0, 7);
+    b.add(p + "pan", FieldType::U8, at(offsetof(VoiceElement, pan)), 0, 4);
+    b.add(p + "feedback", FieldType::U8, at(offsetof(VoiceElement, feedback)), 0, 7, fm);
+    addOperator(b, p + "modulator.", at(offsetof(VoiceElement, modulator)), fm, true);
+    addOperator(b, p + "carrier.", at(offsetof(VoiceElement, carrier)), true, fm);
+}
+
+void addVector(Builder& b, const std::string& name, size_t base)
+{
+    for (int s = 0; s < vectorSteps; ++s)
+        b.add(name + ".repeats[" + std::to_string(s) + "]", FieldType::S32,
+              base + offsetof(VectorTable, repeats) + static_cast<size_t>(s) * sizeof(int32_t), 0, 255);
+    for (int s = 0; s < vectorSteps; ++s)
+        b.add(name + ".cdPosition[" + std::to_string(s) + "]", FieldType::U8,
+              base + offsetof(VectorTable, cdPosition) + static_cast<size_t>(s), 0, 62);
+    for (int s = 0; s < vectorSteps; ++s)
+        b.add(name + ".abPosition[" + std::to_string(s) + "]", FieldType::U8,
+              base + offsetof(VectorTable, abPosition) + static_cast<size_t>(s), 0, 62);
+}
+
+std::vector<VoiceField> buildFields()
+{
+    Builder b;
+    b.add("effectDepth", FieldType::U8, OFF(effectDepth), 0, 7);
+    b.add("effectType", FieldType::U8, OFF(effectType), 0, 15);
+    b.add("name", FieldType::Name, OFF(name), 0, 0);
+    b.add("voiceConfig", FieldType::U8, OFF(voiceConfig), 0, 1);
+    b.add("bendRange", FieldType::U8, OFF(bendRange), 0, 12);
+    b.add("aftertouchAM", FieldType::Flag, OFF(aftertouchAM), 0, 1);
+    b.add("aftertouchPM", FieldType::Flag, OFF(aftertouchPM), 0, 1);
+    b.add("aftertouchLevel", FieldType::Flag, OFF(aftertouchLevel), 0, 1);
+    b.add("modWheelAM", FieldType::Flag, OFF(modWheelAM), 0, 1);
+    b.add("modWheelPM", FieldType::Flag, OFF(modWheelPM), 0, 1);
+    b.add("controllerReserved", FieldType::U8, OFF(controllerReserved), 0, 12);
+    b.add("aftertouchPitch", FieldType::S8, OFF(aftertouchPitch), -12, 12);
+    b.add("envelopeDelay", FieldType::U8, OFF(envelopeDelay), 0, 127);
+    b.add("attackAdjust", FieldType::S8, OFF(attackAdjust), -64, 63);
+    b.add("releaseAdjust", FieldType::S8, OFF(releaseAdjust), -64, 63);
+    for (int i = 0; i < 4; ++i)
+        addElement(b, i);
+    b.add("levelVectorSpeed", FieldType::U8, OFF(levelVectorSpeed), 1, 16);
+    b.add("detuneVectorSpeed", FieldType::U8, OFF(detuneVectorSpeed), 1, 16);
+    addVector(b, "levelVector", OFF(levelVector));
+    addVector(b, "detuneVector", OFF(detuneVector));
+    return std::move(b.fields);
+}
+
+#undef OFF
+
+// 15 common fields, 4 elements of 17 + 2 x 18, two speeds, two vectors of 150.
+constexpr size_t fieldCount = 15 + 4 * (17 + 2 * 18) + 2 + 2 * 150;
+// A field added to the record without a row here fails to compile.
+static_assert(sizeof(OperatorBlock) == 18);
+static_assert(sizeof(VoiceElement) == 17 + 2 * 18);
+static_assert(sizeof(VectorTable) == 50 * 4 + 50 + 50);
+static_assert(offsetof(Voice, levelVectorSpeed) == 15 + 8 + 4 * sizeof(VoiceElement));
+
+}  // namespace
+
+const std::vector<VoiceField>& voiceFields()
+{
+    static const std::vector<VoiceField> fields = [] {
+        auto f = buildFields();
+        if (f.size() != fieldCount)
+            std::abort();
+        return f;
+    }();
+    return fields;
+}
+
+int fieldValue(const Voice& v, const VoiceField& f)
+{
+    const auto* base = reinterpret_cast<const unsigned char*>(&v) + f.offset;
+    switch (f.type) {
+    case FieldType::U8:
+    case FieldType::Flag: return *base;
+    case FieldType::S8: return static_cast<int8_t>(*base);
+    case FieldType::S32: {
+        int32_t x;
+        std::memcpy(&x, base, sizeof x);
+        return x;
+    }
+    case FieldType::Name: return 0;
+    }
+    return 0;
+}
+
+void setFieldValue(Voice& v, const VoiceField& f, int value)
+{
+    auto* base = reinterpret_cast<unsigned char*>(&v) + f.offset;
+    switch (f.type) {
+    case FieldType::U8:
+    case FieldType::Flag:
+    case FieldType::S8: *base = static_cast<unsigned char>(value); break;
+    case FieldType::S32: {
+        const int32_t x = value;
+        std::memcpy(base, &x, sizeof x);
+        break;
+    }
+    case FieldType::Name: break;
+    }
+}
+
+void fieldTypeLimits(FieldType type, long& lowest, long& highest)
+{
+    switch (type) {
+    case FieldType::U8: lowest = 0; highest = 255; return;
+    case FieldType::S8: lowest = -128; highest = 127; return;
+    case FieldType::Flag: lowest = 0; highest = 1; return;
+    case FieldType::S32: lowest = INT32_MIN; highest = INT32_MAX; return;
+    case FieldType::Name: lowest = highest = 0; return;
+    }
+}
+
+std::string formatVoice(const Voice& v)
+{
+    std::string out;
+    out.reserve(24 * 1024);
+    char hex[8];
+    for (const VoiceField& f : voiceFields()) {
+        out += f.path;
+        out += '=';
+        if (f.type == FieldType::Name) {
+            for (int i = 0; i < voiceNameLength; ++i) {
+                const auto c = static_cast<unsigned char>(v.name[i]);
+                if (c < 0x20 || c > 0x7E || c == '\\') {
+                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                    out += hex;
+                } else {
+                    out += static_cast<char>(c);
+                }
+            }
+        } else {
+            out += std::to_string(fieldValue(v, f));
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+namespace {
+
+bool parseName(const std::string& text, char (&name)[voiceNameLength + 1])
+{
+    char out[voiceNameLength];
+    size_t n = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (n == voiceNameLength)
+            return false;
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\\') {
+            if (i + 3 >= text.size() || text[i + 1] != 'x' ||
+                !std::isxdigit(static_cast<unsigned char>(text[i + 2])) ||
+                !std::isxdigit(static_cast<unsigned char>(text[i + 3])))
+                return false;
+            c = static_cast<unsigned char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else if (c < 0x20 || c > 0x7E) {
+            return false;
+        }
+        out[n++] = static_cast<char>(c);
+    }
+    if (n != voiceNameLength)
+        return false;
+    std::memcpy(name, out, voiceNameLength);
+    name[voiceNameLength] = 0;
+    return true;
+}
+
+bool parseInteger(const std::string& text, long& value)
+{
+    if (text.empty())
+        return false;
+    size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size() || text.size() - i > 11)
+        return false;
+    long n = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        n = n * 10 + (text[i] - '0');
+    }
+    value = negative ? -n : n;
+    return true;
+}
+
+}  // namespace
+
+bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
+{
+    static const std::map<std::string, const VoiceField*> byPath = [] {
+        std::map<std::string, const VoiceField*> m;
+        for (const VoiceField& f : voiceFields())
+            m[f.path] = &f;
+        return m;
+    }();
+
+    Voice result = v;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            error = "line " + std::to_string(number) + ": expected path=value";
+            return false;
+        }
+        const std::string path = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        const auto it = byPath.find(path);
+        if (it == byPath.end()) {
+            error = "line " + std::to_string(number) + ": unknown field '" + path + "'";
+            return false;
+        }
+        const VoiceField& f = *it->second;
+        if (f.type == FieldType::Name) {
+            if (!parseName(value, result.name)) {
+                error = "line " + std::to_string(number) +
+                        ": a name is 8 characters (\\xHH for others)";
+                return false;
+            }
+            continue;
+        }
+        long n = 0;
+        if (!parseInteger(value, n)) {
+            error = "line " + std::to_string(number) + ": '" + value + "' is not a number";
+            return false;
+        }
+        long lo = 0, hi = 0;
+        fieldTypeLimits(f.type, lo, hi);
+        if (n < lo || n > hi) {
+            error = "line " + std::to_string(number) + ": " + std::to_string(n) +
+                    " does not fit " + path + " (" + std::to_string(lo) + ".." +
+                    std::to_string(hi) + ")";
+            return false;
+        }
+        setFieldValue(result, f, static_cast<int>(n));
+    }
+    v = result;
+    return true;
+}

@@ -1,0 +1,44 @@
+// One table of every field of the voice record, in record order, with its path
+// ("element[1].carrier.levelAttack"), its type and its range. It drives
+// `tarvik-voice show` and `encode`, range checks and the random voices of the tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "voice/voice.h"
+
+enum class FieldType { U8, S8, Flag, S32, Name };
+
+// Which element kinds use a field: a dump carries only the fields its element uses.
+enum class FieldUse { Always, AWMOnly, FMOnly, Never };
+
+struct VoiceField {
+    std::string path;
+    FieldType type;
+    size_t offset;     // byte offset inside Voice
+    int minimum;       // the field's range (what the editors and the synthesiser accept)
+    int maximum;
+    // False for fields that a dump does not carry for this element kind, and for
+    // peakStage-like fields the codec derives; a round trip need not keep them.
+    bool travels;
+};
+
+const std::vector<VoiceField>& voiceFields();
+
+// Reads and writes one field of a voice (integer fields only).
+int fieldValue(const Voice& v, const VoiceField& f);
+void setFieldValue(Voice& v, const VoiceField& f, int value);
+
+// The lowest and highest value a field's type can hold.
+void fieldTypeLimits(FieldType type, long& lowest, long& highest);
+
+// `path=value` lines for every field, in record order. The name is its 8 characters as
+// stored, bytes outside 0x20..0x7E and the backslash written as \xHH.
+std::string formatVoice(const Voice& v);
+
+// Applies `path=value` lines to a voice. On the first bad line returns false and
+// sets error to a message naming the line number.
+bool parseVoiceLines(const std::string& text, Voice& v, std::string& error);
