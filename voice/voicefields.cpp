@@ -315,3 +315,28 @@ bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
     v = result;
     return true;
 }
+
+void randomVoice(Voice& v, uint32_t seed)
+{
+    // A small xorshift keeps the sequence identical on every platform.
+    uint32_t state = seed ? seed : 0x9E3779B9u;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    resetVoice(v);
+    for (const VoiceField& f : voiceFields()) {
+        if (f.type == FieldType::Name) {
+            for (int i = 0; i < voiceNameLength; ++i)
+                v.name[i] = static_cast<char>(0x20 + next() % 95);
+            v.name[voiceNameLength] = 0;
+            continue;
+        }
+        const int span = f.maximum - f.minimum + 1;
+        setFieldValue(v, f, f.minimum + static_cast<int>(next() % static_cast<uint32_t>(span)));
+    }
+    // The controller byte's spare bits come only as bit 2 and bit 3.
+    v.controllerReserved &= 0x0C;
+}

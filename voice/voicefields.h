@@ -42,3 +42,7 @@ std::string formatVoice(const Voice& v);
 // Applies `path=value` lines to a voice. On the first bad line returns false and
 // sets error to a message naming the line number.
 bool parseVoiceLines(const std::string& text, Voice& v, std::string& error);
+
+// A voice with every field inside its range (name: printable characters), drawn from
+// the seed. Tests use it for randomised round trips.
+void randomVoice(Voice& v, uint32_t seed);

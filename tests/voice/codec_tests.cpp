@@ -1,1 +1,303 @@
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+std::vector<uint8_t> encoded(const Voice& v)
+{
+    TDumpCodec codec;
+    const uint8_t* d = codec.encodeVoice(v);
+    return {d, d + dumpSize};
+}
+
+Voice decoded(const std::vector<uint8_t>& dump, const Voice& start)
+{
+    Voice v = start;
+    TDumpCodec codec;
+    codec.decodeVoice(dump.data(), v);
+    return v;
+}
+
+Voice resetOne()
+{
+    Voice v;
+    resetVoice(v);
+    return v;
+}
+
+// Gives both vectors two different positions so the "does not move" rule stays out
+// of the way of a round trip.
+void makeVectorsMove(Voice& v)
+{
+    v.levelVector.abPosition[1] = static_cast<uint8_t>(v.levelVector.abPosition[0] ^ 1);
+    v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
+}
+
+}  // namespace
+
+TEST(Codec, ResetVoiceGivesTheKnownDump)
+{
+    std::vector<uint8_t> expected(dumpSize, 0);
+    const uint8_t head[] = {0xF0, 0x43, 0x00, 0x7E, 0x04, 0x48, 'P', 'K', ' ', ' ', '2', '2',
+                            '0',  '3',  'A',  'E',  0x01, 0x25, 0x00, '1', '2', '3', '4', '5',
+                            '6',  '7',  '8'};
+    std::memcpy(expected.data(), head, sizeof head);
+    expected[47] = 0x10;   // element A: AM and PM bytes carry constant bits
+    expected[48] = 0x20;
+    expected[121] = 0x10;  // element C
+    expected[122] = 0x20;
+    expected[590] = 0x2E;
+    expected[591] = 0xF7;
+    EXPECT_EQ(encoded(resetOne()), expected);
+}
+
+TEST(Codec, EncodeWritesIntoItsOneBufferWithChannelByteZero)
+{
+    TDumpCodec codec;
+    Voice v = resetOne();
+    const uint8_t* first = codec.encodeVoice(v);
+    codec.buffer[2] = 0x05;   // a sender ORed its channel in
+    const uint8_t* second = codec.encodeVoice(v);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(second[2], 0x00);
+}
+
+TEST(Codec, RandomInRangeVoicesSurviveAndFrameStaysClean)
+{
+    for (uint32_t seed = 1; seed <= 3000; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Voice v;
+        randomVoice(v, seed);
+        makeVectorsMove(v);
+        const std::vector<uint8_t> dump = encoded(v);
+
+        unsigned sum = 0;
+        for (int i = 6; i <= 590; ++i)
+            sum += dump[i];
+        ASSERT_EQ(sum % 128, 0u);
+        for (int i = 1; i <= 590; ++i)
+            ASSERT_LT(dump[i], 0x80) << "offset " << i;
+        ASSERT_EQ(dump[0], 0xF0);
+        ASSERT_EQ(dump[591], 0xF7);
+
+        Voice back;
+        randomVoice(back, seed + 7777);   // unrelated start: every used field must be overwritten
+        back = decoded(dump, back);
+        for (const VoiceField& f : voiceFields()) {
+            if (!f.travels)
+                continue;
+            if (f.type == FieldType::Name) {
+                ASSERT_EQ(std::memcmp(back.name, v.name, 9), 0);
+                continue;
+            }
+            int want = fieldValue(v, f);
+            if ((f.path == "levelVectorSpeed" || f.path == "detuneVectorSpeed") && want == 0)
+                want = 16;
+            ASSERT_EQ(fieldValue(back, f), want) << f.path;
+        }
+        ASSERT_EQ(encoded(back), dump) << "a decoded voice must encode to the same bytes";
+    }
+}
+
+TEST(Codec, PackedValuesAtTheirExtremes)
+{
+    Voice v = resetOne();
+    makeVectorsMove(v);
+    v.element[0].velocityResponse = -5;
+    v.element[0].aftertouchResponse = -1;
+    v.element[0].carrier.levelScaling = 13;
+    v.element[1].waveform = 200;
+    v.element[1].velocityResponse = 5;
+    v.element[1].aftertouchResponse = -3;
+    v.levelVector.repeats[3] = 254;
+    v.levelVectorSpeed = 16;
+    v.detuneVectorSpeed = 16;
+    const std::vector<uint8_t> dump = encoded(v);
+    EXPECT_EQ(dump[37 + 3], 0x70 | 6) << "aftertouch -1 as 7, velocity -5 as 6";
+    EXPECT_EQ(dump[64 + 4], 0x50 | 5);
+    EXPECT_EQ(dump[64], 0x01);   // 200 split: bit 7, then bits 6..0
+    EXPECT_EQ(dump[65], 200 - 128);
+    EXPECT_EQ(dump[185], 0x00) << "speed 16 travels as 0";
+    EXPECT_EQ(dump[186], 0x00);
+
+    const Voice back = decoded(dump, resetOne());
+    EXPECT_EQ(back.element[0].velocityResponse, -5);
+    EXPECT_EQ(back.element[0].aftertouchResponse, -1);
+    EXPECT_EQ(back.element[0].carrier.levelScaling, 13);
+    EXPECT_EQ(back.element[1].waveform, 200);
+    EXPECT_EQ(back.element[1].aftertouchResponse, -3);
+    EXPECT_EQ(back.levelVector.repeats[3], 254);
+    EXPECT_EQ(back.levelVectorSpeed, 16);
+    EXPECT_EQ(back.detuneVectorSpeed, 16);
+}
+
+TEST(Codec, SpeedZeroOfTheResetVoiceComesBackAsSixteen)
+{
+    const Voice back = decoded(encoded(resetOne()), resetOne());
+    EXPECT_EQ(back.levelVectorSpeed, 16);
+    EXPECT_EQ(back.detuneVectorSpeed, 16);
+}
+
+TEST(Codec, VectorThatDoesNotMoveEndsAtStepOne)
+{
+    Voice v = resetOne();
+    for (int s = 0; s < vectorSteps; ++s) {
+        v.levelVector.abPosition[s] = 40;
+        v.levelVector.cdPosition[s] = 7;
+        v.levelVector.repeats[s] = 3;
+    }
+    v.detuneVector.abPosition[49] = 1;   // moves at its last step only
+    v.detuneVector.repeats[0] = 5;
+    const Voice back = decoded(encoded(v), resetOne());
+    EXPECT_EQ(back.levelVector.repeats[0], 255);
+    EXPECT_EQ(back.levelVector.repeats[1], 3);
+    EXPECT_EQ(back.detuneVector.repeats[0], 5) << "each vector is judged on its own";
+}
+
+TEST(Codec, AWMElementsDecodeTheirConstantRoutingBits)
+{
+    Voice start = resetOne();
+    start.element[0].carrierAM = 1;
+    start.element[2].modulatorPM = 0;
+    const Voice back = decoded(encoded(resetOne()), start);
+    for (int i : {0, 2}) {
+        EXPECT_EQ(back.element[i].carrierAM, 0);
+        EXPECT_EQ(back.element[i].modulatorAM, 1);
+        EXPECT_EQ(back.element[i].carrierPM, 0);
+        EXPECT_EQ(back.element[i].modulatorPM, 1);
+    }
+}
+
+TEST(Codec, AWMDecodeLeavesTheFieldsItDoesNotCarry)
+{
+    Voice start;
+    randomVoice(start, 42);
+    Voice v;
+    randomVoice(v, 43);
+    const Voice back = decoded(encoded(v), start);
+    for (int i : {0, 2}) {
+        EXPECT_EQ(back.element[i].feedback, start.element[i].feedback);
+        EXPECT_EQ(std::memcmp(&back.element[i].modulator, &start.element[i].modulator,
+                              sizeof(OperatorBlock)), 0);
+        EXPECT_EQ(back.element[i].carrier.fixedFrequency, start.element[i].carrier.fixedFrequency);
+        EXPECT_EQ(back.element[i].carrier.fmWaveform, start.element[i].carrier.fmWaveform);
+        EXPECT_EQ(back.element[i].carrier.fmFrequency, start.element[i].carrier.fmFrequency);
+    }
+}
+
+TEST(Codec, OutOfRangeFieldNeverEmitsStatusByte)
+{
+    // A voice decoded from a foreign or damaged file can hold anything.
+    Voice v;
+    std::memset(&v, 0xFF, sizeof v);
+    const std::vector<uint8_t> dump = encoded(v);
+    for (int i = 1; i <= 590; ++i)
+        EXPECT_LT(dump[i], 0x80) << "offset " << i;
+    EXPECT_EQ(dump[0], 0xF0);
+    EXPECT_EQ(dump[591], 0xF7);
+    unsigned sum = 0;
+    for (int i = 6; i <= 590; ++i)
+        sum += dump[i];
+    EXPECT_EQ(sum % 128, 0u);
+}
+
+TEST(Codec, EnvelopeTypeAndControllerBitsTravel)
+{
+    Voice v = resetOne();
+    makeVectorsMove(v);
+    for (int i = 0; i < 4; ++i) {
+        v.element[i].envelopeType = static_cast<uint8_t>(i + 4);
+        v.element[i].pan = 4;
+    }
+    v.controllerReserved = 0x04;   // the synthesiser's own initial voice sets bit 2
+    v.modWheelAM = 1;
+    const std::vector<uint8_t> dump = encoded(v);
+    EXPECT_EQ(dump[37 + 12], 0x44);
+    EXPECT_EQ(dump[64 + 13], 0x54);
+    EXPECT_EQ(dump[29], 0x05);
+    const Voice back = decoded(dump, resetOne());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(back.element[i].envelopeType, i + 4);
+        EXPECT_EQ(back.element[i].pan, 4);
+    }
+    EXPECT_EQ(back.controllerReserved, 0x04);
+    EXPECT_EQ(back.modWheelAM, 1);
+}
+
+TEST(Codec, DecodeIgnoresChannelFrameAndChecksum)
+{
+    Voice v;
+    randomVoice(v, 9);
+    makeVectorsMove(v);
+    std::vector<uint8_t> dump = encoded(v);
+    const Voice plain = decoded(dump, resetOne());
+    dump[2] = 0x0F;
+    dump[590] ^= 0x11;
+    dump[6] = 'X';
+    const Voice odd = decoded(dump, resetOne());
+    EXPECT_EQ(formatVoice(plain), formatVoice(odd));
+}
+
+TEST(Codec, TwoElementVoiceKeepsElementsCAndD)
+{
+    Voice v;
+    randomVoice(v, 1234);
+    makeVectorsMove(v);
+    v.voiceConfig = 0;
+    const Voice back = decoded(encoded(v), resetOne());
+    EXPECT_EQ(back.element[2].waveform, v.element[2].waveform);
+    EXPECT_EQ(back.element[3].carrier.levelAttack, v.element[3].carrier.levelAttack);
+    EXPECT_EQ(back.detuneVector.abPosition[17], v.detuneVector.abPosition[17]);
+}
+
+TEST(VoiceRecord, ResetLeavesZerosAndTheStartName)
+{
+    Voice v;
+    std::memset(&v, 0x5A, sizeof v);
+    resetVoice(v);
+    EXPECT_STREQ(v.name, "12345678");
+    for (const VoiceField& f : voiceFields()) {
+        if (f.type != FieldType::Name) {
+            EXPECT_EQ(fieldValue(v, f), 0) << f.path;
+        }
+    }
+}
+
+TEST(VoiceRecord, PeakStageIsTheLoudestLevelEarlierWinningTies)
+{
+    auto peak = [](uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+        OperatorBlock op{};
+        op.levelInitial = a;
+        op.levelAttack = b;
+        op.levelDecay1 = c;
+        op.levelDecay2 = d;
+        op.peakStage = 3;
+        updatePeakStage(op);
+        return op.peakStage;
+    };
+    EXPECT_EQ(peak(40, 10, 10, 50), 1);
+    EXPECT_EQ(peak(7, 7, 7, 7), 0);
+    EXPECT_EQ(peak(9, 8, 7, 6), 3);
+    EXPECT_EQ(peak(0, 127, 127, 127), 0);
+    EXPECT_EQ(peak(200, 130, 129, 131), 2) << "unsigned comparison";
+}
+
+TEST(VoiceDumpSearch, FindsTheFirstCompleteRunTryingEachF0)
+{
+    const std::vector<uint8_t> dump = encoded(resetOne());
+    std::vector<uint8_t> data = {0x00, 0xF0, 0x43, 0x20, 0x7E, 0xF7, 0x12};   // a request-like message
+    const size_t at = data.size();
+    data.insert(data.end(), dump.begin(), dump.end());
+    data.push_back(0x55);
+    EXPECT_EQ(findVoiceDump(data.data(), data.size()), static_cast<long>(at));
+    EXPECT_EQ(findVoiceDump(data.data(), at + dumpSize - 1), -1) << "one byte short";
+    EXPECT_EQ(findVoiceDump(nullptr, 0), -1);
+    EXPECT_STREQ(checkVoiceDump(data.data() + at), "");
+    data[at + 100] ^= 1;
+    EXPECT_STRNE(checkVoiceDump(data.data() + at), "");
+}

@@ -1,1 +1,141 @@
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+// For every field the dump carries: the dump offsets that change when the field moves
+// between the ends of its range (checksum aside). Run with TARVIK_WRITE_LAYOUT=1 to
+// rewrite the checked-in copy after a deliberate format change.
+std::string layoutMap()
+{
+    std::ostringstream out;
+    TDumpCodec codec;
+    for (const VoiceField& f : voiceFields()) {
+        if (!f.travels)
+            continue;
+        Voice low, high;
+        resetVoice(low);
+        resetVoice(high);
+        if (f.type == FieldType::Name) {
+            std::memcpy(high.name, "\x7F\x7F\x7F\x7F\x7F\x7F\x7F\x7F", 8);
+        } else {
+            setFieldValue(low, f, f.minimum);
+            setFieldValue(high, f, f.maximum);
+        }
+        const std::vector<uint8_t> a(codec.encodeVoice(low), codec.encodeVoice(low) + dumpSize);
+        const uint8_t* b = codec.encodeVoice(high);
+        out << f.path << ':';
+        for (int i = 0; i < dumpSize; ++i)
+            if (i != dumpChecksumOffset && a[i] != b[i])
+                out << ' ' << i;
+        out << '\n';
+    }
+    return out.str();
+}
+
+}  // namespace
+
+TEST(FieldTable, DumpLayoutIsFrozen)
+{
+    const std::string path = std::string(TARVIK_TEST_DATA) + "/dump-layout.txt";
+    const std::string now = layoutMap();
+    if (std::getenv("TARVIK_WRITE_LAYOUT")) {
+        std::ofstream(path, std::ios::binary) << now;
+        GTEST_SKIP() << "wrote " << path;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << path;
+    std::stringstream frozen;
+    frozen << in.rdbuf();
+    EXPECT_EQ(now, frozen.str()) << "a field moved in the dump: stored files would break";
+}
+
+TEST(FieldTable, EveryFieldOnceInRecordOrder)
+{
+    const auto& fields = voiceFields();
+    EXPECT_EQ(fields.front().path, "effectDepth");
+    EXPECT_EQ(fields[2].path, "name");
+    EXPECT_EQ(fields[10].path, "controllerReserved");
+    EXPECT_EQ(fields.back().path, "detuneVector.abPosition[49]");
+    size_t lastOffset = 0;
+    for (size_t i = 1; i < fields.size(); ++i) {
+        EXPECT_GT(fields[i].offset, lastOffset) << fields[i].path;
+        lastOffset = fields[i].offset;
+    }
+}
+
+TEST(FieldLines, FormatThenParseGivesTheSameVoice)
+{
+    for (uint32_t seed = 1; seed <= 50; ++seed) {
+        Voice v;
+        randomVoice(v, seed);
+        v.name[3] = '\\';
+        v.name[5] = static_cast<char>(0xA0);
+        v.name[6] = 0;
+        Voice back;
+        resetVoice(back);
+        std::string error;
+        ASSERT_TRUE(parseVoiceLines(formatVoice(v), back, error)) << error;
+        ASSERT_EQ(formatVoice(v), formatVoice(back)) << "seed " << seed;
+    }
+}
+
+TEST(FieldLines, NameEscapesAndSignedValues)
+{
+    Voice v;
+    resetVoice(v);
+    std::memcpy(v.name, "E\\P\x01" "ano\x7F", 8);
+    v.element[2].pitch = -12;
+    v.levelVector.repeats[0] = 255;
+    const std::string text = formatVoice(v);
+    EXPECT_NE(text.find("name=E\\x5CP\\x01ano\\x7F\n"), std::string::npos);
+    EXPECT_NE(text.find("element[2].pitch=-12\n"), std::string::npos);
+    EXPECT_NE(text.find("levelVector.repeats[0]=255\n"), std::string::npos);
+}
+
+TEST(FieldLines, BadLinesAreRefusedWithTheirNumberAndChangeNothing)
+{
+    struct Case {
+        const char* text;
+        const char* mention;
+    } cases[] = {
+        {"effectDepth=3\nnoSuchField=1\n", "line 2"},
+        {"effectDepth=x\n", "line 1"},
+        {"effectDepth=\n", "line 1"},
+        {"\n\nelement[0].pitch=128\n", "line 3"},
+        {"element[0].pitch=-129\n", "line 1"},
+        {"element[1].waveform=256\n", "line 1"},
+        {"aftertouchAM=2\n", "line 1"},
+        {"name=SHORT\n", "line 1"},
+        {"name=TOO LONG!\n", "line 1"},
+        {"name=ABC\\x4\n", "line 1"},
+        {"levelVector.repeats[50]=1\n", "line 1"},
+        {"just words\n", "line 1"},
+    };
+    for (const Case& c : cases) {
+        Voice v;
+        resetVoice(v);
+        const Voice before = v;
+        std::string error;
+        EXPECT_FALSE(parseVoiceLines(c.text, v, error)) << c.text;
+        EXPECT_NE(error.find(c.mention), std::string::npos) << error;
+        EXPECT_EQ(formatVoice(v), formatVoice(before)) << c.text;
+    }
+}
+
+TEST(FieldLines, OutOfRangeButInTypeIsAccepted)
+{
+    Voice v;
+    resetVoice(v);
+    std::string error;
+    ASSERT_TRUE(parseVoiceLines("effectDepth=255\r\nelement[0].pitch=-128\n", v, error)) << error;
+    EXPECT_EQ(v.effectDepth, 255);
+    EXPECT_EQ(v.element[0].pitch, -128);
+}

@@ -1,1 +1,153 @@
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("tarvik-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        path = (dir / "TARVIK.INI").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    TSettings readText(const std::string& text)
+    {
+        std::ofstream(path, std::ios::binary) << text;
+        return TSettings(path);
+    }
+    std::string fileText() const
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path dir;
+    std::string path;
+};
+
+}  // namespace
+
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndNotFound)
+{
+    const TSettings s(path);
+    EXPECT_FALSE(s.fileFound);
+    EXPECT_EQ(s.midiChannel, 0);
+    EXPECT_EQ(s.inDevice, 0);
+    EXPECT_EQ(s.outDevice, 0);
+    EXPECT_EQ(s.model, 0);
+    EXPECT_TRUE(s.autoSend);
+}
+
+TEST_F(SettingsFile, EmptyFileGivesDefaultsButCountsAsFound)
+{
+    const TSettings s = readText("");
+    EXPECT_TRUE(s.fileFound);
+    EXPECT_EQ(s.midiChannel, 0);
+    EXPECT_TRUE(s.autoSend);
+}
+
+TEST_F(SettingsFile, SaveWritesFiveCrLfLinesAndReadsBack)
+{
+    TSettings s;
+    s.midiChannel = 15;
+    s.model = 1;
+    s.inDevice = 12;
+    s.outDevice = 3;
+    s.autoSend = false;
+    s.save(path);
+    EXPECT_EQ(fileText(), "MIDI channel=15\r\nModel=1\r\nIn device=12\r\nOut device=3\r\nAuto send=0\r\n");
+    const TSettings back(path);
+    EXPECT_TRUE(back.fileFound);
+    EXPECT_EQ(back.midiChannel, 15);
+    EXPECT_EQ(back.model, 1);
+    EXPECT_EQ(back.inDevice, 12);
+    EXPECT_EQ(back.outDevice, 3);
+    EXPECT_FALSE(back.autoSend);
+
+    s.midiChannel = 15;
+    s.inDevice = s.outDevice = 99;
+    s.save(path);
+    EXPECT_LE(fileText().size(), 68u);
+}
+
+TEST_F(SettingsFile, LfAndCrLfFilesReadAlike)
+{
+    const TSettings lf = readText("MIDI channel=4\nModel=1\nIn device=2\nOut device=11\nAuto send=0\n");
+    const TSettings crlf =
+        readText("MIDI channel=4\r\nModel=1\r\nIn device=2\r\nOut device=11\r\nAuto send=0\r\n");
+    for (const TSettings* s : {&lf, &crlf}) {
+        EXPECT_EQ(s->midiChannel, 4);
+        EXPECT_EQ(s->model, 1);
+        EXPECT_EQ(s->inDevice, 2);
+        EXPECT_EQ(s->outDevice, 11);
+        EXPECT_FALSE(s->autoSend);
+    }
+}
+
+TEST_F(SettingsFile, KeysInAnyOrderLaterWinsCaseMatters)
+{
+    const TSettings s = readText(
+        "# my synth\nAuto send=5\nMIDI channel=9\nmodel=1\nsome text Out device=7\nMIDI channel=12\n");
+    EXPECT_EQ(s.midiChannel, 12);
+    EXPECT_EQ(s.model, 0) << "lower-case key is not a key";
+    EXPECT_EQ(s.outDevice, 7) << "a key in the middle of a line counts";
+    EXPECT_TRUE(s.autoSend);
+    EXPECT_FALSE(readText("Auto send=0\n").autoSend);
+}
+
+TEST_F(SettingsFile, ValuesAreCutToFiveCharactersAndModelMasked)
+{
+    EXPECT_EQ(readText("In device=123456\n").inDevice, 12345);
+    EXPECT_EQ(readText("Model=2\n").model, 0);
+    EXPECT_EQ(readText("Model=3\n").model, 1);
+    EXPECT_EQ(readText("Out device=12b\n").outDevice, 12);
+    EXPECT_EQ(readText("Out device=  -3\n").outDevice, -3);
+    EXPECT_EQ(readText("MIDI channel=200\n").midiChannel, 200) << "stored unchanged";
+}
+
+TEST_F(SettingsFile, ValueWithoutNumberKeepsTheDefault)
+{
+    const TSettings s = readText("Model=x\nAuto send=\nIn device=-\nMIDI channel=7\n");
+    EXPECT_EQ(s.model, 0);
+    EXPECT_TRUE(s.autoSend);
+    EXPECT_EQ(s.inDevice, 0);
+    EXPECT_EQ(s.midiChannel, 7);
+}
+
+TEST_F(SettingsFile, OnlyTheFirstHundredBytesCount)
+{
+    std::string text = "MIDI channel=3\r\n";
+    text += std::string(100 - text.size() - 4, '#');
+    text += "Model=1\r\n";   // straddles byte 100: the key is cut off
+    text += std::string(300 - text.size() - 16, 'x');
+    text += "Out device=5\r\n";
+    ASSERT_GE(text.size(), 300u - 4);
+    const TSettings s = readText(text);
+    EXPECT_TRUE(s.fileFound);
+    EXPECT_EQ(s.midiChannel, 3);
+    EXPECT_EQ(s.model, 0);
+    EXPECT_EQ(s.outDevice, 0);
+}
+
+TEST_F(SettingsFile, UnwritablePlaceFailsSilently)
+{
+    TSettings s;
+    s.save((dir / "no-such-dir" / "TARVIK.INI").string());
+    EXPECT_FALSE(fs::exists(dir / "no-such-dir"));
+}

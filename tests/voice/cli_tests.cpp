@@ -1,0 +1,186 @@
+// tarvik-voice show / encode / check, run as the musician runs them.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Run {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              (std::string("tarvik-cli-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string file(const std::string& name) const { return (dir / name).string(); }
+
+    void write(const std::string& name, const std::vector<uint8_t>& bytes) const
+    {
+        std::ofstream(file(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    void writeText(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(file(name), std::ios::binary) << text;
+    }
+    std::string read(const std::string& name) const
+    {
+        std::ifstream in(file(name), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    Run run(const std::string& arguments) const
+    {
+        const std::string out = file("stdout"), err = file("stderr");
+        const std::string command = std::string(TARVIK_VOICE) + " " + arguments + " >" + out + " 2>" + err;
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read("stdout"), read("stderr")};
+    }
+
+    fs::path dir;
+};
+
+std::vector<uint8_t> dumpOf(const Voice& v)
+{
+    TDumpCodec codec;
+    const uint8_t* d = codec.encodeVoice(v);
+    return {d, d + dumpSize};
+}
+
+int lineCount(const std::string& text)
+{
+    int n = 0;
+    for (char c : text)
+        n += c == '\n';
+    return n;
+}
+
+}  // namespace
+
+TEST_F(Cli, ShowListsEveryFieldOfTheFirstDump)
+{
+    Voice v;
+    resetVoice(v);
+    std::memcpy(v.name, "E Piano1", 8);
+    v.effectDepth = 3;
+    v.element[1].waveform = 200;
+    v.element[1].carrier.levelAttack = 12;
+    std::vector<uint8_t> bytes = {0x11, 0xF0, 0x43, 0x20, 0x7E, 0xF7};   // a recorded request first
+    const auto dump = dumpOf(v);
+    bytes.insert(bytes.end(), dump.begin(), dump.end());
+    write("voice.syx", bytes);
+
+    const Run r = run("show " + file("voice.syx"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lineCount(r.out), static_cast<int>(voiceFields().size()));
+    for (const char* line : {"effectDepth=3\n", "name=E Piano1\n", "element[1].waveform=200\n",
+                             "element[1].carrier.levelAttack=12\n", "element[0].modulator.level=0\n",
+                             "levelVectorSpeed=16\n", "detuneVector.abPosition[49]=0\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    EXPECT_EQ(r.out.rfind("effectDepth=", 0), 0u) << "record order: effectDepth first";
+}
+
+TEST_F(Cli, ShowThenEncodeReproducesTheDumpByteForByte)
+{
+    for (uint32_t seed : {0u, 5u, 77u, 4242u}) {
+        Voice v;
+        if (seed == 0)
+            resetVoice(v);   // the reset voice: both vectors stand still
+        else
+            randomVoice(v, seed);
+        const auto dump = dumpOf(v);
+        write("x.syx", dump);
+        const Run shown = run("show " + file("x.syx"));
+        ASSERT_EQ(shown.status, 0);
+        writeText("fields.txt", shown.out);
+        const Run encoded = run("encode < " + file("fields.txt"));
+        ASSERT_EQ(encoded.status, 0) << encoded.err;
+        EXPECT_EQ(encoded.out, std::string(dump.begin(), dump.end())) << "seed " << seed;
+    }
+}
+
+TEST_F(Cli, EncodeStartsFromTheResetVoiceAndRefusesBadLines)
+{
+    writeText("one.txt", "name=Brass  1\nelement[0].pitch=-3\n");
+    const Run ok = run("encode < " + file("one.txt"));
+    ASSERT_EQ(ok.status, 0) << ok.err;
+    Voice v;
+    resetVoice(v);
+    std::memcpy(v.name, "Brass  1", 8);
+    v.element[0].pitch = -3;
+    const auto want = dumpOf(v);
+    EXPECT_EQ(ok.out, std::string(want.begin(), want.end()));
+
+    writeText("bad.txt", "effectDepth=1\nelement[9].pitch=1\n");
+    const Run bad = run("encode < " + file("bad.txt"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(bad.out.empty()) << "nothing written on a refusal";
+    EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
+    EXPECT_EQ(lineCount(bad.err), 1);
+
+    writeText("range.txt", "element[0].velocityResponse=300\n");
+    EXPECT_EQ(run("encode < " + file("range.txt")).status, 1);
+}
+
+TEST_F(Cli, CheckTellsWhatIsWrong)
+{
+    Voice v;
+    randomVoice(v, 3);
+    auto dump = dumpOf(v);
+    write("good.syx", dump);
+    EXPECT_EQ(run("check " + file("good.syx")).status, 0);
+
+    dump[200] ^= 0x01;
+    write("sum.syx", dump);
+    const Run sum = run("check " + file("sum.syx"));
+    EXPECT_EQ(sum.status, 1);
+    EXPECT_NE(sum.err.find("checksum"), std::string::npos) << sum.err;
+
+    dump = dumpOf(v);
+    std::memcpy(dump.data() + 6, "PK  9999AE", 10);
+    write("header.syx", dump);
+    EXPECT_NE(run("check " + file("header.syx")).err.find("header"), std::string::npos);
+
+    dump = dumpOf(v);
+    dump.pop_back();
+    write("short.syx", dump);
+    EXPECT_EQ(run("check " + file("short.syx")).status, 1);
+}
+
+TEST_F(Cli, BadFilesGiveOneLineAndStatusOne)
+{
+    write("empty.syx", {});
+    write("nodump.syx", {0x01, 0x02, 0xF0, 0x43, 0xF7});
+    for (const std::string& args : {"show " + file("missing.syx"), "show " + file("empty.syx"),
+                                    "show " + file("nodump.syx"), "show " + dir.string(),
+                                    "check " + file("missing.syx"), "check " + file("empty.syx"),
+                                    "check " + file("nodump.syx"), std::string("show")}) {
+        const Run r = run(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(lineCount(r.err), 1) << args << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << args;
+    }
+}
