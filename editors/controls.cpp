@@ -7,16 +7,22 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TNumberBox::TNumberBox(int width, Mask mask, QWidget* parent) : QLineEdit(parent)
 {
+    // The width limits what the user types (a sign counts as a character). It is not
+    // a maximum length: that would cut short a stored number the program shows, such
+    // as -128 in a three-character box, and the cut text would then be stored.
     QString pattern;
     switch (mask) {
     case Digits: pattern = QStringLiteral("[0-9]{0,%1}").arg(width); break;
-    case SignedDigits: pattern = QStringLiteral("[-+]?[0-9]{0,%1}").arg(width); break;
+    case SignedDigits:
+        pattern = QStringLiteral("[-+][0-9]{0,%1}|[0-9]{0,%2}").arg(std::max(width - 1, 0)).arg(width);
+        break;
     case SignedDigitsBlanks: pattern = QStringLiteral("[-+ 0-9]{0,%1}").arg(width); break;
     }
     setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
-    setMaxLength(width);
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (text == lastText)
             return;
@@ -86,12 +92,14 @@ TUpDown::TUpDown(int minimum, int maximum, QWidget* parent)
     layout->addWidget(up);
     layout->addWidget(down);
     setFixedSize(16, 22);
-    // pressed steps once; auto-repeat steps again while held (it emits
-    // pressed/released pairs, so repeated steps come through `clicked`).
+    // Pressing steps once; while the button is held, auto-repeat emits
+    // released/clicked/pressed again and again with the button still down, so every
+    // repeat steps once more through `pressed`.
     connect(up, &QToolButton::pressed, this, [this] { step(+1); });
     connect(down, &QToolButton::pressed, this, [this] { step(-1); });
     // The final position is reported once the user lets go of the mouse button.
-    // While auto-repeating, `released` is emitted with isDown() still true.
+    // While auto-repeating, `released` is emitted with isDown() still true. Leaving
+    // the button with the mouse held also counts as letting go.
     connect(up, &QToolButton::released, this, [this] {
         if (!up->isDown())
             emit released(pos);

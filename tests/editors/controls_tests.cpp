@@ -1,0 +1,209 @@
+// The editor controls' reporting rules, which the editors' ready flag and
+// "send if ready" depend on.
+#include "editors/controls.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+TEST(NumberBox, ReportsEveryRealTextChangeAndNoRepeatedWrite)
+{
+    TNumberBox box(3);
+    QSignalSpy spy(&box, &TNumberBox::changed);
+    setNumberText(&box, 42);
+    EXPECT_EQ(spy.count(), 1);
+    setNumberText(&box, 42);       // same text again: nothing
+    box.setText(QStringLiteral("42"));
+    EXPECT_EQ(spy.count(), 1);
+    setNumberText(&box, 7);
+    EXPECT_EQ(spy.count(), 2);
+    QTest::keyClick(&box, Qt::Key_Backspace);
+    QTest::keyClicks(&box, QStringLiteral("12"));
+    EXPECT_EQ(box.text(), QStringLiteral("12"));
+    EXPECT_EQ(spy.count(), 5);
+}
+
+TEST(NumberBox, RefusesCharactersOutsideTheMaskAndTheWidth)
+{
+    TNumberBox digits(2);
+    QTest::keyClicks(&digits, QStringLiteral("a-1x2 3"));
+    EXPECT_EQ(digits.text(), QStringLiteral("12"));
+
+    TNumberBox pitch(3, TNumberBox::SignedDigits);
+    QTest::keyClicks(&pitch, QStringLiteral("-123"));
+    EXPECT_EQ(pitch.text(), QStringLiteral("-12"));   // the sign takes one of the three
+    pitch.clear();
+    QTest::keyClicks(&pitch, QStringLiteral("1-2"));  // a sign only in front
+    EXPECT_EQ(pitch.text(), QStringLiteral("12"));
+}
+
+TEST(NumberBox, ProgramWriteIsNeverCutToTheWidth)
+{
+    // A received voice may hold a number longer than the box: it must show whole,
+    // or the cut text would be taken as a value and stored.
+    TNumberBox pitch(3, TNumberBox::SignedDigits);
+    setNumberText(&pitch, -128);
+    EXPECT_EQ(pitch.text(), QStringLiteral("-128"));
+    int n = 0;
+    ASSERT_TRUE(pitch.number(n));
+    EXPECT_EQ(n, -128);
+}
+
+TEST(NumberBox, NumberReadsTheLeadingIntegerOrNothing)
+{
+    TNumberBox box(6, TNumberBox::SignedDigitsBlanks);
+    struct Case { const char* text; bool found; int value; };
+    const Case cases[] = {
+        {"", false, 0}, {"-", false, 0}, {"+", false, 0}, {"  ", false, 0}, {" - 5", false, 0},
+        {"0", true, 0}, {"-5", true, -5}, {"+12", true, 12}, {"  7", true, 7}, {"12 3", true, 12},
+        {"999999", true, 999999},
+    };
+    for (const Case& c : cases) {
+        box.setText(QString::fromLatin1(c.text));
+        int n = 12345;
+        EXPECT_EQ(box.number(n), c.found) << c.text;
+        if (c.found) {
+            EXPECT_EQ(n, c.value) << c.text;
+        }
+    }
+}
+
+TEST(NumberBox, KeyIsReportedBeforeTheTextChanges)
+{
+    TNumberBox box(2);
+    setNumberText(&box, 5);
+    QString textAtKey;
+    QChar key;
+    QObject::connect(&box, &TNumberBox::keyPressed, [&](QChar k) {
+        key = k;
+        textAtKey = box.text();
+    });
+    box.setCursorPosition(1);
+    QTest::keyClick(&box, Qt::Key_3);
+    EXPECT_EQ(key, QLatin1Char('3'));
+    EXPECT_EQ(textAtKey, QStringLiteral("5"));
+    EXPECT_EQ(box.text(), QStringLiteral("53"));
+}
+
+TEST(UpDown, ProgramPositionIsClampedAndSilent)
+{
+    TUpDown ud(0, 63);
+    QSignalSpy spy(&ud, &TUpDown::released);
+    ud.setPosition(70);
+    EXPECT_EQ(ud.position(), 63);
+    ud.setPosition(-4);
+    EXPECT_EQ(ud.position(), 0);
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST(UpDown, ClickStepsOnceAndReportsOnRelease)
+{
+    TUpDown ud(0, 15);
+    ud.setPosition(5);
+    ud.show();
+    QSignalSpy spy(&ud, &TUpDown::released);
+    QTest::mousePress(ud.upButton(), Qt::LeftButton);
+    EXPECT_EQ(ud.position(), 6);
+    EXPECT_EQ(spy.count(), 0);     // nothing while held
+    QTest::mouseRelease(ud.upButton(), Qt::LeftButton);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 6);
+
+    QTest::mouseClick(ud.downButton(), Qt::LeftButton);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(1).at(0).toInt(), 5);
+}
+
+TEST(UpDown, HoldingRepeatsAndReportsOnlyTheFinalPosition)
+{
+    TUpDown ud(0, 127);
+    ud.setPosition(10);
+    ud.show();
+    QSignalSpy spy(&ud, &TUpDown::released);
+    QTest::mousePress(ud.upButton(), Qt::LeftButton);
+    QTest::qWait(1000);            // past the repeat delay, several repeats
+    EXPECT_EQ(spy.count(), 0);
+    const int held = ud.position();
+    EXPECT_GE(held, 13);
+    QTest::mouseRelease(ud.upButton(), Qt::LeftButton);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), held);
+    QTest::qWait(200);             // no step after the release
+    EXPECT_EQ(ud.position(), held);
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST(UpDown, AtItsLimitStillReportsOnceWithoutMoving)
+{
+    TUpDown ud(-12, 12);
+    ud.setPosition(12);
+    ud.show();
+    QSignalSpy spy(&ud, &TUpDown::released);
+    QTest::mousePress(ud.upButton(), Qt::LeftButton);
+    QTest::qWait(700);
+    QTest::mouseRelease(ud.upButton(), Qt::LeftButton);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 12);
+    QTest::mouseClick(ud.downButton(), Qt::LeftButton);
+    ud.setPosition(-12);
+    QTest::mouseClick(ud.downButton(), Qt::LeftButton);
+    ASSERT_EQ(spy.count(), 3);
+    EXPECT_EQ(spy.at(2).at(0).toInt(), -12);
+}
+
+TEST(UpDown, DisabledSpinnerReportsNothing)
+{
+    TUpDown ud(0, 127);
+    ud.show();
+    ud.setEnabled(false);
+    QSignalSpy spy(&ud, &TUpDown::released);
+    QTest::mouseClick(ud.upButton(), Qt::LeftButton);
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(ud.position(), 0);
+}
+
+TEST(Slider, ReportsTheUsersMovesOnly)
+{
+    TSlider slider(Qt::Horizontal, -5, 5);
+    QSignalSpy spy(&slider, &TSlider::userMoved);
+    slider.setPosition(3);
+    slider.setPosition(-5);
+    EXPECT_EQ(spy.count(), 0);
+    QTest::keyClick(&slider, Qt::Key_Right);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), -4);
+}
+
+TEST(Slider, VerticalHasItsMinimumAtTheTop)
+{
+    TSlider slider(Qt::Vertical, 0, 15);
+    slider.resize(20, 160);
+    slider.setPosition(8);
+    slider.show();
+    QSignalSpy spy(&slider, &TSlider::userMoved);
+    // Clicking near the top end pages towards the minimum, the key "Down" moves
+    // down the screen towards the maximum.
+    QTest::keyClick(&slider, Qt::Key_Down);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 9);
+    QTest::mouseClick(&slider, Qt::LeftButton, {}, QPoint(10, 3));
+    ASSERT_GE(spy.count(), 2);
+    EXPECT_LT(slider.value(), 9);
+}
+
+TEST(PickList, ReportsTheUsersPicksOnly)
+{
+    TPickList list({QStringLiteral("SY-22"), QStringLiteral("SY-35")});
+    QSignalSpy spy(&list, &TPickList::picked);
+    list.select(1);
+    list.select(0);
+    EXPECT_EQ(spy.count(), 0);
+    list.select(7);                // outside the list: nothing selected
+    EXPECT_EQ(list.currentIndex(), -1);
+    list.select(0);
+    QTest::keyClick(&list, Qt::Key_Down);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
+    EXPECT_FALSE(list.isEditable());
+}
