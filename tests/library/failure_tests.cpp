@@ -1,0 +1,140 @@
+// Library writes that fail: nothing added or changed, nothing counted, "Save error"
+// shown. Tests run as root in CI, where permissions stop nothing, so the failures
+// here are ones that hold for root too.
+#include "tests/library/library_test_support.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace {
+
+// Limits the size of files this process may write, for one scope. Writing past the
+// limit then fails with EFBIG (the signal that would end the process is ignored), the
+// way a full disk cuts a write short.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    bool active = false;
+
+private:
+    rlimit saved{};
+    void (*oldHandler)(int) = nullptr;
+};
+
+}  // namespace
+
+TEST_F(LibraryTest, ShortWriteLeavesTheFileAsItWas)
+{
+    writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     "))}));
+    const Bytes before = library();
+    voice = seededVoice(21);
+    {
+        FileSizeLimit limit(before.size() + 300);   // room for half a record
+        ASSERT_TRUE(limit.active);
+        EXPECT_FALSE(io.appendRecord(4));
+    }
+    EXPECT_EQ(library(), before);
+    EXPECT_EQ(io.countRecords(), 2);
+    EXPECT_EQ(events.saveErrors, 1);
+
+    // With a trailing part-record, which the new record would have replaced: the
+    // part-record comes back too.
+    Bytes odd = before;
+    odd.insert(odd.end(), 100, 0xEE);
+    writeBytes(io.libraryPath, odd);
+    {
+        FileSizeLimit limit(odd.size() + 200);
+        ASSERT_TRUE(limit.active);
+        EXPECT_FALSE(io.appendRecord(4));
+    }
+    EXPECT_EQ(library(), odd);
+    EXPECT_EQ(events.saveErrors, 2);
+
+    // A missing library may be made, but never with a record cut short in it.
+    std::filesystem::remove(io.libraryPath);
+    {
+        FileSizeLimit limit(300);
+        ASSERT_TRUE(limit.active);
+        EXPECT_FALSE(io.appendRecord(4));
+    }
+    EXPECT_EQ(io.countRecords(), 0);
+    const Bytes made = library();
+    EXPECT_TRUE(made.empty() || made == (Bytes{'T', 'O', 'R', 'V', 'A'}));
+    EXPECT_EQ(events.saveErrors, 3);
+}
+
+TEST_F(LibraryTest, LibraryThatCannotBeWrittenReportsAndStaysUntouched)
+{
+    voice = seededVoice(22);
+
+    // The folder it should be in is a file.
+    writeBytes(path("folder"), {1, 2, 3});
+    io.libraryPath = path("folder/SOUNDS.SYL");
+    EXPECT_FALSE(io.openLibrary());
+    EXPECT_EQ(io.readName(0), "");
+    EXPECT_FALSE(io.appendRecord(1));
+    EXPECT_FALSE(io.overwriteRecord(0, 1));
+    EXPECT_FALSE(io.loadRecord(0));
+    EXPECT_EQ(readBytes(path("folder")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(events.saveErrors, 2);
+
+    // A folder stands where the file should be.
+    std::filesystem::create_directory(path("SOUNDS.SYL"));
+    io.libraryPath = path("SOUNDS.SYL");
+    EXPECT_FALSE(io.openLibrary());
+    EXPECT_FALSE(io.appendRecord(1));
+    EXPECT_FALSE(io.overwriteRecord(0, 1));
+    EXPECT_TRUE(std::filesystem::is_directory(io.libraryPath));
+    EXPECT_TRUE(std::filesystem::is_empty(io.libraryPath));
+    EXPECT_EQ(events.saveErrors, 4);
+
+    // A device that is always full.
+    if (access("/dev/full", W_OK) == 0) {
+        io.libraryPath = "/dev/full";
+        EXPECT_FALSE(io.appendRecord(1));
+        EXPECT_EQ(events.saveErrors, 5);
+    }
+    EXPECT_EQ(events.sends, 0);
+}
+
+TEST_F(LibraryTest, ReadOnlyLibraryStillListsAndLoads)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write any file";
+    writeBytes(io.libraryPath, libraryOf({record(3, seededVoice(23))}));
+    ASSERT_EQ(chmod(io.libraryPath.c_str(), 0444), 0);
+    const Bytes before = library();
+    ASSERT_TRUE(io.openLibrary());
+    EXPECT_EQ(io.readCategories(0), 3u);
+    io.closeFile();
+    EXPECT_TRUE(io.loadRecord(0));
+    EXPECT_EQ(encoded(voice), encoded(seededVoice(23)));
+    EXPECT_FALSE(io.appendRecord(1));
+    EXPECT_FALSE(io.overwriteRecord(0, 1));
+    EXPECT_EQ(library(), before);
+    EXPECT_EQ(events.saveErrors, 2);
+
+    // And a read-only folder lets no library be made in it.
+    std::filesystem::create_directory(path("ro"));
+    ASSERT_EQ(chmod(path("ro").c_str(), 0555), 0);
+    io.libraryPath = path("ro/SOUNDS.SYL");
+    EXPECT_FALSE(io.openLibrary());
+    EXPECT_FALSE(io.appendRecord(1));
+    EXPECT_FALSE(std::filesystem::exists(io.libraryPath));
+    chmod(path("ro").c_str(), 0755);
+}

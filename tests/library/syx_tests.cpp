@@ -1,0 +1,164 @@
+// Single-voice .SYX files: what is written, which files load and which are refused.
+#include "tests/library/library_test_support.h"
+
+#include <random>
+
+#include "app/settings.h"
+
+namespace {
+
+Bytes junk(size_t size, uint8_t seed)
+{
+    Bytes b(size);
+    for (size_t i = 0; i < size; ++i) {
+        b[i] = static_cast<uint8_t>(seed + i * 7);
+        if (b[i] == 0xF0)
+            b[i] = 0x70;
+    }
+    return b;
+}
+
+Bytes join(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+}  // namespace
+
+class SyxTest : public LibraryTest {
+protected:
+    // Loads bytes as a file; checks that a refused file left voice alone and sent nothing.
+    bool load(const Bytes& bytes)
+    {
+        writeBytes(path("v.syx"), bytes);
+        voice = namedVoice("Before  ");
+        const int invalid = events.invalid, sends = events.sends;
+        const bool ok = io.loadVoiceFile(path("v.syx"));
+        if (ok) {
+            EXPECT_EQ(events.sends, sends + 1);
+            EXPECT_EQ(events.invalid, invalid);
+        } else {
+            EXPECT_EQ(encoded(voice), encoded(namedVoice("Before  ")));
+            EXPECT_EQ(events.sends, sends);
+            EXPECT_EQ(events.invalid, invalid + 1);
+        }
+        return ok;
+    }
+};
+
+TEST_F(SyxTest, SavedFileIsExactlyTheDump)
+{
+    voice = seededVoice(3);
+    ASSERT_TRUE(io.saveVoiceFile(path("a.syx")));
+    const Bytes file = readBytes(path("a.syx"));
+    ASSERT_EQ(file.size(), 592u);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + 4), (Bytes{0xF0, 0x43, 0x00, 0x7E}));
+    EXPECT_EQ(file, encoded(voice));
+
+    // Saving over a longer file leaves no tail.
+    writeBytes(path("b.syx"), Bytes(2000, 0x11));
+    ASSERT_TRUE(io.saveVoiceFile(path("b.syx")));
+    EXPECT_EQ(readBytes(path("b.syx")), encoded(voice));
+    EXPECT_EQ(events.saveErrors, 0);
+
+    // A file that cannot be made: "Save error", nothing written.
+    EXPECT_FALSE(io.saveVoiceFile(path("no-such-folder/a.syx")));
+    EXPECT_FALSE(io.saveVoiceFile(dir.string()));
+    EXPECT_EQ(events.saveErrors, 2);
+}
+
+TEST_F(SyxTest, DumpsAmongOtherBytesLoad)
+{
+    const Voice v = seededVoice(11);
+    const Bytes dump = encoded(v);
+    EXPECT_TRUE(load(dump));
+    EXPECT_EQ(encoded(voice), dump);
+    EXPECT_TRUE(load(join({junk(100, 1), dump})));
+    EXPECT_EQ(encoded(voice), dump);
+    EXPECT_TRUE(load(join({dump, junk(300, 2), dump})));
+    EXPECT_TRUE(load(join({junk(100, 3), dump, junk(100, 4)})));
+    EXPECT_EQ(encoded(voice), dump);
+
+    // Recorded from the synthesiser on channel 6: byte 2 is not looked at.
+    Bytes recorded = dump;
+    recorded[2] = 0x05;
+    EXPECT_TRUE(load(recorded));
+    EXPECT_EQ(encoded(voice), dump);
+
+    // A dump that straddles the pieces the file is read in.
+    EXPECT_TRUE(load(join({junk(65536 - 300, 5), dump, junk(10, 6)})));
+    EXPECT_EQ(encoded(voice), dump);
+}
+
+TEST_F(SyxTest, BrokenFilesAreRefusedAndTheVoiceStays)
+{
+    const Bytes dump = encoded(seededVoice(12));
+    EXPECT_FALSE(load(Bytes(dump.begin(), dump.end() - 1)));            // one byte short
+    EXPECT_FALSE(load(join({junk(50, 7), Bytes(dump.begin(), dump.end() - 1)})));
+    Bytes wrongEnd = dump;
+    wrongEnd[591] = 0x00;
+    EXPECT_FALSE(load(wrongEnd));
+    EXPECT_FALSE(load(join({wrongEnd, junk(40, 8)})));                   // F7 one byte late
+    EXPECT_FALSE(load(junk(5000, 9)));                                   // no F0 at all
+    EXPECT_FALSE(load({}));
+    Bytes request = {0xF0, 0x43, 0x20, 0x7E, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'A', 'E', 0xF7};
+    EXPECT_FALSE(load(request));
+
+    // Not a readable file.
+    voice = namedVoice("Before  ");
+    EXPECT_FALSE(io.loadVoiceFile(path("missing.syx")));
+    EXPECT_FALSE(io.loadVoiceFile(dir.string()));
+    EXPECT_EQ(encoded(voice), encoded(namedVoice("Before  ")));
+    EXPECT_EQ(events.sends, 0);
+}
+
+TEST_F(SyxTest, FirstCompleteDumpWinsOverEarlierSystemExclusive)
+{
+    const Bytes dump = encoded(seededVoice(13));
+    // A recorded dump request, then the synthesiser's answer.
+    const Bytes request = {0xF0, 0x43, 0x20, 0x7E, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'A', 'E', 0xF7};
+    EXPECT_TRUE(load(join({request, dump})));
+    EXPECT_EQ(encoded(voice), dump);
+
+    // A stray F0 whose 592-byte run does not end with F7 is passed over.
+    EXPECT_TRUE(load(join({junk(20, 10), Bytes{0xF0}, junk(30, 11), dump})));
+    EXPECT_EQ(encoded(voice), dump);
+
+    // A stray F0 whose 592nd byte is F7 is a dump as far as a file can tell: it
+    // loads, as it always did, before the real one.
+    Bytes stray(592, 0x00);
+    stray[0] = 0xF0;
+    stray[591] = 0xF7;
+    EXPECT_TRUE(load(join({stray, dump})));
+    Voice expected = namedVoice("Before  ");
+    TDumpCodec codec;
+    codec.decodeVoice(stray.data(), expected);
+    EXPECT_EQ(encoded(voice), encoded(expected));
+}
+
+TEST_F(SyxTest, LoadedFileIsSentWhateverAutoSendSays)
+{
+    const Bytes dump = encoded(seededVoice(14));
+    settings.autoSend = false;
+    EXPECT_TRUE(load(dump));
+    settings.autoSend = true;
+    EXPECT_TRUE(load(dump));
+    EXPECT_EQ(events.sends, 2);
+}
+
+TEST_F(SyxTest, RandomVoicesSurviveSaveAndLoad)
+{
+    const uint32_t first = static_cast<uint32_t>(std::random_device{}());
+    for (uint32_t seed = first; seed != first + 200; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const Voice v = seededVoice(seed);
+        voice = v;
+        ASSERT_TRUE(io.saveVoiceFile(path("r.syx")));
+        resetVoice(voice);
+        ASSERT_TRUE(io.loadVoiceFile(path("r.syx")));
+        ASSERT_EQ(encoded(voice), encoded(v));
+    }
+}
