@@ -1,3 +1,190 @@
+// tarvik-voice library list|add|get: the voice library from scripts, through the
+// same file operations the editor's main window uses, so that both show a library
+// alike. Nothing is sent to the synthesiser here.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <limits>
+
+#include "library/fileio.h"
 #include "tools/tarvik-voice/commands.h"
 
-int cmdLibrary(const Args&) { return fail("library: not built yet"); }
+namespace {
+
+const char* const listUsage = "usage: tarvik-voice library list [FILE]";
+const char* const addUsage = "usage: tarvik-voice library add FILE.SYX [--mask N] [--library FILE]";
+const char* const getUsage = "usage: tarvik-voice library get N OUT.SYX [--library FILE]";
+
+// The editor's dialogs become one line on standard error, naming the file at hand.
+struct ToolEvents : TFileIOEvents {
+    std::string file;
+    void invalidFile() override
+    {
+        fail(file + ": not a file with a valid SY-22 or SY-35 System Exclusive dump");
+    }
+    void saveError() override { fail(file + ": Error saving file"); }
+    void sendVoice() override {}
+};
+
+// A number of decimal digits, or 0x and hex digits, no larger than highest.
+bool parseNumber(const std::string& text, unsigned long highest, unsigned long& value)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const size_t start = hex ? 2 : 0;
+    if (text.size() == start || text.size() - start > 10)
+        return false;
+    unsigned long long v = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        const char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        v = v * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+    }
+    if (v > highest)
+        return false;
+    value = static_cast<unsigned long>(v);
+    return true;
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A library to read must exist already: reading never makes one.
+int libraryMissing(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return fail(path + ": no such library file");
+    return fail(path + ": not a library file");
+}
+
+void printRecord(TFileIO& io, int32_t n)
+{
+    const uint32_t mask = io.readCategories(n);
+    std::printf("%d\t%08X\t%s\n", static_cast<int>(n), static_cast<unsigned>(mask), io.readName(n).c_str());
+}
+
+int libraryList(const Args& args)
+{
+    if (args.size() > 1)
+        return fail(listUsage);
+    const std::string path = args.empty() ? libraryFileName : args[0];
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+    ToolEvents events;
+    events.file = path;
+    TFileIO io(path);
+    io.events = &events;
+    const int32_t count = io.countRecords();
+    if (!io.openLibrary())
+        return fail(path + ": cannot open the library");
+    for (int32_t n = 0; n < count && io.holdsRecord(n); ++n)
+        printRecord(io, n);
+    io.closeFile();
+    if (std::fflush(stdout) != 0)
+        return fail("cannot write the list");
+    return 0;
+}
+
+// Splits "--library FILE" (and "--mask N" where allowed) from the other words.
+bool takeOptions(const Args& args, bool maskAllowed, Args& words, std::string& library,
+                 std::string& mask, std::string& error)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--library" || (maskAllowed && a == "--mask")) {
+            if (i + 1 == args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            (a == "--library" ? library : mask) = args[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else {
+            words.push_back(a);
+        }
+    }
+    return true;
+}
+
+int libraryAdd(const Args& args)
+{
+    Args words;
+    std::string path = libraryFileName, maskText = "0", error;
+    if (!takeOptions(args, true, words, path, maskText, error))
+        return fail(error + "; " + addUsage);
+    if (words.size() != 1)
+        return fail(addUsage);
+    unsigned long mask = 0;
+    if (!parseNumber(maskText, 0xFFFF, mask))
+        return fail("--mask " + maskText + ": a category mask is 0..65535 (0x0000..0xFFFF)");
+
+    ToolEvents events;
+    TFileIO io(path);
+    io.events = &events;
+    events.file = words[0];
+    if (!io.loadVoiceFile(words[0]))
+        return 1;
+    events.file = path;
+    if (!io.appendRecord(static_cast<uint32_t>(mask)))
+        return 1;
+    if (!io.openLibrary())
+        return fail(path + ": cannot open the library");
+    printRecord(io, io.countRecords() - 1);
+    io.closeFile();
+    return 0;
+}
+
+int libraryGet(const Args& args)
+{
+    Args words;
+    std::string path = libraryFileName, unused, error;
+    if (!takeOptions(args, false, words, path, unused, error))
+        return fail(error + "; " + getUsage);
+    if (words.size() != 2)
+        return fail(getUsage);
+    unsigned long n = 0;
+    if (words[0].rfind("0x", 0) == 0 || words[0].rfind("0X", 0) == 0 ||
+        !parseNumber(words[0], std::numeric_limits<int32_t>::max(), n))
+        return fail(words[0] + ": a record number is 0 or more");
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+
+    ToolEvents events;
+    events.file = path;
+    TFileIO io(path);
+    io.events = &events;
+    const int32_t count = io.countRecords();
+    if (static_cast<long>(n) >= count || !io.loadRecord(static_cast<int32_t>(n)))
+        return fail(path + ": no record " + words[0] + " (the library holds " + std::to_string(count) +
+                    (count == 1 ? " record)" : " records)"));
+    events.file = words[1];
+    return io.saveVoiceFile(words[1]) ? 0 : 1;
+}
+
+}  // namespace
+
+int cmdLibrary(const Args& args)
+{
+    if (args.empty())
+        return fail("usage: tarvik-voice library list|add|get ...");
+    const Args rest(args.begin() + 1, args.end());
+    if (args[0] == "list")
+        return libraryList(rest);
+    if (args[0] == "add")
+        return libraryAdd(rest);
+    if (args[0] == "get")
+        return libraryGet(rest);
+    return fail("library " + args[0] + ": unknown command (list, add or get)");
+}
