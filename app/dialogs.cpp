@@ -1,1 +1,234 @@
 #include "app/dialogs.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app/pictures.h"
+
+TInvFile* InvFile = nullptr;
+TSaveErrDlg* SaveErrDlg = nullptr;
+TOverwriteDlg* OverwriteDlg = nullptr;
+TnoMIDIData* noMIDIData = nullptr;
+TDataReceivedForm* DataReceivedForm = nullptr;
+TMIDIOpenError* MIDIOpenError = nullptr;
+TAboutTarvik* AboutTarvik = nullptr;
+
+void centreOnScreen(QWidget* window)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+
+static void paintBlack(QWidget* window)
+{
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, pictures::black);
+    palette.setColor(QPalette::WindowText, pictures::yellow);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+static void colourText(QLabel* label, const QColor& colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+static QFont boldFont(int pixels)
+{
+    QFont font;
+    font.setBold(true);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clientHeight,
+                               QPoint place)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      designedPlace(place)
+{
+    setWindowTitle(caption);
+    setModal(true);
+    setFixedSize(clientWidth, clientHeight);
+    paintBlack(this);
+    if (!designedPlace.isNull())
+        move(designedPlace);
+}
+
+QLabel* TMessageDialog::addLine(const QString& text, int top)
+{
+    auto* label = new QLabel(text, this);
+    label->setFont(boldFont(16));
+    colourText(label, pictures::red);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    label->setGeometry(0, top, width(), 20);
+    return label;
+}
+
+QPushButton* TMessageDialog::addButton(const QString& caption, Picture picture, int result,
+                                       const QRect& place)
+{
+    auto* button = new QPushButton(QIcon(picture == Tick ? pictures::tick() : pictures::cross()),
+                                   caption, this);
+    button->setGeometry(place);
+    button->setIconSize(QSize(20, 20));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
+    return button;
+}
+
+void TMessageDialog::showEvent(QShowEvent* event)
+{
+    if (designedPlace.isNull())
+        centreOnScreen(this);
+    QDialog::showEvent(event);
+}
+
+// Escape, the window manager's close request and the like end up here: only a button
+// closes a message dialog.
+void TMessageDialog::reject() {}
+
+TInvFile::TInvFile() : TMessageDialog(QStringLiteral("Invalid file"), 388, 85)
+{
+    addLine(QStringLiteral("Selected file does not contain a valid"), 6);
+    addLine(QStringLiteral("SY-22 or SY-35 System Exclusive dump"), 26);
+    bOkay = addButton(QStringLiteral("Okay"), Tick, ResultConfirm, QRect(154, 52, 80, 27));
+    bOkay->setObjectName(QStringLiteral("bOkay"));
+    bOkay->setDefault(true);
+}
+
+TSaveErrDlg::TSaveErrDlg() : TMessageDialog(QStringLiteral("Save error"), 427, 75, QPoint(296, 262))
+{
+    addLine(QStringLiteral("Error saving file"), 10);
+    saveErrDlg = addButton(QStringLiteral("Okay"), Tick, ResultConfirm, QRect(173, 40, 80, 27));
+    saveErrDlg->setObjectName(QStringLiteral("saveErrDlg"));
+    saveErrDlg->setDefault(true);
+}
+
+TOverwriteDlg::TOverwriteDlg()
+    : TMessageDialog(QStringLiteral("Overwrite voice"), 427, 93, QPoint(296, 254))
+{
+    addLine(QStringLiteral("Are you sure you wish to overwrite the selected"), 6);
+    addLine(QStringLiteral("voice in the database?"), 26);
+    bNo = addButton(QStringLiteral("&No"), Cross, ResultNo, QRect(118, 58, 80, 27));
+    bNo->setObjectName(QStringLiteral("bNo"));
+    bYes = addButton(QStringLiteral("&Yes"), Tick, ResultConfirm, QRect(229, 58, 80, 27));
+    bYes->setObjectName(QStringLiteral("bYes"));
+    // Enter answers No, wherever the focus stands.
+    bNo->setDefault(true);
+    bNo->setFocus();
+    bYes->setFocusPolicy(Qt::TabFocus);
+}
+
+TnoMIDIData::TnoMIDIData() : TMessageDialog(QStringLiteral("No data"), 295, 65)
+{
+    addLine(QStringLiteral("No data received"), 6);
+    bBummer = addButton(QStringLiteral("Bummer!"), Cross, ResultConfirm, QRect(100, 32, 95, 27));
+    bBummer->setObjectName(QStringLiteral("bBummer"));
+    bBummer->setDefault(true);
+}
+
+TDataReceivedForm::TDataReceivedForm() : TMessageDialog(QStringLiteral("MIDI Received"), 348, 65)
+{
+    addLine(QStringLiteral("MIDI dump received"), 6);
+    bOkay = addButton(QStringLiteral("Okay"), Tick, ResultConfirm, QRect(134, 32, 80, 27));
+    bOkay->setObjectName(QStringLiteral("bOkay"));
+    bOkay->setDefault(true);
+}
+
+TMIDIOpenError::TMIDIOpenError() : TMessageDialog(QStringLiteral("MIDI Open Error"), 427, 117)
+{
+    addLine(QStringLiteral("Error opening MIDI port"), 6);
+    tfError = new QLabel(this);
+    tfError->setObjectName(QStringLiteral("tfError"));
+    QFont font;
+    font.setPixelSize(11);
+    tfError->setFont(font);
+    colourText(tfError, pictures::aqua);
+    tfError->setAlignment(Qt::AlignCenter);
+    tfError->setWordWrap(true);
+    tfError->setGeometry(8, 30, 411, 44);
+    bNuts = addButton(QStringLiteral("Nuts!"), Cross, ResultConfirm, QRect(173, 82, 80, 27));
+    bNuts->setObjectName(QStringLiteral("bNuts"));
+    bNuts->setDefault(true);
+}
+
+TAboutTarvik::TAboutTarvik()
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("About Tarvik"));
+    setModal(true);
+    setFixedSize(427, 453);
+    paintBlack(this);
+
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(pictures::nameStrip(pictures::green));
+    image->setAlignment(Qt::AlignCenter);
+    image->setGeometry(0, 0, pictures::stripWidth, 420);
+    auto* version = new QLabel(QStringLiteral("Version 2.02"), this);
+    version->setFont(boldFont(10));
+    colourText(version, pictures::teal);
+    version->setAlignment(Qt::AlignCenter);
+    version->setGeometry(0, 425, pictures::stripWidth, 16);
+
+    const int left = pictures::stripWidth + 8;
+    const int width = 427 - left - 8;
+    int top = 18;
+    for (const char* line : {"Voice editor for the Yamaha", "SY-22 and SY-35 Vector Synthesisers."}) {
+        auto* label = new QLabel(QString::fromLatin1(line), this);
+        label->setFont(boldFont(16));
+        colourText(label, pictures::yellow);
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(left, top, width, 22);
+        top += 22;
+    }
+
+    auto* notice = new QLabel(this);
+    notice->setObjectName(QStringLiteral("notice"));
+    notice->setWordWrap(true);
+    notice->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont small;
+    small.setPixelSize(12);
+    notice->setFont(small);
+    colourText(notice, pictures::yellow);
+    notice->setText(QStringLiteral(
+        "Tarvik is free software: you may use, copy, share and change it under the "
+        "terms of the licence that comes with it. It comes with no warranty of any kind."
+        "<br><br>"
+        "Tarvik holds one voice and lets you edit every parameter of it in four windows: "
+        "the AWM elements, the FM elements, the voice's common settings and the vectors. "
+        "Each change can go to the synthesiser at once. It fetches the voice the "
+        "synthesiser is playing, saves and loads single voices as System Exclusive "
+        "files, and keeps your voices in a library sorted by sixteen sound categories."
+        "<br><br>"
+        "Version 2.02 brings the editor to today's desktops, with its own MIDI "
+        "layer and a library that never loses a record."
+        "<br><br>"
+        "Questions, bug reports and ideas are welcome on the Tarvik project's "
+        "issue tracker."));
+    notice->setTextFormat(Qt::RichText);
+    notice->setGeometry(left, top + 20, width, 340);
+
+    bOK = new QPushButton(QIcon(pictures::tick()), QStringLiteral("OK"), this);
+    bOK->setObjectName(QStringLiteral("bOK"));
+    bOK->setIconSize(QSize(20, 20));
+    bOK->setGeometry(left + width / 2 - 40, 412, 80, 27);
+    bOK->setDefault(true);
+    connect(bOK, &QPushButton::clicked, this, [this] { done(1); });
+}
+
+void TAboutTarvik::showEvent(QShowEvent* event)
+{
+    centreOnScreen(this);
+    QDialog::showEvent(event);
+}

@@ -1,5 +1,101 @@
 // The seven small fixed windows: failures, one confirmation, the acknowledgement of a
-// received dump, and the about box.
+// received dump, and the about box. Each only builds itself; a button closes it with
+// its result code: 1 for the confirming button, 2 for "&No".
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
+
+class QLabel;
+class QPushButton;
+
+// Black, fixed, red bold lines centred across the width. The message dialogs have no
+// title-bar buttons: only their own button closes them (Escape and the window
+// manager's close request do nothing).
+class TMessageDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum Picture { Tick, Cross };
+    enum { ResultConfirm = 1, ResultNo = 2 };
+
+protected:
+    // designedPlace null: centred on the screen whenever shown.
+    TMessageDialog(const QString& caption, int clientWidth, int clientHeight,
+                   QPoint designedPlace = QPoint());
+    QLabel* addLine(const QString& text, int top);
+    QPushButton* addButton(const QString& caption, Picture picture, int result,
+                           const QRect& place);
+    void showEvent(QShowEvent* event) override;
+
+public:
+    void reject() override;
+
+private:
+    QPoint designedPlace;
+};
+
+class TInvFile : public TMessageDialog {
+    Q_OBJECT
+public:
+    explicit TInvFile();
+    QPushButton* bOkay;
+};
+
+class TSaveErrDlg : public TMessageDialog {
+    Q_OBJECT
+public:
+    explicit TSaveErrDlg();
+    QPushButton* saveErrDlg;
+};
+
+class TOverwriteDlg : public TMessageDialog {
+    Q_OBJECT
+public:
+    explicit TOverwriteDlg();
+    QPushButton* bNo;
+    QPushButton* bYes;
+};
+
+class TnoMIDIData : public TMessageDialog {
+    Q_OBJECT
+public:
+    explicit TnoMIDIData();
+    QPushButton* bBummer;
+};
+
+class TDataReceivedForm : public TMessageDialog {
+    Q_OBJECT
+public:
+    explicit TDataReceivedForm();
+    QPushButton* bOkay;
+};
+
+class TMIDIOpenError : public TMessageDialog {
+    Q_OBJECT
+public:
+    explicit TMIDIOpenError();
+    QLabel* tfError;      // the system's text for the latest failure
+    QPushButton* bNuts;
+};
+
+// The about box has a system menu with a close box.
+class TAboutTarvik : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutTarvik();
+    QPushButton* bOK;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+extern TInvFile* InvFile;
+extern TSaveErrDlg* SaveErrDlg;
+extern TOverwriteDlg* OverwriteDlg;
+extern TnoMIDIData* noMIDIData;
+extern TDataReceivedForm* DataReceivedForm;
+extern TMIDIOpenError* MIDIOpenError;
+extern TAboutTarvik* AboutTarvik;
+
+// Puts a top-level window in the middle of the screen it would appear on.
+void centreOnScreen(QWidget* window);

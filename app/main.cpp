@@ -1,12 +1,10 @@
-#include <QApplication>
-#include <QMainWindow>
+// The editor takes no command-line arguments; it works in the current directory.
+#include "app/startup.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarvik"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tarvik"));
-    window.show();
-    return app.exec();
+    TApplication app(argc, argv);
+    const int status = runTarvik();
+    releaseAll();
+    return status;
 }

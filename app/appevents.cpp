@@ -1,0 +1,59 @@
+#include "app/appevents.h"
+
+#include <QLabel>
+#include <QString>
+
+#include "app/dialogs.h"
+#include "editors/awmedit.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
+
+TAppMIDIEvents appMIDIEvents;
+TAppFileEvents appFileEvents;
+
+void TAppMIDIEvents::openError(const std::string& text)
+{
+    if (!MIDIOpenError)
+        return;
+    MIDIOpenError->tfError->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    MIDIOpenError->exec();
+}
+
+void TAppMIDIEvents::noData()
+{
+    if (noMIDIData)
+        noMIDIData->exec();
+}
+
+void TAppMIDIEvents::voiceReceived()
+{
+    if (AWMEdit)
+        AWMEdit->refreshFromVoice();
+    if (FMEdit)
+        FMEdit->refreshFromVoice();
+    if (VectorEdit)
+        VectorEdit->refreshFromVoice();
+    if (VoiceCommonEdit)
+        VoiceCommonEdit->refreshFromVoice();
+    if (DataReceivedForm)
+        DataReceivedForm->exec();
+}
+
+void TAppFileEvents::invalidFile()
+{
+    if (InvFile)
+        InvFile->exec();
+}
+
+void TAppFileEvents::saveError()
+{
+    if (SaveErrDlg)
+        SaveErrDlg->exec();
+}
+
+void TAppFileEvents::sendVoice()
+{
+    if (midiPort)
+        midiPort->sendVoice();
+}

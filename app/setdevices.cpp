@@ -1,0 +1,158 @@
+#include "app/setdevices.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "app/dialogs.h"
+#include "app/pictures.h"
+#include "app/settings.h"
+#include "midi/midiport.h"
+
+TSetDevices* SetDevices = nullptr;
+
+namespace {
+constexpr int clientWidth = 330;
+constexpr int clientHeight = 352;
+
+QGroupBox* group(const QString& caption, const QRect& place, QWidget* parent)
+{
+    auto* box = new QGroupBox(caption, parent);
+    box->setGeometry(place);
+    QFont font = box->font();
+    font.setBold(true);
+    box->setFont(font);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::WindowText, pictures::lime);
+    box->setPalette(palette);
+    return box;
+}
+
+void whiteList(QWidget* list)
+{
+    QFont font = list->font();
+    font.setBold(false);
+    list->setFont(font);
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    list->setPalette(palette);
+}
+} // namespace
+
+TSetDevices::TSetDevices(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("Select MIDI Devices"));
+    setModal(true);
+    setFixedSize(clientWidth, clientHeight);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, pictures::black);
+    palette.setColor(QPalette::WindowText, pictures::yellow);
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    auto* strip = new QLabel(this);
+    strip->setPixmap(pictures::socketStrip(clientHeight));
+    strip->setGeometry(0, 0, 60, clientHeight);
+
+    const int left = 68;
+    const int width = clientWidth - left - 8;
+    auto* inputs = group(QStringLiteral(" Input devices "), QRect(left, 6, width, 120), this);
+    lbInputs = new QListWidget(inputs);
+    lbInputs->setObjectName(QStringLiteral("lbInputs"));
+    lbInputs->setGeometry(8, 22, width - 16, 90);
+
+    auto* outputs = group(QStringLiteral(" Output devices "), QRect(left, 132, width, 120), this);
+    lbOutputs = new QListWidget(outputs);
+    lbOutputs->setObjectName(QStringLiteral("lbOutputs"));
+    lbOutputs->setGeometry(8, 22, width - 16, 90);
+
+    auto* channel = group(QStringLiteral(" MIDI Channel "), QRect(left, 258, width, 52), this);
+    cbMIDIChannel = new QComboBox(channel);
+    cbMIDIChannel->setObjectName(QStringLiteral("cbMIDIChannel"));
+    cbMIDIChannel->setGeometry(8, 20, 70, 24);
+    for (int c = 1; c <= 16; ++c)
+        cbMIDIChannel->addItem(QString::number(c));
+
+    for (QWidget* list : {static_cast<QWidget*>(lbInputs), static_cast<QWidget*>(lbOutputs),
+                          static_cast<QWidget*>(cbMIDIChannel)})
+        whiteList(list);
+    lbInputs->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbOutputs->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    BitBtn1 = new QPushButton(QIcon(pictures::tick()), QStringLiteral("&Okay"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setIconSize(QSize(20, 20));
+    BitBtn1->setGeometry(left + width / 2 - 45, 318, 90, 27);
+    BitBtn1->setDefault(true);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
+
+    connect(lbInputs, &QListWidget::currentRowChanged, this, [this] { selectInputDevice(); });
+    connect(lbOutputs, &QListWidget::currentRowChanged, this, [this] { selectOutputDevice(); });
+    connect(cbMIDIChannel, &QComboBox::currentIndexChanged, this, [this] { setMIDIChannel(); });
+}
+
+void TSetDevices::fillDeviceLists()
+{
+    // Filling is not a pick: nothing reopens while the lists are made.
+    const QSignalBlocker blockInputs(lbInputs);
+    const QSignalBlocker blockOutputs(lbOutputs);
+    const QSignalBlocker blockChannel(cbMIDIChannel);
+    lbInputs->clear();
+    lbOutputs->clear();
+    if (midiPort) {
+        for (int n = 0; n < midiPort->inCount; ++n)
+            lbInputs->addItem(QString::fromStdString(midiPort->inDeviceName(n)));
+        for (int n = 0; n < midiPort->outCount; ++n)
+            lbOutputs->addItem(QString::fromStdString(midiPort->outDeviceName(n)));
+    }
+    // A number outside a list selects nothing there.
+    lbInputs->setCurrentRow(settings.inDevice >= 0 && settings.inDevice < lbInputs->count()
+                                ? settings.inDevice : -1);
+    lbOutputs->setCurrentRow(settings.outDevice >= 0 && settings.outDevice < lbOutputs->count()
+                                 ? settings.outDevice : -1);
+    cbMIDIChannel->setCurrentIndex(settings.midiChannel >= 0 && settings.midiChannel < 16
+                                       ? settings.midiChannel : -1);
+}
+
+void TSetDevices::selectInputDevice()
+{
+    const int row = lbInputs->currentRow();
+    if (row < 0)
+        return;
+    settings.inDevice = row;
+    if (midiPort) {
+        midiPort->closePorts();
+        midiPort->openPorts(settings.inDevice, settings.outDevice);
+    }
+}
+
+void TSetDevices::selectOutputDevice()
+{
+    const int row = lbOutputs->currentRow();
+    if (row < 0)
+        return;
+    settings.outDevice = row;
+    if (midiPort) {
+        midiPort->closePorts();
+        midiPort->openPorts(settings.inDevice, settings.outDevice);
+    }
+}
+
+void TSetDevices::setMIDIChannel()
+{
+    const int index = cbMIDIChannel->currentIndex();
+    if (index >= 0 && index < 16)
+        settings.midiChannel = index;
+}
+
+void TSetDevices::showEvent(QShowEvent* event)
+{
+    centreOnScreen(this);
+    QDialog::showEvent(event);
+}

@@ -1,0 +1,141 @@
+#include "app/startup.h"
+
+#include <QMessageBox>
+#include <exception>
+
+#include "app/appevents.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/settings.h"
+#include "app/setdevices.h"
+#include "editors/awmedit.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
+#include "library/fileio.h"
+#include "midi/midiport.h"
+#include "voice/dumpcodec.h"
+#include "voice/voice.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // The main window's close ends the run, not the last window that happens to close.
+    setQuitOnLastWindowClosed(false);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        showException(e.what());
+    } catch (...) {
+        showException("Unknown error");
+    }
+    // The loop is not entered again: shutdown follows.
+    QCoreApplication::exit(0);
+    return false;
+}
+
+void showException(const char* what)
+{
+    QMessageBox::critical(nullptr, QStringLiteral("Tarvik"), QString::fromLocal8Bit(what));
+}
+
+void createObjects()
+{
+    // 1. The settings, read from the working directory.
+    settings = TSettings(settingsFileName);
+    // 2. The open error dialog, with no owner, before any port opens.
+    MIDIOpenError = new TMIDIOpenError();
+    // 3.-4. The transport lists the devices, then opens the ports of the settings.
+    midiPort = new TMIDIPort();
+    midiPort->events = &appMIDIEvents;
+    midiPort->openPorts(settings.inDevice, settings.outDevice);
+    // 5. The codec is a process-wide object already; the voice starts from its reset.
+    resetVoice();
+    // 6. The voice file object; no file is open yet.
+    fileIO = new TFileIO();
+    fileIO->events = &appFileEvents;
+}
+
+void createWindows()
+{
+    // 7. The application's title.
+    QApplication::setApplicationName(QStringLiteral("Tarvik"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvik.Tarvik"));
+
+    // 8. The windows, main window first: it lists the library and loads and sends the
+    // first voice before any other window exists.
+    MainForm = new TMainForm();
+    SetDevices = new TSetDevices();
+    AWMEdit = new TAWMEdit();
+    FMEdit = new TFMEdit();
+    VoiceCommonEdit = new TVoiceCommonEdit();
+    VectorEdit = new TVectorEdit();
+    AboutTarvik = new TAboutTarvik();
+    InvFile = new TInvFile();
+    SaveErrDlg = new TSaveErrDlg();
+    OverwriteDlg = new TOverwriteDlg();
+    noMIDIData = new TnoMIDIData();
+    DataReceivedForm = new TDataReceivedForm();
+
+    // 9. The device lists.
+    SetDevices->fillDeviceLists();
+
+    // 10. A first run asks for the ports and the channel, then loads the library's first
+    // voice again so that it reaches the synthesiser through the ports now chosen.
+    if (!settings.fileFound) {
+        SetDevices->exec();
+        if (fileIO->countRecords() > 0)
+            fileIO->loadRecord(0);
+    }
+
+    // 11. Every editor shows the voice that start-up left.
+    refreshEditors();
+}
+
+void runEventLoop()
+{
+    MainForm->show();
+    QApplication::exec();
+}
+
+void shutDown()
+{
+    if (midiPort)
+        midiPort->closePorts();
+    settings.save(settingsFileName);
+}
+
+int runTarvik()
+{
+    createObjects();
+    try {
+        createWindows();
+        runEventLoop();
+    } catch (const std::exception& e) {
+        showException(e.what());
+    }
+    shutDown();
+    return 0;
+}
+
+void releaseAll()
+{
+    delete DataReceivedForm; DataReceivedForm = nullptr;
+    delete noMIDIData; noMIDIData = nullptr;
+    delete OverwriteDlg; OverwriteDlg = nullptr;
+    delete SaveErrDlg; SaveErrDlg = nullptr;
+    delete InvFile; InvFile = nullptr;
+    delete AboutTarvik; AboutTarvik = nullptr;
+    delete VectorEdit; VectorEdit = nullptr;
+    delete VoiceCommonEdit; VoiceCommonEdit = nullptr;
+    delete FMEdit; FMEdit = nullptr;
+    delete AWMEdit; AWMEdit = nullptr;
+    delete SetDevices; SetDevices = nullptr;
+    delete MainForm; MainForm = nullptr;
+    delete fileIO; fileIO = nullptr;
+    delete midiPort; midiPort = nullptr;
+    delete MIDIOpenError; MIDIOpenError = nullptr;
+}
