@@ -2,7 +2,50 @@
 // envelope adjustments. Caption "Tarvik - Voice common".
 #pragma once
 
+#include <cstdint>
+
+#include <QLineEdit>
 #include <QWidget>
+
+class QCheckBox;
+class QPushButton;
+class TNumberBox;
+class TPickList;
+class TUpDown;
+
+// The voice name box: eight positions, each a letter or a digit, typed over like a
+// masked field; positions not filled read as blanks. Leaving it after a change with a
+// position that is not a letter or digit beeps, tells the user and keeps the focus;
+// Escape puts back the text the box had when the user entered it. Text written by the
+// program is shown as it is and never checked.
+class TNameBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TNameBox(QWidget* parent = nullptr);
+
+    // The name as stored: 8 characters, a blank in every position not filled.
+    QByteArray name() const;
+    // Shows a stored name unchanged (up to its terminating zero, at most 8 bytes).
+    void showName(const char* name);
+    // All eight positions hold a letter or a digit.
+    bool complete() const;
+
+    static bool allowed(QChar c);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    void typeOver(const QString& typed);
+    void complain();
+
+    QString entryText;     // the text when the user entered the box
+    bool edited = false;   // the user changed the text since entering
+    bool complaining = false;
+};
 
 class TVoiceCommonEdit : public QWidget {
     Q_OBJECT
@@ -12,6 +55,67 @@ public:
     void refreshFromVoice();
 
     bool ready = false;
+
+    // Controls, named as the window's form names them.
+    TNameBox* tfVoiceName;
+    TPickList* cbVoiceConfig;
+    TPickList* cbFXType;
+    TNumberBox* tfFXDepth;
+    TUpDown* udFXDepth;
+    TNumberBox* tfBendRange;
+    TUpDown* udBendRange;
+    QCheckBox* cbAftertouchAM;
+    QCheckBox* cbAftertouchPM;
+    QCheckBox* cbAftertouchLevel;
+    TNumberBox* tfAftertouchPitch;
+    TUpDown* udAftertouchPitch;
+    QCheckBox* cbModWheelAM;
+    QCheckBox* cbModWheelPM;
+    TNumberBox* tfAttack;
+    TUpDown* udAttack;
+    TNumberBox* tfRelease;
+    TUpDown* udRelease;
+    QPushButton* bGetVoice;
+    QPushButton* bSendVoice;
+    QPushButton* bClose;
+
+    // How many times the element editors' envelope pictures were asked to redraw.
+    unsigned long envelopeRedraws = 0;
+
+    // Handlers.
+    void tfVoiceNameChange();
+    void comboBoxChange(TPickList* sender);
+    void checkBoxChanged(QCheckBox* sender);
+    void textBoxChanged(TNumberBox* sender);
+    void udChanged(TUpDown* sender);
+    void bGetVoiceClick();
+    void bSendVoiceClick();
+    void bCloseClick();
+
+    // The effect types, entry number = effectType.
+    static QStringList effectNames();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // A number box, its arrows, its accepted range and its field in the voice.
+    struct NumberField {
+        TNumberBox* box;
+        TUpDown* ud;
+        int lo, hi;
+        uint8_t* unsignedField;
+        int8_t* signedField;
+        bool envelope;   // attack and release: the element pictures include them
+        int get() const;
+        void set(int v) const;
+    };
+    NumberField numberFields[5];
+    // The entry of a number box or of its arrows.
+    const NumberField* numberField(const QObject* control) const;
+    void sendIfReady();
+
+    bool writingName = false;
 };
 
 extern TVoiceCommonEdit* VoiceCommonEdit;
