@@ -1,0 +1,178 @@
+// tarvik-voice library list / add / get, run as a script runs them.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "library/fileio.h"
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Bytes readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes dumpOf(const char* name, uint32_t seed)
+{
+    Voice v;
+    randomVoice(v, seed);
+    v.levelVector.abPosition[1] = static_cast<uint8_t>(v.levelVector.abPosition[0] ^ 1);
+    v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
+    std::memcpy(v.name, name, voiceNameLength);
+    TDumpCodec codec;
+    const uint8_t* d = codec.encodeVoice(v);
+    return Bytes(d, d + dumpSize);
+}
+
+class LibraryCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "tarvik-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string file(const std::string& name) const { return (dir / name).string(); }
+
+    // Runs tarvik-voice in the scratch folder, so that SOUNDS.SYL is found there.
+    Outcome run(const std::string& arguments) const
+    {
+        const std::string command = "cd '" + dir.string() + "' && " + TARVIK_VOICE + " " + arguments +
+                                    " >stdout.txt 2>stderr.txt";
+        const int raw = std::system(command.c_str());
+        const Bytes out = readBytes(file("stdout.txt")), err = readBytes(file("stderr.txt"));
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end()),
+                std::string(err.begin(), err.end())};
+    }
+
+    // A refused command: exit 1, one line of message, nothing on standard output.
+    void expectRefused(const Outcome& r) const
+    {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(LibraryCli, AddListAndGetWorkTogether)
+{
+    writeBytes(file("a.syx"), dumpOf("Horns 1 ", 1));
+    Bytes recorded = dumpOf("Choir   ", 2);
+    recorded[2] = 0x03;   // recorded on channel 4
+    Bytes withJunk = {0x01, 0x02, 0x03};
+    withJunk.insert(withJunk.end(), recorded.begin(), recorded.end());
+    writeBytes(file("b.syx"), withJunk);
+
+    Outcome r = run("library add a.syx --mask 5");   // makes SOUNDS.SYL
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0\t00000005\tHorns 1 \n");
+    r = run("library add b.syx --mask 0x8001");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("library add a.syx");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    r = run("library list");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "0\t00000005\tHorns 1 \n1\t00008001\tChoir   \n2\t00000000\tHorns 1 \n");
+    const Bytes library = readBytes(file("SOUNDS.SYL"));
+    ASSERT_EQ(library.size(), 5u + 3 * 596);
+    EXPECT_EQ(Bytes(library.begin(), library.begin() + 5), (Bytes{'T', 'O', 'R', 'V', 'A'}));
+
+    // get gives back the voice as a single-voice file with byte 2 = 0.
+    r = run("library get 1 out.syx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Bytes expected = recorded;
+    expected[2] = 0x00;
+    EXPECT_EQ(readBytes(file("out.syx")), expected);
+    EXPECT_EQ(Bytes(library.begin() + 5 + 596 + 4, library.begin() + 5 + 2 * 596), expected);
+
+    // Another library named with --library, and list of a named file.
+    r = run("library add out.syx --library other.syl --mask 65535");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("library list other.syl");
+    EXPECT_EQ(r.out, "0\t0000FFFF\tChoir   \n");
+    r = run("library get 0 again.syx --library other.syl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(file("again.syx")), expected);
+}
+
+TEST_F(LibraryCli, ListShowsNamesAsTheMainWindowDoes)
+{
+    Bytes lib = {'T', 'O', 'R', 'V', 'A', 0x03, 0x00, 0x01, 0x00};
+    Bytes dump = dumpOf("AAAAAAAA", 3);
+    const uint8_t name[8] = {'S', 0x7F, 0x00, 0xA0, 'x', ' ', ' ', ' '};
+    std::memcpy(dump.data() + dumpNameOffset, name, 8);
+    lib.insert(lib.end(), dump.begin(), dump.end());
+    lib.insert(lib.end(), 100, 0x55);   // a trailing part-record
+    writeBytes(file("SOUNDS.SYL"), lib);
+    const Outcome r = run("library list");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("0\t00010003\tS\x7F  x   \n"));
+
+    writeBytes(file("empty.syl"), {'T', 'O', 'R', 'V', 'A'});
+    EXPECT_EQ(run("library list empty.syl").out, "");
+}
+
+TEST_F(LibraryCli, BadInputIsRefusedInOneLineAndTheLibraryStays)
+{
+    writeBytes(file("a.syx"), dumpOf("Keep    ", 4));
+    ASSERT_EQ(run("library add a.syx").status, 0);
+    const Bytes before = readBytes(file("SOUNDS.SYL"));
+    Bytes shortDump = dumpOf("Short   ", 5);
+    shortDump.pop_back();
+    writeBytes(file("short.syx"), shortDump);
+    fs::create_directory(file("folder.syl"));
+
+    for (const char* command :
+         {"library add short.syx", "library add missing.syx", "library add a.syx --mask 70000",
+          "library add a.syx --mask 12z", "library add a.syx --mask", "library add a.syx --bogus",
+          "library add", "library get 1 out.syx", "library get -1 out.syx", "library get x out.syx",
+          "library get 0", "library get 0 no-folder/out.syx", "library list missing.syl",
+          "library list folder.syl", "library frob", "library",
+          "library add a.syx --library folder.syl", "library add a.syx --library a.syx/x"}) {
+        SCOPED_TRACE(command);
+        expectRefused(run(command));
+        EXPECT_EQ(readBytes(file("SOUNDS.SYL")), before);
+    }
+    EXPECT_FALSE(fs::exists(file("out.syx")));
+    EXPECT_FALSE(fs::exists(file("missing.syl")));
+    EXPECT_TRUE(fs::is_empty(file("folder.syl")));
+
+    // Reading commands never make a library.
+    fs::remove(file("SOUNDS.SYL"));
+    expectRefused(run("library list"));
+    expectRefused(run("library get 0 out.syx"));
+    EXPECT_FALSE(fs::exists(file("SOUNDS.SYL")));
+}
