@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -139,6 +141,19 @@ void TSlider::setPosition(int value)
     programmatic = true;
     setValue(value);
     programmatic = false;
+}
+
+int TSlider::handleCentre(int value) const
+{
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    const bool vertical = orientation() == Qt::Vertical;
+    const int length = vertical ? handle.height() : handle.width();
+    const int span = (vertical ? groove.height() : groove.width()) - length;
+    const int offset = QStyle::sliderPositionFromValue(minimum(), maximum(), value, span, opt.upsideDown);
+    return (vertical ? groove.y() : groove.x()) + offset + length / 2;
 }
 
 TPickList::TPickList(const QStringList& items, QWidget* parent) : QComboBox(parent)

@@ -87,6 +87,9 @@ public:
     TSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent = nullptr);
     // Program-set position; reports nothing.
     void setPosition(int value);
+    // Where the handle's centre lies, along the slider, when it stands at value (for
+    // placing pictures beside the positions). Uses the slider's current size.
+    int handleCentre(int value) const;
 
 signals:
     void userMoved(int position);

@@ -48,6 +48,40 @@ void applyEnvelopeShape(OperatorBlock& block, int type)
     applyEnvelopeRow(block, envelopeShapes[type]);
 }
 
+int parseEnvelopeTable(const char* csv, EnvelopeRow* rows, int count)
+{
+    const QStringList lines = QString::fromLatin1(csv).split(QLatin1Char('\n'));
+    static const int maxima[10] = {127, 127, 127, 127, 15, 63, 63, 63, 63, 7};
+    int filled = 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList cells = lines[i].trimmed().split(QLatin1Char(','));
+        if (cells.size() != 11)
+            continue;
+        int values[11];
+        bool good = true;
+        for (int c = 0; c < 11 && good; ++c) {
+            values[c] = cells[c].trimmed().toInt(&good);
+            if (good && (values[c] < 0 || (c > 0 && values[c] > maxima[c - 1])))
+                good = false;
+        }
+        if (!good || values[0] >= count)
+            continue;
+        EnvelopeRow& row = rows[values[0]];
+        row.initialLevel = static_cast<uint8_t>(values[1]);
+        row.attackLevel = static_cast<uint8_t>(values[2]);
+        row.decay1Level = static_cast<uint8_t>(values[3]);
+        row.decay2Level = static_cast<uint8_t>(values[4]);
+        row.levelScaling = static_cast<uint8_t>(values[5]);
+        row.attackRate = static_cast<uint8_t>(values[6]);
+        row.decay1Rate = static_cast<uint8_t>(values[7]);
+        row.decay2Rate = static_cast<uint8_t>(values[8]);
+        row.releaseRate = static_cast<uint8_t>(values[9]);
+        row.rateScaling = static_cast<uint8_t>(values[10]);
+        ++filled;
+    }
+    return filled;
+}
+
 EnvelopePolyline envelopePolyline(const OperatorBlock& block, const Voice& v,
                                   bool withAdjustments, int d, int b)
 {

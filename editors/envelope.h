@@ -31,6 +31,13 @@ void applyEnvelopeRow(OperatorBlock& block, const EnvelopeRow& row);
 // applyEnvelopeRow with envelopeShapes[type], type 2..7.
 void applyEnvelopeShape(OperatorBlock& block, int type);
 
+// Reads a preset envelope table in the embedded CSV form: a header line, then one
+// line per waveform "wave,initialLevel,attackLevel,decay1Level,decay2Level,
+// levelScaling,attackRate,decay1Rate,decay2Rate,releaseRate,rateScaling", levels in
+// shown form. Fills rows[wave] for every well-formed line whose wave is below count
+// and whose values lie in their ranges; returns the number of rows filled.
+int parseEnvelopeTable(const char* csv, EnvelopeRow* rows, int count);
+
 // The polyline of one envelope curve (pure geometry, no drawing): from (1, y0),
 // through (x0, y0) when the start is delayed, to (x1, y1) .. (x4, b).
 struct EnvelopePolyline {
