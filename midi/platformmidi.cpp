@@ -1,0 +1,383 @@
+#include "midi/platformmidi.h"
+
+#include <RtMidi.h>
+#include <jack/jack.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class System { alsa, jack };
+
+struct Device {
+    System system;
+    std::string name;   // as the system names it, in full
+};
+
+const char clientName[] = "Tarvik";
+
+// RtMidi reports through this instead of printing or throwing.
+struct ErrorSink {
+    std::string text;
+};
+
+void collectError(RtMidiError::Type type, const std::string& text, void* user)
+{
+    if (type == RtMidiError::DEBUG_WARNING || user == nullptr)
+        return;
+    static_cast<ErrorSink*>(user)->text = text;
+}
+
+void ignoreError(RtMidiError::Type, const std::string&, void*) {}
+
+// libjack prints to standard error by default; the program tells its user itself.
+void silentJack(const char*) {}
+
+// "MidiInAlsa::openPort: ALSA error making port connection." reads better without
+// the class and function in front.
+std::string readable(const std::string& text)
+{
+    const auto colons = text.find("::");
+    const auto colon = text.find(": ");
+    if (colons != std::string::npos && colon != std::string::npos && colons < colon)
+        return text.substr(colon + 2);
+    return text;
+}
+
+bool compiled(RtMidi::Api api)
+{
+    std::vector<RtMidi::Api> apis;
+    RtMidi::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+RtMidi::Api apiOf(System system)
+{
+    return system == System::alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+const char* systemName(System system)
+{
+    return system == System::alsa ? "ALSA" : "JACK";
+}
+
+template <class Port>
+void listPorts(System system, std::vector<Device>& devices)
+{
+    try {
+        Port port(apiOf(system), clientName);
+        port.setErrorCallback(ignoreError, nullptr);
+        const unsigned count = port.getPortCount();
+        for (unsigned i = 0; i < count; ++i) {
+            const std::string name = port.getPortName(i);
+            if (!name.empty())
+                devices.push_back({system, name});
+        }
+    } catch (const RtMidiError&) {
+        // The system did not start: it adds no ports.
+    }
+}
+
+// Where the port of that name stands in the system's list right now (it may have
+// moved since the list was made), or -1.
+template <class Port>
+int currentIndex(Port& port, const std::string& name)
+{
+    const unsigned count = port.getPortCount();
+    for (unsigned i = 0; i < count; ++i)
+        if (port.getPortName(i) == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string countText(int count, const char* kind)
+{
+    if (count == 0)
+        return std::string("no MIDI ") + kind + " devices were found";
+    return "the system has " + std::to_string(count) + " MIDI " + kind +
+           (count == 1 ? " device" : " devices") + ", numbered from 0";
+}
+
+}  // namespace
+
+struct TPlatformMIDI::Impl {
+    std::vector<Device> ins;
+    std::vector<Device> outs;
+
+    // A client of our own that stays with the JACK server to learn when it goes away.
+    jack_client_t* watch = nullptr;
+    std::atomic<bool> jackGone{false};
+    double jackPeriod = 0.0;     // seconds per process cycle
+
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+    System inSystem = System::alsa;
+    System outSystem = System::alsa;
+    ErrorSink inErrors;
+    ErrorSink outErrors;
+
+    TMIDIInputHandler handler = nullptr;
+    void* context = nullptr;
+
+    static void onJackShutdown(void* arg)
+    {
+        static_cast<Impl*>(arg)->jackGone.store(true, std::memory_order_release);
+    }
+
+    static void onInput(double, std::vector<unsigned char>* message, void* arg)
+    {
+        auto* self = static_cast<Impl*>(arg);
+        if (message != nullptr && !message->empty() && self->handler != nullptr)
+            self->handler(message->data(), message->size(), self->context);
+    }
+
+    // True when a JACK server answers; never starts one.
+    bool jackRunning()
+    {
+        if (watch != nullptr && !jackGone.load(std::memory_order_acquire))
+            return true;
+        if (watch != nullptr) {
+            // Ports on the server that went away stay dead even if a new one starts.
+            if (in && inSystem == System::jack)
+                (void)in.release();
+            if (out && outSystem == System::jack)
+                (void)out.release();
+        }
+        dropWatch();
+        jack_status_t status{};
+        watch = jack_client_open(clientName, JackNoStartServer, &status);
+        if (watch == nullptr)
+            return false;
+        jackGone.store(false);
+        jack_on_shutdown(watch, onJackShutdown, this);
+        if (jack_activate(watch) != 0) {
+            jack_client_close(watch);
+            watch = nullptr;
+            return false;
+        }
+        const jack_nframes_t rate = jack_get_sample_rate(watch);
+        jackPeriod = rate > 0 ? static_cast<double>(jack_get_buffer_size(watch)) / rate : 0.05;
+        return true;
+    }
+
+    void dropWatch()
+    {
+        if (watch == nullptr)
+            return;
+        // A client whose server died is left as it is: closing it would talk to a
+        // server that is no longer there.
+        if (!jackGone.load(std::memory_order_acquire))
+            jack_client_close(watch);
+        watch = nullptr;
+    }
+
+    bool usable(System system) const
+    {
+        return system != System::jack || !jackGone.load(std::memory_order_acquire);
+    }
+
+    template <class Port>
+    void dropPort(std::unique_ptr<Port>& port, System system)
+    {
+        if (!port)
+            return;
+        if (usable(system)) {
+            port.reset();
+        } else {
+            // Its JACK client lost the server; tearing it down could wait on a dead
+            // peer, so it is let go without a goodbye.
+            (void)port.release();
+        }
+    }
+};
+
+TPlatformMIDI::TPlatformMIDI() : impl(std::make_unique<Impl>())
+{
+    jack_set_error_function(silentJack);
+    jack_set_info_function(silentJack);
+    // Nothing in this process may start a JACK server of its own.
+    setenv("JACK_NO_START_SERVER", "1", 0);
+}
+
+TPlatformMIDI::~TPlatformMIDI()
+{
+    closeInput();
+    closeOutput();
+    impl->dropWatch();
+}
+
+void TPlatformMIDI::enumerate()
+{
+    closeInput();
+    closeOutput();
+    impl->ins.clear();
+    impl->outs.clear();
+    // The ALSA sequencer only when its device is there: opening it otherwise makes
+    // the ALSA library complain on standard error.
+    if (compiled(RtMidi::LINUX_ALSA) && access("/dev/snd/seq", R_OK | W_OK) == 0) {
+        listPorts<RtMidiIn>(System::alsa, impl->ins);
+        listPorts<RtMidiOut>(System::alsa, impl->outs);
+    }
+    if (compiled(RtMidi::UNIX_JACK) && impl->jackRunning()) {
+        listPorts<RtMidiIn>(System::jack, impl->ins);
+        listPorts<RtMidiOut>(System::jack, impl->outs);
+    }
+}
+
+int TPlatformMIDI::inputCount() const { return static_cast<int>(impl->ins.size()); }
+int TPlatformMIDI::outputCount() const { return static_cast<int>(impl->outs.size()); }
+
+std::string TPlatformMIDI::inputName(int n) const
+{
+    if (n < 0 || n >= inputCount())
+        return {};
+    return impl->ins[static_cast<size_t>(n)].name.substr(0, midiDeviceNameLength);
+}
+
+std::string TPlatformMIDI::outputName(int n) const
+{
+    if (n < 0 || n >= outputCount())
+        return {};
+    return impl->outs[static_cast<size_t>(n)].name.substr(0, midiDeviceNameLength);
+}
+
+std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* context)
+{
+    closeInput();
+    if (n < 0 || n >= inputCount())
+        return "There is no MIDI input device number " + std::to_string(n) + ": " +
+               countText(inputCount(), "input") + ".";
+    const Device device = impl->ins[static_cast<size_t>(n)];
+    if (device.system == System::jack && !impl->jackRunning())
+        return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
+    try {
+        auto port = std::make_unique<RtMidiIn>(apiOf(device.system), clientName, 100);
+        impl->inErrors.text.clear();
+        port->setErrorCallback(collectError, &impl->inErrors);
+        const int index = currentIndex(*port, device.name);
+        if (index < 0)
+            return "The MIDI input device \"" + device.name + "\" is no longer there.";
+        impl->handler = handler;
+        impl->context = context;
+        port->setCallback(&Impl::onInput, impl.get());
+        port->ignoreTypes(false, true, true);     // System Exclusive messages wanted
+        port->openPort(static_cast<unsigned>(index), "in");
+        if (!impl->inErrors.text.empty() || !port->isPortOpen()) {
+            const std::string text = impl->inErrors.text.empty()
+                ? std::string("The MIDI input device \"") + device.name + "\" cannot be opened."
+                : readable(impl->inErrors.text);
+            return text;
+        }
+        // Later warnings come from the service's own thread: nobody listens to them.
+        port->setErrorCallback(ignoreError, nullptr);
+        impl->in = std::move(port);
+        impl->inSystem = device.system;
+        return {};
+    } catch (const RtMidiError& e) {
+        return readable(e.getMessage());
+    } catch (const std::exception& e) {
+        return std::string(systemName(device.system)) + ": " + e.what();
+    }
+}
+
+std::string TPlatformMIDI::openOutput(int n)
+{
+    closeOutput();
+    if (n < 0 || n >= outputCount())
+        return "There is no MIDI output device number " + std::to_string(n) + ": " +
+               countText(outputCount(), "output") + ".";
+    const Device device = impl->outs[static_cast<size_t>(n)];
+    if (device.system == System::jack && !impl->jackRunning())
+        return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
+    try {
+        auto port = std::make_unique<RtMidiOut>(apiOf(device.system), clientName);
+        impl->outErrors.text.clear();
+        port->setErrorCallback(collectError, &impl->outErrors);
+        const int index = currentIndex(*port, device.name);
+        if (index < 0)
+            return "The MIDI output device \"" + device.name + "\" is no longer there.";
+        port->openPort(static_cast<unsigned>(index), "out");
+        if (!impl->outErrors.text.empty() || !port->isPortOpen()) {
+            return impl->outErrors.text.empty()
+                ? std::string("The MIDI output device \"") + device.name + "\" cannot be opened."
+                : readable(impl->outErrors.text);
+        }
+        impl->out = std::move(port);
+        impl->outSystem = device.system;
+        return {};
+    } catch (const RtMidiError& e) {
+        return readable(e.getMessage());
+    } catch (const std::exception& e) {
+        return std::string(systemName(device.system)) + ": " + e.what();
+    }
+}
+
+void TPlatformMIDI::closeInput()
+{
+    if (impl->in) {
+        try {
+            if (impl->usable(impl->inSystem))
+                impl->in->closePort();
+        } catch (const RtMidiError&) {
+        }
+        impl->dropPort(impl->in, impl->inSystem);
+    }
+    impl->handler = nullptr;
+    impl->context = nullptr;
+}
+
+void TPlatformMIDI::closeOutput()
+{
+    if (!impl->out)
+        return;
+    try {
+        if (impl->usable(impl->outSystem))
+            impl->out->closePort();
+    } catch (const RtMidiError&) {
+    }
+    impl->dropPort(impl->out, impl->outSystem);
+}
+
+bool TPlatformMIDI::inputOpen() const { return impl->in != nullptr && impl->usable(impl->inSystem); }
+bool TPlatformMIDI::outputOpen() const { return impl->out != nullptr && impl->usable(impl->outSystem); }
+
+bool TPlatformMIDI::send(const uint8_t* message, size_t size)
+{
+    if (message == nullptr || size == 0 || !outputOpen())
+        return false;
+    // The ALSA sequencer refuses an event while its queue is full; the message is
+    // then offered again until the queue takes it.
+    const auto giveUp = Clock::now() + std::chrono::seconds(2);
+    for (;;) {
+        impl->outErrors.text.clear();
+        try {
+            impl->out->sendMessage(message, size);
+        } catch (const RtMidiError&) {
+            return false;
+        }
+        if (impl->outErrors.text.empty())
+            break;
+        const bool full = impl->outSystem == System::alsa &&
+                          impl->outErrors.text.find("error sending") != std::string::npos;
+        if (!full || Clock::now() >= giveUp)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const auto taken = Clock::now();
+    double wait = midiWireSeconds(size);
+    // JACK's back end hands the message to the port at the next process cycle; two
+    // cycles later it has surely left the ring buffer.
+    if (impl->outSystem == System::jack)
+        wait = std::max(wait, 2.0 * impl->jackPeriod);
+    std::this_thread::sleep_until(taken + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(wait)));
+    return impl->usable(impl->outSystem);
+}

@@ -1,0 +1,57 @@
+// The operating system's MIDI services as the transport needs them: device lists,
+// one input port with a callback, one output port, sending one complete message,
+// readable error texts. Built on RtMidi; lists the ALSA sequencer's ports first, then
+// JACK's when a JACK server is running. A system that cannot start adds no ports and
+// no error, prints nothing and never starts a server.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Runs on the MIDI service's thread with one complete message (a whole System
+// Exclusive message, or one short message).
+using TMIDIInputHandler = void (*)(const uint8_t* message, size_t size, void* context);
+
+// Seconds the MIDI wire needs for this many bytes: 10 bits per byte at 31,250 baud.
+constexpr double midiWireSeconds(size_t bytes)
+{
+    return static_cast<double>(bytes) * 10.0 / 31250.0;
+}
+
+constexpr size_t midiDeviceNameLength = 32;
+
+class TPlatformMIDI {
+public:
+    TPlatformMIDI();
+    ~TPlatformMIDI();
+    TPlatformMIDI(const TPlatformMIDI&) = delete;
+    TPlatformMIDI& operator=(const TPlatformMIDI&) = delete;
+
+    // Lists the ports of every MIDI system that starts. Closes open ports first.
+    void enumerate();
+    int inputCount() const;
+    int outputCount() const;
+    // At most 32 characters; empty for a number outside the list.
+    std::string inputName(int n) const;
+    std::string outputName(int n) const;
+
+    // Empty text on success, else a readable reason. A port that failed stays closed.
+    std::string openInput(int n, TMIDIInputHandler handler, void* context);
+    std::string openOutput(int n);
+    void closeInput();
+    void closeOutput();
+    bool inputOpen() const;
+    bool outputOpen() const;
+
+    // Sends one complete message. Waits until the port takes it and, for a System
+    // Exclusive message, returns no earlier than the message's wire time after that.
+    // False when nothing was sent (no port, the system went away, driver error).
+    bool send(const uint8_t* message, size_t size);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl;
+};

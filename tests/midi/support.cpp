@@ -1,0 +1,10 @@
+#include "tests/midi/vsy22.h"
+
+#include "voice/dumpcodec.h"
+
+void RecordingEvents::voiceReceived()
+{
+    ++receivedCalls;
+    const uint8_t* d = dumpCodec.encodeVoice(voice);
+    voiceWhenReceived.assign(d, d + dumpSize);
+}

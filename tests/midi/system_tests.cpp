@@ -1,0 +1,73 @@
+// MIDI systems that are missing or go away: no ports, no noise, no hang.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "app/settings.h"
+#include "tests/midi/vsy22.h"
+#include "voice/dumpcodec.h"
+
+namespace {
+
+TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
+{
+    const std::string absent = "tarvik-absent-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", absent.c_str(), 1);
+    settings = TSettings();
+    RecordingEvents events;
+
+    testing::internal::CaptureStderr();
+    {
+        TMIDIPort port;
+        port.events = &events;
+        if (access("/dev/snd/seq", F_OK) != 0) {
+            EXPECT_EQ(port.inCount, 0);
+            EXPECT_EQ(port.outCount, 0);
+            EXPECT_EQ(port.inDeviceName(0), "");
+        }
+        port.openPorts(port.inCount, port.outCount);
+        EXPECT_FALSE(port.sendVoice());
+        EXPECT_FALSE(port.getVoice());
+    }
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(events.openErrors.size(), 2u);
+    EXPECT_EQ(events.noDataCalls, 1);
+    EXPECT_FALSE(PrivateJack::answers(absent));
+}
+
+TEST(MidiSystems, JackServerGoingAwayWhilePortsAreOpenMakesSendingFailQuietly)
+{
+    PrivateJack jack;
+    ASSERT_TRUE(jack.start());
+    VirtualSY22 synth({"--silent"});
+    ASSERT_TRUE(synth.start()) << synth.log();
+    settings = TSettings();
+    resetVoice();
+    RecordingEvents events;
+    auto port = std::make_unique<TMIDIPort>();
+    port->events = &events;
+    const int in = synth.inDevice(*port);
+    const int out = synth.outDevice(*port);
+    ASSERT_GE(in, 0);
+    ASSERT_GE(out, 0);
+    port->openPorts(in, out);
+    ASSERT_TRUE(events.openErrors.empty());
+    EXPECT_TRUE(port->sendVoice());
+    ASSERT_TRUE(synth.waitForCount("dumps", 1));
+
+    jack.stop();
+    EXPECT_TRUE(eventually([&] { return !port->sendVoice(); }));
+    EXPECT_FALSE(port->sendDumpRequest());
+    EXPECT_FALSE(port->getVoice());
+    EXPECT_EQ(events.noDataCalls, 1);
+
+    port->closePorts();
+    port->openPorts(in, out);
+    ASSERT_EQ(events.openErrors.size(), 2u);
+    EXPECT_NE(events.openErrors[0].find("JACK"), std::string::npos) << events.openErrors[0];
+    port.reset();
+    EXPECT_TRUE(eventually([&] { return !synth.running(); }));
+}
+
+}  // namespace

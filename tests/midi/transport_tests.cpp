@@ -1,0 +1,239 @@
+// The transport against the virtual SY-22 through the JACK server of the test run.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "app/settings.h"
+#include "tests/midi/vsy22.h"
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Bytes encoded(const Voice& v)
+{
+    const uint8_t* d = dumpCodec.encodeVoice(v);
+    return Bytes(d, d + dumpSize);
+}
+
+Bytes request(uint8_t channelByte)
+{
+    Bytes r = {0xF0, 0x43, channelByte, 0x7E};
+    r.insert(r.end(), dumpHeaderText, dumpHeaderText + 10);
+    r.push_back(0xF7);
+    return r;
+}
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+class Transport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = TSettings();
+        resetVoice();
+    }
+
+    // Starts the synthesiser holding a voice of its own and opens our ports on it.
+    void connect(std::vector<std::string> options = {})
+    {
+        randomVoice(synthVoice, 4242);
+        synthFile = std::filesystem::temp_directory_path() / ("tarvik-synth-" + std::to_string(getpid()) + ".syx");
+        writeBytes(synthFile.string(), encoded(synthVoice));
+        options.insert(options.end(), {"--voice", synthFile.string()});
+        synth = std::make_unique<VirtualSY22>(options);
+        ASSERT_TRUE(synth->start()) << synth->log();
+        port = std::make_unique<TMIDIPort>();
+        port->events = &events;
+        inDevice = synth->inDevice(*port);
+        outDevice = synth->outDevice(*port);
+        ASSERT_GE(inDevice, 0);
+        ASSERT_GE(outDevice, 0);
+        port->openPorts(inDevice, outDevice);
+        ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
+    }
+
+    void TearDown() override
+    {
+        port.reset();
+        synth.reset();
+        if (!synthFile.empty())
+            std::filesystem::remove(synthFile);
+    }
+
+    // What the synthesiser's voice becomes once decoded here.
+    Bytes synthVoiceAsDecoded()
+    {
+        Voice v;
+        resetVoice(v);
+        dumpCodec.decodeVoice(encoded(synthVoice).data(), v);
+        return encoded(v);
+    }
+
+    Voice synthVoice{};
+    std::filesystem::path synthFile;
+    std::unique_ptr<VirtualSY22> synth;
+    std::unique_ptr<TMIDIPort> port;
+    RecordingEvents events;
+    int inDevice = -1;
+    int outDevice = -1;
+};
+
+TEST_F(Transport, DumpAndRequestCarryOnlyTheChannelsLowBitsInByteTwo)
+{
+    connect({"--silent"});
+    randomVoice(voice, 7);
+    const Bytes dump = encoded(voice);
+    for (int channel : {0, 15, 200}) {
+        settings.midiChannel = channel;
+        EXPECT_TRUE(port->sendVoice());
+        EXPECT_TRUE(port->sendDumpRequest());
+    }
+    ASSERT_TRUE(synth->waitForCount("received", 6)) << synth->log();
+
+    const uint8_t dumpByte[] = {0x00, 0x0F, 0x08};
+    const uint8_t requestByte[] = {0x20, 0x2F, 0x28};
+    for (int i = 0; i < 3; ++i) {
+        Bytes expected = dump;
+        expected[2] = dumpByte[i];
+        EXPECT_EQ(synth->received(2 * i + 1), expected) << "dump " << i;
+        EXPECT_EQ(synth->received(2 * i + 2), request(requestByte[i])) << "request " << i;
+    }
+    EXPECT_EQ(port->sendVoiceCalls, 3u);
+    // Whoever writes the voice to a file or the library afterwards finds byte 2 clear.
+    EXPECT_EQ(dumpCodec.buffer[2], 0x00);
+    EXPECT_EQ(dumpCodec.encodeVoice()[2], 0x00);
+}
+
+TEST_F(Transport, FetchedVoiceLandsInTheRecordBeforeTheEditorsAreTold)
+{
+    connect();
+    const Bytes expected = synthVoiceAsDecoded();
+    ASSERT_NE(encoded(voice), expected);
+
+    EXPECT_TRUE(port->getVoice());
+    EXPECT_EQ(events.receivedCalls, 1);
+    EXPECT_EQ(events.noDataCalls, 0);
+    EXPECT_EQ(events.voiceWhenReceived, expected);
+    EXPECT_EQ(encoded(voice), expected);
+    EXPECT_TRUE(port->dumpArrived.load());
+}
+
+TEST_F(Transport, OtherMessagesFirstAndAnswerOnAnotherChannelStillGiveTheDump)
+{
+    connect({"--other-first", "--answer-channel", "9"});
+    const Bytes expected = synthVoiceAsDecoded();
+
+    EXPECT_TRUE(port->getVoice());
+    EXPECT_EQ(events.receivedCalls, 1);
+    EXPECT_EQ(events.noDataCalls, 0);
+    EXPECT_EQ(encoded(voice), expected);
+}
+
+TEST_F(Transport, SilenceGivesNoDataAfterOneToTwoSecondsTwiceWithTheVoiceKept)
+{
+    connect({"--silent"});
+    randomVoice(voice, 11);
+    const Bytes before = encoded(voice);
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        const auto start = Clock::now();
+        EXPECT_FALSE(port->getVoice());
+        const double waited = secondsSince(start);
+        EXPECT_GE(waited, 1.0);
+        EXPECT_LT(waited, 4.0);     // bounded, not a speed figure
+        EXPECT_EQ(events.noDataCalls, attempt);
+        EXPECT_EQ(events.receivedCalls, 0);
+        EXPECT_EQ(encoded(voice), before);
+    }
+    EXPECT_TRUE(synth->waitForCount("requests", 2));
+}
+
+TEST_F(Transport, LateAnswerToAnEarlierRequestIsNeverTaken)
+{
+    connect({"--delay-ms", "2500"});
+    randomVoice(voice, 13);
+    const Bytes before = encoded(voice);
+
+    EXPECT_FALSE(port->getVoice());
+    ASSERT_TRUE(synth->waitForCount("answers", 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));   // let it arrive
+    EXPECT_FALSE(port->dumpArrived.load());
+
+    // The next request's own answer comes too late as well: nothing may stand in for it.
+    EXPECT_FALSE(port->getVoice());
+    EXPECT_EQ(events.noDataCalls, 2);
+    EXPECT_EQ(events.receivedCalls, 0);
+    EXPECT_EQ(encoded(voice), before);
+}
+
+TEST_F(Transport, MissingDevicesGiveTwoReadableErrorsInputFirstAndTheProgramGoesOn)
+{
+    TMIDIPort p;
+    p.events = &events;
+    p.openPorts(p.inCount + 3, p.outCount + 7);
+    ASSERT_EQ(events.openErrors.size(), 2u);
+    EXPECT_NE(events.openErrors[0].find("input device number " + std::to_string(p.inCount + 3)), std::string::npos)
+        << events.openErrors[0];
+    EXPECT_NE(events.openErrors[1].find("output device number " + std::to_string(p.outCount + 7)), std::string::npos)
+        << events.openErrors[1];
+
+    p.openPorts(-1, -1);
+    ASSERT_EQ(events.openErrors.size(), 4u);
+    EXPECT_NE(events.openErrors[2].find("input"), std::string::npos);
+    EXPECT_NE(events.openErrors[3].find("output"), std::string::npos);
+
+    const Bytes before = encoded(voice);
+    EXPECT_FALSE(p.sendVoice());
+    EXPECT_FALSE(p.sendDumpRequest());
+    EXPECT_FALSE(p.getVoice());
+    EXPECT_EQ(events.noDataCalls, 1);
+    EXPECT_EQ(encoded(voice), before);
+}
+
+TEST_F(Transport, ClosingAndReopeningThePortsWorks)
+{
+    connect();
+    EXPECT_TRUE(port->sendVoice());
+    ASSERT_TRUE(synth->waitForCount("dumps", 1));
+
+    port->closePorts();
+    EXPECT_FALSE(port->sendVoice());
+    EXPECT_FALSE(port->getVoice());
+    EXPECT_EQ(events.noDataCalls, 1);
+    EXPECT_EQ(synth->count("dumps"), 1);
+
+    port->openPorts(inDevice, outDevice);
+    EXPECT_TRUE(events.openErrors.empty());
+    EXPECT_TRUE(port->sendVoice());
+    EXPECT_TRUE(synth->waitForCount("dumps", 2));
+    EXPECT_TRUE(port->getVoice());
+    EXPECT_EQ(events.receivedCalls, 1);
+}
+
+TEST_F(Transport, TwentyDumpsInARowArriveCompleteInOrderEachAtTheWirePace)
+{
+    connect({"--silent"});
+    const double wireTime = 592.0 * 10.0 / 31250.0;
+    std::vector<Bytes> sent;
+    for (int i = 0; i < 20; ++i) {
+        randomVoice(voice, 100 + static_cast<uint32_t>(i));
+        sent.push_back(encoded(voice));
+        const auto start = Clock::now();
+        EXPECT_TRUE(port->sendVoice());
+        EXPECT_GE(secondsSince(start), wireTime) << "dump " << i;
+    }
+    ASSERT_TRUE(synth->waitForCount("received", 20)) << synth->log();
+    EXPECT_EQ(synth->count("dumps"), 20);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(synth->received(i + 1), sent[static_cast<size_t>(i)]) << "dump " << i;
+    // The last one sent is the one the synthesiser keeps.
+    EXPECT_EQ(synth->currentVoice(), sent.back());
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// Runs the virtual SY-22 as a child process for a test and reads what it saw.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "midi/midiport.h"
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void writeBytes(const std::string& path, const Bytes& data)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+// Polls a condition every 10 ms for at most `seconds`: generous waits for delivery.
+template <class Condition>
+bool eventually(Condition condition, double seconds = 10.0)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// A fresh empty directory under the system's temporary directory.
+inline std::string makeTempDir(const std::string& stem)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const char* made = mkdtemp(buffer.data());
+    return made ? std::string(made) : std::string();
+}
+
+// Starts a program with its output in a file; returns its process id or -1.
+inline pid_t spawn(const std::vector<std::string>& argv, const std::string& logFile)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    setpgid(0, 0);
+    const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = open("/dev/null", O_RDONLY);
+    if (log >= 0) {
+        dup2(log, 1);
+        dup2(log, 2);
+    }
+    if (null >= 0)
+        dup2(null, 0);
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+}
+
+// Asks a child to stop, and makes sure it has within a few seconds.
+inline void stopChild(pid_t& pid, int signal = SIGTERM)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, signal);
+    int status = 0;
+    for (int i = 0; i < 500; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    pid = -1;
+}
+
+class VirtualSY22 {
+public:
+    explicit VirtualSY22(std::vector<std::string> options = {}) : options(std::move(options))
+    {
+        static int serial = 0;
+        name = "vsy" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+        dir = makeTempDir("tarvik-vsy22");
+    }
+    ~VirtualSY22()
+    {
+        stop();
+        std::error_code ignored;
+        if (!dir.empty())
+            std::filesystem::remove_all(dir, ignored);
+    }
+
+    // Launches it and waits until its ports exist.
+    bool start()
+    {
+        std::vector<std::string> argv = {VIRTUAL_SY22, "--name", name, "--state", dir, "--lifetime", "300"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        pid = spawn(argv, dir + "/log");
+        if (pid <= 0)
+            return false;
+        return eventually([&] {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return true;
+            }
+            return std::filesystem::exists(dir + "/ready");
+        }) && pid > 0;
+    }
+
+    void stop() { stopChild(pid); }
+    bool running()
+    {
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, WNOHANG) == pid)
+            pid = -1;
+        return pid > 0;
+    }
+
+    long count(const std::string& key) const
+    {
+        std::ifstream in(dir + "/counts");
+        std::string word;
+        long value = 0;
+        while (in >> word >> value)
+            if (word == key)
+                return value;
+        return -1;
+    }
+    bool waitForCount(const std::string& key, long atLeast, double seconds = 10.0) const
+    {
+        return eventually([&] { return count(key) >= atLeast; }, seconds);
+    }
+
+    // The n-th System Exclusive message it received, counting from 1.
+    Bytes received(int n) const
+    {
+        char file[32];
+        std::snprintf(file, sizeof file, "/received-%04d.syx", n);
+        return readBytes(dir + file);
+    }
+    Bytes currentVoice() const { return readBytes(dir + "/voice.syx"); }
+    std::string log() const
+    {
+        std::ifstream in(dir + "/log");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // Our input device is its output port, our output device its input port.
+    int inDevice(const TMIDIPort& port) const { return find(port, true); }
+    int outDevice(const TMIDIPort& port) const { return find(port, false); }
+
+    std::string name;
+    std::string dir;
+
+private:
+    int find(const TMIDIPort& port, bool input) const
+    {
+        const std::string wanted = name + (input ? ":out" : ":in");
+        const int count = input ? port.inCount : port.outCount;
+        for (int n = 0; n < count; ++n)
+            if ((input ? port.inDeviceName(n) : port.outDeviceName(n)) == wanted)
+                return n;
+        return -1;
+    }
+
+    std::vector<std::string> options;
+    pid_t pid = -1;
+};
+
+// What the transport told the user, in order.
+class RecordingEvents : public TMIDIPortEvents {
+public:
+    void openError(const std::string& text) override { openErrors.push_back(text); }
+    void noData() override { ++noDataCalls; }
+    void voiceReceived() override;
+
+    std::vector<std::string> openErrors;
+    int noDataCalls = 0;
+    int receivedCalls = 0;
+    Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
+};
+
+// A JACK server of the test's own, under a name nobody else uses, so that a test
+// may stop it or count its ports without disturbing the shared server.
+class PrivateJack {
+public:
+    PrivateJack()
+    {
+        name = "tarvik-private-" + std::to_string(getpid());
+        dir = makeTempDir("tarvik-jack");
+    }
+    ~PrivateJack()
+    {
+        stop();
+        std::error_code ignored;
+        if (!dir.empty())
+            std::filesystem::remove_all(dir, ignored);
+    }
+
+    // Starts it and makes it this process's (and its children's) default server.
+    bool start()
+    {
+        pid = spawn({"jackd", "--name", name, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
+                    dir + "/jackd.log");
+        if (pid <= 0)
+            return false;
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        return eventually([&] { return answers(name); });
+    }
+    void stop() { stopChild(pid); }
+
+    // True when a server of that name answers; starts none.
+    static bool answers(const std::string& server)
+    {
+        const std::string command = "JACK_NO_START_SERVER=1 timeout 5 jack_wait -c -s '" + server + "' 2>/dev/null";
+        FILE* p = popen(command.c_str(), "r");
+        if (p == nullptr)
+            return false;
+        char line[64] = {};
+        const bool got = std::fgets(line, sizeof line, p) != nullptr;
+        pclose(p);
+        return got && std::string(line).rfind("running", 0) == 0;
+    }
+
+    std::string name;
+    std::string dir;
+    pid_t pid = -1;
+};
