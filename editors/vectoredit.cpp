@@ -1,15 +1,294 @@
 #include "editors/vectoredit.h"
 
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/settings.h"
+#include "editors/controls.h"
+#include "midi/midiport.h"
+
 TVectorEdit* VectorEdit = nullptr;
 
-TVectorEdit::TVectorEdit(QWidget* parent) : QWidget(parent, Qt::Window)
+namespace {
+
+constexpr int positionTop = 62;    // slider range 0..62; position = 62 - stored value
+constexpr int repeatMarker = 254;  // "Repeat"
+constexpr int endMarker = 255;     // "End"
+
+}  // namespace
+
+QStringList TVectorEdit::positionNames(QChar first, QChar second)
+{
+    QStringList names;
+    for (int v = 0; v <= positionTop; ++v) {
+        const int shown = v - 31;
+        if (shown == -31)
+            names << QStringLiteral("-31 (0% %1, 100% %2)").arg(first).arg(second);
+        else if (shown == 0)
+            names << QStringLiteral("0 (50% %1, 50% %2)").arg(first).arg(second);
+        else if (shown == 31)
+            names << QStringLiteral("31 (100% %1, 0% %2)").arg(first).arg(second);
+        else
+            names << QString::number(shown);
+    }
+    return names;
+}
+
+QStringList TVectorEdit::repeatNames()
+{
+    QStringList names;
+    for (int v = 0; v < repeatMarker; ++v)
+        names << QString::number(v + 1);
+    names << QStringLiteral("Repeat") << QStringLiteral("End");
+    return names;
+}
+
+QStringList TVectorEdit::speedNames()
+{
+    QStringList names;
+    for (int s = 1; s <= 16; ++s)
+        names << QStringLiteral("%1 ms").arg(s * 10);
+    return names;
+}
+
+TVectorEdit::TVectorEdit(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Tarvik - Vectors"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setStyleSheet(editorStyleSheet());
+
+    // The two rows of sliders, AB first.
+    auto* sliderArea = new QVBoxLayout;
+    sliderArea->setSpacing(2);
+    for (int row = 0; row < 2; ++row) {
+        auto* top = new QLabel(row == 0 ? QStringLiteral("Element A") : QStringLiteral("Element C"));
+        auto* bottom = new QLabel(row == 0 ? QStringLiteral("Element B") : QStringLiteral("Element D"));
+        top->setAlignment(Qt::AlignCenter);
+        bottom->setAlignment(Qt::AlignCenter);
+        auto* line = new QHBoxLayout;
+        line->setSpacing(1);
+        for (int step = 0; step < vectorSteps; ++step) {
+            auto* s = new TSlider(Qt::Vertical, 0, positionTop);
+            const int number = row * vectorSteps + step + 1;
+            s->setObjectName(QStringLiteral("TrackBar%1").arg(number));
+            s->setTickPosition(QSlider::NoTicks);
+            s->setPageStep(16);
+            s->setSingleStep(1);
+            s->setFixedSize(15, 110);
+            s->setToolTip(row == 0 ? QStringLiteral("Sets the AB vector for this position")
+                                   : QStringLiteral("Sets the CD vector for this position"));
+            // A hidden step keeps its place in the row.
+            QSizePolicy policy = s->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            s->setSizePolicy(policy);
+            sliders.append(s);
+            line->addWidget(s);
+        }
+        if (row == 1)
+            sliderArea->addSpacing(6);
+        sliderArea->addWidget(top);
+        sliderArea->addLayout(line);
+        sliderArea->addWidget(bottom);
+    }
+
+    cbStepNumber = new TPickList;
+    for (int step = 1; step <= vectorSteps; ++step)
+        cbStepNumber->addItem(QString::number(step));
+    cbABPosition = new TPickList(positionNames(QLatin1Char('A'), QLatin1Char('B')));
+    cbCDPosition = new TPickList(positionNames(QLatin1Char('C'), QLatin1Char('D')));
+    cbRepeats = new TPickList(repeatNames());
+    cbVectorSpeed = new TPickList(speedNames());
+    cbVectorSelect = new TPickList({QStringLiteral("Level"), QStringLiteral("Detune")});
+    for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
+        list->setMaxVisibleItems(16);
+
+    bGetVoice = new QPushButton(QStringLiteral("Get voice"));
+    bSendVoice = new QPushButton(QStringLiteral("Send voice"));
+    bClose = new QPushButton(QStringLiteral("Close"));
+
+    auto* gStep = new QGroupBox(QStringLiteral(" Step values "));
+    {
+        auto* l = new QGridLayout(gStep);
+        l->addWidget(new QLabel(QStringLiteral("Step number: ")), 0, 0);
+        l->addWidget(cbStepNumber, 0, 1);
+        l->addWidget(new QLabel(QStringLiteral("Repeat/End: ")), 1, 0);
+        l->addWidget(cbRepeats, 1, 1);
+        l->addWidget(new QLabel(QStringLiteral("AB position: ")), 0, 2);
+        l->addWidget(cbABPosition, 0, 3);
+        l->addWidget(new QLabel(QStringLiteral("CD position: ")), 1, 2);
+        l->addWidget(cbCDPosition, 1, 3);
+        l->setColumnMinimumWidth(1, 90);
+        l->setHorizontalSpacing(8);
+    }
+    auto* gGlobal = new QGroupBox(QStringLiteral(" Vector global "));
+    {
+        auto* l = new QGridLayout(gGlobal);
+        l->addWidget(new QLabel(QStringLiteral("Vector speed: ")), 0, 0);
+        l->addWidget(cbVectorSpeed, 0, 1);
+        l->addWidget(new QLabel(QStringLiteral("Edit vector: ")), 1, 0);
+        l->addWidget(cbVectorSelect, 1, 1);
+    }
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(bGetVoice);
+    buttons->addWidget(bSendVoice);
+    buttons->addWidget(bClose);
+    buttons->addStretch(1);
+
+    auto* panels = new QHBoxLayout;
+    panels->addWidget(gStep);
+    panels->addWidget(gGlobal);
+    panels->addStretch(1);
+    panels->addLayout(buttons);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(8, 8, 8, 8);
+    outer->addLayout(sliderArea);
+    outer->addSpacing(6);
+    outer->addLayout(panels);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (int i = 0; i < 2 * vectorSteps; ++i) {
+        TSlider* s = sliders[i];
+        if (i < vectorSteps)
+            connect(s, &TSlider::userMoved, this, [this, s] { trackBarABChange(s); });
+        else
+            connect(s, &TSlider::userMoved, this, [this, s] { trackBarCDChange(s); });
+    }
+    for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
+        connect(list, &TPickList::picked, this, [this, list] { cbComboBoxChanged(list); });
+    connect(bGetVoice, &QPushButton::clicked, this, [this] { bGetVoiceClick(); });
+    connect(bSendVoice, &QPushButton::clicked, this, [this] { bSendVoiceClick(); });
+    connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
+
+    currentStep = 0;
+    editLevel = true;
+    currentVector = &voice.levelVector;
+    currentSpeed = &voice.levelVectorSpeed;
     refreshFromVoice();
+}
+
+void TVectorEdit::sendIfReady()
+{
+    if (ready && settings.autoSend && midiPort)
+        midiPort->sendVoice();
+}
+
+// The step lists show one step's values.
+void TVectorEdit::showStep(int step)
+{
+    cbStepNumber->select(step);
+    cbABPosition->select(currentVector->abPosition[step]);
+    cbCDPosition->select(currentVector->cdPosition[step]);
+    cbRepeats->select(currentVector->repeats[step]);
 }
 
 void TVectorEdit::refreshFromVoice()
 {
     ready = false;
+    for (int i = 0; i < vectorSteps; ++i) {
+        sliders[i]->setPosition(positionTop - currentVector->abPosition[i]);
+        sliders[vectorSteps + i]->setPosition(positionTop - currentVector->cdPosition[i]);
+        if (i == currentStep)
+            showStep(i);
+    }
+    // A stored speed of 0 selects nothing.
+    cbVectorSpeed->select(*currentSpeed - 1);
+    cbVectorSelect->select(editLevel ? 0 : 1);
+    updateStepVisibility();
     ready = true;
+}
+
+void TVectorEdit::updateStepVisibility()
+{
+    bool visible = true;
+    for (int i = 0; i < vectorSteps; ++i) {
+        if (currentVector->repeats[i] == repeatMarker)
+            visible = false;
+        sliders[i]->setVisible(visible);
+        sliders[vectorSteps + i]->setVisible(visible);
+        if (currentVector->repeats[i] == endMarker)
+            visible = false;
+    }
+}
+
+void TVectorEdit::trackBarABChange(TSlider* sender)
+{
+    const int i = static_cast<int>(sliders.indexOf(sender));
+    if (i < 0 || i >= vectorSteps)
+        return;
+    currentVector->abPosition[i] = static_cast<uint8_t>(positionTop - sender->value());
+    currentStep = i;
+    showStep(i);
+    sendIfReady();
+}
+
+void TVectorEdit::trackBarCDChange(TSlider* sender)
+{
+    const int i = static_cast<int>(sliders.indexOf(sender)) - vectorSteps;
+    if (i < 0 || i >= vectorSteps)
+        return;
+    currentVector->cdPosition[i] = static_cast<uint8_t>(positionTop - sender->value());
+    currentStep = i;
+    showStep(i);
+    sendIfReady();
+}
+
+void TVectorEdit::cbComboBoxChanged(TPickList* sender)
+{
+    const int entry = sender->currentIndex();
+    if (entry < 0)
+        return;
+    if (sender == cbVectorSelect) {
+        editLevel = entry == 0;
+        currentVector = editLevel ? &voice.levelVector : &voice.detuneVector;
+        currentSpeed = editLevel ? &voice.levelVectorSpeed : &voice.detuneVectorSpeed;
+        refreshFromVoice();
+    } else if (sender == cbABPosition) {
+        currentVector->abPosition[currentStep] = static_cast<uint8_t>(entry);
+        sliders[currentStep]->setPosition(positionTop - entry);
+    } else if (sender == cbCDPosition) {
+        currentVector->cdPosition[currentStep] = static_cast<uint8_t>(entry);
+        sliders[vectorSteps + currentStep]->setPosition(positionTop - entry);
+    } else if (sender == cbRepeats) {
+        currentVector->repeats[currentStep] = entry;
+        updateStepVisibility();
+    } else if (sender == cbStepNumber) {
+        currentStep = entry;
+        refreshFromVoice();
+    } else if (sender == cbVectorSpeed) {
+        *currentSpeed = static_cast<uint8_t>(entry + 1);
+    }
+    sendIfReady();
+}
+
+void TVectorEdit::bGetVoiceClick()
+{
+    if (midiPort)
+        midiPort->getVoice();
+}
+
+void TVectorEdit::bSendVoiceClick()
+{
+    if (midiPort)
+        midiPort->sendVoice();
+}
+
+void TVectorEdit::bCloseClick()
+{
+    hide();
+}
+
+void TVectorEdit::closeEvent(QCloseEvent* event)
+{
+    // The close box only hides the window, like "Close".
+    bCloseClick();
+    event->accept();
 }

@@ -2,7 +2,17 @@
 // Caption "Tarvik - Vectors".
 #pragma once
 
+#include <cstdint>
+
+#include <QList>
+#include <QStringList>
 #include <QWidget>
+
+#include "voice/voice.h"
+
+class QPushButton;
+class TPickList;
+class TSlider;
 
 class TVectorEdit : public QWidget {
     Q_OBJECT
@@ -10,10 +20,49 @@ public:
     explicit TVectorEdit(QWidget* parent = nullptr);
 
     void refreshFromVoice();
+    // Shows the sliders of every step up to the first "End"; hides a step marked
+    // "Repeat" and every step after it or after the first "End".
+    void updateStepVisibility();
+
+    // Entries 0-49: the AB sliders TrackBar1..TrackBar50 of steps 1-50;
+    // entries 50-99: the CD sliders TrackBar51..TrackBar100.
+    QList<TSlider*> sliders;
 
     int currentStep = 0;
     bool editLevel = true;
+    VectorTable* currentVector = &voice.levelVector;
+    uint8_t* currentSpeed = &voice.levelVectorSpeed;
     bool ready = false;
+
+    TPickList* cbStepNumber;
+    TPickList* cbABPosition;
+    TPickList* cbCDPosition;
+    TPickList* cbRepeats;
+    TPickList* cbVectorSpeed;
+    TPickList* cbVectorSelect;
+    QPushButton* bGetVoice;
+    QPushButton* bSendVoice;
+    QPushButton* bClose;
+
+    // Handlers.
+    void trackBarABChange(TSlider* sender);
+    void trackBarCDChange(TSlider* sender);
+    void cbComboBoxChanged(TPickList* sender);
+    void bGetVoiceClick();
+    void bSendVoiceClick();
+    void bCloseClick();
+
+    // The lists' entries.
+    static QStringList positionNames(QChar first, QChar second);
+    static QStringList repeatNames();
+    static QStringList speedNames();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void showStep(int step);
+    void sendIfReady();
 };
 
 extern TVectorEdit* VectorEdit;
