@@ -169,16 +169,22 @@ void TPickList::select(int index)
 
 QString editorStyleSheet()
 {
+    // Only the editor windows themselves are painted black: sliders, scroll bars and
+    // check boxes keep the platform's own drawing (grey grooves, visible check
+    // marks), which a background rule on every widget would take away.
     return QStringLiteral(
-        "QWidget { background-color: black; color: lime; font-weight: bold; }"
-        "QLabel { color: yellow; background: transparent; }"
+        "QWidget { color: lime; font-weight: bold; }"
+        "TAWMEdit, TFMEdit, TVoiceCommonEdit, TVectorEdit { background-color: black; }"
+        "QLabel { color: yellow; }"
         "QGroupBox { border: 1px solid gray; margin-top: 8px; color: lime; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"
         "QComboBox { background-color: maroon; color: yellow; }"
-        "QComboBox QAbstractItemView { background-color: maroon; color: yellow; }"
+        "QComboBox QAbstractItemView { background-color: maroon; color: yellow; "
+        "selection-background-color: yellow; selection-color: maroon; }"
         "QLineEdit { background-color: white; color: black; }"
+        "QLineEdit:disabled { background-color: silver; color: gray; }"
         "QPushButton { background-color: silver; color: black; }"
         "QToolButton { background-color: silver; color: black; }"
-        "QCheckBox { color: lime; background: transparent; }"
+        "QCheckBox { color: lime; }"
         "QToolTip { background-color: #ffffe1; color: black; font-weight: normal; }");
 }
