@@ -1,6 +1,8 @@
 // Single-voice .SYX files: what is written, which files load and which are refused.
 #include "tests/library/library_test_support.h"
 
+#include <unistd.h>
+
 #include <random>
 
 #include "app/settings.h"
@@ -68,6 +70,11 @@ TEST_F(SyxTest, SavedFileIsExactlyTheDump)
     EXPECT_FALSE(io.saveVoiceFile(path("no-such-folder/a.syx")));
     EXPECT_FALSE(io.saveVoiceFile(dir.string()));
     EXPECT_EQ(events.saveErrors, 2);
+    // A write that fails after the file was opened is reported too.
+    if (access("/dev/full", W_OK) == 0) {
+        EXPECT_FALSE(io.saveVoiceFile("/dev/full"));
+        EXPECT_EQ(events.saveErrors, 3);
+    }
 }
 
 TEST_F(SyxTest, DumpsAmongOtherBytesLoad)
