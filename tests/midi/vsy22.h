@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,6 +64,7 @@ inline pid_t spawn(const std::vector<std::string>& argv, const std::string& logF
     if (pid != 0)
         return pid;
     setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);     // never outlive the test
     const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int null = open("/dev/null", O_RDONLY);
     if (log >= 0) {

@@ -1,5 +1,148 @@
-#include "tools/tarvik-voice/commands.h"
+// tarvik-voice ports, send and get: the editor's own transport, with the user told
+// by lines on standard error instead of dialogs.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 
-int cmdPorts(const Args&) { return fail("ports: not built yet"); }
-int cmdSend(const Args&) { return fail("send: not built yet"); }
-int cmdGet(const Args&) { return fail("get: not built yet"); }
+#include "app/settings.h"
+#include "midi/midiport.h"
+#include "tools/tarvik-voice/commands.h"
+#include "voice/dumpcodec.h"
+
+namespace {
+
+class ToolEvents : public TMIDIPortEvents {
+public:
+    void openError(const std::string& text) override { lastError = text; }
+    void noData() override { std::fputs("No data received\n", stderr); }
+    void voiceReceived() override { std::fputs("MIDI dump received\n", stderr); }
+
+    std::string lastError;
+};
+
+struct MidiOptions {
+    std::string file;
+};
+
+bool number(const std::string& text, long low, long high, int32_t& out)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < low || v > high)
+        return false;
+    out = static_cast<int32_t>(v);
+    return true;
+}
+
+// Settings from "TARVIK.INI" in the working directory (or the defaults), then the
+// options on top. False with a message on bad words.
+bool readOptions(const Args& args, bool wantIn, MidiOptions& o, std::string& error)
+{
+    settings = TSettings(settingsFileName);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--out" && hasValue) {
+            if (!number(args[++i], 0, 1000000, settings.outDevice)) {
+                error = "--out wants a device number as `tarvik-voice ports` lists it";
+                return false;
+            }
+        } else if (a == "--in" && wantIn && hasValue) {
+            if (!number(args[++i], 0, 1000000, settings.inDevice)) {
+                error = "--in wants a device number as `tarvik-voice ports` lists it";
+                return false;
+            }
+        } else if (a == "--channel" && hasValue) {
+            if (!number(args[++i], 0, 15, settings.midiChannel)) {
+                error = "--channel wants a channel number from 0 to 15 (0 is MIDI channel 1)";
+                return false;
+            }
+        } else if (a.rfind("--", 0) != 0 && o.file.empty()) {
+            o.file = a;
+        } else {
+            error = "unknown or incomplete option: " + a;
+            return false;
+        }
+    }
+    if (o.file.empty()) {
+        error = "a file name is missing";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int cmdPorts(const Args& args)
+{
+    if (!args.empty())
+        return fail("usage: tarvik-voice ports");
+    TMIDIPort port;
+    for (int n = 0; n < port.inCount; ++n)
+        std::printf("in\t%d\t%s\n", n, port.inDeviceName(n).c_str());
+    for (int n = 0; n < port.outCount; ++n)
+        std::printf("out\t%d\t%s\n", n, port.outDeviceName(n).c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int cmdSend(const Args& args)
+{
+    MidiOptions o;
+    std::string error;
+    if (!readOptions(args, false, o, error))
+        return fail("send: " + error);
+    std::ifstream in(o.file, std::ios::binary);
+    if (!in)
+        return fail(o.file + ": cannot open the file");
+    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const long at = findVoiceDump(data.data(), data.size());
+    if (at < 0)
+        return fail(o.file + ": no voice dump in the file");
+    // Exactly as the editor sends its voice record: decoded, encoded afresh, channel in.
+    resetVoice();
+    dumpCodec.decodeVoice(data.data() + at);
+
+    ToolEvents events;
+    TMIDIPort port;
+    port.events = &events;
+    if (!port.openOutput(settings.outDevice))
+        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
+                    events.lastError);
+    if (!port.sendVoice())
+        return fail("the voice could not be sent to MIDI output device " + std::to_string(settings.outDevice));
+    return 0;
+}
+
+int cmdGet(const Args& args)
+{
+    MidiOptions o;
+    std::string error;
+    if (!readOptions(args, true, o, error))
+        return fail("get: " + error);
+
+    ToolEvents events;
+    TMIDIPort port;
+    port.events = &events;
+    if (!port.openInput(settings.inDevice))
+        return fail("cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
+                    events.lastError);
+    if (!port.openOutput(settings.outDevice))
+        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
+                    events.lastError);
+    resetVoice();
+    if (!port.getVoice())
+        return 1;   // "No data received" is on standard error already
+    port.closePorts();
+
+    // A single-voice file as the editor saves one: encoded afresh, byte 2 = 0x00.
+    const uint8_t* dump = dumpCodec.encodeVoice();
+    std::ofstream out(o.file, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return fail(o.file + ": cannot write the file");
+    out.write(reinterpret_cast<const char*>(dump), dumpSize);
+    out.close();
+    if (!out)
+        return fail(o.file + ": cannot write the file");
+    return 0;
+}

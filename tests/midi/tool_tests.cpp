@@ -1,0 +1,176 @@
+// tarvik-voice ports, send and get against the virtual SY-22. These run on a JACK
+// server of their own, so that the device numbers the tool prints cannot shift while
+// other tests come and go on the shared one.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+
+#include "tests/midi/vsy22.h"
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readText(const std::string& path)
+{
+    const Bytes b = readBytes(path);
+    return std::string(b.begin(), b.end());
+}
+
+Bytes encoded(const Voice& v)
+{
+    const uint8_t* d = dumpCodec.encodeVoice(v);
+    return Bytes(d, d + dumpSize);
+}
+
+class Tool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(jack.start());
+        work = makeTempDir("tarvik-tool");
+        ASSERT_FALSE(work.empty());
+    }
+    void TearDown() override
+    {
+        synth.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(work, ignored);
+    }
+
+    void startSynth(std::vector<std::string> options = {})
+    {
+        synth = std::make_unique<VirtualSY22>(options);
+        ASSERT_TRUE(synth->start()) << synth->log();
+    }
+
+    // Runs tarvik-voice in the working directory of the test.
+    ToolRun tool(const std::string& arguments)
+    {
+        const std::string command = "cd '" + work + "' && '" TARVIK_VOICE "' " + arguments +
+                                    " >'" + work + "/stdout' 2>'" + work + "/stderr'";
+        ToolRun r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = readText(work + "/stdout");
+        r.err = readText(work + "/stderr");
+        return r;
+    }
+
+    // The numbers `ports` gives the synthesiser's two ports.
+    void findPorts(int& in, int& out)
+    {
+        const ToolRun r = tool("ports");
+        ASSERT_EQ(r.status, 0) << r.err;
+        in = out = -1;
+        std::istringstream lines(r.out);
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::istringstream fields(line);
+            std::string kind, number, name;
+            ASSERT_TRUE(std::getline(fields, kind, '\t') && std::getline(fields, number, '\t') &&
+                        std::getline(fields, name))
+                << line;
+            if (kind == "in" && name == synth->name + ":out")
+                in = std::stoi(number);
+            if (kind == "out" && name == synth->name + ":in")
+                out = std::stoi(number);
+        }
+        ASSERT_GE(in, 0) << r.out;
+        ASSERT_GE(out, 0) << r.out;
+    }
+
+    PrivateJack jack;
+    std::string work;
+    std::unique_ptr<VirtualSY22> synth;
+};
+
+TEST_F(Tool, SendPutsTheFilesVoiceOnTheWireWithTheChannelFromOptionOrSettings)
+{
+    startSynth({"--silent"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+
+    Voice v;
+    randomVoice(v, 21);
+    Bytes file = encoded(v);
+    file[2] = 0x05;     // whatever the file says, the channel comes from us
+    writeBytes(work + "/voice.syx", file);
+    Voice decoded;
+    resetVoice(decoded);
+    dumpCodec.decodeVoice(file.data(), decoded);
+    const Bytes sent = encoded(decoded);
+
+    ToolRun r = tool("send voice.syx --out " + std::to_string(out) + " --channel 15");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(synth->waitForCount("dumps", 1));
+    Bytes expected = sent;
+    expected[2] = 0x0F;
+    EXPECT_EQ(synth->received(1), expected);
+
+    // Missing options come from the settings file; its channel keeps only 4 bits.
+    const std::string ini = "MIDI channel=19\r\nOut device=" + std::to_string(out) + "\r\n";
+    writeBytes(work + "/TARVIK.INI", Bytes(ini.begin(), ini.end()));
+    r = tool("send voice.syx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(synth->waitForCount("dumps", 2));
+    expected[2] = 0x03;
+    EXPECT_EQ(synth->received(2), expected);
+}
+
+TEST_F(Tool, GetWritesTheSynthesisersVoiceAsASingleVoiceFile)
+{
+    Voice v;
+    randomVoice(v, 33);
+    writeBytes(work + "/synth.syx", encoded(v));
+    startSynth({"--voice", work + "/synth.syx", "--channel", "4"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+
+    const ToolRun r = tool("get got.syx --in " + std::to_string(in) + " --out " + std::to_string(out) +
+                       " --channel 4");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Voice decoded;
+    resetVoice(decoded);
+    dumpCodec.decodeVoice(encoded(v).data(), decoded);
+    const Bytes got = readBytes(work + "/got.syx");
+    EXPECT_EQ(got, encoded(decoded));
+    ASSERT_EQ(got.size(), static_cast<size_t>(dumpSize));
+    EXPECT_EQ(got[2], 0x00);
+}
+
+TEST_F(Tool, GetWithoutAnAnswerOrWithAMissingPortFailsAndWritesNothing)
+{
+    startSynth({"--silent"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+
+    ToolRun r = tool("get got.syx --in " + std::to_string(in) + " --out " + std::to_string(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "No data received\n");
+    EXPECT_FALSE(std::filesystem::exists(work + "/got.syx"));
+
+    r = tool("get got.syx --in " + std::to_string(in) + " --out 999");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("999"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work + "/got.syx"));
+
+    Voice v;
+    resetVoice(v);
+    writeBytes(work + "/voice.syx", encoded(v));
+    r = tool("send voice.syx --out 999");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(synth->count("received"), 1);     // only the request of the first get
+}
+
+}  // namespace
