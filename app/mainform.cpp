@@ -182,7 +182,7 @@ void TMainForm::buildControls()
     // Bottom row: the auto-send switch.
     Label1 = new QLabel(QStringLiteral("Send voice on change: "), client);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(pixelFont(12, true));
+    Label1->setFont(pixelFont(11, true));
     Label1->setGeometry(pictures::stripWidth + 4, 378, 150, 26);
     bAutoSend = new QPushButton(QIcon(pictures::tick()), QString(), client);
     bAutoSend->setObjectName(QStringLiteral("bAutoSend"));
@@ -291,6 +291,9 @@ void TMainForm::fillList()
         if (filterMask != 0 && !matchesFilter(mask, filterMask))
             continue;
         std::string name = fileIO->readName(n);
+        // A record the file no longer holds (someone shortened it) is not listed.
+        if (name.empty())
+            continue;
         name.resize(8, ' ');
         dbListBox->addItem(QString::fromLatin1(name.data(), 8));
         rowRecord[static_cast<size_t>(rowCount)] = n;

@@ -1,0 +1,370 @@
+// The main window against a real library file in a scratch directory: the category
+// filter, loading from the list, replacing and adding records, the menu.
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QKeySequence>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "apptest.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "editors/awmedit.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
+#include "library/fileio.h"
+#include "midi/midiport.h"
+
+using namespace apptest;
+
+namespace {
+
+const char* const settingsText =
+    "MIDI channel=0\r\nInput device=0\r\nOutput device=0\r\nModel=0\r\nAuto send=0\r\n";
+
+// Record numbers, names and masks of the test library.
+const std::vector<Record> library = {
+    {0x0001, "STRINGS "},      // 0: Strings only
+    {0x0003, "STRBRASS"},      // 1: Strings and Brass
+    {0x0000, "NOMASK  "},      // 2: no category
+    {0xFFFF0000, "HIGHBITS"},  // 3: only bits 16..31
+    {0x0002, "BRASS   "},      // 4: Brass only
+    {0x7FFF, "ALMOST  "},      // 5: every category but Realistic
+};
+const std::vector<std::string> everyRow = {"STRINGS ", "STRBRASS", "NOMASK  ",
+                                           "HIGHBITS", "BRASS   ", "ALMOST  "};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeText("TARVIK.INI", settingsText);
+        writeFile("SOUNDS.SYL", libraryBytes(library));
+        createObjects();
+        createWindows();
+        MainForm->show();
+    }
+    void TearDown() override { releaseAll(); }
+
+    std::vector<std::string> rows() const
+    {
+        std::vector<std::string> names;
+        for (int r = 0; r < MainForm->dbListBox->count(); ++r)
+            names.push_back(MainForm->dbListBox->item(r)->text().toStdString());
+        return names;
+    }
+    // The list shows these rows, and row 0 is selected after every rebuild.
+    void expectRows(const std::vector<std::string>& names) const
+    {
+        EXPECT_EQ(rows(), names);
+        EXPECT_EQ(MainForm->rowCount, int(names.size()));
+        EXPECT_EQ(MainForm->ModifyVoice->isEnabled(), !names.empty());
+        if (!names.empty()) {
+            EXPECT_EQ(MainForm->dbListBox->currentRow(), 0);
+        }
+    }
+    QPoint rowCentre(int row) const
+    {
+        return MainForm->dbListBox->visualItemRect(MainForm->dbListBox->item(row)).center();
+    }
+    // Forgets what start-up loaded, so that a load shows in the name and the count.
+    void forgetVoice()
+    {
+        resetVoice();
+        sends = midiPort->sendVoiceCalls;
+    }
+    bool loaded(const char* name) const
+    {
+        return voiceName() == name && midiPort->sendVoiceCalls == sends + 1;
+    }
+    bool nothingLoaded() const
+    {
+        return voiceName() == "12345678" && midiPort->sendVoiceCalls == sends;
+    }
+
+    ScratchDir scratch;
+    unsigned long sends = 0;
+    // What each modal dialog gets: the open error is acknowledged, the overwrite
+    // question gets `overwriteAnswer`, a save error is acknowledged.
+    std::function<bool(QWidget*)> overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
+    ModalAnswerer answerer{[this](QWidget* d) {
+        if (d == OverwriteDlg)
+            return overwriteAnswer(d);
+        return answerFirstButton(d);
+    }};
+};
+
+TEST_F(MainFormTest, CheckedCategoriesCombineWithAndAndUnmarkedRecordsShowOnlyUnfiltered)
+{
+    expectRows(everyRow);
+
+    MainForm->cbStrings->click();
+    EXPECT_EQ(MainForm->filterMask, 0x0001u);
+    expectRows({"STRINGS ", "STRBRASS", "ALMOST  "});
+
+    MainForm->cbBrass->click();
+    EXPECT_EQ(MainForm->filterMask, 0x0003u);
+    expectRows({"STRBRASS", "ALMOST  "});
+
+    MainForm->cbStrings->click();
+    EXPECT_EQ(MainForm->filterMask, 0x0002u);
+    expectRows({"STRBRASS", "BRASS   ", "ALMOST  "});
+
+    MainForm->cbSynthetic->click();
+    expectRows({"ALMOST  "});
+
+    // Nothing carries Realistic together with the others: an empty list, nothing to
+    // replace, and neither a double-click nor Enter loads anything.
+    MainForm->cbRealistic->click();
+    EXPECT_EQ(MainForm->filterMask, 0x8082u);
+    expectRows({});
+    forgetVoice();
+    QTest::mouseDClick(MainForm->dbListBox->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    EXPECT_TRUE(nothingLoaded());
+
+    // Unchecking everything lists every record again, also masks 0 and high bits only.
+    for (QCheckBox* box : {MainForm->cbBrass, MainForm->cbSynthetic, MainForm->cbRealistic})
+        box->click();
+    EXPECT_EQ(MainForm->filterMask, 0u);
+    expectRows(everyRow);
+}
+
+TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
+{
+    const uint32_t expected[16] = {0x0001, 0x0002, 0x0004, 0x0008, 0x0010, 0x0020, 0x0040, 0x0080,
+                                   0x0100, 0x0200, 0x0400, 0x0800, 0x1000, 0x2000, 0x4000, 0x8000};
+    QCheckBox* boxes[16] = {MainForm->cbStrings, MainForm->cbBrass, MainForm->cbWoodwind,
+                            MainForm->cbPercussion, MainForm->cbPlucked, MainForm->cbPad,
+                            MainForm->cbSolo, MainForm->cbSynthetic, MainForm->cbBass,
+                            MainForm->cbVocal, MainForm->cbPiano, MainForm->cbOrgan,
+                            MainForm->cbKeyboard, MainForm->cbMusicalFX, MainForm->cbUntunedFX,
+                            MainForm->cbRealistic};
+    for (int bit = 0; bit < 16; ++bit) {
+        boxes[bit]->click();
+        EXPECT_EQ(MainForm->filterMask, expected[bit]) << bit;
+        boxes[bit]->click();
+        EXPECT_EQ(MainForm->filterMask, 0u);
+    }
+
+    // Top to bottom on screen, caption at the left of the box.
+    std::vector<std::pair<int, std::string>> placed;
+    for (QCheckBox* box : boxes) {
+        placed.emplace_back(box->y(), box->text().toStdString());
+        EXPECT_EQ(box->layoutDirection(), Qt::RightToLeft);
+        EXPECT_EQ(box->toolTip(), QStringLiteral("Select check box to filter voices"));
+    }
+    std::sort(placed.begin(), placed.end());
+    const char* order[16] = {"Strings", "Brass", "Woodwind", "Piano", "Organ", "Keyboard",
+                             "Bass", "Vocal", "Percussion", "Musical FX", "Untuned FX",
+                             "Plucked", "Solo", "Pad", "Realistic", "Synthetic"};
+    for (int row = 0; row < 16; ++row)
+        EXPECT_EQ(placed[size_t(row)].second, order[row]);
+}
+
+TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
+{
+    ASSERT_TRUE(MainForm->bNoAutoSend->isChecked());
+    MainForm->cbBrass->click();
+    ASSERT_EQ(rows(), (std::vector<std::string>{"STRBRASS", "BRASS   ", "ALMOST  "}));
+    auto* list = MainForm->dbListBox;
+    list->setFocus();
+
+    // Selecting by click or arrow keys, and typing a letter, load nothing.
+    forgetVoice();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    EXPECT_EQ(list->currentRow(), 1);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentRow(), 2);
+    QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_A);
+    EXPECT_TRUE(nothingLoaded());
+
+    // Row 1 shows record 4, not record 1; it is sent though auto-send is off.
+    list->setCurrentRow(1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    EXPECT_TRUE(loaded("BRASS   "));
+    EXPECT_EQ(voice.element[0].waveform, 4);
+
+    // Enter loads the selected row: row 2 is record 5.
+    forgetVoice();
+    list->setCurrentRow(2);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(loaded("ALMOST  "));
+    forgetVoice();
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(loaded("ALMOST  "));
+}
+
+TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheCheckedSet)
+{
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    MainForm->cbStrings->click();
+    ASSERT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "STRBRASS", "ALMOST  "}));
+
+    // Enter in the question answers No: nothing changes.
+    overwriteAnswer = [](QWidget* d) {
+        QTest::keyClick(d, Qt::Key_Return);
+        return true;
+    };
+    MainForm->dbListBox->setCurrentRow(2);
+    std::memcpy(voice.name, "CHANGED ", 8);
+    MainForm->ModifyVoice->trigger();
+    EXPECT_EQ(readFile("SOUNDS.SYL"), before);
+    EXPECT_EQ(MainForm->dbListBox->currentRow(), 2);
+
+    // Yes replaces record 5 (row 2) and its mask drops every unchecked category.
+    overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
+    MainForm->ModifyVoice->trigger();
+    const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(recordMask(after, 5), 0x0001u);
+    EXPECT_EQ(recordName(after, 5), "CHANGED ");
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5 + 596 * 5, after.begin()));
+    expectRows({"STRINGS ", "STRBRASS", "CHANGED "});
+    EXPECT_EQ(MainForm->voiceCount, 6);
+}
+
+TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
+{
+    std::memcpy(voice.name, "ADDED   ", 8);
+    MainForm->Addvoicetodatabase1->trigger();
+    std::vector<uint8_t> file = readFile("SOUNDS.SYL");
+    ASSERT_EQ(file.size(), 5u + 596 * 7);
+    EXPECT_EQ(recordMask(file, 6), 0u);
+    EXPECT_EQ(recordName(file, 6), "ADDED   ");
+    EXPECT_EQ(MainForm->voiceCount, 7);
+    std::vector<std::string> expected = everyRow;
+    expected.push_back("ADDED   ");
+    expectRows(expected);
+
+    // A mask-0 record is hidden by any checked box.
+    MainForm->cbWoodwind->click();
+    expectRows({"ALMOST  "});
+
+    // With Woodwind and Pad checked the new record carries exactly those.
+    MainForm->cbPad->click();
+    std::memcpy(voice.name, "ADDED 2 ", 8);
+    MainForm->Addvoicetodatabase1->trigger();
+    file = readFile("SOUNDS.SYL");
+    EXPECT_EQ(recordMask(file, 7), 0x0024u);
+    expectRows({"ALMOST  ", "ADDED 2 "});
+    MainForm->dbListBox->setCurrentRow(1);
+    forgetVoice();
+    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    EXPECT_TRUE(loaded("ADDED 2 "));
+
+    // A library that takes no record: the "Save error" dialog, and the count stays.
+    ASSERT_TRUE(QFile::remove(QStringLiteral("SOUNDS.SYL")));
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("SOUNDS.SYL")));
+    answerer.seen.clear();
+    MainForm->Addvoicetodatabase1->trigger();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
+    EXPECT_EQ(MainForm->voiceCount, 8);
+}
+
+TEST_F(MainFormTest, AListNeverShowsRecordsTheFileNoLongerHolds)
+{
+    // Another program cut the library to its first two records while we ran.
+    std::vector<uint8_t> file = readFile("SOUNDS.SYL");
+    file.resize(5 + 596 * 2);
+    writeFile("SOUNDS.SYL", file);
+    MainForm->cbStrings->click();
+    MainForm->cbStrings->click();
+    expectRows({"STRINGS ", "STRBRASS"});
+}
+
+TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
+{
+    struct Item {
+        QAction* action;
+        const char* caption;
+        const char* shortcut;
+    };
+    const Item items[] = {
+        {MainForm->Open1, "&Load voice", "Ctrl+O"},
+        {MainForm->Save1, "&Save voice", "Ctrl+S"},
+        {MainForm->ModifyVoice, "&Modify voice in database", "Ctrl+M"},
+        {MainForm->Addvoicetodatabase1, "&Add voice to database", "Ctrl+D"},
+        {MainForm->Exit1, "E&xit", "Ctrl+X"},
+        {MainForm->ElementA1, "Elements &A && C", "Ctrl+A"},
+        {MainForm->ElementB1, "Elements &B && D", "Ctrl+B"},
+        {MainForm->Voicecommon1, "Voice &common", "Ctrl+C"},
+        {MainForm->Vector1, "&Vectors", "Ctrl+V"},
+        {MainForm->SelectMIDIdevices1, "&Select MIDI devices", ""},
+        {MainForm->Getsoundfromsynth1, "&Get voice from synth", ""},
+        {MainForm->About1, "&About", ""},
+    };
+    for (const Item& item : items) {
+        EXPECT_EQ(item.action->text().toStdString(), item.caption);
+        EXPECT_EQ(item.action->shortcut().toString().toStdString(), item.shortcut);
+    }
+    QStringList titles;
+    for (QAction* a : MainForm->menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&MIDI", "&About"}));
+
+    // Ctrl+A and Ctrl+C belong to the menu even while the list has the focus.
+    MainForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    MainForm->dbListBox->setFocus();
+    QTest::keyClick(MainForm->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(AWMEdit->isVisible());
+    EXPECT_EQ(MainForm->dbListBox->selectedItems().size(), 1);
+    MainForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    QTest::keyClick(MainForm->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(VoiceCommonEdit->isVisible());
+    MainForm->ElementB1->trigger();
+    MainForm->Vector1->trigger();
+    EXPECT_TRUE(FMEdit->isVisible());
+    EXPECT_TRUE(VectorEdit->isVisible());
+
+    // Modal commands: the about box, the device dialog, a fetch that gets no answer.
+    answerer.seen.clear();
+    MainForm->About1->trigger();
+    MainForm->SelectMIDIdevices1->trigger();
+    EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
+}
+
+TEST_F(MainFormTest, AutoSendButtonsAreOneGroupAndSetTheSwitch)
+{
+    EXPECT_FALSE(settings.autoSend);
+    EXPECT_TRUE(MainForm->bNoAutoSend->isChecked());
+    const unsigned long before = midiPort->sendVoiceCalls;
+    MainForm->bAutoSend->click();
+    EXPECT_TRUE(settings.autoSend);
+    EXPECT_FALSE(MainForm->bNoAutoSend->isChecked());
+    MainForm->bNoAutoSend->click();
+    EXPECT_FALSE(settings.autoSend);
+    EXPECT_FALSE(MainForm->bAutoSend->isChecked());
+    EXPECT_EQ(midiPort->sendVoiceCalls, before);
+}
+
+TEST_F(MainFormTest, WindowLook)
+{
+    EXPECT_EQ(MainForm->windowTitle(), QStringLiteral("Tarvik"));
+    EXPECT_EQ(MainForm->centralWidget()->size(), QSize(317, 409));
+    EXPECT_EQ(MainForm->minimumSize(), MainForm->maximumSize());
+    EXPECT_FALSE(MainForm->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(MainForm->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(MainForm->dbListBox->size(), QSize(111, 329));
+    EXPECT_TRUE(MainForm->dbListBox->font().bold());
+    EXPECT_EQ(MainForm->dbListBox->toolTip(), QStringLiteral("Double click a voice name to load it"));
+    EXPECT_EQ(MainForm->Label13->text(), QStringLiteral("Version 2.02"));
+    EXPECT_EQ(MainForm->Label1->text(), QStringLiteral("Send voice on change: "));
+    EXPECT_EQ(MainForm->GroupBox1->title(), QStringLiteral(" Database "));
+    EXPECT_EQ(MainForm->Image1->pixmap().size(), QSize(89, 275));
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+// Takes the picture of the main window for the README: run under Xvfb with the
+// xcb platform, in a scratch directory holding a small library.
+//   app_screenshot OUT.png
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QScreen>
+#include <QTimer>
+#include <QCheckBox>
+
+#include "apptest.h"
+#include "app/mainform.h"
+#include "app/startup.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+        return 2;
+    const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    TApplication app(argc, argv);
+    apptest::ScratchDir scratch;
+    apptest::writeText("TARVIK.INI", "MIDI channel=0\r\nInput device=0\r\nOutput device=0\r\n"
+                                     "Model=0\r\nAuto send=1\r\n");
+    apptest::writeFile("SOUNDS.SYL", apptest::libraryBytes({
+        {0x0001, "Str Pad "}, {0x0003, "BrassEns"}, {0x0002, "Trumpet "}, {0x0400, "E.Piano "},
+        {0x0800, "Jazz Org"}, {0x0100, "FingBass"}, {0x0200, "Choir   "}, {0x0021, "Warm Str"},
+        {0x0080, "SynBrass"}, {0x2000, "Sweep FX"}, {0x4000, "Thunder "}, {0x0010, "Harp    "},
+        {0x0040, "Flute   "}, {0x8000, "Grand Pf"}, {0x1000, "Clavi   "}, {0x0008, "Timpani "}}));
+    apptest::ModalAnswerer answerer(apptest::answerFirstButton);
+    createObjects();
+    createWindows();
+    MainForm->show();
+    MainForm->move(40, 40);
+    MainForm->dbListBox->setCurrentRow(3);
+    QTimer::singleShot(800, [&] {
+        const QRect frame = MainForm->frameGeometry();
+        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
+            0, frame.x(), frame.y(), frame.width(), frame.height());
+        shot.save(out);
+        QCoreApplication::exit(0);
+    });
+    QApplication::exec();
+    releaseAll();
+    return 0;
+}
