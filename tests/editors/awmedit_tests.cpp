@@ -1,0 +1,435 @@
+// The AWM element editor: what each control stores, when the voice is sent, and
+// what the window shows.
+#include "editors/awmedit.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/settings.h"
+#include "editors/awmwaves.h"
+#include "editors/controls.h"
+#include "editors/envelope.h"
+#include "editors/fmedit.h"
+#include "midi/midiport.h"
+
+namespace {
+
+const QColor blue(0, 0, 128);
+const QColor grey(192, 192, 192);
+
+class AWMEditTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetVoice();
+        settings = TSettings();
+        settings.autoSend = true;
+        savedPort = midiPort;
+        port = new TMIDIPort;
+        midiPort = port;
+        edit = new TAWMEdit;
+        AWMEdit = edit;
+        edit->show();
+    }
+    void TearDown() override
+    {
+        AWMEdit = nullptr;
+        delete edit;
+        midiPort = savedPort;
+        delete port;
+        settings = TSettings();
+    }
+
+    unsigned long sends() const { return port->sendVoiceCalls; }
+    VoiceElement& a() { return voice.element[0]; }
+    OperatorBlock& carrier() { return voice.element[0].carrier; }
+
+    // Replaces the box's whole text keystroke by keystroke, as a user types over it.
+    static void typeOver(TNumberBox* box, const QString& text)
+    {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    }
+    // Replaces the box's whole text in one go, as a paste does.
+    static void pasteOver(TNumberBox* box, const QString& text)
+    {
+        box->selectAll();
+        box->insert(text);
+    }
+    static void click(TUpDown* ud, bool up)
+    {
+        QTest::mouseClick(up ? ud->upButton() : ud->downButton(), Qt::LeftButton);
+    }
+    QImage picture() const { return edit->envWindow->bitmap().toImage(); }
+
+    TAWMEdit* edit = nullptr;
+    TMIDIPort* port = nullptr;
+    TMIDIPort* savedPort = nullptr;
+};
+
+}  // namespace
+
+TEST_F(AWMEditTest, ModelSwitchRenamesTheWavesAndLeavesTheVoiceAlone)
+{
+    a().waveform = 8;
+    edit->refreshFromVoice();
+    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Reed"));
+    const Voice before = voice;
+    QTest::keyClick(edit->cbModel, Qt::Key_Down);     // the user picks "SY-35"
+    EXPECT_EQ(settings.model, 1);
+    EXPECT_EQ(edit->cbWaveform->currentIndex(), 8);
+    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Bandneon"));
+    EXPECT_EQ(edit->cbWaveform->itemText(126), QStringLiteral("SEQ 8"));
+    QTest::keyClick(edit->cbModel, Qt::Key_Up);
+    EXPECT_EQ(settings.model, 0);
+    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Reed"));
+    EXPECT_EQ(sends(), 0u);
+    EXPECT_EQ(std::memcmp(&before, &voice, sizeof voice), 0);
+}
+
+TEST_F(AWMEditTest, PresetTypeLoadsTheNewWaveformsEnvelopeWithOneSend)
+{
+    a().envelopeType = 1;
+    a().waveform = 5;
+    edit->refreshFromVoice();
+    ASSERT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Preset"));
+    QTest::keyClick(edit->cbWaveform, Qt::Key_Home);   // the user picks 0 "Piano"
+    EXPECT_EQ(sends(), 1u);
+    EXPECT_EQ(a().waveform, 0);
+    EXPECT_EQ(a().envelopeType, 1);
+    EXPECT_EQ(carrier().levelInitial, 127 - 87);
+    EXPECT_EQ(carrier().levelAttack, 0);
+    EXPECT_EQ(carrier().levelDecay1, 0);
+    EXPECT_EQ(carrier().levelDecay2, 127);
+    EXPECT_EQ(carrier().rateAttack, 63);
+    EXPECT_EQ(carrier().rateDecay1, 0);
+    EXPECT_EQ(carrier().rateDecay2, 13);
+    EXPECT_EQ(carrier().rateRelease, 30);
+    EXPECT_EQ(carrier().rateScaling, 2);
+    EXPECT_EQ(carrier().levelScaling, 0);
+    EXPECT_EQ(carrier().peakStage, 1);
+    const TNumberBox* boxes[] = {edit->tfLevelInitial, edit->tfLevelAttack, edit->tfLevelDecay1,
+                                 edit->tfLevelDecay2, edit->tfRateAttack, edit->tfRateDecay1,
+                                 edit->tfRateDecay2, edit->tfRateRelease};
+    const TUpDown* spinners[] = {edit->udLevelInitial, edit->udLevelAttack, edit->udLevelDecay1,
+                                 edit->udLevelDecay2, edit->udRateAttack, edit->udRateDecay1,
+                                 edit->udRateDecay2, edit->udRateRelease};
+    const int shown[] = {87, 127, 127, 0, 63, 0, 13, 30};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(boxes[i]->text(), QString::number(shown[i])) << i;
+        EXPECT_EQ(spinners[i]->position(), shown[i]) << i;
+    }
+    EXPECT_EQ(edit->tbRateScaling->value(), 2);
+    // The picture follows: the attack reaches the top (row 6) in column 1 and decay 2
+    // reaches silence at column 1 + 63 + 50 = 114.
+    const QImage img = picture();
+    EXPECT_EQ(img.pixelColor(1, 6), blue);
+    EXPECT_EQ(img.pixelColor(114, 133), blue);
+    EXPECT_EQ(img.pixelColor(200, 60), grey);
+}
+
+TEST_F(AWMEditTest, UserTypeKeepsTheEnvelopeOnAWaveformChange)
+{
+    carrier().rateAttack = 17;
+    edit->refreshFromVoice();
+    const OperatorBlock before = carrier();
+    QTest::keyClick(edit->cbWaveform, Qt::Key_Down);
+    EXPECT_EQ(a().waveform, 1);
+    EXPECT_EQ(std::memcmp(&before, &carrier(), sizeof before), 0);
+    EXPECT_EQ(sends(), 1u);
+}
+
+TEST_F(AWMEditTest, PickingAnEnvelopeTypeAppliesItOnceAndSendsOnce)
+{
+    a().waveform = 48;   // "Bells"
+    edit->refreshFromVoice();
+    edit->cbEnvType->select(0);
+    QTest::keyClick(edit->cbEnvType, Qt::Key_Down);   // "Preset"
+    EXPECT_EQ(a().envelopeType, 1);
+    EXPECT_EQ(carrier().levelDecay1, 127 - 119);
+    EXPECT_EQ(carrier().rateDecay1, 30);
+    EXPECT_EQ(sends(), 1u);
+    edit->cbEnvType->select(5);
+    QTest::keyClick(edit->cbEnvType, Qt::Key_Down);   // "Strings"
+    EXPECT_EQ(a().envelopeType, 6);
+    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("87"));
+    EXPECT_EQ(edit->tfLevelDecay2->text(), QStringLiteral("127"));
+    EXPECT_EQ(edit->tbLevelScaling->value(), 1);
+    EXPECT_EQ(carrier().peakStage, 1);
+    EXPECT_EQ(sends(), 2u);
+}
+
+TEST_F(AWMEditTest, KeyInALevelOrRateBoxTurnsTheTypeToUserBeforeTheValueIsChecked)
+{
+    a().envelopeType = 2;
+    carrier().rateAttack = 40;
+    edit->refreshFromVoice();
+    int typeWhenTextChanged = -1;
+    QObject::connect(edit->tfRateAttack, &TNumberBox::changed, edit, [&] {
+        if (typeWhenTextChanged < 0)
+            typeWhenTextChanged = a().envelopeType;
+    });
+    typeOver(edit->tfRateAttack, QStringLiteral("70"));
+    EXPECT_EQ(typeWhenTextChanged, 0);
+    EXPECT_EQ(edit->cbEnvType->currentIndex(), 0);
+    // "7" was taken; "70" is refused and the box shows the stored rate again.
+    EXPECT_EQ(carrier().rateAttack, 7);
+    EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("7"));
+    EXPECT_EQ(edit->udRateAttack->position(), 7);
+}
+
+TEST_F(AWMEditTest, TypingInOtherBoxesLeavesTheTypeAlone)
+{
+    a().envelopeType = 3;
+    carrier().envelopeDelayOn = 1;
+    edit->refreshFromVoice();
+    typeOver(edit->tfEnvelopeDelay, QStringLiteral("5"));
+    typeOver(edit->tfDetune, QStringLiteral("9"));
+    EXPECT_EQ(voice.envelopeDelay, 5);
+    EXPECT_EQ(carrier().detune, 9);
+    EXPECT_EQ(a().envelopeType, 3);
+}
+
+TEST_F(AWMEditTest, PitchTakesASignedValueAndRefusesOutOfRangeOrNoNumber)
+{
+    pasteOver(edit->tfPitch, QStringLiteral("-5"));
+    EXPECT_EQ(a().pitch, -5);
+    EXPECT_EQ(edit->udPitch->position(), -5);
+    EXPECT_EQ(sends(), 1u);
+    pasteOver(edit->tfPitch, QStringLiteral("13"));
+    EXPECT_EQ(a().pitch, -5);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    pasteOver(edit->tfPitch, QStringLiteral("-"));      // a lone sign
+    EXPECT_EQ(a().pitch, -5);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    edit->tfPitch->selectAll();
+    QTest::keyClick(edit->tfPitch, Qt::Key_Backspace);  // emptied
+    EXPECT_EQ(a().pitch, -5);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    pasteOver(edit->tfPitch, QStringLiteral("+12"));
+    EXPECT_EQ(a().pitch, 12);
+    EXPECT_EQ(edit->udPitch->position(), 12);
+}
+
+TEST_F(AWMEditTest, SpinnerAtItsLimitSendsNothingButALevelOrRateSpinnerSetsUser)
+{
+    a().envelopeType = 4;
+    carrier().rateAttack = 63;
+    carrier().detune = 15;
+    edit->refreshFromVoice();
+    click(edit->udRateAttack, true);
+    EXPECT_EQ(sends(), 0u);
+    EXPECT_EQ(carrier().rateAttack, 63);
+    EXPECT_EQ(a().envelopeType, 0);
+    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("User"));
+    a().envelopeType = 4;
+    click(edit->udDetune, true);
+    EXPECT_EQ(sends(), 0u);
+    EXPECT_EQ(a().envelopeType, 4);   // not an envelope spinner
+
+    click(edit->udDetune, false);
+    EXPECT_EQ(carrier().detune, 14);
+    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("14"));
+    EXPECT_EQ(sends(), 1u);
+    click(edit->udLevelInitial, false);   // shown 127 -> 126, stored 1
+    EXPECT_EQ(carrier().levelInitial, 1);
+    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("126"));
+    EXPECT_EQ(a().envelopeType, 0);
+    EXPECT_EQ(sends(), 2u);
+}
+
+TEST_F(AWMEditTest, LFORateIsStoredInverted)
+{
+    typeOver(edit->tfLFORate, QStringLiteral("100"));
+    EXPECT_EQ(a().lfoRate, 27);
+    pasteOver(edit->tfLFORate, QStringLiteral("99"));
+    EXPECT_EQ(a().lfoRate, 28);
+    click(edit->udLFORate, true);
+    EXPECT_EQ(a().lfoRate, 27);
+    EXPECT_EQ(edit->tfLFORate->text(), QStringLiteral("100"));
+}
+
+TEST_F(AWMEditTest, ScrollBarEndsStorePanAndLevel)
+{
+    carrier().level = 50;
+    edit->refreshFromVoice();
+    edit->sbPan->triggerAction(QAbstractSlider::SliderToMinimum);   // far left
+    EXPECT_EQ(a().pan, 4);
+    edit->sbPan->triggerAction(QAbstractSlider::SliderToMaximum);   // far right
+    EXPECT_EQ(a().pan, 0);
+    edit->sbLevel->triggerAction(QAbstractSlider::SliderToMinimum); // top
+    EXPECT_EQ(carrier().level, 0);
+    edit->sbLevel->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(carrier().level, 127);
+    EXPECT_EQ(sends(), 4u);
+}
+
+TEST_F(AWMEditTest, UncheckingDelayDisablesTheDelayTimeAndStartsTheCurveInColumnOne)
+{
+    carrier().envelopeDelayOn = 1;
+    voice.envelopeDelay = 0;
+    carrier().levelInitial = 127 - 60;
+    carrier().rateAttack = carrier().rateDecay1 = carrier().rateDecay2 = carrier().rateRelease = 63;
+    edit->refreshFromVoice();
+    const int y0 = 127 - 60 + 6;
+    EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
+    EXPECT_EQ(picture().pixelColor(64, y0), blue);     // flat start up to column 128
+    EXPECT_EQ(picture().pixelColor(128, 100), blue);
+    edit->cbEnvelopeDelay->click();
+    EXPECT_EQ(carrier().envelopeDelayOn, 0);
+    EXPECT_FALSE(edit->tfEnvelopeDelay->isEnabled());
+    EXPECT_FALSE(edit->udEnvelopeDelay->isEnabled());
+    EXPECT_EQ(voice.envelopeDelay, 0);
+    EXPECT_EQ(picture().pixelColor(64, y0), grey);
+    EXPECT_EQ(picture().pixelColor(128, 100), grey);
+    EXPECT_EQ(picture().pixelColor(1, 100), blue);
+    EXPECT_EQ(sends(), 1u);
+}
+
+TEST_F(AWMEditTest, DelayTimeFollowsIntoTheFMEditorWithoutASecondSend)
+{
+    carrier().envelopeDelayOn = 1;
+    edit->refreshFromVoice();
+    FMEdit = new TFMEdit;
+    const unsigned long before = sends();
+    pasteOver(edit->tfEnvelopeDelay, QStringLiteral("50"));
+    EXPECT_EQ(voice.envelopeDelay, 50);
+    EXPECT_EQ(FMEdit->tfEnvelopeDelay->text(), QStringLiteral("50"));
+    EXPECT_EQ(sends() - before, 1u);
+    // The other way round: the FM editor's change shows here at once, unsent.
+    voice.envelopeDelay = 77;
+    edit->refreshDelayTime();
+    EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("77"));
+    EXPECT_TRUE(edit->ready);
+    EXPECT_EQ(sends() - before, 1u);
+    delete FMEdit;
+    FMEdit = nullptr;
+}
+
+TEST_F(AWMEditTest, WithAutoSendOffOnlySendVoiceSends)
+{
+    settings.autoSend = false;
+    carrier().envelopeDelayOn = 1;
+    edit->refreshFromVoice();
+    typeOver(edit->tfDetune, QStringLiteral("7"));
+    typeOver(edit->tfRateDecay1, QStringLiteral("12"));
+    click(edit->udLFOSpeed, true);
+    click(edit->udLevelAttack, false);
+    QTest::keyClick(edit->tbVelResp, Qt::Key_Right);
+    QTest::keyClick(edit->tbLevelScaling, Qt::Key_Down);
+    edit->sbPan->triggerAction(QAbstractSlider::SliderToMinimum);
+    edit->sbLevel->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    edit->cbEnvelopeDelay->click();
+    QTest::keyClick(edit->cbEnvType, Qt::Key_End);
+    QTest::keyClick(edit->cbWaveform, Qt::Key_Down);
+    QTest::keyClick(edit->cbElement, Qt::Key_Down);
+    QTest::keyClick(edit->cbModel, Qt::Key_Down);
+    EXPECT_EQ(carrier().detune, 7);
+    EXPECT_EQ(a().velocityResponse, 1);
+    EXPECT_EQ(sends(), 0u);
+    QTest::mouseClick(edit->bSendVoice, Qt::LeftButton);
+    EXPECT_EQ(sends(), 1u);
+}
+
+TEST_F(AWMEditTest, SwitchingElementsSendsNothingAndEditsTheOtherElement)
+{
+    voice.element[2].waveform = 38;
+    voice.element[2].pitch = 3;
+    edit->refreshFromVoice();
+    QTest::keyClick(edit->cbElement, Qt::Key_Down);
+    EXPECT_FALSE(edit->editElementA);
+    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Strings"));
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("3"));
+    EXPECT_EQ(sends(), 0u);
+    typeOver(edit->tfDetune, QStringLiteral("9"));
+    EXPECT_EQ(voice.element[2].carrier.detune, 9);
+    EXPECT_EQ(voice.element[0].carrier.detune, 0);
+    QTest::keyClick(edit->cbElement, Qt::Key_Up);
+    EXPECT_TRUE(edit->editElementA);
+    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("0"));
+    EXPECT_EQ(sends(), 1u);
+}
+
+TEST_F(AWMEditTest, RefreshNeverSendsAndKeepsValuesOutsideTheRanges)
+{
+    VoiceElement& e = a();
+    e.waveform = 200;
+    e.pitch = -128;
+    e.lfoDelay = 200;
+    e.lfoRate = 255;
+    e.pan = 7;
+    e.envelopeType = 9;
+    e.lfoWaveform = 6;
+    e.carrier.level = 200;
+    e.carrier.levelScaling = 20;
+    e.carrier.rateAttack = 99;
+    e.carrier.envelopeDelayOn = 1;
+    voice.envelopeDelay = 127;
+    const Voice before = voice;
+    edit->refreshFromVoice();
+    edit->refreshDelayTime();
+    EXPECT_EQ(sends(), 0u);
+    EXPECT_EQ(std::memcmp(&before, &voice, sizeof voice), 0);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-128"));
+    EXPECT_EQ(edit->udPitch->position(), -12);
+    EXPECT_EQ(edit->tfLFODelay->text(), QStringLiteral("200"));
+    EXPECT_EQ(edit->udLFODelay->position(), 127);
+    EXPECT_EQ(edit->tfLFORate->text(), QStringLiteral("-128"));
+    EXPECT_EQ(edit->cbWaveform->currentIndex(), -1);
+    EXPECT_TRUE(edit->ready);
+
+    // "Preset" with a waveform past the table leaves the envelope as it is.
+    edit->cbEnvType->select(0);
+    QTest::keyClick(edit->cbEnvType, Qt::Key_Down);
+    EXPECT_EQ(e.envelopeType, 1);
+    EXPECT_EQ(e.carrier.rateAttack, 99);
+}
+
+TEST_F(AWMEditTest, WindowCaptionsSizeAndClosing)
+{
+    EXPECT_EQ(edit->windowTitle(), QStringLiteral("Tarvik . . . AWM Edit"));
+    EXPECT_EQ(edit->minimumSize(), QSize(688, 432));
+    EXPECT_EQ(edit->maximumSize(), QSize(688, 432));
+    EXPECT_FALSE(edit->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(edit->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QStringList groups;
+    for (QGroupBox* g : edit->findChildren<QGroupBox*>())
+        groups << g->title();
+    for (const char* title : {" Tone ", " Low Frequency Oscillator ", " Envelope ", " Levels ", " Rates ",
+                              " Level && Pan ", " Options "})
+        EXPECT_TRUE(groups.contains(QString::fromLatin1(title))) << title;
+    EXPECT_EQ(edit->envWindow->size(), QSize(295, 139));
+    EXPECT_EQ(edit->envWindow->toolTip(), QStringLiteral("Visual representation of the envelope"));
+    EXPECT_EQ(edit->cbEnvelopeDelay->text(), QStringLiteral(" Delay: "));
+    EXPECT_EQ(edit->tfLFORate->toolTip(), QStringLiteral("Sets the rate at which the LFO fades in (0 to 255)"));
+    EXPECT_EQ(edit->udPitch->toolTip(),
+              QStringLiteral("Shifts the pitch of the element in semi-tones (-12 to + 12)"));
+    EXPECT_EQ(edit->sbPan->toolTip(), QStringLiteral("Sets the pan position of the element"));
+    EXPECT_EQ(edit->cbModel->toolTip(), QStringLiteral("Select synth model (SY-22 or SY-35)"));
+    EXPECT_EQ(edit->cbWaveform->count(), 128);
+    EXPECT_EQ(edit->udLFODelay->maximum(), 127);
+    EXPECT_EQ(edit->udPitch->minimum(), -12);
+    EXPECT_EQ(edit->udRateRelease->maximum(), 63);
+
+    const QImage shot = edit->grab().toImage();
+    EXPECT_EQ(shot.size(), QSize(688, 432));
+    if (!qEnvironmentVariableIsEmpty("TARVIK_SCREENSHOT"))
+        shot.save(qEnvironmentVariable("TARVIK_SCREENSHOT"));
+
+    edit->close();
+    EXPECT_TRUE(edit->isHidden());
+    edit->show();
+    QTest::mouseClick(edit->bClose, Qt::LeftButton);
+    EXPECT_TRUE(edit->isHidden());
+    EXPECT_TRUE(edit->editElementA);
+}
