@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status;
     std::string out;
     std::string err;
@@ -52,7 +53,7 @@ protected:
         return s.str();
     }
 
-    Run run(const std::string& arguments) const
+    Outcome run(const std::string& arguments) const
     {
         const std::string out = file("stdout"), err = file("stderr");
         const std::string command = std::string(TARVIK_VOICE) + " " + arguments + " >" + out + " 2>" + err;
@@ -93,7 +94,7 @@ TEST_F(Cli, ShowListsEveryFieldOfTheFirstDump)
     bytes.insert(bytes.end(), dump.begin(), dump.end());
     write("voice.syx", bytes);
 
-    const Run r = run("show " + file("voice.syx"));
+    const Outcome r = run("show " + file("voice.syx"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(lineCount(r.out), static_cast<int>(voiceFields().size()));
     for (const char* line : {"effectDepth=3\n", "name=E Piano1\n", "element[1].waveform=200\n",
@@ -113,10 +114,10 @@ TEST_F(Cli, ShowThenEncodeReproducesTheDumpByteForByte)
             randomVoice(v, seed);
         const auto dump = dumpOf(v);
         write("x.syx", dump);
-        const Run shown = run("show " + file("x.syx"));
+        const Outcome shown = run("show " + file("x.syx"));
         ASSERT_EQ(shown.status, 0);
         writeText("fields.txt", shown.out);
-        const Run encoded = run("encode < " + file("fields.txt"));
+        const Outcome encoded = run("encode < " + file("fields.txt"));
         ASSERT_EQ(encoded.status, 0) << encoded.err;
         EXPECT_EQ(encoded.out, std::string(dump.begin(), dump.end())) << "seed " << seed;
     }
@@ -125,7 +126,7 @@ TEST_F(Cli, ShowThenEncodeReproducesTheDumpByteForByte)
 TEST_F(Cli, EncodeStartsFromTheResetVoiceAndRefusesBadLines)
 {
     writeText("one.txt", "name=Brass  1\nelement[0].pitch=-3\n");
-    const Run ok = run("encode < " + file("one.txt"));
+    const Outcome ok = run("encode < " + file("one.txt"));
     ASSERT_EQ(ok.status, 0) << ok.err;
     Voice v;
     resetVoice(v);
@@ -135,7 +136,7 @@ TEST_F(Cli, EncodeStartsFromTheResetVoiceAndRefusesBadLines)
     EXPECT_EQ(ok.out, std::string(want.begin(), want.end()));
 
     writeText("bad.txt", "effectDepth=1\nelement[9].pitch=1\n");
-    const Run bad = run("encode < " + file("bad.txt"));
+    const Outcome bad = run("encode < " + file("bad.txt"));
     EXPECT_EQ(bad.status, 1);
     EXPECT_TRUE(bad.out.empty()) << "nothing written on a refusal";
     EXPECT_NE(bad.err.find("line 2"), std::string::npos) << bad.err;
@@ -155,7 +156,7 @@ TEST_F(Cli, CheckTellsWhatIsWrong)
 
     dump[200] ^= 0x01;
     write("sum.syx", dump);
-    const Run sum = run("check " + file("sum.syx"));
+    const Outcome sum = run("check " + file("sum.syx"));
     EXPECT_EQ(sum.status, 1);
     EXPECT_NE(sum.err.find("checksum"), std::string::npos) << sum.err;
 
@@ -178,7 +179,7 @@ TEST_F(Cli, BadFilesGiveOneLineAndStatusOne)
                                     "show " + file("nodump.syx"), "show " + dir.string(),
                                     "check " + file("missing.syx"), "check " + file("empty.syx"),
                                     "check " + file("nodump.syx"), std::string("show")}) {
-        const Run r = run(args);
+        const Outcome r = run(args);
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(lineCount(r.err), 1) << args << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << args;

@@ -1,7 +1,6 @@
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "tools/tarvik-voice/commands.h"
@@ -10,16 +9,28 @@
 
 namespace {
 
-// Reads a whole file; false (with a message) when it cannot be read.
+// Reads a whole file; false (with a message) when it cannot be read. Only regular
+// files: a folder or a device is refused, never read.
 bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = path + (std::filesystem::exists(path, ec) ? ": not a regular file" : ": no such file");
+        return false;
+    }
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
         error = path + ": cannot open the file";
         return false;
     }
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    data.clear();
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        data.insert(data.end(), chunk, chunk + n);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
         error = path + ": cannot read the file";
         return false;
     }
