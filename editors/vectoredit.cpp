@@ -93,7 +93,7 @@ TVectorEdit::TVectorEdit(QWidget* parent)
             line->addWidget(s);
         }
         if (row == 1)
-            sliderArea->addSpacing(6);
+            sliderArea->addSpacing(14);
         sliderArea->addWidget(top);
         sliderArea->addLayout(line);
         sliderArea->addWidget(bottom);

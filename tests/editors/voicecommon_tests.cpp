@@ -15,7 +15,10 @@
 #include <memory>
 
 #include "app/settings.h"
+#include "editors/awmedit.h"
 #include "editors/controls.h"
+#include "editors/envelope.h"
+#include "editors/fmedit.h"
 #include "editors/voicecommonedit.h"
 #include "midi/midiport.h"
 #include "voice/voice.h"
@@ -193,6 +196,41 @@ TEST_F(VoiceCommonTest, AttackAndReleaseRedrawBothPicturesAcceptedOrRefused)
     redraws = edit->envelopeRedraws;
     edit->tfBendRange->setText(QStringLiteral("7"));
     EXPECT_EQ(edit->envelopeRedraws, redraws);
+}
+
+TEST_F(VoiceCommonTest, AttackAndReleaseShowInTheElementPictures)
+{
+    for (int e : {0, 1}) {
+        OperatorBlock& c = voice.element[e].carrier;
+        c.rateAttack = 20;
+        c.rateRelease = 20;
+        c.levelInitial = 127;
+        c.levelAttack = 0;
+        c.levelDecay1 = 20;
+        c.levelDecay2 = 40;
+    }
+    auto awm = std::make_unique<TAWMEdit>();
+    auto fm = std::make_unique<TFMEdit>();
+    AWMEdit = awm.get();
+    FMEdit = fm.get();
+    awm->refreshFromVoice();
+    fm->refreshFromVoice();
+    edit->refreshFromVoice();
+
+    QImage awmBefore = awm->envWindow->bitmap().toImage();
+    QImage fmBefore = fm->envWindow->bitmap().toImage();
+    edit->tfAttack->setText(QStringLiteral("40"));
+    EXPECT_NE(awm->envWindow->bitmap().toImage(), awmBefore);
+    EXPECT_NE(fm->envWindow->bitmap().toImage(), fmBefore);
+
+    awmBefore = awm->envWindow->bitmap().toImage();
+    fmBefore = fm->envWindow->bitmap().toImage();
+    edit->tfRelease->setText(QStringLiteral("-40"));
+    EXPECT_NE(awm->envWindow->bitmap().toImage(), awmBefore);
+    EXPECT_NE(fm->envWindow->bitmap().toImage(), fmBefore);
+
+    AWMEdit = nullptr;
+    FMEdit = nullptr;
 }
 
 TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
