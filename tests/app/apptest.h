@@ -40,6 +40,12 @@ inline std::vector<uint8_t> readFile(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+inline std::string readText(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = readFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
 inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

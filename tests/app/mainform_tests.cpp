@@ -30,7 +30,7 @@ using namespace apptest;
 namespace {
 
 const char* const settingsText =
-    "MIDI channel=0\r\nInput device=0\r\nOutput device=0\r\nModel=0\r\nAuto send=0\r\n";
+    "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n";
 
 // Record numbers, names and masks of the test library.
 const std::vector<Record> library = {

@@ -20,7 +20,7 @@ int main(int argc, char** argv)
     const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
     TApplication app(argc, argv);
     apptest::ScratchDir scratch;
-    apptest::writeText("TARVIK.INI", "MIDI channel=0\r\nInput device=0\r\nOutput device=0\r\n"
+    apptest::writeText("TARVIK.INI", "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\n"
                                      "Model=0\r\nAuto send=1\r\n");
     apptest::writeFile("SOUNDS.SYL", apptest::libraryBytes({
         {0x0001, "Str Pad "}, {0x0003, "BrassEns"}, {0x0002, "Trumpet "}, {0x0400, "E.Piano "},

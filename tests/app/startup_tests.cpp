@@ -1,0 +1,143 @@
+// Start-up and shutdown in a scratch working directory: what is created, loaded and
+// sent in the three starting situations, and that every way out writes the settings.
+#include <QAction>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "apptest.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/settings.h"
+#include "app/setdevices.h"
+#include "app/startup.h"
+#include "library/fileio.h"
+#include "midi/midiport.h"
+
+using namespace apptest;
+
+namespace {
+
+const char* const settingsText =
+    "MIDI channel=3\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n";
+
+class StartupTest : public ::testing::Test {
+protected:
+    void TearDown() override { releaseAll(); }
+
+    // Runs start-up; the device dialog, when it comes, notes the sends made so far.
+    void start()
+    {
+        createObjects();
+        createWindows();
+    }
+    bool deviceDialogShown() const
+    {
+        return std::find(answerer.seen.begin(), answerer.seen.end(), "Select MIDI Devices")
+               != answerer.seen.end();
+    }
+
+    ScratchDir scratch;
+    long sendsWhileDeviceDialogOpen = -1;
+    std::function<void()> whileDeviceDialogOpen;
+    ModalAnswerer answerer{[this](QWidget* d) {
+        if (d == SetDevices) {
+            sendsWhileDeviceDialogOpen = long(midiPort->sendVoiceCalls);
+            if (whileDeviceDialogOpen)
+                whileDeviceDialogOpen();
+            return clickButton(d, "BitBtn1");
+        }
+        return answerFirstButton(d);
+    }};
+};
+
+TEST_F(StartupTest, FirstRunMakesAnEmptyLibraryAsksForDevicesAndSendsNothing)
+{
+    start();
+    EXPECT_TRUE(deviceDialogShown());
+    EXPECT_EQ(readFile("SOUNDS.SYL"), (std::vector<uint8_t>{'T', 'O', 'R', 'V', 'A'}));
+    EXPECT_EQ(MainForm->dbListBox->count(), 0);
+    EXPECT_FALSE(MainForm->ModifyVoice->isEnabled());
+    EXPECT_EQ(midiPort->sendVoiceCalls, 0u);
+    EXPECT_EQ(voiceName(), "12345678");
+    EXPECT_TRUE(MainForm->bAutoSend->isChecked());
+    // Only the main window shows once the loop runs.
+    EXPECT_FALSE(SetDevices->isVisible());
+    EXPECT_FALSE(MIDIOpenError->isVisible());
+
+    QTimer::singleShot(0, [] { MainForm->Exit1->trigger(); });
+    runEventLoop();
+    shutDown();
+    EXPECT_EQ(readText("TARVIK.INI"),
+              "MIDI channel=0\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
+}
+
+TEST_F(StartupTest, SettingsAndLibraryPresentLoadAndSendTheFirstRecordOnce)
+{
+    writeText("TARVIK.INI", settingsText);
+    writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
+    start();
+    EXPECT_FALSE(deviceDialogShown());
+    EXPECT_EQ(midiPort->sendVoiceCalls, 1u);
+    EXPECT_EQ(voiceName(), "FIRST   ");
+    EXPECT_EQ(MainForm->dbListBox->count(), 2);
+    EXPECT_EQ(settings.midiChannel, 3);
+}
+
+TEST_F(StartupTest, SettingsMissingSendTheFirstRecordAgainAfterTheDevicesArePicked)
+{
+    writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
+    // While the dialog is open the user picks channel 16 and lists another voice.
+    whileDeviceDialogOpen = [] {
+        SetDevices->cbMIDIChannel->setCurrentIndex(15);
+        resetVoice();
+    };
+    start();
+    EXPECT_TRUE(deviceDialogShown());
+    EXPECT_EQ(sendsWhileDeviceDialogOpen, 1);
+    EXPECT_EQ(midiPort->sendVoiceCalls, 2u);
+    EXPECT_EQ(voiceName(), "FIRST   ");
+    EXPECT_EQ(settings.midiChannel, 15);
+}
+
+TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
+{
+    writeText("TARVIK.INI", settingsText);
+    start();
+    QTimer::singleShot(0, [] {
+        MainForm->bNoAutoSend->click();
+        MainForm->Exit1->trigger();
+    });
+    runEventLoop();
+    shutDown();
+    EXPECT_EQ(readText("TARVIK.INI"),
+              "MIDI channel=3\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=0\r\n");
+    releaseAll();
+
+    start();
+    EXPECT_FALSE(settings.autoSend);
+    EXPECT_TRUE(MainForm->bNoAutoSend->isChecked());
+    QTimer::singleShot(0, [] {
+        MainForm->bAutoSend->click();
+        MainForm->close();
+    });
+    runEventLoop();
+    shutDown();
+    EXPECT_EQ(readText("TARVIK.INI"),
+              "MIDI channel=3\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
+}
+
+TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
+{
+    // Out-of-range numbers: the lists show no selection and nothing breaks.
+    writeText("TARVIK.INI", "MIDI channel=99\r\nModel=7\r\nIn device=42\r\nOut device=-3\r\nAuto send=x\r\n");
+    writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}}));
+    start();
+    EXPECT_EQ(SetDevices->lbInputs->currentRow(), -1);
+    EXPECT_EQ(SetDevices->lbOutputs->currentRow(), -1);
+    EXPECT_EQ(MainForm->dbListBox->count(), 1);
+}
+
+} // namespace
