@@ -82,12 +82,6 @@ TEST(EnvelopeShapes, ApplyWritesStoredLevelsRatesAndScalingsButNotTheDelayFlag)
     EXPECT_EQ(std::memcmp(&before, &b, sizeof b), 0);
 }
 
-TEST(EnvelopeShapes, TypeNamesInListOrder)
-{
-    EXPECT_EQ(envelopeTypeNames(), QStringList({"User", "Preset", "Piano", "Guitar", "Pluck", "Brass",
-                                                "Strings", "Organ"}));
-}
-
 TEST(AWMPresetTable, EveryRowIsThereWithTheDocumentedRows)
 {
     EnvelopeRow rows[awmWaveCount]{};
