@@ -1,0 +1,192 @@
+// The FM wave list and the two per-wave tables, held against the embedded CSV text
+// and against the rows and rules the synthesiser's documentation gives.
+#include "editors/fmwaves.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "editors/presettables.h"
+
+namespace {
+
+std::vector<std::vector<int>> csvRows(const char* text)
+{
+    std::vector<std::vector<int>> rows;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        if (line.empty())
+            continue;
+        std::vector<int> row;
+        std::istringstream cells(line);
+        std::string cell;
+        while (std::getline(cells, cell, ','))
+            row.push_back(std::stoi(cell));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<int> setupShown(const FMWaveSetup& s)
+{
+    return {s.feedback, s.carrierWave, s.carrierHarmonic, s.carrierFixed, s.carrierDetune,
+            s.carrierTemperament, s.modulatorWave, s.modulatorHarmonic, s.modulatorFixed,
+            s.modulatorDetune, s.modulatorTemperament, 127 - s.modulatorLevel,
+            127 - s.modLevelInitial, 127 - s.modLevelAttack, 127 - s.modLevelDecay1,
+            127 - s.modLevelDecay2, s.modLevelScaling, s.modRateAttack, s.modRateDecay1,
+            s.modRateDecay2, s.modRateRelease, s.modRateScaling};
+}
+
+std::vector<int> envelopeValues(const EnvelopeRow& r)
+{
+    return {r.initialLevel, r.attackLevel, r.decay1Level, r.decay2Level, r.levelScaling,
+            r.attackRate, r.decay1Rate, r.decay2Rate, r.releaseRate, r.rateScaling};
+}
+
+}  // namespace
+
+TEST(FMWaveNames, AllNamesSpelledAsTheSynthesiserShowsThem)
+{
+    const auto& names = fmWaveNames();
+    const std::pair<int, const char*> spots[] = {
+        {0, "E Piano1"},   {5, "E Piano6"},   {6, "E Organ1"},  {13, "E Organ8"},
+        {14, "Brass 1"},   {27, "Brass 14"},  {28, "Wood 1"},   {35, "Wood 8"},
+        {36, "Reed 1"},    {42, "Clavi 1"},   {46, "Guitar 1"}, {54, "Bass 1"},
+        {62, "Bass 9"},    {63, "Str 1"},     {69, "Str 7"},    {70, "Vibes 1"},
+        {74, "Marimba1"},  {76, "Marimba3"},  {77, "Bells 1"},  {85, "Metal 1"},
+        {91, "Lead 1"},    {98, "Sus 1"},     {112, "Sus 15"},  {113, "Attack 1"},
+        {118, "Move 1"},   {125, "Decay 1"},  {142, "Decay 18"}, {143, "SFX 1"},
+        {149, "SFX 7"},    {150, "Sin 16'"},  {151, "Sin 8'"},  {152, "Sin 4'"},
+        {153, "Sin2 2/3"}, {154, "Sin 2'"},   {155, "Saw 1"},   {156, "Saw 2"},
+        {157, "Square"},   {158, "LFOnoise"}, {159, "Noise 1"}, {160, "Noise 2"},
+        {161, "Digi 1"},   {171, "Digi 11"},  {172, "Wave1-1"}, {173, "Wave1-2"},
+        {174, "Wave1-3"},  {175, "Wave2-1"},  {250, "Wave27-1"}, {252, "Wave27-3"},
+        {253, "Wave28"},   {254, "Wave29"},   {255, "Wave30"},
+    };
+    for (const auto& [index, name] : spots)
+        EXPECT_EQ(names[static_cast<size_t>(index)], name) << "wave " << index;
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_FALSE(names[i].empty()) << "wave " << i;
+        EXPECT_LE(names[i].size(), 8u) << names[i];  // the synthesiser's display width
+    }
+}
+
+TEST(FMWaveTables, EveryRowComesFromTheEmbeddedData)
+{
+    const auto setups = csvRows(fm_wave_setups_csv);
+    const auto envelopes = csvRows(fm_preset_envelopes_csv);
+    ASSERT_EQ(setups.size(), 256u);
+    ASSERT_EQ(envelopes.size(), 256u);
+    for (int w = 0; w < 256; ++w) {
+        const auto& s = setups[static_cast<size_t>(w)];
+        const auto& e = envelopes[static_cast<size_t>(w)];
+        ASSERT_EQ(s.size(), 23u);
+        ASSERT_EQ(e.size(), 11u);
+        ASSERT_EQ(s[0], w);
+        ASSERT_EQ(e[0], w);
+        EXPECT_EQ(setupShown(fmWaveSetups[static_cast<size_t>(w)]),
+                  std::vector<int>(s.begin() + 1, s.end())) << "setup " << w;
+        EXPECT_EQ(envelopeValues(fmWaveEnvelopes[static_cast<size_t>(w)]),
+                  std::vector<int>(e.begin() + 1, e.end())) << "envelope " << w;
+    }
+}
+
+TEST(FMWaveTables, EveryValueWithinItsFieldsRange)
+{
+    for (int w = 0; w < 256; ++w) {
+        const FMWaveSetup& s = fmWaveSetups[static_cast<size_t>(w)];
+        EXPECT_LE(s.feedback, 7);
+        EXPECT_LE(s.carrierWave, 7);
+        EXPECT_LE(s.modulatorWave, 7);
+        EXPECT_LE(s.carrierHarmonic, 15);
+        EXPECT_LE(s.modulatorHarmonic, 15);
+        EXPECT_LE(s.carrierFixed, 1);
+        EXPECT_LE(s.modulatorFixed, 1);
+        EXPECT_LE(s.carrierDetune, 15);
+        EXPECT_LE(s.modulatorDetune, 15);
+        EXPECT_LE(s.modulatorTemperament, 3);
+        for (uint8_t level : {s.modLevelInitial, s.modLevelAttack, s.modLevelDecay1, s.modLevelDecay2})
+            EXPECT_LE(level, 127);
+        EXPECT_LE(s.modLevelScaling, 15);
+        for (uint8_t rate : {s.modRateAttack, s.modRateDecay1, s.modRateDecay2, s.modRateRelease})
+            EXPECT_LE(rate, 63);
+        EXPECT_LE(s.modRateScaling, 7);
+        const EnvelopeRow& e = fmWaveEnvelopes[static_cast<size_t>(w)];
+        for (uint8_t level : {e.initialLevel, e.attackLevel, e.decay1Level, e.decay2Level})
+            EXPECT_LE(level, 127);
+        for (uint8_t rate : {e.attackRate, e.decay1Rate, e.decay2Rate, e.releaseRate})
+            EXPECT_LE(rate, 63);
+        EXPECT_LE(e.levelScaling, 15);
+        EXPECT_LE(e.rateScaling, 7);
+    }
+}
+
+TEST(FMWaveTables, DocumentedRowsAndRules)
+{
+    // Shown form: feedback; carrier wave, harmonic, fixed, detune, temperament; modulator
+    // wave, harmonic, fixed, detune, temperament, level; modulator levels; level
+    // scaling; rates; rate scaling.
+    const std::pair<int, std::vector<int>> setups[] = {
+        {0, {0, 0, 1, 0, 0, 0, 0, 9, 0, 3, 0, 119, 78, 78, 39, 0, 1, 63, 33, 16, 0, 0}},
+        {14, {7, 4, 1, 0, 0, 0, 0, 1, 0, 0, 0, 119, 113, 74, 108, 108, 1, 41, 36, 0, 0, 3}},
+        {150, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 119, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {255, {0, 6, 2, 0, 3, 0, 4, 9, 1, 0, 0, 119, 125, 125, 125, 125, 0, 10, 10, 10, 0, 0}},
+    };
+    for (const auto& [w, row] : setups)
+        EXPECT_EQ(setupShown(fmWaveSetups[static_cast<size_t>(w)]), row) << "setup " << w;
+
+    const std::pair<int, std::vector<int>> envelopes[] = {
+        {0, {70, 127, 99, 0, 0, 59, 16, 14, 34, 1}},
+        {14, {0, 127, 127, 127, 0, 33, 20, 6, 38, 2}},
+        {150, {0, 119, 119, 119, 0, 63, 0, 0, 40, 0}},
+        {255, {0, 125, 125, 125, 0, 63, 0, 0, 40, 0}},
+    };
+    for (const auto& [w, row] : envelopes)
+        EXPECT_EQ(envelopeValues(fmWaveEnvelopes[static_cast<size_t>(w)]), row) << "envelope " << w;
+
+    for (int w = 0; w < 256; ++w) {
+        EXPECT_EQ(fmWaveSetups[static_cast<size_t>(w)].modulatorLevel, 8) << w;  // shown 119
+        EXPECT_EQ(fmWaveSetups[static_cast<size_t>(w)].carrierTemperament, 0) << w;
+    }
+}
+
+TEST(FMWaveTables, ApplyingASetupLeavesTheCarrierEnvelopeAndLevelAlone)
+{
+    VoiceElement e{};
+    e.carrier = OperatorBlock{1, 2, 3, 40, 1, 5, 6, 7, 1, 11, 12, 1, 13, 14, 15, 16, 17, 18};
+    e.modulator.envelopeDelayOn = 1;
+    e.pan = 3;
+    e.envelopeType = 4;
+    e.lfoSpeed = 9;
+    const OperatorBlock carrierBefore = e.carrier;
+
+    applyFMWaveSetup(e, fmWaveSetups[14]);
+
+    EXPECT_EQ(e.feedback, 7);
+    EXPECT_EQ(e.carrier.fmWaveform, 4);
+    EXPECT_EQ(e.carrier.fmFrequency, 1);
+    EXPECT_EQ(e.carrier.fixedFrequency, 0);
+    EXPECT_EQ(e.carrier.detune, 0);
+    EXPECT_EQ(e.carrier.temperament, 0);
+    EXPECT_EQ(e.carrier.level, carrierBefore.level);
+    EXPECT_EQ(e.carrier.levelInitial, carrierBefore.levelInitial);
+    EXPECT_EQ(e.carrier.levelDecay2, carrierBefore.levelDecay2);
+    EXPECT_EQ(e.carrier.rateAttack, carrierBefore.rateAttack);
+    EXPECT_EQ(e.carrier.rateRelease, carrierBefore.rateRelease);
+    EXPECT_EQ(e.carrier.levelScaling, carrierBefore.levelScaling);
+    EXPECT_EQ(e.carrier.rateScaling, carrierBefore.rateScaling);
+    EXPECT_EQ(e.carrier.envelopeDelayOn, carrierBefore.envelopeDelayOn);
+    EXPECT_EQ(e.modulator.level, 8);
+    EXPECT_EQ(e.modulator.levelInitial, 127 - 113);
+    EXPECT_EQ(e.modulator.levelAttack, 127 - 74);
+    EXPECT_EQ(e.modulator.rateAttack, 41);
+    EXPECT_EQ(e.modulator.rateScaling, 3);
+    EXPECT_EQ(e.modulator.envelopeDelayOn, 1);
+    EXPECT_EQ(e.pan, 3);
+    EXPECT_EQ(e.envelopeType, 4);
+    EXPECT_EQ(e.lfoSpeed, 9);
+}
