@@ -365,6 +365,22 @@ TEST_F(VectorTest, RefreshKeepsVectorAndStepAndNeverSends)
     EXPECT_EQ(hiddenSteps(), range(34, 50));
 }
 
+TEST_F(VectorTest, ValuesOutsideTheListsAreShownWithoutBeingChanged)
+{
+    voice.levelVector.abPosition[0] = 100;
+    voice.levelVector.repeats[0] = 300;
+    voice.levelVectorSpeed = 17;
+    edit->refreshFromVoice();
+    EXPECT_EQ(edit->cbABPosition->currentIndex(), -1);
+    EXPECT_EQ(edit->cbRepeats->currentIndex(), -1);
+    EXPECT_EQ(edit->cbVectorSpeed->currentIndex(), -1);
+    EXPECT_EQ(ab(1)->value(), 0);
+    EXPECT_TRUE(hiddenSteps().empty());
+    EXPECT_EQ(voice.levelVector.abPosition[0], 100);
+    EXPECT_EQ(voice.levelVector.repeats[0], 300);
+    EXPECT_EQ(voice.levelVectorSpeed, 17);
+}
+
 TEST_F(VectorTest, EveryListPickSendsOnlyWithAutoSend)
 {
     unsigned long before = sends();

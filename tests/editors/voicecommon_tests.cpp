@@ -361,6 +361,22 @@ TEST_F(VoiceCommonTest, RefreshNeverSendsAndArrowsFollowTheirBoxes)
     EXPECT_EQ(sends(), before);
 }
 
+TEST_F(VoiceCommonTest, StoredValueOutsideItsRangeIsShownUnchanged)
+{
+    voice.bendRange = 200;
+    voice.attackAdjust = 100;
+    const unsigned long before = sends();
+    edit->refreshFromVoice();
+    EXPECT_EQ(edit->tfBendRange->text(), QStringLiteral("200"));
+    EXPECT_EQ(edit->tfAttack->text(), QStringLiteral("100"));
+    EXPECT_EQ(voice.bendRange, 200);
+    EXPECT_EQ(voice.attackAdjust, 100);
+    EXPECT_EQ(sends(), before);
+    // A valid entry replaces it as usual.
+    edit->tfBendRange->setText(QStringLiteral("2"));
+    EXPECT_EQ(voice.bendRange, 2);
+}
+
 TEST_F(VoiceCommonTest, EveryKeystrokeInTheNameReachesTheVoice)
 {
     showActive();
