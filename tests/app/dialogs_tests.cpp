@@ -1,0 +1,198 @@
+// The message dialogs, the about box and the device dialog: texts, buttons and their
+// result codes, and that a message dialog only closes by its own button.
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "apptest.h"
+#include "app/appevents.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/settings.h"
+#include "app/setdevices.h"
+#include "app/startup.h"
+
+using namespace apptest;
+
+namespace {
+
+// The red message lines of a dialog, top to bottom (tfError is not one of them).
+QStringList messageLines(QWidget* dialog)
+{
+    std::vector<QLabel*> labels;
+    for (QLabel* l : dialog->findChildren<QLabel*>())
+        if (l->objectName() != QStringLiteral("tfError") && l->pixmap().isNull())
+            labels.push_back(l);
+    std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->y() < b->y(); });
+    QStringList lines;
+    for (QLabel* l : labels)
+        lines << l->text();
+    return lines;
+}
+
+// Runs the dialog modally; `act` runs once it is up and must close it.
+int runModal(QDialog& dialog, const std::function<void()>& act)
+{
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(dialog.isVisible());
+        act();
+    });
+    return dialog.exec();
+}
+
+struct Expected {
+    QString caption;
+    QStringList lines;
+    QSize size;
+    std::vector<std::pair<QString, int>> buttons;   // caption, result
+    bool centred;
+};
+
+void checkMessageDialog(TMessageDialog& dialog, const Expected& e)
+{
+    SCOPED_TRACE(e.caption.toStdString());
+    EXPECT_EQ(dialog.windowTitle(), e.caption);
+    EXPECT_EQ(messageLines(&dialog), e.lines);
+    EXPECT_EQ(dialog.size(), e.size);
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    // No title-bar buttons at all.
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+    EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_FALSE(flags & Qt::WindowMinMaxButtonsHint);
+
+    for (const auto& [caption, result] : e.buttons) {
+        QPushButton* button = nullptr;
+        for (QPushButton* b : dialog.findChildren<QPushButton*>())
+            if (b->text() == caption)
+                button = b;
+        ASSERT_NE(button, nullptr) << caption.toStdString();
+        EXPECT_FALSE(button->icon().isNull());
+        // Escape and a close request leave it open; its button closes it.
+        const int got = runModal(dialog, [&] {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            dialog.close();
+            EXPECT_TRUE(dialog.isVisible());
+            if (e.centred) {
+                const QPoint middle = dialog.screen()->availableGeometry().center();
+                EXPECT_LE((dialog.geometry().center() - middle).manhattanLength(), 4);
+            }
+            button->click();
+        });
+        EXPECT_EQ(got, result) << caption.toStdString();
+        EXPECT_FALSE(dialog.isVisible());
+    }
+}
+
+TEST(MessageDialogs, CaptionsLinesButtonsResultsAndOnlyAButtonCloses)
+{
+    TInvFile invFile;
+    checkMessageDialog(invFile, {"Invalid file",
+                                 {"Selected file does not contain a valid",
+                                  "SY-22 or SY-35 System Exclusive dump"},
+                                 {388, 85}, {{"Okay", 1}}, true});
+    TSaveErrDlg saveErr;
+    checkMessageDialog(saveErr, {"Save error", {"Error saving file"}, {427, 75}, {{"Okay", 1}}, false});
+    EXPECT_EQ(saveErr.saveErrDlg->text(), QStringLiteral("Okay"));
+    TOverwriteDlg overwrite;
+    checkMessageDialog(overwrite, {"Overwrite voice",
+                                   {"Are you sure you wish to overwrite the selected",
+                                    "voice in the database?"},
+                                   {427, 93}, {{"&No", 2}, {"&Yes", 1}}, false});
+    TnoMIDIData noData;
+    checkMessageDialog(noData, {"No data", {"No data received"}, {295, 65}, {{"Bummer!", 1}}, true});
+    TDataReceivedForm received;
+    checkMessageDialog(received, {"MIDI Received", {"MIDI dump received"}, {348, 65}, {{"Okay", 1}}, true});
+    TMIDIOpenError openError;
+    checkMessageDialog(openError, {"MIDI Open Error", {"Error opening MIDI port"}, {427, 117},
+                                   {{"Nuts!", 1}}, true});
+}
+
+TEST(MessageDialogs, EnterInTheOverwriteQuestionAnswersNoWhereverTheFocusIs)
+{
+    TOverwriteDlg dialog;
+    EXPECT_EQ(runModal(dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Return); }), 2);
+    EXPECT_EQ(runModal(dialog, [&] {
+        dialog.bYes->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }), 2);
+    EXPECT_EQ(runModal(dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Y, Qt::AltModifier); }), 1);
+}
+
+TEST(MessageDialogs, EachOpenErrorShowsItsOwnTextInTurn)
+{
+    MIDIOpenError = new TMIDIOpenError();
+    QStringList shown;
+    ModalAnswerer answerer([&](QWidget* d) {
+        shown << MIDIOpenError->tfError->text();
+        return clickButton(d, "bNuts");
+    });
+    appMIDIEvents.openError("input device 7 is not there");
+    appMIDIEvents.openError("output device 9 is not there");
+    EXPECT_EQ(shown, (QStringList{"input device 7 is not there", "output device 9 is not there"}));
+    EXPECT_EQ(answerer.seen, (std::vector<std::string>{"MIDI Open Error", "MIDI Open Error"}));
+    delete MIDIOpenError;
+    MIDIOpenError = nullptr;
+}
+
+TEST(AboutBox, HasACloseBoxItsTextsAndOkAnswersOne)
+{
+    TAboutTarvik about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tarvik"));
+    EXPECT_EQ(about.size(), QSize(427, 453));
+    EXPECT_TRUE(about.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(about.windowFlags() & Qt::WindowSystemMenuHint);
+    const QStringList lines = messageLines(&about);
+    EXPECT_TRUE(lines.contains(QStringLiteral("Voice editor for the Yamaha")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("SY-22 and SY-35 Vector Synthesisers.")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Version 2.02")));
+    EXPECT_TRUE(about.bOK->isDefault());
+    EXPECT_EQ(runModal(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }), 1);
+    // The close box closes it too.
+    EXPECT_EQ(runModal(about, [&] { about.close(); }), 0);
+}
+
+TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
+{
+    ScratchDir scratch;
+    writeText("TARVIK.INI", "MIDI channel=2\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
+    ModalAnswerer answerer([](QWidget* d) {
+        if (d != SetDevices)
+            return answerFirstButton(d);
+        QComboBox* channels = SetDevices->cbMIDIChannel;
+        QStringList entries;
+        for (int i = 0; i < channels->count(); ++i)
+            entries << channels->itemText(i);
+        EXPECT_EQ(entries, (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11",
+                                        "12", "13", "14", "15", "16"}));
+        EXPECT_EQ(channels->currentText(), QStringLiteral("3"));
+        // The user opens the list and picks its last entry.
+        channels->setFocus();
+        QTest::keyClick(channels, Qt::Key_End);
+        EXPECT_EQ(settings.midiChannel, 15);
+        // The close box ends the dialog just as "&Okay" does.
+        SetDevices->close();
+        return true;
+    });
+    createObjects();
+    createWindows();
+    EXPECT_EQ(SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
+    answerer.seen.clear();
+    MainForm->SelectMIDIdevices1->trigger();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"Select MIDI Devices"});
+    EXPECT_FALSE(SetDevices->isVisible());
+    EXPECT_EQ(settings.midiChannel, 15);
+    shutDown();
+    EXPECT_EQ(readText("TARVIK.INI"),
+              "MIDI channel=15\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
+    releaseAll();
+}
+
+} // namespace
