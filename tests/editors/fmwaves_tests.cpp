@@ -95,36 +95,6 @@ TEST(FMWaveTables, EveryRowComesFromTheEmbeddedData)
     }
 }
 
-TEST(FMWaveTables, EveryValueWithinItsFieldsRange)
-{
-    for (int w = 0; w < 256; ++w) {
-        const FMWaveSetup& s = fmWaveSetups[static_cast<size_t>(w)];
-        EXPECT_LE(s.feedback, 7);
-        EXPECT_LE(s.carrierWave, 7);
-        EXPECT_LE(s.modulatorWave, 7);
-        EXPECT_LE(s.carrierHarmonic, 15);
-        EXPECT_LE(s.modulatorHarmonic, 15);
-        EXPECT_LE(s.carrierFixed, 1);
-        EXPECT_LE(s.modulatorFixed, 1);
-        EXPECT_LE(s.carrierDetune, 15);
-        EXPECT_LE(s.modulatorDetune, 15);
-        EXPECT_LE(s.modulatorTemperament, 3);
-        for (uint8_t level : {s.modLevelInitial, s.modLevelAttack, s.modLevelDecay1, s.modLevelDecay2})
-            EXPECT_LE(level, 127);
-        EXPECT_LE(s.modLevelScaling, 15);
-        for (uint8_t rate : {s.modRateAttack, s.modRateDecay1, s.modRateDecay2, s.modRateRelease})
-            EXPECT_LE(rate, 63);
-        EXPECT_LE(s.modRateScaling, 7);
-        const EnvelopeRow& e = fmWaveEnvelopes[static_cast<size_t>(w)];
-        for (uint8_t level : {e.initialLevel, e.attackLevel, e.decay1Level, e.decay2Level})
-            EXPECT_LE(level, 127);
-        for (uint8_t rate : {e.attackRate, e.decay1Rate, e.decay2Rate, e.releaseRate})
-            EXPECT_LE(rate, 63);
-        EXPECT_LE(e.levelScaling, 15);
-        EXPECT_LE(e.rateScaling, 7);
-    }
-}
-
 TEST(FMWaveTables, DocumentedRowsAndRules)
 {
     // Shown form: feedback; carrier wave, harmonic, fixed, detune, temperament; modulator
@@ -152,41 +122,4 @@ TEST(FMWaveTables, DocumentedRowsAndRules)
         EXPECT_EQ(fmWaveSetups[static_cast<size_t>(w)].modulatorLevel, 8) << w;  // shown 119
         EXPECT_EQ(fmWaveSetups[static_cast<size_t>(w)].carrierTemperament, 0) << w;
     }
-}
-
-TEST(FMWaveTables, ApplyingASetupLeavesTheCarrierEnvelopeAndLevelAlone)
-{
-    VoiceElement e{};
-    e.carrier = OperatorBlock{1, 2, 3, 40, 1, 5, 6, 7, 1, 11, 12, 1, 13, 14, 15, 16, 17, 18};
-    e.modulator.envelopeDelayOn = 1;
-    e.pan = 3;
-    e.envelopeType = 4;
-    e.lfoSpeed = 9;
-    const OperatorBlock carrierBefore = e.carrier;
-
-    applyFMWaveSetup(e, fmWaveSetups[14]);
-
-    EXPECT_EQ(e.feedback, 7);
-    EXPECT_EQ(e.carrier.fmWaveform, 4);
-    EXPECT_EQ(e.carrier.fmFrequency, 1);
-    EXPECT_EQ(e.carrier.fixedFrequency, 0);
-    EXPECT_EQ(e.carrier.detune, 0);
-    EXPECT_EQ(e.carrier.temperament, 0);
-    EXPECT_EQ(e.carrier.level, carrierBefore.level);
-    EXPECT_EQ(e.carrier.levelInitial, carrierBefore.levelInitial);
-    EXPECT_EQ(e.carrier.levelDecay2, carrierBefore.levelDecay2);
-    EXPECT_EQ(e.carrier.rateAttack, carrierBefore.rateAttack);
-    EXPECT_EQ(e.carrier.rateRelease, carrierBefore.rateRelease);
-    EXPECT_EQ(e.carrier.levelScaling, carrierBefore.levelScaling);
-    EXPECT_EQ(e.carrier.rateScaling, carrierBefore.rateScaling);
-    EXPECT_EQ(e.carrier.envelopeDelayOn, carrierBefore.envelopeDelayOn);
-    EXPECT_EQ(e.modulator.level, 8);
-    EXPECT_EQ(e.modulator.levelInitial, 127 - 113);
-    EXPECT_EQ(e.modulator.levelAttack, 127 - 74);
-    EXPECT_EQ(e.modulator.rateAttack, 41);
-    EXPECT_EQ(e.modulator.rateScaling, 3);
-    EXPECT_EQ(e.modulator.envelopeDelayOn, 1);
-    EXPECT_EQ(e.pan, 3);
-    EXPECT_EQ(e.envelopeType, 4);
-    EXPECT_EQ(e.lfoSpeed, 9);
 }
