@@ -42,14 +42,6 @@ QLabel* addPicture(QWidget* parent, const QPixmap& pixmap, int x, int y)
     return label;
 }
 
-// Where a slider's handle centre stands at position `index` of `positions`, along a
-// slider `length` pixels long (the handle's half length kept clear at both ends).
-int handleCentre(int length, int positions, int index)
-{
-    const int inset = 6;
-    return inset + index * (length - 2 * inset) / (positions - 1);
-}
-
 // Pixel width of a number box holding `digits` characters.
 int boxWidth(int digits) { return 14 + 8 * digits; }
 
@@ -200,7 +192,7 @@ void TFMEdit::buildControls()
                            QStringLiteral("Selects the LFO waveform"), "tbLFOWaveform");
     for (int i = 0; i < 5; ++i)
         addPicture(lfo, lfoWavePicture(i), 32,
-                   lfoTop + handleCentre(lfoLength, 5, i) - lfoPictureHeight / 2);
+                   lfoTop + tbLFOWaveform->handleCentre(i) - lfoPictureHeight / 2);
     const int lfoLabel = 60, lfoBox = 136;
     number(lfo, QStringLiteral("Speed: "), lfoLabel, 20, lfoBox, 2, 0, 31, 31, Form::Plain,
            Role::Other, QStringLiteral("Sets the LFO Speed (0 to 31)"),
@@ -283,10 +275,10 @@ void TFMEdit::buildControls()
                            "tbRateScaling");
     for (int i = 0; i < 16; ++i)
         addPicture(env, levelScalingPicture(i), 6,
-                   scaleTop + handleCentre(scaleLength, 16, i) - scalingPictureHeight / 2);
+                   scaleTop + tbLevelScaling->handleCentre(i) - scalingPictureHeight / 2);
     for (int i = 0; i < 8; ++i)
         addPicture(env, rateScalingPicture(i), 88,
-                   scaleTop + handleCentre(scaleLength, 8, i) - scalingPictureHeight / 2);
+                   scaleTop + tbRateScaling->handleCentre(i) - scalingPictureHeight / 2);
     auto* scaling = new QLabel(QStringLiteral("S\nc\na\nl\ni\nn\ng"), env);
     scaling->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     scaling->setGeometry(46, scaleTop, 18, scaleLength);
