@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -115,7 +116,7 @@ struct TPlatformMIDI::Impl {
     // A client of our own that stays with the JACK server to learn when it goes away.
     jack_client_t* watch = nullptr;
     std::atomic<bool> jackGone{false};
-    double jackPeriod = 0.0;     // seconds per process cycle
+    std::atomic<unsigned long> jackCycles{0};   // process cycles the server has run
 
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
@@ -126,6 +127,47 @@ struct TPlatformMIDI::Impl {
 
     TMIDIInputHandler handler = nullptr;
     void* context = nullptr;
+
+    static int onJackCycle(jack_nframes_t, void* arg)
+    {
+        static_cast<Impl*>(arg)->jackCycles.fetch_add(1, std::memory_order_release);
+        return 0;
+    }
+
+    // Waits until the server has run this many more process cycles: by then a new
+    // connection is part of the graph, and RtMidi's back end has moved a message from
+    // its ring buffer to the port. Bounded, should the server stall or go away.
+    void waitJackCycles(unsigned long cycles)
+    {
+        waitJackCycles(cycles, jackCycles.load(std::memory_order_acquire));
+    }
+    void waitJackCycles(unsigned long cycles, unsigned long start)
+    {
+        const auto giveUp = Clock::now() + std::chrono::seconds(1);
+        while (jackCycles.load(std::memory_order_acquire) - start < cycles && Clock::now() < giveUp &&
+               !jackGone.load(std::memory_order_acquire))
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+
+    // JACK client names of ours that no other program shares, so that our ports'
+    // full names are known.
+    std::string uniqueClientName()
+    {
+        static std::atomic<unsigned> serial{0};
+        return std::string(clientName) + "-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+    }
+
+    // Connects two ports by their full names; empty text on success.
+    std::string connectJack(const std::string& source, const std::string& destination)
+    {
+        if (watch == nullptr)
+            return "The JACK server is not running.";
+        const int result = jack_connect(watch, source.c_str(), destination.c_str());
+        if (result == 0 || result == EEXIST)
+            return {};
+        return "JACK could not connect \"" + source + "\" to \"" + destination +
+               "\"; the port may have gone away.";
+    }
 
     static void onJackShutdown(void* arg)
     {
@@ -158,13 +200,12 @@ struct TPlatformMIDI::Impl {
             return false;
         jackGone.store(false);
         jack_on_shutdown(watch, onJackShutdown, this);
+        jack_set_process_callback(watch, onJackCycle, this);
         if (jack_activate(watch) != 0) {
             jack_client_close(watch);
             watch = nullptr;
             return false;
         }
-        const jack_nframes_t rate = jack_get_sample_rate(watch);
-        jackPeriod = rate > 0 ? static_cast<double>(jack_get_buffer_size(watch)) / rate : 0.05;
         return true;
     }
 
@@ -256,30 +297,43 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         return "There is no MIDI input device number " + std::to_string(n) + ": " +
                countText(inputCount(), "input") + ".";
     const Device device = impl->ins[static_cast<size_t>(n)];
-    if (device.system == System::jack && !impl->jackRunning())
+    const bool jack = device.system == System::jack;
+    if (jack && !impl->jackRunning())
         return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
     try {
-        auto port = std::make_unique<RtMidiIn>(apiOf(device.system), clientName, 100);
+        const std::string client = jack ? impl->uniqueClientName() : std::string(clientName);
+        auto port = std::make_unique<RtMidiIn>(apiOf(device.system), client, 100);
         impl->inErrors.text.clear();
         port->setErrorCallback(collectError, &impl->inErrors);
-        const int index = currentIndex(*port, device.name);
-        if (index < 0)
-            return "The MIDI input device \"" + device.name + "\" is no longer there.";
         impl->handler = handler;
         impl->context = context;
         port->setCallback(&Impl::onInput, impl.get());
         port->ignoreTypes(false, true, true);     // System Exclusive messages wanted
-        port->openPort(static_cast<unsigned>(index), "in");
-        if (!impl->inErrors.text.empty() || !port->isPortOpen()) {
-            const std::string text = impl->inErrors.text.empty()
-                ? std::string("The MIDI input device \"") + device.name + "\" cannot be opened."
-                : readable(impl->inErrors.text);
-            return text;
+        if (jack) {
+            // JACK: a port of our own, connected by name, so that ports coming and
+            // going meanwhile cannot make us listen to the wrong one.
+            port->openVirtualPort("in");
+            if (impl->inErrors.text.empty()) {
+                const std::string error = impl->connectJack(device.name, client + ":in");
+                if (!error.empty())
+                    return error;
+            }
+        } else {
+            const int index = currentIndex(*port, device.name);
+            if (index < 0)
+                return "The MIDI input device \"" + device.name + "\" is no longer there.";
+            port->openPort(static_cast<unsigned>(index), "in");
+            if (impl->inErrors.text.empty() && !port->isPortOpen())
+                impl->inErrors.text = "The MIDI input device \"" + device.name + "\" cannot be opened.";
         }
+        if (!impl->inErrors.text.empty())
+            return readable(impl->inErrors.text);
         // Later warnings come from the service's own thread: nobody listens to them.
         port->setErrorCallback(ignoreError, nullptr);
         impl->in = std::move(port);
         impl->inSystem = device.system;
+        if (jack)
+            impl->waitJackCycles(3);    // until the connection carries messages
         return {};
     } catch (const RtMidiError& e) {
         return readable(e.getMessage());
@@ -295,23 +349,35 @@ std::string TPlatformMIDI::openOutput(int n)
         return "There is no MIDI output device number " + std::to_string(n) + ": " +
                countText(outputCount(), "output") + ".";
     const Device device = impl->outs[static_cast<size_t>(n)];
-    if (device.system == System::jack && !impl->jackRunning())
+    const bool jack = device.system == System::jack;
+    if (jack && !impl->jackRunning())
         return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
     try {
-        auto port = std::make_unique<RtMidiOut>(apiOf(device.system), clientName);
+        const std::string client = jack ? impl->uniqueClientName() : std::string(clientName);
+        auto port = std::make_unique<RtMidiOut>(apiOf(device.system), client);
         impl->outErrors.text.clear();
         port->setErrorCallback(collectError, &impl->outErrors);
-        const int index = currentIndex(*port, device.name);
-        if (index < 0)
-            return "The MIDI output device \"" + device.name + "\" is no longer there.";
-        port->openPort(static_cast<unsigned>(index), "out");
-        if (!impl->outErrors.text.empty() || !port->isPortOpen()) {
-            return impl->outErrors.text.empty()
-                ? std::string("The MIDI output device \"") + device.name + "\" cannot be opened."
-                : readable(impl->outErrors.text);
+        if (jack) {
+            port->openVirtualPort("out");
+            if (impl->outErrors.text.empty()) {
+                const std::string error = impl->connectJack(client + ":out", device.name);
+                if (!error.empty())
+                    return error;
+            }
+        } else {
+            const int index = currentIndex(*port, device.name);
+            if (index < 0)
+                return "The MIDI output device \"" + device.name + "\" is no longer there.";
+            port->openPort(static_cast<unsigned>(index), "out");
+            if (impl->outErrors.text.empty() && !port->isPortOpen())
+                impl->outErrors.text = "The MIDI output device \"" + device.name + "\" cannot be opened.";
         }
+        if (!impl->outErrors.text.empty())
+            return readable(impl->outErrors.text);
         impl->out = std::move(port);
         impl->outSystem = device.system;
+        if (jack)
+            impl->waitJackCycles(3);    // until the connection carries messages
         return {};
     } catch (const RtMidiError& e) {
         return readable(e.getMessage());
@@ -372,12 +438,13 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     const auto taken = Clock::now();
-    double wait = midiWireSeconds(size);
-    // JACK's back end hands the message to the port at the next process cycle; two
-    // cycles later it has surely left the ring buffer.
-    if (impl->outSystem == System::jack)
-        wait = std::max(wait, 2.0 * impl->jackPeriod);
+    const unsigned long cycleAtSend = impl->jackCycles.load(std::memory_order_acquire);
     std::this_thread::sleep_until(taken + std::chrono::duration_cast<Clock::duration>(
-                                              std::chrono::duration<double>(wait)));
+                                              std::chrono::duration<double>(midiWireSeconds(size))));
+    // JACK's back end hands the message to the port in its next process cycle; two
+    // cycles on it has surely left RtMidi's ring buffer (after a dump's wire time this
+    // has long happened).
+    if (impl->outSystem == System::jack)
+        impl->waitJackCycles(2, cycleAtSend);
     return impl->usable(impl->outSystem);
 }

@@ -38,7 +38,7 @@ start)
     exit 0
   fi
   # Its own session, its output in a file and no terminal: CTest must not wait for it.
-  setsid jackd --no-realtime -d dummy -r 48000 -p 256 >"$state/jackd.log" 2>&1 </dev/null &
+  setsid jackd --no-realtime --sync -d dummy -r 48000 -p 1024 >"$state/jackd.log" 2>&1 </dev/null &
   pid=$!
   echo "$pid" >"$state/pid"
   for _ in $(seq 1 100); do

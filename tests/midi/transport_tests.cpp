@@ -209,7 +209,7 @@ TEST_F(Transport, ClosingAndReopeningThePortsWorks)
     EXPECT_EQ(synth->count("dumps"), 1);
 
     port->openPorts(inDevice, outDevice);
-    EXPECT_TRUE(events.openErrors.empty());
+    EXPECT_TRUE(events.openErrors.empty()) << events.openErrors.front();
     EXPECT_TRUE(port->sendVoice());
     EXPECT_TRUE(synth->waitForCount("dumps", 2));
     EXPECT_TRUE(port->getVoice());

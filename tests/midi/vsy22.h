@@ -229,7 +229,7 @@ public:
     // Starts it and makes it this process's (and its children's) default server.
     bool start()
     {
-        pid = spawn({"jackd", "--name", name, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
+        pid = spawn({"jackd", "--name", name, "--no-realtime", "--sync", "-d", "dummy", "-r", "48000", "-p", "1024"},
                     dir + "/jackd.log");
         if (pid <= 0)
             return false;
