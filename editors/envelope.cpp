@@ -18,7 +18,7 @@ QStringList envelopeTypeNames()
 const EnvelopeRow envelopeShapes[8] = {
     {},
     {},
-    {87, 127, 127, 0, 1, 63, 20, 14, 32, 3},     // Piano
+    {87, 127, 119, 0, 1, 63, 20, 14, 32, 3},     // Piano
     {0, 127, 117, 0, 1, 63, 24, 19, 35, 1},      // Guitar
     {87, 127, 79, 0, 1, 63, 32, 28, 32, 1},      // Pluck
     {0, 127, 119, 119, 1, 44, 20, 0, 40, 1},     // Brass

@@ -82,6 +82,37 @@ TEST(EnvelopeShapes, ApplyWritesStoredLevelsRatesAndScalingsButNotTheDelayFlag)
     EXPECT_EQ(std::memcmp(&before, &b, sizeof b), 0);
 }
 
+TEST(EnvelopeShapes, AllSixNamedShapesAsDocumented)
+{
+    // Shown form, in the documented column order: initial level, attack rate, attack
+    // level, decay 1 rate, decay 1 level, decay 2 rate, decay 2 level, release rate,
+    // level scaling, rate scaling.
+    const int documented[6][10] = {
+        {87, 63, 127, 20, 119, 14, 0, 32, 1, 3},     // Piano
+        {0, 63, 127, 24, 117, 19, 0, 35, 1, 1},      // Guitar
+        {87, 63, 127, 32, 79, 28, 0, 32, 1, 1},      // Pluck
+        {0, 44, 127, 20, 119, 0, 119, 40, 1, 1},     // Brass
+        {87, 28, 127, 0, 127, 0, 127, 26, 1, 1},     // Strings
+        {0, 63, 127, 0, 127, 0, 127, 42, 1, 1},      // Organ
+    };
+    for (int type = 2; type <= 7; ++type) {
+        SCOPED_TRACE(envelopeTypeNames().at(type).toStdString());
+        const int* d = documented[type - 2];
+        OperatorBlock b{};
+        applyEnvelopeShape(b, type);
+        EXPECT_EQ(b.levelInitial, 127 - d[0]);
+        EXPECT_EQ(b.rateAttack, d[1]);
+        EXPECT_EQ(b.levelAttack, 127 - d[2]);
+        EXPECT_EQ(b.rateDecay1, d[3]);
+        EXPECT_EQ(b.levelDecay1, 127 - d[4]);
+        EXPECT_EQ(b.rateDecay2, d[5]);
+        EXPECT_EQ(b.levelDecay2, 127 - d[6]);
+        EXPECT_EQ(b.rateRelease, d[7]);
+        EXPECT_EQ(b.levelScaling, d[8]);
+        EXPECT_EQ(b.rateScaling, d[9]);
+    }
+}
+
 TEST(AWMPresetTable, EveryRowIsThereWithTheDocumentedRows)
 {
     EnvelopeRow rows[awmWaveCount]{};
