@@ -92,8 +92,10 @@ TSetDevices::TSetDevices(QWidget* parent)
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
 
-    connect(lbInputs, &QListWidget::currentRowChanged, this, [this] { selectInputDevice(); });
-    connect(lbOutputs, &QListWidget::currentRowChanged, this, [this] { selectOutputDevice(); });
+    // A pick is a change of selection. The current row alone also moves when a list
+    // without a selection merely gets the focus, and that must not reopen anything.
+    connect(lbInputs, &QListWidget::itemSelectionChanged, this, [this] { selectInputDevice(); });
+    connect(lbOutputs, &QListWidget::itemSelectionChanged, this, [this] { selectOutputDevice(); });
     connect(cbMIDIChannel, &QComboBox::currentIndexChanged, this, [this] { setMIDIChannel(); });
 }
 
@@ -120,9 +122,15 @@ void TSetDevices::fillDeviceLists()
                                        ? settings.midiChannel : -1);
 }
 
+static int selectedRow(const QListWidget* list)
+{
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.constFirst());
+}
+
 void TSetDevices::selectInputDevice()
 {
-    const int row = lbInputs->currentRow();
+    const int row = selectedRow(lbInputs);
     if (row < 0)
         return;
     settings.inDevice = row;
@@ -134,7 +142,7 @@ void TSetDevices::selectInputDevice()
 
 void TSetDevices::selectOutputDevice()
 {
-    const int row = lbOutputs->currentRow();
+    const int row = selectedRow(lbOutputs);
     if (row < 0)
         return;
     settings.outDevice = row;

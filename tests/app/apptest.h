@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -21,6 +22,16 @@
 #include "voice/voice.h"
 
 namespace apptest {
+
+// The editor opens its ports at start-up. Unless a test brings a JACK server of its
+// own, those ports look for a server that does not exist, so that nothing a test
+// sends can reach a synthesiser that another test, running alongside, is counting.
+#ifndef APPTEST_OWN_JACK
+inline const bool jackNowhere = [] {
+    setenv("JACK_DEFAULT_SERVER", "tarvik-app-tests-none", 1);
+    return true;
+}();
+#endif
 
 // Makes a fresh directory the working directory for as long as it lives.
 class ScratchDir {
