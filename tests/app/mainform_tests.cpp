@@ -4,8 +4,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenuBar>
@@ -97,9 +99,22 @@ protected:
     // What each modal dialog gets: the open error is acknowledged, the overwrite
     // question gets `overwriteAnswer`, a save error is acknowledged.
     std::function<bool(QWidget*)> overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
+    // The file dialogs choose `chosenFile`, or are cancelled when it is empty.
+    QString chosenFile;
     ModalAnswerer answerer{[this](QWidget* d) {
         if (d == OverwriteDlg)
             return overwriteAnswer(d);
+        if (auto* files = qobject_cast<QFileDialog*>(d)) {
+            if (chosenFile.isEmpty()) {
+                files->reject();
+            } else {
+                // The user types the name, as a file made a moment ago may not be
+                // listed yet.
+                files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosenFile);
+                QMetaObject::invokeMethod(files, "accept");
+            }
+            return true;
+        }
         return answerFirstButton(d);
     }};
 };
@@ -335,6 +350,49 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
     MainForm->About1->trigger();
     MainForm->SelectMIDIdevices1->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
+}
+
+TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
+{
+    EXPECT_EQ(MainForm->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
+    EXPECT_EQ(MainForm->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
+    EXPECT_EQ(MainForm->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
+    std::memcpy(voice.name, "ON DISK ", 8);
+
+    // Saved under a name without extension: the dialog adds ".SYX".
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("mine"));
+    answerer.seen.clear();
+    MainForm->Save1->trigger();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save voice"});
+    const std::vector<uint8_t> saved = readFile("mine.SYX");
+    ASSERT_EQ(saved.size(), 592u);
+    EXPECT_EQ(std::string(saved.begin() + 19, saved.begin() + 27), "ON DISK ");
+
+    // Cancelled: nothing loaded, nothing sent.
+    chosenFile.clear();
+    forgetVoice();
+    MainForm->Open1->trigger();
+    EXPECT_TRUE(nothingLoaded());
+
+    // Loaded: the voice comes back and goes to the synthesiser though auto-send is off.
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("mine.SYX"));
+    MainForm->Open1->trigger();
+    EXPECT_TRUE(loaded("ON DISK "));
+
+    // A file without a voice dump: "Invalid file", the voice stays.
+    writeText("broken.SYX", "not a dump");
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("broken.SYX"));
+    answerer.seen.clear();
+    forgetVoice();
+    MainForm->Open1->trigger();
+    EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open sound file", "Invalid file"}));
+    EXPECT_TRUE(nothingLoaded());
+
+    // Asking for a voice that never comes: "No data", the voice stays.
+    answerer.seen.clear();
+    MainForm->Getsoundfromsynth1->trigger();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
+    EXPECT_TRUE(nothingLoaded());
 }
 
 TEST_F(MainFormTest, AutoSendButtonsAreOneGroupAndSetTheSwitch)

@@ -138,6 +138,19 @@ TEST_F(SynthTest, LoadingFromTheListSendsWithAutoSendOff)
     EXPECT_EQ(dumpName(a.currentVoice()), "FIRST   ");
 }
 
+TEST_F(SynthTest, GettingTheSynthesisersVoiceAcknowledgesItsArrival)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
+    createObjects();
+    createWindows();
+    expectDumps(a, 1);
+    resetVoice();
+    answerer.seen.clear();
+    MainForm->Getsoundfromsynth1->trigger();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
+    EXPECT_EQ(voiceName(), "FIRST   ");
+}
+
 TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
 {
     // An input device that cannot open shows its error at start-up, and again when a
