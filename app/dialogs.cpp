@@ -1,6 +1,7 @@
 #include "app/dialogs.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
@@ -50,6 +51,17 @@ static QFont boldFont(int pixels)
     return font;
 }
 
+// The message lines are about 16 pixels high; where the desktop's font runs wider
+// than the line's room, the line steps down a pixel at a time rather than be cut.
+static void fitLine(QLabel* label)
+{
+    QFont font = label->font();
+    while (font.pixelSize() > 11
+           && QFontMetrics(font).horizontalAdvance(label->text()) > label->width() - 4)
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
+}
+
 TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clientHeight,
                                QPoint place)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -70,6 +82,7 @@ QLabel* TMessageDialog::addLine(const QString& text, int top)
     colourText(label, pictures::red);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label->setGeometry(0, top, width(), 20);
+    fitLine(label);
     return label;
 }
 
@@ -189,7 +202,8 @@ TAboutTarvik::TAboutTarvik()
         label->setFont(boldFont(16));
         colourText(label, pictures::yellow);
         label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(left, top, width, 22);
+        label->setGeometry(left - 6, top, width + 12, 22);
+        fitLine(label);
         top += 22;
     }
 

@@ -1,6 +1,7 @@
-// Takes the picture of the main window for the README: run under Xvfb with the
-// xcb platform, in a scratch directory holding a small library.
-//   app_screenshot OUT.png
+// Takes the picture of the main window for the README (or of another window, to look
+// at it): run under Xvfb with the xcb platform, in a scratch directory holding a small
+// library.
+//   app_screenshot OUT.png [about|devices|overwrite|openerror]
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -8,15 +9,19 @@
 #include <QScreen>
 #include <QTimer>
 #include <QCheckBox>
+#include <QLabel>
 
 #include "apptest.h"
+#include "app/dialogs.h"
 #include "app/mainform.h"
+#include "app/setdevices.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
         return 2;
+    const QString which = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString();
     const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
     TApplication app(argc, argv);
     apptest::ScratchDir scratch;
@@ -33,8 +38,25 @@ int main(int argc, char** argv)
     MainForm->show();
     MainForm->move(40, 40);
     MainForm->dbListBox->setCurrentRow(3);
+    QWidget* shown = MainForm;
+    QDialog* dialog = nullptr;
+    if (which == QStringLiteral("about"))
+        dialog = AboutTarvik;
+    else if (which == QStringLiteral("devices"))
+        dialog = SetDevices;
+    else if (which == QStringLiteral("overwrite"))
+        dialog = OverwriteDlg;
+    else if (which == QStringLiteral("openerror")) {
+        MIDIOpenError->tfError->setText(QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
+        dialog = MIDIOpenError;
+    }
+    if (dialog) {
+        dialog->setModal(false);
+        dialog->show();
+        shown = dialog;
+    }
     QTimer::singleShot(800, [&] {
-        const QRect frame = MainForm->frameGeometry();
+        const QRect frame = shown->frameGeometry();
         QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
             0, frame.x(), frame.y(), frame.width(), frame.height());
         shot.save(out);
