@@ -13,7 +13,9 @@ static const char usage[] =
     "  get OUT.SYX [--in N] [--out N] [--channel C]\n"
     "  library list [FILE]\n"
     "  library add FILE.SYX [--mask N] [--library FILE]\n"
-    "  library get N OUT.SYX [--library FILE]\n";
+    "  library get N OUT.SYX [--library FILE]\n"
+    "Devices and channel default to TARVIK.INI in the working directory; channels\n"
+    "count from 0 as in that file (0 = MIDI channel 1).\n";
 
 int fail(const std::string& message)
 {
