@@ -1,11 +1,13 @@
 #include "app/startup.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
 #include "app/appevents.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
+#include "app/pictures.h"
 #include "app/settings.h"
 #include "app/setdevices.h"
 #include "editors/awmedit.h"
@@ -64,6 +66,10 @@ void createWindows()
     // 7. The application's title.
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvik.Tarvik"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(pictures::appIcon(size));
+    QApplication::setWindowIcon(icon);
 
     // 8. The windows, main window first: it lists the library and loads and sends the
     // first voice before any other window exists.
