@@ -2,6 +2,7 @@
 // sends and through which ports, loading from the list with auto-send off, and a
 // device pick that reopens both ports.
 #include <QAction>
+#include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +18,13 @@
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "midi/midiport.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/controls.h"
+#include "library/fileio.h"
+
+#include <cstdio>
+#include <filesystem>
 
 using namespace apptest;
 
@@ -175,6 +183,96 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
     midiPort->sendVoice();
     expectDumps(b, 1);
     expectDumps(a, 1);
+}
+
+TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
+    createObjects();
+    createWindows();
+    expectDumps(a, 1);
+
+    // The user picks wave 200 for element B; auto-send takes it to the synthesiser.
+    emit FMEdit->cbWaveform->picked(200);
+    expectDumps(a, 2);
+    const Bytes sent = a.currentVoice();
+    ASSERT_EQ(sent.size(), 592u);
+    EXPECT_EQ(sent[64], 0x01);   // 200 travels as bit 7, then bits 6..0
+    EXPECT_EQ(sent[65], 200 - 128);
+
+    resetVoice();
+    answerer.seen.clear();
+    FMEdit->bGetVoiceClick();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
+    EXPECT_EQ(voice.element[1].waveform, 200);
+    EXPECT_EQ(FMEdit->cbWaveform->currentIndex(), 200);
+}
+
+TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, false));
+    createObjects();
+    createWindows();
+    expectDumps(a, 1);
+    writeFile("ONE.SYX", dumpNamed("FROMFILE"));
+    fileIO->loadVoiceFile("ONE.SYX");
+    expectDumps(a, 2);
+    EXPECT_EQ(dumpName(a.currentVoice()), "FROMFILE");
+}
+
+TEST_F(SynthTest, AVectorSliderDraggedSendsOncePerPositionItPasses)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
+    createObjects();
+    createWindows();
+    expectDumps(a, 1);
+    VectorEdit->show();
+    TSlider* slider = VectorEdit->sliders.at(0);
+    const int from = slider->value();
+    // What a mouse drag does to the slider: held down, passing position after position.
+    slider->setSliderDown(true);
+    for (int step = 1; step <= 4; ++step)
+        slider->setSliderPosition(from + (from < 31 ? step : -step));
+    slider->setSliderDown(false);
+    expectDumps(a, 5);
+    const Bytes last = a.currentVoice();
+    ASSERT_EQ(last.size(), 592u);
+    EXPECT_EQ(last[187 + 3], 62 - slider->value()) << "the last position passed arrives last";
+}
+
+TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
+    writeFile("SOUNDS.SYL", {});
+    std::filesystem::remove("SOUNDS.SYL");
+    const char* names[] = {"Strings1", "Brass  2", "Pad     "};
+    const int masks[] = {0x0001, 0x0003, 0x0021};
+    for (int i = 0; i < 3; ++i) {
+        writeFile("IN.SYX", dumpNamed(names[i]));
+        const std::string add = std::string(TARVIK_VOICE) + " library add IN.SYX --mask " +
+                                std::to_string(masks[i]) + " >/dev/null";
+        ASSERT_EQ(std::system(add.c_str()), 0);
+    }
+    const std::string list = std::string(TARVIK_VOICE) + " library list > LIST.TXT";
+    ASSERT_EQ(std::system(list.c_str()), 0);
+    createObjects();
+    createWindows();
+
+    std::string shown;
+    fileIO->openLibrary();
+    for (int row = 0; row < MainForm->dbListBox->count(); ++row) {
+        char mask[9];
+        std::snprintf(mask, sizeof mask, "%08X", fileIO->readCategories(row));
+        shown += std::to_string(row) + "\t" + mask + "\t" +
+                 MainForm->dbListBox->item(row)->text().toStdString() + "\n";
+    }
+    fileIO->closeFile();
+    EXPECT_EQ(shown, readText("LIST.TXT"));
+
+    // Ticking "Brass" lists the two voices that carry it, as the masks say.
+    MainForm->cbBrass->click();
+    ASSERT_EQ(MainForm->dbListBox->count(), 1);
+    EXPECT_EQ(MainForm->dbListBox->item(0)->text().toStdString(), "Brass  2");
 }
 
 } // namespace
