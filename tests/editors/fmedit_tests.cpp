@@ -297,17 +297,41 @@ TEST_F(FMEditTest, BoxesRefuseWhatLiesOutsideTheirRange)
     EXPECT_EQ(b().carrier.rateAttack, 7);  // "7" was taken on the way, "70" refused
     EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("7"));
 
-    // No number at all keeps the stored value and shows it again.
+    // No number at all keeps the stored value, sends nothing, and shows the stored
+    // value again once the box is left (Enter or focus out).
     paste(edit->tfDetune, QStringLiteral("9"));
+    unsigned long before = sends();
     paste(edit->tfDetune, QString());
     EXPECT_EQ(b().carrier.detune, 9);
+    QTest::keyClick(edit->tfDetune, Qt::Key_Return);
     EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("9"));
     paste(edit->tfPitch, QStringLiteral("-"));
     EXPECT_EQ(b().pitch, -5);
+    QTest::keyClick(edit->tfPitch, Qt::Key_Return);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    EXPECT_EQ(sends(), before);
     paste(edit->tfFeedback, QStringLiteral("8"));
     EXPECT_EQ(b().feedback, 0);
     EXPECT_EQ(edit->tfFeedback->text(), QStringLiteral("0"));
+}
+
+TEST_F(FMEditTest, NegativeAndRetypedNumbersCanBeTyped)
+{
+    // The lone sign on the way to "-7" must not be answered by the stored value.
+    unsigned long before = sends();
+    type(edit->tfPitch, QStringLiteral("-7"));
+    EXPECT_EQ(b().pitch, -7);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-7"));
+    EXPECT_EQ(edit->udPitch->position(), -7);
+    EXPECT_EQ(sends() - before, 1u);
+
+    // Emptying a box with Backspace and typing afresh gives the typed number.
+    type(edit->tfDetune, QStringLiteral("12"));
+    QTest::keyClick(edit->tfDetune, Qt::Key_Backspace);
+    QTest::keyClick(edit->tfDetune, Qt::Key_Backspace);
+    QTest::keyClicks(edit->tfDetune, QStringLiteral("5"));
+    EXPECT_EQ(b().carrier.detune, 5);
+    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("5"));
 }
 
 TEST_F(FMEditTest, ClickingASpinnerAtItsLimitOnlySetsTheType)
