@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -118,29 +119,46 @@ void TNameBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (event->matches(QKeySequence::Paste)) {
-        QString typed;
-        for (QChar c : QApplication::clipboard()->text())
-            if (allowed(c))
-                typed.append(c);
-        if (!typed.isEmpty())
-            typeOver(typed);
+        typeOverAllowed(QApplication::clipboard()->text());
         event->accept();
         return;
     }
+    // Every key that would put its text into a plain line edit goes through the
+    // filter: also Alt-, Meta- or keypad-modified ones, which the line edit would
+    // insert as they are. Only Ctrl and Ctrl+Shift keys are left to it as shortcuts.
     const QString t = event->text();
-    const bool plainCharacter = !t.isEmpty() && t[0].isPrint() &&
-        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (plainCharacter) {
-        QString typed;
-        for (QChar c : t)
-            if (allowed(c))
-                typed.append(c);
-        if (!typed.isEmpty())
-            typeOver(typed);
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool shortcut = mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier);
+    const bool character = !t.isEmpty() && t[0].category() != QChar::Other_Control &&
+        (!shortcut || t[0].category() == QChar::Other_Format);
+    if (character) {
+        typeOverAllowed(t);
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void TNameBox::typeOverAllowed(const QString& text)
+{
+    QString typed;
+    for (QChar c : text)
+        if (allowed(c))
+            typed.append(c);
+    if (!typed.isEmpty())
+        typeOver(typed);
+}
+
+void TNameBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The middle button pastes the desktop's selection; only its letters and digits.
+    if (event->button() == Qt::MiddleButton) {
+        if (QApplication::clipboard()->supportsSelection())
+            typeOverAllowed(QApplication::clipboard()->text(QClipboard::Selection));
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void TNameBox::inputMethodEvent(QInputMethodEvent* event)

@@ -37,9 +37,12 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void typeOver(const QString& typed);
+    // Types over with the letters and digits of text, dropping everything else.
+    void typeOverAllowed(const QString& text);
     void complain();
 
     QString entryText;     // the text when the user entered the box

@@ -406,6 +406,13 @@ TEST_F(VoiceCommonTest, EveryKeystrokeInTheNameReachesTheVoice)
     EXPECT_STREQ(voice.name, "        ");
     QTest::keyClicks(box, QStringLiteral("Ab3"));
     EXPECT_STREQ(voice.name, "Ab3     ");
+    // Nor with a modifier held, which a plain line edit would insert as it is.
+    QTest::keyClick(box, '.', Qt::AltModifier);
+    QTest::keyClick(box, Qt::Key_Period, Qt::MetaModifier);
+    QTest::keyClick(box, Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Minus, Qt::KeypadModifier | Qt::AltModifier);
+    EXPECT_STREQ(voice.name, "Ab3     ");
+    EXPECT_EQ(box->text(), QStringLiteral("Ab3"));
 
     // A full box is typed over, not pushed along.
     edit->tfVoiceName->setText(QStringLiteral("ABCDEFGH"));
