@@ -92,6 +92,18 @@ TEST(FMWaveTables, EveryRowComesFromTheEmbeddedData)
                   std::vector<int>(s.begin() + 1, s.end())) << "setup " << w;
         EXPECT_EQ(envelopeValues(fmWaveEnvelopes[static_cast<size_t>(w)]),
                   std::vector<int>(e.begin() + 1, e.end())) << "envelope " << w;
+        // Every value lies within what its field takes.
+        static const int setupMax[22] = {7, 7, 15, 1, 15, 3, 7, 15, 1, 15, 3,
+                                         127, 127, 127, 127, 127, 15, 63, 63, 63, 63, 7};
+        static const int envelopeMax[10] = {127, 127, 127, 127, 15, 63, 63, 63, 63, 7};
+        for (size_t i = 0; i < 22; ++i) {
+            EXPECT_GE(s[i + 1], 0) << "setup " << w << " column " << i;
+            EXPECT_LE(s[i + 1], setupMax[i]) << "setup " << w << " column " << i;
+        }
+        for (size_t i = 0; i < 10; ++i) {
+            EXPECT_GE(e[i + 1], 0) << "envelope " << w << " column " << i;
+            EXPECT_LE(e[i + 1], envelopeMax[i]) << "envelope " << w << " column " << i;
+        }
     }
 }
 
