@@ -371,8 +371,10 @@ void TMainForm::Save1Click()
 
 void TMainForm::ModifyVoiceClick()
 {
+    // The current row may have been deselected (Ctrl+click): then nothing is replaced.
     const int row = dbListBox->currentRow();
-    if (row < 0 || row >= rowCount || !fileIO)
+    if (row < 0 || row >= rowCount || !fileIO || !dbListBox->currentItem()
+        || !dbListBox->currentItem()->isSelected())
         return;
     if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
         return;

@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -95,7 +96,9 @@ void TSettings::parse(const char* text, size_t length)
             // Skip the value as the file's own writer lays it out (one digit, or two
             // for a number of 10 and more), then the line end.
             const bool wide = (k.which == Channel || k.which == In || k.which == Out) && v >= 10;
-            p += (wide ? 2 : 1) + 1;
+            const size_t skip = (wide ? 2 : 1) + 1;
+            // Never step past the held text, even where a value stands at its very end.
+            p += std::min(skip, static_cast<size_t>(end - p));
             break;
         }
         if (!matched)

@@ -110,6 +110,8 @@ protected:
             } else {
                 // The user types the name, as a file made a moment ago may not be
                 // listed yet.
+                // A row still selected from the last use would win over the typed name.
+                files->selectFile(chosenFile);
                 files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosenFile);
                 QMetaObject::invokeMethod(files, "accept");
             }
@@ -226,6 +228,21 @@ TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheChec
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
     MainForm->cbStrings->click();
     ASSERT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "STRBRASS", "ALMOST  "}));
+
+    // A row deselected by Ctrl+click is still the current row, but nothing is
+    // selected: no question, nothing replaced, nothing loaded.
+    MainForm->dbListBox->setFocus();
+    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      rowCentre(0));
+    ASSERT_EQ(MainForm->dbListBox->currentRow(), 0);
+    ASSERT_TRUE(MainForm->dbListBox->selectedItems().isEmpty());
+    answerer.seen.clear();
+    MainForm->ModifyVoice->trigger();
+    EXPECT_TRUE(answerer.seen.empty());
+    EXPECT_EQ(readFile("SOUNDS.SYL"), before);
+    forgetVoice();
+    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    EXPECT_TRUE(nothingLoaded());
 
     // Enter in the question answers No: nothing changes.
     overwriteAnswer = [](QWidget* d) {
