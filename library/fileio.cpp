@@ -137,7 +137,8 @@ TFileIO::~TFileIO() { closeFile(); }
 
 bool TFileIO::saveVoiceFile(const std::string& path)
 {
-    const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never waits: a pipe nobody reads from is refused at once.
+    const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     bool ok = out >= 0;
     if (ok) {
         ok = writeAll(out, dumpCodec.encodeVoice(voice), dumpSize);
@@ -151,9 +152,12 @@ bool TFileIO::saveVoiceFile(const std::string& path)
 
 bool TFileIO::loadVoiceFile(const std::string& path)
 {
-    const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read: a device could be read for ever, and opening a
+    // pipe would wait for a writer.
+    const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int64_t size = 0;
     bool found = false;
-    if (in >= 0) {
+    if (in >= 0 && isRegularFile(in, size)) {
         // Read piece by piece; between pieces keep the last 591 bytes, where a dump
         // may begin that the next piece completes.
         std::vector<uint8_t> data;
@@ -174,8 +178,9 @@ bool TFileIO::loadVoiceFile(const std::string& path)
             if (data.size() >= dumpSize)
                 data.erase(data.begin(), data.end() - (dumpSize - 1));
         }
-        close(in);
     }
+    if (in >= 0)
+        close(in);
     if (!found) {
         if (events)
             events->invalidFile();
@@ -215,8 +220,9 @@ bool TFileIO::openLibrary()
 {
     if (openLibraryFile(true))
         return true;
-    // A library we may not write can still be listed and loaded from.
-    fd = open(libraryPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // A library we may not write can still be listed and loaded from. Opening a pipe
+    // for reading would wait for a writer: it is refused at once instead.
+    fd = open(libraryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     int64_t size = 0;
     if (fd >= 0 && !isRegularFile(fd, size))
         closeFile();

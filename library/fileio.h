@@ -42,7 +42,8 @@ public:
     bool saveVoiceFile(const std::string& path);
     // Loads the first complete voice dump in the file (the first 592-byte run from an
     // F0 byte to an F7 byte, trying each F0 in turn) into voice and sends it. False
-    // (and invalidFile) when there is none: voice unchanged, nothing sent.
+    // (and invalidFile) when there is none or the path is not a regular file (a
+    // device or a pipe is never read): voice unchanged, nothing sent.
     bool loadVoiceFile(const std::string& path);
 
     // The library.

@@ -103,11 +103,24 @@ TEST_F(LibraryTest, LibraryThatCannotBeWrittenReportsAndStaysUntouched)
     EXPECT_TRUE(std::filesystem::is_empty(io.libraryPath));
     EXPECT_EQ(events.saveErrors, 4);
 
+    // A pipe where the file should be: refused at once, never waited on.
+    std::filesystem::remove(io.libraryPath);
+    ASSERT_EQ(mkfifo(io.libraryPath.c_str(), 0600), 0);
+    {
+        HangGuard guard;
+        EXPECT_EQ(io.countRecords(), 0);
+        EXPECT_FALSE(io.openLibrary());
+        EXPECT_FALSE(io.loadRecord(0));
+        EXPECT_FALSE(io.appendRecord(1));
+        EXPECT_FALSE(io.overwriteRecord(0, 1));
+    }
+    EXPECT_EQ(events.saveErrors, 6);
+
     // A device that is always full.
     if (access("/dev/full", W_OK) == 0) {
         io.libraryPath = "/dev/full";
         EXPECT_FALSE(io.appendRecord(1));
-        EXPECT_EQ(events.saveErrors, 5);
+        EXPECT_EQ(events.saveErrors, 7);
     }
     EXPECT_EQ(events.sends, 0);
 }

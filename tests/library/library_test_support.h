@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +27,13 @@ struct CountingEvents : TFileIOEvents {
     void invalidFile() override { ++invalid; }
     void saveError() override { ++saveErrors; }
     void sendVoice() override { ++sends; }
+};
+
+// Ends the test program should the code under test wait for ever (a pipe, a device):
+// a hang then fails at once instead of at the test run's time-out.
+struct HangGuard {
+    explicit HangGuard(unsigned seconds = 20) { alarm(seconds); }
+    ~HangGuard() { alarm(0); }
 };
 
 inline Bytes readBytes(const std::string& path)

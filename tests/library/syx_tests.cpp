@@ -1,6 +1,7 @@
 // Single-voice .SYX files: what is written, which files load and which are refused.
 #include "tests/library/library_test_support.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <random>
@@ -70,10 +71,17 @@ TEST_F(SyxTest, SavedFileIsExactlyTheDump)
     EXPECT_FALSE(io.saveVoiceFile(path("no-such-folder/a.syx")));
     EXPECT_FALSE(io.saveVoiceFile(dir.string()));
     EXPECT_EQ(events.saveErrors, 2);
+    // A pipe nobody reads from: refused at once, not waited on.
+    ASSERT_EQ(mkfifo(path("pipe.syx").c_str(), 0600), 0);
+    {
+        HangGuard guard;
+        EXPECT_FALSE(io.saveVoiceFile(path("pipe.syx")));
+    }
+    EXPECT_EQ(events.saveErrors, 3);
     // A write that fails after the file was opened is reported too.
     if (access("/dev/full", W_OK) == 0) {
         EXPECT_FALSE(io.saveVoiceFile("/dev/full"));
-        EXPECT_EQ(events.saveErrors, 3);
+        EXPECT_EQ(events.saveErrors, 4);
     }
 }
 
@@ -115,9 +123,18 @@ TEST_F(SyxTest, BrokenFilesAreRefusedAndTheVoiceStays)
     EXPECT_FALSE(load(request));
 
     // Not a readable file.
+    const int invalidBefore = events.invalid;
     voice = namedVoice("Before  ");
     EXPECT_FALSE(io.loadVoiceFile(path("missing.syx")));
     EXPECT_FALSE(io.loadVoiceFile(dir.string()));
+    // A device that never ends and a pipe nobody writes to: refused, never read.
+    ASSERT_EQ(mkfifo(path("pipe.syx").c_str(), 0600), 0);
+    {
+        HangGuard guard;
+        EXPECT_FALSE(io.loadVoiceFile("/dev/zero"));
+        EXPECT_FALSE(io.loadVoiceFile(path("pipe.syx")));
+    }
+    EXPECT_EQ(events.invalid, invalidBefore + 4);
     EXPECT_EQ(encoded(voice), encoded(namedVoice("Before  ")));
     EXPECT_EQ(events.sends, 0);
 }
