@@ -52,10 +52,11 @@ protected:
         ASSERT_TRUE(synth->start()) << synth->log();
     }
 
-    // Runs tarvik-voice in the working directory of the test.
-    ToolRun tool(const std::string& arguments)
+    // Runs tarvik-voice in the working directory of the test, within the shell's
+    // limits given (so that a run-away read fails instead of filling the memory).
+    ToolRun tool(const std::string& arguments, const std::string& limits = "")
     {
-        const std::string command = "cd '" + work + "' && '" TARVIK_VOICE "' " + arguments +
+        const std::string command = "cd '" + work + "' && " + limits + " '" TARVIK_VOICE "' " + arguments +
                                     " >'" + work + "/stdout' 2>'" + work + "/stderr'";
         ToolRun r;
         const int raw = std::system(command.c_str());
@@ -170,6 +171,13 @@ TEST_F(Tool, GetWithoutAnAnswerOrWithAMissingPortFailsAndWritesNothing)
     r = tool("send voice.syx --out 999");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+
+    // A device or a folder is refused, never read (a device could be read for ever).
+    for (const std::string file : {"/dev/zero", ".", "missing.syx"}) {
+        r = tool("send " + file + " --out " + std::to_string(out), "ulimit -v 2000000 && timeout 30");
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
     EXPECT_EQ(synth->count("received"), 1);     // only the request of the first get
 }
 

@@ -2,6 +2,7 @@
 // by lines on standard error instead of dialogs.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -92,6 +93,10 @@ int cmdSend(const Args& args)
     std::string error;
     if (!readOptions(args, false, o, error))
         return fail("send: " + error);
+    // Only a regular file is read: a device could be read for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(o.file, ec))
+        return fail(o.file + (std::filesystem::exists(o.file, ec) ? ": not a regular file" : ": no such file"));
     std::ifstream in(o.file, std::ios::binary);
     if (!in)
         return fail(o.file + ": cannot open the file");
