@@ -269,7 +269,7 @@ TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
     fileIO->closeFile();
     EXPECT_EQ(shown, readText("LIST.TXT"));
 
-    // Ticking "Brass" lists the two voices that carry it, as the masks say.
+    // Ticking "Brass" lists the one voice that carries it, as the masks say.
     MainForm->cbBrass->click();
     ASSERT_EQ(MainForm->dbListBox->count(), 1);
     EXPECT_EQ(MainForm->dbListBox->item(0)->text().toStdString(), "Brass  2");
