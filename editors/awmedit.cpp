@@ -509,7 +509,10 @@ void TAWMEdit::sbChanged(QScrollBar* sender, int position)
 void TAWMEdit::cbEnvelopeDelayClick()
 {
     const bool on = cbEnvelopeDelay->isChecked();
-    currentElement->carrier.envelopeDelayOn = on ? 1 : 0;
+    // While the editor rewrites its controls the box only shows the flag: a received
+    // flag byte other than 0 or 1 stays as it is until the user clicks the box.
+    if (ready)
+        currentElement->carrier.envelopeDelayOn = on ? 1 : 0;
     tfEnvelopeDelay->setEnabled(on);
     udEnvelopeDelay->setEnabled(on);
     drawEnvelope();

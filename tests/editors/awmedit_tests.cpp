@@ -373,8 +373,9 @@ TEST_F(AWMEditTest, RefreshNeverSendsAndKeepsValuesOutsideTheRanges)
     e.carrier.level = 200;
     e.carrier.levelScaling = 20;
     e.carrier.rateAttack = 99;
-    e.carrier.envelopeDelayOn = 1;
+    e.carrier.envelopeDelayOn = 5;   // the box turns on from off: still not stored as 1
     voice.envelopeDelay = 127;
+    ASSERT_FALSE(edit->cbEnvelopeDelay->isChecked());
     const Voice before = voice;
     edit->refreshFromVoice();
     edit->refreshDelayTime();
@@ -386,6 +387,8 @@ TEST_F(AWMEditTest, RefreshNeverSendsAndKeepsValuesOutsideTheRanges)
     EXPECT_EQ(edit->udLFODelay->position(), 127);
     EXPECT_EQ(edit->tfLFORate->text(), QStringLiteral("-128"));
     EXPECT_EQ(edit->cbWaveform->currentIndex(), -1);
+    EXPECT_TRUE(edit->cbEnvelopeDelay->isChecked());
+    EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
     EXPECT_TRUE(edit->ready);
 
     // "Preset" with a waveform past the table leaves the envelope as it is.
