@@ -128,6 +128,13 @@ struct TPlatformMIDI::Impl {
     TMIDIInputHandler handler = nullptr;
     void* context = nullptr;
 
+    // The JACK server ran no cycles while the last message should have left: it has
+    // stalled, and that message still waits in RtMidi's ring buffer. RtMidi's JACK back
+    // end waits without end for room there, so nothing more is handed to it until the
+    // server has moved on.
+    bool outStalled = false;
+    unsigned long stalledAt = 0;
+
     static int onJackCycle(jack_nframes_t, void* arg)
     {
         static_cast<Impl*>(arg)->jackCycles.fetch_add(1, std::memory_order_release);
@@ -376,6 +383,7 @@ std::string TPlatformMIDI::openOutput(int n)
             return readable(impl->outErrors.text);
         impl->out = std::move(port);
         impl->outSystem = device.system;
+        impl->outStalled = false;
         if (jack)
             impl->waitJackCycles(3);    // until the connection carries messages
         return {};
@@ -419,6 +427,11 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
 {
     if (message == nullptr || size == 0 || !outputOpen())
         return false;
+    if (impl->outSystem == System::jack && impl->outStalled) {
+        if (impl->jackCycles.load(std::memory_order_acquire) - impl->stalledAt < 2)
+            return false;
+        impl->outStalled = false;
+    }
     // The ALSA sequencer refuses an event while its queue is full; the message is
     // then offered again until the queue takes it.
     const auto giveUp = Clock::now() + std::chrono::seconds(2);
@@ -444,7 +457,12 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
     // JACK's back end hands the message to the port in its next process cycle; two
     // cycles on it has surely left RtMidi's ring buffer (after a dump's wire time this
     // has long happened).
-    if (impl->outSystem == System::jack)
+    if (impl->outSystem == System::jack) {
         impl->waitJackCycles(2, cycleAtSend);
+        if (impl->jackCycles.load(std::memory_order_acquire) - cycleAtSend < 2) {
+            impl->outStalled = true;
+            impl->stalledAt = cycleAtSend;
+        }
+    }
     return impl->usable(impl->outSystem);
 }

@@ -1,6 +1,7 @@
 // MIDI systems that are missing or go away: no ports, no noise, no hang.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include "app/settings.h"
@@ -68,6 +69,44 @@ TEST(MidiSystems, JackServerGoingAwayWhilePortsAreOpenMakesSendingFailQuietly)
     EXPECT_NE(events.openErrors[0].find("JACK"), std::string::npos) << events.openErrors[0];
     port.reset();
     EXPECT_TRUE(eventually([&] { return !synth.running(); }));
+}
+
+TEST(MidiSystems, JackServerThatStallsNeverMakesSendingHang)
+{
+    PrivateJack jack;
+    ASSERT_TRUE(jack.start());
+    VirtualSY22 synth({"--silent"});
+    ASSERT_TRUE(synth.start()) << synth.log();
+    settings = TSettings();
+    resetVoice();
+    RecordingEvents events;
+    auto port = std::make_unique<TMIDIPort>();
+    port->events = &events;
+    const int in = synth.inDevice(*port);
+    const int out = synth.outDevice(*port);
+    ASSERT_GE(in, 0);
+    ASSERT_GE(out, 0);
+    port->openPorts(in, out);
+    ASSERT_TRUE(events.openErrors.empty());
+
+    // The server stops running its cycles: dumps pile up where nothing takes them. More
+    // of them than the port's buffer holds must still come back, sent or not.
+    ASSERT_EQ(kill(jack.pid, SIGSTOP), 0);
+    const pid_t server = jack.pid;
+    struct Resume {
+        pid_t pid;
+        ~Resume() { kill(pid, SIGCONT); }
+    } resume{server};
+    alarm(60);      // a hang fails here, not at the test run's time-out
+    for (int i = 0; i < 40; ++i)
+        port->sendVoice();
+    alarm(0);
+    EXPECT_EQ(port->sendVoiceCalls, 40u);
+
+    // Once it runs again, so does sending.
+    kill(server, SIGCONT);
+    EXPECT_TRUE(eventually([&] { return port->sendVoice(); }));
+    EXPECT_TRUE(synth.waitForCount("dumps", 2));
 }
 
 }  // namespace
