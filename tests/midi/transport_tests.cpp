@@ -125,6 +125,21 @@ TEST_F(Transport, FetchedVoiceLandsInTheRecordBeforeTheEditorsAreTold)
     EXPECT_TRUE(port->dumpArrived.load());
 }
 
+TEST_F(Transport, AnswerArrivingWhileTheRequestIsStillBeingSentIsTaken)
+{
+    // Answering at once, without the wire's pace: the dump comes back while sending the
+    // request still waits for it to leave.
+    connect({"--no-wire-pace"});
+    const Bytes expected = synthVoiceAsDecoded();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        resetVoice();
+        EXPECT_TRUE(port->getVoice()) << "attempt " << attempt;
+        EXPECT_EQ(encoded(voice), expected);
+    }
+    EXPECT_EQ(events.noDataCalls, 0);
+    EXPECT_EQ(events.receivedCalls, 3);
+}
+
 TEST_F(Transport, OtherMessagesFirstAndAnswerOnAnotherChannelStillGiveTheDump)
 {
     connect({"--other-first", "--answer-channel", "9"});
