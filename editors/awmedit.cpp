@@ -389,6 +389,9 @@ void TAWMEdit::textBoxChange(TNumberBox* sender)
         return;
     int n = 0;
     const bool found = sender->number(n);
+    // An empty box or a lone sign being typed is a number on its way: wait for it.
+    if (!found && sender->userTyping())
+        return;
     int v;
     if (found && n >= f->lo && n <= f->hi) {
         f->store(n);

@@ -1,5 +1,6 @@
 #include "editors/controls.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -64,7 +65,24 @@ void TNumberBox::keyPressEvent(QKeyEvent* event)
     const QString t = event->text();
     if (!t.isEmpty() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         emit keyPressed(t.at(0));
+    typing = true;
     QLineEdit::keyPressEvent(event);
+    typing = false;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        leaveWithoutNumber();
+}
+
+void TNumberBox::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    leaveWithoutNumber();
+}
+
+void TNumberBox::leaveWithoutNumber()
+{
+    int n = 0;
+    if (!number(n))
+        emit changed();
 }
 
 void setNumberText(QLineEdit* edit, int value)

@@ -34,6 +34,13 @@ public:
     // False when the text holds no number at all (empty, or a lone sign).
     bool number(int& value) const;
 
+    // True while the user's own keystroke is changing the text. An empty box or a lone
+    // sign is then a number still being typed ("-" on the way to "-5"): the editors
+    // keep the stored value without answering yet. When the user leaves the box (Enter,
+    // or the focus moves on) with still no number in it, the box reports once more, not
+    // typing, and the editor shows the stored value again.
+    bool userTyping() const { return typing; }
+
 signals:
     // The shown text changed (typed, pasted or written by the program).
     void changed();
@@ -42,9 +49,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void leaveWithoutNumber();
     QString lastText;
+    bool typing = false;
 };
 
 // Puts the decimal text of value into a number box. Writing the text the box already

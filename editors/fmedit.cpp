@@ -89,17 +89,6 @@ void TFMEdit::buildControls()
         TNumberBox* b = box;
         TUpDown* s = spinner;
         connect(b, &TNumberBox::changed, this, [this, b] { textBoxChange(b); });
-        // A box left without a number (emptied, or a lone sign) shows the stored value
-        // again; nothing is stored or sent, since nothing changed.
-        connect(b, &QLineEdit::editingFinished, this, [this, b] {
-            int n = 0;
-            if (b->number(n))
-                return;
-            const bool wasReady = ready;
-            ready = false;
-            setNumberText(b, shown(*controlOf(b)));
-            ready = wasReady;
-        });
         connect(s, &TUpDown::released, this, [this, s](int p) { udChangedValue(s, p); });
     };
     auto element = [this](uint8_t VoiceElement::*member) {
@@ -491,19 +480,19 @@ void TFMEdit::textBoxChange(TNumberBox* box)
         return;
     int n = 0;
     const bool hasNumber = box->number(n);
-    // No number yet (emptied, or a lone sign on the way to "-5"): the user is still
-    // typing, so the text stays as it is and the stored value is kept. Writing the
-    // stored value back here would turn "-5" into "05" as it is typed.
-    if (!hasNumber)
+    // No number yet while the user types (emptied, or a lone sign on the way to "-5"):
+    // the stored value is kept and the text left alone. Writing the stored value back
+    // here would turn "-5" into "05" as it is typed.
+    if (!hasNumber && box->userTyping())
         return;
     int v;
-    if (n >= c->lo && n <= c->hi) {
+    if (hasNumber && n >= c->lo && n <= c->hi) {
         // While the window rewrites itself the box only shows the record.
         if (ready)
             store(*c, n);
         v = n;
     } else {
-        // Refused (out of range): the stored value shows again.
+        // Refused (out of range, or left with no number): the stored value shows again.
         v = shown(*c);
     }
     c->spinner->setPosition(v);
@@ -531,7 +520,7 @@ void TFMEdit::textBoxChange(TNumberBox* box)
         break;
     }
 
-    if (v != n)
+    if (!hasNumber || v != n)
         setNumberText(box, v);  // runs this handler once more with the stored value
     else
         sendIfReady();

@@ -504,8 +504,12 @@ void TVoiceCommonEdit::textBoxChanged(TNumberBox* sender)
     if (!f)
         return;
     int v = 0;
-    // A box holding no number at all is refused like an out-of-range one.
-    const bool accepted = sender->number(v) && v >= f->lo && v <= f->hi;
+    const bool found = sender->number(v);
+    // An empty box or a lone sign being typed is a number on its way: wait for it.
+    if (!found && sender->userTyping())
+        return;
+    // A box left holding no number at all is refused like an out-of-range one.
+    const bool accepted = found && v >= f->lo && v <= f->hi;
     int r = v;
     if (accepted)
         f->set(v);

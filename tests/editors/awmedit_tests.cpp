@@ -213,9 +213,16 @@ TEST_F(AWMEditTest, PitchTakesASignedValueAndRefusesOutOfRangeOrNoNumber)
     EXPECT_EQ(a().pitch, -5);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
     edit->tfPitch->selectAll();
-    QTest::keyClick(edit->tfPitch, Qt::Key_Backspace);  // emptied
+    QTest::keyClick(edit->tfPitch, Qt::Key_Backspace);  // emptied while typing: waits
+    EXPECT_EQ(a().pitch, -5);
+    EXPECT_EQ(edit->tfPitch->text(), QString());
+    QTest::keyClick(edit->tfPitch, Qt::Key_Return);     // left with no number
     EXPECT_EQ(a().pitch, -5);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    typeOver(edit->tfPitch, QStringLiteral("-7"));      // the sign on its way to a number
+    EXPECT_EQ(a().pitch, -7);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-7"));
+    EXPECT_EQ(edit->udPitch->position(), -7);
     pasteOver(edit->tfPitch, QStringLiteral("+12"));
     EXPECT_EQ(a().pitch, 12);
     EXPECT_EQ(edit->udPitch->position(), 12);

@@ -207,3 +207,33 @@ TEST(PickList, ReportsTheUsersPicksOnly)
     EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
     EXPECT_FALSE(list.isEditable());
 }
+
+TEST(NumberBox, TypingIsToldApartAndLeavingWithoutANumberReportsOnceMore)
+{
+    TNumberBox box(3, TNumberBox::SignedDigits);
+    int reports = 0;
+    bool typingSeen = false;
+    QObject::connect(&box, &TNumberBox::changed, [&] {
+        ++reports;
+        typingSeen = box.userTyping();
+    });
+    box.setText(QStringLiteral("12"));
+    EXPECT_EQ(reports, 1);
+    EXPECT_FALSE(typingSeen) << "the program wrote it";
+
+    box.selectAll();
+    QTest::keyClick(&box, Qt::Key_Minus);
+    EXPECT_EQ(reports, 2);
+    EXPECT_TRUE(typingSeen);
+    EXPECT_EQ(box.text(), QStringLiteral("-"));
+
+    QTest::keyClick(&box, Qt::Key_Return);   // left with a lone sign: one more report
+    EXPECT_EQ(reports, 3);
+    EXPECT_FALSE(typingSeen);
+
+    box.setText(QStringLiteral("5"));
+    const int before = reports;
+    QTest::keyClick(&box, Qt::Key_Return);   // a number: nothing more to say
+    EXPECT_EQ(reports, before);
+    EXPECT_FALSE(box.userTyping());
+}

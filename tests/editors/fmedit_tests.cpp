@@ -297,19 +297,24 @@ TEST_F(FMEditTest, BoxesRefuseWhatLiesOutsideTheirRange)
     EXPECT_EQ(b().carrier.rateAttack, 7);  // "7" was taken on the way, "70" refused
     EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("7"));
 
-    // No number at all keeps the stored value, sends nothing, and shows the stored
-    // value again once the box is left (Enter or focus out).
+    // No number at all written into a box is refused like an out-of-range entry: the
+    // stored value stays and shows again at once.
     paste(edit->tfDetune, QStringLiteral("9"));
-    unsigned long before = sends();
     paste(edit->tfDetune, QString());
     EXPECT_EQ(b().carrier.detune, 9);
-    QTest::keyClick(edit->tfDetune, Qt::Key_Return);
     EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("9"));
     paste(edit->tfPitch, QStringLiteral("-"));
     EXPECT_EQ(b().pitch, -5);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    // While the user types, a lone sign waits for its number; left without one (Enter),
+    // the box shows the stored value again.
+    edit->tfPitch->selectAll();
+    QTest::keyClick(edit->tfPitch, Qt::Key_Minus);
+    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-"));
+    EXPECT_EQ(b().pitch, -5);
     QTest::keyClick(edit->tfPitch, Qt::Key_Return);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    EXPECT_EQ(sends(), before);
+    EXPECT_EQ(b().pitch, -5);
     paste(edit->tfFeedback, QStringLiteral("8"));
     EXPECT_EQ(b().feedback, 0);
     EXPECT_EQ(edit->tfFeedback->text(), QStringLiteral("0"));

@@ -155,12 +155,21 @@ TEST_F(VoiceCommonTest, BoxWithoutANumberShowsTheStoredValueAgain)
         EXPECT_EQ(voice.attackAdjust, -7) << '"' << empty << '"';
         EXPECT_EQ(edit->tfAttack->text(), QStringLiteral("-7")) << '"' << empty << '"';
     }
-    // Deleting the one digit of the depth box puts it back.
+    // Deleting the one digit of the depth box waits for the next one; leaving the box
+    // without one puts the stored depth back.
     edit->tfFXDepth->setFocus();
     edit->tfFXDepth->end(false);
     QTest::keyClick(edit->tfFXDepth, Qt::Key_Backspace);
     EXPECT_EQ(voice.effectDepth, 6);
+    EXPECT_EQ(edit->tfFXDepth->text(), QString());
+    QTest::keyClick(edit->tfFXDepth, Qt::Key_Return);
+    EXPECT_EQ(voice.effectDepth, 6);
     EXPECT_EQ(edit->tfFXDepth->text(), QStringLiteral("6"));
+    // A negative number typed over the whole text: the sign waits for its digits.
+    edit->tfAttack->selectAll();
+    QTest::keyClicks(edit->tfAttack, QStringLiteral("-64"));
+    EXPECT_EQ(voice.attackAdjust, -64);
+    EXPECT_EQ(edit->udAttack->position(), -64);
 }
 
 TEST_F(VoiceCommonTest, AttackAndReleaseRedrawBothPicturesAcceptedOrRefused)
