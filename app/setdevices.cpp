@@ -1,6 +1,7 @@
 #include "app/setdevices.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -94,8 +95,24 @@ TSetDevices::TSetDevices(QWidget* parent)
 
     // A pick is a change of selection. The current row alone also moves when a list
     // without a selection merely gets the focus, and that must not reopen anything.
-    connect(lbInputs, &QListWidget::itemSelectionChanged, this, [this] { selectInputDevice(); });
-    connect(lbOutputs, &QListWidget::itemSelectionChanged, this, [this] { selectOutputDevice(); });
+    connect(lbInputs, &QListWidget::itemSelectionChanged, this, [this] {
+        ++selectionChanges;
+        selectInputDevice();
+    });
+    connect(lbOutputs, &QListWidget::itemSelectionChanged, this, [this] {
+        ++selectionChanges;
+        selectOutputDevice();
+    });
+    lbInputs->viewport()->installEventFilter(this);
+    lbOutputs->viewport()->installEventFilter(this);
+    connect(lbInputs, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (selectionChanges == selectionChangesAtPress && item->isSelected())
+            selectInputDevice();
+    });
+    connect(lbOutputs, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        if (selectionChanges == selectionChangesAtPress && item->isSelected())
+            selectOutputDevice();
+    });
     connect(cbMIDIChannel, &QComboBox::currentIndexChanged, this, [this] { setMIDIChannel(); });
 }
 
@@ -120,6 +137,13 @@ void TSetDevices::fillDeviceLists()
                                  ? settings.outDevice : -1);
     cbMIDIChannel->setCurrentIndex(settings.midiChannel >= 0 && settings.midiChannel < 16
                                        ? settings.midiChannel : -1);
+}
+
+bool TSetDevices::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress)
+        selectionChangesAtPress = selectionChanges;
+    return QDialog::eventFilter(watched, event);
 }
 
 static int selectedRow(const QListWidget* list)

@@ -28,6 +28,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A click on the entry already selected picks it again (say, to retry a device
+    // that could not be opened): a click counts as a pick when it did not change the
+    // selection itself.
+    int selectionChanges = 0;
+    int selectionChangesAtPress = 0;
 };
 
 extern TSetDevices* SetDevices;

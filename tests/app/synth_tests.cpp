@@ -275,4 +275,24 @@ TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
     EXPECT_EQ(MainForm->dbListBox->item(0)->text().toStdString(), "Brass  2");
 }
 
+TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
+{
+    // The input device cannot open: every opening of the ports says so once.
+    writeText("TARVIK.INI", settingsFor(99, aOut, true));
+    createObjects();
+    createWindows();
+    EXPECT_EQ(openErrors(), 1);
+
+    pickDevices = [this] {
+        QListWidget* outputs = SetDevices->lbOutputs;
+        const QPoint selected = outputs->visualItemRect(outputs->item(aOut)).center();
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, selected);   // again: a retry
+        const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);      // a new pick: once
+    };
+    MainForm->SelectMIDIdevices1->trigger();
+    EXPECT_EQ(openErrors(), 3);
+    EXPECT_EQ(settings.outDevice, bOut);
+}
+
 } // namespace
