@@ -73,17 +73,30 @@ const char* systemName(System system)
 template <class Port>
 void listPorts(System system, std::vector<Device>& devices)
 {
-    try {
-        Port port(apiOf(system), clientName);
-        port.setErrorCallback(ignoreError, nullptr);
-        const unsigned count = port.getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            const std::string name = port.getPortName(i);
-            if (!name.empty())
-                devices.push_back({system, name});
+    // A busy JACK server can turn away a client now and then; RtMidi then warns and
+    // lists nothing. Ask again a few times before taking "no ports" for an answer.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        bool warned = false;
+        try {
+            Port port(apiOf(system), clientName);
+            port.setErrorCallback([](RtMidiError::Type, const std::string&, void* flag) {
+                *static_cast<bool*>(flag) = true;
+            }, &warned);
+            const unsigned count = port.getPortCount();
+            if (warned && count == 0 && system == System::jack) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                continue;
+            }
+            for (unsigned i = 0; i < count; ++i) {
+                const std::string name = port.getPortName(i);
+                if (!name.empty())
+                    devices.push_back({system, name});
+            }
+            return;
+        } catch (const RtMidiError&) {
+            // The system did not start: it adds no ports.
+            return;
         }
-    } catch (const RtMidiError&) {
-        // The system did not start: it adds no ports.
     }
 }
 
@@ -201,8 +214,16 @@ struct TPlatformMIDI::Impl {
                 (void)out.release();
         }
         dropWatch();
-        jack_status_t status{};
-        watch = jack_client_open(clientName, JackNoStartServer, &status);
+        // A busy server can fail an open now and then (a client of the same name still
+        // going away, a slow answer): try again briefly. No server at all says so at
+        // once, and is not retried.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            jack_status_t status{};
+            watch = jack_client_open(clientName, JackNoStartServer, &status);
+            if (watch != nullptr || (status & JackServerFailed))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
         if (watch == nullptr)
             return false;
         jackGone.store(false);
