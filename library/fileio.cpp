@@ -49,39 +49,38 @@ ssize_t readAt(int fd, uint8_t* data, size_t size, int64_t offset)
     return static_cast<ssize_t>(done);
 }
 
-// Writes all of data at offset; false on an error or when the device takes no more.
-bool writeAt(int fd, const uint8_t* data, size_t size, int64_t offset)
+// Writes all of data through put (one write or pwrite call); false on an error or
+// when the device takes no more.
+template <class Put>
+bool writeFully(const uint8_t* data, size_t size, Put put)
 {
     size_t done = 0;
     while (done < size) {
-        const ssize_t put = pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (put < 0) {
+        const ssize_t n = put(data + done, size - done, done);
+        if (n < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
-        if (put == 0)
+        if (n == 0)
             return false;
-        done += static_cast<size_t>(put);
+        done += static_cast<size_t>(n);
     }
     return true;
 }
 
+// Writes all of data at offset.
+bool writeAt(int fd, const uint8_t* data, size_t size, int64_t offset)
+{
+    return writeFully(data, size, [&](const uint8_t* p, size_t left, size_t done) {
+        return pwrite(fd, p, left, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    });
+}
+
+// Writes all of data at the file's current position (its end, for a file opened to append).
 bool writeAll(int fd, const uint8_t* data, size_t size)
 {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t put = write(fd, data + done, size - done);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (put == 0)
-            return false;
-        done += static_cast<size_t>(put);
-    }
-    return true;
+    return writeFully(data, size, [&](const uint8_t* p, size_t left, size_t) { return write(fd, p, left); });
 }
 
 bool isRegularFile(int fd, int64_t& size)
