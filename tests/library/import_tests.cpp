@@ -2,10 +2,6 @@
 // rewrites the library.
 #include "tests/library/library_test_support.h"
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 #include "library/voiceimport.h"
 
 namespace {
@@ -56,28 +52,6 @@ Bytes midiFile(const Bytes& track, size_t declaredLength = 0)
     f.insert(f.end(), track.begin(), track.end());
     return f;
 }
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-    }
-    bool active = false;
-
-private:
-    rlimit saved{};
-    void (*oldHandler)(int) = nullptr;
-};
 
 }  // namespace
 
