@@ -759,8 +759,13 @@ bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::stri
 {
     lastError.clear();
     struct stat st {};
+    struct stat library {};
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return failWith(path + ": not a regular file", true);
+    // Written over the library itself, the export would put dumps where the records were.
+    if (stat(path.c_str(), &st) == 0 && stat(libraryPath.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
+        st.st_ino == library.st_ino)
+        return failWith(path + ": is the library itself", true);
     if (!openLibrary())
         return failWith(libraryPath + ": cannot open the library", false);
     SafeFile out;

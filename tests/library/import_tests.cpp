@@ -317,6 +317,9 @@ TEST_F(LibraryTest, RenameCategoriesAndExport)
     EXPECT_EQ(bytesOf(r.voices[1]), Bytes(dump, dump + dumpSize));
     EXPECT_EQ(readBytes(out).size(), 3u * dumpSize);
     EXPECT_FALSE(io.exportRecords({0, 7}, out));
+    const Bytes before = library();
+    EXPECT_FALSE(io.exportRecords({0}, io.libraryPath));
+    EXPECT_EQ(library(), before);
     EXPECT_EQ(readBytes(out).size(), 3u * dumpSize);
-    EXPECT_EQ(events.saveErrors, 0);
+    EXPECT_EQ(events.saveErrors, 1);
 }
