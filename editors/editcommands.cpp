@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <random>
 
@@ -47,9 +48,9 @@ bool isPlayKey(const QKeyEvent* key)
 }
 
 // Where each editor stood when it was last hidden.
-QHash<QWidget*, QByteArray>& places()
+QHash<QWidget*, QPoint>& places()
 {
-    static QHash<QWidget*, QByteArray> saved;
+    static QHash<QWidget*, QPoint> saved;
     return saved;
 }
 
@@ -94,11 +95,17 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
         return false;
 
     if (widget == window && !event->spontaneous()) {
-        // "Close" and the close box hide the window; it comes back where it was.
-        if (type == QEvent::Hide)
-            places()[window] = window->saveGeometry();
-        else if (type == QEvent::Show && places().contains(window))
-            window->restoreGeometry(places().value(window));
+        // "Close" and the close box hide the window; it comes back where it was. A
+        // window the user moved still counts as placed by the window manager, which
+        // would place it anew: the position is given again, as the program's own.
+        if (type == QEvent::Hide) {
+            places()[window] = window->geometry().topLeft();
+        } else if (type == QEvent::Show && places().contains(window)) {
+            const QPoint at = places().value(window);
+            window->setGeometry(QRect(at, window->size()));
+            if (QWindow* handle = window->windowHandle())
+                handle->setPosition(at);
+        }
     }
 
     auto* box = qobject_cast<QLineEdit*>(widget);
