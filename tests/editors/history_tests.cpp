@@ -1,4 +1,4 @@
-// Undo, redo and compare across the four editors, the element commands, mutate, and
+// Undo, redo and compare across the four editors, the element commands, and
 // the editors' window rules: the wheel, pasted envelope values, tooltips, places.
 #include <QAction>
 #include <QApplication>
@@ -27,7 +27,6 @@
 #include "editors/voicecommonedit.h"
 #include "editors/voicehistory.h"
 #include "midi/midiport.h"
-#include "voice/mutate.h"
 #include "voice/voice.h"
 #include "voice/voicefields.h"
 
@@ -348,44 +347,6 @@ TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
     EXPECT_EQ(std::memcmp(&voice.element[2], &reset.element[2], sizeof(VoiceElement)), 0);
     EXPECT_EQ(sends(), sent + 1);
     EXPECT_EQ(voiceHistory.undoName(), "Initialise C");
-}
-
-TEST(Mutate, AtFullStrengthEveryFieldStaysInItsRangeAndNameAndStepsStayUnlessTicked)
-{
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
-        SCOPED_TRACE(seed);
-        Voice v;
-        randomVoice(v, seed);
-        const Voice before = v;
-        MutateOptions options;
-        options.strength = 100;
-        options.seed = seed;
-        mutateVoice(v, options);
-        int moved = 0;
-        for (const VoiceField& f : voiceFields()) {
-            if (f.type == FieldType::Name)
-                continue;
-            const int value = fieldValue(v, f);
-            EXPECT_GE(value, f.minimum) << f.path;
-            EXPECT_LE(value, f.maximum) << f.path;
-            moved += value != fieldValue(before, f);
-        }
-        EXPECT_GT(moved, 200);
-        EXPECT_EQ(std::memcmp(v.name, before.name, sizeof v.name), 0);
-        EXPECT_EQ(std::memcmp(v.levelVector.repeats, before.levelVector.repeats, sizeof v.levelVector.repeats), 0);
-        EXPECT_EQ(std::memcmp(v.detuneVector.repeats, before.detuneVector.repeats, sizeof v.detuneVector.repeats), 0);
-        EXPECT_EQ(v.controllerReserved, before.controllerReserved);
-
-        options.name = options.vectorSteps = true;
-        mutateVoice(v, options);
-        EXPECT_NE(std::memcmp(v.name, before.name, voiceNameLength), 0);
-        for (int i = 0; i < voiceNameLength; ++i) {
-            EXPECT_GE(v.name[i], 0x20);
-            EXPECT_LE(v.name[i], 0x7E);
-            EXPECT_NE(v.name[i], '\\');
-        }
-        EXPECT_EQ(v.name[voiceNameLength], 0);
-    }
 }
 
 TEST_F(HistoryTest, AWheelOverAControlWithoutTheFocusChangesNothing)
