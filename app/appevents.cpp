@@ -6,6 +6,7 @@
 #include "app/dialogs.h"
 #include "editors/awmedit.h"
 #include "editors/fmedit.h"
+#include "editors/voicehistory.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 
@@ -28,6 +29,8 @@ void TAppMIDIEvents::noData()
 
 void TAppMIDIEvents::voiceReceived()
 {
+    // A fetched voice can be undone like an edit, and is what compare goes back to.
+    voiceHistory.loaded("Get voice");
     if (AWMEdit)
         AWMEdit->refreshFromVoice();
     if (FMEdit)
@@ -54,6 +57,7 @@ void TAppFileEvents::saveError()
 
 void TAppFileEvents::sendVoice()
 {
+    voiceHistory.loaded("Load voice");
     if (midiPort)
         midiPort->sendVoice();
 }

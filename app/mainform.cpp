@@ -17,9 +17,11 @@
 #include "app/settings.h"
 #include "app/setdevices.h"
 #include "editors/awmedit.h"
+#include "editors/editcommands.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
+#include "editors/voicehistory.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
 
@@ -255,6 +257,19 @@ void TMainForm::buildMenus()
          QKeySequence(Qt::CTRL | Qt::Key_C), &TMainForm::Voicecommon1Click);
     item(Edit1, Vector1, "Vector1", QStringLiteral("&Vectors"), QKeySequence(Qt::CTRL | Qt::Key_V),
          &TMainForm::Vector1Click);
+    Edit1->addSeparator();
+    item(Edit1, Undo1, "Undo1", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+         &TMainForm::Undo1Click);
+    item(Edit1, Redo1, "Redo1", QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+         &TMainForm::Redo1Click);
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    item(Edit1, Compare1, "Compare1", QStringLiteral("C&ompare"), QKeySequence(), &TMainForm::Compare1Click);
+    Compare1->setCheckable(true);
+    item(Edit1, Mutate1, "Mutate1", QStringLiteral("&Mutate voice..."), QKeySequence(),
+         &TMainForm::Mutate1Click);
+    connect(Edit1, &QMenu::aboutToShow, this, [] { voiceHistory.finish(); });
+    connect(editCommands(), &TEditCommands::historyChanged, this, &TMainForm::showHistory);
+    showHistory();
 
     MIDI1 = menuBar()->addMenu(QStringLiteral("&MIDI"));
     item(MIDI1, SelectMIDIdevices1, "SelectMIDIdevices1", QStringLiteral("&Select MIDI devices"),
@@ -269,7 +284,7 @@ void TMainForm::buildMenus()
 
     // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
     for (QAction* action : {Open1, Save1, ModifyVoice, Addvoicetodatabase1, Exit1, ElementA1,
-                            ElementB1, Voicecommon1, Vector1})
+                            ElementB1, Voicecommon1, Vector1, Undo1, Redo1})
         action->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -365,8 +380,8 @@ void TMainForm::Save1Click()
 {
     if (fileSaveDlg->exec() != QDialog::Accepted || fileSaveDlg->selectedFiles().isEmpty())
         return;
-    if (fileIO)
-        fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString());
+    if (fileIO && fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString()))
+        voiceHistory.saved();
 }
 
 void TMainForm::ModifyVoiceClick()
@@ -378,7 +393,8 @@ void TMainForm::ModifyVoiceClick()
         return;
     if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
         return;
-    fileIO->overwriteRecord(rowRecord[static_cast<size_t>(row)], filterMask);
+    if (fileIO->overwriteRecord(rowRecord[static_cast<size_t>(row)], filterMask))
+        voiceHistory.saved();
     fillList();
 }
 
@@ -390,6 +406,7 @@ void TMainForm::Addvoicetodatabase1Click()
     // the library does not hold.
     if (!fileIO->appendRecord(filterMask))
         return;
+    voiceHistory.saved();
     ++voiceCount;
     rowRecord.assign(static_cast<size_t>(voiceCount), 0);
     fillList();
@@ -438,6 +455,20 @@ void TMainForm::About1Click()
 {
     if (AboutTarvik)
         AboutTarvik->exec();
+}
+
+void TMainForm::Undo1Click() { undoVoiceEdit(); }
+void TMainForm::Redo1Click() { redoVoiceEdit(); }
+void TMainForm::Compare1Click() { compareVoice(); }
+void TMainForm::Mutate1Click() { mutateVoiceDialog(this); }
+
+void TMainForm::showHistory()
+{
+    Undo1->setText(undoCaption());
+    Undo1->setEnabled(voiceHistory.canUndo() || voiceHistory.comparing());
+    Redo1->setText(redoCaption());
+    Redo1->setEnabled(voiceHistory.canRedo());
+    Compare1->setChecked(voiceHistory.comparing());
 }
 
 void TMainForm::bAutoSendClick() { settings.autoSend = true; }

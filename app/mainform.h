@@ -39,6 +39,7 @@ public:
     // Menu entries.
     QAction *Open1, *Save1, *ModifyVoice, *Addvoicetodatabase1, *Exit1;
     QAction *ElementA1, *ElementB1, *Voicecommon1, *Vector1;
+    QAction *Undo1, *Redo1, *Compare1, *Mutate1;
     QAction *SelectMIDIdevices1, *Getsoundfromsynth1, *About1;
     QMenu *File1, *Edit1, *MIDI1;
 
@@ -58,6 +59,10 @@ public:
     void SelectMIDIdevices1Click();
     void Getsoundfromsynth1Click();
     void About1Click();
+    void Undo1Click();
+    void Redo1Click();
+    void Compare1Click();
+    void Mutate1Click();
     void bAutoSendClick();
     void bNoAutoSendClick();
     void changeFilter(QCheckBox* sender);
@@ -79,6 +84,7 @@ private:
     void fillList();
     void buildMenus();
     void buildControls();
+    void showHistory();
 };
 
 extern TMainForm* MainForm;

@@ -12,6 +12,7 @@
 #include "app/setdevices.h"
 #include "editors/awmedit.h"
 #include "editors/fmedit.h"
+#include "editors/voicehistory.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "library/fileio.h"
@@ -97,8 +98,9 @@ void createWindows()
             fileIO->loadRecord(0);
     }
 
-    // 11. Every editor shows the voice that start-up left.
+    // 11. Every editor shows the voice that start-up left. Undo starts from it.
     refreshEditors();
+    voiceHistory.reset(voice);
 }
 
 void runEventLoop()

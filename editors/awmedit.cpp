@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "editors/awmwaves.h"
 #include "editors/controls.h"
+#include "editors/editcommands.h"
 #include "editors/envelope.h"
 #include "editors/fmedit.h"
 #include "editors/pictures.h"
@@ -146,10 +147,10 @@ TAWMEdit::TAWMEdit(QWidget* parent)
               QStringLiteral("Sets the LFO Speed (0 to 31)"), false, false,
               [el] { return int(el().lfoSpeed); }, [el](int n) { el().lfoSpeed = clampByte(n); });
     addNumber(lfo, QStringLiteral("Delay: "), lfoLabel, 22 + rowHeight, lfoBox, tfLFODelay, udLFODelay, 3, 0, 127,
-              QStringLiteral("Sets the time before the LFO comes in (0 to 255)"), false, false,
+              QStringLiteral("Sets the time before the LFO comes in (0 to 127)"), false, false,
               [el] { return int(el().lfoDelay); }, [el](int n) { el().lfoDelay = clampByte(n); });
     addNumber(lfo, QStringLiteral("Rate: "), lfoLabel, 22 + 2 * rowHeight, lfoBox, tfLFORate, udLFORate, 3, 0, 127,
-              QStringLiteral("Sets the rate at which the LFO fades in (0 to 255)"), false, false,
+              QStringLiteral("Sets the rate at which the LFO fades in (0 to 127)"), false, false,
               [el] { return 127 - int(el().lfoRate); },
               [el](int n) { el().lfoRate = clampByte(127 - n); });
     addNumber(lfo, QStringLiteral("PM depth: "), lfoLabel, 22 + 3 * rowHeight, lfoBox, tfLFOPMDepth, udLFOPMDepth, 2,
@@ -267,11 +268,17 @@ TAWMEdit::TAWMEdit(QWidget* parent)
     cbModel->setToolTip(QStringLiteral("Select synth model (SY-22 or SY-35)"));
 
     bGetVoice = new QPushButton(QStringLiteral("Get voice"), this);
-    bGetVoice->setGeometry(556, 296, 128, 30);
+    bGetVoice->setGeometry(556, 292, 128, 24);
     bSendVoice = new QPushButton(QStringLiteral("Send voice"), this);
-    bSendVoice->setGeometry(556, 334, 128, 30);
+    bSendVoice->setGeometry(556, 318, 128, 24);
+    bCompare = makeCompareButton(this);
+    bCompare->setGeometry(556, 344, 63, 24);
+    bPlay = makePlayButton(this);
+    bPlay->setGeometry(621, 344, 63, 24);
+    bElement = makeElementButton(this, false);
+    bElement->setGeometry(556, 370, 128, 24);
     bClose = new QPushButton(QStringLiteral("Close"), this);
-    bClose->setGeometry(556, 394, 128, 30);
+    bClose->setGeometry(556, 402, 128, 24);
 
     // Events.
     connect(cbElement, &TPickList::picked, this, &TAWMEdit::changeElement);
@@ -290,6 +297,7 @@ TAWMEdit::TAWMEdit(QWidget* parent)
     editElementA = true;
     ready = false;
     refreshFromVoice();
+    watchEditor(this);
 }
 
 TAWMEdit::NumberField* TAWMEdit::fieldOf(const QObject* control)
@@ -302,7 +310,10 @@ TAWMEdit::NumberField* TAWMEdit::fieldOf(const QObject* control)
 
 void TAWMEdit::sendIfReady()
 {
-    if (ready && settings.autoSend && midiPort)
+    if (!ready)
+        return;
+    noteVoiceEdit(sender());
+    if (settings.autoSend && midiPort)
         midiPort->sendVoice();
 }
 
@@ -394,7 +405,12 @@ void TAWMEdit::textBoxChange(TNumberBox* sender)
         return;
     int v;
     if (found && n >= f->lo && n <= f->hi) {
+        // A new level or rate makes the envelope the user's own however it came in:
+        // typed, pasted with Ctrl+V or the middle button, or dropped.
+        const bool differs = f->shown() != n;
         f->store(n);
+        if (f->envelope && ready && differs)
+            setUserEnvType();
         v = n;
     } else {
         // Out of range, or no number at all: the stored value stays and shows again.

@@ -86,6 +86,9 @@ public:
     TPickList* cbModel;
     QPushButton* bGetVoice;
     QPushButton* bSendVoice;
+    QPushButton* bCompare;
+    QPushButton* bPlay;
+    QPushButton* bElement;
     QPushButton* bClose;
 
     // Handlers.

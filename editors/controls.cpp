@@ -12,6 +12,33 @@
 
 #include <algorithm>
 
+namespace {
+
+class TWheelGuard : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Wheel) {
+            auto* w = qobject_cast<QWidget*>(watched);
+            if (w && !w->hasFocus()) {
+                event->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void guardWheel(QWidget* control)
+{
+    static TWheelGuard* guard = new TWheelGuard;
+    control->setFocusPolicy(Qt::StrongFocus);
+    control->removeEventFilter(guard);
+    control->installEventFilter(guard);
+}
+
 TNumberBox::TNumberBox(int width, Mask mask, QWidget* parent) : QLineEdit(parent)
 {
     // The width limits what the user types (a sign counts as a character). It is not
@@ -144,6 +171,7 @@ TSlider::TSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget*
     : QSlider(orientation, parent)
 {
     setRange(minimum, maximum);
+    guardWheel(this);
     if (orientation == Qt::Vertical) {
         setInvertedAppearance(true);
         setInvertedControls(true);
@@ -177,6 +205,7 @@ int TSlider::handleCentre(int value) const
 TPickList::TPickList(const QStringList& items, QWidget* parent) : QComboBox(parent)
 {
     addItems(items);
+    guardWheel(this);
     connect(this, qOverload<int>(&QComboBox::activated), this, &TPickList::picked);
 }
 

@@ -120,6 +120,11 @@ signals:
     void picked(int index);
 };
 
+// A wheel turned over a list, slider or scroll bar that does not have the focus
+// changes nothing (it would change the voice without the user having chosen the
+// control); the control takes the focus only by a click or the Tab key.
+void guardWheel(QWidget* control);
+
 // The editors' shared look: black background, lime bold text, yellow labels, grey
 // panels and maroon lists with yellow text.
 QString editorStyleSheet();

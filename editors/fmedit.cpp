@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
+#include "editors/editcommands.h"
 #include "editors/envelope.h"
 #include "editors/fmwaves.h"
 #include "editors/pictures.h"
@@ -61,6 +62,7 @@ TFMEdit::TFMEdit(QWidget* parent)
     cbOperator->select(0);
     cbEnvType->setEnabled(true);
     refreshFromVoice();
+    watchEditor(this);
 }
 
 void TFMEdit::buildControls()
@@ -202,7 +204,7 @@ void TFMEdit::buildControls()
            Role::Other, QStringLiteral("Sets the time before the LFO comes in (0 to 255)"),
            element(&VoiceElement::lfoDelay), tfLFODelay, udLFODelay, "tfLFODelay", "udLFODelay");
     number(lfo, QStringLiteral("Rate: "), lfoLabel, 72, lfoBox, 3, 0, 127, 127, Form::Inverted,
-           Role::Other, QStringLiteral("Sets the rate at which the LFO fades in (0 to 255)"),
+           Role::Other, QStringLiteral("Sets the rate at which the LFO fades in (0 to 127)"),
            element(&VoiceElement::lfoRate), tfLFORate, udLFORate, "tfLFORate", "udLFORate");
     number(lfo, QStringLiteral("PM depth: "), lfoLabel, 98, lfoBox, 2, 0, 31, 31, Form::Plain,
            Role::Other, QStringLiteral("Sets the amount of vibrato (0 to 31)"),
@@ -250,15 +252,23 @@ void TFMEdit::buildControls()
     cbOperator->setToolTip(QStringLiteral("Select FM operator to edit (carrier or modulator)"));
     connect(cbOperator, &TPickList::picked, this, &TFMEdit::cbOperatorChange);
 
-    auto button = [this](const QString& text, int y, const char* name) {
+    // Two columns of buttons under the options.
+    auto place = [](QPushButton* b, int column, int y) { b->setGeometry(534 + column * 75, y, 72, 24); };
+    auto button = [this, place](const QString& text, int column, int y, const char* name) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(534, y, 147, 24);
+        place(b, column, y);
         return b;
     };
-    bGetVoice = button(QStringLiteral("Get voice"), 214, "bGetVoice");
-    bSendVoice = button(QStringLiteral("Send voice"), 240, "bSendVoice");
-    bClose = button(QStringLiteral("Close"), 266, "bClose");
+    bGetVoice = button(QStringLiteral("Get voice"), 0, 214, "bGetVoice");
+    bSendVoice = button(QStringLiteral("Send voice"), 1, 214, "bSendVoice");
+    bCompare = makeCompareButton(this);
+    place(bCompare, 0, 240);
+    bPlay = makePlayButton(this);
+    place(bPlay, 1, 240);
+    bElement = makeElementButton(this, true);
+    place(bElement, 0, 266);
+    bClose = button(QStringLiteral("Close"), 1, 266, "bClose");
     connect(bGetVoice, &QPushButton::clicked, this, [this] { bGetVoiceClick(); });
     connect(bSendVoice, &QPushButton::clicked, this, [this] { bSendVoiceClick(); });
     connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
@@ -383,7 +393,10 @@ void TFMEdit::store(const NumberControl& c, int value)
 
 void TFMEdit::sendIfReady()
 {
-    if (ready && settings.autoSend && midiPort)
+    if (!ready)
+        return;
+    noteVoiceEdit(sender());
+    if (settings.autoSend && midiPort)
         midiPort->sendVoice();
 }
 

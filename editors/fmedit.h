@@ -74,6 +74,7 @@ public:
     QScrollBar *sbLevel = nullptr, *sbPan = nullptr;
     TEnvelopePicture* envWindow = nullptr;
     QPushButton *bGetVoice = nullptr, *bSendVoice = nullptr, *bClose = nullptr;
+    QPushButton *bCompare = nullptr, *bPlay = nullptr, *bElement = nullptr;
 
     // Handlers, one per control event.
     void cbElementChange(int index);

@@ -10,6 +10,7 @@
 
 #include "app/settings.h"
 #include "editors/controls.h"
+#include "editors/editcommands.h"
 #include "midi/midiport.h"
 
 TVectorEdit* VectorEdit = nullptr;
@@ -112,6 +113,8 @@ TVectorEdit::TVectorEdit(QWidget* parent)
 
     bGetVoice = new QPushButton(QStringLiteral("Get voice"));
     bSendVoice = new QPushButton(QStringLiteral("Send voice"));
+    bCompare = makeCompareButton(this);
+    bPlay = makePlayButton(this);
     bClose = new QPushButton(QStringLiteral("Close"));
 
     auto* gStep = new QGroupBox(QStringLiteral(" Step values "));
@@ -139,6 +142,8 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(bGetVoice);
     buttons->addWidget(bSendVoice);
+    buttons->addWidget(bCompare);
+    buttons->addWidget(bPlay);
     buttons->addWidget(bClose);
     buttons->addStretch(1);
 
@@ -173,11 +178,15 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     currentVector = &voice.levelVector;
     currentSpeed = &voice.levelVectorSpeed;
     refreshFromVoice();
+    watchEditor(this);
 }
 
 void TVectorEdit::sendIfReady()
 {
-    if (ready && settings.autoSend && midiPort)
+    if (!ready)
+        return;
+    noteVoiceEdit(sender());
+    if (settings.autoSend && midiPort)
         midiPort->sendVoice();
 }
 

@@ -42,6 +42,8 @@ public:
     TPickList* cbVectorSelect;
     QPushButton* bGetVoice;
     QPushButton* bSendVoice;
+    QPushButton* bCompare;
+    QPushButton* bPlay;
     QPushButton* bClose;
 
     // Handlers.

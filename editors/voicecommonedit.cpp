@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -22,6 +23,7 @@
 #include "app/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
+#include "editors/editcommands.h"
 #include "editors/fmedit.h"
 #include "midi/midiport.h"
 #include "voice/voice.h"
@@ -34,8 +36,8 @@ TVoiceCommonEdit* VoiceCommonEdit = nullptr;
 TNameBox::TNameBox(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(voiceNameLength);
-    // Only typed or pasted letters and digits may enter; a dropped text or the
-    // context menu's paste would bypass that.
+    // Only typed or pasted characters of the synthesiser's set may enter; a dropped
+    // text or the context menu's paste would bypass that.
     setAcceptDrops(false);
     setContextMenuPolicy(Qt::NoContextMenu);
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -44,8 +46,10 @@ TNameBox::TNameBox(QWidget* parent) : QLineEdit(parent)
 
 bool TNameBox::allowed(QChar c)
 {
+    // The synthesiser's own names use blanks and punctuation ("Dr.Kit", "E Piano1");
+    // its character set has no backslash.
     const char16_t u = c.unicode();
-    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
+    return u >= 0x20 && u <= 0x7E && u != '\\';
 }
 
 QByteArray TNameBox::name() const
@@ -69,13 +73,13 @@ void TNameBox::showName(const char* name)
 
 bool TNameBox::complete() const
 {
-    const QString t = text();
-    if (t.size() != voiceNameLength)
-        return false;
-    for (QChar c : t)
+    bool blank = true;
+    for (QChar c : text()) {
         if (!allowed(c))
             return false;
-    return true;
+        blank = blank && c == QLatin1Char(' ');
+    }
+    return !blank;
 }
 
 void TNameBox::typeOver(const QString& typed)
@@ -151,7 +155,7 @@ void TNameBox::typeOverAllowed(const QString& text)
 
 void TNameBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    // The middle button pastes the desktop's selection; only its letters and digits.
+    // The middle button pastes the desktop's selection; only its allowed characters.
     if (event->button() == Qt::MiddleButton) {
         if (QApplication::clipboard()->supportsSelection())
             typeOverAllowed(QApplication::clipboard()->text(QClipboard::Selection));
@@ -163,7 +167,7 @@ void TNameBox::mouseReleaseEvent(QMouseEvent* event)
 
 void TNameBox::inputMethodEvent(QInputMethodEvent* event)
 {
-    // Composed characters are never letters or digits of the synthesiser's set.
+    // Composed characters are never in the synthesiser's set.
     event->accept();
 }
 
@@ -183,6 +187,11 @@ void TNameBox::focusOutEvent(QFocusEvent* event)
     if (!edited)
         return;
     if (complete()) {
+        // The stored name holds the blanks already; the box only shows them now.
+        if (text().size() < voiceNameLength) {
+            const QSignalBlocker quiet(this);
+            setText(text().leftJustified(voiceNameLength, QLatin1Char(' ')));
+        }
         edited = false;
         return;
     }
@@ -322,6 +331,8 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
 
     bGetVoice = new QPushButton(QStringLiteral("Get voice"));
     bSendVoice = new QPushButton(QStringLiteral("Send voice"));
+    bCompare = makeCompareButton(this);
+    bPlay = makePlayButton(this);
     bClose = new QPushButton(QStringLiteral("Close"));
 
     // Layout
@@ -384,6 +395,8 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(bGetVoice);
     buttons->addWidget(bSendVoice);
+    buttons->addWidget(bCompare);
+    buttons->addWidget(bPlay);
     buttons->addWidget(bClose);
     buttons->addStretch(1);
 
@@ -419,6 +432,7 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
     connect(bGetVoice, &QPushButton::clicked, this, [this] { bGetVoiceClick(); });
     connect(bSendVoice, &QPushButton::clicked, this, [this] { bSendVoiceClick(); });
     connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
+    watchEditor(this);
 }
 
 const TVoiceCommonEdit::NumberField* TVoiceCommonEdit::numberField(const QObject* control) const
@@ -431,7 +445,10 @@ const TVoiceCommonEdit::NumberField* TVoiceCommonEdit::numberField(const QObject
 
 void TVoiceCommonEdit::sendIfReady()
 {
-    if (ready && settings.autoSend && midiPort)
+    if (!ready)
+        return;
+    noteVoiceEdit(sender());
+    if (settings.autoSend && midiPort)
         midiPort->sendVoice();
 }
 

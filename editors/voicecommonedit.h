@@ -13,11 +13,12 @@ class TNumberBox;
 class TPickList;
 class TUpDown;
 
-// The voice name box: eight positions, each a letter or a digit, typed over like a
-// masked field; positions not filled read as blanks. Leaving it after a change with a
-// position that is not a letter or digit beeps, tells the user and keeps the focus;
-// Escape puts back the text the box had when the user entered it. Text written by the
-// program is shown as it is and never checked.
+// The voice name box: eight positions, each a character from blank to '~' except the
+// backslash, typed over like a masked field; positions not filled read as blanks and
+// are filled with blanks when the box is left. Leaving it after a change with a name
+// of nothing but blanks beeps, tells the user and keeps the focus; Escape puts back
+// the text the box had when the user entered it. Text written by the program is shown
+// as it is and never checked.
 class TNameBox : public QLineEdit {
     Q_OBJECT
 public:
@@ -27,7 +28,7 @@ public:
     QByteArray name() const;
     // Shows a stored name unchanged (up to its terminating zero, at most 8 bytes).
     void showName(const char* name);
-    // All eight positions hold a letter or a digit.
+    // Every character is allowed and not all of them are blanks.
     bool complete() const;
 
     static bool allowed(QChar c);
@@ -41,7 +42,7 @@ protected:
 
 private:
     void typeOver(const QString& typed);
-    // Types over with the letters and digits of text, dropping everything else.
+    // Types over with the allowed characters of text, dropping everything else.
     void typeOverAllowed(const QString& text);
     void complain();
 
@@ -80,6 +81,8 @@ public:
     TUpDown* udRelease;
     QPushButton* bGetVoice;
     QPushButton* bSendVoice;
+    QPushButton* bCompare;
+    QPushButton* bPlay;
     QPushButton* bClose;
 
     // How many times the element editors' envelope pictures were asked to redraw.

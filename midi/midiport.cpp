@@ -102,6 +102,13 @@ bool TMIDIPort::sendVoice()
     return impl->midi.send(impl->sendBuffer, dumpSize);
 }
 
+bool TMIDIPort::sendNote(bool on)
+{
+    const uint8_t note[3] = {static_cast<uint8_t>((on ? 0x90 : 0x80) | channelBits()), 60,
+                             static_cast<uint8_t>(on ? 100 : 0)};
+    return impl->midi.send(note, sizeof note);
+}
+
 bool TMIDIPort::sendDumpRequest()
 {
     uint8_t request[requestSize] = {0xF0, 0x43, 0x20, 0x7E};

@@ -45,6 +45,9 @@ public:
     // Encodes voice, ORs the low 4 bits of settings.midiChannel into byte 2 and sends
     // the dump; returns once the port has sent all of it. False when nothing was sent.
     bool sendVoice();
+    // The test note: note on (middle C, velocity 100) or its note off on the low 4
+    // bits of settings.midiChannel. Goes out after the dump before it, whole.
+    bool sendNote(bool on);
     // The 15-byte dump request with the low 4 bits of the channel in byte 2.
     bool sendDumpRequest();
     // Sends the request and waits until the whole-second clock has advanced by 2

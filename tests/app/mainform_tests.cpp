@@ -223,6 +223,41 @@ TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
     EXPECT_TRUE(loaded("ALMOST  "));
 }
 
+TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
+{
+    // Start-up's voice is where the history begins.
+    ASSERT_EQ(voiceName(), "STRINGS ");
+    EXPECT_FALSE(MainForm->Undo1->isEnabled());
+    const Voice first = voice;
+    MainForm->bAutoSend->click();
+    auto* list = MainForm->dbListBox;
+    list->setCurrentRow(4);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(4));
+    ASSERT_EQ(voiceName(), "BRASS   ");
+    EXPECT_EQ(MainForm->Undo1->text(), QStringLiteral("&Undo Load voice"));
+    EXPECT_EQ(MainForm->Redo1->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+
+    MainForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    sends = midiPort->sendVoiceCalls;
+    QTest::keyClick(MainForm->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(std::memcmp(&voice, &first, sizeof(Voice)), 0);
+    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
+    EXPECT_EQ(VoiceCommonEdit->tfVoiceName->text(), QStringLiteral("STRINGS "));
+    EXPECT_EQ(MainForm->Redo1->text(), QStringLiteral("&Redo Load voice"));
+    MainForm->Redo1->trigger();
+    EXPECT_EQ(voiceName(), "BRASS   ");
+
+    // Compare goes back to the voice as loaded.
+    VoiceCommonEdit->cbModWheelAM->click();
+    MainForm->Compare1->trigger();
+    EXPECT_TRUE(MainForm->Compare1->isChecked());
+    EXPECT_EQ(voice.modWheelAM, 0);
+    MainForm->Compare1->trigger();
+    EXPECT_EQ(voice.modWheelAM, 1);
+}
+
 TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheCheckedSet)
 {
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");

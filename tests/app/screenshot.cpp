@@ -1,7 +1,7 @@
 // Takes the picture of the main window for the README (or of another window, to look
 // at it): run under Xvfb with the xcb platform, in a scratch directory holding a small
 // library.
-//   app_screenshot OUT.png [about|devices|overwrite|openerror]
+//   app_screenshot OUT.png [about|devices|overwrite|openerror|awm|fm|common|vectors]
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -16,6 +16,10 @@
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
+#include "editors/awmedit.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
 
 int main(int argc, char** argv)
 {
@@ -49,6 +53,16 @@ int main(int argc, char** argv)
     else if (which == QStringLiteral("openerror")) {
         MIDIOpenError->tfError->setText(QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
         dialog = MIDIOpenError;
+    }
+    QWidget* editor = which == QStringLiteral("awm")      ? static_cast<QWidget*>(AWMEdit)
+                      : which == QStringLiteral("fm")     ? static_cast<QWidget*>(FMEdit)
+                      : which == QStringLiteral("common") ? static_cast<QWidget*>(VoiceCommonEdit)
+                      : which == QStringLiteral("vectors") ? static_cast<QWidget*>(VectorEdit)
+                                                           : nullptr;
+    if (editor) {
+        editor->show();
+        editor->move(60, 60);
+        shown = editor;
     }
     if (dialog) {
         dialog->setModal(false);

@@ -21,6 +21,9 @@
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/controls.h"
+#include "editors/editcommands.h"
+#include "editors/voicecommonedit.h"
+#include <QCheckBox>
 #include "library/fileio.h"
 
 #include <cstdio>
@@ -238,6 +241,33 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsOncePerPositionItPasses)
     const Bytes last = a.currentVoice();
     ASSERT_EQ(last.size(), 592u);
     EXPECT_EQ(last[187 + 3], 62 - slider->value()) << "the last position passed arrives last";
+}
+
+TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
+    createObjects();
+    createWindows();
+    expectDumps(a, 1);
+    for (int round = 0; round < 5; ++round) {
+        FMEdit->cbCarrierAM->click();
+        playNote(true);
+        VoiceCommonEdit->cbModWheelAM->click();
+        playNote(false);
+    }
+    expectDumps(a, 11);
+    EXPECT_TRUE(a.waitForCount("notes", 10));
+    EXPECT_EQ(a.count("other"), 0);
+    for (int n = 1; n <= 11; ++n) {
+        const Bytes dump = a.received(n);
+        ASSERT_EQ(dump.size(), 592u) << n;
+        EXPECT_STREQ(checkVoiceDump(dump.data()), "") << n;
+    }
+
+    // Held on, the note ends by itself.
+    playNote(true);
+    QTest::qWait(testNoteMaxMs + 300);
+    EXPECT_TRUE(a.waitForCount("notes", 12, 2.0));
 }
 
 TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)

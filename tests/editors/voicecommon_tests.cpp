@@ -400,26 +400,31 @@ TEST_F(VoiceCommonTest, EveryKeystrokeInTheNameReachesTheVoice)
     EXPECT_STREQ(voice.name, "Xy345678");
     EXPECT_EQ(sends(), before + 2);
 
-    // Neither a blank nor a punctuation mark gets in.
+    // Blanks and punctuation get in, as in the synthesiser's own names; a backslash
+    // does not.
     before = sends();
     QTest::keyClicks(box, QStringLiteral(" -."));
-    EXPECT_STREQ(voice.name, "Xy345678");
+    EXPECT_STREQ(voice.name, "Xy -.678");
+    EXPECT_EQ(sends(), before + 3);
+    before = sends();
+    QTest::keyClicks(box, QStringLiteral("\\\\"));
+    EXPECT_STREQ(voice.name, "Xy -.678");
     EXPECT_EQ(sends(), before);
 
     // Positions not filled read as blanks.
     box->end(false);
     QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_STREQ(voice.name, "Xy34567 ");
+    EXPECT_STREQ(voice.name, "Xy -.67 ");
     box->selectAll();
     QTest::keyClick(box, Qt::Key_Delete);
     EXPECT_STREQ(voice.name, "        ");
     QTest::keyClicks(box, QStringLiteral("Ab3"));
     EXPECT_STREQ(voice.name, "Ab3     ");
     // Nor with a modifier held, which a plain line edit would insert as it is.
-    QTest::keyClick(box, '.', Qt::AltModifier);
-    QTest::keyClick(box, Qt::Key_Period, Qt::MetaModifier);
-    QTest::keyClick(box, Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier);
-    QTest::keyClick(box, Qt::Key_Minus, Qt::KeypadModifier | Qt::AltModifier);
+    QTest::keyClick(box, '\\', Qt::AltModifier);
+    QTest::keyClick(box, Qt::Key_Backslash, Qt::MetaModifier);
+    QTest::keyClick(box, Qt::Key_Backslash, Qt::KeypadModifier | Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Backslash, Qt::KeypadModifier | Qt::AltModifier);
     EXPECT_STREQ(voice.name, "Ab3     ");
     EXPECT_EQ(box->text(), QStringLiteral("Ab3"));
 
@@ -438,9 +443,10 @@ TEST_F(VoiceCommonTest, IncompleteNameKeepsTheFocusUntilEscape)
     TNameBox* box = edit->tfVoiceName;
     box->setFocus(Qt::MouseFocusReason);
     ASSERT_TRUE(waitFor([&] { return box->hasFocus(); }));
-    box->end(false);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    ASSERT_STREQ(voice.name, "1234567 ");
+    // Only a name of nothing but blanks is refused.
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    ASSERT_STREQ(voice.name, "        ");
 
     edit->tfBendRange->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(waitFor([&] { return answer.seen > 0; }));
@@ -465,6 +471,16 @@ TEST_F(VoiceCommonTest, IncompleteNameKeepsTheFocusUntilEscape)
     waitFor([] { return false; }, 100);
     EXPECT_EQ(answer.seen, seen);
     EXPECT_STREQ(voice.name, "Strings1");
+
+    // So does a shorter one with the synthesiser's punctuation, filled with blanks.
+    box->setFocus(Qt::TabFocusReason);
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("Dr.Kit"));
+    edit->tfBendRange->setFocus(Qt::TabFocusReason);
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(answer.seen, seen);
+    EXPECT_EQ(box->text(), QStringLiteral("Dr.Kit  "));
+    EXPECT_STREQ(voice.name, "Dr.Kit  ");
 }
 
 TEST_F(VoiceCommonTest, NameFromAVoiceIsNotCheckedUnlessChanged)

@@ -8,7 +8,8 @@
 //   DIR/received-NNNN.syx  every System Exclusive message received, in order
 //   DIR/voice.syx          its current voice (byte 2 = 0x00)
 //   DIR/counts             lines "dumps N", "requests N", "answers N", "other N",
-//                          "received N" (answers count once they have left the port)
+//                          "received N" (answers count once they have left the port),
+//                          "notes N" (note on and note off messages)
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
@@ -59,6 +60,7 @@ const char usage[] =
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> serverGone{false};
 std::atomic<unsigned long> messagesSent{0};
+std::atomic<unsigned long> notesReceived{0};
 
 jack_port_t* inPort = nullptr;
 jack_port_t* outPort = nullptr;
@@ -87,6 +89,8 @@ void finishSysex()
 
 void takeByte(uint8_t b)
 {
+    if (!inSysex && (b & 0xE0) == 0x80)
+        notesReceived.fetch_add(1);         // note off (8n) or note on (9n)
     if (b == 0xF0) {
         inSysex = true;
         overflow = false;
@@ -294,7 +298,8 @@ public:
         const std::string text = "dumps " + std::to_string(dumps) + "\nrequests " +
                                  std::to_string(requests) + "\nanswers " + std::to_string(answers) +
                                  "\nother " + std::to_string(other) + "\nreceived " +
-                                 std::to_string(received) + "\n";
+                                 std::to_string(received) + "\nnotes " +
+                                 std::to_string(notesReceived.load()) + "\n";
         if (text == lastCounts)
             return;
         lastCounts = text;

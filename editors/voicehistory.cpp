@@ -1,0 +1,291 @@
+#include "editors/voicehistory.h"
+
+#include <cstring>
+#include <map>
+
+#include "voice/voicefields.h"
+
+TVoiceHistory voiceHistory;
+
+bool sameVoice(const Voice& a, const Voice& b)
+{
+    for (const VoiceField& f : voiceFields()) {
+        if (f.type == FieldType::Name) {
+            if (std::memcmp(a.name, b.name, voiceNameLength) != 0)
+                return false;
+        } else if (fieldValue(a, f) != fieldValue(b, f)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+std::string fieldCaption(const std::string& path)
+{
+    if (path.rfind("levelVector.", 0) == 0)
+        return "Level vector";
+    if (path.rfind("detuneVector.", 0) == 0)
+        return "Detune vector";
+    static const std::map<std::string, std::string> captions = {
+        {"effectDepth", "Effect depth"},
+        {"effectType", "Effect type"},
+        {"name", "Voice name"},
+        {"voiceConfig", "Configuration"},
+        {"bendRange", "Pitch bend range"},
+        {"aftertouchAM", "Aftertouch AM"},
+        {"aftertouchPM", "Aftertouch PM"},
+        {"aftertouchLevel", "Aftertouch level"},
+        {"modWheelAM", "Mod wheel AM"},
+        {"modWheelPM", "Mod wheel PM"},
+        {"controllerReserved", "Controllers"},
+        {"aftertouchPitch", "Aftertouch pitch"},
+        {"envelopeDelay", "Delay time"},
+        {"attackAdjust", "Attack adjust"},
+        {"releaseAdjust", "Release adjust"},
+        {"waveform", "Waveform"},
+        {"pitch", "Pitch"},
+        {"velocityResponse", "Velocity response"},
+        {"aftertouchResponse", "Aftertouch response"},
+        {"lfoWaveform", "LFO waveform"},
+        {"lfoSpeed", "LFO speed"},
+        {"lfoDelay", "LFO delay"},
+        {"lfoRate", "LFO rate"},
+        {"lfoAMDepth", "AM depth"},
+        {"carrierAM", "Carrier AM"},
+        {"modulatorAM", "Modulator AM"},
+        {"lfoPMDepth", "PM depth"},
+        {"carrierPM", "Carrier PM"},
+        {"modulatorPM", "Modulator PM"},
+        {"envelopeType", "Envelope type"},
+        {"pan", "Pan"},
+        {"feedback", "Feedback"},
+        {"fixedFrequency", "Fixed frequency"},
+        {"fmWaveform", "FM waveform"},
+        {"fmFrequency", "FM frequency"},
+        {"level", "Level"},
+        {"temperament", "Temperament"},
+        {"detune", "Detune"},
+        {"levelScaling", "Level scaling"},
+        {"rateScaling", "Rate scaling"},
+        {"envelopeDelayOn", "Envelope delay"},
+        {"rateAttack", "Attack rate"},
+        {"rateDecay1", "Decay 1 rate"},
+        {"rateDecay2", "Decay 2 rate"},
+        {"rateRelease", "Release rate"},
+        {"levelInitial", "Initial level"},
+        {"levelAttack", "Attack level"},
+        {"levelDecay1", "Decay 1 level"},
+        {"levelDecay2", "Decay 2 level"},
+        {"levelVectorSpeed", "Level vector speed"},
+        {"detuneVectorSpeed", "Detune vector speed"},
+    };
+    const std::string last = path.substr(path.rfind('.') + 1);
+    const auto it = captions.find(last);
+    return it != captions.end() ? it->second : last;
+}
+
+bool endsWith(const std::string& s, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+}  // namespace
+
+std::string changeName(const Voice& before, const Voice& after)
+{
+    // The peak stage follows the levels, and an envelope turned "User" follows the
+    // user's change of one of its values: neither names the change unless it is all.
+    const VoiceField* consequence = nullptr;
+    for (const VoiceField& f : voiceFields()) {
+        const bool differs = f.type == FieldType::Name
+                                 ? std::memcmp(before.name, after.name, voiceNameLength) != 0
+                                 : fieldValue(before, f) != fieldValue(after, f);
+        if (!differs)
+            continue;
+        if (endsWith(f.path, "peakStage") ||
+            (endsWith(f.path, "envelopeType") && fieldValue(after, f) == 0)) {
+            if (!consequence)
+                consequence = &f;
+            continue;
+        }
+        return fieldCaption(f.path);
+    }
+    return consequence ? fieldCaption(consequence->path) : std::string();
+}
+
+void TVoiceHistory::reset(const Voice& v)
+{
+    undoSteps.clear();
+    redoSteps.clear();
+    known = v;
+    referenceVoice = v;
+    lastChange = v;
+    isPending = false;
+    isComparing = false;
+    pendingSource = nullptr;
+    notify();
+}
+
+void TVoiceHistory::notify()
+{
+    if (onChange)
+        onChange();
+}
+
+void TVoiceHistory::push(const Voice& before, const Voice& after, std::string name)
+{
+    undoSteps.push_back({before, after, std::move(name)});
+    while (undoSteps.size() > stepLimit)
+        undoSteps.pop_front();
+    redoSteps.clear();
+}
+
+void TVoiceHistory::endComparison()
+{
+    // The edit starts from the voice shown; the voice that was being edited stays one
+    // undo away.
+    isComparing = false;
+    if (!sameVoice(known, referenceVoice)) {
+        push(known, referenceVoice, "Compare");
+        known = referenceVoice;
+    }
+}
+
+void TVoiceHistory::changed(const void* source, const Voice& v)
+{
+    if (isComparing)
+        endComparison();
+    if (isPending && source != pendingSource && !sameVoice(known, lastChange)) {
+        push(known, lastChange, changeName(known, lastChange));
+        known = lastChange;
+    }
+    const bool wasPending = isPending;
+    isPending = true;
+    pendingSource = source;
+    lastChange = v;
+    if (!wasPending)
+        notify();
+}
+
+void TVoiceHistory::finish(const Voice& v)
+{
+    if (!isPending)
+        return;
+    isPending = false;
+    pendingSource = nullptr;
+    if (!sameVoice(known, v)) {
+        push(known, v, changeName(known, v));
+        known = v;
+    }
+    notify();
+}
+
+bool TVoiceHistory::commit(const std::string& name, const Voice& v)
+{
+    if (isPending)
+        finish(lastChange);
+    if (isComparing)
+        endComparison();
+    if (sameVoice(known, v)) {
+        notify();
+        return false;
+    }
+    push(known, v, name);
+    known = v;
+    notify();
+    return true;
+}
+
+void TVoiceHistory::loaded(const std::string& name, const Voice& v)
+{
+    // What the user changed before the load is a step of its own.
+    if (isPending)
+        finish(lastChange);
+    isComparing = false;
+    if (!sameVoice(known, v)) {
+        push(known, v, name);
+        known = v;
+    }
+    referenceVoice = v;
+    notify();
+}
+
+void TVoiceHistory::saved(const Voice& v)
+{
+    referenceVoice = v;
+    notify();
+}
+
+std::string TVoiceHistory::undoName() const
+{
+    if (isPending && !sameVoice(known, lastChange))
+        return changeName(known, lastChange);
+    return undoSteps.empty() ? std::string() : undoSteps.back().name;
+}
+
+std::string TVoiceHistory::redoName() const
+{
+    if (isPending && !sameVoice(known, lastChange))
+        return std::string();
+    return redoSteps.empty() ? std::string() : redoSteps.back().name;
+}
+
+bool TVoiceHistory::undo(Voice& v)
+{
+    finish(v);
+    bool changedVoice = false;
+    if (isComparing) {
+        isComparing = false;
+        v = known;
+        changedVoice = true;
+    }
+    if (undoSteps.empty()) {
+        notify();
+        return changedVoice;
+    }
+    Step step = std::move(undoSteps.back());
+    undoSteps.pop_back();
+    v = step.before;
+    known = v;
+    redoSteps.push_back(std::move(step));
+    notify();
+    return true;
+}
+
+bool TVoiceHistory::redo(Voice& v)
+{
+    finish(v);
+    bool changedVoice = false;
+    if (isComparing) {
+        isComparing = false;
+        v = known;
+        changedVoice = true;
+    }
+    if (redoSteps.empty()) {
+        notify();
+        return changedVoice;
+    }
+    Step step = std::move(redoSteps.back());
+    redoSteps.pop_back();
+    v = step.after;
+    known = v;
+    undoSteps.push_back(std::move(step));
+    notify();
+    return true;
+}
+
+void TVoiceHistory::toggleCompare(Voice& v)
+{
+    finish(v);
+    if (!isComparing) {
+        isComparing = true;
+        v = referenceVoice;
+    } else {
+        isComparing = false;
+        v = known;
+    }
+    notify();
+}

@@ -1,0 +1,96 @@
+// Undo, redo and compare over the whole voice record, free of Qt.
+//
+// A step is the whole voice before and after one user action. The history keeps the
+// voice as it last knew it (`known`); an action that ends with the voice different
+// from it becomes a step. The editors report each accepted change (`changed`) and the
+// end of the action (`finish`): a slider drag or typing in a box stays one action
+// until the slider is released or the box is left. Loads of a whole voice are steps
+// of their own (`loaded`), and set the voice that compare switches to.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "voice/voice.h"
+
+// The same voice, field for field (the padding between fields plays no part).
+bool sameVoice(const Voice& a, const Voice& b);
+
+// A readable name for the first field in which two voices differ ("Pitch",
+// "LFO speed"), or "" when they are the same.
+std::string changeName(const Voice& before, const Voice& after);
+
+class TVoiceHistory {
+public:
+    // More than enough for a long session; each step is two voices (under 2 KB).
+    static constexpr size_t stepLimit = 2000;
+
+    // Forgets every step: v is the voice as loaded, the one compare switches to.
+    void reset(const Voice& v);
+
+    // A user's change has just been made to v by source (any token naming the
+    // control; nullptr for none). A change from another source than the pending one
+    // closes the pending action first, at the voice its last change left.
+    void changed(const void* source, const Voice& v = voice);
+    // The user's action is over: a pending change becomes a step.
+    void finish(const Voice& v = voice);
+    bool pending() const { return isPending; }
+
+    // A command that changed the whole voice at once (copy, swap, mutate): one step
+    // named name. False when v did not change.
+    bool commit(const std::string& name, const Voice& v = voice);
+    // A voice was loaded, fetched or received into v: one step (unless nothing
+    // changed), and the voice that compare now switches to.
+    void loaded(const std::string& name, const Voice& v = voice);
+    // v was saved: compare now switches to it.
+    void saved(const Voice& v = voice);
+
+    bool canUndo() const { return !undoSteps.empty() || isPending; }
+    bool canRedo() const { return !redoSteps.empty(); }
+    // What undo or redo would undo or redo: "Pitch", "Load voice"; "" when nothing.
+    std::string undoName() const;
+    std::string redoName() const;
+    size_t undoCount() const { return undoSteps.size(); }
+    size_t redoCount() const { return redoSteps.size(); }
+
+    // Puts the voice before the last step (after the last undone step) into v. A
+    // pending change is made a step first; a comparison ends. False when there was
+    // nothing to undo (redo) and v is unchanged.
+    bool undo(Voice& v = voice);
+    bool redo(Voice& v = voice);
+
+    // Switches v between the voice being edited and the voice last loaded or saved.
+    // The first change while comparing ends the comparison: it starts from the voice
+    // shown, and undo can still go back to the edited voice.
+    void toggleCompare(Voice& v = voice);
+    bool comparing() const { return isComparing; }
+    const Voice& reference() const { return referenceVoice; }
+
+    // Called after anything that may change what undo, redo or compare offer.
+    std::function<void()> onChange;
+
+private:
+    struct Step {
+        Voice before;
+        Voice after;
+        std::string name;
+    };
+    void push(const Voice& before, const Voice& after, std::string name);
+    void endComparison();
+    void notify();
+
+    std::deque<Step> undoSteps;
+    std::deque<Step> redoSteps;
+    Voice known{};
+    Voice referenceVoice{};
+    // The voice as the last reported change left it, and who made it.
+    Voice lastChange{};
+    const void* pendingSource = nullptr;
+    bool isPending = false;
+    bool isComparing = false;
+};
+
+// The process-wide history of voice.
+extern TVoiceHistory voiceHistory;

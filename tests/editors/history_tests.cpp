@@ -1,0 +1,431 @@
+// Undo, redo and compare across the four editors, the element commands, and
+// the editors' window rules: the wheel, pasted envelope values, tooltips, places.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "app/settings.h"
+#include "editors/awmedit.h"
+#include "editors/controls.h"
+#include "editors/editcommands.h"
+#include "editors/elementops.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
+#include "editors/voicehistory.h"
+#include "midi/midiport.h"
+#include "voice/voice.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+bool sameBytes(const Voice& a, const Voice& b) { return std::memcmp(&a, &b, sizeof(Voice)) == 0; }
+
+void mouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+QPoint handleCentre(QSlider* s)
+{
+    QStyleOptionSlider opt;
+    opt.initFrom(s);
+    opt.orientation = s->orientation();
+    opt.minimum = s->minimum();
+    opt.maximum = s->maximum();
+    opt.sliderPosition = s->sliderPosition();
+    opt.sliderValue = s->value();
+    opt.upsideDown = s->orientation() == Qt::Vertical ? !s->invertedAppearance() : s->invertedAppearance();
+    return s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s).center();
+}
+
+// Drags a vertical slider's handle by dy pixels, one pixel per move.
+void drag(QSlider* s, int dy)
+{
+    QPoint at = handleCentre(s);
+    mouse(s, QEvent::MouseButtonPress, at, Qt::LeftButton);
+    for (int i = 0; i < std::abs(dy); ++i) {
+        at.ry() += dy > 0 ? 1 : -1;
+        mouse(s, QEvent::MouseMove, at, Qt::LeftButton);
+    }
+    mouse(s, QEvent::MouseButtonRelease, at, Qt::NoButton);
+}
+
+void wheel(QWidget* w)
+{
+    const QPoint at(w->width() / 2, w->height() / 2);
+    QWheelEvent event(QPointF(at), QPointF(w->mapToGlobal(at)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &event);
+}
+
+class HistoryTest : public ::testing::Test {
+protected:
+    // A random voice whose peak stages agree with its levels, as the synthesiser's do.
+    static void realisticVoice(uint32_t seed)
+    {
+        randomVoice(voice, seed);
+        for (VoiceElement& e : voice.element) {
+            updatePeakStage(e.carrier);
+            updatePeakStage(e.modulator);
+        }
+    }
+    void SetUp() override
+    {
+        realisticVoice(7);
+        savedSettings = settings;
+        settings = TSettings();
+        settings.autoSend = true;
+        port = std::make_unique<TMIDIPort>();
+        midiPort = port.get();
+        awm = std::make_unique<TAWMEdit>();
+        AWMEdit = awm.get();
+        fm = std::make_unique<TFMEdit>();
+        FMEdit = fm.get();
+        common = std::make_unique<TVoiceCommonEdit>();
+        VoiceCommonEdit = common.get();
+        vector = std::make_unique<TVectorEdit>();
+        VectorEdit = vector.get();
+        refreshAllEditors();
+        voiceHistory.reset(voice);
+    }
+    void TearDown() override
+    {
+        VectorEdit = nullptr;
+        VoiceCommonEdit = nullptr;
+        FMEdit = nullptr;
+        AWMEdit = nullptr;
+        vector.reset();
+        common.reset();
+        fm.reset();
+        awm.reset();
+        midiPort = nullptr;
+        port.reset();
+        settings = savedSettings;
+    }
+
+    unsigned long sends() const { return port->sendVoiceCalls; }
+
+    static void showActive(QWidget* w)
+    {
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    static void pick(TPickList* list, int index)
+    {
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+    static QAction* menuItem(QPushButton* button, const QString& caption)
+    {
+        for (QAction* a : button->menu()->actions())
+            if (a->text() == caption)
+                return a;
+        return nullptr;
+    }
+
+public:
+    TSettings savedSettings;
+    std::unique_ptr<TMIDIPort> port;
+    std::unique_ptr<TAWMEdit> awm;
+    std::unique_ptr<TFMEdit> fm;
+    std::unique_ptr<TVoiceCommonEdit> common;
+    std::unique_ptr<TVectorEdit> vector;
+};
+
+TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
+{
+    struct Kind {
+        const char* what;
+        std::function<void(HistoryTest&)> act;
+        const char* name;
+    };
+    const Kind kinds[] = {
+        {"typed box entry", [](HistoryTest& t) {
+             showActive(t.awm.get());
+             t.awm->tfPitch->setFocus();
+             t.awm->tfPitch->selectAll();
+             QTest::keyClicks(t.awm->tfPitch, QStringLiteral("-11"));
+             QTest::keyClick(t.awm->tfPitch, Qt::Key_Return);
+         }, "Pitch"},
+        {"spinner release", [](HistoryTest& t) {
+             voice.element[1].feedback = 3;
+             t.fm->refreshFromVoice();
+             voiceHistory.reset(voice);
+             QTest::mouseClick(t.fm->udFeedback->upButton(), Qt::LeftButton);
+         }, "Feedback"},
+        {"list pick with its wave setup", [](HistoryTest& t) { pick(t.fm->cbWaveform, 17); }, "Waveform"},
+        {"check box", [](HistoryTest& t) { t.common->cbModWheelPM->click(); }, "Mod wheel PM"},
+        {"scroll bar", [](HistoryTest& t) {
+             t.awm->sbPan->setValue(t.awm->sbPan->value() == 0 ? 3 : 0);
+         }, "Pan"},
+        {"slider drag", [](HistoryTest& t) {
+             t.vector->show();
+             drag(t.vector->sliders[0], 20);
+         }, "Level vector"},
+        {"name edit", [](HistoryTest& t) {
+             showActive(t.common.get());
+             t.common->tfVoiceName->setFocus();
+             t.common->tfVoiceName->selectAll();
+             QTest::keyClicks(t.common->tfVoiceName, QStringLiteral("Dr.Kit"));
+             t.common->tfBendRange->setFocus();
+         }, "Voice name"},
+        {"element copy", [](HistoryTest& t) {
+             menuItem(t.awm->bElement, QStringLiteral("Copy A to C"))->trigger();
+         }, "Copy A to C"},
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        realisticVoice(11);
+        voice.element[1].waveform = 3;
+        refreshAllEditors();
+        voiceHistory.reset(voice);
+        kind.act(*this);
+        const Voice before = voiceHistory.reference();
+        const Voice after = voice;
+        ASSERT_FALSE(sameVoice(before, after));
+        EXPECT_EQ(voiceHistory.undoCount(), 1u);
+        EXPECT_EQ(voiceHistory.undoName(), kind.name);
+
+        const unsigned long sent = sends();
+        undoVoiceEdit();
+        EXPECT_TRUE(sameBytes(voice, before));
+        EXPECT_EQ(sends(), sent + 1);
+        EXPECT_EQ(voiceHistory.redoName(), kind.name);
+        redoVoiceEdit();
+        EXPECT_TRUE(sameBytes(voice, after));
+        EXPECT_EQ(sends(), sent + 2);
+    }
+}
+
+TEST_F(HistoryTest, RedoAfterUndoAndANewEditClearsRedo)
+{
+    const Voice start = voice;
+    pick(fm->cbWaveform, 5);
+    const Voice first = voice;
+    fm->cbCarrierAM->click();
+    EXPECT_EQ(voiceHistory.undoCount(), 2u);
+    undoVoiceEdit();
+    undoVoiceEdit();
+    EXPECT_TRUE(sameBytes(voice, start));
+    EXPECT_FALSE(voiceHistory.canUndo());
+    redoVoiceEdit();
+    EXPECT_TRUE(sameBytes(voice, first));
+    EXPECT_TRUE(voiceHistory.canRedo());
+    // The editors show the voice put back: a new edit starts from it.
+    EXPECT_EQ(fm->cbWaveform->currentIndex(), 5);
+    common->cbAftertouchAM->click();
+    EXPECT_FALSE(voiceHistory.canRedo());
+    EXPECT_EQ(voiceHistory.undoCount(), 2u);
+    EXPECT_EQ(redoCaption(), QStringLiteral("&Redo"));
+    EXPECT_EQ(undoCaption(), QStringLiteral("&Undo Aftertouch AM"));
+}
+
+TEST_F(HistoryTest, ADragIsOneStepHoweverManyPositionsItSends)
+{
+    vector->show();
+    const unsigned long sent = sends();
+    drag(vector->sliders[3], 40);
+    EXPECT_GT(sends(), sent + 3);
+    EXPECT_EQ(voiceHistory.undoCount(), 1u);
+    drag(vector->sliders[3], -10);
+    EXPECT_EQ(voiceHistory.undoCount(), 2u);
+}
+
+TEST_F(HistoryTest, TypingIsOneStepUntilTheBoxIsLeftAndCtrlZInTheBoxUndoesTheVoice)
+{
+    showActive(fm.get());
+    const int8_t pitch = voice.element[1].pitch;
+    fm->tfPitch->setFocus();
+    fm->tfPitch->selectAll();
+    QTest::keyClicks(fm->tfPitch, QStringLiteral("-12"));
+    EXPECT_EQ(voice.element[1].pitch, -12);
+    EXPECT_TRUE(voiceHistory.pending());
+    EXPECT_EQ(voiceHistory.undoCount(), 0u);
+    QTest::keyClick(fm->tfPitch, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(voice.element[1].pitch, pitch);
+    EXPECT_EQ(fm->tfPitch->text(), QString::number(pitch));
+    QTest::keyClick(fm->tfPitch, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(voice.element[1].pitch, -12);
+}
+
+TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
+{
+    const Voice loaded = voice;
+    fm->cbCarrierPM->click();
+    awm->sbLevel->setValue(awm->sbLevel->value() == 5 ? 6 : 5);
+    const Voice edited = voice;
+
+    unsigned long sent = sends();
+    settings.autoSend = false;   // compare sends whatever the switch says
+    awm->bCompare->click();
+    EXPECT_TRUE(sameBytes(voice, loaded));
+    EXPECT_EQ(sends(), sent + 1);
+    EXPECT_TRUE(fm->bCompare->isChecked());
+    EXPECT_EQ(fm->cbCarrierPM->isChecked(), loaded.element[1].carrierPM != 0);
+    fm->bCompare->click();
+    EXPECT_TRUE(sameBytes(voice, edited));
+    EXPECT_EQ(sends(), sent + 2);
+    EXPECT_FALSE(awm->bCompare->isChecked());
+
+    // Editing while comparing: from the loaded voice, and the edited one stays one
+    // undo away.
+    compareVoice();
+    common->cbModWheelAM->click();
+    EXPECT_FALSE(voiceHistory.comparing());
+    EXPECT_FALSE(common->bCompare->isChecked());
+    Voice expected = loaded;
+    expected.modWheelAM = loaded.modWheelAM ? 0 : 1;
+    EXPECT_TRUE(sameVoice(voice, expected));
+    undoVoiceEdit();
+    EXPECT_TRUE(sameVoice(voice, loaded));
+    undoVoiceEdit();
+    EXPECT_TRUE(sameVoice(voice, edited));
+}
+
+TEST_F(HistoryTest, LoadsAreStepsAndSetWhatCompareReturnsTo)
+{
+    pick(fm->cbWaveform, 9);
+    const Voice edited = voice;
+    Voice other;
+    randomVoice(other, 99);
+    voice = other;
+    voiceHistory.loaded("Load voice");
+    EXPECT_EQ(undoCaption(), QStringLiteral("&Undo Load voice"));
+    undoVoiceEdit();
+    EXPECT_TRUE(sameBytes(voice, edited));
+    redoVoiceEdit();
+    compareVoice();
+    EXPECT_TRUE(sameBytes(voice, other));
+}
+
+TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
+{
+    const Voice start = voice;
+    unsigned long sent = sends();
+    menuItem(fm->bElement, QStringLiteral("Swap B and D"))->trigger();
+    EXPECT_EQ(sends(), sent + 1);
+    EXPECT_EQ(std::memcmp(&voice.element[1], &start.element[3], sizeof(VoiceElement)), 0);
+    EXPECT_EQ(std::memcmp(&voice.element[3], &start.element[1], sizeof(VoiceElement)), 0);
+    swapElements(voice, 1, 3);
+    EXPECT_TRUE(sameBytes(voice, start));
+    swapElements(voice, 0, 1);   // an AWM and an FM element never trade places
+    EXPECT_TRUE(sameBytes(voice, start));
+
+    // The envelope commands act on the element shown; the carrier taken from the
+    // modulator becomes "User".
+    pick(fm->cbElement, 1);
+    voice.element[3].envelopeType = 1;
+    menuItem(fm->bElement, QStringLiteral("Modulator envelope to carrier"))->trigger();
+    const OperatorBlock& c = voice.element[3].carrier;
+    const OperatorBlock& m = voice.element[3].modulator;
+    EXPECT_EQ(c.levelAttack, m.levelAttack);
+    EXPECT_EQ(c.rateRelease, m.rateRelease);
+    EXPECT_EQ(c.levelScaling, m.levelScaling);
+    EXPECT_EQ(c.level, start.element[3].carrier.level);   // the operator level stays
+    EXPECT_EQ(voice.element[3].envelopeType, 0);
+
+    sent = sends();
+    menuItem(awm->bElement, QStringLiteral("Initialise C"))->trigger();
+    Voice reset;
+    resetVoice(reset);
+    EXPECT_EQ(std::memcmp(&voice.element[2], &reset.element[2], sizeof(VoiceElement)), 0);
+    EXPECT_EQ(sends(), sent + 1);
+    EXPECT_EQ(voiceHistory.undoName(), "Initialise C");
+}
+
+TEST_F(HistoryTest, AWheelOverAControlWithoutTheFocusChangesNothing)
+{
+    showActive(fm.get());
+    fm->bSendVoice->setFocus();
+    const Voice start = voice;
+    const unsigned long sent = sends();
+    for (QWidget* w : std::initializer_list<QWidget*>{fm->cbWaveform, fm->tbLFOWaveform, fm->sbPan,
+                                                      awm->sbLevel, awm->cbEnvType, vector->sliders[0]})
+        wheel(w);
+    EXPECT_TRUE(sameBytes(voice, start));
+    EXPECT_EQ(sends(), sent);
+    EXPECT_EQ(fm->cbWaveform->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(fm->sbLevel->focusPolicy(), Qt::StrongFocus);
+
+    // With the focus the wheel still steps the control.
+    fm->sbPan->setFocus();
+    ASSERT_TRUE(fm->sbPan->hasFocus());
+    wheel(fm->sbPan);
+    EXPECT_NE(voice.element[1].pan, start.element[1].pan);
+    EXPECT_EQ(sends(), sent + 1);
+}
+
+TEST_F(HistoryTest, PastingIntoAnAWMLevelOrRateMakesTheEnvelopeUser)
+{
+    voice.element[0].envelopeType = 1;
+    voice.element[0].carrier.rateAttack = 10;
+    awm->refreshFromVoice();
+    awm->tfRateAttack->setText(QStringLiteral("33"));   // as a paste writes it
+    EXPECT_EQ(voice.element[0].carrier.rateAttack, 33);
+    EXPECT_EQ(voice.element[0].envelopeType, 0);
+    EXPECT_EQ(awm->cbEnvType->currentIndex(), 0);
+    // A refresh shows the values without making anything "User".
+    voice.element[0].envelopeType = 1;
+    voice.element[0].carrier.levelAttack = 20;
+    awm->refreshFromVoice();
+    EXPECT_EQ(voice.element[0].envelopeType, 1);
+}
+
+TEST_F(HistoryTest, EveryBoxTakesTheRangeItsTooltipTells)
+{
+    const QRegularExpression range(QStringLiteral("\\((-?\\d+) to \\+? ?(-?\\d+)\\)"));
+    int checked = 0;
+    for (QWidget* editor : std::initializer_list<QWidget*>{awm.get(), fm.get(), common.get()}) {
+        for (TNumberBox* box : editor->findChildren<TNumberBox*>()) {
+            const QRegularExpressionMatch m = range.match(box->toolTip());
+            if (!m.hasMatch() || !box->isEnabled())
+                continue;
+            SCOPED_TRACE(box->toolTip().toStdString());
+            const int lo = m.captured(1).toInt();
+            const int hi = m.captured(2).toInt();
+            box->setText(QString::number(hi));
+            EXPECT_EQ(box->text(), QString::number(hi));
+            box->setText(QString::number(lo));
+            EXPECT_EQ(box->text(), QString::number(lo));
+            box->setText(QString::number(hi + 1));
+            EXPECT_EQ(box->text(), QString::number(lo));
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 40);
+}
+
+TEST_F(HistoryTest, AClosedEditorReopensWhereItWasLeft)
+{
+    for (QWidget* editor : std::initializer_list<QWidget*>{awm.get(), fm.get(), common.get(), vector.get()}) {
+        editor->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+        editor->move(123, 87);
+        QTest::qWait(20);
+        const QPoint left = editor->pos();
+        editor->close();
+        ASSERT_TRUE(editor->isHidden());
+        editor->move(0, 0);   // as a window manager may place a window shown anew
+        editor->show();
+        EXPECT_EQ(editor->pos(), left);
+        editor->hide();
+    }
+}
+
+}  // namespace

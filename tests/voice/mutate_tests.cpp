@@ -1,0 +1,50 @@
+// Mutate keeps to the field table's ranges and leaves alone what is not ticked.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "voice/mutate.h"
+#include "voice/voice.h"
+#include "voice/voicefields.h"
+
+namespace {
+
+TEST(Mutate, AtFullStrengthEveryFieldStaysInItsRangeAndNameAndStepsStayUnlessTicked)
+{
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(seed);
+        Voice v;
+        randomVoice(v, seed);
+        const Voice before = v;
+        MutateOptions options;
+        options.strength = 100;
+        options.seed = seed;
+        mutateVoice(v, options);
+        int moved = 0;
+        for (const VoiceField& f : voiceFields()) {
+            if (f.type == FieldType::Name)
+                continue;
+            const int value = fieldValue(v, f);
+            EXPECT_GE(value, f.minimum) << f.path;
+            EXPECT_LE(value, f.maximum) << f.path;
+            moved += value != fieldValue(before, f);
+        }
+        EXPECT_GT(moved, 200);
+        EXPECT_EQ(std::memcmp(v.name, before.name, sizeof v.name), 0);
+        EXPECT_EQ(std::memcmp(v.levelVector.repeats, before.levelVector.repeats, sizeof v.levelVector.repeats), 0);
+        EXPECT_EQ(std::memcmp(v.detuneVector.repeats, before.detuneVector.repeats, sizeof v.detuneVector.repeats), 0);
+        EXPECT_EQ(v.controllerReserved, before.controllerReserved);
+
+        options.name = options.vectorSteps = true;
+        mutateVoice(v, options);
+        EXPECT_NE(std::memcmp(v.name, before.name, voiceNameLength), 0);
+        for (int i = 0; i < voiceNameLength; ++i) {
+            EXPECT_GE(v.name[i], 0x20);
+            EXPECT_LE(v.name[i], 0x7E);
+            EXPECT_NE(v.name[i], '\\');
+        }
+        EXPECT_EQ(v.name[voiceNameLength], 0);
+    }
+}
+
+}  // namespace
