@@ -29,14 +29,7 @@ TMainForm* MainForm = nullptr;
 
 void refreshEditors()
 {
-    if (FMEdit)
-        FMEdit->refreshFromVoice();
-    if (AWMEdit)
-        AWMEdit->refreshFromVoice();
-    if (VoiceCommonEdit)
-        VoiceCommonEdit->refreshFromVoice();
-    if (VectorEdit)
-        VectorEdit->refreshFromVoice();
+    refreshAllEditors();
 }
 
 namespace {

@@ -235,27 +235,18 @@ std::string TVoiceHistory::redoName() const
 
 bool TVoiceHistory::undo(Voice& v)
 {
-    finish(v);
-    bool changedVoice = false;
-    if (isComparing) {
-        isComparing = false;
-        v = known;
-        changedVoice = true;
-    }
-    if (undoSteps.empty()) {
-        notify();
-        return changedVoice;
-    }
-    Step step = std::move(undoSteps.back());
-    undoSteps.pop_back();
-    v = step.before;
-    known = v;
-    redoSteps.push_back(std::move(step));
-    notify();
-    return true;
+    return replay(v, undoSteps, redoSteps, &Step::before);
 }
 
 bool TVoiceHistory::redo(Voice& v)
+{
+    return replay(v, redoSteps, undoSteps, &Step::after);
+}
+
+// Takes the newest step of from, puts its side into v and hands it to to. Undo and
+// redo first end a comparison, so that the voice the user edits is what they work on.
+bool TVoiceHistory::replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to,
+                           Voice Step::*side)
 {
     finish(v);
     bool changedVoice = false;
@@ -264,15 +255,15 @@ bool TVoiceHistory::redo(Voice& v)
         v = known;
         changedVoice = true;
     }
-    if (redoSteps.empty()) {
+    if (from.empty()) {
         notify();
         return changedVoice;
     }
-    Step step = std::move(redoSteps.back());
-    redoSteps.pop_back();
-    v = step.after;
+    Step step = std::move(from.back());
+    from.pop_back();
+    v = step.*side;
     known = v;
-    undoSteps.push_back(std::move(step));
+    to.push_back(std::move(step));
     notify();
     return true;
 }

@@ -80,6 +80,7 @@ private:
     void push(const Voice& before, const Voice& after, std::string name);
     void endComparison();
     void notify();
+    bool replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to, Voice Step::*side);
 
     std::deque<Step> undoSteps;
     std::deque<Step> redoSteps;
