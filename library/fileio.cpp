@@ -619,17 +619,22 @@ bool TFileIO::validRecordName(const std::string& name)
 {
     if (name.size() > static_cast<size_t>(voiceNameLength))
         return false;
-    for (char c : name)
-        if (c < 0x20 || c > 0x7E)
+    // As the voice name box takes them: blank to "~" but the backslash, which the
+    // synthesiser's display does not show as one, and never only blanks.
+    bool blank = true;
+    for (char c : name) {
+        if (c < 0x20 || c > 0x7E || c == '\\')
             return false;
-    return true;
+        blank = blank && c == ' ';
+    }
+    return !blank;
 }
 
 bool TFileIO::renameRecord(int32_t n, const std::string& name)
 {
     lastError.clear();
     if (!validRecordName(name))
-        return failWith("a voice name is up to 8 characters from space to ~", false);
+        return failWith("a voice name is 1 to 8 characters from space to ~, not all blanks and no backslash", false);
     int64_t size = 0;
     if (!openLibraryFile(false) || !isRegularFile(fd, size))
         return failWith(libraryPath + ": cannot open the library for writing", true);

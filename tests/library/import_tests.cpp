@@ -302,6 +302,8 @@ TEST_F(LibraryTest, RenameCategoriesAndExport)
     EXPECT_STREQ(checkVoiceDump(dump), "");
     EXPECT_FALSE(io.renameRecord(1, "too long!"));
     EXPECT_FALSE(io.renameRecord(1, "tab\there"));
+    EXPECT_FALSE(io.renameRecord(1, "back\\"));
+    EXPECT_FALSE(io.renameRecord(1, "   "));
     EXPECT_FALSE(io.renameRecord(3, "absent"));
 
     ASSERT_TRUE(io.setRecordCategories(2, 0x10003));
