@@ -125,6 +125,19 @@ TEST_F(Tool, SendPutsTheFilesVoiceOnTheWireWithTheChannelFromOptionOrSettings)
     ASSERT_TRUE(synth->waitForCount("dumps", 2));
     expected[2] = 0x03;
     EXPECT_EQ(synth->received(2), expected);
+
+    // Several files go out whole, all of them, in the order named.
+    Voice other;
+    randomVoice(other, 22);
+    writeBytes(work + "/other.syx", encoded(other));
+    r = tool("send other.syx voice.syx other.syx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(synth->waitForCount("dumps", 5));
+    Bytes second = encoded(other);
+    second[2] = 0x03;
+    EXPECT_EQ(synth->received(3), second);
+    EXPECT_EQ(synth->received(4), expected);
+    EXPECT_EQ(synth->received(5), second);
 }
 
 TEST_F(Tool, GetWritesTheSynthesisersVoiceAsASingleVoiceFile)
