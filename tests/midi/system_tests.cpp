@@ -139,7 +139,9 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
         jack.stop();
     }
 
-    // The server returns; the ports opened again carry the voice.
+    // The server returns; the ports opened again carry the voice. Under the same name it
+    // also takes back the killed server's entry in JACK's registry of servers, which
+    // holds only a few and is shared by every server on the machine.
     ASSERT_TRUE(jack.start());
     VirtualSY22 synth({"--silent"});
     ASSERT_TRUE(synth.start()) << synth.log();

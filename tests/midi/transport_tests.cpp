@@ -165,6 +165,9 @@ TEST_F(Transport, SilenceGivesNoDataAfterOneToTwoSecondsTwiceWithTheVoiceKept)
         EXPECT_LT(waited, 4.0);     // bounded, not a speed figure
         EXPECT_EQ(events.noDataCalls, attempt);
         EXPECT_EQ(events.receivedCalls, 0);
+        // The window had its turns all through the wait, which ended before the message.
+        EXPECT_GE(events.waitTicks, 100 * attempt);
+        EXPECT_EQ(events.waits, attempt == 1 ? "()N" : "()N()N");
         EXPECT_EQ(encoded(voice), before);
     }
     EXPECT_TRUE(synth->waitForCount("requests", 2));
