@@ -1,5 +1,7 @@
 #include "app/appevents.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QString>
 
@@ -41,6 +43,21 @@ void TAppMIDIEvents::voiceReceived()
         VoiceCommonEdit->refreshFromVoice();
     if (DataReceivedForm)
         DataReceivedForm->exec();
+}
+
+void TAppMIDIEvents::waitStarted()
+{
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void TAppMIDIEvents::waitTick()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TAppMIDIEvents::waitEnded()
+{
+    QApplication::restoreOverrideCursor();
 }
 
 void TAppFileEvents::invalidFile()

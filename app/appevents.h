@@ -10,6 +10,10 @@ public:
     void openError(const std::string& text) override;
     void noData() override;
     void voiceReceived() override;
+    // While getVoice waits the windows keep painted, with a busy cursor; input waits.
+    void waitStarted() override;
+    void waitTick() override;
+    void waitEnded() override;
 };
 
 class TAppFileEvents : public TFileIOEvents {

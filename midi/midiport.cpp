@@ -1,7 +1,11 @@
 #include "midi/midiport.h"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 #include "app/settings.h"
@@ -16,11 +20,26 @@ enum ReceiveState { idle = 0, waiting = 1, filling = 2 };
 
 constexpr size_t requestSize = 15;
 
+// More queued than this means nothing takes the messages: refuse further ones rather
+// than pile them up without end.
+constexpr size_t queueLimit = 1024;
+
+using Clock = std::chrono::steady_clock;
+
 // The device-number byte: only the channel's low 4 bits, so that a hand-edited
 // channel of 200 cannot put a status byte inside a System Exclusive message.
 uint8_t channelBits()
 {
     return static_cast<uint8_t>(settings.midiChannel & 0x0F);
+}
+
+// The 15-byte dump request with the channel's low 4 bits in byte 2.
+void makeRequest(uint8_t (&request)[requestSize])
+{
+    const uint8_t head[] = {0xF0, 0x43, static_cast<uint8_t>(0x20 | channelBits()), 0x7E};
+    std::memcpy(request, head, sizeof head);
+    std::memcpy(request + 4, dumpHeaderText, 10);
+    request[14] = 0xF7;
 }
 
 }  // namespace
@@ -35,10 +54,97 @@ bool isVoiceDump(const uint8_t* message, size_t size)
 }
 
 struct TMIDIPort::Impl {
+    struct Outgoing {
+        std::vector<uint8_t> bytes;
+        bool voice = false;
+        unsigned long serial = 0;   // grows in queue order
+    };
+
     TPlatformMIDI midi;
-    // The dump as it goes out, channel included. The codec's own buffer keeps byte 2
-    // at 0x00 for whoever writes it to a file next.
-    uint8_t sendBuffer[dumpSize] = {};
+    // The platform layer is the sender's while it sends and the owner's while it opens,
+    // closes or lists the ports.
+    std::mutex portLock;
+
+    std::mutex queueLock;
+    std::condition_variable wake;       // something queued, or the sender is to stop
+    std::condition_variable progress;   // a message went out (or was given up)
+    std::deque<Outgoing> queue;         // waiting for the wire, oldest first
+    unsigned long queuedSerial = 0;     // the last serial given out
+    unsigned long doneSerial = 0;       // everything up to here is out or given up
+    unsigned long failedSerial = 0;     // the last message the port did not take
+    bool stopping = false;
+    std::thread sender;
+
+    Impl() : sender([this] { run(); }) {}
+    ~Impl()
+    {
+        {
+            std::lock_guard<std::mutex> lock(queueLock);
+            stopping = true;
+        }
+        wake.notify_all();
+        sender.join();
+    }
+
+    // Queues a message; a voice replaces the voice at the end of the queue, if one
+    // waits there. Returns its serial, or 0 when refused.
+    unsigned long enqueue(const uint8_t* bytes, size_t size, bool voice)
+    {
+        std::unique_lock<std::mutex> lock(queueLock);
+        if (voice && !queue.empty() && queue.back().voice) {
+            queue.back().bytes.assign(bytes, bytes + size);
+            queue.back().serial = ++queuedSerial;
+            return queuedSerial;
+        }
+        if (queue.size() >= queueLimit)
+            return 0;
+        queue.push_back({std::vector<uint8_t>(bytes, bytes + size), voice, ++queuedSerial});
+        lock.unlock();
+        wake.notify_one();
+        return queuedSerial;
+    }
+
+    // Waits until the message of that serial and all before it are out or given up.
+    bool waitDone(unsigned long serial, Clock::time_point until)
+    {
+        std::unique_lock<std::mutex> lock(queueLock);
+        return progress.wait_until(lock, until, [&] { return doneSerial >= serial; });
+    }
+
+    // Gives up what still waits (a port that takes nothing must not hold up a close).
+    void dropQueued()
+    {
+        std::lock_guard<std::mutex> lock(queueLock);
+        queue.clear();
+        doneSerial = queuedSerial;
+        progress.notify_all();
+    }
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(queueLock);
+        for (;;) {
+            wake.wait(lock, [&] { return stopping || !queue.empty(); });
+            if (queue.empty())
+                return;     // stopping, with nothing left
+            Outgoing message = std::move(queue.front());
+            queue.pop_front();
+            lock.unlock();
+            bool sent = false;
+            {
+                // The platform layer waits out the message's wire time before it returns.
+                std::lock_guard<std::mutex> port(portLock);
+                sent = midi.send(message.bytes.data(), message.bytes.size());
+            }
+            if (sent && message.voice)
+                std::this_thread::sleep_for(std::chrono::milliseconds(dumpSettleGapMs));
+            lock.lock();
+            if (!sent)
+                failedSerial = message.serial;
+            doneSerial = std::max(doneSerial, message.serial);
+            progress.notify_all();
+        }
+    }
 };
 
 TMIDIPort::TMIDIPort() : impl(new Impl)
@@ -54,6 +160,10 @@ TMIDIPort::~TMIDIPort()
 
 void TMIDIPort::enumerateDevices()
 {
+    // Listing closes the ports: what is queued goes out first, as at closePorts.
+    if (!flush(1000))
+        impl->dropQueued();
+    std::lock_guard<std::mutex> lock(impl->portLock);
     impl->midi.enumerate();
     inCount = impl->midi.inputCount();
     outCount = impl->midi.outputCount();
@@ -64,7 +174,9 @@ std::string TMIDIPort::outDeviceName(int n) const { return impl->midi.outputName
 
 bool TMIDIPort::openInput(int inDevice)
 {
+    std::unique_lock<std::mutex> lock(impl->portLock);
     const std::string error = impl->midi.openInput(inDevice, &TMIDIPort::midiInCallback, this);
+    lock.unlock();
     if (error.empty())
         return true;
     if (events)
@@ -74,7 +186,11 @@ bool TMIDIPort::openInput(int inDevice)
 
 bool TMIDIPort::openOutput(int outDevice)
 {
+    if (!flush(1000))
+        impl->dropQueued();
+    std::unique_lock<std::mutex> lock(impl->portLock);
     const std::string error = impl->midi.openOutput(outDevice);
+    lock.unlock();
     if (error.empty())
         return true;
     if (events)
@@ -90,6 +206,9 @@ void TMIDIPort::openPorts(int inDevice, int outDevice)
 
 void TMIDIPort::closePorts()
 {
+    if (!flush(1000))
+        impl->dropQueued();
+    std::lock_guard<std::mutex> lock(impl->portLock);
     impl->midi.closeInput();
     impl->midi.closeOutput();
 }
@@ -97,25 +216,50 @@ void TMIDIPort::closePorts()
 bool TMIDIPort::sendVoice()
 {
     ++sendVoiceCalls;
-    std::memcpy(impl->sendBuffer, dumpCodec.encodeVoice(), dumpSize);
-    impl->sendBuffer[dumpChannelOffset] |= channelBits();
-    return impl->midi.send(impl->sendBuffer, dumpSize);
+    // Only the owner opens and closes the port, and the owner is who asks here.
+    if (!impl->midi.outputOpen())
+        return false;
+    uint8_t dump[dumpSize];
+    std::memcpy(dump, dumpCodec.encodeVoice(), dumpSize);
+    // The codec's own buffer keeps byte 2 at 0x00 for whoever writes it to a file next.
+    dump[dumpChannelOffset] |= channelBits();
+    return impl->enqueue(dump, dumpSize, true) != 0;
+}
+
+bool TMIDIPort::sendMessage(const uint8_t* bytes, size_t size)
+{
+    if (bytes == nullptr || size == 0 || !impl->midi.outputOpen())
+        return false;
+    return impl->enqueue(bytes, size, false) != 0;
 }
 
 bool TMIDIPort::sendNote(bool on)
 {
     const uint8_t note[3] = {static_cast<uint8_t>((on ? 0x90 : 0x80) | channelBits()), 60,
                              static_cast<uint8_t>(on ? 100 : 0)};
-    return impl->midi.send(note, sizeof note);
+    return sendMessage(note, sizeof note);
 }
 
 bool TMIDIPort::sendDumpRequest()
 {
-    uint8_t request[requestSize] = {0xF0, 0x43, 0x20, 0x7E};
-    request[2] |= channelBits();
-    std::memcpy(request + 4, dumpHeaderText, 10);
-    request[14] = 0xF7;
-    return impl->midi.send(request, requestSize);
+    uint8_t request[requestSize];
+    makeRequest(request);
+    return sendMessage(request, requestSize);
+}
+
+bool TMIDIPort::flush(int timeoutMs)
+{
+    unsigned long target = 0;
+    unsigned long doneBefore = 0;
+    {
+        std::lock_guard<std::mutex> lock(impl->queueLock);
+        target = impl->queuedSerial;
+        doneBefore = impl->doneSerial;
+    }
+    if (!impl->waitDone(target, Clock::now() + std::chrono::milliseconds(timeoutMs)))
+        return false;
+    std::lock_guard<std::mutex> lock(impl->queueLock);
+    return impl->failedSerial <= doneBefore;
 }
 
 void TMIDIPort::midiInCallback(const uint8_t* message, size_t size, void* instance)
@@ -133,9 +277,31 @@ void TMIDIPort::midiInCallback(const uint8_t* message, size_t size, void* instan
 bool TMIDIPort::getVoice()
 {
     using namespace std::chrono;
+    if (fetching)
+        return false;   // a window event during the wait asked again: the wait answers
+    fetching = true;
+    if (events)
+        events->waitStarted();
+    const auto tick = [this] {
+        if (events)
+            events->waitTick();
+    };
     dumpArrived.store(false, std::memory_order_relaxed);
     receiveState.store(waiting, std::memory_order_release);
-    sendDumpRequest();
+
+    // The request goes out after the voice waiting to be sent, so that the synthesiser
+    // answers with the voice the editor shows; the wait for the answer starts once it
+    // is out. A port that takes nothing holds this up for a few seconds at most.
+    const unsigned long request = [this] {
+        uint8_t bytes[requestSize];
+        makeRequest(bytes);
+        return impl->midi.outputOpen() ? impl->enqueue(bytes, requestSize, false) : 0;
+    }();
+    if (request != 0) {
+        const auto giveUp = steady_clock::now() + seconds(3);
+        while (!impl->waitDone(request, steady_clock::now() + milliseconds(5)) && steady_clock::now() < giveUp)
+            tick();
+    }
 
     // Until the whole-second clock has advanced by 2 (1 to 2 seconds); the steady
     // clock caps it at 2 seconds should the time of day be set back meanwhile.
@@ -145,8 +311,10 @@ bool TMIDIPort::getVoice()
     const auto start = second();
     const auto cap = steady_clock::now() + seconds(2);
     while (!dumpArrived.load(std::memory_order_acquire) && second() - start < 2 &&
-           steady_clock::now() < cap)
+           steady_clock::now() < cap) {
+        tick();
         std::this_thread::sleep_for(milliseconds(1));
+    }
 
     int expected = waiting;
     if (!receiveState.compare_exchange_strong(expected, idle, std::memory_order_acq_rel)) {
@@ -157,6 +325,9 @@ bool TMIDIPort::getVoice()
     }
     const bool arrived = dumpArrived.load(std::memory_order_acquire);
     receiveState.store(idle, std::memory_order_release);
+    if (events)
+        events->waitEnded();
+    fetching = false;
     if (!arrived) {
         if (events)
             events->noData();

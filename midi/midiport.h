@@ -1,6 +1,14 @@
 // The MIDI transport: device lists, the two ports, sending the voice and fetching
 // the synthesiser's voice. One object for the whole run (midiPort).
 //
+// Everything goes out through a sender thread of the object's own, which owns the
+// output port: sendVoice and sendMessage queue and return at once, and the sender puts
+// the messages on the wire one after another, whole, in the order queued and never
+// faster than the wire carries them. A voice dump still waiting for the wire is
+// replaced by a newer one (each dump carries the whole voice, so the synthesiser always
+// ends with the newest), unless something else was queued after it. The object's
+// methods are called from one thread, the owner's (the window thread in the editor).
+//
 // The transfers know nothing of windows: what the user must be told goes through
 // TMIDIPortEvents, which the editor answers with its dialogs and the command-line
 // tool with a line on standard error.
@@ -23,6 +31,12 @@ public:
     // getVoice decoded a dump into voice: refresh the editors (AWM, FM, vector,
     // voice common, in that order), then acknowledge.
     virtual void voiceReceived() = 0;
+    // getVoice waits: waitStarted once, then waitTick every few milliseconds while it
+    // waits (a window keeps itself painted there, taking no input), then waitEnded,
+    // before noData or voiceReceived.
+    virtual void waitStarted() {}
+    virtual void waitTick() {}
+    virtual void waitEnded() {}
 };
 
 class TMIDIPort {
@@ -40,20 +54,31 @@ public:
     // One side alone, for callers that need only that side. True when it opened.
     bool openInput(int inDevice);
     bool openOutput(int outDevice);
+    // What is queued still goes out first, for at most a second (a server that went
+    // away cannot hold it up longer); then both ports close.
     void closePorts();
 
-    // Encodes voice, ORs the low 4 bits of settings.midiChannel into byte 2 and sends
-    // the dump; returns once the port has sent all of it. False when nothing was sent.
+    // Encodes voice, ORs the low 4 bits of settings.midiChannel into byte 2 and queues
+    // the dump; returns at once. False when no output port is open.
     bool sendVoice();
+    // Queues a copy of one complete message (a short message or a whole System
+    // Exclusive message): it goes out after everything queued before it, the voice
+    // waiting included, and is never dropped for a newer voice. False when no output
+    // port is open, or when an unreasonable pile of messages waits already.
+    bool sendMessage(const uint8_t* bytes, size_t size);
     // The test note: note on (middle C, velocity 100) or its note off on the low 4
-    // bits of settings.midiChannel. Goes out after the dump before it, whole.
+    // bits of settings.midiChannel, queued like any other message.
     bool sendNote(bool on);
-    // The 15-byte dump request with the low 4 bits of the channel in byte 2.
+    // Queues the 15-byte dump request with the low 4 bits of the channel in byte 2.
     bool sendDumpRequest();
-    // Sends the request and waits until the whole-second clock has advanced by 2
-    // (1 to 2 seconds) for a voice dump. Only a voice dump counts as the answer; other
-    // messages during the wait are passed over. True when one arrived and was decoded
-    // into voice (then events->voiceReceived), else events->noData and voice unchanged.
+    // Waits until everything queued so far has gone out, for at most timeoutMs. True
+    // when it all went out; false when the time ran out or the port failed one of them.
+    bool flush(int timeoutMs);
+    // Sends the request after the voice waiting to be sent, and once it is out waits
+    // until the whole-second clock has advanced by 2 (1 to 2 seconds) for a voice dump.
+    // Only a voice dump counts as the answer; other messages during the wait are passed
+    // over. True when one arrived and was decoded into voice (then events->voiceReceived),
+    // else events->noData and voice unchanged.
     bool getVoice();
 
     // The input callback, on the MIDI service's thread: copies a voice dump into
@@ -67,6 +92,10 @@ public:
     // Every sendVoice call counts here, sent or not: tests watch it.
     unsigned long sendVoiceCalls = 0;
 
+    // After each voice dump the sender leaves the wire quiet this long, so that a
+    // synthesiser has taken the dump in before the next one comes.
+    static constexpr int dumpSettleGapMs = 20;
+
     TMIDIPortEvents* events = nullptr;
 
     // Shared with the input callback, which runs on the MIDI service's thread.
@@ -79,6 +108,7 @@ private:
     // Who may fill receiveBuffer: idle (nobody waits), waiting (getVoice waits),
     // filling (the callback has claimed the buffer and is copying).
     std::atomic<int> receiveState{0};
+    bool fetching = false;  // getVoice runs: its wait cannot be entered again
 };
 
 // True for a voice bulk dump on any channel: 592 bytes, F0 43 0n 7E 04 48

@@ -138,8 +138,10 @@ struct TPlatformMIDI::Impl {
     ErrorSink inErrors;
     ErrorSink outErrors;
 
-    TMIDIInputHandler handler = nullptr;
-    void* context = nullptr;
+    // Read on the MIDI service's thread, which can still be delivering while a close
+    // clears them: the context is set before the handler and cleared after it.
+    std::atomic<TMIDIInputHandler> handler{nullptr};
+    std::atomic<void*> context{nullptr};
 
     // The JACK server ran no cycles while the last message should have left: it has
     // stalled, and that message still waits in RtMidi's ring buffer. RtMidi's JACK back
@@ -197,8 +199,9 @@ struct TPlatformMIDI::Impl {
     static void onInput(double, std::vector<unsigned char>* message, void* arg)
     {
         auto* self = static_cast<Impl*>(arg);
-        if (message != nullptr && !message->empty() && self->handler != nullptr)
-            self->handler(message->data(), message->size(), self->context);
+        const TMIDIInputHandler handler = self->handler.load(std::memory_order_acquire);
+        if (message != nullptr && !message->empty() && handler != nullptr)
+            handler(message->data(), message->size(), self->context.load(std::memory_order_acquire));
     }
 
     // True when a JACK server answers; never starts one.
@@ -333,8 +336,8 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         auto port = std::make_unique<RtMidiIn>(apiOf(device.system), client, 100);
         impl->inErrors.text.clear();
         port->setErrorCallback(collectError, &impl->inErrors);
-        impl->handler = handler;
-        impl->context = context;
+        impl->context.store(context, std::memory_order_release);
+        impl->handler.store(handler, std::memory_order_release);
         port->setCallback(&Impl::onInput, impl.get());
         port->ignoreTypes(false, true, true);     // System Exclusive messages wanted
         if (jack) {
@@ -425,8 +428,8 @@ void TPlatformMIDI::closeInput()
         }
         impl->dropPort(impl->in, impl->inSystem);
     }
-    impl->handler = nullptr;
-    impl->context = nullptr;
+    impl->handler.store(nullptr, std::memory_order_release);
+    impl->context.store(nullptr, std::memory_order_release);
 }
 
 void TPlatformMIDI::closeOutput()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once as built for
-# use, once more the Qt-free core under AddressSanitizer and UndefinedBehaviorSanitizer.
+# use, once more the Qt-free core under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the MIDI tests under ThreadSanitizer (the transport sends from a thread of its own).
 # The MIDI tests start their own JACK server (dummy driver) through CTest fixtures.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,3 +18,10 @@ cmake -S "$top" -B "$top/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTARVIK_CORE_
       -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON >/dev/null
 cmake --build "$top/build-sanitize" -j"$jobs"
 (cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs")
+
+# About a minute: the MIDI transport, its tests and the programs they start.
+cmake -S "$top" -B "$top/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON \
+      -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+cmake --build "$top/build-tsan" -j"$jobs" --target midi_tests
+(cd "$top/build-tsan" && TSAN_OPTIONS="suppressions=$top/tools/tsan.supp" \
+     ctest --output-on-failure -j"$jobs" -R '^midi\.' --repeat until-pass:2)

@@ -25,7 +25,9 @@
 #include "editors/voicecommonedit.h"
 #include <QCheckBox>
 #include "library/fileio.h"
+#include "voice/dumpcodec.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -223,7 +225,7 @@ TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
     EXPECT_EQ(dumpName(a.currentVoice()), "FROMFILE");
 }
 
-TEST_F(SynthTest, AVectorSliderDraggedSendsOncePerPositionItPasses)
+TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithTheLast)
 {
     writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
     createObjects();
@@ -233,14 +235,31 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsOncePerPositionItPasses)
     TSlider* slider = VectorEdit->sliders.at(0);
     const int from = slider->value();
     // What a mouse drag does to the slider: held down, passing position after position.
+    // Each position asks for a send; a voice still waiting is replaced by the newer one.
+    std::vector<Bytes> held;
     slider->setSliderDown(true);
-    for (int step = 1; step <= 4; ++step)
+    for (int step = 1; step <= 4; ++step) {
         slider->setSliderPosition(from + (from < 31 ? step : -step));
+        const uint8_t* d = dumpCodec.encodeVoice();
+        held.emplace_back(d, d + 592);
+    }
     slider->setSliderDown(false);
-    expectDumps(a, 5);
-    const Bytes last = a.currentVoice();
-    ASSERT_EQ(last.size(), 592u);
-    EXPECT_EQ(last[187 + 3], 62 - slider->value()) << "the last position passed arrives last";
+    EXPECT_EQ(midiPort->sendVoiceCalls, 5u);
+    ASSERT_TRUE(midiPort->flush(3000));
+    ASSERT_TRUE(eventually([&] { return a.currentVoice() == held.back(); }));
+    QTest::qWait(300);
+
+    // Every dump after the first is one of the voices the editor held, in edit order.
+    const long dumps = a.count("dumps");
+    ASSERT_GE(dumps, 2);
+    size_t next = 0;
+    for (int n = 2; n <= dumps; ++n) {
+        const auto at = std::find(held.begin() + long(next), held.end(), a.received(n));
+        ASSERT_NE(at, held.end()) << "dump " << n;
+        next = size_t(at - held.begin()) + 1;
+    }
+    EXPECT_EQ(next, held.size()) << "the last position passed arrives last";
+    EXPECT_EQ(held.back()[187 + 3], 62 - slider->value());
 }
 
 TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
 
 namespace {
 
@@ -107,6 +108,52 @@ TEST(MidiSystems, JackServerThatStallsNeverMakesSendingHang)
     kill(server, SIGCONT);
     EXPECT_TRUE(eventually([&] { return port->sendVoice(); }));
     EXPECT_TRUE(synth.waitForCount("dumps", 2));
+}
+
+TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingResumesAfterReopening)
+{
+    PrivateJack jack;
+    ASSERT_TRUE(jack.start());
+    settings = TSettings();
+    resetVoice();
+    RecordingEvents events;
+    TMIDIPort port;
+    port.events = &events;
+    {
+        VirtualSY22 synth({"--silent"});
+        ASSERT_TRUE(synth.start()) << synth.log();
+        port.enumerateDevices();
+        port.openPorts(synth.inDevice(port), synth.outDevice(port));
+        ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
+
+        alarm(60);      // a hang fails here, not at the test run's time-out
+        for (int i = 0; i < 100; ++i) {
+            randomVoice(voice, static_cast<uint32_t>(i + 1));
+            port.sendVoice();
+            if (i == 30)
+                kill(jack.pid, SIGKILL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        port.closePorts();
+        alarm(0);
+        jack.stop();
+    }
+
+    // The server returns; the ports opened again carry the voice. Under the same name it
+    // also takes back the killed server's entry in JACK's registry of servers, which
+    // holds only a few and is shared by every server on the machine.
+    ASSERT_TRUE(jack.start());
+    VirtualSY22 synth({"--silent"});
+    ASSERT_TRUE(synth.start()) << synth.log();
+    port.enumerateDevices();
+    const size_t errorsBefore = events.openErrors.size();
+    port.openPorts(synth.inDevice(port), synth.outDevice(port));
+    ASSERT_EQ(events.openErrors.size(), errorsBefore) << events.openErrors.back();
+    randomVoice(voice, 500);
+    EXPECT_TRUE(port.sendVoice());
+    EXPECT_TRUE(port.flush(2000));
+    const uint8_t* expected = dumpCodec.encodeVoice(voice);
+    EXPECT_TRUE(eventually([&] { return synth.currentVoice() == Bytes(expected, expected + dumpSize); }));
 }
 
 }  // namespace

@@ -200,10 +200,19 @@ private:
 class RecordingEvents : public TMIDIPortEvents {
 public:
     void openError(const std::string& text) override { openErrors.push_back(text); }
-    void noData() override { ++noDataCalls; }
+    void noData() override
+    {
+        ++noDataCalls;
+        waits += 'N';
+    }
     void voiceReceived() override;
+    void waitStarted() override { waits += '('; }
+    void waitTick() override { ++waitTicks; }
+    void waitEnded() override { waits += ')'; }
 
     std::vector<std::string> openErrors;
+    std::string waits;      // "(" and ")" for the start and end of each wait, "N" for noData
+    int waitTicks = 0;
     int noDataCalls = 0;
     int receivedCalls = 0;
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it

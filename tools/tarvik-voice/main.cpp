@@ -9,7 +9,7 @@ static const char usage[] =
     "  encode < FIELDS > OUT.SYX      build a dump from path=value lines\n"
     "  check FILE.SYX                 tell whether the file holds a well-formed voice dump\n"
     "  ports                          list the MIDI devices\n"
-    "  send FILE.SYX [--out N] [--channel C]\n"
+    "  send FILE.SYX [FILE.SYX ...] [--out N] [--channel C]\n"
     "  get OUT.SYX [--in N] [--out N] [--channel C]\n"
     "  library list [FILE]\n"
     "  library add FILE.SYX [--mask N] [--library FILE]\n"

@@ -24,6 +24,7 @@ public:
 
 struct MidiOptions {
     std::string file;
+    std::vector<std::string> more;  // send: the files after the first, in order
 };
 
 bool number(const std::string& text, long low, long high, int32_t& out)
@@ -38,7 +39,7 @@ bool number(const std::string& text, long low, long high, int32_t& out)
 
 // Settings from "TARVIK.INI" in the working directory (or the defaults), then the
 // options on top. False with a message on bad words.
-bool readOptions(const Args& args, bool wantIn, MidiOptions& o, std::string& error)
+bool readOptions(const Args& args, bool wantIn, bool several, MidiOptions& o, std::string& error)
 {
     settings = TSettings(settingsFileName);
     for (size_t i = 0; i < args.size(); ++i) {
@@ -61,6 +62,8 @@ bool readOptions(const Args& args, bool wantIn, MidiOptions& o, std::string& err
             }
         } else if (a.rfind("--", 0) != 0 && o.file.empty()) {
             o.file = a;
+        } else if (a.rfind("--", 0) != 0 && several) {
+            o.more.push_back(a);
         } else {
             error = "unknown or incomplete option: " + a;
             return false;
@@ -87,26 +90,44 @@ int cmdPorts(const Args& args)
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// The voice of a single-voice file, or an empty result with the message in error.
+std::vector<uint8_t> readVoiceFile(const std::string& file, std::string& error)
+{
+    // Only a regular file is read: a device could be read for ever.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        error = file + (std::filesystem::exists(file, ec) ? ": not a regular file" : ": no such file");
+        return {};
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = file + ": cannot open the file";
+        return {};
+    }
+    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const long at = findVoiceDump(data.data(), data.size());
+    if (at < 0) {
+        error = file + ": no voice dump in the file";
+        return {};
+    }
+    return std::vector<uint8_t>(data.begin() + at, data.begin() + at + dumpSize);
+}
+
 int cmdSend(const Args& args)
 {
     MidiOptions o;
     std::string error;
-    if (!readOptions(args, false, o, error))
+    if (!readOptions(args, false, true, o, error))
         return fail("send: " + error);
-    // Only a regular file is read: a device could be read for ever.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(o.file, ec))
-        return fail(o.file + (std::filesystem::exists(o.file, ec) ? ": not a regular file" : ": no such file"));
-    std::ifstream in(o.file, std::ios::binary);
-    if (!in)
-        return fail(o.file + ": cannot open the file");
-    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const long at = findVoiceDump(data.data(), data.size());
-    if (at < 0)
-        return fail(o.file + ": no voice dump in the file");
-    // Exactly as the editor sends its voice record: decoded, encoded afresh, channel in.
-    resetVoice();
-    dumpCodec.decodeVoice(data.data() + at);
+    // Every file is read before anything is sent: a bad one sends none.
+    std::vector<std::string> files = {o.file};
+    files.insert(files.end(), o.more.begin(), o.more.end());
+    std::vector<std::vector<uint8_t>> dumps;
+    for (const std::string& file : files) {
+        dumps.push_back(readVoiceFile(file, error));
+        if (dumps.back().empty())
+            return fail(error);
+    }
 
     ToolEvents events;
     TMIDIPort port;
@@ -114,8 +135,16 @@ int cmdSend(const Args& args)
     if (!port.openOutput(settings.outDevice))
         return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
                     events.lastError);
-    if (!port.sendVoice())
-        return fail("the voice could not be sent to MIDI output device " + std::to_string(settings.outDevice));
+    for (size_t i = 0; i < dumps.size(); ++i) {
+        // Exactly as the editor sends its voice record: decoded, encoded afresh, channel
+        // in. Each dump is out before the next is queued, so that none replaces another,
+        // and the command returns only once the last one is out.
+        resetVoice();
+        dumpCodec.decodeVoice(dumps[i].data());
+        if (!port.sendVoice() || !port.flush(5000))
+            return fail(files[i] + ": the voice could not be sent to MIDI output device " +
+                        std::to_string(settings.outDevice));
+    }
     return 0;
 }
 
@@ -123,7 +152,7 @@ int cmdGet(const Args& args)
 {
     MidiOptions o;
     std::string error;
-    if (!readOptions(args, true, o, error))
+    if (!readOptions(args, true, false, o, error))
         return fail("get: " + error);
 
     ToolEvents events;
