@@ -110,7 +110,7 @@ void TSettings::parse(const char* text, size_t length)
     }
 }
 
-bool TSettings::save(const std::string& path) const
+std::string TSettings::text() const
 {
     // Every line ends CR LF, the file's on-disk form on every platform.
     char text[200];
@@ -120,8 +120,14 @@ bool TSettings::save(const std::string& path) const
                                      static_cast<int>(inDevice), static_cast<int>(outDevice),
                                      autoSend ? 1 : 0);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof text)
-        return false;
-    return replaceFileAtomically(path, text, static_cast<size_t>(length));
+        return {};
+    return std::string(text, static_cast<size_t>(length));
+}
+
+bool TSettings::save(const std::string& path) const
+{
+    const std::string lines = text();
+    return !lines.empty() && replaceFileAtomically(path, lines.data(), lines.size());
 }
 
 bool replaceFileAtomically(const std::string& path, const void* data, size_t size)

@@ -18,6 +18,9 @@ public:
     // to the user; false tells a caller that wants to know.
     bool save(const std::string& path = "TARVIK.INI") const;
 
+    // The file's five lines as save writes them.
+    std::string text() const;
+
     // Reads settings from text already held in memory (at most the first 100 bytes).
     void parse(const char* text, size_t length);
 

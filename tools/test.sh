@@ -17,3 +17,9 @@ cmake -S "$top" -B "$top/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DTARVIK_CORE_
       -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON >/dev/null
 cmake --build "$top/build-sanitize" -j"$jobs"
 (cd "$top/build-sanitize" && ctest --output-on-failure -j"$jobs")
+
+# The fuzz targets: a short fixed run each here; tools/fuzz.sh runs them for longer.
+CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTARVIK_FUZZ=ON -DTARVIK_WERROR=ON >/dev/null
+cmake --build "$top/build-fuzz" -j"$jobs"
+(cd "$top/build-fuzz" && ctest --output-on-failure -j"$jobs")

@@ -9,8 +9,6 @@ TDumpCodec dumpCodec;
 
 namespace {
 
-constexpr int awmElementSize = 27;
-constexpr int fmElementSize = 47;
 constexpr int elementOffset[4] = {37, 64, 111, 138};
 constexpr int levelVectorOffset = 187;
 constexpr int detuneVectorOffset = 387;
