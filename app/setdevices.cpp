@@ -185,6 +185,7 @@ void TSetDevices::setMIDIChannel()
 
 void TSetDevices::showEvent(QShowEvent* event)
 {
+    keepWithOwner(this);
     centreOnScreen(this);
     QDialog::showEvent(event);
 }

@@ -86,6 +86,9 @@ void createWindows()
     noMIDIData = new TnoMIDIData();
     DataReceivedForm = new TDataReceivedForm();
 
+    // A modal dialog never hides behind the window it belongs to.
+    installModalGuard();
+
     // 9. The device lists.
     SetDevices->fillDeviceLists();
 
