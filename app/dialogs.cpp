@@ -74,7 +74,7 @@ static void fitLine(QLabel* label)
 void keepWithOwner(QWidget* dialog)
 {
     QWidget* owner = QApplication::activeWindow();
-    if (!owner || owner == dialog) {
+    if (!owner || owner == dialog || !owner->isVisible()) {
         owner = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<QMainWindow*>(w) && w->isVisible()) {
@@ -107,7 +107,12 @@ protected:
         QWidget* modal = QApplication::activeModalWidget();
         if (!widget || !modal || !widget->isWindow() || widget == modal || modal->isAncestorOf(widget))
             return false;
+        // Only a window the user turns to: restored, or made the active one.
         if (widget->isMinimized())
+            return false;
+        if (type == QEvent::ActivationChange && !widget->isActiveWindow())
+            return false;
+        if (modal->isActiveWindow() && !modal->isMinimized())
             return false;
         // Later, once the window manager has finished with the window itself.
         QTimer::singleShot(0, modal, [modal] {

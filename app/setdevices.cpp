@@ -79,6 +79,11 @@ TSetDevices::TSetDevices(QWidget* parent)
     cbMIDIChannel->setGeometry(8, 20, 70, 24);
     for (int c = 1; c <= 16; ++c)
         cbMIDIChannel->addItem(QString::number(c));
+    bRefresh = new QPushButton(QStringLiteral("Refresh"), channel);
+    bRefresh->setObjectName(QStringLiteral("bRefresh"));
+    bRefresh->setGeometry(width - 98, 19, 90, 26);
+    bRefresh->setAutoDefault(false);
+    connect(bRefresh, &QPushButton::clicked, this, [this] { bRefreshClick(); });
 
     for (QWidget* list : {static_cast<QWidget*>(lbInputs), static_cast<QWidget*>(lbOutputs),
                           static_cast<QWidget*>(cbMIDIChannel)})
@@ -135,8 +140,32 @@ void TSetDevices::fillDeviceLists()
                                 ? settings.inDevice : -1);
     lbOutputs->setCurrentRow(settings.outDevice >= 0 && settings.outDevice < lbOutputs->count()
                                  ? settings.outDevice : -1);
-    cbMIDIChannel->setCurrentIndex(settings.midiChannel >= 0 && settings.midiChannel < 16
-                                       ? settings.midiChannel : -1);
+    // Messages carry the low 4 bits of the channel: show that one.
+    cbMIDIChannel->setCurrentIndex(settings.midiChannel & 0x0F);
+}
+
+void TSetDevices::bRefreshClick()
+{
+    if (!midiPort)
+        return;
+    const std::string inName = midiPort->inDeviceName(settings.inDevice);
+    const std::string outName = midiPort->outDeviceName(settings.outDevice);
+    midiPort->closePorts();
+    midiPort->enumerateDevices();
+    auto find = [](const std::string& name, int count, auto nameOf) {
+        for (int n = 0; !name.empty() && n < count; ++n)
+            if (nameOf(n) == name)
+                return n;
+        return -1;
+    };
+    const int in = find(inName, midiPort->inCount, [](int n) { return midiPort->inDeviceName(n); });
+    const int out = find(outName, midiPort->outCount, [](int n) { return midiPort->outDeviceName(n); });
+    if (in >= 0)
+        settings.inDevice = in;
+    if (out >= 0)
+        settings.outDevice = out;
+    fillDeviceLists();
+    midiPort->openPorts(settings.inDevice, settings.outDevice);
 }
 
 bool TSetDevices::eventFilter(QObject* watched, QEvent* event)
