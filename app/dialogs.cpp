@@ -345,7 +345,18 @@ TAboutTarvik::TAboutTarvik()
         "Questions, bug reports and ideas are welcome on the Tarvik project's "
         "issue tracker."));
     notice->setTextFormat(Qt::RichText);
-    notice->setGeometry(left, top + 20, width, 340);
+    notice->setGeometry(left, top + 20, width, 290);
+
+    // Where this run keeps its settings and library (filled in when shown).
+    tfFolder = new QLabel(this);
+    tfFolder->setObjectName(QStringLiteral("tfFolder"));
+    tfFolder->setWordWrap(true);
+    tfFolder->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont folderFont;
+    folderFont.setPixelSize(11);
+    tfFolder->setFont(folderFont);
+    colourText(tfFolder, pictures::aqua);
+    tfFolder->setGeometry(left, top + 314, width, 34);
 
     bOK = new QPushButton(QIcon(pictures::tick()), QStringLiteral("OK"), this);
     bOK->setObjectName(QStringLiteral("bOK"));
@@ -357,6 +368,8 @@ TAboutTarvik::TAboutTarvik()
 
 void TAboutTarvik::showEvent(QShowEvent* event)
 {
+    tfFolder->setText(QStringLiteral("Settings and library are kept in %1")
+                          .arg(QDir::toNativeSeparators(QDir::currentPath())));
     keepWithOwner(this);
     centreOnScreen(this);
     QDialog::showEvent(event);

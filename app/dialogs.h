@@ -85,6 +85,7 @@ class TAboutTarvik : public QDialog {
 public:
     explicit TAboutTarvik();
     QPushButton* bOK;
+    QLabel* tfFolder;     // the folder of TARVIK.INI and SOUNDS.SYL
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -79,11 +79,6 @@ TSetDevices::TSetDevices(QWidget* parent)
     cbMIDIChannel->setGeometry(8, 20, 70, 24);
     for (int c = 1; c <= 16; ++c)
         cbMIDIChannel->addItem(QString::number(c));
-    bRefresh = new QPushButton(QStringLiteral("Refresh"), channel);
-    bRefresh->setObjectName(QStringLiteral("bRefresh"));
-    bRefresh->setGeometry(width - 98, 19, 90, 26);
-    bRefresh->setAutoDefault(false);
-    connect(bRefresh, &QPushButton::clicked, this, [this] { bRefreshClick(); });
 
     for (QWidget* list : {static_cast<QWidget*>(lbInputs), static_cast<QWidget*>(lbOutputs),
                           static_cast<QWidget*>(cbMIDIChannel)})
@@ -97,6 +92,13 @@ TSetDevices::TSetDevices(QWidget* parent)
     BitBtn1->setGeometry(left + width / 2 - 45, 318, 90, 27);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
+
+    // Beside the channel box; made after "&Okay" so that "&Okay" stays the first button.
+    bRefresh = new QPushButton(QStringLiteral("Refresh"), this);
+    bRefresh->setObjectName(QStringLiteral("bRefresh"));
+    bRefresh->setGeometry(left + width - 98, 258 + 19, 90, 26);
+    bRefresh->setAutoDefault(false);
+    connect(bRefresh, &QPushButton::clicked, this, [this] { bRefreshClick(); });
 
     // A pick is a change of selection. The current row alone also moves when a list
     // without a selection merely gets the focus, and that must not reopen anything.
