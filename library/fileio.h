@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "library/voiceimport.h"
+
 class TFileIOEvents {
 public:
     virtual ~TFileIOEvents() = default;
@@ -77,6 +79,45 @@ public:
     // holds no record n or the write failed; the file is then as it was.
     bool overwriteRecord(int32_t n, uint32_t mask);
 
+    // ---- many records at once, and housekeeping ----
+    // Each opens and closes the library itself. On failure false comes back, lastError
+    // says why and, where a write failed, saveError is shown; the file is then as it was
+    // (or, for appendDumps, holds the whole records appended before the failure).
+
+    // Appends the dumps as records under mask, in order. A dump the library already
+    // holds (the same 592 bytes once both are normalised), or one appended earlier in
+    // the same call, is skipped unless keepDuplicates. progress is asked once before
+    // anything is written and after each batch of 64 dumps; when it returns false the
+    // appending stops there, and whole records only stay. Fills added, duplicates,
+    // cancelled and writeFailed (then saveError is shown and lastError says why).
+    ImportSummary appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
+                              const ImportProgress& progress = {});
+
+    // Record n's dump as stored, into 592 bytes. False when the file holds no record n.
+    bool readDump(int32_t n, uint8_t* dump);
+    // Whether a name may go into a record: at most 8 characters from 0x20..0x7E.
+    static bool validRecordName(const std::string& name);
+    // Sets the voice name inside record n's dump (blank-padded to 8 characters) and
+    // its checksum; the mask and the rest of the dump stay. Written in place.
+    bool renameRecord(int32_t n, const std::string& name);
+    // Sets record n's category mask (bits 16..31 written as 0). Written in place.
+    bool setRecordCategories(int32_t n, uint32_t mask);
+    // Removes the records (any order, repeats allowed). The file is rewritten safely:
+    // a new file beside it, flushed, then renamed over the old one.
+    bool deleteRecords(const std::vector<int32_t>& records);
+    // Moves record from to position to (0..count-1), the others keeping their order;
+    // rewritten safely as deleteRecords.
+    bool moveRecord(int32_t from, int32_t to);
+    // The records whose mask holds every bit of mask (all when mask is 0).
+    std::vector<int32_t> recordsWithMask(uint32_t mask);
+    // Writes the records' dumps, normalised (byte 2 = 0), one after the other to path,
+    // through a new file renamed over any old one: on failure path is as it was.
+    bool exportRecords(const std::vector<int32_t>& records, const std::string& path);
+    bool exportRecord(int32_t n, const std::string& path) { return exportRecords({n}, path); }
+
+    // Why the last of the calls above failed, in words for the user.
+    std::string lastError;
+
     TFileIOEvents* events = nullptr;
     std::string libraryPath;
 
@@ -86,6 +127,10 @@ private:
     const uint8_t* cachedRecord(int32_t n);
     void dropCache();
     bool openLibraryFile(bool create);
+    // Writes the records of the open library in the given order to a new file and
+    // renames it over the library.
+    bool rewriteLibrary(const std::vector<int32_t>& order);
+    bool failWith(const std::string& reason, bool writeFailed);
 
     int fd = -1;
     int64_t position = 0;
