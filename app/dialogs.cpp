@@ -1,9 +1,18 @@
 #include "app/dialogs.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWindow>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
@@ -62,6 +71,110 @@ static void fitLine(QLabel* label)
     label->setFont(font);
 }
 
+void keepWithOwner(QWidget* dialog)
+{
+    QWidget* owner = QApplication::activeWindow();
+    if (!owner || owner == dialog || !owner->isVisible()) {
+        owner = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMainWindow*>(w) && w->isVisible()) {
+                owner = w;
+                break;
+            }
+    }
+    if (!owner || owner == dialog)
+        return;
+    dialog->winId();   // the native window, so that it can be told its owner
+    if (QWindow* window = dialog->windowHandle())
+        window->setTransientParent(owner->window()->windowHandle());
+}
+
+namespace {
+
+// Watches every window of the program for the moments a user turns to it.
+class TModalGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::WindowStateChange && type != QEvent::WindowActivate
+            && type != QEvent::ActivationChange && type != QEvent::MouseButtonPress)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!widget || !modal || !widget->isWindow() || widget == modal || modal->isAncestorOf(widget))
+            return false;
+        // Only a window the user turns to: restored, or made the active one.
+        if (widget->isMinimized())
+            return false;
+        if (type == QEvent::ActivationChange && !widget->isActiveWindow())
+            return false;
+        if (modal->isActiveWindow() && !modal->isMinimized())
+            return false;
+        // Later, once the window manager has finished with the window itself.
+        QTimer::singleShot(0, modal, [modal] {
+            if (modal != QApplication::activeModalWidget() || !modal->isVisible())
+                return;
+            if (modal->isMinimized())
+                modal->setWindowState(modal->windowState() & ~Qt::WindowMinimized);
+            modal->raise();
+            modal->activateWindow();
+        });
+        return false;
+    }
+};
+
+}  // namespace
+
+void installModalGuard()
+{
+    static TModalGuard* guard = nullptr;
+    if (!guard) {
+        guard = new TModalGuard(qApp);
+        qApp->installEventFilter(guard);
+    }
+}
+
+TFileDialog::TFileDialog(QWidget* parent, const QString& caption) : QFileDialog(parent, caption)
+{
+    setOption(QFileDialog::DontUseNativeDialog);
+    setWindowFlag(Qt::WindowMinimizeButtonHint, false);
+}
+
+void TFileDialog::hidePopups()
+{
+    for (QCompleter* completer : findChildren<QCompleter*>())
+        if (completer->popup() && completer->popup()->isVisible())
+            completer->popup()->hide();
+}
+
+void TFileDialog::accept()
+{
+    hidePopups();
+    const QStringList files = selectedFiles();
+    if (acceptMode() == QFileDialog::AcceptSave && !files.isEmpty()) {
+        const QFileInfo file(files.constFirst());
+        if (!file.isDir() && !file.absoluteDir().exists()) {
+            QMessageBox box(QMessageBox::Warning, windowTitle(),
+                            QStringLiteral("%1\nFolder not found.\nPlease verify the correct folder name was given.")
+                                .arg(QDir::toNativeSeparators(file.absolutePath())),
+                            QMessageBox::Ok, this);
+            box.exec();
+            return;
+        }
+    }
+    QFileDialog::accept();
+}
+
+void TFileDialog::done(int result)
+{
+    hidePopups();
+    QFileDialog::done(result);
+}
+
 TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clientHeight,
                                QPoint place)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -100,6 +213,7 @@ QPushButton* TMessageDialog::addButton(const QString& caption, Picture picture, 
 
 void TMessageDialog::showEvent(QShowEvent* event)
 {
+    keepWithOwner(this);
     if (designedPlace.isNull())
         centreOnScreen(this);
     QDialog::showEvent(event);
@@ -231,7 +345,18 @@ TAboutTarvik::TAboutTarvik()
         "Questions, bug reports and ideas are welcome on the Tarvik project's "
         "issue tracker."));
     notice->setTextFormat(Qt::RichText);
-    notice->setGeometry(left, top + 20, width, 340);
+    notice->setGeometry(left, top + 20, width, 290);
+
+    // Where this run keeps its settings and library (filled in when shown).
+    tfFolder = new QLabel(this);
+    tfFolder->setObjectName(QStringLiteral("tfFolder"));
+    tfFolder->setWordWrap(true);
+    tfFolder->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont folderFont;
+    folderFont.setPixelSize(11);
+    tfFolder->setFont(folderFont);
+    colourText(tfFolder, pictures::aqua);
+    tfFolder->setGeometry(left, top + 314, width, 34);
 
     bOK = new QPushButton(QIcon(pictures::tick()), QStringLiteral("OK"), this);
     bOK->setObjectName(QStringLiteral("bOK"));
@@ -243,6 +368,9 @@ TAboutTarvik::TAboutTarvik()
 
 void TAboutTarvik::showEvent(QShowEvent* event)
 {
+    tfFolder->setText(QStringLiteral("Settings and library are kept in %1")
+                          .arg(QDir::toNativeSeparators(QDir::currentPath())));
+    keepWithOwner(this);
     centreOnScreen(this);
     QDialog::showEvent(event);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QPoint>
 
 class QLabel;
@@ -84,6 +85,7 @@ class TAboutTarvik : public QDialog {
 public:
     explicit TAboutTarvik();
     QPushButton* bOK;
+    QLabel* tfFolder;     // the folder of TARVIK.INI and SOUNDS.SYL
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -99,3 +101,25 @@ extern TAboutTarvik* AboutTarvik;
 
 // Puts a top-level window in the middle of the screen it would appear on.
 void centreOnScreen(QWidget* window);
+
+// Makes a dialog about to be shown transient for the window it was opened from (the
+// active window, else the main window), so that the window manager keeps the two
+// together: minimising, restoring and stacking. Call it from the dialog's showEvent.
+void keepWithOwner(QWidget* dialog);
+
+// While a modal dialog is open, restoring or clicking another of the program's windows
+// brings the dialog back to the front (and out of a minimised state). Installed once
+// on the application.
+void installModalGuard();
+
+// The file dialogs: no popup of theirs (the name completion list) outlives them, and
+// the save dialog refuses, inside the dialog, a file in a folder that does not exist.
+class TFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    TFileDialog(QWidget* parent, const QString& caption);
+    void accept() override;
+    void done(int result) override;
+    // Hides the name completion popup, should it be showing.
+    void hidePopups();
+};

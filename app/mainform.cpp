@@ -199,17 +199,15 @@ void TMainForm::buildControls()
     connect(bAutoSend, &QPushButton::clicked, this, [this] { bAutoSendClick(); });
     connect(bNoAutoSend, &QPushButton::clicked, this, [this] { bNoAutoSendClick(); });
 
-    fileOpenDlg = new QFileDialog(this, QStringLiteral("Open sound file"));
+    fileOpenDlg = new TFileDialog(this, QStringLiteral("Open sound file"));
     fileOpenDlg->setObjectName(QStringLiteral("fileOpenDlg"));
-    fileOpenDlg->setOption(QFileDialog::DontUseNativeDialog);
     fileOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
     fileOpenDlg->setFileMode(QFileDialog::ExistingFile);
     // The file system is case-sensitive here: the pattern takes both spellings.
     fileOpenDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
 
-    fileSaveDlg = new QFileDialog(this, QStringLiteral("Save voice"));
+    fileSaveDlg = new TFileDialog(this, QStringLiteral("Save voice"));
     fileSaveDlg->setObjectName(QStringLiteral("fileSaveDlg"));
-    fileSaveDlg->setOption(QFileDialog::DontUseNativeDialog);
     fileSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
     fileSaveDlg->setFileMode(QFileDialog::AnyFile);
     fileSaveDlg->setNameFilter(QStringLiteral("Systex Exclusive files (*.SYX *.syx)"));

@@ -93,6 +93,13 @@ TSetDevices::TSetDevices(QWidget* parent)
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
 
+    // Beside the channel box; made after "&Okay" so that "&Okay" stays the first button.
+    bRefresh = new QPushButton(QStringLiteral("Refresh"), this);
+    bRefresh->setObjectName(QStringLiteral("bRefresh"));
+    bRefresh->setGeometry(left + width - 98, 258 + 19, 90, 26);
+    bRefresh->setAutoDefault(false);
+    connect(bRefresh, &QPushButton::clicked, this, [this] { bRefreshClick(); });
+
     // A pick is a change of selection. The current row alone also moves when a list
     // without a selection merely gets the focus, and that must not reopen anything.
     connect(lbInputs, &QListWidget::itemSelectionChanged, this, [this] {
@@ -135,8 +142,32 @@ void TSetDevices::fillDeviceLists()
                                 ? settings.inDevice : -1);
     lbOutputs->setCurrentRow(settings.outDevice >= 0 && settings.outDevice < lbOutputs->count()
                                  ? settings.outDevice : -1);
-    cbMIDIChannel->setCurrentIndex(settings.midiChannel >= 0 && settings.midiChannel < 16
-                                       ? settings.midiChannel : -1);
+    // Messages carry the low 4 bits of the channel: show that one.
+    cbMIDIChannel->setCurrentIndex(settings.midiChannel & 0x0F);
+}
+
+void TSetDevices::bRefreshClick()
+{
+    if (!midiPort)
+        return;
+    const std::string inName = midiPort->inDeviceName(settings.inDevice);
+    const std::string outName = midiPort->outDeviceName(settings.outDevice);
+    midiPort->closePorts();
+    midiPort->enumerateDevices();
+    auto find = [](const std::string& name, int count, auto nameOf) {
+        for (int n = 0; !name.empty() && n < count; ++n)
+            if (nameOf(n) == name)
+                return n;
+        return -1;
+    };
+    const int in = find(inName, midiPort->inCount, [](int n) { return midiPort->inDeviceName(n); });
+    const int out = find(outName, midiPort->outCount, [](int n) { return midiPort->outDeviceName(n); });
+    if (in >= 0)
+        settings.inDevice = in;
+    if (out >= 0)
+        settings.outDevice = out;
+    fillDeviceLists();
+    midiPort->openPorts(settings.inDevice, settings.outDevice);
 }
 
 bool TSetDevices::eventFilter(QObject* watched, QEvent* event)
@@ -185,6 +216,7 @@ void TSetDevices::setMIDIChannel()
 
 void TSetDevices::showEvent(QShowEvent* event)
 {
+    keepWithOwner(this);
     centreOnScreen(this);
     QDialog::showEvent(event);
 }

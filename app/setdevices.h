@@ -14,13 +14,18 @@ public:
     explicit TSetDevices(QWidget* parent = nullptr);
 
     // Fills the lists from the MIDI transport's device tables and selects what the
-    // settings say. Runs once per run: devices that come or go show after a restart.
+    // settings say. A channel outside 1..16 shows as the channel messages really go
+    // out on (its low 4 bits), without changing the setting.
     void fillDeviceLists();
+    // "Refresh": lists the devices again, keeps the chosen ones by name where they
+    // moved in the lists, and opens the ports anew.
+    void bRefreshClick();
 
     QListWidget* lbInputs;
     QListWidget* lbOutputs;
     QComboBox* cbMIDIChannel;
     QPushButton* BitBtn1;
+    QPushButton* bRefresh;
 
     void selectInputDevice();
     void selectOutputDevice();

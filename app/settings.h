@@ -13,8 +13,13 @@ public:
     // defaults and fileFound false.
     explicit TSettings(const std::string& path);
 
-    // Writes the five lines, each ending CR LF. Fails silently.
-    void save(const std::string& path = "TARVIK.INI") const;
+    // Writes the five lines, each ending CR LF, through a new file renamed over the
+    // old one: when anything fails the old file stays as it was. Nothing is reported
+    // to the user; false tells a caller that wants to know.
+    bool save(const std::string& path = "TARVIK.INI") const;
+
+    // The file's five lines as save writes them.
+    std::string text() const;
 
     // Reads settings from text already held in memory (at most the first 100 bytes).
     void parse(const char* text, size_t length);
@@ -26,6 +31,10 @@ public:
     bool autoSend = true;
     bool fileFound = false;
 };
+
+// Writes data to a new file beside path, flushes it to the disk and renames it over
+// path. False, with path untouched and no new file left, when any step fails.
+bool replaceFileAtomically(const std::string& path, const void* data, size_t size);
 
 constexpr const char* settingsFileName = "TARVIK.INI";
 

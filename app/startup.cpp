@@ -3,6 +3,11 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <exception>
+#include <filesystem>
+#include <system_error>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "app/appevents.h"
 #include "app/dialogs.h"
@@ -43,6 +48,36 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 void showException(const char* what)
 {
     QMessageBox::critical(nullptr, QStringLiteral("Tarvik"), QString::fromLocal8Bit(what));
+}
+
+std::string dataFolder()
+{
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/')
+        return std::string(xdg) + "/tarvik";
+    const char* home = std::getenv("HOME");
+    std::string base = home && home[0] == '/' ? home : "";
+    if (base.empty())
+        if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+            base = pw->pw_dir;
+    return base + "/.local/share/tarvik";
+}
+
+bool enterDataFolder(std::string& folder, std::string& error)
+{
+    folder = dataFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = "cannot make " + folder + ": " + ec.message();
+        return false;
+    }
+    std::filesystem::current_path(folder, ec);
+    if (ec) {
+        error = "cannot work in " + folder + ": " + ec.message();
+        return false;
+    }
+    return true;
 }
 
 void createObjects()
@@ -86,6 +121,9 @@ void createWindows()
     OverwriteDlg = new TOverwriteDlg();
     noMIDIData = new TnoMIDIData();
     DataReceivedForm = new TDataReceivedForm();
+
+    // A modal dialog never hides behind the window it belongs to.
+    installModalGuard();
 
     // 9. The device lists.
     SetDevices->fillDeviceLists();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <string>
 
 // The application object: a toolkit exception escaping an event handler is shown in
 // the standard error report and ends the event loop; shutdown follows.
@@ -29,5 +30,12 @@ void shutDown();
 // The whole run: createObjects, then createWindows and the loop under one exception
 // handler, then shutDown. Returns 0.
 int runTarvik();
+// The editor's own data folder for a start from the desktop: $XDG_DATA_HOME/tarvik,
+// or ~/.local/share/tarvik when XDG_DATA_HOME is unset or not an absolute path.
+std::string dataFolder();
+// Makes the data folder (and its parents) when missing and makes it the working
+// directory. False, with the reason in error, when it cannot be made or entered.
+bool enterDataFolder(std::string& folder, std::string& error);
+
 // Releases every window and process-wide object (after shutDown, or between tests).
 void releaseAll();

@@ -287,7 +287,9 @@ bool TFileIO::loadVoiceFile(const std::string& path)
             if (got <= 0)
                 break;
             data.insert(data.end(), piece.begin(), piece.begin() + got);
-            const long at = findVoiceDump(data.data(), data.size());
+            // Only a well-formed dump is taken: a damaged one would reach the
+            // synthesiser as if it were a voice.
+            const long at = findWellFormedVoiceDump(data.data(), data.size());
             if (at >= 0) {
                 dumpCodec.decodeVoice(data.data() + at, voice);
                 found = true;

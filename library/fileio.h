@@ -42,8 +42,9 @@ public:
     // Writes the 592 bytes of the current voice. False (and saveError) when the file
     // cannot be created or not all of it was written.
     bool saveVoiceFile(const std::string& path);
-    // Loads the first complete voice dump in the file (the first 592-byte run from an
-    // F0 byte to an F7 byte, trying each F0 in turn) into voice and sends it. False
+    // Loads the first well-formed voice dump in the file (a 592-byte run from an F0
+    // byte to an F7 byte with the header, byte count and checksum right, trying each
+    // F0 in turn) into voice and sends it. False
     // (and invalidFile) when there is none or the path is not a regular file (a
     // device or a pipe is never read): voice unchanged, nothing sent.
     bool loadVoiceFile(const std::string& path);

@@ -45,7 +45,7 @@ public:
     ~TMIDIPort();
 
     void enumerateDevices();
-    std::string inDeviceName(int n) const;    // at most 32 characters
+    std::string inDeviceName(int n) const;    // the full port name
     std::string outDeviceName(int n) const;
 
     // Opens the input port (with midiInCallback), then the output port; each failure

@@ -311,14 +311,14 @@ std::string TPlatformMIDI::inputName(int n) const
 {
     if (n < 0 || n >= inputCount())
         return {};
-    return impl->ins[static_cast<size_t>(n)].name.substr(0, midiDeviceNameLength);
+    return impl->ins[static_cast<size_t>(n)].name;
 }
 
 std::string TPlatformMIDI::outputName(int n) const
 {
     if (n < 0 || n >= outputCount())
         return {};
-    return impl->outs[static_cast<size_t>(n)].name.substr(0, midiDeviceNameLength);
+    return impl->outs[static_cast<size_t>(n)].name;
 }
 
 std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* context)

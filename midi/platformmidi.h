@@ -20,8 +20,6 @@ constexpr double midiWireSeconds(size_t bytes)
     return static_cast<double>(bytes) * 10.0 / 31250.0;
 }
 
-constexpr size_t midiDeviceNameLength = 32;
-
 class TPlatformMIDI {
 public:
     TPlatformMIDI();
@@ -33,7 +31,7 @@ public:
     void enumerate();
     int inputCount() const;
     int outputCount() const;
-    // At most 32 characters; empty for a number outside the list.
+    // The port's full name, so that no two look alike; empty for a number outside the list.
     std::string inputName(int n) const;
     std::string outputName(int n) const;
 

@@ -2,7 +2,8 @@
 # Installs whatever of the build and test packages is missing (Debian 12).
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev librtmidi-dev libjack-jackd2-dev jackd2
-          libgtest-dev xvfb xauth)
+          libgtest-dev xvfb xauth clang libclang-rt-14-dev dpkg-dev desktop-file-utils
+          appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

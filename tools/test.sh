@@ -25,3 +25,9 @@ cmake -S "$top" -B "$top/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_
 cmake --build "$top/build-tsan" -j"$jobs" --target midi_tests
 (cd "$top/build-tsan" && TSAN_OPTIONS="suppressions=$top/tools/tsan.supp" \
      ctest --output-on-failure -j"$jobs" -R '^midi\.' --repeat until-pass:2)
+
+# The fuzz targets: a short fixed run each here; tools/fuzz.sh runs them for longer.
+CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTARVIK_FUZZ=ON -DTARVIK_WERROR=ON >/dev/null
+cmake --build "$top/build-fuzz" -j"$jobs"
+(cd "$top/build-fuzz" && ctest --output-on-failure -j"$jobs")

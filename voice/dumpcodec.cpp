@@ -9,8 +9,6 @@ TDumpCodec dumpCodec;
 
 namespace {
 
-constexpr int awmElementSize = 27;
-constexpr int fmElementSize = 47;
 constexpr int elementOffset[4] = {37, 64, 111, 138};
 constexpr int levelVectorOffset = 187;
 constexpr int detuneVectorOffset = 387;
@@ -29,6 +27,11 @@ uint8_t responseByte(const VoiceElement& e)
         value += 11;
     return static_cast<uint8_t>(value & 0x7F);
 }
+
+// The decoder reads every field with the width the encoder writes it in, and flags
+// as their lowest bit, so that a dump holding other bits (damaged, or from elsewhere)
+// decodes into a voice that encodes and decodes again unchanged.
+constexpr uint8_t flag(uint8_t b) { return b & 1; }
 
 int joined(const uint8_t* p) { return (p[0] * 128 + p[1]) & 0xFF; }
 int8_t joinedSigned(const uint8_t* p) { return static_cast<int8_t>(joined(p)); }
@@ -144,26 +147,26 @@ namespace {
 void getOperator(const uint8_t* p, OperatorBlock& op, bool shortLayout)
 {
     if (!shortLayout) {
-        op.fixedFrequency = p[0];
-        op.fmWaveform = p[1] >> 4;
+        op.fixedFrequency = flag(p[0]);
+        op.fmWaveform = (p[1] >> 4) & 7;
         op.fmFrequency = p[1] & 0x0F;
         p += 2;
     }
-    op.level = p[0];
-    op.temperament = p[1] >> 4;
+    op.level = data7(p[0]);
+    op.temperament = (p[1] >> 4) & 7;
     op.detune = p[1] & 0x0F;
-    op.levelScaling = static_cast<uint8_t>(p[2] * 8 + (p[3] >> 4));
+    op.levelScaling = static_cast<uint8_t>((p[2] & 1) * 8 + ((p[3] >> 4) & 7));
     op.rateScaling = p[3] & 0x0F;
-    op.envelopeDelayOn = p[4];
-    op.rateAttack = p[5];
-    op.peakStage = static_cast<uint8_t>(p[6] * 2 + ((p[7] >> 6) & 1));
+    op.envelopeDelayOn = flag(p[4]);
+    op.rateAttack = data7(p[5]);
+    op.peakStage = static_cast<uint8_t>((p[6] & 1) * 2 + ((p[7] >> 6) & 1));
     op.rateDecay1 = p[7] & 0x3F;
-    op.rateDecay2 = p[8];
-    op.rateRelease = p[9];
-    op.levelInitial = p[10];
-    op.levelAttack = p[11];
-    op.levelDecay1 = p[12];
-    op.levelDecay2 = p[13];
+    op.rateDecay2 = data7(p[8]);
+    op.rateRelease = data7(p[9]);
+    op.levelInitial = data7(p[10]);
+    op.levelAttack = data7(p[11]);
+    op.levelDecay1 = data7(p[12]);
+    op.levelDecay2 = data7(p[13]);
 }
 
 void getResponse(uint8_t b, VoiceElement& e)
@@ -181,17 +184,17 @@ void getResponse(uint8_t b, VoiceElement& e)
 // The LFO, routing and pan bytes sit in the same order in both layouts.
 void getLfoAndPan(const uint8_t* p, VoiceElement& e)
 {
-    e.lfoWaveform = static_cast<uint8_t>(p[0] * 4 + (p[1] >> 5));
+    e.lfoWaveform = static_cast<uint8_t>((p[0] & 1) * 4 + ((p[1] >> 5) & 3));
     e.lfoSpeed = p[1] & 0x1F;
     e.lfoDelay = static_cast<uint8_t>(joined(p + 2));
     e.lfoRate = static_cast<uint8_t>(joined(p + 4));
-    e.carrierAM = p[6] >> 5;
+    e.carrierAM = (p[6] >> 5) & 1;
     e.modulatorAM = (p[6] >> 4) & 1;
     e.lfoAMDepth = p[6] & 0x0F;
-    e.carrierPM = p[7] >> 6;
+    e.carrierPM = (p[7] >> 6) & 1;
     e.modulatorPM = (p[7] >> 5) & 1;
     e.lfoPMDepth = p[7] & 0x1F;
-    e.envelopeType = p[8] >> 4;
+    e.envelopeType = (p[8] >> 4) & 7;
     e.pan = p[8] & 0x0F;
 }
 
@@ -199,8 +202,8 @@ void getVector(const uint8_t* p, VectorTable& t)
 {
     for (int s = 0; s < vectorSteps; ++s, p += 4) {
         t.repeats[s] = joined(p);
-        t.cdPosition[s] = p[2];
-        t.abPosition[s] = p[3];
+        t.cdPosition[s] = data7(p[2]);
+        t.abPosition[s] = data7(p[3]);
     }
     // A vector whose steps all share one position does not move: mark it ended at once.
     for (int s = 1; s < vectorSteps; ++s)
@@ -215,7 +218,8 @@ void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
 {
     v.effectDepth = (d[18] >> 4) & 7;
     v.effectType = d[18] & 0x0F;
-    std::memcpy(v.name, d + dumpNameOffset, voiceNameLength);
+    for (int i = 0; i < voiceNameLength; ++i)
+        v.name[i] = static_cast<char>(data7(d[dumpNameOffset + i]));
     v.name[voiceNameLength] = 0;
     v.voiceConfig = d[27] & 1;
     v.bendRange = d[28] & 0x1F;
@@ -227,7 +231,7 @@ void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
     v.modWheelPM = (c >> 1) & 1;
     v.modWheelAM = c & 1;
     v.aftertouchPitch = joinedSigned(d + 30);
-    v.envelopeDelay = d[32];
+    v.envelopeDelay = data7(d[32]);
     v.attackAdjust = joinedSigned(d + 33);
     v.releaseAdjust = joinedSigned(d + 35);
 
@@ -239,11 +243,11 @@ void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
             e.pitch = joinedSigned(p + 2);
             getResponse(p[4], e);
             getLfoAndPan(p + 5, e);
-            e.feedback = p[14];
+            e.feedback = data7(p[14]);
             getOperator(p + 15, e.modulator, false);
             getOperator(p + 31, e.carrier, false);
         } else {
-            e.waveform = p[0];
+            e.waveform = data7(p[0]);
             e.pitch = joinedSigned(p + 1);
             getResponse(p[3], e);
             getLfoAndPan(p + 4, e);
@@ -251,8 +255,8 @@ void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
         }
     }
 
-    v.levelVectorSpeed = d[185] ? d[185] : 16;
-    v.detuneVectorSpeed = d[186] ? d[186] : 16;
+    v.levelVectorSpeed = (d[185] & 0x0F) ? d[185] & 0x0F : 16;
+    v.detuneVectorSpeed = (d[186] & 0x0F) ? d[186] & 0x0F : 16;
     getVector(d + levelVectorOffset, v.levelVector);
     getVector(d + detuneVectorOffset, v.detuneVector);
 }
@@ -288,6 +292,14 @@ long findVoiceDump(const uint8_t* data, size_t size)
 {
     for (size_t i = 0; i + dumpSize <= size; ++i)
         if (data[i] == 0xF0 && data[i + dumpSize - 1] == 0xF7)
+            return static_cast<long>(i);
+    return -1;
+}
+
+long findWellFormedVoiceDump(const uint8_t* data, size_t size)
+{
+    for (size_t i = 0; i + dumpSize <= size; ++i)
+        if (data[i] == 0xF0 && data[i + dumpSize - 1] == 0xF7 && !*checkVoiceDump(data + i))
             return static_cast<long>(i);
     return -1;
 }

@@ -19,7 +19,9 @@ public:
     // The buffer stays as it is until the next encodeVoice.
     const uint8_t* encodeVoice(const Voice& v = voice);
 
-    // Takes 592 bytes that begin with the F0 byte; validates nothing.
+    // Takes 592 bytes that begin with the F0 byte; validates nothing. Each field is
+    // read with the width the encoder writes, flags as 0 or 1, so that what it gives
+    // encodes and decodes again to the same voice.
     void decodeVoice(const uint8_t* dump, Voice& v = voice);
 
     uint8_t buffer[dumpSize] = {};
@@ -45,6 +47,10 @@ const char* checkVoiceDump(const uint8_t* dump);
 // starts at an F0 byte and ends with F7, trying each F0 in turn. Returns its offset,
 // or -1 when there is none.
 long findVoiceDump(const uint8_t* data, size_t size);
+
+// The same, but only a well-formed voice dump counts (checkVoiceDump finds nothing
+// wrong): the first such run of 592 bytes, or -1.
+long findWellFormedVoiceDump(const uint8_t* data, size_t size);
 
 // The step-1 repeats of both vectors exactly as a dump holds them. The decoder marks a
 // vector whose steps all share one position as ending at step 1; `tarvik-voice show`

@@ -1,6 +1,8 @@
 // The message dialogs, the about box and the device dialog: texts, buttons and their
 // result codes, and that a message dialog only closes by its own button.
 #include <QComboBox>
+#include <QFileDialog>
+#include <QWindow>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -17,6 +19,7 @@
 #include "app/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
+#include "midi/midiport.h"
 
 using namespace apptest;
 
@@ -192,6 +195,87 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
               "MIDI channel=15\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
+    releaseAll();
+}
+
+// Dialogs belong to the window they were opened from: the window manager minimises and
+// restores them together, they offer no minimise button of their own, and turning to
+// the main window brings a pending one back.
+TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
+{
+    ScratchDir scratch;
+    writeText("TARVIK.INI", "MIDI channel=99\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
+    std::vector<std::string> checked;
+    ModalAnswerer answerer([&](QWidget* d) {
+        if (d == MIDIOpenError)
+            return answerFirstButton(d);
+        checked.push_back(d->windowTitle().toStdString());
+        EXPECT_FALSE(d->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_TRUE(d->windowHandle() && d->windowHandle()->transientParent() == MainForm->windowHandle());
+        if (d == SetDevices) {
+            // Channel 99 goes out on channel 4 (its low 4 bits): the box says so.
+            EXPECT_EQ(SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            // (No port opens here: its error dialog would wait inside this one.)
+            TMIDIPortEvents* events = midiPort->events;
+            midiPort->events = nullptr;
+            SetDevices->bRefresh->click();
+            midiPort->events = events;
+            EXPECT_EQ(SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            // Minimised anyway (a window manager may offer it): the main window's
+            // activation brings it back.
+            d->setWindowState(Qt::WindowMinimized);
+            QEvent activate(QEvent::WindowActivate);
+            QApplication::sendEvent(MainForm, &activate);
+            QApplication::processEvents();
+            EXPECT_FALSE(d->isMinimized());
+            d->close();
+            return true;
+        }
+        return answerFirstButton(d);
+    });
+    createObjects();
+    createWindows();
+    MainForm->show();
+    MainForm->activateWindow();
+    MainForm->SelectMIDIdevices1->trigger();
+    InvFile->exec();
+    MainForm->About1->trigger();
+    EXPECT_EQ(checked, (std::vector<std::string>{"Select MIDI Devices", "Invalid file", "About Tarvik"}));
+    shutDown();
+    // The channel the file held is written back as it was: no pick changed it.
+    EXPECT_EQ(readText("TARVIK.INI").substr(0, 17), "MIDI channel=99\r\n");
+    releaseAll();
+}
+
+TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
+{
+    ScratchDir scratch;
+    writeText("TARVIK.INI", "MIDI channel=0\r\n");
+    int messages = 0;
+    ModalAnswerer answerer([&](QWidget* d) {
+        if (MainForm && d == MainForm->fileSaveDlg)
+            return false;
+        if (d->windowTitle() == QStringLiteral("Save voice")) {
+            ++messages;
+            EXPECT_TRUE(d->findChild<QLabel*>() != nullptr);
+        }
+        return answerFirstButton(d);
+    });
+    createObjects();
+    createWindows();
+    MainForm->show();
+    QFileDialog* dialog = MainForm->fileSaveDlg;
+    dialog->setDirectory(QDir::currentPath());
+    dialog->open();
+    dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));
+    static_cast<QDialog*>(dialog)->accept();
+    EXPECT_EQ(messages, 1);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->selectFile(QStringLiteral("new.SYX"));
+    static_cast<QDialog*>(dialog)->accept();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    shutDown();
     releaseAll();
 }
 

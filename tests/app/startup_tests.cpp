@@ -2,6 +2,9 @@
 // sent in the three starting situations, and that every way out writes the settings.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -141,3 +144,41 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
 }
 
 } // namespace
+
+namespace {
+
+// Started the desktop's way, the editor makes its data folder on first start, works
+// there, and the about box says where that is.
+TEST(DesktopStart, DataFolderIsMadeUsedAndNamedInTheAboutBox)
+{
+    ScratchDir scratch;
+    const std::string outside = QDir::currentPath().toStdString();
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(scratch.path("data")));
+    std::string folder, error;
+    ASSERT_TRUE(enterDataFolder(folder, error)) << error;
+    EXPECT_EQ(folder, scratch.path("data") + "/tarvik");
+    EXPECT_EQ(QDir::currentPath().toStdString(), folder);
+
+    ModalAnswerer answerer([](QWidget* d) { return answerFirstButton(d); });
+    createObjects();
+    createWindows();
+    AboutTarvik->show();
+    EXPECT_TRUE(AboutTarvik->tfFolder->text().contains(QString::fromStdString(folder)));
+    AboutTarvik->hide();
+    shutDown();
+    releaseAll();
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder + "/TARVIK.INI")));
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder + "/SOUNDS.SYL")));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(outside + "/TARVIK.INI")));
+
+    // Unset, or not an absolute path: the folder under the home directory.
+    qputenv("XDG_DATA_HOME", "relative");
+    EXPECT_EQ(dataFolder(), QDir::homePath().toStdString() + "/.local/share/tarvik");
+    if (oldXdg.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldXdg);
+}
+
+}  // namespace

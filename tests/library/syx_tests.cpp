@@ -151,16 +151,30 @@ TEST_F(SyxTest, FirstCompleteDumpWinsOverEarlierSystemExclusive)
     EXPECT_TRUE(load(join({junk(20, 10), Bytes{0xF0}, junk(30, 11), dump})));
     EXPECT_EQ(encoded(voice), dump);
 
-    // A stray F0 whose 592nd byte is F7 is a dump as far as a file can tell: it
-    // loads, as it always did, before the real one.
+    // A stray F0 whose 592nd byte is F7 but that is no well-formed dump is passed
+    // over too: the real dump after it loads.
     Bytes stray(592, 0x00);
     stray[0] = 0xF0;
     stray[591] = 0xF7;
     EXPECT_TRUE(load(join({stray, dump})));
-    Voice expected = namedVoice("Before  ");
-    TDumpCodec codec;
-    codec.decodeVoice(stray.data(), expected);
-    EXPECT_EQ(encoded(voice), encoded(expected));
+    EXPECT_EQ(encoded(voice), dump);
+}
+
+TEST_F(SyxTest, OnlyAWellFormedDumpLoads)
+{
+    // F0, 590 zero bytes, F7: no header, no checksum.
+    Bytes blank(592, 0x00);
+    blank[0] = 0xF0;
+    blank[591] = 0xF7;
+    EXPECT_FALSE(load(blank));
+    const Bytes dump = encoded(seededVoice(15));
+    Bytes badSum = dump;
+    badSum[590] ^= 0x01;
+    EXPECT_FALSE(load(badSum));
+    Bytes badHeader = dump;
+    badHeader[6] = 'Q';
+    badHeader[590] = static_cast<uint8_t>((badHeader[590] + 'P' - 'Q') & 0x7F);
+    EXPECT_FALSE(load(badHeader));
 }
 
 TEST_F(SyxTest, LoadedFileIsSentWhateverAutoSendSays)

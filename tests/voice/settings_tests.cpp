@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -150,4 +155,34 @@ TEST_F(SettingsFile, UnwritablePlaceFailsSilently)
     TSettings s;
     s.save((dir / "no-such-dir" / "TARVIK.INI").string());
     EXPECT_FALSE(fs::exists(dir / "no-such-dir"));
+}
+
+// A disk that fills up while the file is written (here the size limit of the process
+// writing it) keeps the old file whole; no half-written file is left beside it.
+TEST_F(SettingsFile, FullDiskKeepsTheOldFile)
+{
+    const std::string old = "MIDI channel=5\r\nModel=1\r\nIn device=2\r\nOut device=3\r\nAuto send=0\r\n";
+    std::ofstream(path, std::ios::binary) << old;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{10, 10};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        TSettings s;
+        s.inDevice = 12;
+        _exit(s.save(path) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "save reported success";
+    EXPECT_EQ(fileText(), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // The same save with room to spare replaces it.
+    TSettings s;
+    s.inDevice = 12;
+    EXPECT_TRUE(s.save(path));
+    EXPECT_EQ(TSettings(path).inDevice, 12);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }

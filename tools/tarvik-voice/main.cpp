@@ -21,6 +21,7 @@ static const char usage[] =
     "  library rename N NAME [--library FILE]\n"
     "  library delete N... [--library FILE]\n"
     "  library categories N MASK [--library FILE]\n"
+    "  --version                      show the version\n"
     "Devices and channel default to TARVIK.INI in the working directory; channels\n"
     "count from 0 as in that file (0 = MIDI channel 1).\n";
 
@@ -45,6 +46,10 @@ int main(int argc, char** argv)
     if (command == "send") return cmdSend(args);
     if (command == "get") return cmdGet(args);
     if (command == "library") return cmdLibrary(args);
+    if (command == "--version") {
+        std::printf("tarvik-voice %s\n", TARVIK_VERSION);
+        return 0;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(usage, stdout);
         return 0;

@@ -1,0 +1,20 @@
+// The settings reader: whatever the file held, what save writes reads back the same.
+#include "app/settings.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    TSettings read;
+    read.parse(reinterpret_cast<const char*>(data), size);
+    const std::string written = read.text();
+    FUZZ_CHECK(!written.empty() && written.size() <= 100);
+    TSettings back;
+    back.parse(written.data(), written.size());
+    FUZZ_CHECK(back.midiChannel == read.midiChannel);
+    FUZZ_CHECK(back.inDevice == read.inDevice);
+    FUZZ_CHECK(back.outDevice == read.outDevice);
+    FUZZ_CHECK(back.model == read.model);
+    FUZZ_CHECK(back.autoSend == read.autoSend);
+    FUZZ_CHECK(back.text() == written);
+    return 0;
+}
