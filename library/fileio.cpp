@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 #include "voice/dumpcodec.h"
 
@@ -125,6 +128,122 @@ void fillRecord(uint8_t* record, uint32_t mask)
         record[i] = static_cast<uint8_t>(mask >> (8 * i));
     std::memcpy(record + 4, dumpCodec.encodeVoice(voice), dumpSize);
 }
+
+// Records written together by appendDumps: one write and one flush per batch.
+constexpr size_t appendBatch = 64;
+
+uint32_t maskOf(const uint8_t* record)
+{
+    return static_cast<uint32_t>(record[0]) | static_cast<uint32_t>(record[1]) << 8 |
+           static_cast<uint32_t>(record[2]) << 16 | static_cast<uint32_t>(record[3]) << 24;
+}
+
+// FNV-1a over a dump: the duplicate search keys its set on this, then compares bytes.
+uint64_t dumpHash(const uint8_t* dump)
+{
+    uint64_t h = 14695981039346656037ULL;
+    for (int i = 0; i < dumpSize; ++i) {
+        h ^= dump[i];
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+std::string reasonOf(int error) { return std::strerror(error); }
+
+// A file written whole beside its target and renamed over it only when every byte has
+// reached the disk: until commit the target is untouched, and a failure leaves it so.
+class SafeFile {
+public:
+    ~SafeFile() { abandon(); }
+
+    bool open(const std::string& path)
+    {
+        // Through a symbolic link the file it points to is replaced, not the link.
+        char resolved[PATH_MAX];
+        target = realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+        temporary = target + ".new";
+        struct stat st {};
+        if (lstat(temporary.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            unlink(temporary.c_str());   // left by an earlier run that was cut short
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            error = "cannot create " + temporary + ": " + reasonOf(errno);
+            return false;
+        }
+        // The new file keeps the old one's permissions.
+        if (stat(target.c_str(), &st) == 0)
+            fchmod(fd, st.st_mode & 07777);
+        return true;
+    }
+
+    bool write(const uint8_t* data, size_t size)
+    {
+        buffer.insert(buffer.end(), data, data + size);
+        return buffer.size() < (1 << 20) || flush();
+    }
+
+    bool commit()
+    {
+        if (!flush())
+            return false;
+        if (fsync(fd) != 0) {
+            error = "cannot write " + temporary + ": " + reasonOf(errno);
+            return false;
+        }
+        const int closing = fd;
+        fd = -1;
+        if (close(closing) != 0) {
+            error = "cannot write " + temporary + ": " + reasonOf(errno);
+            unlink(temporary.c_str());
+            return false;
+        }
+        if (rename(temporary.c_str(), target.c_str()) != 0) {
+            error = "cannot replace " + target + ": " + reasonOf(errno);
+            unlink(temporary.c_str());
+            return false;
+        }
+        // The rename itself reaches the disk with the folder.
+        const size_t slash = target.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
+        return true;
+    }
+
+    void abandon()
+    {
+        if (fd < 0)
+            return;
+        close(fd);
+        fd = -1;
+        unlink(temporary.c_str());
+    }
+
+    std::string error;
+
+private:
+    bool flush()
+    {
+        if (fd < 0)
+            return false;
+        if (!writeAll(fd, buffer.data(), buffer.size())) {
+            error = "cannot write " + temporary + ": " + reasonOf(errno ? errno : ENOSPC);
+            abandon();
+            return false;
+        }
+        buffer.clear();
+        return true;
+    }
+
+    int fd = -1;
+    std::string target;
+    std::string temporary;
+    std::vector<uint8_t> buffer;
+};
 
 }  // namespace
 
@@ -367,4 +486,305 @@ bool TFileIO::overwriteRecord(int32_t n, uint32_t mask)
     if (!ok && events)
         events->saveError();
     return ok;
+}
+
+// ---- many records at once, and housekeeping ----
+
+bool TFileIO::failWith(const std::string& reason, bool writeFailed)
+{
+    closeFile();
+    lastError = reason;
+    if (writeFailed && events)
+        events->saveError();
+    return false;
+}
+
+ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
+                                   const ImportProgress& progress)
+{
+    ImportSummary s;
+    lastError.clear();
+    if (dumps.empty())
+        return s;
+    int64_t size = 0;
+    if (!openLibraryFile(true) || !isRegularFile(fd, size)) {
+        s.writeFailed = true;
+        failWith(libraryPath + ": cannot open the library for writing", true);
+        return s;
+    }
+    const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+
+    // What the library holds already, by hash: a record number, or -(i + 1) for
+    // dumps[i] appended in this call. Equal hashes are confirmed byte by byte.
+    std::unordered_multimap<uint64_t, int64_t> held;
+    auto normalised = [](const uint8_t* dump) {
+        VoiceDump d;
+        std::memcpy(d.data(), dump, dumpSize);
+        normaliseDump(d.data());
+        return d;
+    };
+    if (!keepDuplicates) {
+        held.reserve(static_cast<size_t>(count) + dumps.size());
+        for (int32_t n = 0; n < count; ++n)
+            if (const uint8_t* record = cachedRecord(n))
+                held.emplace(dumpHash(normalised(record + 4).data()), n);
+    }
+    auto alreadyHeld = [&](const VoiceDump& d, uint64_t hash) {
+        const auto range = held.equal_range(hash);
+        for (auto it = range.first; it != range.second; ++it) {
+            const uint8_t* other = nullptr;
+            VoiceDump stored;
+            if (it->second >= 0) {
+                const uint8_t* record = cachedRecord(static_cast<int32_t>(it->second));
+                if (!record)
+                    continue;
+                stored = normalised(record + 4);
+                other = stored.data();
+            } else {
+                stored = normalised(dumps[static_cast<size_t>(-it->second - 1)].data());
+                other = stored.data();
+            }
+            if (std::memcmp(other, d.data(), dumpSize) == 0)
+                return true;
+        }
+        return false;
+    };
+
+    // A file too short for even the magic gets it with the first batch; new records go
+    // right after the last complete one.
+    const bool needsMagic = size < libraryMagicSize;
+    int64_t at = needsMagic ? 0 : recordOffset(count);
+    std::vector<uint8_t> batch;
+    if (needsMagic)
+        batch.assign(magic, magic + libraryMagicSize);
+    int pending = 0;
+    auto flush = [&]() {
+        if (!replaceBytes(fd, batch.data(), batch.size(), at)) {
+            lastError = libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC);
+            return false;
+        }
+        dropCache();
+        at += static_cast<int64_t>(batch.size());
+        s.added += pending;
+        pending = 0;
+        batch.clear();
+        return true;
+    };
+    if (progress && !progress(0, dumps.size()))
+        s.cancelled = true;
+    for (size_t i = 0; i < dumps.size() && !s.cancelled; ++i) {
+        const VoiceDump d = normalised(dumps[i].data());
+        const uint64_t hash = keepDuplicates ? 0 : dumpHash(d.data());
+        if (!keepDuplicates && alreadyHeld(d, hash)) {
+            ++s.duplicates;
+        } else {
+            uint8_t record[libraryRecordSize];
+            const uint32_t low = mask & 0xFFFF;
+            for (int b = 0; b < 4; ++b)
+                record[b] = static_cast<uint8_t>(low >> (8 * b));
+            std::memcpy(record + 4, d.data(), dumpSize);
+            batch.insert(batch.end(), record, record + libraryRecordSize);
+            ++pending;
+            if (!keepDuplicates)
+                held.emplace(hash, -static_cast<int64_t>(i) - 1);
+        }
+        if ((i + 1) % appendBatch == 0 || i + 1 == dumps.size()) {
+            if (pending > 0 && !flush()) {
+                s.writeFailed = true;
+                break;
+            }
+            if (progress && !progress(i + 1, dumps.size()))
+                s.cancelled = true;
+        }
+    }
+    closeFile();
+    if (s.writeFailed && events)
+        events->saveError();
+    return s;
+}
+
+bool TFileIO::readDump(int32_t n, uint8_t* dump)
+{
+    uint8_t record[libraryRecordSize];
+    bool present = false;
+    if (n >= 0 && openLibrary())
+        present = readAt(fd, record, sizeof record, recordOffset(n)) == libraryRecordSize;
+    closeFile();
+    if (present)
+        std::memcpy(dump, record + 4, dumpSize);
+    return present;
+}
+
+bool TFileIO::validRecordName(const std::string& name)
+{
+    if (name.size() > static_cast<size_t>(voiceNameLength))
+        return false;
+    for (char c : name)
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    return true;
+}
+
+bool TFileIO::renameRecord(int32_t n, const std::string& name)
+{
+    lastError.clear();
+    if (!validRecordName(name))
+        return failWith("a voice name is up to 8 characters from space to ~", false);
+    int64_t size = 0;
+    if (!openLibraryFile(false) || !isRegularFile(fd, size))
+        return failWith(libraryPath + ": cannot open the library for writing", true);
+    uint8_t record[libraryRecordSize];
+    if (n < 0 || readAt(fd, record, sizeof record, recordOffset(n)) != libraryRecordSize)
+        return failWith(libraryPath + ": no record " + std::to_string(n), false);
+    uint8_t* dump = record + 4;
+    for (int i = 0; i < voiceNameLength; ++i)
+        dump[dumpNameOffset + i] = i < static_cast<int>(name.size()) ? static_cast<uint8_t>(name[i]) : ' ';
+    unsigned sum = 0;
+    for (int i = 6; i < dumpChecksumOffset; ++i)
+        sum += dump[i];
+    dump[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
+    dropCache();
+    if (!replaceBytes(fd, record, sizeof record, recordOffset(n)))
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno), true);
+    closeFile();
+    return true;
+}
+
+bool TFileIO::setRecordCategories(int32_t n, uint32_t mask)
+{
+    lastError.clear();
+    int64_t size = 0;
+    if (!openLibraryFile(false) || !isRegularFile(fd, size))
+        return failWith(libraryPath + ": cannot open the library for writing", true);
+    if (n < 0 || recordOffset(n) + libraryRecordSize > size)
+        return failWith(libraryPath + ": no record " + std::to_string(n), false);
+    uint8_t bytes[4];
+    mask &= 0xFFFF;
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<uint8_t>(mask >> (8 * i));
+    dropCache();
+    if (!replaceBytes(fd, bytes, sizeof bytes, recordOffset(n)))
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno), true);
+    closeFile();
+    return true;
+}
+
+bool TFileIO::rewriteLibrary(const std::vector<int32_t>& order)
+{
+    SafeFile out;
+    if (!out.open(libraryPath))
+        return failWith(out.error, true);
+    // The magic is copied as it stands, whatever it is.
+    uint8_t head[libraryMagicSize];
+    if (readAt(fd, head, sizeof head, 0) != libraryMagicSize)
+        std::memcpy(head, magic, sizeof head);
+    bool ok = out.write(head, sizeof head);
+    for (size_t i = 0; ok && i < order.size(); ++i) {
+        const uint8_t* record = cachedRecord(order[i]);
+        ok = record && out.write(record, libraryRecordSize);
+    }
+    if (!ok || !out.commit())
+        return failWith(out.error.empty() ? libraryPath + ": cannot read the library" : out.error, true);
+    closeFile();
+    return true;
+}
+
+bool TFileIO::deleteRecords(const std::vector<int32_t>& records)
+{
+    lastError.clear();
+    int64_t size = 0;
+    if (!openLibraryFile(false) || !isRegularFile(fd, size))
+        return failWith(libraryPath + ": cannot open the library for writing", true);
+    const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    std::vector<bool> gone(static_cast<size_t>(count), false);
+    for (int32_t n : records) {
+        if (n < 0 || n >= count)
+            return failWith(libraryPath + ": no record " + std::to_string(n), false);
+        gone[static_cast<size_t>(n)] = true;
+    }
+    if (records.empty()) {
+        closeFile();
+        return true;
+    }
+    std::vector<int32_t> order;
+    order.reserve(static_cast<size_t>(count));
+    for (int32_t n = 0; n < count; ++n)
+        if (!gone[static_cast<size_t>(n)])
+            order.push_back(n);
+    return rewriteLibrary(order);
+}
+
+bool TFileIO::moveRecord(int32_t from, int32_t to)
+{
+    lastError.clear();
+    int64_t size = 0;
+    if (!openLibraryFile(false) || !isRegularFile(fd, size))
+        return failWith(libraryPath + ": cannot open the library for writing", true);
+    const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    if (from < 0 || from >= count)
+        return failWith(libraryPath + ": no record " + std::to_string(from), false);
+    if (to < 0 || to >= count)
+        return failWith(libraryPath + ": no position " + std::to_string(to), false);
+    if (from == to) {
+        closeFile();
+        return true;
+    }
+    std::vector<int32_t> order;
+    order.reserve(static_cast<size_t>(count));
+    for (int32_t n = 0; n < count; ++n)
+        if (n != from)
+            order.push_back(n);
+    order.insert(order.begin() + to, from);
+    return rewriteLibrary(order);
+}
+
+std::vector<int32_t> TFileIO::recordsWithMask(uint32_t mask)
+{
+    std::vector<int32_t> found;
+    const int32_t count = countRecords();
+    if (!openLibrary())
+        return found;
+    for (int32_t n = 0; n < count; ++n) {
+        const uint8_t* record = cachedRecord(n);
+        if (!record)
+            break;
+        if ((maskOf(record) & mask) == mask)
+            found.push_back(n);
+    }
+    closeFile();
+    return found;
+}
+
+bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::string& path)
+{
+    lastError.clear();
+    struct stat st {};
+    struct stat library {};
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return failWith(path + ": not a regular file", true);
+    // Written over the library itself, the export would put dumps where the records were.
+    if (stat(path.c_str(), &st) == 0 && stat(libraryPath.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
+        st.st_ino == library.st_ino)
+        return failWith(path + ": is the library itself", true);
+    if (!openLibrary())
+        return failWith(libraryPath + ": cannot open the library", false);
+    SafeFile out;
+    if (!out.open(path))
+        return failWith(out.error, true);
+    for (int32_t n : records) {
+        const uint8_t* record = cachedRecord(n);
+        if (!record) {
+            out.abandon();
+            return failWith(libraryPath + ": no record " + std::to_string(n), false);
+        }
+        uint8_t dump[dumpSize];
+        std::memcpy(dump, record + 4, dumpSize);
+        normaliseDump(dump);
+        if (!out.write(dump, dumpSize))
+            return failWith(out.error, true);
+    }
+    if (!out.commit())
+        return failWith(out.error, true);
+    closeFile();
+    return true;
 }

@@ -85,9 +85,10 @@ public:
 
     // Appends the dumps as records under mask, in order. A dump the library already
     // holds (the same 592 bytes once both are normalised), or one appended earlier in
-    // the same call, is skipped unless keepDuplicates. progress is asked after each
-    // batch of records written; when it returns false the appending stops there, and
-    // whole records only stay. Fills added, duplicates, cancelled and writeFailed.
+    // the same call, is skipped unless keepDuplicates. progress is asked once before
+    // anything is written and after each batch of 64 dumps; when it returns false the
+    // appending stops there, and whole records only stay. Fills added, duplicates,
+    // cancelled and writeFailed (then saveError is shown and lastError says why).
     ImportSummary appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
                               const ImportProgress& progress = {});
 

@@ -3,40 +3,8 @@
 // here are ones that hold for root too.
 #include "tests/library/library_test_support.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <csignal>
-
-namespace {
-
-// Limits the size of files this process may write, for one scope. Writing past the
-// limit then fails with EFBIG (the signal that would end the process is ignored), the
-// way a full disk cuts a write short.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-    }
-    bool active = false;
-
-private:
-    rlimit saved{};
-    void (*oldHandler)(int) = nullptr;
-};
-
-}  // namespace
 
 TEST_F(LibraryTest, ShortWriteLeavesTheFileAsItWas)
 {

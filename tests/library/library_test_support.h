@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +95,31 @@ inline Bytes libraryOf(const std::vector<Bytes>& records)
         file.insert(file.end(), r.begin(), r.end());
     return file;
 }
+
+// Limits the size of files this process may write, for one scope. Writing past the
+// limit then fails with EFBIG (the signal that would end the process is ignored), the
+// way a full disk cuts a write short.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved;
+        limit.rlim_cur = bytes;
+        active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    bool active = false;
+
+private:
+    rlimit saved{};
+    void (*oldHandler)(int) = nullptr;
+};
 
 class LibraryTest : public ::testing::Test {
 protected:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "library/fileio.h"
+#include "library/voiceimport.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
@@ -175,4 +176,69 @@ TEST_F(LibraryCli, BadInputIsRefusedInOneLineAndTheLibraryStays)
     expectRefused(run("library list"));
     expectRefused(run("library get 0 out.syx"));
     EXPECT_FALSE(fs::exists(file("SOUNDS.SYL")));
+}
+
+TEST_F(LibraryCli, ImportCountsAndExportGivesTheVoicesBack)
+{
+    std::vector<VoiceDump> voices;
+    for (uint32_t i = 0; i < 64; ++i) {
+        const Bytes d = dumpOf(("Bank" + std::to_string(1000 + i).substr(1)).c_str(), 20 + i);
+        VoiceDump v;
+        std::copy(d.begin(), d.end(), v.begin());
+        voices.push_back(v);
+    }
+    Bytes bank = buildBankDump(voices, 2);
+    bank[4 + 2309 + 2299 + 500] ^= 0x01;   // block 3 damaged
+    writeBytes(file("bank.syx"), bank);
+    Bytes singles = {0x11, 0x22};
+    const Bytes a = dumpOf("Single A", 1);
+    singles.insert(singles.end(), a.begin(), a.end());
+    singles.insert(singles.end(), voices[0].begin(), voices[0].end());   // also in the bank
+    writeBytes(file("singles.syx"), singles);
+    writeBytes(file("junk.bin"), {1, 2, 3});
+
+    Outcome r = run("library import bank.syx singles.syx junk.bin missing.syx --mask 0x11");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "added 61, duplicates 1, refused 3\n");
+    EXPECT_EQ(r.err, "tarvik-voice: bank.syx: bank at byte 0, block 3: bad checksum\n"
+                     "tarvik-voice: junk.bin: not a voice file\n"
+                     "tarvik-voice: missing.syx: cannot be read\n");
+    const Bytes library = readBytes(file("SOUNDS.SYL"));
+    ASSERT_EQ(library.size(), 5u + 61 * 596);
+    EXPECT_EQ(Bytes(library.begin() + 5, library.begin() + 9), (Bytes{0x11, 0, 0, 0}));
+    EXPECT_EQ(Bytes(library.begin() + 9, library.begin() + 5 + 596), Bytes(voices[0].begin(), voices[0].end()));
+
+    r = run("library import singles.syx --keep-duplicates --library other.syl");
+    EXPECT_EQ(r.out, "added 2, duplicates 0, refused 0\n");
+    r = run("library import junk.bin");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "added 0, duplicates 0, refused 1\n");
+
+    ASSERT_EQ(run("library categories 60 0x13").status, 0);
+    r = run("library export out.syx --mask 0x12");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(file("out.syx")), a);
+    ASSERT_EQ(run("library export all.syx").status, 0);
+    EXPECT_EQ(readBytes(file("all.syx")).size(), 61u * dumpSize);
+}
+
+TEST_F(LibraryCli, RenameDeleteAndCategories)
+{
+    for (const char* name : {"Zero    ", "One     ", "Two     ", "Three   "}) {
+        writeBytes(file("v.syx"), dumpOf(name, static_cast<uint32_t>(name[1])));
+        ASSERT_EQ(run("library add v.syx").status, 0);
+    }
+    EXPECT_EQ(run("library rename 1 'Pad -1'").status, 0);
+    EXPECT_EQ(run("library rename 2 -- -Lead-").status, 0);
+    EXPECT_EQ(run("library categories 3 0x8001").status, 0);
+    EXPECT_EQ(run("library delete 0").status, 0);
+    EXPECT_EQ(run("library list").out, "0\t00000000\tPad -1  \n1\t00000000\t-Lead-  \n2\t00008001\tThree   \n");
+    const Bytes before = readBytes(file("SOUNDS.SYL"));
+    for (const char* command : {"library rename 3 Name", "library rename 0 TooLongName", "library rename 0",
+                                "library delete 0 5", "library delete", "library categories 0 70000",
+                                "library categories x 1", "library delete 0 --library missing.syl"}) {
+        SCOPED_TRACE(command);
+        expectRefused(run(command));
+        EXPECT_EQ(readBytes(file("SOUNDS.SYL")), before);
+    }
 }

@@ -1,4 +1,5 @@
-// tarvik-voice library list|add|get: the voice library from scripts, through the
+// tarvik-voice library list|add|get|import|export|rename|delete|categories: the
+// voice library from scripts, through the
 // same file operations the editor's main window uses, so that both show a library
 // alike. Nothing is sent to the synthesiser here.
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <limits>
 
 #include "library/fileio.h"
+#include "library/voiceimport.h"
 #include "tools/tarvik-voice/commands.h"
 
 namespace {
@@ -14,6 +16,12 @@ namespace {
 const char* const listUsage = "usage: tarvik-voice library list [FILE]";
 const char* const addUsage = "usage: tarvik-voice library add FILE.SYX [--mask N] [--library FILE]";
 const char* const getUsage = "usage: tarvik-voice library get N OUT.SYX [--library FILE]";
+const char* const importUsage =
+    "usage: tarvik-voice library import FILE... [--mask N] [--keep-duplicates] [--library FILE]";
+const char* const exportUsage = "usage: tarvik-voice library export OUT.SYX [--mask N] [--library FILE]";
+const char* const renameUsage = "usage: tarvik-voice library rename N NAME [--library FILE]";
+const char* const deleteUsage = "usage: tarvik-voice library delete N... [--library FILE]";
+const char* const categoriesUsage = "usage: tarvik-voice library categories N MASK [--library FILE]";
 
 // The editor's dialogs become one line on standard error, naming the file at hand.
 struct ToolEvents : TFileIOEvents {
@@ -98,11 +106,18 @@ int libraryList(const Args& args)
 
 // Splits "--library FILE" (and "--mask N" where allowed) from the other words.
 bool takeOptions(const Args& args, bool maskAllowed, Args& words, std::string& library,
-                 std::string& mask, std::string& error)
+                 std::string& mask, std::string& error, bool* keepDuplicates = nullptr)
 {
+    bool optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--library" || (maskAllowed && a == "--mask")) {
+        if (optionsEnd) {
+            words.push_back(a);
+        } else if (a == "--") {
+            optionsEnd = true;   // a voice name may begin with '-'
+        } else if (keepDuplicates && a == "--keep-duplicates") {
+            *keepDuplicates = true;
+        } else if (a == "--library" || (maskAllowed && a == "--mask")) {
             if (i + 1 == args.size()) {
                 error = a + " needs a value";
                 return false;
@@ -173,12 +188,137 @@ int libraryGet(const Args& args)
     return io.saveVoiceFile(words[1]) ? 0 : 1;
 }
 
+bool parseMask(const std::string& text, uint32_t& mask)
+{
+    unsigned long value = 0;
+    if (!parseNumber(text, 0xFFFF, value)) {
+        fail(text + ": a category mask is 0..65535 (0x0000..0xFFFF)");
+        return false;
+    }
+    mask = static_cast<uint32_t>(value);
+    return true;
+}
+
+// A record number the library holds, in decimal.
+bool parseRecord(const std::string& text, int32_t count, const std::string& library, int32_t& n)
+{
+    unsigned long value = 0;
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ||
+        !parseNumber(text, std::numeric_limits<int32_t>::max(), value)) {
+        fail(text + ": a record number is 0 or more");
+        return false;
+    }
+    if (static_cast<long>(value) >= count) {
+        fail(library + ": no record " + text + " (the library holds " + std::to_string(count) +
+             (count == 1 ? " record)" : " records)"));
+        return false;
+    }
+    n = static_cast<int32_t>(value);
+    return true;
+}
+
+int libraryImport(const Args& args)
+{
+    Args words;
+    std::string path = libraryFileName, maskText = "0", error;
+    bool keep = false;
+    if (!takeOptions(args, true, words, path, maskText, error, &keep))
+        return fail(error + "; " + importUsage);
+    uint32_t mask = 0;
+    if (words.empty())
+        return fail(importUsage);
+    if (!parseMask(maskText, mask))
+        return 1;
+    TFileIO io(path);
+    const ImportSummary s = importVoiceFiles(io, words, mask, keep);
+    std::printf("%s\n", s.line().c_str());
+    std::fflush(stdout);
+    for (const std::string& reason : s.reasons)
+        fail(reason);
+    if (s.writeFailed)
+        fail(io.lastError);
+    return s.filesRead > 0 && !s.writeFailed ? 0 : 1;
+}
+
+int libraryExport(const Args& args)
+{
+    Args words;
+    std::string path = libraryFileName, maskText = "0", error;
+    if (!takeOptions(args, true, words, path, maskText, error))
+        return fail(error + "; " + exportUsage);
+    if (words.size() != 1)
+        return fail(exportUsage);
+    uint32_t mask = 0;
+    if (!parseMask(maskText, mask))
+        return 1;
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+    TFileIO io(path);
+    return io.exportRecords(io.recordsWithMask(mask), words[0]) ? 0 : fail(io.lastError);
+}
+
+// rename, delete and categories: the words after the options, and the library, which
+// must exist already.
+int housekeeping(const Args& args, const char* usage, size_t fewest, size_t most,
+                 int (*run)(TFileIO&, const Args&, const std::string&))
+{
+    Args words;
+    std::string path = libraryFileName, unused, error;
+    if (!takeOptions(args, false, words, path, unused, error))
+        return fail(error + "; " + usage);
+    if (words.size() < fewest || words.size() > most)
+        return fail(usage);
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+    TFileIO io(path);
+    return run(io, words, path);
+}
+
+int libraryRename(const Args& args)
+{
+    return housekeeping(args, renameUsage, 2, 2, [](TFileIO& io, const Args& w, const std::string& path) {
+        int32_t n = 0;
+        if (!parseRecord(w[0], io.countRecords(), path, n))
+            return 1;
+        if (!TFileIO::validRecordName(w[1]))
+            return fail(w[1] + ": a voice name is up to 8 characters from space to ~");
+        return io.renameRecord(n, w[1]) ? 0 : fail(io.lastError);
+    });
+}
+
+int libraryDelete(const Args& args)
+{
+    return housekeeping(args, deleteUsage, 1, std::numeric_limits<size_t>::max(),
+                        [](TFileIO& io, const Args& w, const std::string& path) {
+                            std::vector<int32_t> records;
+                            const int32_t count = io.countRecords();
+                            for (const std::string& word : w) {
+                                int32_t n = 0;
+                                if (!parseRecord(word, count, path, n))
+                                    return 1;
+                                records.push_back(n);
+                            }
+                            return io.deleteRecords(records) ? 0 : fail(io.lastError);
+                        });
+}
+
+int libraryCategories(const Args& args)
+{
+    return housekeeping(args, categoriesUsage, 2, 2, [](TFileIO& io, const Args& w, const std::string& path) {
+        int32_t n = 0;
+        uint32_t mask = 0;
+        if (!parseRecord(w[0], io.countRecords(), path, n) || !parseMask(w[1], mask))
+            return 1;
+        return io.setRecordCategories(n, mask) ? 0 : fail(io.lastError);
+    });
+}
+
 }  // namespace
 
 int cmdLibrary(const Args& args)
 {
     if (args.empty())
-        return fail("usage: tarvik-voice library list|add|get ...");
+        return fail("usage: tarvik-voice library list|add|get|import|export|rename|delete|categories ...");
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == "list")
         return libraryList(rest);
@@ -186,5 +326,16 @@ int cmdLibrary(const Args& args)
         return libraryAdd(rest);
     if (args[0] == "get")
         return libraryGet(rest);
-    return fail("library " + args[0] + ": unknown command (list, add or get)");
+    if (args[0] == "import")
+        return libraryImport(rest);
+    if (args[0] == "export")
+        return libraryExport(rest);
+    if (args[0] == "rename")
+        return libraryRename(rest);
+    if (args[0] == "delete")
+        return libraryDelete(rest);
+    if (args[0] == "categories")
+        return libraryCategories(rest);
+    return fail("library " + args[0] +
+                ": unknown command (list, add, get, import, export, rename, delete or categories)");
 }

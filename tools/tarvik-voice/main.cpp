@@ -16,6 +16,13 @@ static const char usage[] =
     "  library list [FILE]\n"
     "  library add FILE.SYX [--mask N] [--library FILE]\n"
     "  library get N OUT.SYX [--library FILE]\n"
+    "  library import FILE... [--mask N] [--keep-duplicates] [--library FILE]\n"
+    "                                 add every voice in .SYX, bank and .mid files\n"
+    "  library export OUT.SYX [--mask N] [--library FILE]\n"
+    "                                 the voices holding every category of N, as one .SYX\n"
+    "  library rename N NAME [--library FILE]\n"
+    "  library delete N... [--library FILE]\n"
+    "  library categories N MASK [--library FILE]\n"
     "Devices and channel default to TARVIK.INI in the working directory; channels\n"
     "count from 0 as in that file (0 = MIDI channel 1).\n";
 

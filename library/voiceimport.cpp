@@ -1,0 +1,389 @@
+// Finding voices in files of single dumps, banks and Standard MIDI Files.
+#include "library/voiceimport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "library/fileio.h"
+
+const char bankHeaderText[11] = "PK  2203VM";
+
+namespace {
+
+constexpr uint8_t sysexStart = 0xF0;
+constexpr uint8_t sysexEnd = 0xF7;
+constexpr int bankFirstPayload = 10 + bankVoicesPerBlock * bankRecordSize;   // 2306
+constexpr int bankPayload = bankVoicesPerBlock * bankRecordSize;             // 2296
+constexpr int bankMultiPayload = 1504;   // what we send; the synthesiser's own may differ
+// A file larger than this is no collection of voices: it is refused, not read.
+constexpr int64_t largestFile = 512LL * 1024 * 1024;
+
+std::string at(const std::string& prefix, const std::string& what)
+{
+    return prefix.empty() ? what : prefix + ", " + what;
+}
+
+void refuse(VoiceReadResult& r, const std::string& where, const char* reason)
+{
+    r.refusals.push_back({where, reason});
+}
+
+bool holdsStatusByte(const uint8_t* p, size_t size)
+{
+    for (size_t i = 0; i < size; ++i)
+        if (p[i] & 0x80)
+            return true;
+    return false;
+}
+
+bool checksumHolds(const uint8_t* p, size_t size)
+{
+    unsigned sum = 0;
+    for (size_t i = 0; i < size; ++i)
+        sum += p[i];
+    return sum % 128 == 0;
+}
+
+// The 16 blocks of a bank message that runs from data[0] (its F0) to data[end].
+void readBank(const uint8_t* data, size_t end, const std::string& where, VoiceReadResult& r)
+{
+    size_t p = 4;
+    for (int b = 0; b < bankBlocks; ++b) {
+        const size_t payload = b == 0 ? bankFirstPayload : bankPayload;
+        const std::string block = at(where, "block " + std::to_string(b + 1));
+        if (p + 2 + payload + 1 > end) {
+            for (int rest = b; rest < bankBlocks; ++rest)
+                refuse(r, at(where, "block " + std::to_string(rest + 1)), "truncated");
+            return;
+        }
+        const uint8_t* body = data + p + 2;
+        if (static_cast<size_t>(data[p] * 128 + data[p + 1]) != payload)
+            refuse(r, block, "bad block size");
+        else if (holdsStatusByte(data + p, payload + 3))
+            refuse(r, block, "a status byte inside the data");
+        else if (!checksumHolds(body, payload + 1))
+            refuse(r, block, "bad checksum");
+        else {
+            const uint8_t* records = body + (b == 0 ? 10 : 0);
+            for (int k = 0; k < bankVoicesPerBlock; ++k)
+                r.voices.push_back(dumpFromBankRecord(records + k * bankRecordSize));
+        }
+        p += 2 + payload + 1;
+    }
+}
+
+// Searches a run of bytes for single and bank dumps. Only F0 and F7 bound a message
+// here; any other status byte inside one is damage to that dump or block.
+void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, VoiceReadResult& r)
+{
+    size_t i = 0;
+    while (i < size) {
+        if (data[i] != sysexStart) {
+            ++i;
+            continue;
+        }
+        size_t end = i + 1;
+        while (end < size && data[end] != sysexStart && data[end] != sysexEnd)
+            ++end;
+        const uint8_t* m = data + i;
+        const size_t length = end - i;   // without the F7
+        const bool ours = length >= 16 && m[1] == 0x43 && (m[2] & 0xF0) == 0 && m[3] == 0x7E;
+        const std::string where = at(prefix, "byte " + std::to_string(i));
+        if (ours && m[4] == 0x04 && m[5] == 0x48 && std::memcmp(m + 6, dumpHeaderText, 10) == 0) {
+            const bool closed = end < size && data[end] == sysexEnd;
+            if (length < dumpSize - 1 || !closed)
+                refuse(r, where, "truncated");
+            else if (length > dumpSize - 1)
+                refuse(r, where, "too long");
+            else if (holdsStatusByte(m + 1, dumpSize - 2))
+                refuse(r, where, "a status byte inside the data");
+            else if (!checksumHolds(m + 6, dumpSize - 7))
+                refuse(r, where, "bad checksum");
+            else {
+                VoiceDump d;
+                std::memcpy(d.data(), m, dumpSize);
+                normaliseDump(d.data());
+                r.voices.push_back(d);
+            }
+        } else if (ours && m[4] == 0x12 && m[5] == 0x02 && std::memcmp(m + 6, bankHeaderText, 10) == 0) {
+            readBank(m, length, at(prefix, "bank at byte " + std::to_string(i)), r);
+        }
+        // Anything else is another message or junk: passed over in silence.
+        i = end < size && data[end] == sysexEnd ? end + 1 : end;
+    }
+}
+
+uint32_t bigEndian32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+// A variable-length quantity of at most 4 bytes.
+bool readQuantity(const uint8_t* data, size_t size, size_t& p, size_t& value)
+{
+    value = 0;
+    for (int n = 0; n < 4; ++n) {
+        if (p >= size)
+            return false;
+        const uint8_t b = data[p++];
+        value = value << 7 | (b & 0x7F);
+        if (!(b & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// One track's events: the bytes of its SysEx events (F0 events with their F0, F7
+// continuation and escape events as they are) are joined into one run and searched.
+// True when the whole track was understood.
+bool readTrack(const uint8_t* data, size_t size, const std::string& where, VoiceReadResult& r)
+{
+    std::vector<uint8_t> joined;
+    uint8_t running = 0;
+    bool sound = true;
+    size_t p = 0;
+    while (p < size && sound) {
+        size_t delta = 0, length = 0;
+        if (!readQuantity(data, size, p, delta) || p >= size) {
+            sound = false;
+            break;
+        }
+        const uint8_t s = data[p];
+        if (s == 0xFF) {
+            running = 0;
+            if (size - p < 2) {
+                sound = false;
+                break;
+            }
+            const bool endOfTrack = data[p + 1] == 0x2F;
+            p += 2;
+            if (!readQuantity(data, size, p, length) || length > size - p) {
+                sound = false;
+                break;
+            }
+            p += length;
+            if (endOfTrack)
+                break;
+        } else if (s == sysexStart || s == sysexEnd) {
+            running = 0;
+            ++p;
+            if (!readQuantity(data, size, p, length) || length > size - p) {
+                sound = false;
+                break;
+            }
+            if (s == sysexStart)
+                joined.push_back(sysexStart);
+            joined.insert(joined.end(), data + p, data + p + length);
+            p += length;
+        } else {
+            if (s & 0x80) {
+                if (s >= 0xF0) {   // system messages have no place in a track
+                    sound = false;
+                    break;
+                }
+                running = s;
+                ++p;
+            } else if (!running) {
+                sound = false;
+                break;
+            }
+            const size_t bytes = (running & 0xE0) == 0xC0 ? 1 : 2;
+            if (bytes > size - p || holdsStatusByte(data + p, bytes)) {
+                sound = false;
+                break;
+            }
+            p += bytes;
+        }
+    }
+    scanSysex(joined.data(), joined.size(), where, r);
+    return sound;
+}
+
+void readMidiFile(const uint8_t* data, size_t size, VoiceReadResult& r)
+{
+    const uint32_t headerLength = bigEndian32(data + 4);
+    if (headerLength < 6 || headerLength > size - 8) {
+        refuse(r, "", "malformed MIDI file");
+        return;
+    }
+    size_t p = 8 + static_cast<size_t>(headerLength);
+    int track = 0;
+    while (size - p >= 8) {
+        const bool isTrack = std::memcmp(data + p, "MTrk", 4) == 0;
+        const size_t length = bigEndian32(data + p + 4);
+        const size_t held = std::min(length, size - p - 8);
+        if (isTrack) {
+            const std::string where = "track " + std::to_string(++track);
+            if (!readTrack(data + p + 8, held, where, r))
+                refuse(r, where, "malformed MIDI track");
+            else if (held < length)
+                refuse(r, where, "truncated");
+        }
+        if (held < length)
+            break;
+        p += 8 + length;
+    }
+}
+
+}  // namespace
+
+std::string VoiceRefusal::text() const { return where.empty() ? reason : where + ": " + reason; }
+
+std::string ImportSummary::line() const
+{
+    return "added " + std::to_string(added) + ", duplicates " + std::to_string(duplicates) + ", refused " +
+           std::to_string(refused);
+}
+
+void normaliseDump(uint8_t* dump)
+{
+    dump[dumpChannelOffset] = 0;
+    unsigned sum = 0;
+    for (int i = 1; i < dumpChecksumOffset; ++i) {
+        dump[i] &= 0x7F;
+        if (i >= 6)
+            sum += dump[i];
+    }
+    dump[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
+}
+
+VoiceDump dumpFromBankRecord(const uint8_t* record)
+{
+    VoiceDump d{};
+    const uint8_t head[6] = {sysexStart, 0x43, 0x00, 0x7E, 0x04, 0x48};
+    std::memcpy(d.data(), head, sizeof head);
+    std::memcpy(d.data() + 6, dumpHeaderText, 10);
+    std::memcpy(d.data() + bankRecordOffset, record, bankRecordSize);
+    d[dumpSize - 1] = sysexEnd;
+    normaliseDump(d.data());
+    return d;
+}
+
+std::vector<uint8_t> bankRequest(int channel)
+{
+    std::vector<uint8_t> m(15);
+    m[0] = sysexStart;
+    m[1] = 0x43;
+    m[2] = static_cast<uint8_t>(0x20 | (channel & 0x0F));
+    m[3] = 0x7E;
+    std::memcpy(m.data() + 4, bankHeaderText, 10);
+    m[14] = sysexEnd;
+    return m;
+}
+
+std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int channel)
+{
+    std::vector<uint8_t> bank = {sysexStart, 0x43, static_cast<uint8_t>(channel & 0x0F), 0x7E};
+    bank.reserve(bankExpectedSize);
+    auto block = [&bank](const std::vector<uint8_t>& payload) {
+        bank.push_back(static_cast<uint8_t>(payload.size() >> 7 & 0x7F));
+        bank.push_back(static_cast<uint8_t>(payload.size() & 0x7F));
+        unsigned sum = 0;
+        for (uint8_t b : payload) {
+            bank.push_back(b & 0x7F);
+            sum += b & 0x7F;
+        }
+        bank.push_back(static_cast<uint8_t>((0 - sum) & 0x7F));
+    };
+    for (int b = 0; b < bankBlocks; ++b) {
+        std::vector<uint8_t> payload;
+        if (b == 0)
+            payload.assign(bankHeaderText, bankHeaderText + 10);
+        for (int k = 0; k < bankVoicesPerBlock; ++k) {
+            const size_t v = static_cast<size_t>(b * bankVoicesPerBlock + k);
+            if (v < voices.size())
+                payload.insert(payload.end(), voices[v].begin() + bankRecordOffset,
+                               voices[v].begin() + bankRecordOffset + bankRecordSize);
+            else
+                payload.insert(payload.end(), bankRecordSize, 0);
+        }
+        block(payload);
+    }
+    block(std::vector<uint8_t>(bankMultiPayload, 0));
+    bank.push_back(sysexEnd);
+    return bank;
+}
+
+VoiceReadResult readVoices(const uint8_t* data, size_t size)
+{
+    VoiceReadResult r;
+    if (size >= 14 && std::memcmp(data, "MThd", 4) == 0)
+        readMidiFile(data, size, r);
+    else
+        scanSysex(data, size, "", r);
+    if (r.voices.empty() && r.refusals.empty())
+        refuse(r, "", "not a voice file");
+    return r;
+}
+
+VoiceReadResult readVoiceFile(const std::string& path)
+{
+    // Only a regular file is read: a device could be read for ever, and opening a
+    // pipe would wait for a writer.
+    const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    const char* problem = nullptr;
+    std::vector<uint8_t> data;
+    if (in < 0 || fstat(in, &st) != 0)
+        problem = "cannot be read";
+    else if (!S_ISREG(st.st_mode))
+        problem = "not a voice file";
+    else if (st.st_size > largestFile)
+        problem = "too large";
+    else {
+        data.resize(static_cast<size_t>(st.st_size));
+        size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t got = read(in, data.data() + done, data.size() - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                problem = "cannot be read";
+                break;
+            }
+            if (got == 0)
+                break;
+            done += static_cast<size_t>(got);
+        }
+        data.resize(done);
+    }
+    if (in >= 0)
+        close(in);
+    VoiceReadResult r;
+    if (problem)
+        refuse(r, "", problem);
+    else
+        r = readVoices(data.data(), data.size());
+    for (VoiceRefusal& refusal : r.refusals)
+        refusal.where = refusal.where.empty() ? path : path + ": " + refusal.where;
+    return r;
+}
+
+ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& paths, uint32_t mask,
+                               bool keepDuplicates, const ImportProgress& progress)
+{
+    std::vector<VoiceDump> voices;
+    std::vector<std::string> reasons;
+    int filesRead = 0;
+    for (const std::string& path : paths) {
+        VoiceReadResult r = readVoiceFile(path);
+        if (!r.voices.empty())
+            ++filesRead;
+        voices.insert(voices.end(), r.voices.begin(), r.voices.end());
+        for (const VoiceRefusal& refusal : r.refusals)
+            reasons.push_back(refusal.text());
+    }
+    ImportSummary s;
+    if (!voices.empty())
+        s = io.appendDumps(voices, mask, keepDuplicates, progress);
+    s.refused = static_cast<int>(reasons.size());
+    s.reasons = std::move(reasons);
+    s.filesRead = filesRead;
+    return s;
+}
