@@ -1,5 +1,6 @@
 #include "midi/midiport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -202,6 +203,7 @@ bool TMIDIPort::startBankFetch()
     bankLength.store(0, std::memory_order_relaxed);
     bankOverflow.store(false, std::memory_order_relaxed);
     bankStarted = false;
+    bankInputStart = bankInputSeen = impl->midi.inputBytes();
     bankLastActivity.store(steadyNanoseconds(), std::memory_order_relaxed);
     bankState.store(bankListening, std::memory_order_release);
     if (sendBankRequest())
@@ -213,7 +215,14 @@ bool TMIDIPort::startBankFetch()
 TMIDIPort::BankProgress TMIDIPort::bankProgress() const
 {
     BankProgress p;
-    p.received = bankLength.load(std::memory_order_acquire);
+    const unsigned long input = impl->midi.inputBytes();
+    if (input != bankInputSeen) {
+        bankInputSeen = input;
+        const int64_t now = steadyNanoseconds();
+        if (now > bankLastActivity.load(std::memory_order_acquire))
+            bankLastActivity.store(now, std::memory_order_release);
+    }
+    p.received = std::max<size_t>(bankLength.load(std::memory_order_acquire), input - bankInputStart);
     p.complete = bankState.load(std::memory_order_acquire) == bankComplete;
     p.overflow = bankOverflow.load(std::memory_order_acquire);
     p.idleSeconds = static_cast<double>(steadyNanoseconds() -

@@ -76,7 +76,7 @@ public:
     // input callback gathers the answer into a buffer made once, whether it comes as
     // one message or, as through a real interface, in pieces.
     struct BankProgress {
-        size_t received = 0;        // bytes of the bank message so far
+        size_t received = 0;        // bytes come in since the request (the bank's, mostly)
         bool complete = false;      // the whole message is in: takeBank hands it over
         bool overflow = false;      // longer than any bank: the fetch is lost
         double idleSeconds = 0;     // since the last piece came in (or the request left)
@@ -105,8 +105,12 @@ private:
     std::atomic<int> bankState{0};
     std::atomic<size_t> bankLength{0};
     std::atomic<bool> bankOverflow{false};
-    std::atomic<int64_t> bankLastActivity{0};   // steady clock, nanoseconds
+    mutable std::atomic<int64_t> bankLastActivity{0};   // steady clock, nanoseconds
     bool bankStarted = false;                   // callback's own: an F0 of a bank came
+    // The input's byte count as the fetch began and as last seen: a message still
+    // coming in shows there before the callback gets it whole.
+    unsigned long bankInputStart = 0;
+    mutable unsigned long bankInputSeen = 0;
     std::vector<uint8_t> bankBuffer;
     // Who may fill receiveBuffer: idle (nobody waits), waiting (getVoice waits),
     // filling (the callback has claimed the buffer and is copying).
