@@ -398,6 +398,7 @@ void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
     if (fileIO) {
         // The search ignores case; a name matches when it holds the text anywhere.
         std::string wanted = edSearch->text().toLatin1().toUpper().toStdString();
+        names.reserve(8 * static_cast<size_t>(std::max(voiceCount, 0)));
         fileIO->openLibrary();
         for (int32_t n = 0; n < voiceCount; ++n) {
             const uint32_t mask = fileIO->readCategories(n);

@@ -115,7 +115,11 @@ protected:
     std::function<bool(QWidget*)> overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
     // The file dialogs choose `chosenFile`, or are cancelled when it is empty.
     QString chosenFile;
+    // Consulted first: true when it answered the dialog.
+    std::function<bool(QWidget*)> librarianAnswer;
     ModalAnswerer answerer{[this](QWidget* d) {
+        if (librarianAnswer && librarianAnswer(d))
+            return true;
         if (d == OverwriteDlg)
             return overwriteAnswer(d);
         if (auto* files = qobject_cast<QFileDialog*>(d)) {
@@ -456,6 +460,97 @@ TEST_F(MainFormTest, WindowLook)
     EXPECT_EQ(MainForm->Label1->text(), QStringLiteral("Send voice on change: "));
     EXPECT_EQ(MainForm->GroupBox1->title(), QStringLiteral(" Database "));
     EXPECT_EQ(MainForm->Image1->pixmap().size(), QSize(89, 275));
+}
+
+TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordOnly)
+{
+    // The user chooses ALMOST (record 5) and ticks Strings: it is still listed, and
+    // stays selected, so Ctrl+M replaces it and nothing else.
+    MainForm->dbListBox->setCurrentRow(5);
+    MainForm->cbStrings->click();
+    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
+    EXPECT_EQ(MainForm->lListed->text(), QStringLiteral("3 of 6"));
+
+    // The search narrows the ticked list further: both must match, case ignored.
+    MainForm->edSearch->setText(QStringLiteral("str"));
+    expectFiltered({"STRINGS ", "STRBRASS"}, "");
+    EXPECT_EQ(MainForm->lListed->text(), QStringLiteral("2 of 6"));
+    answerer.seen.clear();
+    MainForm->ModifyVoice->trigger();          // disabled: no question, nothing written
+    EXPECT_TRUE(answerer.seen.empty());
+    MainForm->edSearch->clear();
+    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "");
+
+    MainForm->dbListBox->setCurrentRow(2);
+    EXPECT_TRUE(MainForm->ModifyVoice->isEnabled());
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    std::memcpy(voice.name, "CHANGED ", 8);
+    QString named;
+    overwriteAnswer = [&named](QWidget* d) {
+        named = OverwriteDlg->lVoiceName->text();
+        return clickButton(d, "bYes");
+    };
+    MainForm->ModifyVoice->trigger();
+    EXPECT_EQ(named, QStringLiteral("\u201CALMOST  \u201D"));
+    const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
+    EXPECT_EQ(recordName(after, 5), "CHANGED ");
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5 + 596 * 5, after.begin()));
+}
+
+TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
+{
+    // Two new voices, one the library holds already, and a file without any.
+    std::vector<uint8_t> file = dumpNamed("NEW ONE ", 40);
+    const std::vector<uint8_t> second = dumpNamed("NEW TWO ", 41);
+    file.insert(file.end(), second.begin(), second.end());
+    const std::vector<uint8_t> known = dumpNamed("BRASS   ", 4);
+    file.insert(file.end(), known.begin(), known.end());
+    writeFile("many.syx", file);
+    writeText("junk.syx", "no voice in here");
+    std::vector<std::string> messages;
+    std::vector<QString> questions;
+    librarianAnswer = [&](QWidget* d) {
+        if (auto* choice = qobject_cast<TCategoryDlg*>(d)) {
+            choice->box[6]->setChecked(true);    // Solo
+            return clickButton(d, "bOK");
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(d)) {
+            if (box->button(QMessageBox::Yes)) {
+                questions.push_back(box->text());
+                box->button(QMessageBox::Yes)->click();
+            } else {
+                messages.push_back(box->text().toStdString());
+                box->button(QMessageBox::Ok)->click();
+            }
+            return true;
+        }
+        return false;
+    };
+    MainForm->importFiles({QStringLiteral("many.syx"), QStringLiteral("junk.syx")});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Voices added: 2"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Duplicates skipped: 1"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Refused: 1"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("junk.syx"), std::string::npos) << messages[0];
+    std::vector<std::string> expected = everyRow;
+    expected.push_back("NEW ONE ");
+    expected.push_back("NEW TWO ");
+    expectRows(expected);
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    ASSERT_EQ(before.size(), 5u + 596 * 8);
+    EXPECT_EQ(recordMask(before, 7), 0x0040u);
+
+    // Delete STRBRASS (record 1) through the context menu's action: asked by name,
+    // every other record byte for byte as it was, the next voice selected.
+    MainForm->dbListBox->setCurrentRow(1);
+    MainForm->DeleteVoice1->trigger();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS"))) << questions[0].toStdString();
+    std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
+    wanted.insert(wanted.end(), before.begin() + 5 + 596 * 2, before.end());
+    EXPECT_EQ(readFile("SOUNDS.SYL"), wanted);
+    EXPECT_EQ(MainForm->voiceCount, 7);
+    EXPECT_EQ(MainForm->dbListBox->text(MainForm->dbListBox->selectedRow()), QStringLiteral("NOMASK  "));
 }
 
 } // namespace
