@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QListWidget>
+#include "app/voicelist.h"
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
