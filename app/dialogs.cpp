@@ -241,18 +241,26 @@ TSaveErrDlg::TSaveErrDlg() : TMessageDialog(QStringLiteral("Save error"), 427, 7
 }
 
 TOverwriteDlg::TOverwriteDlg()
-    : TMessageDialog(QStringLiteral("Overwrite voice"), 427, 93, QPoint(296, 254))
+    : TMessageDialog(QStringLiteral("Overwrite voice"), 427, 113, QPoint(296, 254))
 {
     addLine(QStringLiteral("Are you sure you wish to overwrite the selected"), 6);
     addLine(QStringLiteral("voice in the database?"), 26);
-    bNo = addButton(QStringLiteral("&No"), Cross, ResultNo, QRect(118, 58, 80, 27));
+    lVoiceName = addLine(QString(), 46);
+    lVoiceName->setObjectName(QStringLiteral("lVoiceName"));
+    colourText(lVoiceName, pictures::yellow);
+    bNo = addButton(QStringLiteral("&No"), Cross, ResultNo, QRect(118, 78, 80, 27));
     bNo->setObjectName(QStringLiteral("bNo"));
-    bYes = addButton(QStringLiteral("&Yes"), Tick, ResultConfirm, QRect(229, 58, 80, 27));
+    bYes = addButton(QStringLiteral("&Yes"), Tick, ResultConfirm, QRect(229, 78, 80, 27));
     bYes->setObjectName(QStringLiteral("bYes"));
     // Enter answers No, wherever the focus stands.
     bNo->setDefault(true);
     bNo->setFocus();
     bYes->setFocusPolicy(Qt::TabFocus);
+}
+
+void TOverwriteDlg::setVoiceName(const QString& name)
+{
+    lVoiceName->setText(QStringLiteral("\u201C%1\u201D").arg(name));
 }
 
 TnoMIDIData::TnoMIDIData() : TMessageDialog(QStringLiteral("No data"), 295, 65)

@@ -53,6 +53,9 @@ class TOverwriteDlg : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TOverwriteDlg();
+    // The voice the answer Yes replaces, on the line under the question.
+    void setVoiceName(const QString& name);
+    QLabel* lVoiceName;
     QPushButton* bNo;
     QPushButton* bYes;
 };

@@ -6,16 +6,27 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QEventLoop>
+#include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
 
 #include "app/dialogs.h"
+#include "app/librarydialogs.h"
 #include "app/pictures.h"
 #include "app/settings.h"
 #include "app/setdevices.h"
+#include "app/voicelist.h"
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"
@@ -37,15 +48,38 @@ namespace {
 constexpr int clientWidth = 317;
 constexpr int clientHeight = 409;
 
-// Captions by bit, then the order in which the boxes stand on screen, top to bottom.
-const char* const categoryCaption[16] = {
-    "Strings", "Brass", "Woodwind", "Percussion", "Plucked", "Pad", "Solo", "Synthetic",
-    "Bass", "Vocal", "Piano", "Organ", "Keyboard", "Musical FX", "Untuned FX", "Realistic"};
+// Captions by bit and the order on screen are categoryCaptions and categoryScreenOrder.
 const char* const categoryName[16] = {
     "cbStrings", "cbBrass", "cbWoodwind", "cbPercussion", "cbPlucked", "cbPad", "cbSolo",
     "cbSynthetic", "cbBass", "cbVocal", "cbPiano", "cbOrgan", "cbKeyboard", "cbMusicalFX",
     "cbUntunedFX", "cbRealistic"};
-const int screenOrder[16] = {0, 1, 2, 10, 11, 12, 8, 9, 3, 13, 14, 4, 6, 5, 15, 7};
+
+// The local files among dropped or chosen URLs.
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data == nullptr || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+
+// An 8-character name as the user reads it: without the trailing blanks.
+QString shownName(const QString& name)
+{
+    QString shown = name;
+    while (shown.endsWith(QLatin1Char(' ')))
+        shown.chop(1);
+    return shown;
+}
+
+void tellUser(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
 
 void setTextColour(QWidget* widget, const QColor& colour)
 {
@@ -131,11 +165,10 @@ void TMainForm::buildControls()
     GroupBox1->setFont(pixelFont(12, true));
     setTextColour(GroupBox1, pictures::lime);
 
-    dbListBox = new QListWidget(GroupBox1);
+    dbListBox = new TVoiceListView(GroupBox1);
     dbListBox->setObjectName(QStringLiteral("dbListBox"));
     dbListBox->setGeometry(6, 22, 111, 329);
     dbListBox->setSelectionMode(QAbstractItemView::SingleSelection);
-    dbListBox->setSortingEnabled(false);
     dbListBox->setFont(pixelFont(12, true));
     QPalette white = dbListBox->palette();
     white.setColor(QPalette::Base, Qt::white);
@@ -144,9 +177,25 @@ void TMainForm::buildControls()
     dbListBox->setToolTip(QStringLiteral("Double click a voice name to load it"));
     dbListBox->installEventFilter(this);
     dbListBox->viewport()->installEventFilter(this);
+    dbListBox->viewport()->setAcceptDrops(true);
+    dbListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(dbListBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = dbListBox->indexAt(at);
+        if (index.isValid())
+            dbListBox->setCurrentRow(index.row());
+        stabilizeForm();
+        if (dbListBox->selectedRow() >= 0)
+            ListMenu->popup(dbListBox->viewport()->mapToGlobal(at));
+    });
+    connect(dbListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        // A row the user chooses is what "Modify" acts on again.
+        if (dbListBox->selectedRow() >= 0)
+            ModifyVoice->setEnabled(true);
+        stabilizeForm();
+    });
 
     for (int bit = 0; bit < 16; ++bit) {
-        auto* box = new QCheckBox(QString::fromLatin1(categoryCaption[bit]), GroupBox1);
+        auto* box = new QCheckBox(QString::fromLatin1(categoryCaptions[bit]), GroupBox1);
         box->setObjectName(QString::fromLatin1(categoryName[bit]));
         box->setLayoutDirection(Qt::RightToLeft);   // caption at the left of the box
         box->setFont(pixelFont(11, false));
@@ -156,7 +205,7 @@ void TMainForm::buildControls()
         categoryBox[bit] = box;
     }
     for (int row = 0; row < 16; ++row)
-        categoryBox[screenOrder[row]]->setGeometry(121, 22 + row * 20 + row / 2, 92, 19);
+        categoryBox[categoryScreenOrder[row]]->setGeometry(121, 22 + row * 20 + row / 2, 92, 19);
     cbStrings = categoryBox[0];
     cbBrass = categoryBox[1];
     cbWoodwind = categoryBox[2];
@@ -173,6 +222,25 @@ void TMainForm::buildControls()
     cbMusicalFX = categoryBox[13];
     cbUntunedFX = categoryBox[14];
     cbRealistic = categoryBox[15];
+
+    // At the foot of the strip, beside the list: the name search and the count.
+    edSearch = new QLineEdit(client);
+    edSearch->setObjectName(QStringLiteral("edSearch"));
+    edSearch->setGeometry(4, 330, pictures::stripWidth - 8, 20);
+    edSearch->setFont(pixelFont(11, false));
+    edSearch->setPlaceholderText(QStringLiteral("Find name"));
+    edSearch->setToolTip(QStringLiteral("List only the voices whose name holds this text"));
+    edSearch->setClearButtonEnabled(true);
+    edSearch->setMaxLength(8);
+    connect(edSearch, &QLineEdit::textChanged, this, [this] { searchChange(); });
+    lListed = new QLabel(client);
+    lListed->setObjectName(QStringLiteral("lListed"));
+    lListed->setGeometry(0, 352, pictures::stripWidth, 30);
+    lListed->setFont(pixelFont(10, false));
+    lListed->setWordWrap(true);
+    lListed->setAlignment(Qt::AlignCenter);
+    setTextColour(lListed, pictures::teal);
+    lListed->setToolTip(QStringLiteral("Voices listed, of the voices in the database"));
 
     // Bottom row: the auto-send switch.
     Label1 = new QLabel(QStringLiteral("Send voice on change: "), client);
@@ -212,6 +280,22 @@ void TMainForm::buildControls()
     fileSaveDlg->setFileMode(QFileDialog::AnyFile);
     fileSaveDlg->setNameFilter(QStringLiteral("Systex Exclusive files (*.SYX *.syx)"));
     fileSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
+
+    fileImportDlg = new QFileDialog(this, QStringLiteral("Import voices"));
+    fileImportDlg->setObjectName(QStringLiteral("fileImportDlg"));
+    fileImportDlg->setOption(QFileDialog::DontUseNativeDialog);
+    fileImportDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    fileImportDlg->setFileMode(QFileDialog::ExistingFiles);
+    fileImportDlg->setNameFilters({QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"),
+                                   QStringLiteral("All files (*)")});
+
+    fileExportDlg = new QFileDialog(this, QStringLiteral("Export voices"));
+    fileExportDlg->setObjectName(QStringLiteral("fileExportDlg"));
+    fileExportDlg->setOption(QFileDialog::DontUseNativeDialog);
+    fileExportDlg->setAcceptMode(QFileDialog::AcceptSave);
+    fileExportDlg->setFileMode(QFileDialog::AnyFile);
+    fileExportDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
+    fileExportDlg->setDefaultSuffix(QStringLiteral("SYX"));
 }
 
 void TMainForm::buildMenus()
@@ -235,6 +319,24 @@ void TMainForm::buildMenus()
          QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ModifyVoiceClick);
     item(File1, Addvoicetodatabase1, "Addvoicetodatabase1", QStringLiteral("&Add voice to database"),
          QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::Addvoicetodatabase1Click);
+    File1->addSeparator();
+    item(File1, ImportVoices1, "ImportVoices1", QStringLiteral("&Import voices..."), QKeySequence(),
+         &TMainForm::ImportVoices1Click);
+    item(File1, ExportListed1, "ExportListed1", QStringLiteral("&Export listed voices..."),
+         QKeySequence(), &TMainForm::ExportListed1Click);
+    item(File1, ExportVoice1, "ExportVoice1", QStringLiteral("Export selected voice..."),
+         QKeySequence(), &TMainForm::ExportVoice1Click);
+    File1->addSeparator();
+    item(File1, RenameVoice1, "RenameVoice1", QStringLiteral("&Rename voice..."), QKeySequence(),
+         &TMainForm::RenameVoice1Click);
+    item(File1, Categories1, "Categories1", QStringLiteral("Ca&tegories..."), QKeySequence(),
+         &TMainForm::Categories1Click);
+    item(File1, MoveUp1, "MoveUp1", QStringLiteral("Move &up"), QKeySequence(),
+         &TMainForm::MoveUp1Click);
+    item(File1, MoveDown1, "MoveDown1", QStringLiteral("Move do&wn"), QKeySequence(),
+         &TMainForm::MoveDown1Click);
+    item(File1, DeleteVoice1, "DeleteVoice1", QStringLiteral("&Delete voice..."), QKeySequence(),
+         &TMainForm::DeleteVoice1Click);
     File1->addSeparator()->setObjectName(QStringLiteral("N2"));
     item(File1, Exit1, "Exit1", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
          &TMainForm::Exit1Click);
@@ -267,6 +369,16 @@ void TMainForm::buildMenus()
          QKeySequence(), &TMainForm::SelectMIDIdevices1Click);
     item(MIDI1, Getsoundfromsynth1, "Getsoundfromsynth1", QStringLiteral("&Get voice from synth"),
          QKeySequence(), &TMainForm::Getsoundfromsynth1Click);
+    item(MIDI1, Getallvoices1, "Getallvoices1", QStringLiteral("Get &all voices from synth..."),
+         QKeySequence(), &TMainForm::Getallvoices1Click);
+
+    // The same housekeeping on the list's context menu.
+    ListMenu = new QMenu(this);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
+    for (QAction* action : {RenameVoice1, Categories1, MoveUp1, MoveDown1, DeleteVoice1})
+        ListMenu->addAction(action);
+    ListMenu->addSeparator();
+    ListMenu->addAction(ExportVoice1);
 
     // "&About" sits in the bar itself and acts when chosen.
     About1 = menuBar()->addAction(QStringLiteral("&About"));
@@ -285,30 +397,80 @@ bool TMainForm::matchesFilter(uint32_t mask, uint32_t filter)
     return (mask & wanted) == wanted;
 }
 
-void TMainForm::fillList()
+void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
 {
-    dbListBox->clear();
     rowCount = 0;
-    if (!fileIO)
-        return;
-    fileIO->openLibrary();
-    for (int32_t n = 0; n < voiceCount; ++n) {
-        const uint32_t mask = fileIO->readCategories(n);
-        if (filterMask != 0 && !matchesFilter(mask, filterMask))
-            continue;
-        std::string name = fileIO->readName(n);
-        // A record the file no longer holds (someone shortened it) is not listed.
-        if (name.empty())
-            continue;
-        name.resize(8, ' ');
-        dbListBox->addItem(QString::fromLatin1(name.data(), 8));
-        rowRecord[static_cast<size_t>(rowCount)] = n;
-        ++rowCount;
+    std::vector<char> names;
+    if (fileIO) {
+        // The search ignores case; a name matches when it holds the text anywhere.
+        std::string wanted = edSearch->text().toLatin1().toUpper().toStdString();
+        names.reserve(8 * static_cast<size_t>(std::max(voiceCount, 0)));
+        fileIO->openLibrary();
+        for (int32_t n = 0; n < voiceCount; ++n) {
+            const uint32_t mask = fileIO->readCategories(n);
+            if (filterMask != 0 && !matchesFilter(mask, filterMask))
+                continue;
+            std::string name = fileIO->readName(n);
+            // A record the file no longer holds (someone shortened it) is not listed.
+            if (name.empty())
+                continue;
+            name.resize(8, ' ');
+            if (!wanted.empty()) {
+                std::string upper = name;
+                for (char& c : upper)
+                    if (c >= 'a' && c <= 'z')
+                        c = static_cast<char>(c - 'a' + 'A');
+                if (upper.find(wanted) == std::string::npos)
+                    continue;
+            }
+            names.insert(names.end(), name.begin(), name.end());
+            rowRecord[static_cast<size_t>(rowCount)] = n;
+            ++rowCount;
+        }
+        fileIO->closeFile();
     }
-    fileIO->closeFile();
-    if (rowCount > 0)
-        dbListBox->setCurrentRow(0);
-    ModifyVoice->setEnabled(rowCount > 0);
+    dbListBox->names()->setNames(std::move(names));
+    lListed->setText(QStringLiteral("%1 of %2").arg(rowCount).arg(std::max(voiceCount, 0)));
+
+    if (!keepChoice) {
+        if (rowCount > 0)
+            dbListBox->setCurrentRow(0);
+        ModifyVoice->setEnabled(rowCount > 0);
+    } else {
+        const auto end = rowRecord.begin() + rowCount;
+        const auto found = keepRecord >= 0 ? std::lower_bound(rowRecord.begin(), end, keepRecord) : end;
+        if (found != end && *found == keepRecord) {
+            dbListBox->setCurrentRow(static_cast<int>(found - rowRecord.begin()));
+            ModifyVoice->setEnabled(true);
+        } else {
+            dbListBox->clearChoice();
+            ModifyVoice->setEnabled(false);
+        }
+    }
+    stabilizeForm();
+}
+
+int32_t TMainForm::selectedRecord() const
+{
+    const int row = dbListBox->selectedRow();
+    return row >= 0 && row < rowCount ? rowRecord[static_cast<size_t>(row)] : -1;
+}
+
+void TMainForm::recount()
+{
+    voiceCount = fileIO ? fileIO->countRecords() : 0;
+    rowRecord.assign(static_cast<size_t>(std::max(voiceCount, 0)), 0);
+}
+
+void TMainForm::stabilizeForm()
+{
+    const int row = dbListBox->selectedRow();
+    const bool chosen = row >= 0 && row < rowCount;
+    for (QAction* action : {ExportVoice1, RenameVoice1, DeleteVoice1, Categories1})
+        action->setEnabled(chosen);
+    MoveUp1->setEnabled(chosen && row > 0);
+    MoveDown1->setEnabled(chosen && row + 1 < rowCount);
+    ExportListed1->setEnabled(rowCount > 0);
 }
 
 void TMainForm::changeFilter(QCheckBox* sender)
@@ -322,14 +484,18 @@ void TMainForm::changeFilter(QCheckBox* sender)
             filterMask &= ~(1u << bit);
     }
     filterMask &= 0xFFFFu;
-    fillList();
+    fillList(selectedRecord(), true);
+}
+
+void TMainForm::searchChange()
+{
+    fillList(selectedRecord(), true);
 }
 
 void TMainForm::extractVoice()
 {
-    const int row = dbListBox->currentRow();
-    if (row >= 0 && row < rowCount && fileIO && dbListBox->currentItem()
-        && dbListBox->currentItem()->isSelected())
+    const int row = dbListBox->selectedRow();
+    if (row >= 0 && row < rowCount && fileIO)
         fileIO->loadRecord(rowRecord[static_cast<size_t>(row)]);
     refreshEditors();
 }
@@ -349,6 +515,23 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             extravtVoiceKP(13);
             return true;
         }
+    }
+    if (watched == dbListBox->viewport()
+        && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!localFiles(drag->mimeData()).isEmpty())
+            drag->acceptProposedAction();
+        return true;
+    }
+    if (watched == dbListBox->viewport() && event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = localFiles(drop->mimeData());
+        if (!files.isEmpty()) {
+            drop->acceptProposedAction();
+            // Once the drop is over: the import asks questions of its own.
+            QTimer::singleShot(0, this, [this, files] { importFiles(files); });
+        }
+        return true;
     }
     if (watched == dbListBox->viewport() && event->type() == QEvent::MouseButtonDblClick
         && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -378,10 +561,10 @@ void TMainForm::Save1Click()
 void TMainForm::ModifyVoiceClick()
 {
     // The current row may have been deselected (Ctrl+click): then nothing is replaced.
-    const int row = dbListBox->currentRow();
-    if (row < 0 || row >= rowCount || !fileIO || !dbListBox->currentItem()
-        || !dbListBox->currentItem()->isSelected())
+    const int row = dbListBox->selectedRow();
+    if (row < 0 || row >= rowCount || !fileIO || !ModifyVoice->isEnabled())
         return;
+    OverwriteDlg->setVoiceName(dbListBox->text(row));
     if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
         return;
     if (fileIO->overwriteRecord(rowRecord[static_cast<size_t>(row)], filterMask))
@@ -464,3 +647,263 @@ void TMainForm::showHistory()
 
 void TMainForm::bAutoSendClick() { settings.autoSend = true; }
 void TMainForm::bNoAutoSendClick() { settings.autoSend = false; }
+
+// ---- the librarian: import, export, housekeeping, the whole bank ----
+
+void TMainForm::showSummary(const ImportSummary& summary, const QString& caption)
+{
+    QStringList lines;
+    if (summary.cancelled)
+        lines << QStringLiteral("Cancelled: the voices added until then stay in the database.")
+              << QString();
+    if (summary.writeFailed)
+        lines << QStringLiteral("The database could not take every voice.") << QString();
+    lines << QStringLiteral("Voices added: %1").arg(summary.added)
+          << QStringLiteral("Duplicates skipped: %1").arg(summary.duplicates)
+          << QStringLiteral("Refused: %1").arg(summary.refused);
+    // A long list of refusals is cut short: the summary has to fit on the screen.
+    constexpr int shown = 10;
+    const int reasons = static_cast<int>(summary.reasons.size());
+    for (int i = 0; i < std::min(reasons, shown); ++i)
+        lines << QStringLiteral("  ") + QString::fromStdString(summary.reasons[static_cast<size_t>(i)]);
+    if (reasons > shown)
+        lines << QStringLiteral("  ... and %1 more").arg(reasons - shown);
+    tellUser(this, caption, lines.join(QLatin1Char('\n')));
+}
+
+void TMainForm::ImportVoices1Click()
+{
+    if (fileImportDlg->exec() != QDialog::Accepted || fileImportDlg->selectedFiles().isEmpty())
+        return;
+    importFiles(fileImportDlg->selectedFiles());
+}
+
+void TMainForm::importFiles(const QStringList& paths)
+{
+    if (!fileIO || paths.isEmpty())
+        return;
+    TCategoryDlg choice(this, QStringLiteral("Import voices"), true);
+    choice.setMask(filterMask);
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    std::vector<std::string> files;
+    for (const QString& path : paths)
+        files.push_back(QFile::encodeName(path).toStdString());
+
+    // Shown only when the import takes a while; the window stays painted meanwhile.
+    QProgressDialog progress(QStringLiteral("Importing voices..."), QStringLiteral("Cancel"), 0, 0, this);
+    progress.setWindowTitle(QStringLiteral("Import voices"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    const ImportSummary summary = importVoiceFiles(
+        *fileIO, files, choice.mask(), choice.keepDuplicates(), [&](size_t done, size_t total) {
+            progress.setMaximum(static_cast<int>(total));
+            progress.setValue(static_cast<int>(std::min(done, total)));
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    progress.hide();
+    recount();
+    fillList();
+    showSummary(summary, QStringLiteral("Import voices"));
+}
+
+void TMainForm::ExportListed1Click()
+{
+    if (!fileIO || rowCount <= 0)
+        return;
+    fileExportDlg->setWindowTitle(QStringLiteral("Export listed voices"));
+    if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
+        return;
+    const std::vector<int32_t> records(rowRecord.begin(), rowRecord.begin() + rowCount);
+    fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString());
+}
+
+void TMainForm::ExportVoice1Click()
+{
+    const int32_t n = selectedRecord();
+    if (!fileIO || n < 0)
+        return;
+    fileExportDlg->setWindowTitle(QStringLiteral("Export voice"));
+    fileExportDlg->selectFile(shownName(dbListBox->text(dbListBox->selectedRow())) + QStringLiteral(".SYX"));
+    if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
+        return;
+    fileIO->exportRecord(n, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString());
+}
+
+void TMainForm::RenameVoice1Click()
+{
+    const int32_t n = selectedRecord();
+    if (!fileIO || n < 0)
+        return;
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("RenameDlg"));
+    dialog.setWindowTitle(QStringLiteral("Rename voice"));
+    dialog.setLabelText(QStringLiteral("Name (at most 8 characters):"));
+    dialog.setTextValue(shownName(dbListBox->text(dbListBox->selectedRow())));
+    if (auto* edit = dialog.findChild<QLineEdit*>())
+        edit->setMaxLength(8);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString typed = dialog.textValue();
+    const bool plain = std::all_of(typed.begin(), typed.end(),
+                                   [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
+    const std::string name = typed.toStdString();
+    if (!plain || !TFileIO::validRecordName(name)) {
+        tellUser(this, QStringLiteral("Rename voice"),
+                 QStringLiteral("A voice name has at most 8 characters: plain letters, digits, "
+                                "blanks and punctuation."));
+        return;
+    }
+    fileIO->renameRecord(n, name);
+    fillList(n, true);
+}
+
+void TMainForm::Categories1Click()
+{
+    const int32_t n = selectedRecord();
+    if (!fileIO || n < 0)
+        return;
+    fileIO->openLibrary();
+    const uint32_t mask = fileIO->readCategories(n);
+    fileIO->closeFile();
+    TCategoryDlg dialog(this, QStringLiteral("Categories of %1").arg(shownName(dbListBox->text(dbListBox->selectedRow()))),
+                        false);
+    dialog.setObjectName(QStringLiteral("CategoriesDlg"));
+    dialog.setMask(mask);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    fileIO->setRecordCategories(n, dialog.mask());
+    fillList(n, true);
+}
+
+void TMainForm::moveSelected(int step)
+{
+    const int row = dbListBox->selectedRow();
+    const int other = row + step;
+    if (!fileIO || row < 0 || row >= rowCount || other < 0 || other >= rowCount)
+        return;
+    // Past the neighbour in the list, which in a filtered list may be far away in
+    // the file: the others keep their order.
+    const int32_t from = rowRecord[static_cast<size_t>(row)];
+    const int32_t to = rowRecord[static_cast<size_t>(other)];
+    fillList(fileIO->moveRecord(from, to) ? to : from, true);
+}
+
+void TMainForm::MoveUp1Click() { moveSelected(-1); }
+void TMainForm::MoveDown1Click() { moveSelected(1); }
+
+void TMainForm::DeleteVoice1Click()
+{
+    const int32_t n = selectedRecord();
+    if (!fileIO || n < 0)
+        return;
+    const QString name = shownName(dbListBox->text(dbListBox->selectedRow()));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Delete voice"),
+                    QStringLiteral("Delete the voice \u201C%1\u201D from the database?").arg(name),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    if (box.exec() != QMessageBox::Yes)
+        return;
+    fileIO->deleteRecords({n});
+    recount();
+    // The record after it takes its number: it is the one selected next.
+    fillList(n, true);
+}
+
+void TMainForm::Getallvoices1Click()
+{
+    if (!midiPort || !fileIO)
+        return;
+    const QString caption = QStringLiteral("Get all voices from synth");
+    TCategoryDlg choice(this, caption, false);
+    choice.setMask(filterMask);
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    if (!midiPort->startBankFetch()) {
+        tellUser(this, caption,
+                 QStringLiteral("The request could not be sent: check the MIDI output device."));
+        return;
+    }
+
+    // The wait runs in the event loop: the window is painted and Cancel works, while
+    // the input callback gathers the bank and a timer looks at how far it came.
+    QProgressDialog progress(QStringLiteral("Receiving the voices from the synthesiser..."),
+                             QStringLiteral("Cancel"), 0, static_cast<int>(bankExpectedSize), this);
+    progress.setObjectName(QStringLiteral("BankProgress"));
+    progress.setWindowTitle(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    enum Outcome { running, complete, unanswered, stalled, tooLong, cancelled };
+    Outcome outcome = running;
+    size_t received = 0;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(50);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        const TMIDIPort::BankProgress p = midiPort->bankProgress();
+        received = p.received;
+        if (p.complete)
+            outcome = complete;
+        else if (p.overflow)
+            outcome = tooLong;
+        else if (p.received == 0 && p.idleSeconds > bankAnswerSeconds)
+            outcome = unanswered;
+        else if (p.received > 0 && p.idleSeconds > bankStallSeconds)
+            outcome = stalled;
+        else
+            progress.setValue(static_cast<int>(std::min(p.received, bankExpectedSize - 1)));
+        if (outcome != running)
+            loop.quit();
+    });
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+        if (outcome == running) {
+            outcome = cancelled;
+            loop.quit();
+        }
+    });
+    poll.start();
+    loop.exec();
+    poll.stop();
+    std::vector<uint8_t> bank;
+    if (outcome != complete || !midiPort->takeBank(bank))
+        midiPort->cancelBankFetch();
+    progress.hide();
+
+    switch (outcome) {
+    case running:
+    case cancelled:
+        return;
+    case unanswered:
+        tellUser(this, caption,
+                 QStringLiteral("The synthesiser did not answer. Nothing was added.\n"
+                                "Check the MIDI devices and the channel."));
+        return;
+    case stalled:
+        tellUser(this, caption,
+                 QStringLiteral("The synthesiser stopped sending after %1 bytes. Nothing was added.")
+                     .arg(received));
+        return;
+    case tooLong:
+        tellUser(this, caption,
+                 QStringLiteral("The answer was longer than any bank of voices. Nothing was added."));
+        return;
+    case complete:
+        break;
+    }
+    const VoiceReadResult read = readVoices(bank.data(), bank.size());
+    ImportSummary summary;
+    if (!read.voices.empty())
+        summary = fileIO->appendDumps(read.voices, choice.mask(), false);
+    summary.refused += static_cast<int>(read.refusals.size());
+    for (const VoiceRefusal& refusal : read.refusals)
+        summary.reasons.push_back(refusal.text());
+    recount();
+    fillList();
+    showSummary(summary, caption);
+}

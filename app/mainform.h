@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
+
+#include "library/voiceimport.h"
 
 class QAction;
 class QButtonGroup;
@@ -12,17 +15,20 @@ class QCheckBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QLineEdit;
 class QMenu;
 class QPushButton;
+class TVoiceListView;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
 
-    // Library list.
-    QListWidget* dbListBox;
+    // Library list, the name search beside it and the count of listed voices.
+    TVoiceListView* dbListBox;
+    QLineEdit* edSearch;
+    QLabel* lListed;
     // The category boxes, indexed by their bit in a record's category mask.
     QCheckBox* categoryBox[16];
     QCheckBox *cbStrings, *cbBrass, *cbWoodwind, *cbPercussion, *cbPlucked, *cbPad, *cbSolo,
@@ -38,6 +44,9 @@ public:
 
     // Menu entries.
     QAction *Open1, *Save1, *ModifyVoice, *Addvoicetodatabase1, *Exit1;
+    QAction *ImportVoices1, *ExportListed1, *ExportVoice1, *RenameVoice1, *DeleteVoice1,
+        *MoveUp1, *MoveDown1, *Categories1, *Getallvoices1;
+    QMenu* ListMenu;      // the list's context menu: the entry's housekeeping
     QAction *ElementA1, *ElementB1, *Voicecommon1, *Vector1;
     QAction *Undo1, *Redo1, *Compare1, *Mutate1;
     QAction *SelectMIDIdevices1, *Getsoundfromsynth1, *About1;
@@ -45,6 +54,8 @@ public:
 
     QFileDialog* fileOpenDlg;
     QFileDialog* fileSaveDlg;
+    QFileDialog* fileImportDlg;
+    QFileDialog* fileExportDlg;
 
     // Handlers, one per command.
     void Open1Click();
@@ -63,6 +74,20 @@ public:
     void Redo1Click();
     void Compare1Click();
     void Mutate1Click();
+    void ImportVoices1Click();
+    void ExportListed1Click();
+    void ExportVoice1Click();
+    void RenameVoice1Click();
+    void DeleteVoice1Click();
+    void MoveUp1Click();
+    void MoveDown1Click();
+    void Categories1Click();
+    void Getallvoices1Click();
+    void searchChange();
+    // Asks for the categories (and whether duplicates stay), then imports the files
+    // with a progress dialog and shows the summary. The menu command and a drop on
+    // the list end up here.
+    void importFiles(const QStringList& paths);
     void bAutoSendClick();
     void bNoAutoSendClick();
     void changeFilter(QCheckBox* sender);
@@ -81,7 +106,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void fillList();
+    // Rebuilds the list. Unless keepChoice, row 0 is selected afterwards. With it,
+    // record keepRecord stays selected while it is listed; when it is not (or is -1)
+    // nothing is selected, and "Modify" waits until the user chooses a row.
+    void fillList(int32_t keepRecord = -1, bool keepChoice = false);
+    // The record of the selected row, or -1.
+    int32_t selectedRecord() const;
+    void recount();
+    void stabilizeForm();
+    void showSummary(const ImportSummary& summary, const QString& caption);
+    void moveSelected(int step);
     void buildMenus();
     void buildControls();
     void showHistory();

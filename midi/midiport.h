@@ -102,14 +102,60 @@ public:
     uint8_t receiveBuffer[608] = {};
     std::atomic<bool> dumpArrived{false};
 
+    // ---- fetching the synthesiser's whole bank ----
+    // Nothing here waits: the caller polls bankProgress (from a timer, or a loop of
+    // its own) and decides when the synthesiser has said nothing for too long. The
+    // input callback gathers the answer into a buffer made once, whether it comes as
+    // one message or, as through a real interface, in pieces.
+    struct BankProgress {
+        size_t received = 0;        // bytes come in since the request (the bank's, mostly)
+        bool complete = false;      // the whole message is in: takeBank hands it over
+        bool overflow = false;      // longer than any bank: the fetch is lost
+        double idleSeconds = 0;     // since the last piece came in (or the request left)
+    };
+    // Arms the callback and sends the bank request. False when the request could not
+    // be sent; then no fetch is under way.
+    bool startBankFetch();
+    BankProgress bankProgress() const;
+    // Moves the complete bank message (F0 ... F7, as received) into bank and ends the
+    // fetch. False while it is not complete.
+    bool takeBank(std::vector<uint8_t>& bank);
+    // Ends the fetch; whatever came in is dropped. Safe to call at any time.
+    void cancelBankFetch();
+    // F0 43 2n 7E "PK  2203VM" F7 with the low 4 bits of the channel: the one place
+    // the bank request leaves.
+    bool sendBankRequest();
+
     struct Impl;            // the platform layer's state
 private:
+    // The callback's share of a bank fetch (MIDI service's thread).
+    void takeBankPiece(const uint8_t* piece, size_t size);
+
     Impl* impl = nullptr;
+    // Who may touch bankBuffer: idle (no fetch), listening (the callback may claim it),
+    // filling (the callback is copying a piece), complete (the UI thread owns it).
+    std::atomic<int> bankState{0};
+    std::atomic<size_t> bankLength{0};
+    std::atomic<bool> bankOverflow{false};
+    mutable std::atomic<int64_t> bankLastActivity{0};   // steady clock, nanoseconds
+    bool bankStarted = false;                   // callback's own: an F0 of a bank came
+    // The input's byte count as the fetch began and as last seen: a message still
+    // coming in shows there before the callback gets it whole.
+    unsigned long bankInputStart = 0;
+    mutable unsigned long bankInputSeen = 0;
+    std::vector<uint8_t> bankBuffer;
     // Who may fill receiveBuffer: idle (nobody waits), waiting (getVoice waits),
     // filling (the callback has claimed the buffer and is copying).
     std::atomic<int> receiveState{0};
     bool fetching = false;  // getVoice runs: its wait cannot be entered again
 };
+
+// The longest bank message the fetch takes in (a bank is about 38 KB).
+constexpr size_t bankCapacity = 64 * 1024;
+// Seconds a bank fetch waits for the first piece, and for each next one, before it
+// counts as unanswered or stalled.
+constexpr double bankAnswerSeconds = 4.0;
+constexpr double bankStallSeconds = 3.0;
 
 // True for a voice bulk dump on any channel: 592 bytes, F0 43 0n 7E 04 48
 // "PK  2203AE" ... F7. Nothing else (the checksum included) is looked at.

@@ -2,6 +2,7 @@
 
 #include <RtMidi.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -150,10 +151,54 @@ struct TPlatformMIDI::Impl {
     bool outStalled = false;
     unsigned long stalledAt = 0;
 
-    static int onJackCycle(jack_nframes_t, void* arg)
+    // RtMidi hands a System Exclusive message over only once its F7 is in, however
+    // many pieces it came in. A port of the watch client, connected to the same JACK
+    // source as the input port, counts the bytes as they arrive, so that a long
+    // message can be followed while it comes.
+    std::atomic<jack_port_t*> tap{nullptr};
+    std::atomic<unsigned long> tapBytes{0};
+    std::atomic<unsigned long> deliveredBytes{0};
+    bool tapping = false;       // the tap is connected to the open input's source
+
+    static int onJackCycle(jack_nframes_t frames, void* arg)
     {
-        static_cast<Impl*>(arg)->jackCycles.fetch_add(1, std::memory_order_release);
+        auto* self = static_cast<Impl*>(arg);
+        if (jack_port_t* port = self->tap.load(std::memory_order_acquire)) {
+            void* buffer = jack_port_get_buffer(port, frames);
+            const uint32_t count = jack_midi_get_event_count(buffer);
+            unsigned long bytes = 0;
+            for (uint32_t i = 0; i < count; ++i) {
+                jack_midi_event_t event;
+                if (jack_midi_event_get(&event, buffer, i) == 0)
+                    bytes += event.size;
+            }
+            if (bytes > 0)
+                self->tapBytes.fetch_add(bytes, std::memory_order_release);
+        }
+        self->jackCycles.fetch_add(1, std::memory_order_release);
         return 0;
+    }
+
+    // Connects the tap to source; without it, only whole messages are counted.
+    void startTap(const std::string& source)
+    {
+        if (watch == nullptr)
+            return;
+        jack_port_t* port = tap.load(std::memory_order_acquire);
+        if (port == nullptr) {
+            port = jack_port_register(watch, "tap", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+            if (port == nullptr)
+                return;
+            tap.store(port, std::memory_order_release);
+        }
+        tapping = jack_connect(watch, source.c_str(), jack_port_name(port)) == 0;
+    }
+    void stopTap()
+    {
+        jack_port_t* port = tap.load(std::memory_order_acquire);
+        if (tapping && port != nullptr && watch != nullptr && !jackGone.load(std::memory_order_acquire))
+            jack_port_disconnect(watch, port);
+        tapping = false;
     }
 
     // Waits until the server has run this many more process cycles: by then a new
@@ -199,9 +244,12 @@ struct TPlatformMIDI::Impl {
     static void onInput(double, std::vector<unsigned char>* message, void* arg)
     {
         auto* self = static_cast<Impl*>(arg);
-        const TMIDIInputHandler handler = self->handler.load(std::memory_order_acquire);
-        if (message != nullptr && !message->empty() && handler != nullptr)
-            handler(message->data(), message->size(), self->context.load(std::memory_order_acquire));
+        if (message != nullptr && !message->empty()) {
+            self->deliveredBytes.fetch_add(message->size(), std::memory_order_release);
+            const TMIDIInputHandler handler = self->handler.load(std::memory_order_acquire);
+            if (handler != nullptr)
+                handler(message->data(), message->size(), self->context.load(std::memory_order_acquire));
+        }
     }
 
     // True when a JACK server answers; never starts one.
@@ -210,6 +258,8 @@ struct TPlatformMIDI::Impl {
         if (watch != nullptr && !jackGone.load(std::memory_order_acquire))
             return true;
         if (watch != nullptr) {
+            tap.store(nullptr, std::memory_order_release);
+            tapping = false;
             // Ports on the server that went away stay dead even if a new one starts.
             if (in && inSystem == System::jack)
                 (void)in.release();
@@ -242,6 +292,8 @@ struct TPlatformMIDI::Impl {
 
     void dropWatch()
     {
+        tap.store(nullptr, std::memory_order_release);
+        tapping = false;
         if (watch == nullptr)
             return;
         // A client whose server died is left as it is: closing it would talk to a
@@ -348,6 +400,7 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
                 const std::string error = impl->connectJack(device.name, client + ":in");
                 if (!error.empty())
                     return error;
+                impl->startTap(device.name);
             }
         } else {
             const int index = currentIndex(*port, device.name);
@@ -420,6 +473,7 @@ std::string TPlatformMIDI::openOutput(int n)
 
 void TPlatformMIDI::closeInput()
 {
+    impl->stopTap();
     if (impl->in) {
         try {
             if (impl->usable(impl->inSystem))
@@ -442,6 +496,12 @@ void TPlatformMIDI::closeOutput()
     } catch (const RtMidiError&) {
     }
     impl->dropPort(impl->out, impl->outSystem);
+}
+
+unsigned long TPlatformMIDI::inputBytes() const
+{
+    return impl->tapping ? impl->tapBytes.load(std::memory_order_acquire)
+                         : impl->deliveredBytes.load(std::memory_order_acquire);
 }
 
 bool TPlatformMIDI::inputOpen() const { return impl->in != nullptr && impl->usable(impl->inSystem); }

@@ -41,6 +41,10 @@ public:
     void closeInput();
     void closeOutput();
     bool inputOpen() const;
+    // Bytes that have reached the input so far, counted as they arrive where the
+    // system allows (JACK), else as whole messages are handed over. Only its changes
+    // mean anything.
+    unsigned long inputBytes() const;
     bool outputOpen() const;
 
     // Sends one complete message. Waits until the port takes it and, for a System

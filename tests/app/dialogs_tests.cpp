@@ -107,8 +107,8 @@ TEST(MessageDialogs, CaptionsLinesButtonsResultsAndOnlyAButtonCloses)
     TOverwriteDlg overwrite;
     checkMessageDialog(overwrite, {"Overwrite voice",
                                    {"Are you sure you wish to overwrite the selected",
-                                    "voice in the database?"},
-                                   {427, 93}, {{"&No", 2}, {"&Yes", 1}}, false});
+                                    "voice in the database?", ""},
+                                   {427, 113}, {{"&No", 2}, {"&Yes", 1}}, false});
     TnoMIDIData noData;
     checkMessageDialog(noData, {"No data", {"No data received"}, {295, 65}, {{"Bummer!", 1}}, true});
     TDataReceivedForm received;

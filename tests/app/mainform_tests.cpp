@@ -9,7 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QKeySequence>
-#include <QListWidget>
+#include <QMessageBox>
+#include <QInputDialog>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -20,6 +21,8 @@
 #include "app/mainform.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "app/librarydialogs.h"
+#include "app/voicelist.h"
 #include "editors/awmedit.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
@@ -62,10 +65,11 @@ protected:
     {
         std::vector<std::string> names;
         for (int r = 0; r < MainForm->dbListBox->count(); ++r)
-            names.push_back(MainForm->dbListBox->item(r)->text().toStdString());
+            names.push_back(MainForm->dbListBox->text(r).toStdString());
         return names;
     }
-    // The list shows these rows, and row 0 is selected after every rebuild.
+    // The list shows these rows, and row 0 is selected after a rebuild that is not a
+    // filter change.
     void expectRows(const std::vector<std::string>& names) const
     {
         EXPECT_EQ(rows(), names);
@@ -75,9 +79,19 @@ protected:
             EXPECT_EQ(MainForm->dbListBox->currentRow(), 0);
         }
     }
+    // After a filter change: the rows, and the selected row's name ("" for none, when
+    // "Modify" waits for a choice).
+    void expectFiltered(const std::vector<std::string>& names, const std::string& selected) const
+    {
+        EXPECT_EQ(rows(), names);
+        EXPECT_EQ(MainForm->rowCount, int(names.size()));
+        const int row = MainForm->dbListBox->selectedRow();
+        EXPECT_EQ(row < 0 ? std::string() : MainForm->dbListBox->text(row).toStdString(), selected);
+        EXPECT_EQ(MainForm->ModifyVoice->isEnabled(), !selected.empty());
+    }
     QPoint rowCentre(int row) const
     {
-        return MainForm->dbListBox->visualItemRect(MainForm->dbListBox->item(row)).center();
+        return MainForm->dbListBox->rowRect(row).center();
     }
     // Forgets what start-up loaded, so that a load shows in the name and the count.
     void forgetVoice()
@@ -101,7 +115,11 @@ protected:
     std::function<bool(QWidget*)> overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
     // The file dialogs choose `chosenFile`, or are cancelled when it is empty.
     QString chosenFile;
+    // Consulted first: true when it answered the dialog.
+    std::function<bool(QWidget*)> librarianAnswer;
     ModalAnswerer answerer{[this](QWidget* d) {
+        if (librarianAnswer && librarianAnswer(d))
+            return true;
         if (d == OverwriteDlg)
             return overwriteAnswer(d);
         if (auto* files = qobject_cast<QFileDialog*>(d)) {
@@ -127,24 +145,26 @@ TEST_F(MainFormTest, CheckedCategoriesCombineWithAndAndUnmarkedRecordsShowOnlyUn
 
     MainForm->cbStrings->click();
     EXPECT_EQ(MainForm->filterMask, 0x0001u);
-    expectRows({"STRINGS ", "STRBRASS", "ALMOST  "});
+    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "STRINGS ");
 
+    // The selected voice is no longer listed: nothing is selected.
     MainForm->cbBrass->click();
     EXPECT_EQ(MainForm->filterMask, 0x0003u);
-    expectRows({"STRBRASS", "ALMOST  "});
+    expectFiltered({"STRBRASS", "ALMOST  "}, "");
 
+    MainForm->dbListBox->setCurrentRow(1);
     MainForm->cbStrings->click();
     EXPECT_EQ(MainForm->filterMask, 0x0002u);
-    expectRows({"STRBRASS", "BRASS   ", "ALMOST  "});
+    expectFiltered({"STRBRASS", "BRASS   ", "ALMOST  "}, "ALMOST  ");
 
     MainForm->cbSynthetic->click();
-    expectRows({"ALMOST  "});
+    expectFiltered({"ALMOST  "}, "ALMOST  ");
 
     // Nothing carries Realistic together with the others: an empty list, nothing to
     // replace, and neither a double-click nor Enter loads anything.
     MainForm->cbRealistic->click();
     EXPECT_EQ(MainForm->filterMask, 0x8082u);
-    expectRows({});
+    expectFiltered({}, "");
     forgetVoice();
     QTest::mouseDClick(MainForm->dbListBox->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
     QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
@@ -154,7 +174,7 @@ TEST_F(MainFormTest, CheckedCategoriesCombineWithAndAndUnmarkedRecordsShowOnlyUn
     for (QCheckBox* box : {MainForm->cbBrass, MainForm->cbSynthetic, MainForm->cbRealistic})
         box->click();
     EXPECT_EQ(MainForm->filterMask, 0u);
-    expectRows(everyRow);
+    expectFiltered(everyRow, "");
 }
 
 TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
@@ -270,7 +290,7 @@ TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheChec
     QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       rowCentre(0));
     ASSERT_EQ(MainForm->dbListBox->currentRow(), 0);
-    ASSERT_TRUE(MainForm->dbListBox->selectedItems().isEmpty());
+    ASSERT_LT(MainForm->dbListBox->selectedRow(), 0);
     answerer.seen.clear();
     MainForm->ModifyVoice->trigger();
     EXPECT_TRUE(answerer.seen.empty());
@@ -317,7 +337,7 @@ TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
 
     // A mask-0 record is hidden by any checked box.
     MainForm->cbWoodwind->click();
-    expectRows({"ALMOST  "});
+    expectFiltered({"ALMOST  "}, "");
 
     // With Woodwind and Pad checked the new record carries exactly those.
     MainForm->cbPad->click();
@@ -348,7 +368,7 @@ TEST_F(MainFormTest, AListNeverShowsRecordsTheFileNoLongerHolds)
     writeFile("SOUNDS.SYL", file);
     MainForm->cbStrings->click();
     MainForm->cbStrings->click();
-    expectRows({"STRINGS ", "STRBRASS"});
+    expectFiltered({"STRINGS ", "STRBRASS"}, "STRINGS ");
 }
 
 TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
@@ -387,7 +407,7 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
     MainForm->dbListBox->setFocus();
     QTest::keyClick(MainForm->windowHandle(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(AWMEdit->isVisible());
-    EXPECT_EQ(MainForm->dbListBox->selectedItems().size(), 1);
+    EXPECT_EQ(MainForm->dbListBox->selectionModel()->selectedRows().size(), 1);
     MainForm->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
     QTest::keyClick(MainForm->windowHandle(), Qt::Key_C, Qt::ControlModifier);
@@ -475,6 +495,97 @@ TEST_F(MainFormTest, WindowLook)
     EXPECT_EQ(MainForm->Label1->text(), QStringLiteral("Send voice on change: "));
     EXPECT_EQ(MainForm->GroupBox1->title(), QStringLiteral(" Database "));
     EXPECT_EQ(MainForm->Image1->pixmap().size(), QSize(89, 275));
+}
+
+TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordOnly)
+{
+    // The user chooses ALMOST (record 5) and ticks Strings: it is still listed, and
+    // stays selected, so Ctrl+M replaces it and nothing else.
+    MainForm->dbListBox->setCurrentRow(5);
+    MainForm->cbStrings->click();
+    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
+    EXPECT_EQ(MainForm->lListed->text(), QStringLiteral("3 of 6"));
+
+    // The search narrows the ticked list further: both must match, case ignored.
+    MainForm->edSearch->setText(QStringLiteral("str"));
+    expectFiltered({"STRINGS ", "STRBRASS"}, "");
+    EXPECT_EQ(MainForm->lListed->text(), QStringLiteral("2 of 6"));
+    answerer.seen.clear();
+    MainForm->ModifyVoice->trigger();          // disabled: no question, nothing written
+    EXPECT_TRUE(answerer.seen.empty());
+    MainForm->edSearch->clear();
+    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "");
+
+    MainForm->dbListBox->setCurrentRow(2);
+    EXPECT_TRUE(MainForm->ModifyVoice->isEnabled());
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    std::memcpy(voice.name, "CHANGED ", 8);
+    QString named;
+    overwriteAnswer = [&named](QWidget* d) {
+        named = OverwriteDlg->lVoiceName->text();
+        return clickButton(d, "bYes");
+    };
+    MainForm->ModifyVoice->trigger();
+    EXPECT_EQ(named, QStringLiteral("\u201CALMOST  \u201D"));
+    const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
+    EXPECT_EQ(recordName(after, 5), "CHANGED ");
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5 + 596 * 5, after.begin()));
+}
+
+TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
+{
+    // Two new voices, one the library holds already, and a file without any.
+    std::vector<uint8_t> file = dumpNamed("NEW ONE ", 40);
+    const std::vector<uint8_t> second = dumpNamed("NEW TWO ", 41);
+    file.insert(file.end(), second.begin(), second.end());
+    const std::vector<uint8_t> known = dumpNamed("BRASS   ", 4);
+    file.insert(file.end(), known.begin(), known.end());
+    writeFile("many.syx", file);
+    writeText("junk.syx", "no voice in here");
+    std::vector<std::string> messages;
+    std::vector<QString> questions;
+    librarianAnswer = [&](QWidget* d) {
+        if (auto* choice = qobject_cast<TCategoryDlg*>(d)) {
+            choice->box[6]->setChecked(true);    // Solo
+            return clickButton(d, "bOK");
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(d)) {
+            if (box->button(QMessageBox::Yes)) {
+                questions.push_back(box->text());
+                box->button(QMessageBox::Yes)->click();
+            } else {
+                messages.push_back(box->text().toStdString());
+                box->button(QMessageBox::Ok)->click();
+            }
+            return true;
+        }
+        return false;
+    };
+    MainForm->importFiles({QStringLiteral("many.syx"), QStringLiteral("junk.syx")});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Voices added: 2"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Duplicates skipped: 1"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Refused: 1"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("junk.syx"), std::string::npos) << messages[0];
+    std::vector<std::string> expected = everyRow;
+    expected.push_back("NEW ONE ");
+    expected.push_back("NEW TWO ");
+    expectRows(expected);
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    ASSERT_EQ(before.size(), 5u + 596 * 8);
+    EXPECT_EQ(recordMask(before, 7), 0x0040u);
+
+    // Delete STRBRASS (record 1) through the context menu's action: asked by name,
+    // every other record byte for byte as it was, the next voice selected.
+    MainForm->dbListBox->setCurrentRow(1);
+    MainForm->DeleteVoice1->trigger();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS"))) << questions[0].toStdString();
+    std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
+    wanted.insert(wanted.end(), before.begin() + 5 + 596 * 2, before.end());
+    EXPECT_EQ(readFile("SOUNDS.SYL"), wanted);
+    EXPECT_EQ(MainForm->voiceCount, 7);
+    EXPECT_EQ(MainForm->dbListBox->text(MainForm->dbListBox->selectedRow()), QStringLiteral("NOMASK  "));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QListWidget>
+#include "app/voicelist.h"
 #include <QScreen>
 #include <QTimer>
 #include <QCheckBox>

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include "app/voicelist.h"
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -13,6 +13,7 @@ int cmdCheck(const Args& args);
 int cmdPorts(const Args& args);
 int cmdSend(const Args& args);
 int cmdGet(const Args& args);
+int cmdGetBank(const Args& args);
 int cmdLibrary(const Args& args);
 
 // A one-line message on standard error; returns 1 for `return fail(...)`.

@@ -11,6 +11,8 @@ static const char usage[] =
     "  ports                          list the MIDI devices\n"
     "  send FILE.SYX [FILE.SYX ...] [--out N] [--channel C]\n"
     "  get OUT.SYX [--in N] [--out N] [--channel C]\n"
+    "  get-bank OUT.SYX [--in N] [--out N] [--channel C]\n"
+    "                                 save the synthesiser's 64 voices as it sends them\n"
     "  library list [FILE]\n"
     "  library add FILE.SYX [--mask N] [--library FILE]\n"
     "  library get N OUT.SYX [--library FILE]\n"
@@ -45,6 +47,7 @@ int main(int argc, char** argv)
     if (command == "ports") return cmdPorts(args);
     if (command == "send") return cmdSend(args);
     if (command == "get") return cmdGet(args);
+    if (command == "get-bank") return cmdGetBank(args);
     if (command == "library") return cmdLibrary(args);
     if (command == "--version") {
         std::printf("tarvik-voice %s\n", TARVIK_VERSION);

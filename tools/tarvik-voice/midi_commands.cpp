@@ -1,10 +1,12 @@
-// tarvik-voice ports, send and get: the editor's own transport, with the user told
+// tarvik-voice ports, send, get and get-bank: the editor's own transport, with the user told
 // by lines on standard error instead of dialogs.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "app/settings.h"
 #include "midi/midiport.h"
@@ -178,5 +180,66 @@ int cmdGet(const Args& args)
     out.close();
     if (!out)
         return fail(o.file + ": cannot write the file");
+    return 0;
+}
+
+int cmdGetBank(const Args& args)
+{
+    MidiOptions o;
+    std::string error;
+    if (!readOptions(args, true, o, error))
+        return fail("get-bank: " + error);
+
+    ToolEvents events;
+    TMIDIPort port;
+    port.events = &events;
+    if (!port.openInput(settings.inDevice))
+        return fail("cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
+                    events.lastError);
+    if (!port.openOutput(settings.outDevice))
+        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
+                    events.lastError);
+    if (!port.startBankFetch())
+        return fail("the bank request could not be sent to MIDI output device " +
+                    std::to_string(settings.outDevice));
+
+    std::vector<uint8_t> bank;
+    for (;;) {
+        const TMIDIPort::BankProgress p = port.bankProgress();
+        if (p.complete && port.takeBank(bank))
+            break;
+        if (p.overflow) {
+            port.cancelBankFetch();
+            return fail("the answer is longer than any bank; nothing was saved");
+        }
+        if (p.received == 0 && p.idleSeconds > bankAnswerSeconds) {
+            port.cancelBankFetch();
+            return fail("no bank received: the synthesiser did not answer");
+        }
+        if (p.received > 0 && p.idleSeconds > bankStallSeconds) {
+            port.cancelBankFetch();
+            return fail("the bank stopped coming after " + std::to_string(p.received) +
+                        " bytes; nothing was saved");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    port.closePorts();
+
+    // As received, through a new file renamed over any old one.
+    const std::string temporary = o.file + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
+        out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            return fail(o.file + ": cannot write the file");
+        }
+    }
+    if (std::rename(temporary.c_str(), o.file.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return fail(o.file + ": cannot write the file");
+    }
+    std::fprintf(stderr, "bank received, %zu bytes\n", bank.size());
     return 0;
 }

@@ -1,15 +1,20 @@
 // virtual-sy22: a stand-in for the synthesiser on JACK MIDI, for the tests and for
 // trying the editor without hardware. It keeps the last voice dump it received for
 // its channel and answers a dump request for its channel with that voice, sending
-// at the pace of the MIDI wire. Options make it misbehave the way real set-ups do.
+// at the pace of the MIDI wire. A bank request for its channel gets a bank of 64
+// voices (those of --bank, else its current voice in every place), sent in pieces of
+// a few hundred bytes as an interface hands a long message over, the first piece
+// beginning F0 and the last ending F7. Options make it misbehave the way real
+// set-ups do.
 //
 // With --state DIR it leaves what it saw for a test to read:
 //   DIR/ready              the full names of its two ports, once they exist
 //   DIR/received-NNNN.syx  every System Exclusive message received, in order
 //   DIR/voice.syx          its current voice (byte 2 = 0x00)
 //   DIR/counts             lines "dumps N", "requests N", "answers N", "other N",
-//                          "received N" (answers count once they have left the port),
-//                          "notes N" (note on and note off messages)
+//                          "received N", "notes N" (note on and note off
+//                          messages), "bank-requests N", "bank-answers N"
+//                          (answers count once they have left the port)
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
@@ -27,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "library/voiceimport.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -36,13 +42,15 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr size_t maxMessage = 4096;
 constexpr size_t ringSize = 1 << 16;
-constexpr size_t maxPending = 64;
+constexpr size_t maxPending = 512;
+constexpr size_t bankPiece = 256;       // bytes per JACK event of a bank answer
 
 struct Options {
     std::string name = "virtual-sy22";
     int channel = 0;
     int answerChannel = -1;      // -1: its own channel
     std::string voiceFile;
+    std::string bankFile;
     std::string stateDir;
     bool silent = false;
     bool otherFirst = false;
@@ -52,10 +60,13 @@ struct Options {
 };
 
 const char usage[] =
-    "usage: virtual-sy22 [--name CLIENT] [--channel C] [--voice FILE.SYX] [--state DIR]\n"
+    "usage: virtual-sy22 [--name CLIENT] [--channel C] [--voice FILE.SYX] [--bank FILE.SYX]\n"
+    "                    [--state DIR]\n"
     "                    [--silent] [--delay-ms N] [--other-first] [--answer-channel C]\n"
     "                    [--no-wire-pace] [--lifetime SECONDS]\n"
-    "  Opens the JACK MIDI ports CLIENT:in and CLIENT:out (channel C is 0..15).\n";
+    "  Opens the JACK MIDI ports CLIENT:in and CLIENT:out (channel C is 0..15).\n"
+    "  --bank takes a bank dump or a file of single dumps: its first 64 voices make\n"
+    "  the bank it answers with, the current voice filling any places left.\n";
 
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> serverGone{false};
@@ -152,6 +163,12 @@ bool isRequest(const Bytes& m)
            m[3] == 0x7E && std::memcmp(m.data() + 4, dumpHeaderText, 10) == 0 && m[14] == 0xF7;
 }
 
+bool isBankRequest(const Bytes& m)
+{
+    return m.size() == 15 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x20 &&
+           m[3] == 0x7E && std::memcmp(m.data() + 4, bankHeaderText, 10) == 0 && m[14] == 0xF7;
+}
+
 bool writeFile(const std::string& path, const uint8_t* data, size_t size)
 {
     const std::string temporary = path + ".tmp";
@@ -197,6 +214,8 @@ bool parse(int argc, char** argv, Options& o)
             ++i;
         } else if (a == "--voice" && hasValue) {
             o.voiceFile = argv[++i];
+        } else if (a == "--bank" && hasValue) {
+            o.bankFile = argv[++i];
         } else if (a == "--state" && hasValue) {
             o.stateDir = argv[++i];
         } else if (a == "--delay-ms" && hasValue && readNumber(argv[i + 1], 0, 600000, v)) {
@@ -241,6 +260,17 @@ public:
         return true;
     }
 
+    bool loadBank()
+    {
+        if (options.bankFile.empty())
+            return true;
+        const VoiceReadResult read = readVoiceFile(options.bankFile);
+        for (const VoiceDump& v : read.voices)
+            if (bank.size() < bankVoices)
+                bank.push_back(v);
+        return !bank.empty();
+    }
+
     void take(const Bytes& m, Clock::time_point now)
     {
         ++received;
@@ -257,6 +287,12 @@ public:
                     writeFile(options.stateDir + "/voice.syx", voice.data(), voice.size());
             }
             say("voice dump received on channel " + std::to_string((m[2] & 0x0F) + 1));
+        } else if (isBankRequest(m)) {
+            ++bankRequests;
+            const int channel = m[2] & 0x0F;
+            say("bank request received on channel " + std::to_string(channel + 1));
+            if (channel == options.channel && !options.silent)
+                answerBank(now + std::chrono::milliseconds(options.delayMs));
         } else if (isRequest(m)) {
             ++requests;
             const int channel = m[2] & 0x0F;
@@ -279,14 +315,17 @@ public:
                 break;
             jack_ringbuffer_write(txRing, reinterpret_cast<const char*>(&length), sizeof length);
             jack_ringbuffer_write(txRing, reinterpret_cast<const char*>(m.data()), length);
-            inFlight.push_back(pending.front().isAnswer);
+            inFlight.push_back(pending.front().kind);
             pending.pop_front();
         }
         const unsigned long sent = messagesSent.load();
         while (sentSeen < sent && !inFlight.empty()) {
-            if (inFlight.front()) {
+            if (inFlight.front() == Kind::answer) {
                 ++answers;
                 say("voice dump sent");
+            } else if (inFlight.front() == Kind::bankEnd) {
+                ++bankAnswers;
+                say("bank dump sent");
             }
             inFlight.pop_front();
             ++sentSeen;
@@ -299,7 +338,9 @@ public:
                                  std::to_string(requests) + "\nanswers " + std::to_string(answers) +
                                  "\nother " + std::to_string(other) + "\nreceived " +
                                  std::to_string(received) + "\nnotes " +
-                                 std::to_string(notesReceived.load()) + "\n";
+                                 std::to_string(notesReceived.load()) + "\nbank-requests " +
+                                 std::to_string(bankRequests) + "\nbank-answers " +
+                                 std::to_string(bankAnswers) + "\n";
         if (text == lastCounts)
             return;
         lastCounts = text;
@@ -308,10 +349,11 @@ public:
     }
 
 private:
+    enum class Kind { other, answer, bankPiece, bankEnd };
     struct Pending {
         Clock::time_point due;
         Bytes message;
-        bool isAnswer;
+        Kind kind;
     };
 
     void say(const std::string& line)
@@ -323,13 +365,37 @@ private:
     // A message counts as arrived once its last byte is through the wire.
     void queue(Bytes message, Clock::time_point earliest, bool isAnswer)
     {
+        queue(std::move(message), earliest, isAnswer ? Kind::answer : Kind::other);
+    }
+    void queue(Bytes message, Clock::time_point earliest, Kind kind)
+    {
         if (pending.size() >= maxPending)
             return;
         Clock::time_point start = std::max(earliest, wireFree);
         if (options.wirePace)
             start += std::chrono::microseconds(static_cast<long>(message.size()) * 320);
         wireFree = start;
-        pending.push_back({start, std::move(message), isAnswer});
+        pending.push_back({start, std::move(message), kind});
+    }
+
+    // The bank on the answer channel, piece by piece, each piece due when its last
+    // byte would be through the wire.
+    void answerBank(Clock::time_point due)
+    {
+        const int channel = options.answerChannel >= 0 ? options.answerChannel : options.channel;
+        std::vector<VoiceDump> voices = bank;
+        VoiceDump current{};
+        std::copy(voice.begin(), voice.end(), current.begin());
+        while (voices.size() < bankVoices)
+            voices.push_back(current);
+        const Bytes message = buildBankDump(voices, channel);
+        if (pending.size() + message.size() / bankPiece + 1 > maxPending)
+            return;
+        for (size_t at = 0; at < message.size(); at += bankPiece) {
+            const size_t size = std::min(bankPiece, message.size() - at);
+            queue(Bytes(message.begin() + static_cast<long>(at), message.begin() + static_cast<long>(at + size)),
+                  due, at + size == message.size() ? Kind::bankEnd : Kind::bankPiece);
+        }
     }
 
     void answer(Clock::time_point due)
@@ -356,10 +422,12 @@ private:
     const Options& options;
     Bytes voice;
     std::deque<Pending> pending;
-    std::deque<bool> inFlight;
+    std::vector<VoiceDump> bank;
+    std::deque<Kind> inFlight;
     unsigned long sentSeen = 0;
     Clock::time_point wireFree{};
     unsigned long dumps = 0, requests = 0, answers = 0, other = 0, received = 0;
+    unsigned long bankRequests = 0, bankAnswers = 0;
     std::string lastCounts;
 };
 
@@ -375,6 +443,10 @@ int main(int argc, char** argv)
     Synth synth(options);
     if (!synth.loadVoice()) {
         std::fprintf(stderr, "virtual-sy22: %s: no voice dump in the file\n", options.voiceFile.c_str());
+        return 1;
+    }
+    if (!synth.loadBank()) {
+        std::fprintf(stderr, "virtual-sy22: %s: no voice in the file\n", options.bankFile.c_str());
         return 1;
     }
     std::signal(SIGTERM, onSignal);

@@ -1,0 +1,29 @@
+// The small dialogs of the librarian: the sixteen categories of one entry, and the
+// choices of an import (the categories the new entries get, whether duplicates stay).
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+class QCheckBox;
+class QPushButton;
+
+class TCategoryDlg : public QDialog {
+    Q_OBJECT
+public:
+    // withDuplicates: the import's "Keep duplicates" box is shown too.
+    TCategoryDlg(QWidget* parent, const QString& caption, bool withDuplicates);
+
+    void setMask(uint32_t mask);
+    uint32_t mask() const;
+    bool keepDuplicates() const;
+
+    QCheckBox* box[16];          // by category bit
+    QCheckBox* cbKeepDuplicates;
+    QPushButton* bOK;
+    QPushButton* bCancel;
+};
+
+// The captions of the sixteen categories by bit, and their order on screen.
+extern const char* const categoryCaptions[16];
+extern const int categoryScreenOrder[16];

@@ -1,0 +1,43 @@
+// The main window's list of voice names. Every row has the same size, so the view
+// never measures rows: listing 100,000 voices costs no more than reading their names.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <vector>
+
+// The listed names, 8 characters each, one after the other.
+class TVoiceNames : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    void setNames(std::vector<char>&& names);
+    QString name(int row) const;
+
+private:
+    std::vector<char> names;
+};
+
+class TVoiceListView : public QListView {
+    Q_OBJECT
+public:
+    explicit TVoiceListView(QWidget* parent = nullptr);
+
+    TVoiceNames* names() const { return model; }
+    int count() const { return model->rowCount(); }
+    QString text(int row) const { return model->name(row); }
+    // -1 when there is no current row.
+    int currentRow() const;
+    // Makes row the current row and its only selection, and shows it.
+    void setCurrentRow(int row);
+    // The current row while it is selected, else -1: the row a command acts on.
+    int selectedRow() const;
+    // No current row, nothing selected.
+    void clearChoice();
+    QRect rowRect(int row) const;
+
+private:
+    TVoiceNames* model;
+};

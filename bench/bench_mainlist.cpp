@@ -1,0 +1,187 @@
+// The main window at scale: builds a library of 100,000 records in a scratch folder
+// and times, offscreen, the start-up to a shown window against an empty library, and
+// a category tick and a name search against the floor (one sequential read of the
+// file plus the same tick in an empty list). Best of several runs, file in the cache.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "app/appevents.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "midi/midiport.h"
+#include "library/fileio.h"
+#include "voice/dumpcodec.h"
+
+namespace {
+
+constexpr int recordCount = 100000;
+constexpr int runs = 5;
+
+double seconds(const std::function<void()>& work)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+void writeLibrary(int records)
+{
+    Voice v;
+    resetVoice(v);
+    std::vector<uint8_t> file = {'T', 'O', 'R', 'V', 'A'};
+    file.reserve(5 + static_cast<size_t>(records) * libraryRecordSize);
+    TDumpCodec codec;
+    for (int n = 0; n < records; ++n) {
+        std::snprintf(v.name, sizeof v.name, "V%07d", n);
+        const uint32_t mask = n % 10 == 0 ? 0x0003 : 0x0001;
+        for (int i = 0; i < 4; ++i)
+            file.push_back(static_cast<uint8_t>(mask >> (8 * i)));
+        const uint8_t* dump = codec.encodeVoice(v);
+        file.insert(file.end(), dump, dump + dumpSize);
+    }
+    FILE* out = std::fopen(libraryFileName, "wb");
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
+}
+
+// Start-up's first steps without opening the ports: there is no synthesiser here,
+// and the open error's dialog would wait for a click.
+void createObjectsQuietly()
+{
+    settings = TSettings(settingsFileName);
+    MIDIOpenError = new TMIDIOpenError();
+    midiPort = new TMIDIPort();
+    midiPort->events = &appMIDIEvents;
+    resetVoice();
+    fileIO = new TFileIO();
+    fileIO->events = &appFileEvents;
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// Start-up to a shown, painted window.
+double startUp()
+{
+    const double s = seconds([] {
+        createObjectsQuietly();
+        createWindows();
+        MainForm->show();
+        settle();
+    });
+    releaseAll();
+    return s;
+}
+
+double best(const std::function<double()>& run)
+{
+    double b = 1e9;
+    for (int i = 0; i < runs; ++i)
+        b = std::min(b, run());
+    return b;
+}
+
+// A tick of "Brass" and its untick, each with its repaint; the slower of the two.
+double tick()
+{
+    double worst = 0;
+    for (int i = 0; i < 2; ++i)
+        worst = std::max(worst, seconds([] {
+            MainForm->cbBrass->click();
+            settle();
+        }));
+    return worst;
+}
+
+double search()
+{
+    double worst = 0;
+    for (const char* text : {"V00012", ""})
+        worst = std::max(worst, seconds([text] {
+            MainForm->edSearch->setText(QString::fromLatin1(text));
+            settle();
+        }));
+    return worst;
+}
+
+double sequentialRead()
+{
+    return seconds([] {
+        const int fd = open(libraryFileName, O_RDONLY);
+        std::vector<uint8_t> buffer(1 << 20);
+        unsigned long sink = 0;
+        ssize_t got;
+        while ((got = read(fd, buffer.data(), buffer.size())) > 0)
+            sink += buffer[static_cast<size_t>(got) - 1];
+        close(fd);
+        if (sink == 1)
+            std::puts("");
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The ports look for a JACK server that is not there: nothing leaves the bench.
+    setenv("JACK_DEFAULT_SERVER", "tarvik-bench-none", 1);
+    TApplication app(argc, argv);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    {
+        FILE* ini = std::fopen("TARVIK.INI", "wb");
+        std::fputs("MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n", ini);
+        std::fclose(ini);
+    }
+
+    writeLibrary(0);
+    const double startEmpty = best(startUp);
+    createObjectsQuietly();
+    createWindows();
+    MainForm->show();
+    settle();
+    const double tickEmpty = best(tick);
+    releaseAll();
+
+    writeLibrary(recordCount);
+    const double startFull = best(startUp);
+    const double floorRead = best(sequentialRead);
+    createObjectsQuietly();
+    createWindows();
+    MainForm->show();
+    settle();
+    const double tickFull = best(tick);
+    const double searchFull = best(search);
+    releaseAll();
+
+    const double floor = floorRead + tickEmpty;
+    std::printf("library: %d records\n", recordCount);
+    std::printf("start-up to a shown window, empty:        %8.1f ms\n", startEmpty * 1e3);
+    std::printf("start-up to a shown window, %d:      %8.1f ms  (%.2f x empty, aim <= 1.5)\n", recordCount,
+                startFull * 1e3, startFull / startEmpty);
+    std::printf("floor: sequential read %.1f ms + tick in an empty list %.1f ms = %.1f ms\n", floorRead * 1e3,
+                tickEmpty * 1e3, floor * 1e3);
+    std::printf("category tick at %d:                 %8.1f ms  (%.2f x floor, aim <= 2)\n", recordCount,
+                tickFull * 1e3, tickFull / floor);
+    std::printf("name search at %d:                   %8.1f ms  (%.2f x floor, aim <= 2)\n", recordCount,
+                searchFull * 1e3, searchFull / floor);
+    return 0;
+}
