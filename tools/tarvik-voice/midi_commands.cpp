@@ -187,7 +187,7 @@ int cmdGetBank(const Args& args)
 {
     MidiOptions o;
     std::string error;
-    if (!readOptions(args, true, o, error))
+    if (!readOptions(args, true, false, o, error))
         return fail("get-bank: " + error);
 
     ToolEvents events;
