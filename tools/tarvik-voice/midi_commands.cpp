@@ -78,6 +78,22 @@ bool readOptions(const Args& args, bool wantIn, bool several, MidiOptions& o, st
     return true;
 }
 
+// Both ports from the settings, input first; false with the reason in error.
+bool openBothPorts(TMIDIPort& port, ToolEvents& events, std::string& error)
+{
+    if (!port.openInput(settings.inDevice)) {
+        error = "cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
+                events.lastError;
+        return false;
+    }
+    if (!port.openOutput(settings.outDevice)) {
+        error = "cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
+                events.lastError;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int cmdPorts(const Args& args)
@@ -160,12 +176,8 @@ int cmdGet(const Args& args)
     ToolEvents events;
     TMIDIPort port;
     port.events = &events;
-    if (!port.openInput(settings.inDevice))
-        return fail("cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
-                    events.lastError);
-    if (!port.openOutput(settings.outDevice))
-        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
-                    events.lastError);
+    if (!openBothPorts(port, events, error))
+        return fail(error);
     resetVoice();
     if (!port.getVoice())
         return 1;   // "No data received" is on standard error already
@@ -193,12 +205,8 @@ int cmdGetBank(const Args& args)
     ToolEvents events;
     TMIDIPort port;
     port.events = &events;
-    if (!port.openInput(settings.inDevice))
-        return fail("cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
-                    events.lastError);
-    if (!port.openOutput(settings.outDevice))
-        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
-                    events.lastError);
+    if (!openBothPorts(port, events, error))
+        return fail(error);
     if (!port.startBankFetch())
         return fail("the bank request could not be sent to MIDI output device " +
                     std::to_string(settings.outDevice));
