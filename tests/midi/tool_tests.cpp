@@ -204,3 +204,40 @@ TEST_F(Tool, GetWithoutAnAnswerOrWithAMissingPortFailsAndWritesNothing)
 }
 
 }  // namespace
+
+TEST_F(Tool, GetBankSavesTheWholeBankForImportAndSavesNothingWhenTheTransferStops)
+{
+    Bytes singles;
+    for (int k = 0; k < 64; ++k) {
+        Voice v;
+        randomVoice(v, 500 + static_cast<unsigned>(k));
+        const Bytes d = encoded(v);
+        singles.insert(singles.end(), d.begin(), d.end());
+    }
+    writeBytes(work + "/voices.syx", singles);
+    startSynth({"--bank", work + "/voices.syx", "--channel", "2"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    const std::string ports = " --in " + std::to_string(in) + " --out " + std::to_string(out);
+
+    ToolRun r = tool("get-bank bank.syx --channel 2" + ports);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = tool("library import bank.syx --library lib.syl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "added 64, duplicates 0, refused 0\n");
+    const Bytes library = readBytes(work + "/lib.syl");
+    ASSERT_EQ(library.size(), 5u + 64u * 596u);
+    for (int k = 0; k < 64; ++k)
+        EXPECT_TRUE(std::equal(singles.begin() + k * dumpSize, singles.begin() + (k + 1) * dumpSize,
+                               library.begin() + 5 + k * 596 + 4))
+            << "voice " << k;
+
+    // A synthesiser that goes away half-way: a clear line, no file.
+    synth.reset();
+    startSynth({"--bank", work + "/voices.syx", "--lifetime", "4"});
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    r = tool("get-bank cut.syx --in " + std::to_string(in) + " --out " + std::to_string(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("stopped coming"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work + "/cut.syx"));
+}
