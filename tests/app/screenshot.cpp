@@ -5,18 +5,17 @@
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QListWidget>
-#include "app/voicelist.h"
-#include <QScreen>
-#include <QTimer>
 #include <QCheckBox>
 #include <QLabel>
+#include <QScreen>
+#include <QTimer>
 
 #include "apptest.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
+#include "app/voicelist.h"
 #include "editors/awmedit.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
