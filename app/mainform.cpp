@@ -400,36 +400,46 @@ bool TMainForm::matchesFilter(uint32_t mask, uint32_t filter)
 void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
 {
     rowCount = 0;
-    std::vector<char> names;
-    if (fileIO) {
-        // The search ignores case; a name matches when it holds the text anywhere.
-        std::string wanted = edSearch->text().toLatin1().toUpper().toStdString();
-        names.reserve(8 * static_cast<size_t>(std::max(voiceCount, 0)));
-        fileIO->openLibrary();
-        for (int32_t n = 0; n < voiceCount; ++n) {
-            const uint32_t mask = fileIO->readCategories(n);
-            if (filterMask != 0 && !matchesFilter(mask, filterMask))
-                continue;
-            std::string name = fileIO->readName(n);
-            // A record the file no longer holds (someone shortened it) is not listed.
-            if (name.empty())
-                continue;
-            name.resize(8, ' ');
-            if (!wanted.empty()) {
-                std::string upper = name;
-                for (char& c : upper)
+    if (fileIO && fileIO->refreshListing(listing))
+        listingNames = std::make_shared<const std::vector<char>>(listing.names);
+    else if (!fileIO)
+        listing = LibraryListing();
+    // A record the file no longer holds (someone shortened it) is not listed.
+    const int32_t listable = std::min(std::max(voiceCount, 0), listing.count());
+    if (rowRecord.size() < static_cast<size_t>(listable))
+        rowRecord.resize(static_cast<size_t>(listable));
+    std::vector<int32_t> rows;
+    rows.reserve(static_cast<size_t>(listable));
+    // The search ignores case; a name matches when it holds the text anywhere.
+    const std::string wanted = edSearch->text().toLatin1().toUpper().toStdString();
+    const size_t length = wanted.size();
+    const uint32_t filter = filterMask;
+    for (int32_t n = 0; n < listable; ++n) {
+        if (filter != 0 && !matchesFilter(listing.masks[static_cast<size_t>(n)], filter))
+            continue;
+        if (length > 0) {
+            const char* name = listing.name(n);
+            bool found = false;
+            for (size_t at = 0; !found && at + length <= 8; ++at) {
+                size_t i = 0;
+                while (i < length) {
+                    char c = name[at + i];
                     if (c >= 'a' && c <= 'z')
                         c = static_cast<char>(c - 'a' + 'A');
-                if (upper.find(wanted) == std::string::npos)
-                    continue;
+                    if (c != wanted[i])
+                        break;
+                    ++i;
+                }
+                found = i == length;
             }
-            names.insert(names.end(), name.begin(), name.end());
-            rowRecord[static_cast<size_t>(rowCount)] = n;
-            ++rowCount;
+            if (!found)
+                continue;
         }
-        fileIO->closeFile();
+        rowRecord[static_cast<size_t>(rowCount)] = n;
+        rows.push_back(n);
+        ++rowCount;
     }
-    dbListBox->names()->setNames(std::move(names));
+    dbListBox->names()->setRows(listingNames, std::move(rows));
     lListed->setText(QStringLiteral("%1 of %2").arg(rowCount).arg(std::max(voiceCount, 0)));
 
     if (!keepChoice) {

@@ -5,8 +5,10 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "library/fileio.h"
 #include "library/voiceimport.h"
 
 class QAction;
@@ -100,6 +102,9 @@ public:
     int32_t voiceCount = 0;
     std::vector<int32_t> rowRecord;
     int32_t rowCount = 0;
+    // Every record's mask and name, read again only when the file changed.
+    LibraryListing listing;
+    std::shared_ptr<const std::vector<char>> listingNames;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -4,7 +4,7 @@
 
 int TVoiceNames::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(names.size() / 8);
+    return parent.isValid() ? 0 : static_cast<int>(records.size());
 }
 
 QVariant TVoiceNames::data(const QModelIndex& index, int role) const
@@ -18,13 +18,17 @@ QString TVoiceNames::name(int row) const
 {
     if (row < 0 || row >= rowCount())
         return {};
-    return QString::fromLatin1(names.data() + 8 * static_cast<size_t>(row), 8);
+    const size_t at = 8 * static_cast<size_t>(records[static_cast<size_t>(row)]);
+    if (!names || at + 8 > names->size())
+        return {};
+    return QString::fromLatin1(names->data() + at, 8);
 }
 
-void TVoiceNames::setNames(std::vector<char>&& list)
+void TVoiceNames::setRows(std::shared_ptr<const std::vector<char>> allNames, std::vector<int32_t>&& rows)
 {
     beginResetModel();
-    names = std::move(list);
+    names = std::move(allNames);
+    records = std::move(rows);
     endResetModel();
 }
 
