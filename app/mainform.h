@@ -117,6 +117,10 @@ private:
     void fillList(int32_t keepRecord = -1, bool keepChoice = false);
     // The record of the selected row, or -1.
     int32_t selectedRecord() const;
+    // The record of the only selected row (-1 unless exactly one), and the records of
+    // every selected row in list order.
+    int32_t singleRecord() const;
+    std::vector<int32_t> selectedRecords() const;
     void recount();
     void stabilizeForm();
     void showSummary(const ImportSummary& summary, const QString& caption);

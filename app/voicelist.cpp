@@ -1,6 +1,7 @@
 #include "app/voicelist.h"
 
 #include <QItemSelectionModel>
+#include <algorithm>
 
 int TVoiceNames::rowCount(const QModelIndex& parent) const
 {
@@ -59,6 +60,31 @@ int TVoiceListView::selectedRow() const
 {
     const QModelIndex current = currentIndex();
     return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+int TVoiceListView::selectedCount() const
+{
+    int count = 0;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        count += range.height();
+    return count;
+}
+
+std::vector<int> TVoiceListView::selectedRows() const
+{
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int TVoiceListView::singleRow() const
+{
+    const int row = selectedRow();
+    return row >= 0 && selectedCount() == 1 ? row : -1;
 }
 
 void TVoiceListView::clearChoice()

@@ -38,6 +38,12 @@ public:
     void setCurrentRow(int row);
     // The current row while it is selected, else -1: the row a command acts on.
     int selectedRow() const;
+    // How many rows are selected, and which (in list order).
+    int selectedCount() const;
+    std::vector<int> selectedRows() const;
+    // The current row when it is the only one selected, else -1: what a command on
+    // one entry (rename, move, modify) acts on.
+    int singleRow() const;
     // No current row, nothing selected.
     void clearChoice();
     QRect rowRect(int row) const;
