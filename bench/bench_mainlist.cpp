@@ -32,7 +32,7 @@ namespace {
 constexpr int recordCount = 100000;
 // Each figure is the median of this many runs: a single fast or slow run moves
 // neither the figure nor the floor it is compared with.
-constexpr int runs = 15;
+constexpr int runs = 21;
 
 double seconds(const std::function<void()>& work)
 {
@@ -93,11 +93,8 @@ double startUp()
     return s;
 }
 
-double median(const std::function<double()>& run)
+double median(std::vector<double> times)
 {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(run());
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -148,32 +145,55 @@ int main(int argc, char** argv)
     // The ports look for a JACK server that is not there: nothing leaves the bench.
     setenv("JACK_DEFAULT_SERVER", "tarvik-bench-none", 1);
     TApplication app(argc, argv);
+    // An empty library and a full one side by side; the runs alternate between them,
+    // so that whatever else the machine does weighs on both figures of a ratio alike.
     QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    {
+    const QString emptyDir = dir.filePath(QStringLiteral("empty"));
+    const QString fullDir = dir.filePath(QStringLiteral("full"));
+    for (const QString& path : {emptyDir, fullDir}) {
+        QDir().mkpath(path);
+        QDir::setCurrent(path);
         FILE* ini = std::fopen("TARVIK.INI", "wb");
         std::fputs("MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n", ini);
         std::fclose(ini);
+        writeLibrary(path == emptyDir ? 0 : recordCount);
     }
 
-    writeLibrary(0);
-    const double startEmpty = median(startUp);
+    std::vector<double> startsEmpty, startsFull;
+    for (int i = 0; i < runs; ++i) {
+        QDir::setCurrent(emptyDir);
+        startsEmpty.push_back(startUp());
+        QDir::setCurrent(fullDir);
+        startsFull.push_back(startUp());
+    }
+    const double startEmpty = median(startsEmpty);
+    const double startFull = median(startsFull);
+
+    QDir::setCurrent(emptyDir);
     createObjectsQuietly();
     createWindows();
     MainForm->show();
     settle();
-    const double tickEmpty = median(tick);
+    std::vector<double> ticksEmpty;
+    for (int i = 0; i < runs; ++i)
+        ticksEmpty.push_back(tick());
+    const double tickEmpty = median(ticksEmpty);
     releaseAll();
 
-    writeLibrary(recordCount);
-    const double startFull = median(startUp);
-    const double floorRead = median(sequentialRead);
+    QDir::setCurrent(fullDir);
     createObjectsQuietly();
     createWindows();
     MainForm->show();
     settle();
-    const double tickFull = median(tick);
-    const double searchFull = median(search);
+    std::vector<double> reads, ticksFull, searches;
+    for (int i = 0; i < runs; ++i) {
+        reads.push_back(sequentialRead());
+        ticksFull.push_back(tick());
+        searches.push_back(search());
+    }
+    const double floorRead = median(reads);
+    const double tickFull = median(ticksFull);
+    const double searchFull = median(searches);
     releaseAll();
 
     const double floor = floorRead + tickEmpty;
