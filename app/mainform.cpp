@@ -168,7 +168,7 @@ void TMainForm::buildControls()
     dbListBox = new TVoiceListView(GroupBox1);
     dbListBox->setObjectName(QStringLiteral("dbListBox"));
     dbListBox->setGeometry(6, 22, 111, 329);
-    dbListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    dbListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     dbListBox->setFont(pixelFont(12, true));
     QPalette white = dbListBox->palette();
     white.setColor(QPalette::Base, Qt::white);
@@ -180,19 +180,18 @@ void TMainForm::buildControls()
     dbListBox->viewport()->setAcceptDrops(true);
     dbListBox->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(dbListBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // A click on a row outside the selection chooses that row alone; within it,
+        // the menu acts on every selected row.
         const QModelIndex index = dbListBox->indexAt(at);
-        if (index.isValid())
+        if (index.isValid() && !dbListBox->selectionModel()->isSelected(index))
             dbListBox->setCurrentRow(index.row());
         stabilizeForm();
-        if (dbListBox->selectedRow() >= 0)
+        if (dbListBox->selectedCount() > 0)
             ListMenu->popup(dbListBox->viewport()->mapToGlobal(at));
     });
-    connect(dbListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        // A row the user chooses is what "Modify" acts on again.
-        if (dbListBox->selectedRow() >= 0)
-            ModifyVoice->setEnabled(true);
-        stabilizeForm();
-    });
+    // A row the user chooses is what "Modify" acts on again (stabilizeForm).
+    connect(dbListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { stabilizeForm(); });
 
     for (int bit = 0; bit < 16; ++bit) {
         auto* box = new QCheckBox(QString::fromLatin1(categoryCaptions[bit]), GroupBox1);
@@ -400,52 +399,58 @@ bool TMainForm::matchesFilter(uint32_t mask, uint32_t filter)
 void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
 {
     rowCount = 0;
-    std::vector<char> names;
-    if (fileIO) {
-        // The search ignores case; a name matches when it holds the text anywhere.
-        std::string wanted = edSearch->text().toLatin1().toUpper().toStdString();
-        names.reserve(8 * static_cast<size_t>(std::max(voiceCount, 0)));
-        fileIO->openLibrary();
-        for (int32_t n = 0; n < voiceCount; ++n) {
-            const uint32_t mask = fileIO->readCategories(n);
-            if (filterMask != 0 && !matchesFilter(mask, filterMask))
-                continue;
-            std::string name = fileIO->readName(n);
-            // A record the file no longer holds (someone shortened it) is not listed.
-            if (name.empty())
-                continue;
-            name.resize(8, ' ');
-            if (!wanted.empty()) {
-                std::string upper = name;
-                for (char& c : upper)
+    if (fileIO && fileIO->refreshListing(listing))
+        listingNames = std::make_shared<const std::vector<char>>(listing.names);
+    else if (!fileIO)
+        listing = LibraryListing();
+    // A record the file no longer holds (someone shortened it) is not listed.
+    const int32_t listable = std::min(std::max(voiceCount, 0), listing.count());
+    if (rowRecord.size() < static_cast<size_t>(listable))
+        rowRecord.resize(static_cast<size_t>(listable));
+    std::vector<int32_t> rows;
+    rows.reserve(static_cast<size_t>(listable));
+    // The search ignores case; a name matches when it holds the text anywhere.
+    const std::string wanted = edSearch->text().toLatin1().toUpper().toStdString();
+    const size_t length = wanted.size();
+    const uint32_t filter = filterMask;
+    for (int32_t n = 0; n < listable; ++n) {
+        if (filter != 0 && !matchesFilter(listing.masks[static_cast<size_t>(n)], filter))
+            continue;
+        if (length > 0) {
+            const char* name = listing.name(n);
+            bool found = false;
+            for (size_t at = 0; !found && at + length <= 8; ++at) {
+                size_t i = 0;
+                while (i < length) {
+                    char c = name[at + i];
                     if (c >= 'a' && c <= 'z')
                         c = static_cast<char>(c - 'a' + 'A');
-                if (upper.find(wanted) == std::string::npos)
-                    continue;
+                    if (c != wanted[i])
+                        break;
+                    ++i;
+                }
+                found = i == length;
             }
-            names.insert(names.end(), name.begin(), name.end());
-            rowRecord[static_cast<size_t>(rowCount)] = n;
-            ++rowCount;
+            if (!found)
+                continue;
         }
-        fileIO->closeFile();
+        rowRecord[static_cast<size_t>(rowCount)] = n;
+        rows.push_back(n);
+        ++rowCount;
     }
-    dbListBox->names()->setNames(std::move(names));
+    dbListBox->names()->setRows(listingNames, std::move(rows));
     lListed->setText(QStringLiteral("%1 of %2").arg(rowCount).arg(std::max(voiceCount, 0)));
 
     if (!keepChoice) {
         if (rowCount > 0)
             dbListBox->setCurrentRow(0);
-        ModifyVoice->setEnabled(rowCount > 0);
     } else {
         const auto end = rowRecord.begin() + rowCount;
         const auto found = keepRecord >= 0 ? std::lower_bound(rowRecord.begin(), end, keepRecord) : end;
-        if (found != end && *found == keepRecord) {
+        if (found != end && *found == keepRecord)
             dbListBox->setCurrentRow(static_cast<int>(found - rowRecord.begin()));
-            ModifyVoice->setEnabled(true);
-        } else {
+        else
             dbListBox->clearChoice();
-            ModifyVoice->setEnabled(false);
-        }
     }
     stabilizeForm();
 }
@@ -456,6 +461,21 @@ int32_t TMainForm::selectedRecord() const
     return row >= 0 && row < rowCount ? rowRecord[static_cast<size_t>(row)] : -1;
 }
 
+int32_t TMainForm::singleRecord() const
+{
+    const int row = dbListBox->singleRow();
+    return row >= 0 && row < rowCount ? rowRecord[static_cast<size_t>(row)] : -1;
+}
+
+std::vector<int32_t> TMainForm::selectedRecords() const
+{
+    std::vector<int32_t> records;
+    for (const int row : dbListBox->selectedRows())
+        if (row < rowCount)
+            records.push_back(rowRecord[static_cast<size_t>(row)]);
+    return records;
+}
+
 void TMainForm::recount()
 {
     voiceCount = fileIO ? fileIO->countRecords() : 0;
@@ -464,12 +484,20 @@ void TMainForm::recount()
 
 void TMainForm::stabilizeForm()
 {
-    const int row = dbListBox->selectedRow();
-    const bool chosen = row >= 0 && row < rowCount;
-    for (QAction* action : {ExportVoice1, RenameVoice1, DeleteVoice1, Categories1})
-        action->setEnabled(chosen);
-    MoveUp1->setEnabled(chosen && row > 0);
-    MoveDown1->setEnabled(chosen && row + 1 < rowCount);
+    // Rename, move and modify act on one entry; export, delete and the categories on
+    // every selected one.
+    const int row = dbListBox->singleRow();
+    const bool one = row >= 0 && row < rowCount;
+    const int selected = dbListBox->selectedCount();
+    for (QAction* action : {ExportVoice1, DeleteVoice1, Categories1})
+        action->setEnabled(selected > 0);
+    ExportVoice1->setText(selected > 1 ? QStringLiteral("Export selected voices...")
+                                       : QStringLiteral("Export selected voice..."));
+    DeleteVoice1->setText(selected > 1 ? QStringLiteral("&Delete voices...") : QStringLiteral("&Delete voice..."));
+    RenameVoice1->setEnabled(one);
+    ModifyVoice->setEnabled(one);
+    MoveUp1->setEnabled(one && row > 0);
+    MoveDown1->setEnabled(one && row + 1 < rowCount);
     ExportListed1->setEnabled(rowCount > 0);
 }
 
@@ -560,8 +588,9 @@ void TMainForm::Save1Click()
 
 void TMainForm::ModifyVoiceClick()
 {
-    // The current row may have been deselected (Ctrl+click): then nothing is replaced.
-    const int row = dbListBox->selectedRow();
+    // The current row may have been deselected (Ctrl+click), or several chosen: then
+    // nothing is replaced.
+    const int row = dbListBox->singleRow();
     if (row < 0 || row >= rowCount || !fileIO || !ModifyVoice->isEnabled())
         return;
     OverwriteDlg->setVoiceName(dbListBox->text(row));
@@ -723,19 +752,23 @@ void TMainForm::ExportListed1Click()
 
 void TMainForm::ExportVoice1Click()
 {
-    const int32_t n = selectedRecord();
-    if (!fileIO || n < 0)
+    const std::vector<int32_t> records = selectedRecords();
+    if (!fileIO || records.empty())
         return;
-    fileExportDlg->setWindowTitle(QStringLiteral("Export voice"));
-    fileExportDlg->selectFile(shownName(dbListBox->text(dbListBox->selectedRow())) + QStringLiteral(".SYX"));
+    if (records.size() == 1) {
+        fileExportDlg->setWindowTitle(QStringLiteral("Export voice"));
+        fileExportDlg->selectFile(shownName(dbListBox->text(dbListBox->selectedRows().front())) + QStringLiteral(".SYX"));
+    } else {
+        fileExportDlg->setWindowTitle(QStringLiteral("Export selected voices"));
+    }
     if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
         return;
-    fileIO->exportRecord(n, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString());
+    fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString());
 }
 
 void TMainForm::RenameVoice1Click()
 {
-    const int32_t n = selectedRecord();
+    const int32_t n = singleRecord();
     if (!fileIO || n < 0)
         return;
     QInputDialog dialog(this);
@@ -763,25 +796,35 @@ void TMainForm::RenameVoice1Click()
 
 void TMainForm::Categories1Click()
 {
-    const int32_t n = selectedRecord();
-    if (!fileIO || n < 0)
+    const std::vector<int32_t> records = selectedRecords();
+    if (!fileIO || records.empty())
         return;
+    // Several entries start from the categories they all share; OK gives every one
+    // of them the boxes as they are then.
+    uint32_t mask = 0xFFFF;
     fileIO->openLibrary();
-    const uint32_t mask = fileIO->readCategories(n);
+    for (const int32_t n : records)
+        mask &= fileIO->readCategories(n);
     fileIO->closeFile();
-    TCategoryDlg dialog(this, QStringLiteral("Categories of %1").arg(shownName(dbListBox->text(dbListBox->selectedRow()))),
-                        false);
+    const QString caption =
+        records.size() == 1
+            ? QStringLiteral("Categories of %1").arg(shownName(dbListBox->text(dbListBox->selectedRows().front())))
+            : QStringLiteral("Categories of %1 voices").arg(records.size());
+    TCategoryDlg dialog(this, caption, false);
     dialog.setObjectName(QStringLiteral("CategoriesDlg"));
     dialog.setMask(mask);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    fileIO->setRecordCategories(n, dialog.mask());
-    fillList(n, true);
+    for (const int32_t n : records)
+        if (!fileIO->setRecordCategories(n, dialog.mask()))
+            break;
+    const int32_t current = selectedRecord();
+    fillList(current >= 0 ? current : records.front(), true);
 }
 
 void TMainForm::moveSelected(int step)
 {
-    const int row = dbListBox->selectedRow();
+    const int row = dbListBox->singleRow();
     const int other = row + step;
     if (!fileIO || row < 0 || row >= rowCount || other < 0 || other >= rowCount)
         return;
@@ -797,20 +840,37 @@ void TMainForm::MoveDown1Click() { moveSelected(1); }
 
 void TMainForm::DeleteVoice1Click()
 {
-    const int32_t n = selectedRecord();
-    if (!fileIO || n < 0)
+    const std::vector<int> rows = dbListBox->selectedRows();
+    const std::vector<int32_t> records = selectedRecords();
+    if (!fileIO || records.empty())
         return;
-    const QString name = shownName(dbListBox->text(dbListBox->selectedRow()));
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Delete voice"),
-                    QStringLiteral("Delete the voice \u201C%1\u201D from the database?").arg(name),
-                    QMessageBox::Yes | QMessageBox::No, this);
+    QString question;
+    if (records.size() == 1) {
+        question = QStringLiteral("Delete the voice \u201C%1\u201D from the database?")
+                       .arg(shownName(dbListBox->text(rows.front())));
+    } else {
+        // The names, as many as fit on the screen.
+        constexpr size_t named = 10;
+        QStringList names;
+        for (size_t i = 0; i < std::min(named, rows.size()); ++i)
+            names << QStringLiteral("\u201C%1\u201D").arg(shownName(dbListBox->text(rows[i])));
+        question = QStringLiteral("Delete these %1 voices from the database?\n%2")
+                       .arg(records.size())
+                       .arg(names.join(QStringLiteral(", ")));
+        if (rows.size() > named)
+            question += QStringLiteral(" and %1 more").arg(rows.size() - named);
+    }
+    QMessageBox box(QMessageBox::Question,
+                    records.size() == 1 ? QStringLiteral("Delete voice") : QStringLiteral("Delete voices"),
+                    question, QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     if (box.exec() != QMessageBox::Yes)
         return;
-    fileIO->deleteRecords({n});
+    const bool deleted = fileIO->deleteRecords(records);
     recount();
-    // The record after it takes its number: it is the one selected next.
-    fillList(n, true);
+    // The record after the first one deleted takes its number: it is the one
+    // selected next.
+    fillList(deleted ? records.front() : selectedRecord(), true);
 }
 
 void TMainForm::Getallvoices1Click()

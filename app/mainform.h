@@ -5,8 +5,10 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "library/fileio.h"
 #include "library/voiceimport.h"
 
 class QAction;
@@ -100,6 +102,9 @@ public:
     int32_t voiceCount = 0;
     std::vector<int32_t> rowRecord;
     int32_t rowCount = 0;
+    // Every record's mask and name, read again only when the file changed.
+    LibraryListing listing;
+    std::shared_ptr<const std::vector<char>> listingNames;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +117,10 @@ private:
     void fillList(int32_t keepRecord = -1, bool keepChoice = false);
     // The record of the selected row, or -1.
     int32_t selectedRecord() const;
+    // The record of the only selected row (-1 unless exactly one), and the records of
+    // every selected row in list order.
+    int32_t singleRecord() const;
+    std::vector<int32_t> selectedRecords() const;
     void recount();
     void stabilizeForm();
     void showSummary(const ImportSummary& summary, const QString& caption);

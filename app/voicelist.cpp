@@ -1,10 +1,11 @@
 #include "app/voicelist.h"
 
 #include <QItemSelectionModel>
+#include <algorithm>
 
 int TVoiceNames::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(names.size() / 8);
+    return parent.isValid() ? 0 : static_cast<int>(records.size());
 }
 
 QVariant TVoiceNames::data(const QModelIndex& index, int role) const
@@ -18,13 +19,17 @@ QString TVoiceNames::name(int row) const
 {
     if (row < 0 || row >= rowCount())
         return {};
-    return QString::fromLatin1(names.data() + 8 * static_cast<size_t>(row), 8);
+    const size_t at = 8 * static_cast<size_t>(records[static_cast<size_t>(row)]);
+    if (!names || at + 8 > names->size())
+        return {};
+    return QString::fromLatin1(names->data() + at, 8);
 }
 
-void TVoiceNames::setNames(std::vector<char>&& list)
+void TVoiceNames::setRows(std::shared_ptr<const std::vector<char>> allNames, std::vector<int32_t>&& rows)
 {
     beginResetModel();
-    names = std::move(list);
+    names = std::move(allNames);
+    records = std::move(rows);
     endResetModel();
 }
 
@@ -55,6 +60,31 @@ int TVoiceListView::selectedRow() const
 {
     const QModelIndex current = currentIndex();
     return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+int TVoiceListView::selectedCount() const
+{
+    int count = 0;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        count += range.height();
+    return count;
+}
+
+std::vector<int> TVoiceListView::selectedRows() const
+{
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int TVoiceListView::singleRow() const
+{
+    const int row = selectedRow();
+    return row >= 0 && selectedCount() == 1 ? row : -1;
 }
 
 void TVoiceListView::clearChoice()

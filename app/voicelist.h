@@ -4,20 +4,24 @@
 
 #include <QAbstractListModel>
 #include <QListView>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
-// The listed names, 8 characters each, one after the other.
+// The listed rows: the record numbers of the rows, and the names of all the records
+// (8 characters each, one after the other). A row's text is made when it is shown.
 class TVoiceNames : public QAbstractListModel {
     Q_OBJECT
 public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    void setNames(std::vector<char>&& names);
+    void setRows(std::shared_ptr<const std::vector<char>> names, std::vector<int32_t>&& records);
     QString name(int row) const;
 
 private:
-    std::vector<char> names;
+    std::shared_ptr<const std::vector<char>> names;
+    std::vector<int32_t> records;
 };
 
 class TVoiceListView : public QListView {
@@ -34,6 +38,12 @@ public:
     void setCurrentRow(int row);
     // The current row while it is selected, else -1: the row a command acts on.
     int selectedRow() const;
+    // How many rows are selected, and which (in list order).
+    int selectedCount() const;
+    std::vector<int> selectedRows() const;
+    // The current row when it is the only one selected, else -1: what a command on
+    // one entry (rename, move, modify) acts on.
+    int singleRow() const;
     // No current row, nothing selected.
     void clearChoice();
     QRect rowRect(int row) const;

@@ -392,6 +392,56 @@ const uint8_t* TFileIO::cachedRecord(int32_t n)
     return cache.data() + (offset - cacheStart);
 }
 
+LibraryListing::Stamp TFileIO::fileStamp() const
+{
+    LibraryListing::Stamp stamp;
+    stamp.writes = writes;
+    struct stat st {};
+    if (stat(libraryPath.c_str(), &st) != 0)
+        return stamp;
+    stamp.size = st.st_size;
+    stamp.inode = static_cast<int64_t>(st.st_ino);
+    stamp.mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.ctime = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+bool TFileIO::refreshListing(LibraryListing& listing)
+{
+    if (listing.stamp.size >= 0 && listing.stamp == fileStamp())
+        return false;
+    listing.masks.clear();
+    listing.names.clear();
+    if (openLibrary()) {
+        // Stamped before reading: a change made meanwhile shows at the next look.
+        listing.stamp = fileStamp();
+        const int32_t count = countRecords();
+        listing.masks.resize(static_cast<size_t>(count));
+        listing.names.resize(8 * static_cast<size_t>(count));
+        int32_t n = 0;
+        for (; n < count; ++n) {
+            const uint8_t* record = cachedRecord(n);
+            // The file was shortened since it was counted: the rest is not listed.
+            if (!record)
+                break;
+            listing.masks[static_cast<size_t>(n)] =
+                static_cast<uint32_t>(record[0]) | static_cast<uint32_t>(record[1]) << 8 |
+                static_cast<uint32_t>(record[2]) << 16 | static_cast<uint32_t>(record[3]) << 24;
+            char* name = listing.names.data() + 8 * static_cast<size_t>(n);
+            for (int i = 0; i < voiceNameLength; ++i) {
+                const uint8_t b = record[libraryNameOffset + i];
+                name[i] = b >= 0x20 && b < 0x80 ? static_cast<char>(b) : ' ';
+            }
+        }
+        listing.masks.resize(static_cast<size_t>(n));
+        listing.names.resize(8 * static_cast<size_t>(n));
+    } else {
+        listing.stamp = fileStamp();
+    }
+    closeFile();
+    return true;
+}
+
 bool TFileIO::holdsRecord(int32_t n) { return cachedRecord(n) != nullptr; }
 
 uint32_t TFileIO::readCategories(int32_t n)
@@ -438,6 +488,7 @@ bool TFileIO::loadRecord(int32_t n)
 
 bool TFileIO::writeRecord(uint32_t mask)
 {
+    ++writes;
     if (fd < 0 || position < libraryMagicSize)
         return false;
     dropCache();
@@ -504,6 +555,7 @@ bool TFileIO::failWith(const std::string& reason, bool writeFailed)
 ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
                                    const ImportProgress& progress)
 {
+    ++writes;
     ImportSummary s;
     lastError.clear();
     if (dumps.empty())
@@ -634,6 +686,7 @@ bool TFileIO::validRecordName(const std::string& name)
 
 bool TFileIO::renameRecord(int32_t n, const std::string& name)
 {
+    ++writes;
     lastError.clear();
     if (!validRecordName(name))
         return failWith("a voice name is 1 to 8 characters from space to ~, not all blanks and no backslash", false);
@@ -659,6 +712,7 @@ bool TFileIO::renameRecord(int32_t n, const std::string& name)
 
 bool TFileIO::setRecordCategories(int32_t n, uint32_t mask)
 {
+    ++writes;
     lastError.clear();
     int64_t size = 0;
     if (!openLibraryFile(false) || !isRegularFile(fd, size))
@@ -678,6 +732,7 @@ bool TFileIO::setRecordCategories(int32_t n, uint32_t mask)
 
 bool TFileIO::rewriteLibrary(const std::vector<int32_t>& order)
 {
+    ++writes;
     SafeFile out;
     if (!out.open(libraryPath))
         return failWith(out.error, true);

@@ -31,6 +31,22 @@ constexpr int libraryMagicSize = 5;        // "TORVA"
 constexpr int libraryRecordSize = 596;     // mask + dump
 constexpr int libraryNameOffset = 4 + 19;  // the voice name inside a record
 
+// The masks and names of every complete record of the library, read in one pass, so
+// that a list can be filtered and searched again without touching the file. stamp
+// tells whether the file may have changed since.
+struct LibraryListing {
+    std::vector<uint32_t> masks;
+    std::vector<char> names;   // 8 characters per record, blank where not plain text
+    int32_t count() const { return static_cast<int32_t>(masks.size()); }
+    const char* name(int32_t n) const { return names.data() + 8 * static_cast<size_t>(n); }
+
+    struct Stamp {
+        int64_t size = -1, inode = 0, mtime = 0, ctime = 0;
+        uint64_t writes = 0;
+        bool operator==(const Stamp&) const = default;
+    } stamp;
+};
+
 class TFileIO {
 public:
     explicit TFileIO(std::string libraryPath = libraryFileName);
@@ -115,6 +131,11 @@ public:
     bool exportRecords(const std::vector<int32_t>& records, const std::string& path);
     bool exportRecord(int32_t n, const std::string& path) { return exportRecords({n}, path); }
 
+    // Fills listing from the library (created with its magic when missing) unless it
+    // is already current: the file's size, inode and times are as when it was read and
+    // nothing was written through this object since. True when it was read again.
+    bool refreshListing(LibraryListing& listing);
+
     // Why the last of the calls above failed, in words for the user.
     std::string lastError;
 
@@ -132,8 +153,12 @@ private:
     bool rewriteLibrary(const std::vector<int32_t>& order);
     bool failWith(const std::string& reason, bool writeFailed);
 
+    LibraryListing::Stamp fileStamp() const;
+
     int fd = -1;
     int64_t position = 0;
+    // Counts the writes to the library (every attempt): a listing read before is stale.
+    uint64_t writes = 0;
     std::vector<uint8_t> cache;
     int64_t cacheStart = 0;   // file offset of cache[0]
     size_t cacheFill = 0;     // bytes of cache read from the file

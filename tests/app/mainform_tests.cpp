@@ -589,3 +589,36 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
 }
 
 } // namespace
+
+TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
+{
+    std::vector<QString> questions;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box || !box->button(QMessageBox::Yes))
+            return false;
+        questions.push_back(box->text());
+        box->button(QMessageBox::Yes)->click();
+        return true;
+    };
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    MainForm->dbListBox->setFocus();
+    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(4));
+    ASSERT_EQ(MainForm->dbListBox->selectedCount(), 2);
+    // Commands on one entry wait while two are chosen.
+    EXPECT_FALSE(MainForm->ModifyVoice->isEnabled());
+    EXPECT_FALSE(MainForm->RenameVoice1->isEnabled());
+    EXPECT_FALSE(MainForm->MoveUp1->isEnabled());
+    EXPECT_TRUE(MainForm->DeleteVoice1->isEnabled());
+
+    MainForm->DeleteVoice1->trigger();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS")) && questions[0].contains(QStringLiteral("\u201CBRASS\u201D")))
+        << questions[0].toStdString();
+    std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
+    wanted.insert(wanted.end(), before.begin() + 5 + 596 * 2, before.begin() + 5 + 596 * 4);
+    wanted.insert(wanted.end(), before.begin() + 5 + 596 * 5, before.end());
+    EXPECT_EQ(readFile("SOUNDS.SYL"), wanted);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "NOMASK  ", "HIGHBITS", "ALMOST  "}));
+}
