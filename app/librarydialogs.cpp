@@ -54,11 +54,30 @@ void TCategoryDlg::setMask(uint32_t mask)
         box[bit]->setChecked((mask >> bit) & 1u);
 }
 
+void TCategoryDlg::setMasks(uint32_t all, uint32_t some)
+{
+    for (int bit = 0; bit < 16; ++bit) {
+        const bool partly = ((some & ~all) >> bit) & 1u;
+        box[bit]->setTristate(partly);
+        box[bit]->setCheckState(partly ? Qt::PartiallyChecked
+                                       : ((all >> bit) & 1u) ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+uint32_t TCategoryDlg::keptMask() const
+{
+    uint32_t mask = 0;
+    for (int bit = 0; bit < 16; ++bit)
+        if (box[bit]->checkState() == Qt::PartiallyChecked)
+            mask |= 1u << bit;
+    return mask;
+}
+
 uint32_t TCategoryDlg::mask() const
 {
     uint32_t mask = 0;
     for (int bit = 0; bit < 16; ++bit)
-        if (box[bit]->isChecked())
+        if (box[bit]->checkState() == Qt::Checked)
             mask |= 1u << bit;
     return mask;
 }

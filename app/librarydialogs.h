@@ -15,7 +15,14 @@ public:
     TCategoryDlg(QWidget* parent, const QString& caption, bool withDuplicates);
 
     void setMask(uint32_t mask);
+    // For several entries: a category all of them carry is ticked, one only some of
+    // them carry shows half-ticked and, left so, stays as each entry has it.
+    void setMasks(uint32_t all, uint32_t some);
     uint32_t mask() const;
+    // The categories left half-ticked.
+    uint32_t keptMask() const;
+    // An entry's categories once the dialog is accepted.
+    uint32_t apply(uint32_t old) const { return (old & keptMask()) | mask(); }
     bool keepDuplicates() const;
 
     QCheckBox* box[16];          // by category bit

@@ -799,12 +799,16 @@ void TMainForm::Categories1Click()
     const std::vector<int32_t> records = selectedRecords();
     if (!fileIO || records.empty())
         return;
-    // Several entries start from the categories they all share; OK gives every one
-    // of them the boxes as they are then.
-    uint32_t mask = 0xFFFF;
+    // Several entries start from the categories they all share, those only some of
+    // them carry half-ticked; OK changes what the user changed and keeps the rest.
+    uint32_t all = 0xFFFF, some = 0;
+    std::vector<uint32_t> masks;
     fileIO->openLibrary();
-    for (const int32_t n : records)
-        mask &= fileIO->readCategories(n);
+    for (const int32_t n : records) {
+        masks.push_back(fileIO->readCategories(n));
+        all &= masks.back();
+        some |= masks.back();
+    }
     fileIO->closeFile();
     const QString caption =
         records.size() == 1
@@ -812,11 +816,11 @@ void TMainForm::Categories1Click()
             : QStringLiteral("Categories of %1 voices").arg(records.size());
     TCategoryDlg dialog(this, caption, false);
     dialog.setObjectName(QStringLiteral("CategoriesDlg"));
-    dialog.setMask(mask);
+    dialog.setMasks(all, some & 0xFFFF);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    for (const int32_t n : records)
-        if (!fileIO->setRecordCategories(n, dialog.mask()))
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!fileIO->setRecordCategories(records[i], dialog.apply(masks[i])))
             break;
     const int32_t current = selectedRecord();
     fillList(current >= 0 ? current : records.front(), true);

@@ -622,3 +622,28 @@ TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
     EXPECT_EQ(readFile("SOUNDS.SYL"), wanted);
     EXPECT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "NOMASK  ", "HIGHBITS", "ALMOST  "}));
 }
+
+TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
+{
+    std::vector<Qt::CheckState> brassShown;
+    librarianAnswer = [&](QWidget* d) {
+        auto* dialog = qobject_cast<TCategoryDlg*>(d);
+        if (!dialog)
+            return false;
+        brassShown.push_back(dialog->box[1]->checkState());
+        dialog->box[10]->setChecked(true);     // Piano for both
+        dialog->bOK->click();
+        return true;
+    };
+    MainForm->dbListBox->setFocus();
+    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    MainForm->Categories1->trigger();
+    ASSERT_EQ(brassShown, std::vector<Qt::CheckState>{Qt::PartiallyChecked});
+    // Strings was shared and stays; Brass stays as each had it; Piano is added.
+    ASSERT_TRUE(fileIO->openLibrary());
+    EXPECT_EQ(fileIO->readCategories(0), 0x0401u);
+    EXPECT_EQ(fileIO->readCategories(1), 0x0403u);
+    EXPECT_EQ(fileIO->readCategories(4), 0x0002u);
+    fileIO->closeFile();
+}
