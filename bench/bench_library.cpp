@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchlibrary.h"
 #include "library/fileio.h"
 #include "voice/dumpcodec.h"
 
@@ -38,24 +39,7 @@ double bestOf(const std::function<void()>& pass)
 
 bool buildLibrary(const std::string& path)
 {
-    Voice v;
-    resetVoice(v);
-    std::vector<uint8_t> file = {'T', 'O', 'R', 'V', 'A'};
-    file.reserve(5 + static_cast<size_t>(recordCount) * libraryRecordSize);
-    TDumpCodec codec;
-    for (int n = 0; n < recordCount; ++n) {
-        std::snprintf(v.name, sizeof v.name, "V%07d", n);
-        const uint32_t mask = n % 10 == 0 ? 0x0003 : 0x0001;
-        for (int i = 0; i < 4; ++i)
-            file.push_back(static_cast<uint8_t>(mask >> (8 * i)));
-        const uint8_t* dump = codec.encodeVoice(v);
-        file.insert(file.end(), dump, dump + dumpSize);
-    }
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        return false;
-    const bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-    return std::fclose(out) == 0 && ok;
+    return writeBenchLibrary(path, recordCount);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "app/mainform.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "bench/benchlibrary.h"
 #include "midi/midiport.h"
 #include "library/fileio.h"
 #include "voice/dumpcodec.h"
@@ -43,22 +44,7 @@ double seconds(const std::function<void()>& work)
 
 void writeLibrary(int records)
 {
-    Voice v;
-    resetVoice(v);
-    std::vector<uint8_t> file = {'T', 'O', 'R', 'V', 'A'};
-    file.reserve(5 + static_cast<size_t>(records) * libraryRecordSize);
-    TDumpCodec codec;
-    for (int n = 0; n < records; ++n) {
-        std::snprintf(v.name, sizeof v.name, "V%07d", n);
-        const uint32_t mask = n % 10 == 0 ? 0x0003 : 0x0001;
-        for (int i = 0; i < 4; ++i)
-            file.push_back(static_cast<uint8_t>(mask >> (8 * i)));
-        const uint8_t* dump = codec.encodeVoice(v);
-        file.insert(file.end(), dump, dump + dumpSize);
-    }
-    FILE* out = std::fopen(libraryFileName, "wb");
-    std::fwrite(file.data(), 1, file.size(), out);
-    std::fclose(out);
+    writeBenchLibrary(libraryFileName, records);
 }
 
 // Start-up's first steps without opening the ports: there is no synthesiser here,
