@@ -1,12 +1,10 @@
 #include "app/settings.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "library/filewrite.h"
 
 TSettings settings;
 
@@ -128,46 +126,4 @@ bool TSettings::save(const std::string& path) const
 {
     const std::string lines = text();
     return !lines.empty() && replaceFileAtomically(path, lines.data(), lines.size());
-}
-
-bool replaceFileAtomically(const std::string& path, const void* data, size_t size)
-{
-    // The new text goes into a file of its own beside the old one and is renamed over
-    // it only once all of it is on the disk: a full disk, a read-only folder or any
-    // other failure leaves the old file as it was.
-    const std::string temporary = path + ".new-" + std::to_string(getpid());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    const auto* p = static_cast<const char*>(data);
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < size) {
-        const ssize_t n = write(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<size_t>(n);
-    }
-    if (ok && fsync(fd) != 0)
-        ok = false;
-    if (close(fd) != 0)
-        ok = false;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0)
-        ok = false;
-    if (!ok) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk with the folder.
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
-    return true;
 }

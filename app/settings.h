@@ -32,10 +32,6 @@ public:
     bool fileFound = false;
 };
 
-// Writes data to a new file beside path, flushes it to the disk and renames it over
-// path. False, with path untouched and no new file left, when any step fails.
-bool replaceFileAtomically(const std::string& path, const void* data, size_t size);
-
 constexpr const char* settingsFileName = "TARVIK.INI";
 
 // The process-wide settings; start-up replaces them with the ones read from the file.

@@ -14,6 +14,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "library/filewrite.h"
 #include "voice/dumpcodec.h"
 
 TFileIO* fileIO = nullptr;
@@ -50,26 +51,6 @@ ssize_t readAt(int fd, uint8_t* data, size_t size, int64_t offset)
         done += static_cast<size_t>(got);
     }
     return static_cast<ssize_t>(done);
-}
-
-// Writes all of data through put (one write or pwrite call); false on an error or
-// when the device takes no more.
-template <class Put>
-bool writeFully(const uint8_t* data, size_t size, Put put)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = put(data + done, size - done, done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Writes all of data at offset.
@@ -150,100 +131,6 @@ uint64_t dumpHash(const uint8_t* dump)
 }
 
 std::string reasonOf(int error) { return std::strerror(error); }
-
-// A file written whole beside its target and renamed over it only when every byte has
-// reached the disk: until commit the target is untouched, and a failure leaves it so.
-class SafeFile {
-public:
-    ~SafeFile() { abandon(); }
-
-    bool open(const std::string& path)
-    {
-        // Through a symbolic link the file it points to is replaced, not the link.
-        char resolved[PATH_MAX];
-        target = realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-        temporary = target + ".new";
-        struct stat st {};
-        if (lstat(temporary.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-            unlink(temporary.c_str());   // left by an earlier run that was cut short
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
-            error = "cannot create " + temporary + ": " + reasonOf(errno);
-            return false;
-        }
-        // The new file keeps the old one's permissions.
-        if (stat(target.c_str(), &st) == 0)
-            fchmod(fd, st.st_mode & 07777);
-        return true;
-    }
-
-    bool write(const uint8_t* data, size_t size)
-    {
-        buffer.insert(buffer.end(), data, data + size);
-        return buffer.size() < (1 << 20) || flush();
-    }
-
-    bool commit()
-    {
-        if (!flush())
-            return false;
-        if (fsync(fd) != 0) {
-            error = "cannot write " + temporary + ": " + reasonOf(errno);
-            return false;
-        }
-        const int closing = fd;
-        fd = -1;
-        if (close(closing) != 0) {
-            error = "cannot write " + temporary + ": " + reasonOf(errno);
-            unlink(temporary.c_str());
-            return false;
-        }
-        if (rename(temporary.c_str(), target.c_str()) != 0) {
-            error = "cannot replace " + target + ": " + reasonOf(errno);
-            unlink(temporary.c_str());
-            return false;
-        }
-        // The rename itself reaches the disk with the folder.
-        const size_t slash = target.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            fsync(dir);
-            close(dir);
-        }
-        return true;
-    }
-
-    void abandon()
-    {
-        if (fd < 0)
-            return;
-        close(fd);
-        fd = -1;
-        unlink(temporary.c_str());
-    }
-
-    std::string error;
-
-private:
-    bool flush()
-    {
-        if (fd < 0)
-            return false;
-        if (!writeAll(fd, buffer.data(), buffer.size())) {
-            error = "cannot write " + temporary + ": " + reasonOf(errno ? errno : ENOSPC);
-            abandon();
-            return false;
-        }
-        buffer.clear();
-        return true;
-    }
-
-    int fd = -1;
-    std::string target;
-    std::string temporary;
-    std::vector<uint8_t> buffer;
-};
 
 }  // namespace
 
@@ -733,7 +620,7 @@ bool TFileIO::setRecordCategories(int32_t n, uint32_t mask)
 bool TFileIO::rewriteLibrary(const std::vector<int32_t>& order)
 {
     ++writes;
-    SafeFile out;
+    TSafeFile out;
     if (!out.open(libraryPath))
         return failWith(out.error, true);
     // The magic is copied as it stands, whatever it is.
@@ -830,7 +717,7 @@ bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::stri
         return failWith(path + ": is the library itself", true);
     if (!openLibrary())
         return failWith(libraryPath + ": cannot open the library", false);
-    SafeFile out;
+    TSafeFile out;
     if (!out.open(path))
         return failWith(out.error, true);
     for (int32_t n : records) {

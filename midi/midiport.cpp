@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "library/voiceimport.h"
 #include "midi/platformmidi.h"
 #include "voice/dumpcodec.h"
 
@@ -29,14 +30,8 @@ int64_t steadyNanoseconds()
 // The first bytes of a bank: F0 43 0n 7E, block 1's count 12 02, "PK  2203VM".
 bool isBankHead(const uint8_t* m, size_t size)
 {
-    static const uint8_t head[16] = {0xF0, 0x43, 0x00, 0x7E, 0x12, 0x02, 'P', 'K', ' ', ' ',
-                                     '2', '2', '0', '3', 'V', 'M'};
-    if (size < sizeof head)
-        return false;
-    for (size_t i = 0; i < sizeof head; ++i)
-        if ((i == 2 ? (m[i] & 0xF0) : m[i]) != head[i])
-            return false;
-    return true;
+    return size >= 16 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x00 && m[3] == 0x7E &&
+           m[4] == 0x12 && m[5] == 0x02 && std::memcmp(m + 6, bankHeaderText, 10) == 0;
 }
 
 constexpr size_t requestSize = 15;
@@ -368,11 +363,9 @@ bool TMIDIPort::getVoice()
 
 bool TMIDIPort::sendBankRequest()
 {
-    uint8_t request[requestSize] = {0xF0, 0x43, 0x20, 0x7E, 'P', 'K', ' ', ' ',
-                                    '2', '2', '0', '3', 'V', 'M', 0xF7};
-    request[2] |= channelBits();
+    const std::vector<uint8_t> request = bankRequest(channelBits());
     // Queued like every other message: after the voice waiting to go, never inside it.
-    return sendMessage(request, requestSize);
+    return sendMessage(request.data(), request.size());
 }
 
 bool TMIDIPort::startBankFetch()

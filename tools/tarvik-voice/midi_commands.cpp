@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "library/filewrite.h"
 #include "midi/midiport.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/dumpcodec.h"
@@ -234,20 +235,8 @@ int cmdGetBank(const Args& args)
     port.closePorts();
 
     // As received, through a new file renamed over any old one.
-    const std::string temporary = o.file + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bank.data()), static_cast<std::streamsize>(bank.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return fail(o.file + ": cannot write the file");
-        }
-    }
-    if (std::rename(temporary.c_str(), o.file.c_str()) != 0) {
-        std::remove(temporary.c_str());
+    if (!replaceFileAtomically(o.file, bank.data(), bank.size()))
         return fail(o.file + ": cannot write the file");
-    }
     std::fprintf(stderr, "bank received, %zu bytes\n", bank.size());
     return 0;
 }
