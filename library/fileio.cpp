@@ -586,10 +586,7 @@ bool TFileIO::renameRecord(int32_t n, const std::string& name)
     uint8_t* dump = record + 4;
     for (int i = 0; i < voiceNameLength; ++i)
         dump[dumpNameOffset + i] = i < static_cast<int>(name.size()) ? static_cast<uint8_t>(name[i]) : ' ';
-    unsigned sum = 0;
-    for (int i = 6; i < dumpChecksumOffset; ++i)
-        sum += dump[i];
-    dump[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
+    setInnerChecksum(dump);
     dropCache();
     if (!replaceBytes(fd, record, sizeof record, recordOffset(n)))
         return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno), true);
@@ -726,10 +723,8 @@ bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::stri
             out.abandon();
             return failWith(libraryPath + ": no record " + std::to_string(n), false);
         }
-        uint8_t dump[dumpSize];
-        std::memcpy(dump, record + 4, dumpSize);
-        normaliseDump(dump);
-        if (!out.write(dump, dumpSize))
+        const VoiceDump dump = writtenDump(record + 4);
+        if (!out.write(dump.data(), dumpSize))
             return failWith(out.error, true);
     }
     if (!out.commit())

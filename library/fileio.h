@@ -114,7 +114,7 @@ public:
     // Whether a name may go into a record: at most 8 characters from 0x20..0x7E.
     static bool validRecordName(const std::string& name);
     // Sets the voice name inside record n's dump (blank-padded to 8 characters) and
-    // its checksum; the mask and the rest of the dump stay. Written in place.
+    // its inner and outer checksums; the mask and the rest of the dump stay. Written in place.
     bool renameRecord(int32_t n, const std::string& name);
     // Sets record n's category mask (bits 16..31 written as 0). Written in place.
     bool setRecordCategories(int32_t n, uint32_t mask);
@@ -126,7 +126,8 @@ public:
     bool moveRecord(int32_t from, int32_t to);
     // The records whose mask holds every bit of mask (all when mask is 0).
     std::vector<int32_t> recordsWithMask(uint32_t mask);
-    // Writes the records' dumps, normalised (byte 2 = 0), one after the other to path,
+    // Writes the records' dumps, normalised (byte 2 = 0) and with a wrong inner
+    // checksum mended, one after the other to path,
     // through a new file renamed over any old one: on failure path is as it was.
     bool exportRecords(const std::vector<int32_t>& records, const std::string& path);
     bool exportRecord(int32_t n, const std::string& path) { return exportRecords({n}, path); }

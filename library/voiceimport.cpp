@@ -11,15 +11,10 @@
 
 #include "library/fileio.h"
 
-const char bankHeaderText[11] = "PK  2203VM";
-
 namespace {
 
 constexpr uint8_t sysexStart = 0xF0;
 constexpr uint8_t sysexEnd = 0xF7;
-constexpr int bankFirstPayload = 10 + bankVoicesPerBlock * bankRecordSize;   // 2306
-constexpr int bankPayload = bankVoicesPerBlock * bankRecordSize;             // 2296
-constexpr int bankMultiPayload = 1504;   // what we send; the synthesiser's own may differ
 // A file larger than this is no collection of voices: it is refused, not read.
 constexpr int64_t largestFile = 512LL * 1024 * 1024;
 
@@ -53,11 +48,11 @@ bool checksumHolds(const uint8_t* p, size_t size)
 void readBank(const uint8_t* data, size_t end, const std::string& where, VoiceReadResult& r)
 {
     size_t p = 4;
-    for (int b = 0; b < bankBlocks; ++b) {
-        const size_t payload = b == 0 ? bankFirstPayload : bankPayload;
+    for (int b = 0; b < bankVoiceBlocks; ++b) {
+        const size_t payload = b == 0 ? bankFirstPayload : bankVoicePayload;
         const std::string block = at(where, "block " + std::to_string(b + 1));
         if (p + 2 + payload + 1 > end) {
-            for (int rest = b; rest < bankBlocks; ++rest)
+            for (int rest = b; rest < bankVoiceBlocks; ++rest)
                 refuse(r, at(where, "block " + std::to_string(rest + 1)), "truncated");
             return;
         }
@@ -66,7 +61,7 @@ void readBank(const uint8_t* data, size_t end, const std::string& where, VoiceRe
             refuse(r, block, "bad block size");
         else if (holdsStatusByte(data + p, payload + 3))
             refuse(r, block, "a status byte inside the data");
-        else if (!checksumHolds(body, payload + 1))
+        else if (bankBlockChecksum(body, payload) != body[payload])
             refuse(r, block, "bad checksum");
         else {
             const uint8_t* records = body + (b == 0 ? 10 : 0);
@@ -239,75 +234,6 @@ std::string ImportSummary::line() const
 {
     return "added " + std::to_string(added) + ", duplicates " + std::to_string(duplicates) + ", refused " +
            std::to_string(refused);
-}
-
-void normaliseDump(uint8_t* dump)
-{
-    dump[dumpChannelOffset] = 0;
-    unsigned sum = 0;
-    for (int i = 1; i < dumpChecksumOffset; ++i) {
-        dump[i] &= 0x7F;
-        if (i >= 6)
-            sum += dump[i];
-    }
-    dump[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
-}
-
-VoiceDump dumpFromBankRecord(const uint8_t* record)
-{
-    VoiceDump d{};
-    const uint8_t head[6] = {sysexStart, 0x43, 0x00, 0x7E, 0x04, 0x48};
-    std::memcpy(d.data(), head, sizeof head);
-    std::memcpy(d.data() + 6, dumpHeaderText, 10);
-    std::memcpy(d.data() + bankRecordOffset, record, bankRecordSize);
-    d[dumpSize - 1] = sysexEnd;
-    normaliseDump(d.data());
-    return d;
-}
-
-std::vector<uint8_t> bankRequest(int channel)
-{
-    std::vector<uint8_t> m(15);
-    m[0] = sysexStart;
-    m[1] = 0x43;
-    m[2] = static_cast<uint8_t>(0x20 | (channel & 0x0F));
-    m[3] = 0x7E;
-    std::memcpy(m.data() + 4, bankHeaderText, 10);
-    m[14] = sysexEnd;
-    return m;
-}
-
-std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int channel)
-{
-    std::vector<uint8_t> bank = {sysexStart, 0x43, static_cast<uint8_t>(channel & 0x0F), 0x7E};
-    bank.reserve(bankExpectedSize);
-    auto block = [&bank](const std::vector<uint8_t>& payload) {
-        bank.push_back(static_cast<uint8_t>(payload.size() >> 7 & 0x7F));
-        bank.push_back(static_cast<uint8_t>(payload.size() & 0x7F));
-        unsigned sum = 0;
-        for (uint8_t b : payload) {
-            bank.push_back(b & 0x7F);
-            sum += b & 0x7F;
-        }
-        bank.push_back(static_cast<uint8_t>((0 - sum) & 0x7F));
-    };
-    for (int b = 0; b < bankBlocks; ++b) {
-        std::vector<uint8_t> payload;
-        if (b == 0)
-            payload.assign(bankHeaderText, bankHeaderText + 10);
-        for (int k = 0; k < bankVoicesPerBlock; ++k) {
-            const size_t v = static_cast<size_t>(b * bankVoicesPerBlock + k);
-            if (v < voices.size())
-                payload.insert(payload.end(), voices[v].begin() + bankRecordOffset,
-                               voices[v].begin() + bankRecordOffset + bankRecordSize);
-            else
-                payload.insert(payload.end(), bankRecordSize, 0);
-        }
-        block(payload);
-    }
-    block(std::vector<uint8_t>(bankMultiPayload, 0));
-    bank.push_back(sysexEnd);
-    return bank;
 }
 
 VoiceReadResult readVoices(const uint8_t* data, size_t size)

@@ -3,11 +3,8 @@
 // Standard MIDI Files carrying either. Free of Qt; the windows and tarvik-voice both
 // sit on it.
 //
-// A bank dump is one message: F0 43 0n 7E, 16 blocks of [count hi][count lo][payload]
-// [checksum], then a block of the synthesiser's multi settings, then F7. Block 1's
-// payload is "PK  2203VM" and 4 voice records, blocks 2..16 hold 4 voice records each.
-// A voice record is the single dump's bytes 16..589. The multi block is skipped,
-// never relied on and never written by the program.
+// Bank framing lives in voice/bank.h; a damaged bank block is refused alone here and
+// the multi block is not read.
 #pragma once
 
 #include <array>
@@ -17,21 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "voice/dumpcodec.h"
+#include "voice/bank.h"
 
 class TFileIO;
-
-using VoiceDump = std::array<uint8_t, dumpSize>;
-
-constexpr int bankVoices = 64;
-constexpr int bankBlocks = 16;
-constexpr int bankVoicesPerBlock = 4;
-constexpr int bankRecordSize = 574;                 // a single dump's bytes 16..589
-constexpr int bankRecordOffset = 16;
-extern const char bankHeaderText[11];               // "PK  2203VM"
-// The size of a bank as the synthesiser sends it (a real bank file is this long),
-// for a progress bar; a bank is read by its blocks, never by this figure.
-constexpr size_t bankExpectedSize = 38306;
 
 // What a reader refused: where (the file, then the block or the byte offset inside
 // it) and why ("bad checksum", "truncated", "not a voice file", ...).
@@ -46,21 +31,6 @@ struct VoiceReadResult {
     std::vector<VoiceDump> voices;        // normalised, in file order
     std::vector<VoiceRefusal> refusals;   // in file order
 };
-
-// Puts a dump in the library's form: byte 2 (the channel) 0, every byte from 1 to
-// 590 below 0x80, byte 590 the checksum of bytes 6..589. Bytes 0 and 591 stay.
-void normaliseDump(uint8_t* dump);
-
-// The single dump of one bank voice record (574 bytes), normalised.
-VoiceDump dumpFromBankRecord(const uint8_t* record);
-
-// F0 43 2n 7E "PK  2203VM" F7: asks the synthesiser on channel n (0..15) for its bank.
-std::vector<uint8_t> bankRequest(int channel);
-
-// A bank dump of 64 voices (their bytes 16..589) on channel n, with a multi block of
-// zeros; bankExpectedSize bytes. For tests and the stand-in synthesiser: the program
-// never writes a bank to a file.
-std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int channel = 0);
 
 // Every voice in the bytes of one file. A file beginning "MThd" is read as a Standard
 // MIDI File (its tracks' SysEx events joined, F7 continuations included); any other

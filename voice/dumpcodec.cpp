@@ -41,7 +41,6 @@ int8_t joinedSigned(const uint8_t* p) { return static_cast<int8_t>(joined(p)); }
 void TDumpCodec::put(uint8_t b)
 {
     buffer[writePos++] = b;
-    runningSum = static_cast<uint8_t>(runningSum + b);
 }
 
 void TDumpCodec::putSplit(uint8_t value)
@@ -107,7 +106,6 @@ const uint8_t* TDumpCodec::encodeVoice(const Voice& v)
     writePos = 0;
     for (uint8_t b : {0xF0, 0x43, 0x00, 0x7E, 0x04, 0x48})
         put(b);
-    runningSum = 0;
     for (int i = 0; i < 10; ++i)
         put(static_cast<uint8_t>(dumpHeaderText[i]));
     put(0x01);
@@ -137,8 +135,9 @@ const uint8_t* TDumpCodec::encodeVoice(const Voice& v)
     put(0x00);
     put(0x00);
     put(0x00);
-    put(static_cast<uint8_t>((0 - runningSum) & 0x7F));
+    put(0x00);
     put(0xF7);
+    setInnerChecksum(buffer);
     return buffer;
 }
 
@@ -259,6 +258,66 @@ void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
     v.detuneVectorSpeed = (d[186] & 0x0F) ? d[186] & 0x0F : 16;
     getVector(d + levelVectorOffset, v.levelVector);
     getVector(d + detuneVectorOffset, v.detuneVector);
+}
+
+namespace {
+
+// The high byte of every split pair of the voice record, as dump offsets.
+struct SplitMap {
+    bool at[dumpSize] = {};
+    SplitMap()
+    {
+        for (int i : {16, 27, 30, 33, 35})
+            at[i] = true;
+        for (int base : {elementOffset[0], elementOffset[2]})
+            for (int k : {1, 4, 6, 8, 15, 17, 19})
+                at[base + k] = true;
+        for (int base : {elementOffset[1], elementOffset[3]}) {
+            for (int k : {0, 2, 5, 7, 9})
+                at[base + k] = true;
+            for (int op : {base + 15, base + 31})
+                for (int k : {0, 4, 6, 8})
+                    at[op + k] = true;
+        }
+        for (int j = 0; j < vectorSteps; ++j) {
+            at[levelVectorOffset + 4 * j] = true;
+            at[detuneVectorOffset + 4 * j] = true;
+        }
+        at[dumpInnerChecksumOffset] = true;
+    }
+};
+
+const SplitMap splitMap;
+
+}  // namespace
+
+bool isVoiceSplitOffset(int i) { return i >= 0 && i < dumpSize && splitMap.at[i]; }
+
+uint8_t innerChecksum(const uint8_t* d)
+{
+    unsigned sum = 0;
+    for (int i = 16; i < dumpInnerChecksumOffset;) {
+        if (splitMap.at[i]) {
+            sum += d[i] * 128u + d[i + 1];
+            i += 2;
+        } else {
+            sum += d[i++];
+        }
+    }
+    return static_cast<uint8_t>((0 - sum) & 0xFF);
+}
+
+bool innerChecksumOk(const uint8_t* d) { return joined(d + dumpInnerChecksumOffset) == innerChecksum(d); }
+
+void setInnerChecksum(uint8_t* d)
+{
+    const uint8_t value = innerChecksum(d);
+    d[dumpInnerChecksumOffset] = value >> 7;
+    d[dumpInnerChecksumOffset + 1] = value & 0x7F;
+    unsigned sum = 0;
+    for (int i = 6; i < dumpChecksumOffset; ++i)
+        sum += d[i];
+    d[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
 }
 
 const char* checkVoiceDump(const uint8_t* d)

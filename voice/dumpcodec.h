@@ -11,15 +11,18 @@ constexpr int dumpSize = 592;
 constexpr int dumpChannelOffset = 2;     // senders OR the MIDI channel in here
 constexpr int dumpNameOffset = 19;
 constexpr int dumpChecksumOffset = 590;
+constexpr int dumpInnerChecksumOffset = 588;   // split: 588 = bit 7, 589 = bits 6..0
 extern const char dumpHeaderText[11];    // "PK  2203AE"
 
 class TDumpCodec {
 public:
-    // Fills the codec's one buffer from the voice, byte 2 = 0x00, and returns it.
+    // Fills the codec's one buffer from the voice, byte 2 = 0x00, inner and outer
+    // checksums right, and returns it.
     // The buffer stays as it is until the next encodeVoice.
     const uint8_t* encodeVoice(const Voice& v = voice);
 
-    // Takes 592 bytes that begin with the F0 byte; validates nothing. Each field is
+    // Takes 592 bytes that begin with the F0 byte; validates nothing (the inner
+    // checksum included). Each field is
     // read with the width the encoder writes, flags as 0 or 1, so that what it gives
     // encodes and decodes again to the same voice.
     void decodeVoice(const uint8_t* dump, Voice& v = voice);
@@ -33,11 +36,24 @@ private:
     void putElement(const VoiceElement& e, bool fm);
 
     int writePos = 0;
-    uint8_t runningSum = 0;
 };
 
 // The process-wide codec.
 extern TDumpCodec dumpCodec;
+
+// The inner checksum. The synthesiser keeps a voice as 428 internal bytes: the dump's
+// bytes 16..589 with every split pair (bit 7, then bits 6..0) joined into one byte.
+// Internal byte 427 (dump 588/589) makes internal bytes 0..427 sum to 0 mod 256. The
+// synthesiser checks it at every power-on and replaces a voice whose value is wrong by
+// its initial voice, so every dump the program writes carries it.
+// The value dump 588/589 should carry.
+uint8_t innerChecksum(const uint8_t* dump);
+// Whether dump 588/589 (joined) carries that value.
+bool innerChecksumOk(const uint8_t* dump);
+// Writes the inner checksum at 588/589 and then the outer checksum at 590.
+void setInnerChecksum(uint8_t* dump);
+// Whether dump offset i is the high byte of a split pair (i from 16 to 588).
+bool isVoiceSplitOffset(int i);
 
 // What a dump check finds wrong, if anything: frame bytes, header text, byte count,
 // checksum. Empty text means a well-formed voice dump.

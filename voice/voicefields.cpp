@@ -182,20 +182,11 @@ std::string formatVoice(const Voice& v)
 {
     std::string out;
     out.reserve(24 * 1024);
-    char hex[8];
     for (const VoiceField& f : voiceFields()) {
         out += f.path;
         out += '=';
         if (f.type == FieldType::Name) {
-            for (int i = 0; i < voiceNameLength; ++i) {
-                const auto c = static_cast<unsigned char>(v.name[i]);
-                if (c < 0x20 || c > 0x7E || c == '\\') {
-                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                    out += hex;
-                } else {
-                    out += static_cast<char>(c);
-                }
-            }
+            out += nameText(v.name, voiceNameLength);
         } else {
             out += std::to_string(fieldValue(v, f));
         }
@@ -204,14 +195,27 @@ std::string formatVoice(const Voice& v)
     return out;
 }
 
-namespace {
-
-bool parseName(const std::string& text, char (&name)[voiceNameLength + 1])
+std::string nameText(const char* name, size_t length)
 {
-    char out[voiceNameLength];
-    size_t n = 0;
+    std::string out;
+    char hex[8];
+    for (size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c > 0x7E || c == '\\') {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+bool nameFromText(const std::string& text, char* name, size_t length)
+{
+    std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (n == voiceNameLength)
+        if (out.size() == length)
             return false;
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == '\\') {
@@ -224,11 +228,20 @@ bool parseName(const std::string& text, char (&name)[voiceNameLength + 1])
         } else if (c < 0x20 || c > 0x7E) {
             return false;
         }
-        out[n++] = static_cast<char>(c);
+        out += static_cast<char>(c);
     }
-    if (n != voiceNameLength)
+    if (out.size() != length)
         return false;
-    std::memcpy(name, out, voiceNameLength);
+    std::memcpy(name, out.data(), length);
+    return true;
+}
+
+namespace {
+
+bool parseName(const std::string& text, char (&name)[voiceNameLength + 1])
+{
+    if (!nameFromText(text, name, voiceNameLength))
+        return false;
     name[voiceNameLength] = 0;
     return true;
 }

@@ -39,6 +39,11 @@ void fieldTypeLimits(FieldType type, long& lowest, long& highest);
 // stored, bytes outside 0x20..0x7E and the backslash written as \xHH.
 std::string formatVoice(const Voice& v);
 
+// A stored name of length characters as text (bytes outside 0x20..0x7E and the
+// backslash as \xHH), and back: false unless the text gives exactly length characters.
+std::string nameText(const char* name, size_t length);
+bool nameFromText(const std::string& text, char* name, size_t length);
+
 // Applies `path=value` lines to a voice. On the first bad line returns false and
 // sets error to a message naming the line number.
 bool parseVoiceLines(const std::string& text, Voice& v, std::string& error);

@@ -33,7 +33,8 @@ std::string layoutMap()
         const uint8_t* b = codec.encodeVoice(high);
         out << f.path << ':';
         for (int i = 0; i < dumpSize; ++i)
-            if (i != dumpChecksumOffset && a[i] != b[i])
+            if (i != dumpChecksumOffset && i != dumpInnerChecksumOffset && i != dumpInnerChecksumOffset + 1 &&
+                a[i] != b[i])
                 out << ' ' << i;
         out << '\n';
     }
