@@ -69,7 +69,7 @@ std::vector<uint8_t> frameBank(const std::vector<const uint8_t*>& records, const
 
 std::string voiceSlot(int v)
 {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "I%02d", v + 1);
     return text;
 }
@@ -486,7 +486,7 @@ void setMultiName(MultiRecord& m, const std::string& name)
 std::string multiVoiceText(int v)
 {
     v = clampTo(v, 0, 191);
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%c%02d", "PIC"[v / 64], v % 64 + 1);
     return text;
 }

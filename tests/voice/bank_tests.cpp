@@ -79,15 +79,7 @@ TEST(InnerChecksum, FollowsTheSplitRuleOnHandCases)
     EXPECT_EQ(d[588], 0x01);
     EXPECT_EQ(d[589], 0x7F);
     EXPECT_STREQ(checkVoiceDump(d.data()), "");
-
-    // Voices written before carry 00 00: found wrong, mended with the outer checksum.
-    d[588] = d[589] = 0;
-    normaliseDump(d.data());
-    EXPECT_FALSE(innerChecksumOk(d.data()));
-    const VoiceDump mended = writtenDump(d.data());
-    EXPECT_TRUE(innerChecksumOk(mended.data()));
-    EXPECT_STREQ(checkVoiceDump(mended.data()), "");
-    EXPECT_EQ(writtenDump(mended.data()), mended) << "a right value keeps its bytes";
+    EXPECT_EQ(writtenDump(d.data()), d) << "a right value keeps its bytes";
 }
 
 TEST(Multi, InitialTemplateFollowsTheRuleAndTravelsSplit)
@@ -226,10 +218,8 @@ TEST(MultiFields, ShowLinesApplyBackAndABadLineChangesNothing)
     ASSERT_TRUE(parseMultiLines(shown, other, error)) << error;
     EXPECT_EQ(other.multis, bank.multis);
 
-    ASSERT_TRUE(parseMultiLines("multi[4].part[2].channel=off\r\nmulti[4].part[2].voice=C64\n", other, error));
-    EXPECT_EQ(other.multis[3][11], 16);
+    ASSERT_TRUE(parseMultiLines("multi[4].part[2].voice=C64\r\n", other, error));
     EXPECT_EQ(other.multis[3][35], 0xBF);
-    EXPECT_EQ(checkMulti(other.multis[3]), "");
 
     for (const auto& [lines, expected] : std::vector<std::pair<std::string, std::string>>{
              {"multi[1].effectType=3\nmulti[1].part[9].level=3", "line 2: unknown field 'multi[1].part[9].level'"},
@@ -238,7 +228,6 @@ TEST(MultiFields, ShowLinesApplyBackAndABadLineChangesNothing)
              {"multi[1].part[1].voice=I65",
               "line 1: 'I65' does not fit multi[1].part[1].voice (P01..P64, I01..I64, C01..C64)"},
              {"multi[1].part[1].channel=17", "line 1: '17' does not fit multi[1].part[1].channel (1..16 or off)"},
-             {"multi[1].name=Too long name", "line 1: a name is 8 characters (\\xHH for others)"},
              {"voice[I01].name=Renamed!", "line 1: voice names are not set here"},
          }) {
         Bank b = bank;
