@@ -157,14 +157,18 @@ TEST_F(LibraryTest, LoadedRecordBecomesTheVoiceAndIsSentWhateverAutoSendSays)
         EXPECT_EQ(encoded(voice), encoded(wanted));
         EXPECT_EQ(events.sends, sendsBefore + 1);
     }
-    // A record whose stored dump has garbage in it still loads: nothing is checked.
+    // A record whose stored dump is damaged is neither loaded nor sent, and says why.
     Bytes file = library();
     file[5 + 596 + 4 + 590] ^= 0x55;   // checksum
     file[5 + 4] = 0x00;                // frame byte of record 0
     writeBytes(io.libraryPath, file);
-    EXPECT_TRUE(io.loadRecord(0));
-    EXPECT_TRUE(io.loadRecord(1));
-    EXPECT_EQ(events.sends, 4);
+    const Bytes kept = encoded(voice);
+    EXPECT_FALSE(io.loadRecord(0));
+    EXPECT_NE(io.lastError.find("record 0 is damaged"), std::string::npos) << io.lastError;
+    EXPECT_FALSE(io.loadRecord(1));
+    EXPECT_NE(io.lastError.find("checksum"), std::string::npos) << io.lastError;
+    EXPECT_EQ(encoded(voice), kept);
+    EXPECT_EQ(events.sends, 2);
 }
 
 TEST_F(LibraryTest, OverwriteChangesThatRecordOnly)

@@ -23,6 +23,7 @@ static const char usage[] =
     "  library rename N NAME [--library FILE]\n"
     "  library delete N... [--library FILE]\n"
     "  library categories N MASK [--library FILE]\n"
+    "  library check [FILE]           name each damaged record and a lost step\n"
     "  --version                      show the version\n"
     "Devices and channel default to TARVIK.INI in the working directory; channels\n"
     "count from 0 as in that file (0 = MIDI channel 1).\n";
