@@ -929,6 +929,17 @@ bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::stri
     return true;
 }
 
+bool TFileIO::isLibrary(std::string& why)
+{
+    closeFile();
+    fd = open(libraryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT)
+        return true;
+    const bool holds = headerHolds(why);
+    closeFile();
+    return holds;
+}
+
 LibraryCheck TFileIO::checkLibrary()
 {
     LibraryCheck c;

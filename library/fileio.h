@@ -190,6 +190,10 @@ public:
     bool refreshListing(LibraryListing& listing,
                         const std::function<void(int32_t done, int32_t total)>& progress = {});
 
+    // Whether the file at libraryPath begins with the library header (an empty or a
+    // missing file counts as one); why not, in words for the user.
+    bool isLibrary(std::string& why);
+
     // Every record checked: the header, each damaged record, a lost step, the tail.
     LibraryCheck checkLibrary();
 

@@ -73,7 +73,7 @@ TEST_F(LibraryRace, TwoProgramsWritingAtOnceLoseNothingAndReportTruly)
 TEST_F(LibraryRace, OnlyALibraryIsWrittenAsOneAndDamageIsNamed)
 {
     // A voice file passed as the library: refused by every write, listed as nothing.
-    race::writeVoices(file("voice.syx"), 7, 2);
+    race::writeVoices(file("voice.syx"), 7, 1);
     const race::Bytes syx = race::readAll(file("voice.syx"));
     race::writeVoices(file("new.syx"), 9, 1);
     for (const std::vector<std::string>& command :
@@ -81,6 +81,7 @@ TEST_F(LibraryRace, OnlyALibraryIsWrittenAsOneAndDamageIsNamed)
           {"library", "import", file("new.syx"), "--library", file("voice.syx")},
           {"library", "delete", "0", "--library", file("voice.syx")},
           {"library", "rename", "0", "NEW", "--library", file("voice.syx")},
+          {"library", "get", "0", file("out.syx"), "--library", file("voice.syx")},
           {"library", "list", file("voice.syx")}}) {
         const Result r = run(command);
         EXPECT_EQ(r.status, 1) << command[1];

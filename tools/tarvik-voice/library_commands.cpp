@@ -69,6 +69,17 @@ bool isRegularFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A file that is there but no library is never read or written as one.
+bool refusedAsNoLibrary(const std::string& path)
+{
+    TFileIO io(path);
+    std::string why;
+    if (io.isLibrary(why))
+        return false;
+    fail(path + ": " + why);
+    return true;
+}
+
 // A library to read must exist already: reading never makes one.
 int libraryMissing(const std::string& path)
 {
@@ -210,6 +221,8 @@ int libraryGet(const Args& args)
         return fail(words[0] + ": a record number is 0 or more");
     if (!isRegularFile(path))
         return libraryMissing(path);
+    if (refusedAsNoLibrary(path))
+        return 1;
 
     ToolEvents events;
     events.file = path;
@@ -318,6 +331,8 @@ int housekeeping(const Args& args, const char* usage, size_t fewest, size_t most
         return fail(usage);
     if (!isRegularFile(path))
         return libraryMissing(path);
+    if (refusedAsNoLibrary(path))
+        return 1;
     TFileIO io(path);
     return run(io, words, path);
 }
