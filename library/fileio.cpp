@@ -276,9 +276,14 @@ bool TFileIO::openLibraryFile(bool create)
     closeFile();
     fd = open(libraryPath.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT && create) {
-        // Made on first use, under the lock, with its magic.
+        // Made on first use, under the lock, with its magic. A library that cannot be
+        // made is no save error: nothing was being saved.
         int64_t size = 0;
-        if (!openLocked(true, size))
+        TFileIOEvents* const told = events;
+        events = nullptr;
+        const bool made = openLocked(true, size);
+        events = told;
+        if (!made)
             return false;
         flock(fd, LOCK_UN);
         return true;
