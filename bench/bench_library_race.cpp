@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/tools/library_race.h"
+#include "bench/library_race.h"
 
 int main(int argc, char** argv)
 {

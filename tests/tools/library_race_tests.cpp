@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "library/voiceimport.h"
-#include "tests/tools/library_race.h"
+#include "bench/library_race.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 // Two tarvik-voice processes writing one library at the same moment, and what the
 // library holds afterwards: every record counted, every report compared with it.
-// The race tests and the race benchmark both run these.
+// The race benchmark runs these, and the race tests once each.
 #pragma once
 
 #include <fcntl.h>
