@@ -455,7 +455,7 @@ void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
         lListed->setToolTip(QStringLiteral("Voices listed, of the voices in the database"));
     } else {
         // Nothing listed, and why: the file is there but is no database.
-        lListed->setText(QStringLiteral("Not a database file: nothing listed"));
+        lListed->setText(QStringLiteral("Not a database file"));
         lListed->setToolTip(QString::fromLocal8Bit(listing.problem.data(), qsizetype(listing.problem.size())));
     }
 

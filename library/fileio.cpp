@@ -64,7 +64,6 @@ bool writeAt(int fd, const uint8_t* data, size_t size, int64_t offset)
     });
 }
 
-
 // "path: cannot write the library: No space left on device" -> the part after the
 // last ": ", the system's own words.
 std::string reasonAfterColon(const std::string& text)
