@@ -66,10 +66,12 @@ void TAppFileEvents::invalidFile()
         InvFile->exec();
 }
 
-void TAppFileEvents::saveError()
+void TAppFileEvents::saveError(const std::string& reason)
 {
-    if (SaveErrDlg)
-        SaveErrDlg->exec();
+    if (!SaveErrDlg)
+        return;
+    SaveErrDlg->setReason(QString::fromLocal8Bit(reason.data(), qsizetype(reason.size())));
+    SaveErrDlg->exec();
 }
 
 void TAppFileEvents::sendVoice()

@@ -19,7 +19,7 @@ public:
 class TAppFileEvents : public TFileIOEvents {
 public:
     void invalidFile() override;
-    void saveError() override;
+    void saveError(const std::string& reason) override;
     void sendVoice() override;
 };
 

@@ -234,10 +234,26 @@ TInvFile::TInvFile() : TMessageDialog(QStringLiteral("Invalid file"), 388, 85)
 
 TSaveErrDlg::TSaveErrDlg() : TMessageDialog(QStringLiteral("Save error"), 427, 75, QPoint(296, 262))
 {
-    addLine(QStringLiteral("Error saving file"), 10);
+    lError = addLine(QStringLiteral("Error saving file"), 10);
+    lError->setObjectName(QStringLiteral("lError"));
     saveErrDlg = addButton(QStringLiteral("Okay"), Tick, ResultConfirm, QRect(173, 40, 80, 27));
     saveErrDlg->setObjectName(QStringLiteral("saveErrDlg"));
     saveErrDlg->setDefault(true);
+}
+
+void TSaveErrDlg::setReason(const QString& reason)
+{
+    lError->setText(reason.isEmpty() ? QStringLiteral("Error saving file")
+                                     : QStringLiteral("Error saving file: %1").arg(reason));
+    lError->setFont(boldFont(16));
+    lError->setWordWrap(false);
+    lError->setGeometry(0, 10, width(), 20);
+    fitLine(lError);
+    // A long reason takes two lines above the button.
+    if (QFontMetrics(lError->font()).horizontalAdvance(lError->text()) > lError->width() - 4) {
+        lError->setWordWrap(true);
+        lError->setGeometry(4, 2, width() - 8, 36);
+    }
 }
 
 TOverwriteDlg::TOverwriteDlg()

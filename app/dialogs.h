@@ -46,6 +46,9 @@ class TSaveErrDlg : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TSaveErrDlg();
+    // The system's reason after the fixed text: "Error saving file: Permission denied".
+    void setReason(const QString& reason);
+    QLabel* lError;
     QPushButton* saveErrDlg;
 };
 

@@ -6,12 +6,14 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QEventLoop>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -20,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <unordered_map>
 
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
@@ -122,6 +125,12 @@ TMainForm::TMainForm(QWidget* parent)
     // editors are brought in line once start-up has made them.
     if (voiceCount > 0 && rowCount > 0 && fileIO)
         fileIO->loadRecord(rowRecord[0]);
+
+    // Back from another program, which may have changed the library.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            syncLibrary();
+    });
 }
 
 void TMainForm::buildControls()
@@ -399,10 +408,12 @@ bool TMainForm::matchesFilter(uint32_t mask, uint32_t filter)
 void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
 {
     rowCount = 0;
-    if (fileIO && fileIO->refreshListing(listing))
+    if (fileIO && fileIO->refreshListing(listing)) {
         listingNames = std::make_shared<const std::vector<char>>(listing.names);
-    else if (!fileIO)
+        listingDamaged = std::make_shared<const std::vector<uint8_t>>(listing.damaged);
+    } else if (!fileIO) {
         listing = LibraryListing();
+    }
     // A record the file no longer holds (someone shortened it) is not listed.
     const int32_t listable = std::min(std::max(voiceCount, 0), listing.count());
     if (rowRecord.size() < static_cast<size_t>(listable))
@@ -438,8 +449,15 @@ void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
         rows.push_back(n);
         ++rowCount;
     }
-    dbListBox->names()->setRows(listingNames, std::move(rows));
-    lListed->setText(QStringLiteral("%1 of %2").arg(rowCount).arg(std::max(voiceCount, 0)));
+    dbListBox->names()->setRows(listingNames, std::move(rows), listingDamaged);
+    if (listing.problem.empty()) {
+        lListed->setText(QStringLiteral("%1 of %2").arg(rowCount).arg(std::max(voiceCount, 0)));
+        lListed->setToolTip(QStringLiteral("Voices listed, of the voices in the database"));
+    } else {
+        // Nothing listed, and why: the file is there but is no database.
+        lListed->setText(QStringLiteral("Not a database file"));
+        lListed->setToolTip(QString::fromLocal8Bit(listing.problem.data(), qsizetype(listing.problem.size())));
+    }
 
     if (!keepChoice) {
         if (rowCount > 0)
@@ -453,6 +471,125 @@ void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
             dbListBox->clearChoice();
     }
     stabilizeForm();
+}
+
+bool TMainForm::syncLibrary(std::vector<int32_t>* found)
+{
+    if (!fileIO)
+        return false;
+    const std::vector<int32_t> chosen = selectedRecords();
+    const int32_t current = selectedRecord();
+    const std::vector<uint64_t> hashes = listedHashes(chosen);
+    if (!fileIO->refreshListing(listing)) {
+        if (found)
+            *found = chosen;
+        return false;
+    }
+    listingNames = std::make_shared<const std::vector<char>>(listing.names);
+    listingDamaged = std::make_shared<const std::vector<uint8_t>>(listing.damaged);
+    recount();
+    std::vector<int32_t> now = findListed(hashes, chosen);
+    // The current row first, so that it stays the current one.
+    std::vector<int32_t> keep;
+    for (size_t i = 0; i < chosen.size(); ++i)
+        if (now[i] >= 0 && chosen[i] == current)
+            keep.push_back(now[i]);
+    for (size_t i = 0; i < chosen.size(); ++i)
+        if (now[i] >= 0 && chosen[i] != current)
+            keep.push_back(now[i]);
+    fillList(-1, true);
+    selectRecords(keep);
+    if (found)
+        *found = std::move(now);
+    return true;
+}
+
+std::vector<uint64_t> TMainForm::listedHashes(const std::vector<int32_t>& records) const
+{
+    std::vector<uint64_t> hashes;
+    hashes.reserve(records.size());
+    for (const int32_t n : records)
+        hashes.push_back(n >= 0 && n < listing.count() ? listing.hashes[static_cast<size_t>(n)] : 0);
+    return hashes;
+}
+
+std::vector<int32_t> TMainForm::findListed(const std::vector<uint64_t>& hashes, const std::vector<int32_t>& near) const
+{
+    // One pass over the list gathers where each wanted identity stands now.
+    std::unordered_map<uint64_t, std::vector<int32_t>> places;
+    for (const uint64_t h : hashes)
+        places.emplace(h, std::vector<int32_t>());
+    const int32_t listable = std::min(std::max(voiceCount, 0), listing.count());
+    for (int32_t n = 0; n < listable; ++n) {
+        const auto it = places.find(listing.hashes[static_cast<size_t>(n)]);
+        if (it != places.end())
+            it->second.push_back(n);
+    }
+    std::vector<int32_t> found(hashes.size(), -1);
+    std::vector<int32_t> taken;
+    for (size_t i = 0; i < hashes.size(); ++i) {
+        const std::vector<int32_t>& at = places[hashes[i]];
+        int32_t best = -1;
+        for (const int32_t n : at) {
+            if (std::find(taken.begin(), taken.end(), n) != taken.end())
+                continue;
+            if (best < 0 || std::abs(int64_t(n) - near[i]) < std::abs(int64_t(best) - near[i]))
+                best = n;
+        }
+        if (best >= 0) {
+            found[i] = best;
+            taken.push_back(best);
+        }
+    }
+    return found;
+}
+
+void TMainForm::selectRecords(const std::vector<int32_t>& records)
+{
+    dbListBox->clearChoice();
+    const auto end = rowRecord.begin() + rowCount;
+    bool first = true;
+    for (const int32_t n : records) {
+        const auto at = std::lower_bound(rowRecord.begin(), end, n);
+        if (at == end || *at != n)
+            continue;
+        const QModelIndex index = dbListBox->names()->index(static_cast<int>(at - rowRecord.begin()), 0);
+        if (first) {
+            dbListBox->setCurrentRow(index.row());
+            first = false;
+        } else {
+            dbListBox->selectionModel()->select(index, QItemSelectionModel::Select);
+        }
+    }
+    stabilizeForm();
+}
+
+bool TMainForm::chosenStillThere(const QString& caption)
+{
+    const std::vector<int> rows = dbListBox->selectedRows();
+    QStringList names;
+    for (const int row : rows)
+        names << shownName(dbListBox->text(row));
+    std::vector<int32_t> found;
+    if (!syncLibrary(&found))
+        return true;
+    QStringList gone;
+    for (size_t i = 0; i < found.size() && i < static_cast<size_t>(names.size()); ++i)
+        if (found[i] < 0)
+            gone << QStringLiteral("\u201C%1\u201D").arg(names[static_cast<qsizetype>(i)]);
+    if (gone.isEmpty())
+        return true;
+    constexpr qsizetype named = 10;
+    QString list = QStringList(gone.mid(0, named)).join(QStringLiteral(", "));
+    if (gone.size() > named)
+        list += QStringLiteral(" and %1 more").arg(gone.size() - named);
+    tellUser(this, caption,
+             (gone.size() == 1 ? QStringLiteral("The voice %1 is no longer in the database: another program "
+                                                "changed it. Nothing was done.")
+                               : QStringLiteral("The voices %1 are no longer in the database: another program "
+                                                "changed it. Nothing was done."))
+                 .arg(list));
+    return false;
 }
 
 int32_t TMainForm::selectedRecord() const
@@ -522,9 +659,20 @@ void TMainForm::searchChange()
 
 void TMainForm::extractVoice()
 {
-    const int row = dbListBox->selectedRow();
-    if (row >= 0 && row < rowCount && fileIO)
-        fileIO->loadRecord(rowRecord[static_cast<size_t>(row)]);
+    if (fileIO && chosenStillThere(QStringLiteral("Load voice"))) {
+        const int row = dbListBox->selectedRow();
+        if (row >= 0 && row < rowCount) {
+            const int32_t n = rowRecord[static_cast<size_t>(row)];
+            // A damaged record would reach the synthesiser as if it were a voice.
+            if (listing.isDamaged(n))
+                tellUser(this, QStringLiteral("Load voice"),
+                         QStringLiteral("The voice \u201C%1\u201D is damaged: its stored dump fails its check, "
+                                        "so it is neither loaded nor sent.")
+                             .arg(shownName(dbListBox->text(row))));
+            else
+                fileIO->loadRecord(n);
+        }
+    }
     refreshEditors();
 }
 
@@ -588,16 +736,30 @@ void TMainForm::Save1Click()
 
 void TMainForm::ModifyVoiceClick()
 {
-    // The current row may have been deselected (Ctrl+click), or several chosen: then
-    // nothing is replaced.
-    const int row = dbListBox->singleRow();
-    if (row < 0 || row >= rowCount || !fileIO || !ModifyVoice->isEnabled())
+    if (!fileIO || !ModifyVoice->isEnabled())
         return;
-    OverwriteDlg->setVoiceName(dbListBox->text(row));
-    if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
+    // The record replaced is the one the user saw: when another program changed the
+    // library meanwhile, the list is read again and the question asked again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!chosenStillThere(QStringLiteral("Modify voice in database")))
+            return;
+        // The current row may have been deselected (Ctrl+click), or several chosen:
+        // then nothing is replaced.
+        const int row = dbListBox->singleRow();
+        if (row < 0 || row >= rowCount)
+            return;
+        const int32_t n = rowRecord[static_cast<size_t>(row)];
+        OverwriteDlg->setVoiceName(dbListBox->text(row));
+        if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
+            return;
+        if (fileIO->overwriteRecord(n, filterMask, listedHashes({n}).front()))
+            voiceHistory.saved();
+        else if (fileIO->stale)
+            continue;
+        fillList();
         return;
-    if (fileIO->overwriteRecord(rowRecord[static_cast<size_t>(row)], filterMask))
-        voiceHistory.saved();
+    }
+    keptChanging(QStringLiteral("Modify voice in database"));
     fillList();
 }
 
@@ -610,8 +772,8 @@ void TMainForm::Addvoicetodatabase1Click()
     if (!fileIO->appendRecord(filterMask))
         return;
     voiceHistory.saved();
-    ++voiceCount;
-    rowRecord.assign(static_cast<size_t>(voiceCount), 0);
+    // Counted from the file: another program may have added voices too.
+    recount();
     fillList();
 }
 
@@ -695,8 +857,10 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
     const int reasons = static_cast<int>(summary.reasons.size());
     for (int i = 0; i < std::min(reasons, shown); ++i)
         lines << QStringLiteral("  ") + QString::fromStdString(summary.reasons[static_cast<size_t>(i)]);
-    if (reasons > shown)
-        lines << QStringLiteral("  ... and %1 more").arg(reasons - shown);
+    // Past the refusals kept, the rest were only counted.
+    if (summary.refused > shown && reasons > shown)
+        lines << QStringLiteral("  ... and %1 more")
+                     .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(summary.refused - shown)));
     tellUser(this, caption, lines.join(QLatin1Char('\n')));
 }
 
@@ -741,17 +905,22 @@ void TMainForm::importFiles(const QStringList& paths)
 
 void TMainForm::ExportListed1Click()
 {
+    if (fileIO)
+        syncLibrary();
     if (!fileIO || rowCount <= 0)
         return;
     fileExportDlg->setWindowTitle(QStringLiteral("Export listed voices"));
     if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
         return;
     const std::vector<int32_t> records(rowRecord.begin(), rowRecord.begin() + rowCount);
-    fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString());
+    exported(fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString()),
+             QStringLiteral("Export listed voices"));
 }
 
 void TMainForm::ExportVoice1Click()
 {
+    if (!fileIO || !chosenStillThere(QStringLiteral("Export voice")))
+        return;
     const std::vector<int32_t> records = selectedRecords();
     if (!fileIO || records.empty())
         return;
@@ -763,80 +932,128 @@ void TMainForm::ExportVoice1Click()
     }
     if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
         return;
-    fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString());
+    exported(fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString()),
+             fileExportDlg->windowTitle());
+}
+
+void TMainForm::exported(bool ok, const QString& caption)
+{
+    // A write that failed has shown "Error saving file" already.
+    if (ok && fileIO->skippedDamaged > 0)
+        tellUser(this, caption,
+                 QStringLiteral("%1 damaged voice(s) left out: their stored dumps fail their check.")
+                     .arg(fileIO->skippedDamaged));
+    else if (!ok && fileIO->skippedDamaged > 0)
+        tellUser(this, caption, QStringLiteral("Every chosen voice is damaged: nothing was exported."));
 }
 
 void TMainForm::RenameVoice1Click()
 {
-    const int32_t n = singleRecord();
-    if (!fileIO || n < 0)
+    if (!fileIO)
         return;
-    QInputDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("RenameDlg"));
-    dialog.setWindowTitle(QStringLiteral("Rename voice"));
-    dialog.setLabelText(QStringLiteral("Name (at most 8 characters):"));
-    dialog.setTextValue(shownName(dbListBox->text(dbListBox->selectedRow())));
-    if (auto* edit = dialog.findChild<QLineEdit*>())
-        edit->setMaxLength(8);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString typed = dialog.textValue();
-    const bool plain = std::all_of(typed.begin(), typed.end(),
-                                   [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
-    const std::string name = typed.toStdString();
-    if (!plain || !TFileIO::validRecordName(name)) {
-        tellUser(this, QStringLiteral("Rename voice"),
-                 QStringLiteral("A voice name has at most 8 characters: plain letters, digits, "
-                                "blanks and punctuation."));
+    const QString caption = QStringLiteral("Rename voice");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!chosenStillThere(caption))
+            return;
+        const int32_t n = singleRecord();
+        if (n < 0)
+            return;
+        if (listing.isDamaged(n)) {
+            tellUser(this, caption,
+                     QStringLiteral("This voice is damaged: its stored dump fails its check, so it is not renamed."));
+            return;
+        }
+        QInputDialog dialog(this);
+        dialog.setObjectName(QStringLiteral("RenameDlg"));
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(QStringLiteral("Name (at most 8 characters):"));
+        dialog.setTextValue(shownName(dbListBox->text(dbListBox->selectedRow())));
+        if (auto* edit = dialog.findChild<QLineEdit*>())
+            edit->setMaxLength(8);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const QString typed = dialog.textValue();
+        const bool plain = std::all_of(typed.begin(), typed.end(),
+                                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
+        const std::string name = typed.toStdString();
+        if (!plain || !TFileIO::validRecordName(name)) {
+            tellUser(this, caption,
+                     QStringLiteral("A voice name has at most 8 characters: plain letters, digits, "
+                                    "blanks and punctuation."));
+            return;
+        }
+        if (!fileIO->renameRecord(n, name, listedHashes({n}).front()) && fileIO->stale)
+            continue;
+        fillList(n, true);
         return;
     }
-    fileIO->renameRecord(n, name);
-    fillList(n, true);
+    keptChanging(caption);
 }
 
 void TMainForm::Categories1Click()
 {
-    const std::vector<int32_t> records = selectedRecords();
-    if (!fileIO || records.empty())
+    if (!fileIO)
         return;
-    // Several entries start from the categories they all share, those only some of
-    // them carry half-ticked; OK changes what the user changed and keeps the rest.
-    uint32_t all = 0xFFFF, some = 0;
-    std::vector<uint32_t> masks;
-    fileIO->openLibrary();
-    for (const int32_t n : records) {
-        masks.push_back(fileIO->readCategories(n));
-        all &= masks.back();
-        some |= masks.back();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!chosenStillThere(QStringLiteral("Categories")))
+            return;
+        const std::vector<int32_t> records = selectedRecords();
+        if (records.empty())
+            return;
+        // Several entries start from the categories they all share, those only some
+        // of them carry half-ticked; OK changes what the user changed and keeps the rest.
+        uint32_t all = 0xFFFF, some = 0;
+        std::vector<uint32_t> masks;
+        for (const int32_t n : records) {
+            masks.push_back(listing.masks[static_cast<size_t>(n)]);
+            all &= masks.back();
+            some |= masks.back();
+        }
+        const QString caption =
+            records.size() == 1
+                ? QStringLiteral("Categories of %1").arg(shownName(dbListBox->text(dbListBox->selectedRows().front())))
+                : QStringLiteral("Categories of %1 voices").arg(records.size());
+        TCategoryDlg dialog(this, caption, false);
+        dialog.setObjectName(QStringLiteral("CategoriesDlg"));
+        dialog.setMasks(all, some & 0xFFFF);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        std::vector<uint32_t> changed;
+        for (const uint32_t old : masks)
+            changed.push_back(dialog.apply(old));
+        const std::vector<uint64_t> hashes = listedHashes(records);
+        if (!fileIO->setRecordsCategories(records, changed, &hashes) && fileIO->stale)
+            continue;
+        const int32_t current = selectedRecord();
+        fillList(current >= 0 ? current : records.front(), true);
+        return;
     }
-    fileIO->closeFile();
-    const QString caption =
-        records.size() == 1
-            ? QStringLiteral("Categories of %1").arg(shownName(dbListBox->text(dbListBox->selectedRows().front())))
-            : QStringLiteral("Categories of %1 voices").arg(records.size());
-    TCategoryDlg dialog(this, caption, false);
-    dialog.setObjectName(QStringLiteral("CategoriesDlg"));
-    dialog.setMasks(all, some & 0xFFFF);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    for (size_t i = 0; i < records.size(); ++i)
-        if (!fileIO->setRecordCategories(records[i], dialog.apply(masks[i])))
-            break;
-    const int32_t current = selectedRecord();
-    fillList(current >= 0 ? current : records.front(), true);
+    keptChanging(QStringLiteral("Categories"));
 }
 
 void TMainForm::moveSelected(int step)
 {
+    const QString caption = step < 0 ? QStringLiteral("Move up") : QStringLiteral("Move down");
+    if (!fileIO || !chosenStillThere(caption))
+        return;
     const int row = dbListBox->singleRow();
     const int other = row + step;
-    if (!fileIO || row < 0 || row >= rowCount || other < 0 || other >= rowCount)
+    if (row < 0 || row >= rowCount || other < 0 || other >= rowCount)
         return;
     // Past the neighbour in the list, which in a filtered list may be far away in
     // the file: the others keep their order.
     const int32_t from = rowRecord[static_cast<size_t>(row)];
     const int32_t to = rowRecord[static_cast<size_t>(other)];
-    fillList(fileIO->moveRecord(from, to) ? to : from, true);
+    const std::vector<uint64_t> hashes = listedHashes({from, to});
+    const bool moved = fileIO->moveRecord(from, to, &hashes);
+    if (!moved && fileIO->stale) {
+        syncLibrary();
+        tellUser(this, caption,
+                 QStringLiteral("Another program changed the database meanwhile: nothing was moved. "
+                                "The list shows the database as it is now."));
+        return;
+    }
+    fillList(moved ? to : from, true);
 }
 
 void TMainForm::MoveUp1Click() { moveSelected(-1); }
@@ -844,37 +1061,58 @@ void TMainForm::MoveDown1Click() { moveSelected(1); }
 
 void TMainForm::DeleteVoice1Click()
 {
-    const std::vector<int> rows = dbListBox->selectedRows();
-    const std::vector<int32_t> records = selectedRecords();
-    if (!fileIO || records.empty())
+    if (!fileIO)
         return;
-    QString question;
-    if (records.size() == 1) {
-        question = QStringLiteral("Delete the voice \u201C%1\u201D from the database?")
-                       .arg(shownName(dbListBox->text(rows.front())));
-    } else {
-        // The names, as many as fit on the screen.
-        constexpr size_t named = 10;
-        QStringList names;
-        for (size_t i = 0; i < std::min(named, rows.size()); ++i)
-            names << QStringLiteral("\u201C%1\u201D").arg(shownName(dbListBox->text(rows[i])));
-        question = QStringLiteral("Delete these %1 voices from the database?\n%2")
-                       .arg(records.size())
-                       .arg(names.join(QStringLiteral(", ")));
-        if (rows.size() > named)
-            question += QStringLiteral(" and %1 more").arg(rows.size() - named);
+    // The records deleted are the ones the user saw named: when another program
+    // changed the library meanwhile, the list is read again and the question asked
+    // again about the voices chosen, wherever they stand now.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!chosenStillThere(QStringLiteral("Delete voice")))
+            return;
+        const std::vector<int> rows = dbListBox->selectedRows();
+        const std::vector<int32_t> records = selectedRecords();
+        if (records.empty())
+            return;
+        QString question;
+        if (records.size() == 1) {
+            question = QStringLiteral("Delete the voice \u201C%1\u201D from the database?")
+                           .arg(shownName(dbListBox->text(rows.front())));
+        } else {
+            // The names, as many as fit on the screen.
+            constexpr size_t named = 10;
+            QStringList names;
+            for (size_t i = 0; i < std::min(named, rows.size()); ++i)
+                names << QStringLiteral("\u201C%1\u201D").arg(shownName(dbListBox->text(rows[i])));
+            question = QStringLiteral("Delete these %1 voices from the database?\n%2")
+                           .arg(records.size())
+                           .arg(names.join(QStringLiteral(", ")));
+            if (rows.size() > named)
+                question += QStringLiteral(" and %1 more").arg(rows.size() - named);
+        }
+        QMessageBox box(QMessageBox::Question,
+                        records.size() == 1 ? QStringLiteral("Delete voice") : QStringLiteral("Delete voices"),
+                        question, QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+        const std::vector<uint64_t> hashes = listedHashes(records);
+        const bool deleted = fileIO->deleteRecords(records, &hashes);
+        if (!deleted && fileIO->stale)
+            continue;
+        recount();
+        // The record after the first one deleted takes its number: it is the one
+        // selected next.
+        fillList(deleted ? records.front() : selectedRecord(), true);
+        return;
     }
-    QMessageBox box(QMessageBox::Question,
-                    records.size() == 1 ? QStringLiteral("Delete voice") : QStringLiteral("Delete voices"),
-                    question, QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    if (box.exec() != QMessageBox::Yes)
-        return;
-    const bool deleted = fileIO->deleteRecords(records);
-    recount();
-    // The record after the first one deleted takes its number: it is the one
-    // selected next.
-    fillList(deleted ? records.front() : selectedRecord(), true);
+    keptChanging(QStringLiteral("Delete voice"));
+}
+
+void TMainForm::keptChanging(const QString& caption)
+{
+    tellUser(this, caption,
+             QStringLiteral("Another program kept changing the database: nothing was done. "
+                            "The list shows the database as it is now."));
 }
 
 void TMainForm::Getallvoices1Click()

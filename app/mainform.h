@@ -105,6 +105,14 @@ public:
     // Every record's mask and name, read again only when the file changed.
     LibraryListing listing;
     std::shared_ptr<const std::vector<char>> listingNames;
+    std::shared_ptr<const std::vector<uint8_t>> listingDamaged;
+
+    // Lists the library again when another program changed it (an append, an edit
+    // or a rewrite), keeping the chosen voices chosen by what they are, not by where
+    // they stood. True when it changed. Runs when the program regains the focus and
+    // before every library command.
+    // found, when given, gets where each voice chosen before stands now (-1: gone).
+    bool syncLibrary(std::vector<int32_t>* found = nullptr);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -124,10 +132,23 @@ private:
     void recount();
     void stabilizeForm();
     void showSummary(const ImportSummary& summary, const QString& caption);
+    // After an export: tells of damaged voices left out.
+    void exported(bool ok, const QString& caption);
+    // Another program changed the library at every try.
+    void keptChanging(const QString& caption);
     void moveSelected(int step);
     void buildMenus();
     void buildControls();
     void showHistory();
+    // The identities of records as listed, and where voices of those identities
+    // stand in the list now (nearest their old places; -1 where gone).
+    std::vector<uint64_t> listedHashes(const std::vector<int32_t>& records) const;
+    std::vector<int32_t> findListed(const std::vector<uint64_t>& hashes, const std::vector<int32_t>& near) const;
+    // Chooses the rows of these records (those listed); the first becomes current.
+    void selectRecords(const std::vector<int32_t>& records);
+    // Before a command on the chosen voices: the library as it is now. False (and
+    // the user told which) when a chosen voice is no longer in it.
+    bool chosenStillThere(const QString& caption);
 };
 
 extern TMainForm* MainForm;

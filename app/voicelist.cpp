@@ -1,5 +1,7 @@
 #include "app/voicelist.h"
 
+#include <QColor>
+#include <QFont>
 #include <QItemSelectionModel>
 #include <algorithm>
 
@@ -10,9 +12,35 @@ int TVoiceNames::rowCount(const QModelIndex& parent) const
 
 QVariant TVoiceNames::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
-    return name(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return name(index.row());
+    case Qt::ForegroundRole:
+        return damaged(index.row()) ? QVariant(QColor(Qt::darkGray)) : QVariant();
+    case Qt::FontRole:
+        if (damaged(index.row())) {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return {};
+    case Qt::ToolTipRole:
+        return damaged(index.row())
+                   ? QVariant(QStringLiteral("Damaged: this record fails its check and cannot be loaded or sent"))
+                   : QVariant();
+    default:
+        return {};
+    }
+}
+
+bool TVoiceNames::damaged(int row) const
+{
+    if (row < 0 || row >= rowCount() || !damagedRecords)
+        return false;
+    const size_t at = static_cast<size_t>(records[static_cast<size_t>(row)]);
+    return at < damagedRecords->size() && (*damagedRecords)[at] != 0;
 }
 
 QString TVoiceNames::name(int row) const
@@ -25,10 +53,12 @@ QString TVoiceNames::name(int row) const
     return QString::fromLatin1(names->data() + at, 8);
 }
 
-void TVoiceNames::setRows(std::shared_ptr<const std::vector<char>> allNames, std::vector<int32_t>&& rows)
+void TVoiceNames::setRows(std::shared_ptr<const std::vector<char>> allNames, std::vector<int32_t>&& rows,
+                          std::shared_ptr<const std::vector<uint8_t>> damaged)
 {
     beginResetModel();
     names = std::move(allNames);
+    damagedRecords = std::move(damaged);
     records = std::move(rows);
     endResetModel();
 }

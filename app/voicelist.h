@@ -10,17 +10,22 @@
 
 // The listed rows: the record numbers of the rows, and the names of all the records
 // (8 characters each, one after the other). A row's text is made when it is shown.
+// A damaged record (its dump fails its check) is shown greyed and in italics, with a
+// tip that says why it cannot be loaded.
 class TVoiceNames : public QAbstractListModel {
     Q_OBJECT
 public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    void setRows(std::shared_ptr<const std::vector<char>> names, std::vector<int32_t>&& records);
+    void setRows(std::shared_ptr<const std::vector<char>> names, std::vector<int32_t>&& records,
+                 std::shared_ptr<const std::vector<uint8_t>> damaged = {});
     QString name(int row) const;
+    bool damaged(int row) const;
 
 private:
     std::shared_ptr<const std::vector<char>> names;
+    std::shared_ptr<const std::vector<uint8_t>> damagedRecords;   // 1 per record, by record
     std::vector<int32_t> records;
 };
 

@@ -3,11 +3,14 @@
 #include "library/fileio.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -61,10 +64,12 @@ bool writeAt(int fd, const uint8_t* data, size_t size, int64_t offset)
     });
 }
 
-// Writes all of data at the file's current position (its end, for a file opened to append).
-bool writeAll(int fd, const uint8_t* data, size_t size)
+// "path: cannot write the library: No space left on device" -> the part after the
+// last ": ", the system's own words.
+std::string reasonAfterColon(const std::string& text)
 {
-    return writeFully(data, size, [&](const uint8_t* p, size_t left, size_t) { return write(fd, p, left); });
+    const size_t at = text.rfind(": ");
+    return at == std::string::npos ? text : text.substr(at + 2);
 }
 
 bool isRegularFile(int fd, int64_t& size)
@@ -132,7 +137,72 @@ uint64_t dumpHash(const uint8_t* dump)
 
 std::string reasonOf(int error) { return std::strerror(error); }
 
+// What checkVoiceDump finds, eight bytes at a time: a listing checks every record of
+// the file, and a byte-wise check would take longer than reading the file.
+bool damagedRecord(const uint8_t* record)
+{
+    const uint8_t* d = record + 4;
+    if (d[0] != 0xF0 || d[dumpSize - 1] != 0xF7 || d[1] != 0x43 || (d[2] & 0xF0) != 0 || d[3] != 0x7E ||
+        d[4] != 0x04 || d[5] != 0x48 || std::memcmp(d + 6, dumpHeaderText, 10) != 0)
+        return true;
+    // No status byte in bytes 1..590.
+    uint64_t high = 0;
+    size_t i = 1;
+    for (; i + 8 <= static_cast<size_t>(dumpChecksumOffset) + 1; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, d + i, 8);
+        high |= w;
+    }
+    for (; i <= static_cast<size_t>(dumpChecksumOffset); ++i)
+        high |= d[i];
+    if (high & 0x8080808080808080ULL)
+        return true;
+    // Bytes 6..590 add up to a multiple of 128: summed in 16-bit lanes, which 73
+    // words of bytes below 0x80 cannot overflow.
+    uint64_t lanes = 0;
+    i = 6;
+    for (; i + 8 <= static_cast<size_t>(dumpChecksumOffset) + 1; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, d + i, 8);
+        lanes += (w & 0x00FF00FF00FF00FFULL) + ((w >> 8) & 0x00FF00FF00FF00FFULL);
+    }
+    unsigned sum = static_cast<unsigned>((lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) +
+                                         (lanes >> 48));
+    for (; i <= static_cast<size_t>(dumpChecksumOffset); ++i)
+        sum += d[i];
+    return sum % 128 != 0;
+}
+
+const char* const notALibrary = "not a library file (it does not begin with the library header)";
+
 }  // namespace
+
+uint64_t libraryRecordHash(const uint8_t* record)
+{
+    // Eight bytes at a time in four independent lanes: a listing hashes every record
+    // of the file. 596 bytes are 18 rounds of 32 bytes, two words and four bytes.
+    uint64_t lane[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL, 0x082EFA98EC4E6C89ULL};
+    size_t i = 0;
+    for (; i + 32 <= static_cast<size_t>(libraryRecordSize); i += 32)
+        for (int k = 0; k < 4; ++k) {
+            uint64_t w;
+            std::memcpy(&w, record + i + 8 * k, 8);
+            lane[k] = (lane[k] ^ w) * 0x9E3779B97F4A7C15ULL;
+            lane[k] ^= lane[k] >> 29;
+        }
+    uint64_t w0, w1;
+    uint32_t w2;
+    std::memcpy(&w0, record + i, 8);
+    std::memcpy(&w1, record + i + 8, 8);
+    std::memcpy(&w2, record + i + 16, 4);
+    lane[0] = (lane[0] ^ w0) * 0x9E3779B97F4A7C15ULL;
+    lane[1] = (lane[1] ^ w1) * 0x9E3779B97F4A7C15ULL;
+    lane[2] = (lane[2] ^ w2) * 0x9E3779B97F4A7C15ULL;
+    uint64_t h = lane[0] ^ (lane[1] >> 7) ^ (lane[2] * 5) ^ (lane[3] * 7) ^ (lane[1] << 13);
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ULL;
+    return h ^ (h >> 29);
+}
 
 TFileIO::TFileIO(std::string path) : libraryPath(std::move(path)) {}
 
@@ -142,16 +212,16 @@ TFileIO::~TFileIO() { closeFile(); }
 
 bool TFileIO::saveVoiceFile(const std::string& path)
 {
-    // Never waits: a pipe nobody reads from is refused at once.
-    const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-    bool ok = out >= 0;
-    if (ok) {
-        ok = writeAll(out, dumpCodec.encodeVoice(voice), dumpSize);
-        if (close(out) != 0)
-            ok = false;
+    // A new file beside the old one, renamed over it once it is whole: a full disk
+    // leaves the old file as it was. A pipe or a device is refused at once.
+    TSafeFile out;
+    lastError.clear();
+    const bool ok = out.open(path) && out.write(dumpCodec.encodeVoice(voice), dumpSize) && out.commit();
+    if (!ok) {
+        lastError = out.error;
+        if (events)
+            events->saveError(reasonAfterColon(out.error));
     }
-    if (!ok && events)
-        events->saveError();
     return ok;
 }
 
@@ -205,22 +275,126 @@ bool TFileIO::openLibraryFile(bool create)
     closeFile();
     fd = open(libraryPath.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT && create) {
-        // Made on first use: the magic and no record. If the magic cannot be written,
-        // no empty file is left behind.
-        const int made = open(libraryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (made >= 0) {
-            const bool ok = writeAll(made, reinterpret_cast<const uint8_t*>(magic), sizeof magic);
-            if (close(made) != 0 || !ok) {
-                unlink(libraryPath.c_str());
-                return false;
-            }
-        }
-        fd = open(libraryPath.c_str(), O_RDWR | O_CLOEXEC);
+        // Made on first use, under the lock, with its magic. A library that cannot be
+        // made is no save error: nothing was being saved.
+        int64_t size = 0;
+        TFileIOEvents* const told = events;
+        events = nullptr;
+        const bool made = openLocked(true, size);
+        events = told;
+        if (!made)
+            return false;
+        flock(fd, LOCK_UN);
+        return true;
     }
     int64_t size = 0;
     if (fd >= 0 && !isRegularFile(fd, size))
         closeFile();
     return fd >= 0;
+}
+
+bool TFileIO::openLocked(bool create, int64_t& size)
+{
+    closeFile();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(lockWaitMs);
+    bool made = false;
+    for (;;) {
+        made = false;
+        fd = open(libraryPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0 && errno == ENOENT && create) {
+            fd = open(libraryPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            made = fd >= 0;
+            if (fd < 0 && errno == EEXIST)
+                continue;   // another program made it just now
+        }
+        if (fd < 0) {
+            const int saved = errno;
+            return failWith(libraryPath + ": cannot open the library for writing: " + reasonOf(saved), true);
+        }
+        if (!isRegularFile(fd, size))
+            return failWith(libraryPath + ": cannot open the library for writing: not a regular file", true);
+        while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK) {
+                const int saved = errno;
+                return failWith(libraryPath + ": cannot lock the library: " + reasonOf(saved), true);
+            }
+            if (Clock::now() >= deadline)
+                return failWith(libraryPath + ": the library is in use by another program (waited " +
+                                    std::to_string((lockWaitMs + 999) / 1000) + " s); nothing was written",
+                                true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // A rewrite by another program renamed a new file over the one locked here:
+        // the lock must be on the file that is the library now.
+        struct stat held {};
+        struct stat named {};
+        if (fstat(fd, &held) == 0 && stat(libraryPath.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            break;
+        closeFile();
+        if (Clock::now() >= deadline)
+            return failWith(libraryPath + ": the library is in use by another program; nothing was written", true);
+    }
+    isRegularFile(fd, size);
+    if (size == 0) {
+        // New, or left empty: it gets its magic first.
+        if (!replaceBytes(fd, reinterpret_cast<const uint8_t*>(magic), sizeof magic, 0)) {
+            const int saved = errno ? errno : ENOSPC;
+            struct stat st {};
+            if (made && fstat(fd, &st) == 0 && st.st_size == 0)
+                unlink(libraryPath.c_str());   // no empty library left behind
+            return failWith(libraryPath + ": cannot write the library: " + reasonOf(saved), true);
+        }
+        size = libraryMagicSize;
+        return true;
+    }
+    std::string why;
+    if (!headerHolds(why))
+        return failWith(libraryPath + ": " + why + "; nothing was written", true);
+    return true;
+}
+
+bool TFileIO::headerHolds(std::string& why)
+{
+    int64_t size = 0;
+    if (fd < 0 || !isRegularFile(fd, size)) {
+        why = "cannot be read";
+        return false;
+    }
+    if (size == 0)
+        return true;
+    uint8_t head[libraryMagicSize];
+    if (readAt(fd, head, sizeof head, 0) != libraryMagicSize || std::memcmp(head, magic, sizeof head) != 0) {
+        why = notALibrary;
+        return false;
+    }
+    return true;
+}
+
+bool TFileIO::recordAsListed(int32_t n, int64_t size, std::optional<uint64_t> expected, uint8_t* record)
+{
+    if (n < 0 || recordOffset(n) + libraryRecordSize > size) {
+        if (expected)
+            return failStale();
+        return failWith(libraryPath + ": no record " + std::to_string(n), false);
+    }
+    if (readAt(fd, record, libraryRecordSize, recordOffset(n)) != libraryRecordSize) {
+        const int saved = errno ? errno : EIO;
+        return failWith(libraryPath + ": cannot read the library: " + reasonOf(saved), false);
+    }
+    if (expected && libraryRecordHash(record) != *expected)
+        return failStale();
+    return true;
+}
+
+bool TFileIO::failStale()
+{
+    stale = true;
+    return failWith(libraryPath + ": the library was changed by another program since it was listed; nothing was written",
+                    false);
 }
 
 bool TFileIO::openLibrary()
@@ -293,28 +467,45 @@ LibraryListing::Stamp TFileIO::fileStamp() const
     return stamp;
 }
 
-bool TFileIO::refreshListing(LibraryListing& listing)
+bool TFileIO::refreshListing(LibraryListing& listing, const std::function<void(int32_t, int32_t)>& progress)
 {
     if (listing.stamp.size >= 0 && listing.stamp == fileStamp())
         return false;
     listing.masks.clear();
     listing.names.clear();
-    if (openLibrary()) {
+    listing.hashes.clear();
+    listing.damaged.clear();
+    listing.problem.clear();
+    std::string why;
+    if (openLibrary() && !headerHolds(why)) {
         // Stamped before reading: a change made meanwhile shows at the next look.
         listing.stamp = fileStamp();
-        const int32_t count = countRecords();
+        listing.problem = libraryPath + ": " + why;
+    } else if (fd >= 0) {
+        listing.stamp = fileStamp();
+        int64_t size = 0;
+        isRegularFile(fd, size);
+        const int32_t count = size < libraryMagicSize
+                                  ? 0
+                                  : static_cast<int32_t>(std::min<int64_t>((size - libraryMagicSize) / libraryRecordSize,
+                                                                           std::numeric_limits<int32_t>::max()));
         listing.masks.resize(static_cast<size_t>(count));
         listing.names.resize(8 * static_cast<size_t>(count));
+        listing.hashes.resize(static_cast<size_t>(count));
+        listing.damaged.resize(static_cast<size_t>(count));
         int32_t n = 0;
         for (; n < count; ++n) {
             const uint8_t* record = cachedRecord(n);
             // The file was shortened since it was counted: the rest is not listed.
             if (!record)
                 break;
-            listing.masks[static_cast<size_t>(n)] =
-                static_cast<uint32_t>(record[0]) | static_cast<uint32_t>(record[1]) << 8 |
-                static_cast<uint32_t>(record[2]) << 16 | static_cast<uint32_t>(record[3]) << 24;
-            char* name = listing.names.data() + 8 * static_cast<size_t>(n);
+            if (progress && n % 8192 == 0)
+                progress(n, count);
+            const size_t at = static_cast<size_t>(n);
+            listing.masks[at] = maskOf(record);
+            listing.hashes[at] = libraryRecordHash(record);
+            listing.damaged[at] = damagedRecord(record) ? 1 : 0;
+            char* name = listing.names.data() + 8 * at;
             for (int i = 0; i < voiceNameLength; ++i) {
                 const uint8_t b = record[libraryNameOffset + i];
                 name[i] = b >= 0x20 && b < 0x80 ? static_cast<char>(b) : ' ';
@@ -322,8 +513,15 @@ bool TFileIO::refreshListing(LibraryListing& listing)
         }
         listing.masks.resize(static_cast<size_t>(n));
         listing.names.resize(8 * static_cast<size_t>(n));
+        listing.hashes.resize(static_cast<size_t>(n));
+        listing.damaged.resize(static_cast<size_t>(n));
     } else {
+        const int saved = errno;
         listing.stamp = fileStamp();
+        struct stat st {};
+        if (stat(libraryPath.c_str(), &st) == 0)
+            listing.problem = libraryPath + ": cannot be read: " +
+                              (S_ISREG(st.st_mode) ? reasonOf(saved) : std::string("not a regular file"));
     }
     closeFile();
     return true;
@@ -361,11 +559,7 @@ std::string TFileIO::readName(int32_t n)
 bool TFileIO::loadRecord(int32_t n)
 {
     uint8_t record[libraryRecordSize];
-    bool present = false;
-    if (n >= 0 && openLibrary())
-        present = readAt(fd, record, sizeof record, recordOffset(n)) == libraryRecordSize;
-    closeFile();
-    if (!present)
+    if (!readDump(n, record + 4))
         return false;
     dumpCodec.decodeVoice(record + 4, voice);
     if (events)
@@ -389,43 +583,40 @@ bool TFileIO::writeRecord(uint32_t mask)
 
 bool TFileIO::appendRecord(uint32_t mask)
 {
-    bool ok = openLibraryFile(true);
+    ++writes;
+    lastError.clear();
     int64_t size = 0;
-    if (ok)
-        ok = isRegularFile(fd, size);
-    if (ok && size < libraryMagicSize) {
-        // A file too short to hold even the magic: complete it, or the new record
-        // would not be counted.
-        uint8_t both[libraryMagicSize + libraryRecordSize];
-        std::memcpy(both, magic, libraryMagicSize);
-        fillRecord(both + libraryMagicSize, mask);
-        ok = replaceBytes(fd, both, sizeof both, 0);
-    } else if (ok) {
-        // The new record goes right after the last complete one, so that it is the
-        // record the count says it is even after a trailing part-record.
-        position = libraryMagicSize + (size - libraryMagicSize) / libraryRecordSize * libraryRecordSize;
-        ok = writeRecord(mask);
-    }
+    if (!openLocked(true, size))
+        return false;
+    // The new record goes right after the last complete one, so that it is the
+    // record the count says it is even after a trailing part-record.
+    position = libraryMagicSize + (size - libraryMagicSize) / libraryRecordSize * libraryRecordSize;
+    lastAppended = static_cast<int32_t>((position - libraryMagicSize) / libraryRecordSize);
+    if (!writeRecord(mask))
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
     closeFile();
-    if (!ok && events)
-        events->saveError();
-    return ok;
+    return true;
 }
 
-bool TFileIO::overwriteRecord(int32_t n, uint32_t mask)
+bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> expected)
 {
-    bool ok = n >= 0 && openLibraryFile(false);
+    ++writes;
+    lastError.clear();
+    stale = false;
     int64_t size = 0;
-    if (ok)
-        ok = isRegularFile(fd, size) && recordOffset(n) + libraryRecordSize <= size;
-    if (ok) {
-        seekRecord(n);
-        ok = writeRecord(mask);
+    if (!openLocked(false, size))
+        return false;
+    uint8_t record[libraryRecordSize];
+    if (!recordAsListed(n, size, expected, record)) {
+        if (!stale && events)
+            events->saveError(reasonAfterColon(lastError));
+        return false;
     }
+    seekRecord(n);
+    if (!writeRecord(mask))
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
     closeFile();
-    if (!ok && events)
-        events->saveError();
-    return ok;
+    return true;
 }
 
 // ---- many records at once, and housekeeping ----
@@ -435,7 +626,7 @@ bool TFileIO::failWith(const std::string& reason, bool writeFailed)
     closeFile();
     lastError = reason;
     if (writeFailed && events)
-        events->saveError();
+        events->saveError(reasonAfterColon(reason));
     return false;
 }
 
@@ -448,9 +639,8 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
     if (dumps.empty())
         return s;
     int64_t size = 0;
-    if (!openLibraryFile(true) || !isRegularFile(fd, size)) {
+    if (!openLocked(true, size)) {
         s.writeFailed = true;
-        failWith(libraryPath + ": cannot open the library for writing", true);
         return s;
     }
     const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
@@ -491,13 +681,9 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
         return false;
     };
 
-    // A file too short for even the magic gets it with the first batch; new records go
-    // right after the last complete one.
-    const bool needsMagic = size < libraryMagicSize;
-    int64_t at = needsMagic ? 0 : recordOffset(count);
+    // New records go right after the last complete one.
+    int64_t at = recordOffset(count);
     std::vector<uint8_t> batch;
-    if (needsMagic)
-        batch.assign(magic, magic + libraryMagicSize);
     int pending = 0;
     auto flush = [&]() {
         if (!replaceBytes(fd, batch.data(), batch.size(), at)) {
@@ -540,16 +726,27 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
     }
     closeFile();
     if (s.writeFailed && events)
-        events->saveError();
+        events->saveError(reasonAfterColon(lastError));
     return s;
 }
 
 bool TFileIO::readDump(int32_t n, uint8_t* dump)
 {
+    lastError.clear();
     uint8_t record[libraryRecordSize];
+    std::string why;
     bool present = false;
-    if (n >= 0 && openLibrary())
-        present = readAt(fd, record, sizeof record, recordOffset(n)) == libraryRecordSize;
+    if (!openLibrary())
+        lastError = libraryPath + ": cannot open the library: " + reasonOf(errno);
+    else if (!headerHolds(why))
+        lastError = libraryPath + ": " + why;
+    else if (n < 0 || readAt(fd, record, sizeof record, recordOffset(n)) != libraryRecordSize)
+        lastError = libraryPath + ": no record " + std::to_string(n);
+    else if (const char* wrong = checkVoiceDump(record + 4); *wrong)
+        lastError = libraryPath + ": record " + std::to_string(n) + " is damaged (" + wrong +
+                    "): it is neither loaded nor sent";
+    else
+        present = true;
     closeFile();
     if (present)
         std::memcpy(dump, record + 4, dumpSize);
@@ -571,45 +768,63 @@ bool TFileIO::validRecordName(const std::string& name)
     return !blank;
 }
 
-bool TFileIO::renameRecord(int32_t n, const std::string& name)
+bool TFileIO::renameRecord(int32_t n, const std::string& name, std::optional<uint64_t> expected)
 {
     ++writes;
     lastError.clear();
+    stale = false;
     if (!validRecordName(name))
         return failWith("a voice name is 1 to 8 characters from space to ~, not all blanks and no backslash", false);
     int64_t size = 0;
-    if (!openLibraryFile(false) || !isRegularFile(fd, size))
-        return failWith(libraryPath + ": cannot open the library for writing", true);
+    if (!openLocked(false, size))
+        return false;
     uint8_t record[libraryRecordSize];
-    if (n < 0 || readAt(fd, record, sizeof record, recordOffset(n)) != libraryRecordSize)
-        return failWith(libraryPath + ": no record " + std::to_string(n), false);
+    if (!recordAsListed(n, size, expected, record))
+        return false;
+    if (damagedRecord(record))
+        return failWith(libraryPath + ": record " + std::to_string(n) + " is damaged; it is not renamed", false);
     uint8_t* dump = record + 4;
     for (int i = 0; i < voiceNameLength; ++i)
         dump[dumpNameOffset + i] = i < static_cast<int>(name.size()) ? static_cast<uint8_t>(name[i]) : ' ';
     setInnerChecksum(dump);
     dropCache();
     if (!replaceBytes(fd, record, sizeof record, recordOffset(n)))
-        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno), true);
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
     closeFile();
     return true;
 }
 
-bool TFileIO::setRecordCategories(int32_t n, uint32_t mask)
+bool TFileIO::setRecordCategories(int32_t n, uint32_t mask, std::optional<uint64_t> expected)
+{
+    const std::vector<uint64_t> hashes = expected ? std::vector<uint64_t>{*expected} : std::vector<uint64_t>{};
+    return setRecordsCategories({n}, {mask}, expected ? &hashes : nullptr);
+}
+
+bool TFileIO::setRecordsCategories(const std::vector<int32_t>& records, const std::vector<uint32_t>& masks,
+                                   const std::vector<uint64_t>* expected)
 {
     ++writes;
     lastError.clear();
+    stale = false;
+    if (masks.size() != records.size() || (expected && expected->size() != records.size()))
+        return failWith("one mask (and hash) per record", false);
     int64_t size = 0;
-    if (!openLibraryFile(false) || !isRegularFile(fd, size))
-        return failWith(libraryPath + ": cannot open the library for writing", true);
-    if (n < 0 || recordOffset(n) + libraryRecordSize > size)
-        return failWith(libraryPath + ": no record " + std::to_string(n), false);
-    uint8_t bytes[4];
-    mask &= 0xFFFF;
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<uint8_t>(mask >> (8 * i));
+    if (!openLocked(false, size))
+        return false;
+    uint8_t record[libraryRecordSize];
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!recordAsListed(records[i], size, expected ? std::optional<uint64_t>((*expected)[i]) : std::nullopt,
+                            record))
+            return false;
     dropCache();
-    if (!replaceBytes(fd, bytes, sizeof bytes, recordOffset(n)))
-        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno), true);
+    for (size_t i = 0; i < records.size(); ++i) {
+        uint8_t bytes[4];
+        const uint32_t mask = masks[i] & 0xFFFF;
+        for (int b = 0; b < 4; ++b)
+            bytes[b] = static_cast<uint8_t>(mask >> (8 * b));
+        if (!replaceBytes(fd, bytes, sizeof bytes, recordOffset(records[i])))
+            return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
+    }
     closeFile();
     return true;
 }
@@ -617,14 +832,12 @@ bool TFileIO::setRecordCategories(int32_t n, uint32_t mask)
 bool TFileIO::rewriteLibrary(const std::vector<int32_t>& order)
 {
     ++writes;
+    // The lock taken for the read is held through to the rename: no other write can
+    // come between them and be lost.
     TSafeFile out;
     if (!out.open(libraryPath))
         return failWith(out.error, true);
-    // The magic is copied as it stands, whatever it is.
-    uint8_t head[libraryMagicSize];
-    if (readAt(fd, head, sizeof head, 0) != libraryMagicSize)
-        std::memcpy(head, magic, sizeof head);
-    bool ok = out.write(head, sizeof head);
+    bool ok = out.write(reinterpret_cast<const uint8_t*>(magic), sizeof magic);
     for (size_t i = 0; ok && i < order.size(); ++i) {
         const uint8_t* record = cachedRecord(order[i]);
         ok = record && out.write(record, libraryRecordSize);
@@ -635,17 +848,22 @@ bool TFileIO::rewriteLibrary(const std::vector<int32_t>& order)
     return true;
 }
 
-bool TFileIO::deleteRecords(const std::vector<int32_t>& records)
+bool TFileIO::deleteRecords(const std::vector<int32_t>& records, const std::vector<uint64_t>* expected)
 {
     lastError.clear();
+    stale = false;
+    if (expected && expected->size() != records.size())
+        return failWith("one hash per record", false);
     int64_t size = 0;
-    if (!openLibraryFile(false) || !isRegularFile(fd, size))
-        return failWith(libraryPath + ": cannot open the library for writing", true);
-    const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    if (!openLocked(false, size))
+        return false;
+    const int32_t count = static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
     std::vector<bool> gone(static_cast<size_t>(count), false);
-    for (int32_t n : records) {
-        if (n < 0 || n >= count)
-            return failWith(libraryPath + ": no record " + std::to_string(n), false);
+    uint8_t record[libraryRecordSize];
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int32_t n = records[i];
+        if (!recordAsListed(n, size, expected ? std::optional<uint64_t>((*expected)[i]) : std::nullopt, record))
+            return false;
         gone[static_cast<size_t>(n)] = true;
     }
     if (records.empty()) {
@@ -660,15 +878,21 @@ bool TFileIO::deleteRecords(const std::vector<int32_t>& records)
     return rewriteLibrary(order);
 }
 
-bool TFileIO::moveRecord(int32_t from, int32_t to)
+bool TFileIO::moveRecord(int32_t from, int32_t to, const std::vector<uint64_t>* expected)
 {
     lastError.clear();
+    stale = false;
+    if (expected && expected->size() != 2)
+        return failWith("two hashes: the record moved and the one at its new place", false);
     int64_t size = 0;
-    if (!openLibraryFile(false) || !isRegularFile(fd, size))
-        return failWith(libraryPath + ": cannot open the library for writing", true);
-    const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
-    if (from < 0 || from >= count)
-        return failWith(libraryPath + ": no record " + std::to_string(from), false);
+    if (!openLocked(false, size))
+        return false;
+    const int32_t count = static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    uint8_t record[libraryRecordSize];
+    if (!recordAsListed(from, size, expected ? std::optional<uint64_t>((*expected)[0]) : std::nullopt, record))
+        return false;
+    if (expected && !recordAsListed(to, size, (*expected)[1], record))
+        return false;
     if (to < 0 || to >= count)
         return failWith(libraryPath + ": no position " + std::to_string(to), false);
     if (from == to) {
@@ -687,9 +911,12 @@ bool TFileIO::moveRecord(int32_t from, int32_t to)
 std::vector<int32_t> TFileIO::recordsWithMask(uint32_t mask)
 {
     std::vector<int32_t> found;
-    const int32_t count = countRecords();
-    if (!openLibrary())
+    std::string why;
+    if (!openLibrary() || !headerHolds(why)) {
+        closeFile();
         return found;
+    }
+    const int32_t count = countRecords();
     for (int32_t n = 0; n < count; ++n) {
         const uint8_t* record = cachedRecord(n);
         if (!record)
@@ -704,25 +931,38 @@ std::vector<int32_t> TFileIO::recordsWithMask(uint32_t mask)
 bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::string& path)
 {
     lastError.clear();
+    skippedDamaged = 0;
     struct stat st {};
     struct stat library {};
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return failWith(path + ": not a regular file", true);
     // Written over the library itself, the export would put dumps where the records were.
     if (stat(path.c_str(), &st) == 0 && stat(libraryPath.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
         st.st_ino == library.st_ino)
         return failWith(path + ": is the library itself", true);
+    std::string why;
     if (!openLibrary())
-        return failWith(libraryPath + ": cannot open the library", false);
+        return failWith(libraryPath + ": cannot open the library: " + reasonOf(errno), false);
+    if (!headerHolds(why))
+        return failWith(libraryPath + ": " + why, false);
+    // A damaged record would leave here with a checksum made good: it stays out.
+    std::vector<const uint8_t*> chosen;
+    for (int32_t n : records) {
+        const uint8_t* record = cachedRecord(n);
+        if (!record)
+            return failWith(libraryPath + ": no record " + std::to_string(n), false);
+        if (damagedRecord(record))
+            ++skippedDamaged;
+    }
+    if (!records.empty() && skippedDamaged == static_cast<int>(records.size()))
+        return failWith(libraryPath + ": every chosen voice is damaged; nothing was written", false);
     TSafeFile out;
     if (!out.open(path))
         return failWith(out.error, true);
     for (int32_t n : records) {
         const uint8_t* record = cachedRecord(n);
-        if (!record) {
-            out.abandon();
+        if (!record)
             return failWith(libraryPath + ": no record " + std::to_string(n), false);
-        }
+        if (damagedRecord(record))
+            continue;
         const VoiceDump dump = writtenDump(record + 4);
         if (!out.write(dump.data(), dumpSize))
             return failWith(out.error, true);
@@ -731,4 +971,69 @@ bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::stri
         return failWith(out.error, true);
     closeFile();
     return true;
+}
+
+bool TFileIO::isLibrary(std::string& why)
+{
+    closeFile();
+    fd = open(libraryPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT)
+        return true;
+    const bool holds = headerHolds(why);
+    closeFile();
+    return holds;
+}
+
+LibraryCheck TFileIO::checkLibrary()
+{
+    LibraryCheck c;
+    std::string why;
+    if (!openLibrary()) {
+        c.problem = libraryPath + ": cannot be read: " + reasonOf(errno);
+        return c;
+    }
+    int64_t size = 0;
+    isRegularFile(fd, size);
+    if (!headerHolds(why)) {
+        c.problem = libraryPath + ": " + why;
+        closeFile();
+        return c;
+    }
+    c.records = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    c.tailBytes = size < libraryMagicSize ? 0 : (size - libraryMagicSize) % libraryRecordSize;
+    for (int32_t n = 0; n < c.records; ++n) {
+        const uint8_t* record = cachedRecord(n);
+        if (!record) {
+            c.records = n;
+            break;
+        }
+        const char* wrong = checkVoiceDump(record + 4);
+        if (!*wrong)
+            continue;
+        if (c.damaged.size() < keptRefusals)
+            c.damaged.push_back({n, wrong});
+        ++c.damagedCount;
+        if (c.misalignedFrom >= 0)
+            continue;
+        // Bytes inserted or lost: a voice begins in the next records off the grid.
+        constexpr int64_t window = 4 * libraryRecordSize;
+        std::vector<uint8_t> near(static_cast<size_t>(window) + dumpSize);
+        const int64_t from = recordOffset(n);
+        const ssize_t got = readAt(fd, near.data(), near.size(), from);
+        for (ssize_t i = 0; got > 0 && i + 16 <= got; ++i) {
+            if (near[static_cast<size_t>(i)] != 0xF0 || near[static_cast<size_t>(i) + 1] != 0x43 ||
+                near[static_cast<size_t>(i) + 3] != 0x7E || std::memcmp(&near[static_cast<size_t>(i) + 6], dumpHeaderText, 10) != 0)
+                continue;
+            const int64_t at = from + i;
+            const int64_t off = (at - 4 - libraryMagicSize) % libraryRecordSize;
+            if (off != 0) {
+                c.misalignedFrom = n;
+                c.misalignedAt = at;
+                c.shift = off;
+            }
+            break;
+        }
+    }
+    closeFile();
+    return c;
 }

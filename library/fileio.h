@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,10 @@ public:
     virtual ~TFileIOEvents() = default;
     // "Invalid file": a single-voice file could not be read or holds no voice dump.
     virtual void invalidFile() = 0;
-    // "Save error" ("Error saving file"): a file or a library record was not written.
-    virtual void saveError() = 0;
+    // "Save error" ("Error saving file"): a file or a library record was not written;
+    // reason is the system's (or the library's) word for why, e.g. "No space left on
+    // device".
+    virtual void saveError(const std::string& reason) = 0;
     // A voice was just loaded into voice (from a file or the library): send it to the
     // synthesiser at once, whatever the auto-send switch says.
     virtual void sendVoice() = 0;
@@ -31,20 +35,49 @@ constexpr int libraryMagicSize = 5;        // "TORVA"
 constexpr int libraryRecordSize = 596;     // mask + dump
 constexpr int libraryNameOffset = 4 + 19;  // the voice name inside a record
 
+// A record's identity: a hash of its 596 bytes. What a window listed is compared by
+// it with what the file holds when the window acts on the record.
+uint64_t libraryRecordHash(const uint8_t* record);
+
 // The masks and names of every complete record of the library, read in one pass, so
 // that a list can be filtered and searched again without touching the file. stamp
 // tells whether the file may have changed since.
 struct LibraryListing {
     std::vector<uint32_t> masks;
     std::vector<char> names;   // 8 characters per record, blank where not plain text
+    std::vector<uint64_t> hashes;   // libraryRecordHash of each record
+    std::vector<uint8_t> damaged;   // 1 where the dump fails its frame, header or checksum
+    // Why nothing is listed from a file that is there, e.g. one that is no library;
+    // empty when the list is what the file holds.
+    std::string problem;
     int32_t count() const { return static_cast<int32_t>(masks.size()); }
     const char* name(int32_t n) const { return names.data() + 8 * static_cast<size_t>(n); }
+    bool isDamaged(int32_t n) const { return n >= 0 && n < count() && damaged[static_cast<size_t>(n)] != 0; }
 
     struct Stamp {
         int64_t size = -1, inode = 0, mtime = 0, ctime = 0;
         uint64_t writes = 0;
         bool operator==(const Stamp&) const = default;
     } stamp;
+};
+
+// What `library check` finds in a library file.
+struct LibraryCheck {
+    std::string problem;          // the file cannot be read, or is no library
+    int32_t records = 0;
+    struct Damage {
+        int32_t record;
+        std::string reason;
+    };
+    std::vector<Damage> damaged;  // the first keptRefusals damaged records
+    int64_t damagedCount = 0;     // all of them
+    // Where the records lose their step (bytes inserted or lost): the first record
+    // that is damaged while a voice begins off the record grid after it, and by how
+    // many bytes it is off. -1 when the records keep their step.
+    int32_t misalignedFrom = -1;
+    int64_t misalignedAt = 0;     // file offset of that voice
+    int64_t shift = 0;
+    int64_t tailBytes = 0;        // a trailing part-record
 };
 
 class TFileIO {
@@ -55,8 +88,9 @@ public:
     TFileIO& operator=(const TFileIO&) = delete;
 
     // Single-voice files. Each opens, uses and closes a file of its own.
-    // Writes the 592 bytes of the current voice. False (and saveError) when the file
-    // cannot be created or not all of it was written.
+    // Writes the 592 bytes of the current voice through a new file renamed over any
+    // old one: a failed write leaves an old file whole. False (and saveError) when the
+    // file cannot be created or not all of it was written.
     bool saveVoiceFile(const std::string& path);
     // Loads the first well-formed voice dump in the file (a 592-byte run from an F0
     // byte to an F7 byte with the header, byte count and checksum right, trying each
@@ -81,7 +115,8 @@ public:
     // Whether the open file holds record n completely.
     bool holdsRecord(int32_t n);
     // Decodes record n into voice and sends it. False when the library holds no
-    // record n (or cannot be opened): voice unchanged, nothing sent, no dialog.
+    // record n, the file is no library or record n is damaged: voice unchanged,
+    // nothing sent, no dialog; lastError says why.
     bool loadRecord(int32_t n);
     // Writes mask and the encoded voice at the current position of the open file.
     // On failure the file is put back to its previous length and content and false
@@ -93,9 +128,19 @@ public:
     bool appendRecord(uint32_t mask);
     // Replaces record n, mask and voice together. False (and saveError) when the file
     // holds no record n or the write failed; the file is then as it was.
-    bool overwriteRecord(int32_t n, uint32_t mask);
+    // expected: the record's libraryRecordHash as listed; when the file holds another
+    // record there now, nothing is written, stale is set and false comes back (no
+    // dialog).
+    bool overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> expected = {});
 
     // ---- many records at once, and housekeeping ----
+    // Every write takes the library's lock (an advisory flock shared with every other
+    // program that writes it this way) and holds it until the file is whole again;
+    // a rewrite holds it from its read to its rename. When the lock is not had within
+    // lockWaitMs nothing is written and lastError says the library is in use. A file
+    // that does not begin with the library header is never written as a library.
+    // Where an expected hash is given and the record there is not the one listed,
+    // nothing is written and stale is set.
     // Each opens and closes the library itself. On failure false comes back, lastError
     // says why and, where a write failed, saveError is shown; the file is then as it was
     // (or, for appendDumps, holds the whole records appended before the failure).
@@ -115,30 +160,54 @@ public:
     static bool validRecordName(const std::string& name);
     // Sets the voice name inside record n's dump (blank-padded to 8 characters) and
     // its inner and outer checksums; the mask and the rest of the dump stay. Written in place.
-    bool renameRecord(int32_t n, const std::string& name);
+    // A damaged record is not renamed (that would give junk a good checksum).
+    bool renameRecord(int32_t n, const std::string& name, std::optional<uint64_t> expected = {});
     // Sets record n's category mask (bits 16..31 written as 0). Written in place.
-    bool setRecordCategories(int32_t n, uint32_t mask);
+    bool setRecordCategories(int32_t n, uint32_t mask, std::optional<uint64_t> expected = {});
+    // The same for several records under one lock; expected (when given) holds one
+    // hash per record and all are checked before anything is written.
+    bool setRecordsCategories(const std::vector<int32_t>& records, const std::vector<uint32_t>& masks,
+                              const std::vector<uint64_t>* expected = nullptr);
     // Removes the records (any order, repeats allowed). The file is rewritten safely:
     // a new file beside it, flushed, then renamed over the old one.
-    bool deleteRecords(const std::vector<int32_t>& records);
+    bool deleteRecords(const std::vector<int32_t>& records, const std::vector<uint64_t>* expected = nullptr);
     // Moves record from to position to (0..count-1), the others keeping their order;
-    // rewritten safely as deleteRecords.
-    bool moveRecord(int32_t from, int32_t to);
+    // rewritten safely as deleteRecords. expected: the hashes of records from and to.
+    bool moveRecord(int32_t from, int32_t to, const std::vector<uint64_t>* expected = nullptr);
     // The records whose mask holds every bit of mask (all when mask is 0).
     std::vector<int32_t> recordsWithMask(uint32_t mask);
     // Writes the records' dumps, normalised (byte 2 = 0) and with a wrong inner
     // checksum mended, one after the other to path,
     // through a new file renamed over any old one: on failure path is as it was.
+    // Damaged records are left out and counted in skippedDamaged; when every record
+    // is damaged nothing is written and false comes back.
     bool exportRecords(const std::vector<int32_t>& records, const std::string& path);
     bool exportRecord(int32_t n, const std::string& path) { return exportRecords({n}, path); }
 
     // Fills listing from the library (created with its magic when missing) unless it
     // is already current: the file's size, inode and times are as when it was read and
     // nothing was written through this object since. True when it was read again.
-    bool refreshListing(LibraryListing& listing);
+    // progress, when given, is called with the records read so far and the count.
+    bool refreshListing(LibraryListing& listing,
+                        const std::function<void(int32_t done, int32_t total)>& progress = {});
+
+    // Whether the file at libraryPath begins with the library header (an empty or a
+    // missing file counts as one); why not, in words for the user.
+    bool isLibrary(std::string& why);
+
+    // Every record checked: the header, each damaged record, a lost step, the tail.
+    LibraryCheck checkLibrary();
 
     // Why the last of the calls above failed, in words for the user.
     std::string lastError;
+    // The last write found that the record it was to act on is no longer the one
+    // listed: the file changed meanwhile. Nothing was written.
+    bool stale = false;
+    int skippedDamaged = 0;
+    // The record number appendRecord gave the voice it added.
+    int32_t lastAppended = -1;
+    // How long a write waits for another program's lock.
+    int lockWaitMs = 5000;
 
     TFileIOEvents* events = nullptr;
     std::string libraryPath;
@@ -149,10 +218,21 @@ private:
     const uint8_t* cachedRecord(int32_t n);
     void dropCache();
     bool openLibraryFile(bool create);
+    // Opens the library for writing and takes its lock: the file at libraryPath (not
+    // one renamed away meanwhile), a regular file that begins with the library header,
+    // or an empty one that gets it now. False, with lastError set and nothing open,
+    // otherwise. The lock goes with closeFile.
+    bool openLocked(bool create, int64_t& size);
+    // Whether the open file begins with the library header (or is empty).
+    bool headerHolds(std::string& why);
+    // Record n of the open file when it is the one expected (or nothing is expected);
+    // else false with stale or lastError set.
+    bool recordAsListed(int32_t n, int64_t size, std::optional<uint64_t> expected, uint8_t* record);
     // Writes the records of the open library in the given order to a new file and
     // renames it over the library.
     bool rewriteLibrary(const std::vector<int32_t>& order);
     bool failWith(const std::string& reason, bool writeFailed);
+    bool failStale();
 
     LibraryListing::Stamp fileStamp() const;
 

@@ -20,18 +20,42 @@ bool TSafeFile::open(const std::string& path)
     // Through a symbolic link the file it points to is replaced, not the link.
     char resolved[PATH_MAX];
     target = realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-    temporary = target + ".new";
     struct stat st {};
-    if (lstat(temporary.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-        unlink(temporary.c_str());   // left by an earlier run that was cut short
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        error = "cannot create " + temporary + ": " + reasonOf(errno);
+    const bool exists = stat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        error = "cannot write " + target + ": " + reasonOf(EISDIR);
         return false;
     }
-    // The new file keeps the old one's permissions.
-    if (stat(target.c_str(), &st) == 0)
+    // A pipe or a device is never replaced by a plain file.
+    if (exists && !S_ISREG(st.st_mode)) {
+        error = "cannot write " + target + ": not a regular file";
+        return false;
+    }
+    // A file the user may not write stays as it is, although the folder would let
+    // a new one take its place.
+    if (exists && access(target.c_str(), W_OK) != 0) {
+        error = "cannot write " + target + ": " + reasonOf(errno);
+        return false;
+    }
+    // A name of its own, so that two programs writing the same file at once never
+    // write into one new file.
+    temporary = target + ".XXXXXX";
+    fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const int saved = errno;
+        temporary.clear();
+        error = "cannot write " + target + ": " + reasonOf(saved);
+        return false;
+    }
+    // The new file keeps the old one's permissions; a file made anew gets those any
+    // new file gets.
+    if (exists) {
         fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     return true;
 }
 
@@ -46,18 +70,19 @@ bool TSafeFile::commit()
     if (!flush())
         return false;
     if (fsync(fd) != 0) {
-        error = "cannot write " + temporary + ": " + reasonOf(errno);
+        error = "cannot write " + target + ": " + reasonOf(errno);
+        abandon();
         return false;
     }
     const int closing = fd;
     fd = -1;
     if (close(closing) != 0) {
-        error = "cannot write " + temporary + ": " + reasonOf(errno);
+        error = "cannot write " + target + ": " + reasonOf(errno);
         unlink(temporary.c_str());
         return false;
     }
     if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = "cannot replace " + target + ": " + reasonOf(errno);
+        error = "cannot write " + target + ": " + reasonOf(errno);
         unlink(temporary.c_str());
         return false;
     }
@@ -88,7 +113,7 @@ bool TSafeFile::flush()
     const bool ok = writeFully(buffer.data(), buffer.size(),
                                [&](const uint8_t* p, size_t left, size_t) { return ::write(fd, p, left); });
     if (!ok) {
-        error = "cannot write " + temporary + ": " + reasonOf(errno ? errno : ENOSPC);
+        error = "cannot write " + target + ": " + reasonOf(errno ? errno : ENOSPC);
         abandon();
         return false;
     }

@@ -38,8 +38,10 @@ class TSafeFile {
 public:
     ~TSafeFile() { abandon(); }
 
-    // Creates "<target>.new" beside the file (through a symbolic link, beside the file
-    // it points to), keeping the old file's permissions.
+    // Creates a new file of a name no one else uses ("<target>.XXXXXX") beside the
+    // file (through a symbolic link, beside the file it points to), keeping the old
+    // file's permissions. Refused when the target is a folder, a pipe or a device, or
+    // a file the user may not write. error then gives the system's reason.
     bool open(const std::string& path);
     bool write(const uint8_t* data, size_t size);
     bool commit();

@@ -23,9 +23,21 @@ std::string at(const std::string& prefix, const std::string& what)
     return prefix.empty() ? what : prefix + ", " + what;
 }
 
+// Past the first keptRefusals a refusal is only counted: a file of millions of
+// broken heads must not fill the memory with their texts. where is made only for
+// a refusal that is kept.
+template <class Where>
+void refuseAt(VoiceReadResult& r, const Where& where, const char* reason)
+{
+    if (r.refusals.size() < keptRefusals)
+        r.refusals.push_back({where(), reason});
+    else
+        ++r.moreRefusals;
+}
+
 void refuse(VoiceReadResult& r, const std::string& where, const char* reason)
 {
-    r.refusals.push_back({where, reason});
+    refuseAt(r, [&] { return where; }, reason);
 }
 
 bool holdsStatusByte(const uint8_t* p, size_t size)
@@ -45,24 +57,25 @@ bool checksumHolds(const uint8_t* p, size_t size)
 }
 
 // The 16 blocks of a bank message that runs from data[0] (its F0) to data[end].
-void readBank(const uint8_t* data, size_t end, const std::string& where, VoiceReadResult& r)
+template <class Where>
+void readBank(const uint8_t* data, size_t end, const Where& where, VoiceReadResult& r)
 {
     size_t p = 4;
     for (int b = 0; b < bankVoiceBlocks; ++b) {
         const size_t payload = b == 0 ? bankFirstPayload : bankVoicePayload;
-        const std::string block = at(where, "block " + std::to_string(b + 1));
+        const auto block = [&] { return at(where(), "block " + std::to_string(b + 1)); };
         if (p + 2 + payload + 1 > end) {
             for (int rest = b; rest < bankVoiceBlocks; ++rest)
-                refuse(r, at(where, "block " + std::to_string(rest + 1)), "truncated");
+                refuseAt(r, [&] { return at(where(), "block " + std::to_string(rest + 1)); }, "truncated");
             return;
         }
         const uint8_t* body = data + p + 2;
         if (static_cast<size_t>(data[p] * 128 + data[p + 1]) != payload)
-            refuse(r, block, "bad block size");
+            refuseAt(r, block, "bad block size");
         else if (holdsStatusByte(data + p, payload + 3))
-            refuse(r, block, "a status byte inside the data");
+            refuseAt(r, block, "a status byte inside the data");
         else if (bankBlockChecksum(body, payload) != body[payload])
-            refuse(r, block, "bad checksum");
+            refuseAt(r, block, "bad checksum");
         else {
             const uint8_t* records = body + (b == 0 ? 10 : 0);
             for (int k = 0; k < bankVoicesPerBlock; ++k)
@@ -88,17 +101,17 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
         const uint8_t* m = data + i;
         const size_t length = end - i;   // without the F7
         const bool ours = length >= 16 && m[1] == 0x43 && (m[2] & 0xF0) == 0 && m[3] == 0x7E;
-        const std::string where = at(prefix, "byte " + std::to_string(i));
+        const auto where = [&] { return at(prefix, "byte " + std::to_string(i)); };
         if (ours && m[4] == 0x04 && m[5] == 0x48 && std::memcmp(m + 6, dumpHeaderText, 10) == 0) {
             const bool closed = end < size && data[end] == sysexEnd;
             if (length < dumpSize - 1 || !closed)
-                refuse(r, where, "truncated");
+                refuseAt(r, where, "truncated");
             else if (length > dumpSize - 1)
-                refuse(r, where, "too long");
+                refuseAt(r, where, "too long");
             else if (holdsStatusByte(m + 1, dumpSize - 2))
-                refuse(r, where, "a status byte inside the data");
+                refuseAt(r, where, "a status byte inside the data");
             else if (!checksumHolds(m + 6, dumpSize - 7))
-                refuse(r, where, "bad checksum");
+                refuseAt(r, where, "bad checksum");
             else {
                 VoiceDump d;
                 std::memcpy(d.data(), m, dumpSize);
@@ -106,7 +119,7 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
                 r.voices.push_back(d);
             }
         } else if (ours && m[4] == 0x12 && m[5] == 0x02 && std::memcmp(m + 6, bankHeaderText, 10) == 0) {
-            readBank(m, length, at(prefix, "bank at byte " + std::to_string(i)), r);
+            readBank(m, length, [&] { return at(prefix, "bank at byte " + std::to_string(i)); }, r);
         }
         // Anything else is another message or junk: passed over in silence.
         i = end < size && data[end] == sysexEnd ? end + 1 : end;
@@ -230,6 +243,21 @@ void readMidiFile(const uint8_t* data, size_t size, VoiceReadResult& r)
 
 std::string VoiceRefusal::text() const { return where.empty() ? reason : where + ": " + reason; }
 
+std::string ImportSummary::moreLine() const
+{
+    const int64_t more = refused - static_cast<int64_t>(reasons.size());
+    if (more <= 0)
+        return {};
+    // Thousands apart, as the user counts them: "and 46,999,900 more".
+    std::string digits = std::to_string(more), grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return "and " + grouped + " more";
+}
+
 std::string ImportSummary::line() const
 {
     return "added " + std::to_string(added) + ", duplicates " + std::to_string(duplicates) + ", refused " +
@@ -244,7 +272,7 @@ VoiceReadResult readVoices(const uint8_t* data, size_t size)
     else
         scanSysex(data, size, "", r);
     if (r.voices.empty() && r.refusals.empty())
-        refuse(r, "", "not a voice file");
+        refuse(r, std::string(), "not a voice file");
     return r;
 }
 
@@ -283,7 +311,7 @@ VoiceReadResult readVoiceFile(const std::string& path)
         close(in);
     VoiceReadResult r;
     if (problem)
-        refuse(r, "", problem);
+        refuse(r, std::string(), problem);
     else
         r = readVoices(data.data(), data.size());
     for (VoiceRefusal& refusal : r.refusals)
@@ -296,19 +324,28 @@ ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& path
 {
     std::vector<VoiceDump> voices;
     std::vector<std::string> reasons;
+    int64_t refused = 0;
     int filesRead = 0;
-    for (const std::string& path : paths) {
-        VoiceReadResult r = readVoiceFile(path);
+    for (size_t f = 0; f < paths.size(); ++f) {
+        // While the files are read the count of voices is not known yet.
+        if (progress && !progress(0, 0)) {
+            ImportSummary s;
+            s.cancelled = true;
+            return s;
+        }
+        VoiceReadResult r = readVoiceFile(paths[f]);
         if (!r.voices.empty())
             ++filesRead;
         voices.insert(voices.end(), r.voices.begin(), r.voices.end());
         for (const VoiceRefusal& refusal : r.refusals)
-            reasons.push_back(refusal.text());
+            if (reasons.size() < keptRefusals)
+                reasons.push_back(refusal.text());
+        refused += static_cast<int64_t>(r.refusals.size() + r.moreRefusals);
     }
     ImportSummary s;
     if (!voices.empty())
         s = io.appendDumps(voices, mask, keepDuplicates, progress);
-    s.refused = static_cast<int>(reasons.size());
+    s.refused = refused;
     s.reasons = std::move(reasons);
     s.filesRead = filesRead;
     return s;

@@ -27,9 +27,13 @@ struct VoiceRefusal {
     std::string text() const;
 };
 
+// The most refusals kept with their texts; the rest are only counted.
+constexpr size_t keptRefusals = 100;
+
 struct VoiceReadResult {
     std::vector<VoiceDump> voices;        // normalised, in file order
-    std::vector<VoiceRefusal> refusals;   // in file order
+    std::vector<VoiceRefusal> refusals;   // in file order, the first keptRefusals
+    size_t moreRefusals = 0;              // refused past those
 };
 
 // Every voice in the bytes of one file. A file beginning "MThd" is read as a Standard
@@ -49,13 +53,15 @@ using ImportProgress = std::function<bool(size_t done, size_t total)>;
 struct ImportSummary {
     int added = 0;
     int duplicates = 0;
-    int refused = 0;                    // files and blocks refused
-    std::vector<std::string> reasons;   // one "where: reason" line per refusal
+    int64_t refused = 0;                // files and blocks refused
+    std::vector<std::string> reasons;   // "where: reason" of the first keptRefusals refusals
     int filesRead = 0;                  // files that held at least one voice
     bool cancelled = false;
     bool writeFailed = false;           // the library could not be written to the end
     // "added A, duplicates B, refused C"
     std::string line() const;
+    // "and N more" when not every refusal has its line in reasons, else empty.
+    std::string moreLine() const;
 };
 
 // Reads every file and appends the voices found, in file order, as records under mask

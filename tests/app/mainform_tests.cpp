@@ -588,6 +588,113 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     EXPECT_EQ(MainForm->dbListBox->text(MainForm->dbListBox->selectedRow()), QStringLiteral("NOMASK  "));
 }
 
+TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
+{
+    std::vector<QString> questions, messages;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box)
+            return false;
+        if (box->button(QMessageBox::Yes)) {
+            questions.push_back(box->text());
+            box->button(QMessageBox::Yes)->click();
+        } else {
+            messages.push_back(box->text());
+            box->button(QMessageBox::Ok)->click();
+        }
+        return true;
+    };
+    auto names = [] {
+        const std::vector<uint8_t> file = readFile("SOUNDS.SYL");
+        std::vector<std::string> held;
+        for (int n = 0; 5 + 596 * size_t(n + 1) <= file.size(); ++n)
+            held.push_back(recordName(file, n));
+        return held;
+    };
+    TFileIO other("SOUNDS.SYL");
+
+    // HIGHBITS is chosen; another program deletes record 0 meanwhile.
+    MainForm->dbListBox->setCurrentRow(3);
+    ASSERT_TRUE(other.deleteRecords({0}));
+    MainForm->DeleteVoice1->trigger();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("HIGHBITS"))) << questions[0].toStdString();
+    EXPECT_EQ(names(), (std::vector<std::string>{"STRBRASS", "NOMASK  ", "BRASS   ", "ALMOST  "}));
+    EXPECT_EQ(rows(), names());
+
+    // BRASS is chosen; another program deletes STRBRASS: BRASS is what is replaced.
+    MainForm->dbListBox->setCurrentRow(2);
+    ASSERT_TRUE(other.deleteRecords({0}));
+    std::memcpy(voice.name, "MODIFIED", 8);
+    MainForm->ModifyVoice->trigger();
+    EXPECT_EQ(OverwriteDlg->lVoiceName->text(), QStringLiteral("\u201CBRASS   \u201D"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  "}));
+
+    // A voice another program adds is listed once the editor is in front again.
+    std::memcpy(voice.name, "ELSEWHRE", 8);
+    ASSERT_TRUE(other.appendRecord(0));
+    emit qApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  ", "ELSEWHRE"}));
+    EXPECT_EQ(MainForm->voiceCount, 4);
+
+    // The chosen voice is deleted elsewhere before the command: the user is told,
+    // nothing is asked and nothing written.
+    MainForm->dbListBox->setCurrentRow(0);
+    ASSERT_TRUE(other.deleteRecords({0}));
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    MainForm->DeleteVoice1->trigger();
+    EXPECT_EQ(questions.size(), 1u);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("NOMASK")) && messages[0].contains(QStringLiteral("no longer")))
+        << messages[0].toStdString();
+    EXPECT_EQ(readFile("SOUNDS.SYL"), before);
+}
+
+TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibraryListsNothing)
+{
+    std::vector<uint8_t> file = readFile("SOUNDS.SYL");
+    file[5 + 596 + 4 + 100] ^= 0x01;   // STRBRASS fails its checksum
+    writeFile("SOUNDS.SYL", file);
+    std::vector<QString> messages;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box || !box->button(QMessageBox::Ok))
+            return false;
+        messages.push_back(box->text());
+        box->button(QMessageBox::Ok)->click();
+        return true;
+    };
+    MainForm->syncLibrary();
+    EXPECT_EQ(rows(), everyRow);
+    EXPECT_TRUE(MainForm->dbListBox->names()->damaged(1));
+    EXPECT_FALSE(MainForm->dbListBox->names()->damaged(0));
+    EXPECT_TRUE(MainForm->dbListBox->names()->data(MainForm->dbListBox->names()->index(1, 0), Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("Damaged")));
+    forgetVoice();
+    MainForm->dbListBox->setFocus();
+    MainForm->dbListBox->setCurrentRow(1);
+    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    EXPECT_TRUE(nothingLoaded());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("damaged"))) << messages[0].toStdString();
+
+    // A voice file where the library should be: nothing listed, the reason shown,
+    // and an add refused with it.
+    writeFile("SOUNDS.SYL", dumpNamed("A VOICE "));
+    const std::vector<uint8_t> syx = readFile("SOUNDS.SYL");
+    MainForm->syncLibrary();
+    EXPECT_TRUE(rows().empty());
+    EXPECT_TRUE(MainForm->lListed->toolTip().contains(QStringLiteral("not a library file")))
+        << MainForm->lListed->toolTip().toStdString();
+    answerer.seen.clear();
+    MainForm->Addvoicetodatabase1->trigger();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
+    EXPECT_TRUE(SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
+        << SaveErrDlg->lError->text().toStdString();
+    EXPECT_EQ(readFile("SOUNDS.SYL"), syx);
+}
+
 } // namespace
 
 TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)

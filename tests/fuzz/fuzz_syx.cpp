@@ -7,7 +7,7 @@ namespace {
 struct Events : TFileIOEvents {
     int invalid = 0, sends = 0;
     void invalidFile() override { ++invalid; }
-    void saveError() override {}
+    void saveError(const std::string&) override {}
     void sendVoice() override { ++sends; }
 };
 }  // namespace

@@ -3,8 +3,13 @@
 // here are ones that hold for root too.
 #include "tests/library/library_test_support.h"
 
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <csignal>
 
 TEST_F(LibraryTest, ShortWriteLeavesTheFileAsItWas)
 {
@@ -118,4 +123,72 @@ TEST_F(LibraryTest, ReadOnlyLibraryStillListsAndLoads)
     EXPECT_FALSE(io.appendRecord(1));
     EXPECT_FALSE(std::filesystem::exists(io.libraryPath));
     chmod(path("ro").c_str(), 0755);
+}
+
+TEST_F(LibraryTest, AWriteThatCannotHaveTheLockWritesNothingAndSaysSo)
+{
+    writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     "))}));
+    const Bytes before = library();
+    voice = seededVoice(31);
+    io.lockWaitMs = 200;
+    const int held = open(io.libraryPath.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);   // another program is writing
+    EXPECT_FALSE(io.appendRecord(1));
+    EXPECT_EQ(events.lastReason.rfind("the library is in use by another program", 0), 0u) << events.lastReason;
+    EXPECT_FALSE(io.overwriteRecord(1, 1));
+    EXPECT_FALSE(io.renameRecord(0, "New"));
+    EXPECT_FALSE(io.setRecordCategories(0, 7));
+    EXPECT_FALSE(io.deleteRecords({0}));
+    EXPECT_FALSE(io.moveRecord(0, 1));
+    EXPECT_NE(io.lastError.find("nothing was written"), std::string::npos) << io.lastError;
+    EXPECT_EQ(library(), before);
+    close(held);
+
+    // A lock dies with the program that held it, however that program ended.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = open(io.libraryPath.c_str(), O_RDWR);
+        flock(fd, LOCK_EX);
+        pause();
+        _exit(0);
+    }
+    usleep(50000);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    io.lockWaitMs = 5000;
+    EXPECT_TRUE(io.appendRecord(1));
+    EXPECT_EQ(io.countRecords(), 3);
+}
+
+TEST_F(LibraryTest, AWriteActsOnlyOnTheRecordThatWasListed)
+{
+    writeBytes(io.libraryPath,
+               libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     ")),
+                          record(3, namedVoice("Three   "))}));
+    LibraryListing listing;
+    ASSERT_TRUE(io.refreshListing(listing));
+    ASSERT_EQ(listing.count(), 3);
+    // Another program deletes record 0: what was record 2 is record 1 now.
+    TFileIO other(io.libraryPath);
+    ASSERT_TRUE(other.deleteRecords({0}));
+    const Bytes before = library();
+    voice = seededVoice(32);
+    EXPECT_FALSE(io.overwriteRecord(1, 5, listing.hashes[1]));
+    EXPECT_TRUE(io.stale);
+    const std::vector<uint64_t> two = {listing.hashes[1]};
+    EXPECT_FALSE(io.deleteRecords({1}, &two));
+    EXPECT_TRUE(io.stale);
+    EXPECT_FALSE(io.renameRecord(2, "X", listing.hashes[2]));   // no record 2 any more
+    EXPECT_TRUE(io.stale);
+    EXPECT_EQ(library(), before);
+    EXPECT_EQ(events.saveErrors, 0);   // nothing failed: the list was only out of date
+    // Listed again, the same voice is found by what it is.
+    ASSERT_TRUE(io.refreshListing(listing));
+    ASSERT_EQ(listing.hashes[0], libraryRecordHash(before.data() + 5));
+    const std::vector<uint64_t> first = {listing.hashes[0]};
+    EXPECT_TRUE(io.deleteRecords({0}, &first));
+    EXPECT_FALSE(io.stale);
+    EXPECT_EQ(io.countRecords(), 1);
 }

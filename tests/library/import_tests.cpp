@@ -271,23 +271,24 @@ TEST_F(LibraryTest, FailedRewriteLeavesTheLibraryAsItWas)
     writeBytes(io.libraryPath, libraryOf(records));
     const Bytes before = library();
 
-    // The new file cannot be made where it would go.
-    std::filesystem::create_directory(io.libraryPath + ".new");
-    EXPECT_FALSE(io.deleteRecords({0}));
-    EXPECT_FALSE(io.moveRecord(0, 3));
-    std::filesystem::remove(io.libraryPath + ".new");
-    EXPECT_EQ(library(), before);
-
-    // The disk fills while the new file is written.
+    // The disk fills while the new file is written: the reason reaches the user.
     {
         FileSizeLimit limit(1000);
         ASSERT_TRUE(limit.active);
         EXPECT_FALSE(io.deleteRecords({0}));
+        EXPECT_FALSE(io.moveRecord(0, 3));
     }
     EXPECT_EQ(library(), before);
-    EXPECT_FALSE(std::filesystem::exists(io.libraryPath + ".new"));
-    EXPECT_EQ(events.saveErrors, 3);
-    EXPECT_FALSE(io.lastError.empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1)
+        << "a new file was left behind";
+    EXPECT_EQ(events.saveErrors, 2);
+    EXPECT_EQ(events.lastReason, "File too large");
+    EXPECT_NE(io.lastError.find("File too large"), std::string::npos) << io.lastError;
+
+    // A folder where an older version put its new file stands in no one's way.
+    std::filesystem::create_directory(io.libraryPath + ".new");
+    EXPECT_TRUE(io.deleteRecords({0}));
+    EXPECT_EQ(library(), libraryOf({records[1], records[2], records[3]}));
 }
 
 TEST_F(LibraryTest, RenameCategoriesAndExport)

@@ -27,8 +27,13 @@ struct CountingEvents : TFileIOEvents {
     int invalid = 0;
     int saveErrors = 0;
     int sends = 0;
+    std::string lastReason;
     void invalidFile() override { ++invalid; }
-    void saveError() override { ++saveErrors; }
+    void saveError(const std::string& reason) override
+    {
+        ++saveErrors;
+        lastReason = reason;
+    }
     void sendVoice() override { ++sends; }
 };
 

@@ -115,6 +115,43 @@ TEST_F(LibraryTest, ListingPassReadsEveryRecordInAnyOrder)
     io.closeFile();
 }
 
+TEST_F(LibraryTest, TheListingMarksDamagedRecordsAsTheDumpCheckDoes)
+{
+    // Sound records with one to three bytes changed at random places, some back to
+    // their own value: the listing's quick check must agree with the dump check on
+    // each, and the hash must tell every changed record from its original.
+    std::mt19937 random(7);
+    std::vector<Bytes> records;
+    for (uint32_t n = 0; n < 600; ++n) {
+        Bytes r = record(n, seededVoice(n));
+        const int changes = 1 + static_cast<int>(random() % 3);
+        for (int c = 0; c < changes && n % 5 != 0; ++c) {
+            const size_t at = 4 + random() % dumpSize;
+            const uint32_t how = random() % 4;
+            r[at] = how == 0 ? static_cast<uint8_t>(r[at] ^ 0x80)
+                  : how == 1 ? static_cast<uint8_t>(r[at] ^ 0x01)
+                  : how == 2 ? static_cast<uint8_t>((r[at] + 64) & 0x7F)
+                             : r[at];
+        }
+        records.push_back(r);
+    }
+    writeBytes(io.libraryPath, libraryOf(records));
+    LibraryListing listing;
+    ASSERT_TRUE(io.refreshListing(listing));
+    ASSERT_EQ(listing.count(), 600);
+    int damaged = 0;
+    for (int32_t n = 0; n < listing.count(); ++n) {
+        const Bytes& r = records[static_cast<size_t>(n)];
+        EXPECT_EQ(listing.isDamaged(n), *checkVoiceDump(r.data() + 4) != 0) << "record " << n;
+        damaged += listing.isDamaged(n) ? 1 : 0;
+        const Bytes original = record(static_cast<uint32_t>(n), seededVoice(static_cast<uint32_t>(n)));
+        EXPECT_EQ(listing.hashes[static_cast<size_t>(n)] == libraryRecordHash(original.data()), r == original)
+            << "record " << n;
+    }
+    EXPECT_GT(damaged, 100);
+    EXPECT_LT(damaged, 600);
+}
+
 TEST_F(LibraryTest, RecordsTheFileNoLongerHoldsReadAsAbsent)
 {
     writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     ")),
@@ -157,14 +194,18 @@ TEST_F(LibraryTest, LoadedRecordBecomesTheVoiceAndIsSentWhateverAutoSendSays)
         EXPECT_EQ(encoded(voice), encoded(wanted));
         EXPECT_EQ(events.sends, sendsBefore + 1);
     }
-    // A record whose stored dump has garbage in it still loads: nothing is checked.
+    // A record whose stored dump is damaged is neither loaded nor sent, and says why.
     Bytes file = library();
     file[5 + 596 + 4 + 590] ^= 0x55;   // checksum
     file[5 + 4] = 0x00;                // frame byte of record 0
     writeBytes(io.libraryPath, file);
-    EXPECT_TRUE(io.loadRecord(0));
-    EXPECT_TRUE(io.loadRecord(1));
-    EXPECT_EQ(events.sends, 4);
+    const Bytes kept = encoded(voice);
+    EXPECT_FALSE(io.loadRecord(0));
+    EXPECT_NE(io.lastError.find("record 0 is damaged"), std::string::npos) << io.lastError;
+    EXPECT_FALSE(io.loadRecord(1));
+    EXPECT_NE(io.lastError.find("checksum"), std::string::npos) << io.lastError;
+    EXPECT_EQ(encoded(voice), kept);
+    EXPECT_EQ(events.sends, 2);
 }
 
 TEST_F(LibraryTest, OverwriteChangesThatRecordOnly)

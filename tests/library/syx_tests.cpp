@@ -67,9 +67,11 @@ TEST_F(SyxTest, SavedFileIsExactlyTheDump)
     EXPECT_EQ(readBytes(path("b.syx")), encoded(voice));
     EXPECT_EQ(events.saveErrors, 0);
 
-    // A file that cannot be made: "Save error", nothing written.
+    // A file that cannot be made: "Save error" with the system's reason, nothing written.
     EXPECT_FALSE(io.saveVoiceFile(path("no-such-folder/a.syx")));
+    EXPECT_EQ(events.lastReason, "No such file or directory");
     EXPECT_FALSE(io.saveVoiceFile(dir.string()));
+    EXPECT_EQ(events.lastReason, "Is a directory");
     EXPECT_EQ(events.saveErrors, 2);
     // A pipe nobody reads from: refused at once, not waited on.
     ASSERT_EQ(mkfifo(path("pipe.syx").c_str(), 0600), 0);
@@ -82,6 +84,31 @@ TEST_F(SyxTest, SavedFileIsExactlyTheDump)
     if (access("/dev/full", W_OK) == 0) {
         EXPECT_FALSE(io.saveVoiceFile("/dev/full"));
         EXPECT_EQ(events.saveErrors, 4);
+    }
+}
+
+TEST_F(SyxTest, SavingOverAFileLeavesItWholeWhenTheWriteFails)
+{
+    voice = seededVoice(4);
+    ASSERT_TRUE(io.saveVoiceFile(path("a.syx")));
+    const Bytes old = readBytes(path("a.syx"));
+    voice = seededVoice(5);
+    {
+        FileSizeLimit limit(300);   // the disk fills half-way through the dump
+        ASSERT_TRUE(limit.active);
+        EXPECT_FALSE(io.saveVoiceFile(path("a.syx")));
+    }
+    EXPECT_EQ(readBytes(path("a.syx")), old);
+    EXPECT_EQ(events.lastReason, "File too large");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1)
+        << "a new file was left behind";
+    // A file the user may not write stays as it is, though the folder would let a
+    // new one take its place.
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(path("a.syx").c_str(), 0444), 0);
+        EXPECT_FALSE(io.saveVoiceFile(path("a.syx")));
+        EXPECT_EQ(events.lastReason, "Permission denied");
+        EXPECT_EQ(readBytes(path("a.syx")), old);
     }
 }
 

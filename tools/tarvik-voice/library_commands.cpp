@@ -1,4 +1,4 @@
-// tarvik-voice library list|add|get|import|export|rename|delete|categories|bank: the
+// tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check: the
 // voice library from scripts, through the
 // same file operations the editor's main window uses, so that both show a library
 // alike. Nothing is sent to the synthesiser here.
@@ -12,10 +12,12 @@
 #include "library/filewrite.h"
 #include "library/voiceimport.h"
 #include "tools/tarvik-voice/commands.h"
+#include "voice/voice.h"
 
 namespace {
 
 const char* const listUsage = "usage: tarvik-voice library list [FILE]";
+const char* const checkUsage = "usage: tarvik-voice library check [FILE]";
 const char* const addUsage = "usage: tarvik-voice library add FILE.SYX [--mask N] [--library FILE]";
 const char* const getUsage = "usage: tarvik-voice library get N OUT.SYX [--library FILE]";
 const char* const importUsage =
@@ -34,7 +36,7 @@ struct ToolEvents : TFileIOEvents {
     {
         fail(file + ": not a file with a valid SY-22 or SY-35 System Exclusive dump");
     }
-    void saveError() override { fail(file + ": Error saving file"); }
+    void saveError(const std::string& reason) override { fail(file + ": Error saving file: " + reason); }
     void sendVoice() override {}
 };
 
@@ -71,6 +73,17 @@ bool isRegularFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A file that is there but no library is never read or written as one.
+bool refusedAsNoLibrary(const std::string& path)
+{
+    TFileIO io(path);
+    std::string why;
+    if (io.isLibrary(why))
+        return false;
+    fail(path + ": " + why);
+    return true;
+}
+
 // A library to read must exist already: reading never makes one.
 int libraryMissing(const std::string& path)
 {
@@ -80,10 +93,11 @@ int libraryMissing(const std::string& path)
     return fail(path + ": not a library file");
 }
 
-void printRecord(TFileIO& io, int32_t n)
+// "N<TAB>MASK<TAB>NAME", and "<TAB>damaged" for a record that cannot be loaded.
+void printRecord(int32_t n, uint32_t mask, const char* name, bool damaged)
 {
-    const uint32_t mask = io.readCategories(n);
-    std::printf("%d\t%08X\t%s\n", static_cast<int>(n), static_cast<unsigned>(mask), io.readName(n).c_str());
+    std::printf("%d\t%08X\t%.8s%s\n", static_cast<int>(n), static_cast<unsigned>(mask), name,
+                damaged ? "\tdamaged" : "");
 }
 
 int libraryList(const Args& args)
@@ -93,19 +107,47 @@ int libraryList(const Args& args)
     const std::string path = args.empty() ? libraryFileName : args[0];
     if (!isRegularFile(path))
         return libraryMissing(path);
-    ToolEvents events;
-    events.file = path;
     TFileIO io(path);
-    io.events = &events;
-    const int32_t count = io.countRecords();
-    if (!io.openLibrary())
-        return fail(path + ": cannot open the library");
-    for (int32_t n = 0; n < count && io.holdsRecord(n); ++n)
-        printRecord(io, n);
-    io.closeFile();
+    LibraryListing listing;
+    io.refreshListing(listing);
+    if (!listing.problem.empty())
+        return fail(listing.problem);
+    for (int32_t n = 0; n < listing.count(); ++n)
+        printRecord(n, listing.masks[static_cast<size_t>(n)], listing.name(n), listing.isDamaged(n));
     if (std::fflush(stdout) != 0)
         return fail("cannot write the list");
     return 0;
+}
+
+int libraryCheck(const Args& args)
+{
+    if (args.size() > 1)
+        return fail(checkUsage);
+    const std::string path = args.empty() ? libraryFileName : args[0];
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+    TFileIO io(path);
+    const LibraryCheck c = io.checkLibrary();
+    if (!c.problem.empty())
+        return fail(c.problem);
+    for (const LibraryCheck::Damage& d : c.damaged)
+        std::printf("record %d: damaged (%s)\n", static_cast<int>(d.record), d.reason.c_str());
+    const int64_t more = c.damagedCount - static_cast<int64_t>(c.damaged.size());
+    if (more > 0)
+        std::printf("and %lld more damaged records\n", static_cast<long long>(more));
+    if (c.misalignedFrom >= 0)
+        std::printf("records from %d on are out of step: a voice begins at byte %lld, %lld bytes past a "
+                    "record's place (bytes were inserted or lost before it)\n",
+                    static_cast<int>(c.misalignedFrom), static_cast<long long>(c.misalignedAt),
+                    static_cast<long long>(c.shift));
+    if (c.tailBytes > 0)
+        std::printf("a part-record of %lld bytes at the end is not counted\n", static_cast<long long>(c.tailBytes));
+    const bool sound = c.damagedCount == 0 && c.misalignedFrom < 0 && c.tailBytes == 0;
+    std::printf("%s: %d records, %lld damaged%s\n", path.c_str(), static_cast<int>(c.records),
+                static_cast<long long>(c.damagedCount), sound ? ", sound" : "");
+    if (std::fflush(stdout) != 0)
+        return fail("cannot write the report");
+    return sound ? 0 : 1;
 }
 
 // Splits "--library FILE" (and "--mask N" where allowed) from the other words.
@@ -158,10 +200,14 @@ int libraryAdd(const Args& args)
     events.file = path;
     if (!io.appendRecord(static_cast<uint32_t>(mask)))
         return 1;
-    if (!io.openLibrary())
-        return fail(path + ": cannot open the library");
-    printRecord(io, io.countRecords() - 1);
-    io.closeFile();
+    // The record written, as written: another program may add or delete records
+    // the moment the lock is let go.
+    char name[voiceNameLength];
+    for (int i = 0; i < voiceNameLength; ++i) {
+        const unsigned char c = static_cast<unsigned char>(voice.name[i]);
+        name[i] = c >= 0x20 && c < 0x80 ? static_cast<char>(c) : ' ';
+    }
+    printRecord(io.lastAppended, static_cast<uint32_t>(mask), name, false);
     return 0;
 }
 
@@ -179,15 +225,19 @@ int libraryGet(const Args& args)
         return fail(words[0] + ": a record number is 0 or more");
     if (!isRegularFile(path))
         return libraryMissing(path);
+    if (refusedAsNoLibrary(path))
+        return 1;
 
     ToolEvents events;
     events.file = path;
     TFileIO io(path);
     io.events = &events;
     const int32_t count = io.countRecords();
-    if (static_cast<long>(n) >= count || !io.loadRecord(static_cast<int32_t>(n)))
+    if (static_cast<long>(n) >= count)
         return fail(path + ": no record " + words[0] + " (the library holds " + std::to_string(count) +
                     (count == 1 ? " record)" : " records)"));
+    if (!io.loadRecord(static_cast<int32_t>(n)))
+        return fail(io.lastError);
     events.file = words[1];
     return io.saveVoiceFile(words[1]) ? 0 : 1;
 }
@@ -239,6 +289,8 @@ int libraryImport(const Args& args)
     std::fflush(stdout);
     for (const std::string& reason : s.reasons)
         fail(reason);
+    if (!s.moreLine().empty())
+        fail(s.moreLine());
     if (s.writeFailed)
         fail(io.lastError);
     return s.filesRead > 0 && !s.writeFailed ? 0 : 1;
@@ -258,7 +310,16 @@ int libraryExport(const Args& args)
     if (!isRegularFile(path))
         return libraryMissing(path);
     TFileIO io(path);
-    return io.exportRecords(io.recordsWithMask(mask), words[0]) ? 0 : fail(io.lastError);
+    LibraryListing listing;
+    io.refreshListing(listing);
+    if (!listing.problem.empty())
+        return fail(listing.problem);
+    if (!io.exportRecords(io.recordsWithMask(mask), words[0]))
+        return fail(io.lastError);
+    if (io.skippedDamaged > 0)
+        fail("left out " + std::to_string(io.skippedDamaged) + " damaged " +
+             (io.skippedDamaged == 1 ? "record" : "records"));
+    return 0;
 }
 
 // rename, delete and categories: the words after the options, and the library, which
@@ -274,6 +335,8 @@ int housekeeping(const Args& args, const char* usage, size_t fewest, size_t most
         return fail(usage);
     if (!isRegularFile(path))
         return libraryMissing(path);
+    if (refusedAsNoLibrary(path))
+        return 1;
     TFileIO io(path);
     return run(io, words, path);
 }
@@ -387,7 +450,7 @@ int libraryBank(const Args& args)
 int cmdLibrary(const Args& args)
 {
     if (args.empty())
-        return fail("usage: tarvik-voice library list|add|get|import|export|rename|delete|categories|bank ...");
+        return fail("usage: tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check ...");
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == "list")
         return libraryList(rest);
@@ -407,6 +470,8 @@ int cmdLibrary(const Args& args)
         return libraryCategories(rest);
     if (args[0] == "bank")
         return libraryBank(rest);
+    if (args[0] == "check")
+        return libraryCheck(rest);
     return fail("library " + args[0] +
-                ": unknown command (list, add, get, import, export, rename, delete, categories or bank)");
+                ": unknown command (list, add, get, import, export, rename, delete, categories, bank or check)");
 }

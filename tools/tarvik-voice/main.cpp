@@ -28,6 +28,7 @@ static const char usage[] =
     "                                 multis of a bank the synthesiser sent, or initial ones\n"
     "  bank show BANK.SYX             print the bank's voice names and every multi field\n"
     "  bank set BANK.SYX < LINES      rewrite those multi fields in the bank file\n"
+    "  library check [FILE]           name each damaged record and a lost step\n"
     "  --version                      show the version\n"
     "Devices and channel default to TARVIK.INI in the working directory; channels\n"
     "count from 0 as in that file (0 = MIDI channel 1).\n";
