@@ -277,7 +277,7 @@ void TMainForm::buildControls()
     fileSaveDlg->setObjectName(QStringLiteral("fileSaveDlg"));
     fileSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
     fileSaveDlg->setFileMode(QFileDialog::AnyFile);
-    fileSaveDlg->setNameFilter(QStringLiteral("Systex Exclusive files (*.SYX *.syx)"));
+    fileSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
     fileSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
 
     fileImportDlg = new QFileDialog(this, QStringLiteral("Import voices"));
