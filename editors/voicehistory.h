@@ -79,6 +79,7 @@ private:
     };
     void push(const Voice& before, const Voice& after, std::string name);
     void endComparison();
+    std::string stepName(const Voice& v) const;
     void notify();
     bool replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to, Voice Step::*side);
 
@@ -91,6 +92,9 @@ private:
     const void* pendingSource = nullptr;
     bool isPending = false;
     bool isComparing = false;
+    // The pending action began while comparing: the voice shown then was the
+    // reference, the step still starts from the voice being edited.
+    bool editFromCompare = false;
 };
 
 // The process-wide history of voice.
