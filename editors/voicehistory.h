@@ -66,6 +66,12 @@ public:
     // shown, and undo can still go back to the edited voice.
     void toggleCompare(Voice& v = voice);
     bool comparing() const { return isComparing; }
+    // The voice being edited (v, or the one compare put aside) differs from the one
+    // last loaded, fetched or saved.
+    bool changedSinceLoaded(const Voice& v = voice) const
+    {
+        return !sameVoice(isComparing ? known : v, referenceVoice);
+    }
     const Voice& reference() const { return referenceVoice; }
 
     // Called after anything that may change what undo, redo or compare offer.

@@ -5,6 +5,7 @@
 #include <QWindow>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -247,24 +248,28 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     releaseAll();
 }
 
+// "Save voice" and the export alike: a folder that does not exist is refused inside
+// the dialog, by name, before anything is written.
 TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
 {
+    for (const bool exporting : {false, true}) {
     ScratchDir scratch;
     writeText("TARVIK.INI", "MIDI channel=0\r\n");
     int messages = 0;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (MainForm && d == MainForm->fileSaveDlg)
+        if (MainForm && (d == MainForm->fileSaveDlg || d == MainForm->fileExportDlg))
             return false;
-        if (d->windowTitle() == QStringLiteral("Save voice")) {
+        if (d->windowTitle() == QStringLiteral("Save voice") || d->windowTitle() == QStringLiteral("Export voices")) {
             ++messages;
-            EXPECT_TRUE(d->findChild<QLabel*>() != nullptr);
+            auto* box = qobject_cast<QMessageBox*>(d);
+            EXPECT_TRUE(box && box->text().contains(QStringLiteral("no-such-folder")));
         }
         return answerFirstButton(d);
     });
     createObjects();
     createWindows();
     MainForm->show();
-    QFileDialog* dialog = MainForm->fileSaveDlg;
+    QFileDialog* dialog = exporting ? MainForm->fileExportDlg : MainForm->fileSaveDlg;
     dialog->setDirectory(QDir::currentPath());
     dialog->open();
     dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));
@@ -277,6 +282,7 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     shutDown();
     releaseAll();
+    }
 }
 
 } // namespace
