@@ -1,5 +1,6 @@
 // The message dialogs, the about box and the device dialog: texts, buttons and their
 // result codes, and that a message dialog only closes by its own button.
+#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QWindow>
@@ -16,6 +17,7 @@
 #include "apptest.h"
 #include "app/appevents.h"
 #include "app/dialogs.h"
+#include "editors/awmedit.h"
 #include "app/mainform.h"
 #include "app/settings.h"
 #include "app/setdevices.h"
@@ -245,6 +247,38 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     shutDown();
     // The channel the file held is written back as it was: no pick changed it.
     EXPECT_EQ(readText("TARVIK.INI").substr(0, 17), "MIDI channel=99\r\n");
+    releaseAll();
+}
+
+// Minimised (the window manager takes its owner along), a modal dialog comes back in
+// front as soon as any window of the program is clicked or given the focus: the
+// window system's own events say so, as the blocked windows hear nothing else.
+TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
+{
+    ScratchDir scratch;
+    writeText("TARVIK.INI", "MIDI channel=0\r\nModel=0\r\nIn device=-1\r\nOut device=-1\r\nAuto send=1\r\n");
+    std::vector<bool> restored;
+    ModalAnswerer answerer([&](QWidget* d) {
+        if (d != DataReceivedForm)
+            return answerFirstButton(d);
+        for (const uint8_t type : {uint8_t(4), uint8_t(9 | 0x80)}) {   // a click; a focus given
+            d->setWindowState(Qt::WindowMinimized);
+            MainForm->setWindowState(Qt::WindowMinimized);
+            uint8_t event[32] = {type};
+            qintptr result = 0;
+            QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", event, &result);
+            QApplication::processEvents();
+            restored.push_back(!d->isMinimized() && !MainForm->isMinimized());
+        }
+        return answerFirstButton(d);
+    });
+    createObjects();
+    createWindows();
+    MainForm->show();
+    AWMEdit->show();
+    DataReceivedForm->exec();
+    EXPECT_EQ(restored, (std::vector<bool>{true, true}));
+    shutDown();
     releaseAll();
 }
 
