@@ -635,6 +635,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (event->type() == QEvent::KeyPress) {
+            pressing = false;   // a button let go outside the list
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
                 extravtVoiceKP(13);
                 return true;
@@ -680,11 +681,13 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TMainForm::runFileDialog(QFileDialog* dialog)
+bool TMainForm::runFileDialog(QFileDialog* dialog, const QString& proposed)
 {
     const QString folder = QString::fromStdString(settings.lastFolder);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         dialog->setDirectory(folder);
+    if (!proposed.isEmpty())
+        dialog->selectFile(proposed);
     const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     if (accepted) {
         const QFileInfo chosen(dialog->selectedFiles().constFirst());
@@ -743,8 +746,7 @@ void TMainForm::Save1Click()
     // The voice's name is the name proposed, without what a file name cannot hold.
     QString proposed = shownName(QString::fromLatin1(voice.name, voiceNameLength)).trimmed();
     proposed.replace(QLatin1Char('/'), QLatin1Char('_'));
-    fileSaveDlg->selectFile(proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX"));
-    if (!runFileDialog(fileSaveDlg))
+    if (!runFileDialog(fileSaveDlg, proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX")))
         return;
     if (fileIO && fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString()))
         voiceHistory.saved();
@@ -990,13 +992,14 @@ void TMainForm::ExportVoice1Click()
     const std::vector<int32_t> records = selectedRecords();
     if (!fileIO || records.empty())
         return;
+    QString proposed;
     if (records.size() == 1) {
         fileExportDlg->setWindowTitle(QStringLiteral("Export voice"));
-        fileExportDlg->selectFile(shownName(dbListBox->text(dbListBox->selectedRows().front())) + QStringLiteral(".SYX"));
+        proposed = shownName(dbListBox->text(dbListBox->selectedRows().front())) + QStringLiteral(".SYX");
     } else {
         fileExportDlg->setWindowTitle(QStringLiteral("Export selected voices"));
     }
-    if (!runFileDialog(fileExportDlg))
+    if (!runFileDialog(fileExportDlg, proposed))
         return;
     const QString path = fileExportDlg->selectedFiles().constFirst();
     tellExported(fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path);

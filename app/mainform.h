@@ -120,8 +120,9 @@ protected:
 
 private:
     // Runs a file dialog in the folder last used by any of them; the folder it ended
-    // in is remembered (and kept in the settings). True when accepted with a file.
-    bool runFileDialog(QFileDialog* dialog);
+    // in is remembered (and kept in the settings), proposed (when given) is the name
+    // offered. True when accepted with a file.
+    bool runFileDialog(QFileDialog* dialog, const QString& proposed = QString());
     // "Load voice" on a file of several voices (a bank, a MIDI file): offers to import
     // them or to load the first. False when the file is no such file.
     bool offerManyVoices(const QString& path);
