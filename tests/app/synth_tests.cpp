@@ -349,26 +349,6 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
     EXPECT_EQ(settings.outDevice, bOut);
 }
 
-// Audition: a quick run down the list with the arrow keys ends with the synthesiser
-// holding the last voice reached, while the voice being edited stays.
-TEST_F(SynthTest, AuditionOfAQuickRunDownTheListEndsOnTheLastVoice)
-{
-    writeFile("SOUNDS.SYL", libraryBytes({{0, "FIRST   "}, {0, "SECOND  "}, {0, "THIRD   "},
-                                          {0, "FOURTH  "}, {0, "FIFTH   "}, {0, "SIXTH   "}}));
-    writeText("TARVIK.INI", settingsFor(aIn, aOut, false));
-    createObjects();
-    createWindows();
-    expectDumps(a, 1);
-    MainForm->show();
-    MainForm->cbAudition->setChecked(true);
-    MainForm->dbListBox->setFocus();
-    for (int i = 0; i < 5; ++i)
-        QTest::keyClick(MainForm->dbListBox, Qt::Key_Down);
-    EXPECT_TRUE(eventually([&] { return dumpName(a.currentVoice()) == "SIXTH   "; })) << dumpName(a.currentVoice());
-    EXPECT_LE(a.count("dumps"), 6);
-    EXPECT_EQ(voiceName(), "FIRST   ");
-}
-
 // The settings name the devices: they are found by name though the numbers point
 // elsewhere, a device that went away is named and nothing else opens in its place,
 // neither at start-up nor on Refresh, and the program's own ports are never offered.
