@@ -1,6 +1,9 @@
 #include "app/dialogs.h"
 
+#include <cstring>
+
 #include <QAbstractItemView>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCompleter>
 #include <QDir>
@@ -91,6 +94,63 @@ void keepWithOwner(QWidget* dialog)
 
 namespace {
 
+// Brings the open modal dialog back in front (out of a minimised state, its owner
+// too), once the window manager has finished with the window the user turned to.
+void bringModalBack()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal)
+        return;
+    QTimer::singleShot(0, modal, [modal] {
+        if (modal != QApplication::activeModalWidget() || !modal->isVisible())
+            return;
+        if (modal->isActiveWindow() && !modal->isMinimized())
+            return;
+        // Its owner first, which the window manager minimised along with it.
+        if (QWindow* window = modal->windowHandle())
+            if (QWindow* owner = window->transientParent())
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (w->windowHandle() == owner && w->isMinimized())
+                        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+        if (modal->isMinimized())
+            modal->setWindowState(modal->windowState() & ~Qt::WindowMinimized);
+        modal->raise();
+        modal->activateWindow();
+    });
+}
+
+// The windows a modal dialog blocks get neither clicks nor activation from the
+// toolkit, so the guard below never hears of them; and a minimised dialog cannot take
+// the activation the toolkit hands on to it. The window system's own events tell:
+// a button pressed in, or the focus given to, any window of the program while the
+// dialog is minimised or not the active window.
+class TModalNativeGuard : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (eventType != "xcb_generic_event_t" || message == nullptr)
+            return false;
+        // The first byte of every X event is its type (the top bit marks a sent one).
+        // Pointer events come as the input extension's generic events, whose own
+        // type stands at byte 8: 4 a button pressed, 18 a touch begun.
+        const auto* bytes = static_cast<const uint8_t*>(message);
+        const uint8_t type = bytes[0] & 0x7F;
+        constexpr uint8_t buttonPress = 4, focusIn = 9, generic = 35;
+        bool turnedTo = type == buttonPress || type == focusIn;
+        if (type == generic) {
+            uint16_t genericType = 0;
+            std::memcpy(&genericType, bytes + 8, sizeof genericType);
+            turnedTo = genericType == 4 || genericType == 18;
+        }
+        if (!turnedTo)
+            return false;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible() && (modal->isMinimized() || !modal->isActiveWindow()))
+            bringModalBack();
+        return false;
+    }
+};
+
 // Watches every window of the program for the moments a user turns to it.
 class TModalGuard : public QObject {
 public:
@@ -114,15 +174,7 @@ protected:
             return false;
         if (modal->isActiveWindow() && !modal->isMinimized())
             return false;
-        // Later, once the window manager has finished with the window itself.
-        QTimer::singleShot(0, modal, [modal] {
-            if (modal != QApplication::activeModalWidget() || !modal->isVisible())
-                return;
-            if (modal->isMinimized())
-                modal->setWindowState(modal->windowState() & ~Qt::WindowMinimized);
-            modal->raise();
-            modal->activateWindow();
-        });
+        bringModalBack();
         return false;
     }
 };
@@ -135,6 +187,8 @@ void installModalGuard()
     if (!guard) {
         guard = new TModalGuard(qApp);
         qApp->installEventFilter(guard);
+        static TModalNativeGuard native;
+        qApp->installNativeEventFilter(&native);
     }
 }
 

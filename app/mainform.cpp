@@ -4,6 +4,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QSignalBlocker>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -37,7 +40,9 @@
 #include "editors/voicecommonedit.h"
 #include "editors/voicehistory.h"
 #include "library/fileio.h"
+#include "library/voiceimport.h"
 #include "midi/midiport.h"
+#include "voice/dumpcodec.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -199,8 +204,13 @@ void TMainForm::buildControls()
             ListMenu->popup(dbListBox->viewport()->mapToGlobal(at));
     });
     // A row the user chooses is what "Modify" acts on again (stabilizeForm).
-    connect(dbListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { stabilizeForm(); });
+    connect(dbListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!refilling) {
+            chosenRecords = selectedRecords();
+            chosenCurrent = selectedRecord();
+        }
+        stabilizeForm();
+    });
 
     for (int bit = 0; bit < 16; ++bit) {
         auto* box = new QCheckBox(QString::fromLatin1(categoryCaptions[bit]), GroupBox1);
@@ -230,6 +240,26 @@ void TMainForm::buildControls()
     cbMusicalFX = categoryBox[13];
     cbUntunedFX = categoryBox[14];
     cbRealistic = categoryBox[15];
+
+    // At the head of the strip, above the name: hearing a voice by choosing it.
+    cbAudition = new QCheckBox(QStringLiteral("Audition"), client);
+    cbAudition->setObjectName(QStringLiteral("cbAudition"));
+    cbAudition->setGeometry(6, 8, pictures::stripWidth - 10, 20);
+    cbAudition->setFont(pixelFont(11, true));
+    setTextColour(cbAudition, pictures::yellow);
+    cbAudition->setToolTip(QStringLiteral("Send a voice to the synthesiser when you click it in the list or "
+                                          "move onto it with the arrow keys; space plays the test note"));
+    cbAudition->setFocusPolicy(Qt::TabFocus);
+    connect(dbListBox->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                // Moves of the keys; a click is heard once, as it is pressed.
+                if (!refilling && !pressing && current.isValid())
+                    auditionRow(current.row());
+            });
+    connect(dbListBox, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            auditionRow(index.row());
+    });
 
     // At the foot of the strip, beside the list: the name search and the count.
     edSearch = new QLineEdit(client);
@@ -286,7 +316,7 @@ void TMainForm::buildControls()
     fileSaveDlg->setObjectName(QStringLiteral("fileSaveDlg"));
     fileSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
     fileSaveDlg->setFileMode(QFileDialog::AnyFile);
-    fileSaveDlg->setNameFilter(QStringLiteral("Systex Exclusive files (*.SYX *.syx)"));
+    fileSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
     fileSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
 
     fileImportDlg = new QFileDialog(this, QStringLiteral("Import voices"));
@@ -297,9 +327,9 @@ void TMainForm::buildControls()
     fileImportDlg->setNameFilters({QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"),
                                    QStringLiteral("All files (*)")});
 
-    fileExportDlg = new QFileDialog(this, QStringLiteral("Export voices"));
+    // A folder that does not exist is refused inside the dialog, as "Save voice" does.
+    fileExportDlg = new TFileDialog(this, QStringLiteral("Export voices"));
     fileExportDlg->setObjectName(QStringLiteral("fileExportDlg"));
-    fileExportDlg->setOption(QFileDialog::DontUseNativeDialog);
     fileExportDlg->setAcceptMode(QFileDialog::AcceptSave);
     fileExportDlg->setFileMode(QFileDialog::AnyFile);
     fileExportDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
@@ -407,6 +437,7 @@ bool TMainForm::matchesFilter(uint32_t mask, uint32_t filter)
 
 void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
 {
+    refilling = true;
     rowCount = 0;
     if (fileIO && fileIO->refreshListing(listing)) {
         listingNames = std::make_shared<const std::vector<char>>(listing.names);
@@ -462,13 +493,15 @@ void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
     if (!keepChoice) {
         if (rowCount > 0)
             dbListBox->setCurrentRow(0);
-    } else {
-        const auto end = rowRecord.begin() + rowCount;
-        const auto found = keepRecord >= 0 ? std::lower_bound(rowRecord.begin(), end, keepRecord) : end;
-        if (found != end && *found == keepRecord)
-            dbListBox->setCurrentRow(static_cast<int>(found - rowRecord.begin()));
-        else
-            dbListBox->clearChoice();
+    } else if (!selectRecords({keepRecord}, keepRecord)) {
+        dbListBox->clearChoice();
+    }
+    // What is chosen now is what comes back after a filter hid it; while nothing is
+    // chosen the last choice is kept.
+    refilling = false;
+    if (dbListBox->selectedCount() > 0) {
+        chosenRecords = selectedRecords();
+        chosenCurrent = selectedRecord();
     }
     stabilizeForm();
 }
@@ -498,7 +531,9 @@ bool TMainForm::syncLibrary(std::vector<int32_t>* found)
         if (now[i] >= 0 && chosen[i] != current)
             keep.push_back(now[i]);
     fillList(-1, true);
-    selectRecords(keep);
+    if (!selectRecords(keep, keep.empty() ? -1 : keep.front()))
+        dbListBox->clearChoice();
+    stabilizeForm();
     if (found)
         *found = std::move(now);
     return true;
@@ -544,26 +579,6 @@ std::vector<int32_t> TMainForm::findListed(const std::vector<uint64_t>& hashes, 
     return found;
 }
 
-void TMainForm::selectRecords(const std::vector<int32_t>& records)
-{
-    dbListBox->clearChoice();
-    const auto end = rowRecord.begin() + rowCount;
-    bool first = true;
-    for (const int32_t n : records) {
-        const auto at = std::lower_bound(rowRecord.begin(), end, n);
-        if (at == end || *at != n)
-            continue;
-        const QModelIndex index = dbListBox->names()->index(static_cast<int>(at - rowRecord.begin()), 0);
-        if (first) {
-            dbListBox->setCurrentRow(index.row());
-            first = false;
-        } else {
-            dbListBox->selectionModel()->select(index, QItemSelectionModel::Select);
-        }
-    }
-    stabilizeForm();
-}
-
 bool TMainForm::chosenStillThere(const QString& caption)
 {
     const std::vector<int> rows = dbListBox->selectedRows();
@@ -590,6 +605,36 @@ bool TMainForm::chosenStillThere(const QString& caption)
                                                 "changed it. Nothing was done."))
                  .arg(list));
     return false;
+}
+
+bool TMainForm::selectRecords(const std::vector<int32_t>& records, int32_t current)
+{
+    const auto end = rowRecord.begin() + rowCount;
+    auto rowOf = [&](int32_t record) {
+        const auto found = record >= 0 ? std::lower_bound(rowRecord.begin(), end, record) : end;
+        return found != end && *found == record ? static_cast<int>(found - rowRecord.begin()) : -1;
+    };
+    QItemSelection selection;
+    int currentRow = rowOf(current);
+    for (const int32_t record : records) {
+        const int row = rowOf(record);
+        if (row < 0)
+            continue;
+        const QModelIndex index = dbListBox->names()->index(row, 0);
+        selection.select(index, index);
+        if (currentRow < 0)
+            currentRow = row;
+    }
+    if (selection.isEmpty())
+        return false;
+    QItemSelectionModel* model = dbListBox->selectionModel();
+    const bool wasRefilling = refilling;
+    refilling = true;
+    model->setCurrentIndex(dbListBox->names()->index(currentRow, 0), QItemSelectionModel::NoUpdate);
+    model->select(selection, QItemSelectionModel::ClearAndSelect);
+    dbListBox->scrollTo(dbListBox->names()->index(currentRow, 0));
+    refilling = wasRefilling;
+    return true;
 }
 
 int32_t TMainForm::selectedRecord() const
@@ -649,12 +694,23 @@ void TMainForm::changeFilter(QCheckBox* sender)
             filterMask &= ~(1u << bit);
     }
     filterMask &= 0xFFFFu;
-    fillList(selectedRecord(), true);
+    const std::vector<int32_t> chosen = chosenRecords;
+    const int32_t current = chosenCurrent;
+    fillList(-1, true);
+    // The voices chosen before come back once the filter lets them be listed.
+    if (selectRecords(chosen, current)) {
+        chosenRecords = chosen;
+        chosenCurrent = selectedRecord();
+        stabilizeForm();
+    } else {
+        chosenRecords = chosen;
+        chosenCurrent = current;
+    }
 }
 
 void TMainForm::searchChange()
 {
-    fillList(selectedRecord(), true);
+    changeFilter(nullptr);
 }
 
 void TMainForm::extractVoice()
@@ -676,6 +732,21 @@ void TMainForm::extractVoice()
     refreshEditors();
 }
 
+void TMainForm::auditionRow(int row)
+{
+    if (!cbAudition->isChecked() || !fileIO || !midiPort || row < 0 || row >= rowCount)
+        return;
+    uint8_t dump[dumpSize];
+    if (!fileIO->readDump(rowRecord[static_cast<size_t>(row)], dump))
+        return;
+    // Heard, not loaded: the voice being edited stays as it is. The sender keeps only
+    // the newest voice waiting, so a quick run down the list ends on the last one.
+    const Voice edited = voice;
+    dumpCodec.decodeVoice(dump, voice);
+    midiPort->sendVoice();
+    voice = edited;
+}
+
 void TMainForm::extravtVoiceKP(int key)
 {
     if (key == 13)
@@ -684,13 +755,36 @@ void TMainForm::extravtVoiceKP(int key)
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == dbListBox && event->type() == QEvent::KeyPress) {
+    if (watched == dbListBox && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            && !(key->modifiers() & ~Qt::KeypadModifier)) {
-            extravtVoiceKP(13);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        // Space plays the test note while held, as in the editors.
+        if (key->key() == Qt::Key_Space && mods == Qt::NoModifier) {
+            if (!key->isAutoRepeat())
+                playNote(event->type() == QEvent::KeyPress);
             return true;
         }
+        if (event->type() == QEvent::KeyPress) {
+            pressing = false;   // a button let go outside the list
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
+                extravtVoiceKP(13);
+                return true;
+            }
+            if (key->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
+                DeleteVoice1Click();
+                return true;
+            }
+            if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) && mods == Qt::AltModifier) {
+                moveSelected(key->key() == Qt::Key_Up ? -1 : 1);
+                return true;
+            }
+        }
+    }
+    if (watched == dbListBox->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            pressing = true;
+        else if (event->type() == QEvent::MouseButtonRelease)
+            pressing = false;
     }
     if (watched == dbListBox->viewport()
         && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
@@ -717,18 +811,72 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool TMainForm::runFileDialog(QFileDialog* dialog, const QString& proposed)
+{
+    const QString folder = QString::fromStdString(settings.lastFolder);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
+    if (!proposed.isEmpty())
+        dialog->selectFile(proposed);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    if (accepted) {
+        const QFileInfo chosen(dialog->selectedFiles().constFirst());
+        settings.lastFolder = (chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath()).toStdString();
+    }
+    return accepted;
+}
+
 void TMainForm::Open1Click()
 {
-    if (fileOpenDlg->exec() != QDialog::Accepted || fileOpenDlg->selectedFiles().isEmpty())
+    if (!runFileDialog(fileOpenDlg))
         return;
-    if (fileIO)
-        fileIO->loadVoiceFile(fileOpenDlg->selectedFiles().constFirst().toStdString());
+    const QString path = fileOpenDlg->selectedFiles().constFirst();
+    if (!offerManyVoices(path) && fileIO)
+        fileIO->loadVoiceFile(QFile::encodeName(path).toStdString());
     refreshEditors();
+}
+
+bool TMainForm::offerManyVoices(const QString& path)
+{
+    if (!fileIO)
+        return false;
+    const std::string name = QFile::encodeName(path).toStdString();
+    const VoiceReadResult read = readVoiceFile(name);
+    // A MIDI file, or more than one voice (a bank): not a single voice file.
+    QFile file(path);
+    const bool midi = file.open(QIODevice::ReadOnly) && file.read(4) == "MThd";
+    file.close();
+    if (read.voices.empty() || (read.voices.size() == 1 && !midi))
+        return false;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Load voice"),
+                    QStringLiteral("\u201C%1\u201D holds %2 voices, not a single one.\n"
+                                   "Import them into the database, or load the first of them?")
+                        .arg(QFileInfo(path).fileName())
+                        .arg(read.voices.size()),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("ManyVoicesQuestion"));
+    QPushButton* importButton = box.addButton(QStringLiteral("Import"), QMessageBox::AcceptRole);
+    QPushButton* firstButton = box.addButton(QStringLiteral("Load the first"), QMessageBox::ActionRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(importButton);
+    box.exec();
+    if (box.clickedButton() == importButton) {
+        importFiles({path});
+    } else if (box.clickedButton() == firstButton) {
+        dumpCodec.decodeVoice(read.voices.front().data(), voice);
+        // As a load from a file: one undo step, and the voice goes to the synthesiser.
+        if (fileIO->events)
+            fileIO->events->sendVoice();
+    }
+    return true;
 }
 
 void TMainForm::Save1Click()
 {
-    if (fileSaveDlg->exec() != QDialog::Accepted || fileSaveDlg->selectedFiles().isEmpty())
+    // The voice's name is the name proposed, without what a file name cannot hold.
+    QString proposed = shownName(QString::fromLatin1(voice.name, voiceNameLength)).trimmed();
+    proposed.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (!runFileDialog(fileSaveDlg, proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX")))
         return;
     if (fileIO && fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString()))
         voiceHistory.saved();
@@ -782,9 +930,39 @@ void TMainForm::Exit1Click()
     close();
 }
 
+bool TMainForm::confirmLeaving()
+{
+    voiceHistory.finish();
+    if (!voiceHistory.changedSinceLoaded())
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
+                    QStringLiteral("The voice \u201C%1\u201D has changed since it was last loaded, "
+                                   "fetched or saved.")
+                        .arg(shownName(QString::fromLatin1(voice.name, voiceNameLength))),
+                    QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("ExitQuestion"));
+    QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
+    QPushButton* leave = box.addButton(QStringLiteral("Exit anyway"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == leave)
+        return true;
+    if (box.clickedButton() != save)
+        return false;
+    // Saved as "Save voice" saves; a cancelled or failed save stays in the program.
+    Save1Click();
+    return !voiceHistory.changedSinceLoaded();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // Closing the main window ends the program; shutdown follows the event loop.
+    if (!confirmLeaving()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     QCoreApplication::exit(0);
 }
@@ -866,7 +1044,7 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
 
 void TMainForm::ImportVoices1Click()
 {
-    if (fileImportDlg->exec() != QDialog::Accepted || fileImportDlg->selectedFiles().isEmpty())
+    if (!runFileDialog(fileImportDlg))
         return;
     importFiles(fileImportDlg->selectedFiles());
 }
@@ -883,24 +1061,54 @@ void TMainForm::importFiles(const QStringList& paths)
     for (const QString& path : paths)
         files.push_back(QFile::encodeName(path).toStdString());
 
-    // Shown only when the import takes a while; the window stays painted meanwhile.
-    QProgressDialog progress(QStringLiteral("Importing voices..."), QStringLiteral("Cancel"), 0, 0, this);
-    progress.setWindowTitle(QStringLiteral("Import voices"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    const ImportSummary summary = importVoiceFiles(
-        *fileIO, files, choice.mask(), choice.keepDuplicates(), [&](size_t done, size_t total) {
-            progress.setMaximum(static_cast<int>(total));
-            progress.setValue(static_cast<int>(std::min(done, total)));
-            QCoreApplication::processEvents();
-            return !progress.wasCanceled();
-        });
-    progress.hide();
+    const int32_t before = fileIO->countRecords();
+    ImportSummary summary;
+    {
+        // Shown only when the import takes a while; the window stays painted meanwhile.
+        // It is gone before the summary: its timer would show it over the summary.
+        QProgressDialog progress(QStringLiteral("Importing voices..."), QStringLiteral("Cancel"), 0, 0, this);
+        progress.setWindowTitle(QStringLiteral("Import voices"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        summary = importVoiceFiles(
+            *fileIO, files, choice.mask(), choice.keepDuplicates(), [&](size_t done, size_t total) {
+                progress.setMaximum(static_cast<int>(total));
+                progress.setValue(static_cast<int>(std::min(done, total)));
+                QCoreApplication::processEvents();
+                return !progress.wasCanceled();
+            });
+    }
     recount();
-    fillList();
+    showNewRecords(before);
     showSummary(summary, QStringLiteral("Import voices"));
+}
+
+void TMainForm::showNewRecords(int32_t firstNew)
+{
+    std::vector<int32_t> added;
+    for (int32_t n = std::max(firstNew, 0); n < voiceCount; ++n)
+        added.push_back(n);
+    fillList(added.empty() ? -1 : added.front(), true);
+    if (added.empty()) {
+        if (rowCount > 0 && dbListBox->selectedCount() == 0)
+            dbListBox->setCurrentRow(0);
+        return;
+    }
+    // A filter or search that would hide them is lifted, so that they are seen.
+    if (!selectRecords({added.back()}, added.back())) {
+        const QSignalBlocker quiet(edSearch);
+        edSearch->clear();
+        for (QCheckBox* box : categoryBox)
+            box->setChecked(false);
+        filterMask = 0;
+        fillList(-1, true);
+    }
+    selectRecords(added, added.front());
+    chosenRecords = selectedRecords();
+    chosenCurrent = selectedRecord();
+    stabilizeForm();
 }
 
 void TMainForm::ExportListed1Click()
@@ -910,10 +1118,11 @@ void TMainForm::ExportListed1Click()
     if (!fileIO || rowCount <= 0)
         return;
     fileExportDlg->setWindowTitle(QStringLiteral("Export listed voices"));
-    if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
+    if (!runFileDialog(fileExportDlg))
         return;
     const std::vector<int32_t> records(rowRecord.begin(), rowRecord.begin() + rowCount);
-    exported(fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString()),
+    const QString path = fileExportDlg->selectedFiles().constFirst();
+    exported(fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
              QStringLiteral("Export listed voices"));
 }
 
@@ -924,27 +1133,36 @@ void TMainForm::ExportVoice1Click()
     const std::vector<int32_t> records = selectedRecords();
     if (!fileIO || records.empty())
         return;
+    QString proposed;
     if (records.size() == 1) {
         fileExportDlg->setWindowTitle(QStringLiteral("Export voice"));
-        fileExportDlg->selectFile(shownName(dbListBox->text(dbListBox->selectedRows().front())) + QStringLiteral(".SYX"));
+        proposed = shownName(dbListBox->text(dbListBox->selectedRows().front())) + QStringLiteral(".SYX");
     } else {
         fileExportDlg->setWindowTitle(QStringLiteral("Export selected voices"));
     }
-    if (fileExportDlg->exec() != QDialog::Accepted || fileExportDlg->selectedFiles().isEmpty())
+    if (!runFileDialog(fileExportDlg, proposed))
         return;
-    exported(fileIO->exportRecords(records, QFile::encodeName(fileExportDlg->selectedFiles().constFirst()).toStdString()),
+    const QString path = fileExportDlg->selectedFiles().constFirst();
+    exported(fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
              fileExportDlg->windowTitle());
 }
 
-void TMainForm::exported(bool ok, const QString& caption)
+void TMainForm::exported(bool ok, size_t voices, const QString& path, const QString& caption)
 {
     // A write that failed has shown "Error saving file" already.
-    if (ok && fileIO->skippedDamaged > 0)
-        tellUser(this, caption,
-                 QStringLiteral("%1 damaged voice(s) left out: their stored dumps fail their check.")
-                     .arg(fileIO->skippedDamaged));
-    else if (!ok && fileIO->skippedDamaged > 0)
-        tellUser(this, caption, QStringLiteral("Every chosen voice is damaged: nothing was exported."));
+    const int damaged = fileIO->skippedDamaged;
+    if (!ok) {
+        if (damaged > 0)
+            tellUser(this, caption, QStringLiteral("Every chosen voice is damaged: nothing was exported."));
+        return;
+    }
+    QString text = (voices - damaged == 1 ? QStringLiteral("1 voice written to %2")
+                                          : QStringLiteral("%1 voices written to %2"))
+                       .arg(voices - damaged)
+                       .arg(QDir::toNativeSeparators(path));
+    if (damaged > 0)
+        text += QStringLiteral("\n%1 damaged voice(s) left out: their stored dumps fail their check.").arg(damaged);
+    tellUser(this, caption, text);
 }
 
 void TMainForm::RenameVoice1Click()
@@ -1200,12 +1418,13 @@ void TMainForm::Getallvoices1Click()
     }
     const VoiceReadResult read = readVoices(bank.data(), bank.size());
     ImportSummary summary;
+    const int32_t before = fileIO->countRecords();
     if (!read.voices.empty())
         summary = fileIO->appendDumps(read.voices, choice.mask(), false);
     summary.refused += static_cast<int>(read.refusals.size());
     for (const VoiceRefusal& refusal : read.refusals)
         summary.reasons.push_back(refusal.text());
     recount();
-    fillList();
+    showNewRecords(before);
     showSummary(summary, caption);
 }

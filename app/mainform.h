@@ -38,6 +38,9 @@ public:
         *cbUntunedFX, *cbRealistic;
     QPushButton* bAutoSend;
     QPushButton* bNoAutoSend;
+    // Ticked: a voice clicked in the list, or reached with the arrow keys, is sent to
+    // the synthesiser to be heard, without becoming the voice being edited.
+    QCheckBox* cbAudition;
     QLabel* Image1;
     QLabel* Label13;
     QLabel* Label1;
@@ -95,6 +98,11 @@ public:
     void changeFilter(QCheckBox* sender);
     void extractVoice();
     void extravtVoiceKP(int key);
+    // Sends the voice of the row to be heard, when "Audition" is ticked.
+    void auditionRow(int row);
+    // Leaving with a voice changed since it was last loaded, fetched or saved asks
+    // first ("Save", "Exit anyway", "Cancel"). True when the program may end.
+    bool confirmLeaving();
 
     static bool matchesFilter(uint32_t mask, uint32_t filter);
 
@@ -119,6 +127,25 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Runs a file dialog in the folder last used by any of them; the folder it ended
+    // in is remembered (and kept in the settings), proposed (when given) is the name
+    // offered. True when accepted with a file.
+    bool runFileDialog(QFileDialog* dialog, const QString& proposed = QString());
+    // "Load voice" on a file of several voices (a bank, a MIDI file): offers to import
+    // them or to load the first. False when the file is no such file.
+    bool offerManyVoices(const QString& path);
+    // After records were appended from firstNew on: lists them (lifting a filter that
+    // would hide them) and selects them.
+    void showNewRecords(int32_t firstNew);
+    // Selects the listed rows of these records, current the row of current (else the
+    // first of them). False when none of them is listed.
+    bool selectRecords(const std::vector<int32_t>& records, int32_t current);
+    // The records the user chose last, kept while a filter hides them so that they
+    // are chosen again when it is lifted.
+    std::vector<int32_t> chosenRecords;
+    int32_t chosenCurrent = -1;
+    bool refilling = false;
+    bool pressing = false;   // a mouse button went down in the list
     // Rebuilds the list. Unless keepChoice, row 0 is selected afterwards. With it,
     // record keepRecord stays selected while it is listed; when it is not (or is -1)
     // nothing is selected, and "Modify" waits until the user chooses a row.
@@ -132,8 +159,8 @@ private:
     void recount();
     void stabilizeForm();
     void showSummary(const ImportSummary& summary, const QString& caption);
-    // After an export: tells of damaged voices left out.
-    void exported(bool ok, const QString& caption);
+    // Tells how many voices an export wrote, and of damaged ones it left out.
+    void exported(bool ok, size_t voices, const QString& path, const QString& caption);
     // Another program changed the library at every try.
     void keptChanging(const QString& caption);
     void moveSelected(int step);
@@ -144,8 +171,6 @@ private:
     // stand in the list now (nearest their old places; -1 where gone).
     std::vector<uint64_t> listedHashes(const std::vector<int32_t>& records) const;
     std::vector<int32_t> findListed(const std::vector<uint64_t>& hashes, const std::vector<int32_t>& near) const;
-    // Chooses the rows of these records (those listed); the first becomes current.
-    void selectRecords(const std::vector<int32_t>& records);
     // Before a command on the chosen voices: the library as it is now. False (and
     // the user told which) when a chosen voice is no longer in it.
     bool chosenStillThere(const QString& caption);

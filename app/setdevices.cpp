@@ -16,6 +16,83 @@
 TSetDevices* SetDevices = nullptr;
 
 namespace {
+
+std::string deviceName(bool input, int n)
+{
+    if (!midiPort)
+        return {};
+    return input ? midiPort->inDeviceName(n) : midiPort->outDeviceName(n);
+}
+
+// Where the device of that name stands in the list now, or -1.
+int findDevice(bool input, const std::string& name)
+{
+    const int count = !midiPort ? 0 : input ? midiPort->inCount : midiPort->outCount;
+    for (int n = 0; !name.empty() && n < count; ++n)
+        if (deviceName(input, n) == name)
+            return n;
+    return -1;
+}
+
+// Settles which device of one side to open: by its name when the settings name one;
+// false when that one is missing (its number becomes -1). byName alone: a side
+// without a name opens nothing.
+bool settleDevice(bool input, bool byName)
+{
+    int32_t& number = input ? settings.inDevice : settings.outDevice;
+    std::string& name = input ? settings.inDeviceName : settings.outDeviceName;
+    if (name.empty()) {
+        if (byName) {
+            number = -1;
+            return false;
+        }
+        const int count = !midiPort ? 0 : input ? midiPort->inCount : midiPort->outCount;
+        if (number >= 0 && number < count)
+            name = deviceName(input, number);
+        return true;
+    }
+    number = findDevice(input, name);
+    return number >= 0;
+}
+
+void openDevices(bool byName)
+{
+    if (!midiPort)
+        return;
+    midiPort->closePorts();
+    const bool in = settleDevice(true, byName);
+    const bool out = settleDevice(false, byName);
+    // One message for what is missing, naming it: nothing else is opened instead.
+    const bool inMissing = !in && !settings.inDeviceName.empty();
+    const bool outMissing = !out && !settings.outDeviceName.empty();
+    std::string missing;
+    if (inMissing && outMissing)
+        missing = "The MIDI input device \"" + settings.inDeviceName + "\" and the output device \""
+                  + settings.outDeviceName + "\" are not there";
+    else if (inMissing)
+        missing = "The MIDI input device \"" + settings.inDeviceName + "\" is not there";
+    else if (outMissing)
+        missing = "The MIDI output device \"" + settings.outDeviceName + "\" is not there";
+    if (!missing.empty() && midiPort->events)
+        midiPort->events->openError(missing + "; nothing was opened in its place.");
+    if (in)
+        midiPort->openInput(settings.inDevice);
+    if (out)
+        midiPort->openOutput(settings.outDevice);
+}
+
+// After a pick both ports open again, but a side whose device is gone (or was never
+// chosen after a refresh) stays closed: it has nothing to open and nothing to repeat.
+void reopenAfterPick()
+{
+    if (!midiPort)
+        return;
+    midiPort->closePorts();
+    if (settings.inDevice >= 0)
+        midiPort->openInput(settings.inDevice);
+    if (settings.outDevice >= 0)
+        midiPort->openOutput(settings.outDevice);
+}
 constexpr int clientWidth = 330;
 constexpr int clientHeight = 352;
 
@@ -150,24 +227,10 @@ void TSetDevices::bRefreshClick()
 {
     if (!midiPort)
         return;
-    const std::string inName = midiPort->inDeviceName(settings.inDevice);
-    const std::string outName = midiPort->outDeviceName(settings.outDevice);
     midiPort->closePorts();
     midiPort->enumerateDevices();
-    auto find = [](const std::string& name, int count, auto nameOf) {
-        for (int n = 0; !name.empty() && n < count; ++n)
-            if (nameOf(n) == name)
-                return n;
-        return -1;
-    };
-    const int in = find(inName, midiPort->inCount, [](int n) { return midiPort->inDeviceName(n); });
-    const int out = find(outName, midiPort->outCount, [](int n) { return midiPort->outDeviceName(n); });
-    if (in >= 0)
-        settings.inDevice = in;
-    if (out >= 0)
-        settings.outDevice = out;
+    openDevices(true);
     fillDeviceLists();
-    midiPort->openPorts(settings.inDevice, settings.outDevice);
 }
 
 bool TSetDevices::eventFilter(QObject* watched, QEvent* event)
@@ -189,10 +252,8 @@ void TSetDevices::selectInputDevice()
     if (row < 0)
         return;
     settings.inDevice = row;
-    if (midiPort) {
-        midiPort->closePorts();
-        midiPort->openPorts(settings.inDevice, settings.outDevice);
-    }
+    settings.inDeviceName = deviceName(true, row);
+    reopenAfterPick();
 }
 
 void TSetDevices::selectOutputDevice()
@@ -201,10 +262,8 @@ void TSetDevices::selectOutputDevice()
     if (row < 0)
         return;
     settings.outDevice = row;
-    if (midiPort) {
-        midiPort->closePorts();
-        midiPort->openPorts(settings.inDevice, settings.outDevice);
-    }
+    settings.outDeviceName = deviceName(false, row);
+    reopenAfterPick();
 }
 
 void TSetDevices::setMIDIChannel()
@@ -212,6 +271,11 @@ void TSetDevices::setMIDIChannel()
     const int index = cbMIDIChannel->currentIndex();
     if (index >= 0 && index < 16)
         settings.midiChannel = index;
+}
+
+void openSettingsDevices()
+{
+    openDevices(false);
 }
 
 void TSetDevices::showEvent(QShowEvent* event)

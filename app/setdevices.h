@@ -17,8 +17,9 @@ public:
     // settings say. A channel outside 1..16 shows as the channel messages really go
     // out on (its low 4 bits), without changing the setting.
     void fillDeviceLists();
-    // "Refresh": lists the devices again, keeps the chosen ones by name where they
-    // moved in the lists, and opens the ports anew.
+    // "Refresh": lists the devices again and opens the chosen ones anew, found by their
+    // names wherever they stand in the new lists. A chosen device that is gone is
+    // reported by its name and nothing is opened in its place.
     void bRefreshClick();
 
     QListWidget* lbInputs;
@@ -44,3 +45,10 @@ private:
 };
 
 extern TSetDevices* SetDevices;
+
+// Opens the ports of the settings. A device the settings name is looked for by its
+// name (the system may number it otherwise this time); one that is missing is reported
+// by its name, its number becomes -1 and nothing is opened in its place. A device
+// without a name (older settings) opens by its number, and keeps that device's name
+// from then on. The ports are closed first.
+void openSettingsDevices();

@@ -47,6 +47,36 @@ bool valueAt(const char* p, const char* end, int32_t& out)
     return true;
 }
 
+// The lines after the five: each key, then its text to the line end.
+struct TextKey {
+    const char* key;
+    std::string TSettings::*field;
+};
+const TextKey textKeys[] = {
+    {"In device name=", &TSettings::inDeviceName},
+    {"Out device name=", &TSettings::outDeviceName},
+    {"Last folder=", &TSettings::lastFolder},
+};
+
+// The text of a value up to the line end (the first byte below 32), at most limit bytes.
+std::string textAt(const char* p, const char* end, size_t limit)
+{
+    const char* q = p;
+    while (q < end && static_cast<size_t>(q - p) < limit && static_cast<unsigned char>(*q) >= 32)
+        ++q;
+    return std::string(p, q);
+}
+
+// What a text value may hold: no byte below 32 (it would end the line), not too long.
+std::string storable(const std::string& value, size_t limit)
+{
+    std::string kept;
+    for (const char c : value)
+        if (static_cast<unsigned char>(c) >= 32 && kept.size() < limit)
+            kept += c;
+    return kept;
+}
+
 }  // namespace
 
 TSettings::TSettings(const std::string& path)
@@ -55,18 +85,19 @@ TSettings::TSettings(const std::string& path)
     if (!f)
         return;
     fileFound = true;
-    // Only the first 100 bytes count; the rest of a longer file is ignored.
-    char held[holdingArea];
-    const size_t length = std::fread(held, 1, sizeof held, f);
+    // The five keys count in the first 100 bytes; the name lines come after them.
+    std::string held(textLimit, '\0');
+    const size_t length = std::fread(held.data(), 1, held.size(), f);
     std::fclose(f);
-    parse(held, length);
+    parse(held.data(), length);
 }
 
 void TSettings::parse(const char* text, size_t length)
 {
-    if (length > holdingArea)
-        length = holdingArea;
-    const char* end = text + length;
+    if (length > textLimit)
+        length = textLimit;
+    const char* all = text + length;
+    const char* end = text + std::min(length, holdingArea);
     enum Which { Channel, Model, In, Out, Auto };
     static const struct {
         const char* text;
@@ -76,7 +107,26 @@ void TSettings::parse(const char* text, size_t length)
         {"Out device=", Out},       {"Auto send=", Auto},
     };
     const char* p = text;
-    while (p < end) {
+    while (p < all) {
+        // A name or folder line: its text is no key of the five, whatever it holds.
+        bool isText = false;
+        for (const TextKey& k : textKeys) {
+            const size_t kl = std::strlen(k.key);
+            if (static_cast<size_t>(all - p) < kl || std::memcmp(p, k.key, kl) != 0)
+                continue;
+            p += kl;
+            std::string value = textAt(p, all, valueLimit);
+            p += value.size();
+            this->*k.field = std::move(value);
+            isText = true;
+            break;
+        }
+        if (isText)
+            continue;
+        if (p >= end) {
+            ++p;
+            continue;
+        }
         bool matched = false;
         for (const auto& k : keys) {
             const size_t kl = std::strlen(k.text);
@@ -119,7 +169,13 @@ std::string TSettings::text() const
                                      autoSend ? 1 : 0);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof text)
         return {};
-    return std::string(text, static_cast<size_t>(length));
+    std::string lines(text, static_cast<size_t>(length));
+    for (const TextKey& k : textKeys) {
+        const std::string value = storable(this->*k.field, valueLimit);
+        if (!value.empty())
+            lines += k.key + value + "\r\n";
+    }
+    return lines;
 }
 
 bool TSettings::save(const std::string& path) const

@@ -89,7 +89,9 @@ void createObjects()
     // 3.-4. The transport lists the devices, then opens the ports of the settings.
     midiPort = new TMIDIPort();
     midiPort->events = &appMIDIEvents;
-    midiPort->openPorts(settings.inDevice, settings.outDevice);
+    // An open error is a modal dialog too: it never stays out of reach.
+    installModalGuard();
+    openSettingsDevices();
     // 5. The codec is a process-wide object already; the voice starts from its reset.
     resetVoice();
     // 6. The voice file object; no file is open yet.

@@ -418,7 +418,10 @@ void TAWMEdit::textBoxChange(TNumberBox* sender)
     }
     f->ud->setPosition(v);
     if (f->envelope) {
-        updatePeakStage(currentElement->carrier);
+        // Only a change of the user's moves the peak stage: a refresh shows the voice
+        // as it is, whatever its peak stage says.
+        if (ready)
+            updatePeakStage(currentElement->carrier);
         drawEnvelope();
     }
     if (f->delay) {
@@ -458,6 +461,7 @@ void TAWMEdit::cbEnvTypeChange(int type)
         applyWaveformEnvelope();
     } else if (type >= 2 && type <= 7) {
         applyEnvelopeShape(currentElement->carrier, type);
+        updatePeakStage(currentElement->carrier);
         refreshFromVoice();
     }
     sendIfReady();
@@ -466,8 +470,10 @@ void TAWMEdit::cbEnvTypeChange(int type)
 void TAWMEdit::applyWaveformEnvelope()
 {
     // A received voice may name a waveform past the table; its envelope stays.
-    if (currentElement->waveform < awmWaveCount)
+    if (currentElement->waveform < awmWaveCount) {
         applyEnvelopeRow(currentElement->carrier, awmWaveEnvelopes()[currentElement->waveform]);
+        updatePeakStage(currentElement->carrier);
+    }
     refreshFromVoice();
 }
 

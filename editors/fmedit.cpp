@@ -512,7 +512,9 @@ void TFMEdit::textBoxChange(TNumberBox* box)
 
     switch (c->role) {
     case Role::Envelope:
-        updatePeakStage(*currentOperator);
+        // A refresh shows the voice as it is: only the user's change moves the peak stage.
+        if (ready)
+            updatePeakStage(*currentOperator);
         if (editCarrier && ready)
             setUserEnvelopeType();
         drawEnvelope();

@@ -125,6 +125,7 @@ void TVoiceHistory::reset(const Voice& v)
     lastChange = v;
     isPending = false;
     isComparing = false;
+    editFromCompare = false;
     pendingSource = nullptr;
     notify();
 }
@@ -137,6 +138,7 @@ void TVoiceHistory::notify()
 
 void TVoiceHistory::push(const Voice& before, const Voice& after, std::string name)
 {
+    editFromCompare = false;
     undoSteps.push_back({before, after, std::move(name)});
     while (undoSteps.size() > stepLimit)
         undoSteps.pop_front();
@@ -145,13 +147,16 @@ void TVoiceHistory::push(const Voice& before, const Voice& after, std::string na
 
 void TVoiceHistory::endComparison()
 {
-    // The edit starts from the voice shown; the voice that was being edited stays one
-    // undo away.
+    // The edit starts from the voice shown, and is one step from the voice that was
+    // being edited: one undo gives that voice back.
     isComparing = false;
-    if (!sameVoice(known, referenceVoice)) {
-        push(known, referenceVoice, "Compare");
-        known = referenceVoice;
-    }
+    editFromCompare = true;
+}
+
+std::string TVoiceHistory::stepName(const Voice& v) const
+{
+    // An edit made while comparing is named after what it changed in the voice shown.
+    return changeName(editFromCompare ? referenceVoice : known, v);
 }
 
 void TVoiceHistory::changed(const void* source, const Voice& v)
@@ -159,7 +164,7 @@ void TVoiceHistory::changed(const void* source, const Voice& v)
     if (isComparing)
         endComparison();
     if (isPending && source != pendingSource && !sameVoice(known, lastChange)) {
-        push(known, lastChange, changeName(known, lastChange));
+        push(known, lastChange, stepName(lastChange));
         known = lastChange;
     }
     const bool wasPending = isPending;
@@ -177,7 +182,7 @@ void TVoiceHistory::finish(const Voice& v)
     isPending = false;
     pendingSource = nullptr;
     if (!sameVoice(known, v)) {
-        push(known, v, changeName(known, v));
+        push(known, v, stepName(v));
         known = v;
     }
     notify();
@@ -222,7 +227,7 @@ void TVoiceHistory::saved(const Voice& v)
 std::string TVoiceHistory::undoName() const
 {
     if (isPending && !sameVoice(known, lastChange))
-        return changeName(known, lastChange);
+        return stepName(lastChange);
     return undoSteps.empty() ? std::string() : undoSteps.back().name;
 }
 

@@ -66,6 +66,12 @@ public:
     // shown, and undo can still go back to the edited voice.
     void toggleCompare(Voice& v = voice);
     bool comparing() const { return isComparing; }
+    // The voice being edited (v, or the one compare put aside) differs from the one
+    // last loaded, fetched or saved.
+    bool changedSinceLoaded(const Voice& v = voice) const
+    {
+        return !sameVoice(isComparing ? known : v, referenceVoice);
+    }
     const Voice& reference() const { return referenceVoice; }
 
     // Called after anything that may change what undo, redo or compare offer.
@@ -79,6 +85,7 @@ private:
     };
     void push(const Voice& before, const Voice& after, std::string name);
     void endComparison();
+    std::string stepName(const Voice& v) const;
     void notify();
     bool replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to, Voice Step::*side);
 
@@ -91,6 +98,9 @@ private:
     const void* pendingSource = nullptr;
     bool isPending = false;
     bool isComparing = false;
+    // The pending action began while comparing: the voice shown then was the
+    // reference, the step still starts from the voice being edited.
+    bool editFromCompare = false;
 };
 
 // The process-wide history of voice.

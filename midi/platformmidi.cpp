@@ -218,6 +218,21 @@ struct TPlatformMIDI::Impl {
 
     // JACK client names of ours that no other program shares, so that our ports'
     // full names are known.
+    // This process's own JACK ports (the watch client's tap, the ports of the open
+    // ports' clients) are no devices to offer.
+    void dropOwnPorts(std::vector<Device>& devices) const
+    {
+        const std::string own = std::string(clientName) + "-" + std::to_string(getpid()) + "-";
+        const std::string watchName = watch != nullptr ? std::string(jack_get_client_name(watch)) + ":" : std::string();
+        devices.erase(std::remove_if(devices.begin(), devices.end(),
+                                     [&](const Device& d) {
+                                         return d.system == System::jack
+                                                && (d.name.rfind(own, 0) == 0
+                                                    || (!watchName.empty() && d.name.rfind(watchName, 0) == 0));
+                                     }),
+                      devices.end());
+    }
+
     std::string uniqueClientName()
     {
         static std::atomic<unsigned> serial{0};
@@ -353,6 +368,8 @@ void TPlatformMIDI::enumerate()
     if (compiled(RtMidi::UNIX_JACK) && impl->jackRunning()) {
         listPorts<RtMidiIn>(System::jack, impl->ins);
         listPorts<RtMidiOut>(System::jack, impl->outs);
+        impl->dropOwnPorts(impl->ins);
+        impl->dropOwnPorts(impl->outs);
     }
 }
 

@@ -14,11 +14,6 @@ bool endsWith(const std::string& s, const char* tail)
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-bool contains(const std::string& s, const char* part)
-{
-    return s.find(part) != std::string::npos;
-}
-
 }  // namespace
 
 void mutateVoice(Voice& v, const MutateOptions& options)
@@ -54,7 +49,8 @@ void mutateVoice(Voice& v, const MutateOptions& options)
         }
         if (!f.travels || endsWith(f.path, "peakStage") || f.path == "controllerReserved")
             continue;
-        if (contains(f.path, ".repeats[") && !options.vectorSteps)
+        // A vector's steps are its repeats and its positions alike.
+        if (!options.vectorSteps && (f.path.rfind("levelVector.", 0) == 0 || f.path.rfind("detuneVector.", 0) == 0))
             continue;
         int lo = f.minimum;
         int hi = f.maximum;

@@ -9,7 +9,7 @@
 struct MutateOptions {
     int strength = 20;          // 1..100: the share of fields moved, in per cent
     bool name = false;          // the name may change too
-    bool vectorSteps = false;   // the vectors' repeats and end marks may change too
+    bool vectorSteps = false;   // the vectors' steps (repeats, end marks, positions) may change too
     uint32_t seed = 1;
 };
 

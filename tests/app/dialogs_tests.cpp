@@ -1,10 +1,12 @@
 // The message dialogs, the about box and the device dialog: texts, buttons and their
 // result codes, and that a message dialog only closes by its own button.
+#include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QWindow>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -15,6 +17,7 @@
 #include "apptest.h"
 #include "app/appevents.h"
 #include "app/dialogs.h"
+#include "editors/awmedit.h"
 #include "app/mainform.h"
 #include "app/settings.h"
 #include "app/setdevices.h"
@@ -247,24 +250,60 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     releaseAll();
 }
 
-TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
+// Minimised (the window manager takes its owner along), a modal dialog comes back in
+// front as soon as any window of the program is clicked or given the focus: the
+// window system's own events say so, as the blocked windows hear nothing else.
+TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
 {
     ScratchDir scratch;
-    writeText("TARVIK.INI", "MIDI channel=0\r\n");
-    int messages = 0;
+    writeText("TARVIK.INI", "MIDI channel=0\r\nModel=0\r\nIn device=-1\r\nOut device=-1\r\nAuto send=1\r\n");
+    std::vector<bool> restored;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (MainForm && d == MainForm->fileSaveDlg)
-            return false;
-        if (d->windowTitle() == QStringLiteral("Save voice")) {
-            ++messages;
-            EXPECT_TRUE(d->findChild<QLabel*>() != nullptr);
+        if (d != DataReceivedForm)
+            return answerFirstButton(d);
+        for (const uint8_t type : {uint8_t(4), uint8_t(9 | 0x80)}) {   // a click; a focus given
+            d->setWindowState(Qt::WindowMinimized);
+            MainForm->setWindowState(Qt::WindowMinimized);
+            uint8_t event[32] = {type};
+            qintptr result = 0;
+            QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", event, &result);
+            QApplication::processEvents();
+            restored.push_back(!d->isMinimized() && !MainForm->isMinimized());
         }
         return answerFirstButton(d);
     });
     createObjects();
     createWindows();
     MainForm->show();
-    QFileDialog* dialog = MainForm->fileSaveDlg;
+    AWMEdit->show();
+    DataReceivedForm->exec();
+    EXPECT_EQ(restored, (std::vector<bool>{true, true}));
+    shutDown();
+    releaseAll();
+}
+
+// "Save voice" and the export alike: a folder that does not exist is refused inside
+// the dialog, by name, before anything is written.
+TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
+{
+    for (const bool exporting : {false, true}) {
+    ScratchDir scratch;
+    writeText("TARVIK.INI", "MIDI channel=0\r\n");
+    int messages = 0;
+    ModalAnswerer answerer([&](QWidget* d) {
+        if (MainForm && (d == MainForm->fileSaveDlg || d == MainForm->fileExportDlg))
+            return false;
+        if (d->windowTitle() == QStringLiteral("Save voice") || d->windowTitle() == QStringLiteral("Export voices")) {
+            ++messages;
+            auto* box = qobject_cast<QMessageBox*>(d);
+            EXPECT_TRUE(box && box->text().contains(QStringLiteral("no-such-folder")));
+        }
+        return answerFirstButton(d);
+    });
+    createObjects();
+    createWindows();
+    MainForm->show();
+    QFileDialog* dialog = exporting ? MainForm->fileExportDlg : MainForm->fileSaveDlg;
     dialog->setDirectory(QDir::currentPath());
     dialog->open();
     dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));
@@ -277,6 +316,7 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     shutDown();
     releaseAll();
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QInputDialog>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -24,10 +25,13 @@
 #include "app/librarydialogs.h"
 #include "app/voicelist.h"
 #include "editors/awmedit.h"
+#include "editors/editcommands.h"
+#include "editors/voicehistory.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "library/fileio.h"
+#include "library/voiceimport.h"
 #include "midi/midiport.h"
 
 using namespace apptest;
@@ -170,11 +174,12 @@ TEST_F(MainFormTest, CheckedCategoriesCombineWithAndAndUnmarkedRecordsShowOnlyUn
     QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
 
-    // Unchecking everything lists every record again, also masks 0 and high bits only.
+    // Unchecking everything lists every record again, also masks 0 and high bits only;
+    // the voice chosen last, hidden meanwhile, is chosen again.
     for (QCheckBox* box : {MainForm->cbBrass, MainForm->cbSynthetic, MainForm->cbRealistic})
         box->click();
     EXPECT_EQ(MainForm->filterMask, 0u);
-    expectFiltered(everyRow, "");
+    expectFiltered(everyRow, "ALMOST  ");
 }
 
 TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
@@ -241,6 +246,107 @@ TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
     forgetVoice();
     QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_TRUE(loaded("ALMOST  "));
+
+    // With "Audition" ticked a click or an arrow sends the voice chosen, once each, and
+    // the voice being edited stays; space sounds the test note while held.
+    forgetVoice();
+    MainForm->cbAudition->click();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 2);
+    EXPECT_EQ(voiceName(), "12345678");
+    QTest::keyPress(list, Qt::Key_Space);
+    EXPECT_TRUE(editCommands()->noteSounding);
+    QTest::keyRelease(list, Qt::Key_Space);
+    EXPECT_FALSE(editCommands()->noteSounding);
+    EXPECT_EQ(list->currentRow(), 1);
+}
+
+// The list's keys: Delete asks before it deletes the chosen voices, Alt+Up and
+// Alt+Down move the chosen one.
+TEST_F(MainFormTest, DeleteAndAltArrowsInTheListActOnTheChosenVoice)
+{
+    int questions = 0;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box || !box->button(QMessageBox::No))
+            return false;
+        ++questions;
+        box->button(QMessageBox::No)->click();
+        return true;
+    };
+    auto* list = MainForm->dbListBox;
+    list->setFocus();
+    list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "NOMASK  ", "STRBRASS", "HIGHBITS", "BRASS   ", "ALMOST  "}));
+    EXPECT_EQ(list->selectedRows(), std::vector<int>{2});
+    QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
+    QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(rows(), (std::vector<std::string>{"STRBRASS", "STRINGS ", "NOMASK  ", "HIGHBITS", "BRASS   ", "ALMOST  "}));
+    const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(readFile("SOUNDS.SYL"), before);
+}
+
+// Leaving (Ctrl+X or the close box) with a voice changed since it was loaded asks
+// first: Cancel stays, Save saves through "Save voice" and leaves, "Exit anyway" leaves.
+TEST_F(MainFormTest, LeavingWithAnEditedVoiceAsksFirst)
+{
+    std::string answer;
+    int asked = 0;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box || box->objectName() != QStringLiteral("ExitQuestion"))
+            return false;
+        ++asked;
+        for (QAbstractButton* b : box->buttons())
+            if (b->text().toStdString() == answer) {
+                b->click();
+                return true;
+            }
+        ADD_FAILURE() << "no button " << answer;
+        return false;
+    };
+    // The event loop runs while the user acts; true when the program ended it.
+    auto leaves = [](const std::function<void()>& act) {
+        QTimer::singleShot(0, [act] {
+            act();
+            if (MainForm->isVisible())
+                QCoreApplication::exit(1);
+        });
+        return QApplication::exec() == 0;
+    };
+    voice.name[0] = 'X';
+    answer = "Cancel";
+    MainForm->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    EXPECT_FALSE(leaves([] { QTest::keyClick(MainForm->windowHandle(), Qt::Key_X, Qt::ControlModifier); }));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(voiceName(), "XTRINGS ");
+
+    // Save, the file dialog cancelled: the program stays; saved, it ends.
+    answer = "Save";
+    EXPECT_FALSE(leaves([] { MainForm->close(); }));
+    EXPECT_EQ(asked, 2);
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("kept.SYX"));
+    EXPECT_TRUE(leaves([] { MainForm->close(); }));
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(readFile("kept.SYX").size(), 592u);
+
+    MainForm->show();
+    voice.name[0] = 'Y';
+    answer = "Exit anyway";
+    EXPECT_TRUE(leaves([] { MainForm->Exit1->trigger(); }));
+    EXPECT_EQ(asked, 4);
+
+    // Nothing changed since the last save: no question.
+    MainForm->show();
+    voiceHistory.saved();
+    EXPECT_TRUE(leaves([] { MainForm->close(); }));
+    EXPECT_EQ(asked, 4);
 }
 
 TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
@@ -429,14 +535,28 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     EXPECT_EQ(MainForm->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
     EXPECT_EQ(MainForm->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
     EXPECT_EQ(MainForm->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
+    EXPECT_EQ(MainForm->fileSaveDlg->nameFilters(), QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
     std::memcpy(voice.name, "ON DISK ", 8);
 
-    // Saved under a name without extension: the dialog adds ".SYX".
-    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("mine"));
+    // The voice's name is proposed; saved under a name without extension, the dialog
+    // adds ".SYX". Every file dialog then starts in the folder it was saved in.
+    QDir().mkdir(QStringLiteral("voices"));
+    const QString folder = QDir::current().absoluteFilePath(QStringLiteral("voices"));
+    chosenFile = folder + QStringLiteral("/mine");
+    QString proposed, openedIn;
+    librarianAnswer = [&](QWidget* d) {
+        if (d == MainForm->fileSaveDlg && proposed.isEmpty())
+            proposed = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+        if (d == MainForm->fileOpenDlg || d == MainForm->fileExportDlg)
+            openedIn = static_cast<QFileDialog*>(d)->directory().absolutePath();
+        return false;
+    };
     answerer.seen.clear();
     MainForm->Save1->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save voice"});
-    const std::vector<uint8_t> saved = readFile("mine.SYX");
+    EXPECT_EQ(proposed, QStringLiteral("ON DISK.SYX"));
+    EXPECT_EQ(settings.lastFolder, folder.toStdString());
+    const std::vector<uint8_t> saved = readFile("voices/mine.SYX");
     ASSERT_EQ(saved.size(), 592u);
     EXPECT_EQ(std::string(saved.begin() + 19, saved.begin() + 27), "ON DISK ");
 
@@ -447,9 +567,10 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     EXPECT_TRUE(nothingLoaded());
 
     // Loaded: the voice comes back and goes to the synthesiser though auto-send is off.
-    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("mine.SYX"));
+    chosenFile = folder + QStringLiteral("/mine.SYX");
     MainForm->Open1->trigger();
     EXPECT_TRUE(loaded("ON DISK "));
+    EXPECT_EQ(openedIn, folder);
 
     // A file without a voice dump: "Invalid file", the voice stays.
     writeText("broken.SYX", "not a dump");
@@ -465,6 +586,55 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     MainForm->Getsoundfromsynth1->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
     EXPECT_TRUE(nothingLoaded());
+
+    // A bank is no single voice: loading it offers to import it or to load its first.
+    std::vector<VoiceDump> voices;
+    for (int i = 0; i < bankVoices; ++i) {
+        const std::vector<uint8_t> dump = dumpNamed(("BANK" + std::to_string(10 + i)).c_str(), uint8_t(i));
+        VoiceDump v;
+        std::copy(dump.begin(), dump.end(), v.begin());
+        voices.push_back(v);
+    }
+    const std::vector<uint8_t> bank = buildBankDump(voices);
+    writeFile("bank.syx", bank);
+    std::string choose = "Load the first";
+    QString question;
+    std::vector<std::string> told;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (auto* choice = qobject_cast<TCategoryDlg*>(d))
+            return clickButton(choice, "bOK");
+        if (!box)
+            return false;
+        if (box->objectName() == QStringLiteral("ManyVoicesQuestion")) {
+            question = box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().toStdString() == choose)
+                    b->click();
+        } else {
+            told.push_back(box->text().toStdString());
+            box->button(QMessageBox::Ok)->click();
+        }
+        return true;
+    };
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("bank.syx"));
+    forgetVoice();
+    MainForm->Open1->trigger();
+    EXPECT_TRUE(question.contains(QStringLiteral("64 voices"))) << question.toStdString();
+    EXPECT_TRUE(loaded("BANK10  "));
+    choose = "Import";
+    MainForm->Open1->trigger();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("Voices added: 64"), std::string::npos) << told[0];
+    EXPECT_EQ(MainForm->dbListBox->selectedCount(), 64);
+
+    // An export says how many voices it wrote.
+    told.clear();
+    chosenFile = folder + QStringLiteral("/all.syx");
+    MainForm->ExportListed1->trigger();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("70 voices written"), std::string::npos) << told[0];
+    EXPECT_EQ(readFile("voices/all.syx").size(), 70u * 592);
 }
 
 TEST_F(MainFormTest, AutoSendButtonsAreOneGroupAndSetTheSwitch)
@@ -513,8 +683,9 @@ TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordO
     answerer.seen.clear();
     MainForm->ModifyVoice->trigger();          // disabled: no question, nothing written
     EXPECT_TRUE(answerer.seen.empty());
+    // Lifted, the search gives the chosen voice back.
     MainForm->edSearch->clear();
-    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "");
+    expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
 
     MainForm->dbListBox->setCurrentRow(2);
     EXPECT_TRUE(MainForm->ModifyVoice->isEnabled());
@@ -555,6 +726,11 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
                 box->button(QMessageBox::Yes)->click();
             } else {
                 messages.push_back(box->text().toStdString());
+                // Nothing comes up over the summary while the user reads it.
+                QTest::qWait(900);
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (qobject_cast<QProgressDialog*>(w) && w->isVisible())
+                        ADD_FAILURE() << "a progress dialog covers the summary";
                 box->button(QMessageBox::Ok)->click();
             }
             return true;
@@ -567,10 +743,12 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     EXPECT_NE(messages[0].find("Duplicates skipped: 1"), std::string::npos) << messages[0];
     EXPECT_NE(messages[0].find("Refused: 1"), std::string::npos) << messages[0];
     EXPECT_NE(messages[0].find("junk.syx"), std::string::npos) << messages[0];
+    // The new voices are listed and chosen.
     std::vector<std::string> expected = everyRow;
     expected.push_back("NEW ONE ");
     expected.push_back("NEW TWO ");
-    expectRows(expected);
+    EXPECT_EQ(rows(), expected);
+    EXPECT_EQ(MainForm->dbListBox->selectedRows(), (std::vector<int>{6, 7}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
     ASSERT_EQ(before.size(), 5u + 596 * 8);
     EXPECT_EQ(recordMask(before, 7), 0x0040u);

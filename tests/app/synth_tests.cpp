@@ -3,6 +3,7 @@
 // device pick that reopens both ports.
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -346,6 +347,60 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
     MainForm->SelectMIDIdevices1->trigger();
     EXPECT_EQ(openErrors(), 3);
     EXPECT_EQ(settings.outDevice, bOut);
+}
+
+// The settings name the devices: they are found by name though the numbers point
+// elsewhere, a device that went away is named and nothing else opens in its place,
+// neither at start-up nor on Refresh, and the program's own ports are never offered.
+TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
+{
+    const std::string bInName = b.name + ":out", bOutName = b.name + ":in";
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true) + "In device name=" + bInName
+                                + "\r\nOut device name=" + bOutName + "\r\n");
+    createObjects();
+    createWindows();
+    EXPECT_EQ(openErrors(), 0);
+    EXPECT_EQ(settings.inDevice, bIn);
+    EXPECT_EQ(settings.outDevice, bOut);
+    expectDumps(b, 1);
+    expectDumps(a, 0);
+    for (int n = 0; n < midiPort->outCount; ++n)
+        EXPECT_NE(midiPort->outDeviceName(n).rfind("Tarvik", 0), 0u) << midiPort->outDeviceName(n);
+    for (int n = 0; n < midiPort->inCount; ++n)
+        EXPECT_NE(midiPort->inDeviceName(n).rfind("Tarvik", 0), 0u) << midiPort->inDeviceName(n);
+
+    // The synthesiser goes away; Refresh names it once and opens nothing else, and
+    // a pick of the other side does not bring its error back.
+    b.stop();
+    std::string told;
+    pickDevices = [&] {
+        SetDevices->bRefresh->click();
+        told = MIDIOpenError->tfError->text().toStdString();
+        EXPECT_EQ(SetDevices->lbOutputs->currentRow(), -1);
+        EXPECT_EQ(SetDevices->lbInputs->currentRow(), -1);
+        TMIDIPort probe;
+        SetDevices->lbInputs->setCurrentRow(a.inDevice(probe));
+    };
+    answerer.seen.clear();
+    MainForm->SelectMIDIdevices1->trigger();
+    EXPECT_EQ(openErrors(), 1);
+    EXPECT_NE(told.find(bInName), std::string::npos) << told;
+    EXPECT_NE(told.find(bOutName), std::string::npos) << told;
+    EXPECT_EQ(told.find("number"), std::string::npos) << told;
+    EXPECT_EQ(settings.outDevice, -1);
+    EXPECT_FALSE(midiPort->sendVoice());
+    expectDumps(a, 0);
+    shutDown();
+    EXPECT_NE(readText("TARVIK.INI").find("Out device name=" + bOutName + "\r\n"), std::string::npos);
+    releaseAll();
+
+    // Started again without it: the one message names it, and nothing is opened.
+    answerer.seen.clear();
+    createObjects();
+    EXPECT_EQ(openErrors(), 1);
+    EXPECT_NE(MIDIOpenError->tfError->text().toStdString().find(bOutName), std::string::npos);
+    EXPECT_EQ(settings.outDevice, -1);
+    EXPECT_FALSE(midiPort->sendVoice());
 }
 
 // The whole bank from a virtual SY-22 over JACK, through the main window's command.

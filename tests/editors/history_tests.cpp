@@ -283,8 +283,8 @@ TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
     EXPECT_EQ(sends(), sent + 2);
     EXPECT_FALSE(awm->bCompare->isChecked());
 
-    // Editing while comparing: from the loaded voice, and the edited one stays one
-    // undo away.
+    // Editing while comparing: from the loaded voice, and the edited one is one undo
+    // away, under the name of the edit; redo gives the new edit back.
     compareVoice();
     common->cbModWheelAM->click();
     EXPECT_FALSE(voiceHistory.comparing());
@@ -292,10 +292,11 @@ TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
     Voice expected = loaded;
     expected.modWheelAM = loaded.modWheelAM ? 0 : 1;
     EXPECT_TRUE(sameVoice(voice, expected));
-    undoVoiceEdit();
-    EXPECT_TRUE(sameVoice(voice, loaded));
+    EXPECT_EQ(voiceHistory.undoName(), changeName(loaded, expected));
     undoVoiceEdit();
     EXPECT_TRUE(sameVoice(voice, edited));
+    redoVoiceEdit();
+    EXPECT_TRUE(sameVoice(voice, expected));
 }
 
 TEST_F(HistoryTest, LoadsAreStepsAndSetWhatCompareReturnsTo)
@@ -347,6 +348,31 @@ TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
     EXPECT_EQ(std::memcmp(&voice.element[2], &reset.element[2], sizeof(VoiceElement)), 0);
     EXPECT_EQ(sends(), sent + 1);
     EXPECT_EQ(voiceHistory.undoName(), "Initialise C");
+}
+
+// A voice as it came in, peak stages that disagree with the levels included: no
+// refresh, element switch or swap and undo changes a byte of it.
+TEST_F(HistoryTest, RefreshesLeaveTheVoiceAsLoadedAndUndoOfASwapGivesItsBytesBack)
+{
+    for (VoiceElement& e : voice.element) {
+        e.carrier.peakStage = static_cast<uint8_t>((e.carrier.peakStage + 1) & 3);
+        e.modulator.peakStage = static_cast<uint8_t>((e.modulator.peakStage + 2) & 3);
+    }
+    const Voice loaded = voice;
+    voiceHistory.reset(voice);
+    refreshAllEditors();
+    pick(awm->cbElement, 1);
+    pick(fm->cbElement, 1);
+    pick(fm->cbOperator, 1);
+    refreshAllEditors();
+    EXPECT_TRUE(sameBytes(voice, loaded));
+    EXPECT_FALSE(voiceHistory.canUndo());
+
+    menuItem(awm->bElement, QStringLiteral("Swap A and C"))->trigger();
+    menuItem(fm->bElement, QStringLiteral("Swap B and D"))->trigger();
+    undoVoiceEdit();
+    undoVoiceEdit();
+    EXPECT_TRUE(sameBytes(voice, loaded));
 }
 
 TEST_F(HistoryTest, AWheelOverAControlWithoutTheFocusChangesNothing)

@@ -7,7 +7,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TSettings read;
     read.parse(reinterpret_cast<const char*>(data), size);
     const std::string written = read.text();
-    FUZZ_CHECK(!written.empty() && written.size() <= 100);
+    FUZZ_CHECK(!written.empty() && written.size() <= TSettings::textLimit);
+    // The five lines come first and fit where the five keys are looked for.
+    FUZZ_CHECK(written.find("Auto send=") != std::string::npos && written.find("Auto send=") < 100 - 3);
     TSettings back;
     back.parse(written.data(), written.size());
     FUZZ_CHECK(back.midiChannel == read.midiChannel);
@@ -15,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(back.outDevice == read.outDevice);
     FUZZ_CHECK(back.model == read.model);
     FUZZ_CHECK(back.autoSend == read.autoSend);
+    FUZZ_CHECK(back.inDeviceName == read.inDeviceName);
+    FUZZ_CHECK(back.outDeviceName == read.outDeviceName);
+    FUZZ_CHECK(back.lastFolder == read.lastFolder);
     FUZZ_CHECK(back.text() == written);
     return 0;
 }

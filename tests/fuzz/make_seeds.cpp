@@ -105,6 +105,11 @@ int main(int argc, char** argv)
     s.autoSend = false;
     std::string text = s.text();
     put("settings", "TARVIK.INI", std::vector<uint8_t>(text.begin(), text.end()));
+    s.inDeviceName = "virtual-sy22:out";
+    s.outDeviceName = "virtual-sy22:in";
+    s.lastFolder = "/home/me/sy22 voices";
+    text = s.text();
+    put("settings", "named.ini", std::vector<uint8_t>(text.begin(), text.end()));
     text = "Model=3\nMIDI channel=99\nIn device=123456\nAuto send=5\n";
     put("settings", "odd.ini", std::vector<uint8_t>(text.begin(), text.end()));
     return 0;

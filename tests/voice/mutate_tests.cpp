@@ -29,10 +29,11 @@ TEST(Mutate, AtFullStrengthEveryFieldStaysInItsRangeAndNameAndStepsStayUnlessTic
             EXPECT_LE(value, f.maximum) << f.path;
             moved += value != fieldValue(before, f);
         }
-        EXPECT_GT(moved, 200);
+        EXPECT_GT(moved, 100);
         EXPECT_EQ(std::memcmp(v.name, before.name, sizeof v.name), 0);
-        EXPECT_EQ(std::memcmp(v.levelVector.repeats, before.levelVector.repeats, sizeof v.levelVector.repeats), 0);
-        EXPECT_EQ(std::memcmp(v.detuneVector.repeats, before.detuneVector.repeats, sizeof v.detuneVector.repeats), 0);
+        // Every step of both vectors, positions included.
+        EXPECT_EQ(std::memcmp(&v.levelVector, &before.levelVector, sizeof v.levelVector), 0);
+        EXPECT_EQ(std::memcmp(&v.detuneVector, &before.detuneVector, sizeof v.detuneVector), 0);
         EXPECT_EQ(v.controllerReserved, before.controllerReserved);
 
         options.name = options.vectorSteps = true;

@@ -150,6 +150,41 @@ TEST_F(SettingsFile, OnlyTheFirstHundredBytesCount)
     EXPECT_EQ(s.outDevice, 0);
 }
 
+// The devices' names and the last folder follow the five lines, which stay as they
+// were; a name holding a key of the five is only a name.
+TEST_F(SettingsFile, NamesAndFolderFollowTheFiveLinesAndReadBack)
+{
+    TSettings s;
+    s.inDevice = 2;
+    s.outDevice = 3;
+    s.inDeviceName = "virtual-sy22:out Model=1 \xC3\xA9";
+    s.outDeviceName = "system:midi_playback_1\r\nModel=1";   // a line end is never written
+    s.lastFolder = "/home/me/sy22 voices";
+    s.save(path);
+    EXPECT_EQ(fileText(), "MIDI channel=0\r\nModel=0\r\nIn device=2\r\nOut device=3\r\nAuto send=1\r\n"
+                          "In device name=virtual-sy22:out Model=1 \xC3\xA9\r\n"
+                          "Out device name=system:midi_playback_1Model=1\r\n"
+                          "Last folder=/home/me/sy22 voices\r\n");
+    const TSettings back(path);
+    EXPECT_EQ(back.model, 0);
+    EXPECT_EQ(back.inDevice, 2);
+    EXPECT_EQ(back.outDevice, 3);
+    EXPECT_EQ(back.inDeviceName, s.inDeviceName);
+    EXPECT_EQ(back.outDeviceName, "system:midi_playback_1Model=1");
+    EXPECT_EQ(back.lastFolder, s.lastFolder);
+
+    // A file of the five lines alone names nothing; a long folder line past byte 100
+    // still counts, and LF line ends read alike.
+    const TSettings old = readText("MIDI channel=4\nModel=1\nIn device=2\nOut device=1\nAuto send=0\n");
+    EXPECT_TRUE(old.inDeviceName.empty() && old.outDeviceName.empty() && old.lastFolder.empty());
+    const std::string folder = "/" + std::string(300, 'f');
+    const TSettings late = readText("MIDI channel=4\nOut device name=b:in\nLast folder=" + folder + "\nModel=1\n");
+    EXPECT_EQ(late.midiChannel, 4);
+    EXPECT_EQ(late.outDeviceName, "b:in");
+    EXPECT_EQ(late.lastFolder, folder);
+    EXPECT_EQ(late.model, 0) << "a key of the five past byte 100 does not count";
+}
+
 TEST_F(SettingsFile, UnwritablePlaceFailsSilently)
 {
     TSettings s;
