@@ -14,6 +14,7 @@ int cmdPorts(const Args& args);
 int cmdSend(const Args& args);
 int cmdGet(const Args& args);
 int cmdGetBank(const Args& args);
+int cmdSendBank(const Args& args);
 int cmdLibrary(const Args& args);
 
 // A one-line message on standard error; returns 1 for `return fail(...)`.
