@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/pictures.h"
@@ -383,6 +384,7 @@ void TMainForm::buildMenus()
     About1 = menuBar()->addAction(QStringLiteral("&About"));
     About1->setObjectName(QStringLiteral("About1"));
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    buildBankMenus();
 
     // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
     for (QAction* action : {Open1, Save1, ModifyVoice, Addvoicetodatabase1, Exit1, ElementA1,
@@ -679,7 +681,7 @@ void TMainForm::bNoAutoSendClick() { settings.autoSend = false; }
 
 // ---- the librarian: import, export, housekeeping, the whole bank ----
 
-void TMainForm::showSummary(const ImportSummary& summary, const QString& caption)
+void TMainForm::showSummary(const ImportSummary& summary, const QString& caption, const QString& note)
 {
     QStringList lines;
     if (summary.cancelled)
@@ -697,6 +699,8 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
         lines << QStringLiteral("  ") + QString::fromStdString(summary.reasons[static_cast<size_t>(i)]);
     if (reasons > shown)
         lines << QStringLiteral("  ... and %1 more").arg(reasons - shown);
+    if (!note.isEmpty())
+        lines << QString() << note;
     tellUser(this, caption, lines.join(QLatin1Char('\n')));
 }
 
@@ -960,6 +964,11 @@ void TMainForm::Getallvoices1Click()
     case complete:
         break;
     }
+    // The whole bank, multis included, also becomes the current bank.
+    const std::string notKept = bankWindow()->takeReceivedBank(bank);
+    const QString note = notKept.empty()
+        ? QStringLiteral("The bank, with its 16 multis, is now the current bank (Edit, Bank).")
+        : QStringLiteral("The bank was not kept as the current bank: %1.").arg(QString::fromStdString(notKept));
     const VoiceReadResult read = readVoices(bank.data(), bank.size());
     ImportSummary summary;
     if (!read.voices.empty())
@@ -969,5 +978,5 @@ void TMainForm::Getallvoices1Click()
         summary.reasons.push_back(refusal.text());
     recount();
     fillList();
-    showSummary(summary, caption);
+    showSummary(summary, caption, note);
 }

@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class TBankWindow;
 class TVoiceListView;
 
 class TMainForm : public QMainWindow {
@@ -52,6 +53,7 @@ public:
     QAction *ElementA1, *ElementB1, *Voicecommon1, *Vector1;
     QAction *Undo1, *Redo1, *Compare1, *Mutate1;
     QAction *SelectMIDIdevices1, *Getsoundfromsynth1, *About1;
+    QAction *OpenBank1, *SaveBank1, *Bank1, *Multis1, *SendBank1;
     QMenu *File1, *Edit1, *MIDI1;
 
     QFileDialog* fileOpenDlg;
@@ -98,6 +100,9 @@ public:
 
     static bool matchesFilter(uint32_t mask, uint32_t filter);
 
+    // The Bank window, made at first use: it holds the current bank and its multis.
+    TBankWindow* bankWindow();
+
     uint32_t filterMask = 0;
     int32_t voiceCount = 0;
     std::vector<int32_t> rowRecord;
@@ -123,11 +128,13 @@ private:
     std::vector<int32_t> selectedRecords() const;
     void recount();
     void stabilizeForm();
-    void showSummary(const ImportSummary& summary, const QString& caption);
+    void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
     void moveSelected(int step);
     void buildMenus();
+    void buildBankMenus();
     void buildControls();
     void showHistory();
+    TBankWindow* BankWindow = nullptr;
 };
 
 extern TMainForm* MainForm;
