@@ -255,7 +255,7 @@ TBankWindow::TBankWindow(QWidget* parent)
                                         "name its new slot"));
     lHint = new QLabel(QStringLiteral(
         "Drop voices here from the database list. Drag a slot onto another to swap them; "
-        "hold Shift as you drop to move it there instead."));
+        "hold Shift as you drop to move it there instead. Double-click a slot to load its voice."));
     lHint->setObjectName(QStringLiteral("lHint"));
     lHint->setWordWrap(true);
     lHint->setFixedWidth(lvSlots->width());
@@ -265,6 +265,7 @@ TBankWindow::TBankWindow(QWidget* parent)
         b->setObjectName(QString::fromLatin1(name));
         return b;
     };
+    bGet = button("bGet", QStringLiteral("Get all voices from synth..."));
     bOpen = button("bOpen", QStringLiteral("Open bank..."));
     bNew = button("bNew", QStringLiteral("New bank"));
     bSave = button("bSave", QStringLiteral("Save bank as..."));
@@ -275,13 +276,13 @@ TBankWindow::TBankWindow(QWidget* parent)
     bClose = button("bClose", QStringLiteral("Close"));
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {bOpen, bNew, bSave, bSend, bMultis})
+    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bMultis, bUndo, bRedo, bClose})
+        b->setFixedWidth(200);
+    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bMultis})
         buttons->addWidget(b);
     buttons->addStretch(1);
-    for (QPushButton* b : {bUndo, bRedo, bClose}) {
-        b->setFixedWidth(170);
+    for (QPushButton* b : {bUndo, bRedo, bClose})
         buttons->addWidget(b);
-    }
     auto* left = new QVBoxLayout;
     left->addWidget(lOrigin);
     left->addWidget(lvSlots);
@@ -317,6 +318,11 @@ TBankWindow::TBankWindow(QWidget* parent)
     connect(lvSlots, &TBankSlotView::slotDropped, this,
             [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
     connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
+    // The main window's command: it imports the voices and keeps the bank.
+    connect(bGet, &QPushButton::clicked, this, [] {
+        if (MainForm)
+            MainForm->Getallvoices1->trigger();
+    });
     connect(bOpen, &QPushButton::clicked, this, &TBankWindow::askOpen);
     connect(bNew, &QPushButton::clicked, this, &TBankWindow::newBank);
     connect(bSave, &QPushButton::clicked, this, &TBankWindow::askSave);
@@ -346,8 +352,10 @@ void TBankWindow::showState()
 {
     lOrigin->setText(QStringLiteral("Bank: ") + bank->origin());
     bUndo->setText(undoText(*bank));
+    bUndo->setToolTip(bUndo->text() + QStringLiteral(" (Ctrl+Z)"));
     bUndo->setEnabled(bank->canUndo());
     bRedo->setText(redoText(*bank));
+    bRedo->setToolTip(bRedo->text() + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
     bRedo->setEnabled(bank->canRedo());
     bSend->setEnabled(!sendActive);
 }

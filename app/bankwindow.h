@@ -121,7 +121,7 @@ public:
     QCheckBox* cbFollow;
     QLabel* lOrigin;
     QLabel* lHint;
-    QPushButton *bOpen, *bNew, *bSave, *bSend, *bMultis, *bUndo, *bRedo, *bClose;
+    QPushButton *bGet, *bOpen, *bNew, *bSave, *bSend, *bMultis, *bUndo, *bRedo, *bClose;
     // The last text shown to the user (tests read it).
     QString lastMessage;
 

@@ -173,6 +173,9 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     bSendBank->setObjectName(QStringLiteral("bSendBank"));
     bClose = new QPushButton(QStringLiteral("Close"));
     bClose->setObjectName(QStringLiteral("bClose"));
+    // Fixed widths: the captions change with every step, the window should not.
+    bUndo->setFixedWidth(250);
+    bRedo->setFixedWidth(250);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(bUndo);
     buttons->addWidget(bRedo);
@@ -315,8 +318,10 @@ void TMultiEdit::nameChanged()
 void TMultiEdit::showHistory()
 {
     bUndo->setText(undoText(*document));
+    bUndo->setToolTip(bUndo->text() + QStringLiteral(" (Ctrl+Z)"));
     bUndo->setEnabled(document->canUndo());
     bRedo->setText(redoText(*document));
+    bRedo->setToolTip(bRedo->text() + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
     bRedo->setEnabled(document->canRedo());
 }
 
