@@ -611,6 +611,11 @@ void TBankWindow::pollSend()
         finishSend(QStringLiteral("The MIDI output is gone: sending stopped."), true);
         return;
     }
+    // However the dialog was cancelled (its button, Escape, its close box).
+    if (!cancelAsked && sendProgress && sendProgress->wasCanceled()) {
+        cancelAsked = true;
+        midiPort->cancelBankSend();
+    }
     const TMIDIPort::BankSendProgress p = midiPort->bankSendProgress();
     const int blocks = p.blocks > 0 ? p.blocks : 17;
     const int sent = std::clamp(p.blocksSent, 0, blocks);

@@ -471,7 +471,9 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("BankSendProgress"));
     ASSERT_NE(progress, nullptr);
     EXPECT_GE(progress->value(), 1);
-    progress->cancel();
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->sending(); }, 10000));
     const TMIDIPort::BankSendProgress p = midiPort->bankSendProgress();
     EXPECT_TRUE(p.cancelled);
