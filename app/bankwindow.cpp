@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressDialog>
@@ -172,6 +173,17 @@ void TBankSlotView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     QListView::mouseDoubleClickEvent(event);
+}
+
+void TBankSlotView::keyPressEvent(QKeyEvent* event)
+{
+    // Enter loads the chosen slot's voice, as a double-click does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        event->accept();
+        emit slotDoubleClicked(currentIndex().row());
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void TBankSlotView::dragEnterEvent(QDragEnterEvent* event)

@@ -48,7 +48,8 @@ private:
 };
 
 // The slots in four columns of sixteen. A drop on a slot reports what came: library
-// records, or another slot (with Shift held: moved there rather than swapped).
+// records, or another slot (with Shift held: moved there rather than swapped); a
+// double-click or Enter on a slot reports it too.
 class TBankSlotView : public QListView {
     Q_OBJECT
 public:
@@ -63,6 +64,7 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -44,6 +44,7 @@ QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth)
     box->setFixedHeight(ud->height());
     l->addWidget(box);
     l->addWidget(ud);
+    l->addStretch(1);
     return w;
 }
 
@@ -174,8 +175,8 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     bClose = new QPushButton(QStringLiteral("Close"));
     bClose->setObjectName(QStringLiteral("bClose"));
     // Fixed widths: the captions change with every step, the window should not.
-    bUndo->setFixedWidth(250);
-    bRedo->setFixedWidth(250);
+    bUndo->setFixedWidth(230);
+    bRedo->setFixedWidth(230);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(bUndo);
     buttons->addWidget(bRedo);
