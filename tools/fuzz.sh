@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz targets for as long as asked:
 #   bash tools/fuzz.sh [SECONDS] [TARGET...]
-# SECONDS per target (default 300); TARGETs among codec voicelines settings syx library bank midi
+# SECONDS per target (default 300); TARGETs among codec voicelines settings syx library bank midi bankdump
 # (default all). Inputs found worth keeping grow build-fuzz/tests/fuzz/corpus/TARGET;
 # an input that breaks an invariant is written to build-fuzz/tests/fuzz/artifacts/.
 set -euo pipefail
@@ -9,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-300}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(codec voicelines settings syx library bank midi)
+[ ${#targets[@]} -eq 0 ] && targets=(codec voicelines settings syx library bank midi bankdump)
 "$top/tools/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DTARVIK_FUZZ=ON >/dev/null

@@ -16,7 +16,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const fs::path top = argv[1];
-    for (const char* d : {"codec", "syx", "library", "settings", "voicelines", "bank", "midi"})
+    for (const char* d : {"codec", "syx", "library", "settings", "voicelines", "bank", "midi", "bankdump"})
         fs::create_directories(top / d);
     auto put = [&](const char* dir, const std::string& name, const std::vector<uint8_t>& bytes) {
         if (!writeWhole((top / dir / name).string(), bytes.data(), bytes.size()))
@@ -65,6 +65,23 @@ int main(int argc, char** argv)
     put("bank", "bank.syx", bank);
     bank[1000] ^= 0x01;
     put("bank", "damaged.syx", bank);
+    // Whole banks with multis for the strict reader: a good one, one with a multi of
+    // its own, one cut short.
+    Bank whole = initialBank();
+    for (size_t i = 0; i < whole.voices.size(); ++i)
+        whole.voices[i] = writtenDump(dumps[i % dumps.size()].data());
+    put("bankdump", "initial.syx", encodeBankDump(initialBank(), 0));
+    setMultiName(whole.multis[4], "Fuzzing ");
+    whole.multis[4][52] = static_cast<uint8_t>(-16);
+    setMultiChecksum(whole.multis[4]);
+    std::vector<uint8_t> wholeBank = encodeBankDump(whole, 7);
+    put("bankdump", "varied.syx", wholeBank);
+    wholeBank.resize(20000);
+    put("bankdump", "cut.syx", wholeBank);
+    std::string multiLines = formatBank(whole);
+    multiLines = multiLines.substr(multiLines.find("multi["));
+    put("bankdump", "multis.txt", std::vector<uint8_t>(multiLines.begin(), multiLines.begin() + 3000));
+
     std::vector<uint8_t> mixed = dumps[1];
     mixed.insert(mixed.end(), {0xF0, 0x43, 0x20, 0x7E, 0xF7});
     mixed.insert(mixed.end(), dumps[2].begin(), dumps[2].end());

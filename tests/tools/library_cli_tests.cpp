@@ -14,6 +14,7 @@
 
 #include "library/fileio.h"
 #include "library/voiceimport.h"
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
@@ -241,4 +242,131 @@ TEST_F(LibraryCli, RenameDeleteAndCategories)
         expectRefused(run(command));
         EXPECT_EQ(readBytes(file("SOUNDS.SYL")), before);
     }
+}
+
+namespace {
+
+// A bank as the synthesiser sends one: 64 different voices, multis of its own.
+Bytes synthBank(int channel)
+{
+    Bank bank = initialBank();
+    for (int v = 0; v < bankVoices; ++v) {
+        const Bytes d = dumpOf(("Slot " + std::to_string(100 + v)).c_str(), 300u + static_cast<uint32_t>(v));
+        std::copy(d.begin(), d.end(), bank.voices[static_cast<size_t>(v)].begin());
+    }
+    for (int m = 0; m < multiCount; ++m) {
+        MultiRecord& r = bank.multis[static_cast<size_t>(m)];
+        setMultiName(r, "Perf " + std::to_string(m + 1));
+        r[34 + m % multiParts] = static_cast<uint8_t>(0x40 | (63 - m));
+        r[58] = static_cast<uint8_t>(-12);
+        r[66] = 0x33;
+        setMultiChecksum(r);
+    }
+    return encodeBankDump(bank, channel);
+}
+
+std::string slots(const std::string& first, int from)
+{
+    std::string words = first;
+    for (int n = from; n < from + bankVoices; ++n)
+        words += " " + std::to_string(n);
+    return words;
+}
+
+}  // namespace
+
+TEST_F(LibraryCli, BankFromAnImportedBackupIsTheBackup)
+{
+    const Bytes backup = synthBank(3);
+    writeBytes(file("backup.syx"), backup);
+    Outcome r = run("library import backup.syx");
+    ASSERT_EQ(r.out, "added 64, duplicates 0, refused 0\n") << r.err;
+    r = run(slots("library bank out.syx", 0) + " --multis backup.syx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(file("out.syx")), backup);
+
+    // A voice written before the inner checksum was kept (00 00 there) goes into a bank
+    // and an export mended, the same entry in several slots.
+    Bytes old = dumpOf("Old one ", 7);
+    old[588] = old[589] = 0;
+    normaliseDump(old.data());
+    writeBytes(file("old.syx"), old);
+    ASSERT_EQ(run("library import old.syx").status, 0);
+    std::string words = "library bank fresh.syx";
+    for (int v = 0; v < bankVoices; ++v)
+        words += v % 2 ? " 64" : " 5";
+    r = run(words + " --initial-multis");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes fresh = readBytes(file("fresh.syx"));
+    Bank bank;
+    std::string error;
+    ASSERT_TRUE(parseBankDump(fresh.data(), fresh.size(), bank, error)) << error;
+    EXPECT_EQ(bank.voices[1], writtenDump(old.data()));
+    EXPECT_EQ(bank.multis[15], initialMulti());
+    ASSERT_EQ(run("library export old-out.syx --mask 0").status, 0);
+    const Bytes exported = readBytes(file("old-out.syx"));
+    ASSERT_EQ(exported.size(), 65u * dumpSize);
+    EXPECT_TRUE(innerChecksumOk(exported.data() + 64 * dumpSize));
+    EXPECT_STREQ(checkVoiceDump(exported.data() + 64 * dumpSize), "");
+
+    Bytes damaged = backup;
+    damaged.resize(damaged.size() - 100);
+    writeBytes(file("short.syx"), damaged);
+    for (const std::string& command :
+         {slots("library bank x.syx", 0) + " --multis backup.syx --initial-multis", slots("library bank x.syx", 0),
+          std::string("library bank x.syx 0 1 2 --initial-multis"),
+          slots("library bank SOUNDS.SYL", 0) + " --initial-multis"}) {
+        SCOPED_TRACE(command);
+        expectRefused(run(command));
+        EXPECT_FALSE(fs::exists(file("x.syx")));
+    }
+    r = run(slots("library bank x.syx", 0) + " --multis short.syx");
+    expectRefused(r);
+    EXPECT_EQ(r.err, "tarvik-voice: short.syx: truncated in block 17\n");
+    EXPECT_FALSE(fs::exists(file("x.syx")));
+}
+
+TEST_F(LibraryCli, BankSetRewritesOnlyTheNamedFields)
+{
+    const Bytes original = synthBank(0);
+    writeBytes(file("bank.syx"), original);
+    Outcome r = run("bank show bank.syx");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 24), "voice[I01].name=Slot 100");
+    EXPECT_NE(r.out.find("\nmulti[16].part[8].voice=I49\nmulti[16].part[8].level=99\n"), std::string::npos);
+    writeBytes(file("all.txt"), Bytes(r.out.begin(), r.out.end()));
+    ASSERT_EQ(run("bank set bank.syx < all.txt").status, 0);
+    EXPECT_EQ(readBytes(file("bank.syx")), original) << "its own lines change nothing";
+
+    const std::string lines = "multi[3].name=Pads    \nmulti[3].part[2].level=50\nmulti[3].part[5].channel=off\n";
+    writeBytes(file("lines.txt"), Bytes(lines.begin(), lines.end()));
+    r = run("bank set bank.syx < lines.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes changed = readBytes(file("bank.syx"));
+    ASSERT_EQ(changed.size(), original.size());
+    EXPECT_EQ(checkBankDump(changed.data(), changed.size()), "");
+    const size_t multi3 = bankBlockOffset(bankVoiceBlocks) + 2 + 2 * multiWireSize;
+    for (size_t i = 0; i < changed.size(); ++i)
+        if (changed[i] != original[i]) {
+            EXPECT_TRUE((i >= multi3 && i < multi3 + multiWireSize) || i == changed.size() - 2) << "byte " << i;
+        }
+    EXPECT_EQ(changed[multi3 + 3], 'P');
+
+    // A bad line leaves the file alone and names its line; so does a bad bank.
+    const std::string bad = "multi[3].part[2].level=40\nmulti[3].part[2].level=100\n";
+    writeBytes(file("bad.txt"), Bytes(bad.begin(), bad.end()));
+    r = run("bank set bank.syx < bad.txt");
+    expectRefused(r);
+    EXPECT_EQ(r.err.rfind("tarvik-voice: line 2: '100' does not fit multi[3].part[2].level (0..99)", 0), 0u) << r.err;
+    EXPECT_EQ(readBytes(file("bank.syx")), changed);
+
+    Bytes broken = original;
+    broken[bankBlockOffset(0) + 2 + 10 + 2 * bankRecordSize + 3] ^= 1;   // I03's name
+    writeBytes(file("broken.syx"), broken);
+    for (const char* command : {"bank show broken.syx", "bank set broken.syx < lines.txt"}) {
+        r = run(command);
+        expectRefused(r);
+        EXPECT_EQ(r.err, "tarvik-voice: broken.syx: block 1: bad checksum\n");
+    }
+    EXPECT_EQ(readBytes(file("broken.syx")), broken);
 }

@@ -1,13 +1,15 @@
-// tarvik-voice library list|add|get|import|export|rename|delete|categories: the
+// tarvik-voice library list|add|get|import|export|rename|delete|categories|bank: the
 // voice library from scripts, through the
 // same file operations the editor's main window uses, so that both show a library
 // alike. Nothing is sent to the synthesiser here.
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "library/fileio.h"
+#include "library/filewrite.h"
 #include "library/voiceimport.h"
 #include "tools/tarvik-voice/commands.h"
 
@@ -22,6 +24,8 @@ const char* const exportUsage = "usage: tarvik-voice library export OUT.SYX [--m
 const char* const renameUsage = "usage: tarvik-voice library rename N NAME [--library FILE]";
 const char* const deleteUsage = "usage: tarvik-voice library delete N... [--library FILE]";
 const char* const categoriesUsage = "usage: tarvik-voice library categories N MASK [--library FILE]";
+const char* const bankUsage =
+    "usage: tarvik-voice library bank OUT.SYX N1 ... N64 --multis BACKUP.SYX | --initial-multis [--library FILE]";
 
 // The editor's dialogs become one line on standard error, naming the file at hand.
 struct ToolEvents : TFileIOEvents {
@@ -313,12 +317,77 @@ int libraryCategories(const Args& args)
     });
 }
 
+// A bank of 64 library entries in slot order I01..I64, with the multis of a bank the
+// synthesiser sent (its multi block copied as it is) or 16 initial ones.
+int libraryBank(const Args& args)
+{
+    Args words;
+    std::string path = libraryFileName, backup;
+    bool initialMultis = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--library" || a == "--multis") {
+            if (i + 1 == args.size())
+                return fail(a + " needs a value; " + bankUsage);
+            (a == "--library" ? path : backup) = args[++i];
+        } else if (a == "--initial-multis") {
+            initialMultis = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return fail("unknown option " + a + "; " + bankUsage);
+        } else {
+            words.push_back(a);
+        }
+    }
+    if (initialMultis == !backup.empty())
+        return fail("give either --multis BACKUP.SYX or --initial-multis; " + std::string(bankUsage));
+    if (words.size() != 1 + bankVoices)
+        return fail("a bank takes 64 record numbers (slots I01..I64), " + std::to_string(words.size() - (words.empty() ? 0 : 1)) +
+                    " given; " + bankUsage);
+    const std::string& target = words[0];
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+    struct stat st {}, library {};
+    if (stat(target.c_str(), &st) == 0 && stat(path.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
+        st.st_ino == library.st_ino)
+        return fail(target + ": is the library itself");
+
+    Bank bank = initialBank();
+    std::vector<uint8_t> backupData;
+    int channel = 0;
+    if (!backup.empty()) {
+        std::string error;
+        if (!readBankFile(backup, backupData, bank, error))
+            return fail(error);
+        channel = backupData[2] & 0x0F;
+    }
+    TFileIO io(path);
+    const int32_t count = io.countRecords();
+    for (int v = 0; v < bankVoices; ++v) {
+        int32_t n = 0;
+        if (!parseRecord(words[static_cast<size_t>(v) + 1], count, path, n))
+            return 1;
+        uint8_t dump[dumpSize];
+        if (!io.readDump(n, dump))
+            return fail(path + ": cannot read record " + std::to_string(n));
+        bank.voices[static_cast<size_t>(v)] = writtenDump(dump);
+    }
+    std::vector<uint8_t> message = encodeBankDump(bank, channel);
+    if (!backupData.empty()) {
+        const size_t block = bankBlockOffset(bankVoiceBlocks);
+        std::memcpy(message.data() + block, backupData.data() + block, message.size() - block);
+    }
+    TSafeFile out;
+    if (!out.open(target) || !out.write(message.data(), message.size()) || !out.commit())
+        return fail(out.error);
+    return 0;
+}
+
 }  // namespace
 
 int cmdLibrary(const Args& args)
 {
     if (args.empty())
-        return fail("usage: tarvik-voice library list|add|get|import|export|rename|delete|categories ...");
+        return fail("usage: tarvik-voice library list|add|get|import|export|rename|delete|categories|bank ...");
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == "list")
         return libraryList(rest);
@@ -336,6 +405,8 @@ int cmdLibrary(const Args& args)
         return libraryDelete(rest);
     if (args[0] == "categories")
         return libraryCategories(rest);
+    if (args[0] == "bank")
+        return libraryBank(rest);
     return fail("library " + args[0] +
-                ": unknown command (list, add, get, import, export, rename, delete or categories)");
+                ": unknown command (list, add, get, import, export, rename, delete, categories or bank)");
 }

@@ -26,6 +26,11 @@ static const char usage[] =
     "  library rename N NAME [--library FILE]\n"
     "  library delete N... [--library FILE]\n"
     "  library categories N MASK [--library FILE]\n"
+    "  library bank OUT.SYX N1 ... N64 --multis BACKUP.SYX | --initial-multis [--library FILE]\n"
+    "                                 a bank of 64 entries in slot order I01..I64, with the\n"
+    "                                 multis of a bank the synthesiser sent, or initial ones\n"
+    "  bank show BANK.SYX             print the bank's voice names and every multi field\n"
+    "  bank set BANK.SYX < LINES      rewrite those multi fields in the bank file\n"
     "  --version                      show the version\n"
     "Devices and channel default to TARVIK.INI in the working directory; channels\n"
     "count from 0 as in that file (0 = MIDI channel 1).\n";
@@ -53,6 +58,7 @@ int main(int argc, char** argv)
     if (command == "get-bank") return cmdGetBank(args);
     if (command == "send-bank") return cmdSendBank(args);
     if (command == "library") return cmdLibrary(args);
+    if (command == "bank") return cmdBank(args);
     if (command == "--version") {
         std::printf("tarvik-voice %s\n", TARVIK_VERSION);
         return 0;

@@ -7,10 +7,6 @@
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
-namespace {
-
-// Reads a whole file; false (with a message) when it cannot be read. Only regular
-// files: a folder or a device is refused, never read.
 bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)
 {
     std::error_code ec;
@@ -40,8 +36,6 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& 
     }
     return true;
 }
-
-}  // namespace
 
 int cmdShow(const Args& args)
 {

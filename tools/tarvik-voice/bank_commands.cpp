@@ -1,0 +1,100 @@
+// tarvik-voice bank show|set: a bank file's voice names and its 16 multis as
+// path=value lines, and those lines written back into the file. Nothing is sent to
+// the synthesiser here.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "library/filewrite.h"
+#include "tools/tarvik-voice/commands.h"
+#include "voice/bank.h"
+
+namespace {
+
+const char* const showUsage = "usage: tarvik-voice bank show BANK.SYX";
+const char* const setUsage = "usage: tarvik-voice bank set BANK.SYX < LINES";
+
+// A file far larger than a bank is refused without reading it all.
+constexpr std::uintmax_t largestBankFile = 1024 * 1024;
+
+}  // namespace
+
+bool readBankFile(const std::string& path, std::vector<uint8_t>& data, Bank& bank, std::string& error)
+{
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > largestBankFile) {
+        error = path + ": not a bank dump";
+        return false;
+    }
+    if (!readFile(path, data, error))
+        return false;
+    if (!parseBankDump(data.data(), data.size(), bank, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+int bankShow(const Args& args)
+{
+    if (args.size() != 1)
+        return fail(showUsage);
+    std::vector<uint8_t> data;
+    Bank bank;
+    std::string error;
+    if (!readBankFile(args[0], data, bank, error))
+        return fail(error);
+    const std::string text = formatBank(bank);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        return fail("cannot write the lines");
+    return 0;
+}
+
+int bankSet(const Args& args)
+{
+    if (args.size() != 1)
+        return fail(setUsage);
+    std::vector<uint8_t> data;
+    Bank bank;
+    std::string error;
+    if (!readBankFile(args[0], data, bank, error))
+        return fail(error);
+    std::ostringstream text;
+    text << std::cin.rdbuf();
+    const Bank before = bank;
+    if (!parseMultiLines(text.str(), bank, error))
+        return fail(error + "; " + args[0] + " is unchanged");
+    if (bank.multis == before.multis)
+        return 0;
+    // Only the multis that changed are written again, into the bytes as read, so that
+    // everything else stays byte for byte as it was.
+    const size_t block = bankBlockOffset(bankVoiceBlocks);
+    uint8_t* payload = data.data() + block + 2;
+    for (int m = 0; m < multiCount; ++m)
+        if (bank.multis[static_cast<size_t>(m)] != before.multis[static_cast<size_t>(m)])
+            multiToWire(bank.multis[static_cast<size_t>(m)], payload + m * multiWireSize);
+    payload[bankMultiPayload] = bankBlockChecksum(payload, bankMultiPayload);
+    TSafeFile out;
+    if (!out.open(args[0]) || !out.write(data.data(), data.size()) || !out.commit())
+        return fail(out.error + "; " + args[0] + " is unchanged");
+    return 0;
+}
+
+}  // namespace
+
+int cmdBank(const Args& args)
+{
+    if (args.empty())
+        return fail("usage: tarvik-voice bank show|set BANK.SYX");
+    const Args rest(args.begin() + 1, args.end());
+    if (args[0] == "show")
+        return bankShow(rest);
+    if (args[0] == "set")
+        return bankSet(rest);
+    return fail("bank " + args[0] + ": unknown command (show or set)");
+}
