@@ -69,7 +69,7 @@ std::vector<uint8_t> frameBank(const std::vector<const uint8_t*>& records, const
 
 std::string voiceSlot(int v)
 {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "I%02d", v + 1);
     return text;
 }
@@ -305,11 +305,14 @@ std::vector<uint8_t> bankRequest(int channel)
 
 std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int channel)
 {
-    static const std::vector<uint8_t> zeros(bankRecordSize > bankMultiPayload ? bankRecordSize : bankMultiPayload, 0);
+    static const std::vector<uint8_t> zeros(bankRecordSize, 0);
     std::vector<const uint8_t*> records(bankVoices, zeros.data());
     for (size_t v = 0; v < voices.size() && v < records.size(); ++v)
         records[v] = voices[v].data() + bankRecordOffset;
-    return frameBank(records, zeros.data(), channel);
+    uint8_t multiPayload[bankMultiPayload];
+    for (int m = 0; m < multiCount; ++m)
+        multiToWire(initialMulti(), multiPayload + m * multiWireSize);
+    return frameBank(records, multiPayload, channel);
 }
 
 uint8_t bankBlockChecksum(const uint8_t* payload, size_t size)
@@ -486,7 +489,7 @@ void setMultiName(MultiRecord& m, const std::string& name)
 std::string multiVoiceText(int v)
 {
     v = clampTo(v, 0, 191);
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%c%02d", "PIC"[v / 64], v % 64 + 1);
     return text;
 }

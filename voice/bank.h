@@ -75,8 +75,8 @@ MultiRecord multiFromWire(const uint8_t* wire94);
 std::vector<uint8_t> bankRequest(int channel);
 
 // A bank message of 64 voices (their bytes 16..589, taken as they are; missing ones
-// zeros) on channel n with a multi block of zeros; bankExpectedSize bytes. For the
-// import tests and the stand-in synthesiser, which hold voices only.
+// zeros) on channel n with 16 initial multis; bankExpectedSize bytes. For the import
+// tests and the stand-in synthesiser, which hold voices only.
 std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int channel = 0);
 
 // The 7-bit checksum of a block's payload (payload bytes taken as 7-bit): a good

@@ -287,17 +287,23 @@ struct SplitMap {
     }
 };
 
-const SplitMap splitMap;
+// Built at first use, so that callers during static initialisation find it ready.
+const SplitMap& splitMap()
+{
+    static const SplitMap map;
+    return map;
+}
 
 }  // namespace
 
-bool isVoiceSplitOffset(int i) { return i >= 0 && i < dumpSize && splitMap.at[i]; }
+bool isVoiceSplitOffset(int i) { return i >= 0 && i < dumpSize && splitMap().at[i]; }
 
 uint8_t innerChecksum(const uint8_t* d)
 {
+    const SplitMap& split = splitMap();
     unsigned sum = 0;
     for (int i = 16; i < dumpInnerChecksumOffset;) {
-        if (splitMap.at[i]) {
+        if (split.at[i]) {
             sum += d[i] * 128u + d[i + 1];
             i += 2;
         } else {

@@ -78,6 +78,9 @@ int main(int argc, char** argv)
     put("bankdump", "varied.syx", wholeBank);
     wholeBank.resize(20000);
     put("bankdump", "cut.syx", wholeBank);
+    std::string multiLines = formatBank(whole);
+    multiLines = multiLines.substr(multiLines.find("multi["));
+    put("bankdump", "multis.txt", std::vector<uint8_t>(multiLines.begin(), multiLines.begin() + 3000));
 
     std::vector<uint8_t> mixed = dumps[1];
     mixed.insert(mixed.end(), {0xF0, 0x43, 0x20, 0x7E, 0xF7});

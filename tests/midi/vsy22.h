@@ -267,13 +267,20 @@ public:
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
 };
 
-// A JACK server of the test's own, under a name nobody else uses, so that a test
+// A JACK server of the test's own, under a name of its own, so that a test
 // may stop it or count its ports without disturbing the shared server.
 class PrivateJack {
 public:
     PrivateJack()
     {
-        name = "tarvik-private-" + std::to_string(getpid());
+        // The same name on every run under the same shared server: JACK's registry of
+        // servers has room for only 8 on the whole machine, and the place of a server
+        // that died without its goodbye (killed by a test, or on a stop that timed out)
+        // is taken back only by a server of the same name. A name of the process's own
+        // would leave such places taken for good. The tests that use JACK run one at a time.
+        const char* outer = std::getenv("JACK_DEFAULT_SERVER");
+        const std::string base = outer != nullptr && *outer != '\0' ? outer : "default";
+        name = base.rfind("tarvik-private-", 0) == 0 ? base : "tarvik-private-" + base;
         dir = makeTempDir("tarvik-jack");
     }
     ~PrivateJack()
