@@ -707,7 +707,7 @@ void TMainForm::buildBankMenus()
     });
     SaveBank1 = action("SaveBank1", QStringLiteral("Save ban&k as..."), [this] { bankWindow()->askSave(); });
     Bank1 = action("Bank1", QStringLiteral("Ban&k"), show);
-    Multis1 = action("Multis1", QStringLiteral("M&ultis"), [this] { bankWindow()->showMultis(); });
+    Multis1 = action("Multis1", QStringLiteral("Mul&tis"), [this] { bankWindow()->showMultis(); });
     SendBank1 = action("SendBank1", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
 
     // File: beside the voice's own file commands, before "Exit".
