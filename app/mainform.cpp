@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/pictures.h"
@@ -422,6 +423,7 @@ void TMainForm::buildMenus()
     About1 = menuBar()->addAction(QStringLiteral("&About"));
     About1->setObjectName(QStringLiteral("About1"));
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    buildBankMenus();
 
     // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
     for (QAction* action : {Open1, Save1, ModifyVoice, Addvoicetodatabase1, Exit1, ElementA1,
@@ -1019,7 +1021,7 @@ void TMainForm::bNoAutoSendClick() { settings.autoSend = false; }
 
 // ---- the librarian: import, export, housekeeping, the whole bank ----
 
-void TMainForm::showSummary(const ImportSummary& summary, const QString& caption)
+void TMainForm::showSummary(const ImportSummary& summary, const QString& caption, const QString& note)
 {
     QStringList lines;
     if (summary.cancelled)
@@ -1039,6 +1041,8 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
     if (summary.refused > shown && reasons > shown)
         lines << QStringLiteral("  ... and %1 more")
                      .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(summary.refused - shown)));
+    if (!note.isEmpty())
+        lines << QString() << note;
     tellUser(this, caption, lines.join(QLatin1Char('\n')));
 }
 
@@ -1416,6 +1420,11 @@ void TMainForm::Getallvoices1Click()
     case complete:
         break;
     }
+    // The whole bank, multis included, also becomes the current bank.
+    const std::string notKept = bankWindow()->takeReceivedBank(bank);
+    const QString note = notKept.empty()
+        ? QStringLiteral("The bank, with its 16 multis, is now the current bank (Edit, Bank).")
+        : QStringLiteral("The bank was not kept as the current bank: %1.").arg(QString::fromStdString(notKept));
     const VoiceReadResult read = readVoices(bank.data(), bank.size());
     ImportSummary summary;
     const int32_t before = fileIO->countRecords();
@@ -1426,5 +1435,5 @@ void TMainForm::Getallvoices1Click()
         summary.reasons.push_back(refusal.text());
     recount();
     showNewRecords(before);
-    showSummary(summary, caption);
+    showSummary(summary, caption, note);
 }

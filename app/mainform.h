@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class TBankWindow;
 class TVoiceListView;
 
 class TMainForm : public QMainWindow {
@@ -55,6 +56,7 @@ public:
     QAction *ElementA1, *ElementB1, *Voicecommon1, *Vector1;
     QAction *Undo1, *Redo1, *Compare1, *Mutate1;
     QAction *SelectMIDIdevices1, *Getsoundfromsynth1, *About1;
+    QAction *OpenBank1, *SaveBank1, *Bank1, *Multis1, *SendBank1;
     QMenu *File1, *Edit1, *MIDI1;
 
     QFileDialog* fileOpenDlg;
@@ -105,6 +107,9 @@ public:
     bool confirmLeaving();
 
     static bool matchesFilter(uint32_t mask, uint32_t filter);
+
+    // The Bank window, made at first use: it holds the current bank and its multis.
+    TBankWindow* bankWindow();
 
     uint32_t filterMask = 0;
     int32_t voiceCount = 0;
@@ -158,13 +163,14 @@ private:
     std::vector<int32_t> selectedRecords() const;
     void recount();
     void stabilizeForm();
-    void showSummary(const ImportSummary& summary, const QString& caption);
+    void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
     // Tells how many voices an export wrote, and of damaged ones it left out.
     void exported(bool ok, size_t voices, const QString& path, const QString& caption);
     // Another program changed the library at every try.
     void keptChanging(const QString& caption);
     void moveSelected(int step);
     void buildMenus();
+    void buildBankMenus();
     void buildControls();
     void showHistory();
     // The identities of records as listed, and where voices of those identities
@@ -174,6 +180,7 @@ private:
     // Before a command on the chosen voices: the library as it is now. False (and
     // the user told which) when a chosen voice is no longer in it.
     bool chosenStillThere(const QString& caption);
+    TBankWindow* BankWindow = nullptr;
 };
 
 extern TMainForm* MainForm;

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QItemSelectionModel>
+#include <QMimeData>
 #include <algorithm>
 
 int TVoiceNames::rowCount(const QModelIndex& parent) const
@@ -53,6 +54,40 @@ QString TVoiceNames::name(int row) const
     return QString::fromLatin1(names->data() + at, 8);
 }
 
+Qt::ItemFlags TVoiceNames::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractListModel::flags(index);
+    if (index.isValid())
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QStringList TVoiceNames::mimeTypes() const
+{
+    return {QString::fromLatin1(recordsMimeType)};
+}
+
+QMimeData* TVoiceNames::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.row() < rowCount())
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.size() > static_cast<size_t>(recordsDragLimit))
+        rows.resize(static_cast<size_t>(recordsDragLimit));
+    QByteArray numbers;
+    for (const int row : rows) {
+        if (!numbers.isEmpty())
+            numbers += ' ';
+        numbers += QByteArray::number(records[static_cast<size_t>(row)]);
+    }
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(recordsMimeType), numbers);
+    return data;
+}
+
 void TVoiceNames::setRows(std::shared_ptr<const std::vector<char>> allNames, std::vector<int32_t>&& rows,
                           std::shared_ptr<const std::vector<uint8_t>> damaged)
 {
@@ -69,6 +104,9 @@ TVoiceListView::TVoiceListView(QWidget* parent) : QListView(parent), model(new T
     setUniformItemSizes(true);
     setLayoutMode(QListView::SinglePass);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Rows are dragged out (into the Bank window's slots), never moved in the list.
+    setDragEnabled(true);
+    setDefaultDropAction(Qt::CopyAction);
 }
 
 int TVoiceListView::currentRow() const

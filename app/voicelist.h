@@ -8,6 +8,12 @@
 #include <memory>
 #include <vector>
 
+// Dragged rows of the list carry their record numbers (decimal, blank-separated, in
+// list order) under this type; the Bank window takes them.
+inline constexpr char recordsMimeType[] = "application/x-tarvik-records";
+// The most records one drag carries: a bank has 64 slots.
+constexpr int recordsDragLimit = 64;
+
 // The listed rows: the record numbers of the rows, and the names of all the records
 // (8 characters each, one after the other). A row's text is made when it is shown.
 // A damaged record (its dump fails its check) is shown greyed and in italics, with a
@@ -22,6 +28,10 @@ public:
                  std::shared_ptr<const std::vector<uint8_t>> damaged = {});
     QString name(int row) const;
     bool damaged(int row) const;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
 
 private:
     std::shared_ptr<const std::vector<char>> names;

@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "library/voiceimport.h"
 #include "midi/platformmidi.h"
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 
 TMIDIPort* midiPort = nullptr;
@@ -41,6 +42,11 @@ constexpr size_t requestSize = 15;
 constexpr size_t queueLimit = 1024;
 
 using Clock = std::chrono::steady_clock;
+
+// The pause between bank blocks keeps a little more than the synthesiser asks for: the
+// end of a block's wire time is known to a few milliseconds only (the moment the
+// system took it on, the scheduling of the threads on both sides).
+constexpr int bankGapMarginMs = 10;
 
 // The device-number byte: only the channel's low 4 bits, so that a hand-edited
 // channel of 200 cannot put a status byte inside a System Exclusive message.
@@ -74,7 +80,22 @@ struct TMIDIPort::Impl {
         std::vector<uint8_t> bytes;
         bool voice = false;
         unsigned long serial = 0;   // grows in queue order
+        int bankBlock = -1;         // 0..16 for a block of a bank send
+        unsigned bankSend = 0;      // which bank send it belongs to
     };
+
+    // The bank send under way or last ended (under queueLock). Its blocks wait in the
+    // queue like every message; one whose send has ended is passed over when its turn
+    // comes, so that the queue's order and serials stay as they are.
+    enum class BankStop { none, cancel, fail };
+    struct BankSend {
+        unsigned id = 0;
+        bool active = false;
+        bool holding = false;       // the sender holds one of its blocks
+        BankStop stop = BankStop::none;
+        Clock::time_point lastEnd{};
+        TMIDIPort::BankSendProgress progress;
+    } bank;
 
     TPlatformMIDI midi;
     // The platform layer is the sender's while it sends and the owner's while it opens,
@@ -127,10 +148,82 @@ struct TMIDIPort::Impl {
         return progress.wait_until(lock, until, [&] { return doneSerial >= serial; });
     }
 
+    // Queues the blocks of a bank send together, so that nothing gets between them.
+    bool enqueueBank(const std::vector<std::vector<uint8_t>>& blocks)
+    {
+        std::unique_lock<std::mutex> lock(queueLock);
+        if (bank.active || queue.size() + blocks.size() > queueLimit)
+            return false;
+        bank.id += 1;
+        bank.active = true;
+        bank.stop = BankStop::none;
+        bank.progress = TMIDIPort::BankSendProgress{};
+        bank.progress.blocks = static_cast<int>(blocks.size());
+        for (size_t i = 0; i < blocks.size(); ++i)
+            queue.push_back({blocks[i], false, ++queuedSerial, static_cast<int>(i), bank.id});
+        lock.unlock();
+        wake.notify_one();
+        return true;
+    }
+
+    // Under queueLock.
+    void endBank(BankStop why)
+    {
+        if (!bank.active)
+            return;
+        bank.active = false;
+        bank.progress.done = true;
+        bank.progress.cancelled = why == BankStop::cancel;
+        bank.progress.failed = why == BankStop::fail ||
+                               (why == BankStop::none && bank.progress.blocksSent < bank.progress.blocks);
+    }
+    void stopBank(BankStop why)
+    {
+        if (!bank.active)
+            return;
+        bank.stop = why;
+        if (!bank.holding)
+            endBank(why);       // the sender has not come to its blocks yet
+        wake.notify_all();      // a sender waiting out the pause stops waiting
+    }
+
+    // The sender's turn of a bank block, under queueLock: false when it is not to go
+    // out (its send has ended, or ends now). Waits out the pause after the block before.
+    bool takeBankBlock(const Outgoing& block, std::unique_lock<std::mutex>& lock)
+    {
+        if (!bank.active || block.bankSend != bank.id)
+            return false;
+        bank.holding = true;
+        if (block.bankBlock > 0) {
+            const auto until = bank.lastEnd + std::chrono::milliseconds(bankBlockGapMs + bankGapMarginMs);
+            wake.wait_until(lock, until, [&] { return stopping || bank.stop != BankStop::none; });
+        }
+        if (stopping || bank.stop != BankStop::none) {
+            bank.holding = false;
+            endBank(stopping ? BankStop::fail : bank.stop);
+            return false;
+        }
+        return true;
+    }
+    // Under queueLock, once the platform layer has put the block on the wire (or not).
+    void bankBlockOut(bool sent)
+    {
+        bank.holding = false;
+        if (sent) {
+            ++bank.progress.blocksSent;
+            bank.lastEnd = Clock::now();
+        }
+        if (!sent)
+            endBank(BankStop::fail);
+        else if (bank.stop != BankStop::none || bank.progress.blocksSent == bank.progress.blocks)
+            endBank(bank.stop);
+    }
+
     // Gives up what still waits (a port that takes nothing must not hold up a close).
     void dropQueued()
     {
         std::lock_guard<std::mutex> lock(queueLock);
+        stopBank(BankStop::fail);
         queue.clear();
         doneSerial = queuedSerial;
         progress.notify_all();
@@ -145,6 +238,11 @@ struct TMIDIPort::Impl {
                 return;     // stopping, with nothing left
             Outgoing message = std::move(queue.front());
             queue.pop_front();
+            if (message.bankBlock >= 0 && !takeBankBlock(message, lock)) {
+                doneSerial = std::max(doneSerial, message.serial);
+                progress.notify_all();
+                continue;
+            }
             lock.unlock();
             bool sent = false;
             {
@@ -155,6 +253,8 @@ struct TMIDIPort::Impl {
             if (sent && message.voice)
                 std::this_thread::sleep_for(std::chrono::milliseconds(dumpSettleGapMs));
             lock.lock();
+            if (message.bankBlock >= 0)
+                bankBlockOut(sent);
             if (!sent)
                 failedSerial = message.serial;
             doneSerial = std::max(doneSerial, message.serial);
@@ -464,4 +564,28 @@ void TMIDIPort::takeBankPiece(const uint8_t* piece, size_t size)
     bankLength.store(have, std::memory_order_release);
     bankLastActivity.store(steadyNanoseconds(), std::memory_order_release);
     bankState.store(next, std::memory_order_release);
+}
+
+// ---- sending a whole bank ----
+
+bool TMIDIPort::startBankSend(const std::vector<uint8_t>& bankMessage)
+{
+    if (!impl->midi.outputOpen())
+        return false;
+    const std::vector<std::vector<uint8_t>> blocks = bankBlocks(bankMessage);
+    if (blocks.size() != static_cast<size_t>(bankBlockCount))
+        return false;
+    return impl->enqueueBank(blocks);
+}
+
+TMIDIPort::BankSendProgress TMIDIPort::bankSendProgress() const
+{
+    std::lock_guard<std::mutex> lock(impl->queueLock);
+    return impl->bank.progress;
+}
+
+void TMIDIPort::cancelBankSend()
+{
+    std::lock_guard<std::mutex> lock(impl->queueLock);
+    impl->stopBank(Impl::BankStop::cancel);
 }

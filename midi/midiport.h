@@ -126,6 +126,29 @@ public:
     // the bank request leaves.
     bool sendBankRequest();
 
+    // ---- sending a whole bank ----
+    // Queues the bank message's 17 blocks (F0 43 0n 7E with block 1, blocks 2..16,
+    // block 17 with F7) behind whatever was queued before; the sender puts each on the
+    // wire whole and starts the next no sooner than bankBlockGapMs (and a few
+    // milliseconds more) after the end of its wire time, the synthesiser's receive
+    // needing that pause. Returns at once; false when no output port is open, a bank
+    // send is under way, or the message is no bank of the right length. The channel
+    // is whatever the message's header carries.
+    bool startBankSend(const std::vector<uint8_t>& bankMessage);
+    struct BankSendProgress {
+        int blocksSent = 0;         // blocks wholly on the wire
+        int blocks = 17;
+        bool done = false;          // the send is over: all out, failed or cancelled
+        bool failed = false;        // the port refused a block or closed: the rest stays
+        bool cancelled = false;     // cancelBankSend stopped it between blocks
+    };
+    // Polled by the owner. Before any bank send: no block sent, nothing set.
+    BankSendProgress bankSendProgress() const;
+    // Stops between blocks: a block already on the wire finishes, nothing after it goes
+    // out. Once that block is out, progress says done and cancelled with blocksSent =
+    // the blocks that went out. Nothing happens when no bank send is under way.
+    void cancelBankSend();
+
     struct Impl;            // the platform layer's state
 private:
     // The callback's share of a bank fetch (MIDI service's thread).

@@ -551,8 +551,20 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    const auto taken = Clock::now();
+    auto taken = Clock::now();
     const unsigned long cycleAtSend = impl->jackCycles.load(std::memory_order_acquire);
+    if (impl->outSystem == System::jack) {
+        // JACK's back end puts the message on the port in the server's next cycle, up to
+        // a cycle later: its wire time counts from there, so that a pause kept after it
+        // is a pause on the wire.
+        impl->waitJackCycles(1, cycleAtSend);
+        if (impl->jackCycles.load(std::memory_order_acquire) == cycleAtSend) {
+            impl->outStalled = true;
+            impl->stalledAt = cycleAtSend;
+            return impl->usable(impl->outSystem);
+        }
+        taken = Clock::now();
+    }
     std::this_thread::sleep_until(taken + std::chrono::duration_cast<Clock::duration>(
                                               std::chrono::duration<double>(midiWireSeconds(size))));
     // JACK's back end hands the message to the port in its next process cycle; two

@@ -1,7 +1,7 @@
 // Takes the picture of the main window for the README (or of another window, to look
 // at it): run under Xvfb with the xcb platform, in a scratch directory holding a small
 // library.
-//   app_screenshot OUT.png [about|devices|overwrite|openerror|awm|fm|common|vectors]
+//   app_screenshot OUT.png [about|devices|overwrite|openerror|awm|fm|common|vectors|bank|multis]
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -11,12 +11,15 @@
 #include <QTimer>
 
 #include "apptest.h"
+#include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "app/voicelist.h"
 #include "editors/awmedit.h"
+#include "editors/bankdocument.h"
+#include "editors/multiedit.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
@@ -59,6 +62,47 @@ int main(int argc, char** argv)
                       : which == QStringLiteral("common") ? static_cast<QWidget*>(VoiceCommonEdit)
                       : which == QStringLiteral("vectors") ? static_cast<QWidget*>(VectorEdit)
                                                            : nullptr;
+    if (which == QStringLiteral("bank") || which == QStringLiteral("multis")) {
+        // A bank of the library's voices and a split multi over four of them.
+        TBankWindow* bank = MainForm->bankWindow();
+        std::vector<int32_t> records;
+        for (int32_t n = 0; n < 16; ++n)
+            records.push_back(n);
+        bank->dropRecords(0, records);
+        bank->dropRecords(16, {2, 4, 7});
+        bank->document()->command("Split", [](Bank& b) {
+            MultiRecord& m = b.multis[0];
+            setMultiName(m, "Split Pf");
+            auto set = [&m](const std::string& path, int value) {
+                for (const MultiField& f : multiFields())
+                    if (f.path == path)
+                        f.set(m, f.part, value);
+            };
+            const int voices[8] = {64 + 13, 64 + 0, 64 + 5, 64 + 1, 2, 10, 64 + 9, 128 + 3};
+            const int lows[8] = {60, 0, 0, 36, 0, 0, 0, 0};
+            const int highs[8] = {127, 59, 59, 96, 127, 127, 127, 127};
+            for (int p = 0; p < 8; ++p) {
+                const std::string part = "part[" + std::to_string(p + 1) + "].";
+                set(part + "voice", voices[p]);
+                set(part + "channel", p < 4 ? 1 : p + 1);
+                set(part + "noteLow", lows[p]);
+                set(part + "noteHigh", highs[p]);
+                set(part + "level", p < 4 ? 90 - 6 * p : 80);
+            }
+            set("part[3].detune", 4);
+            set("part[4].noteShift", -12);
+            set("effectType", 1);
+            set("effectDepth", 4);
+            setMultiChecksum(m);
+        });
+        bank->lvSlots->setCurrentIndex(bank->lvSlots->model()->index(13, 0));
+        if (which == QStringLiteral("bank")) {
+            editor = bank;
+        } else {
+            bank->multiEditor()->refresh();
+            editor = bank->multiEditor();
+        }
+    }
     if (editor) {
         editor->show();
         editor->move(60, 60);

@@ -15,12 +15,14 @@
 #define APPTEST_OWN_JACK
 #include "apptest.h"
 #include "tests/midi/vsy22.h"
+#include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "midi/midiport.h"
+#include "editors/bankdocument.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/controls.h"
@@ -434,7 +436,8 @@ protected:
         }
         if (auto* box = qobject_cast<QMessageBox*>(d)) {
             messages.push_back(box->text().toStdString());
-            box->button(QMessageBox::Ok)->click();
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
             return true;
         }
         return answerFirstButton(d);
@@ -469,6 +472,11 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
                                library.begin() + 5 + 596 * k + 4)) << k;
     }
     EXPECT_EQ(MainForm->dbListBox->count(), 64);
+    // The whole bank is the current bank too.
+    const Bank& current = MainForm->bankWindow()->document()->bank();
+    for (int k = 0; k < 64; ++k)
+        EXPECT_TRUE(std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), current.voices[size_t(k)].begin())) << k;
+    EXPECT_EQ(MainForm->bankWindow()->document()->origin(), QStringLiteral("From the synthesiser"));
 
     // Fetched again: every voice is there already, nothing is added.
     messages.clear();
@@ -484,12 +492,60 @@ TEST_F(BankTest, NoAnswerIsToldAndAddsNothing)
     VirtualSY22 synth({"--silent"});
     startEditor(synth);
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
+    TBankDocument* bank = MainForm->bankWindow()->document();
+    bank->replace(initialBank(), "Open bank", QStringLiteral("old.syx"));
+    const Bank old = bank->bank();
     MainForm->Getallvoices1->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("did not answer"), std::string::npos) << messages[0];
     EXPECT_EQ(synth.count("bank-requests"), 1);
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
     EXPECT_EQ(MainForm->voiceCount, 1);
+    // The current bank stays.
+    EXPECT_TRUE(sameBank(bank->bank(), old));
+    EXPECT_EQ(bank->origin(), QStringLiteral("old.syx"));
+}
+
+TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAreWritten)
+{
+    VirtualSY22 synth;
+    startEditor(synth);
+    TBankWindow* window = MainForm->bankWindow();
+    window->show();
+    const Bytes message = testBankMessage(5, 0);
+    ASSERT_EQ(window->takeReceivedBank(message), "");
+
+    window->sendBank();
+    ASSERT_EQ(messages.size(), 1u);   // the confirmation
+    EXPECT_NE(messages[0].find("All 64 voices (I01 to I64) and all 16 multis"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("memory protect must be off"), std::string::npos) << messages[0];
+    ASSERT_TRUE(window->sending());
+    // The window is painted and answers while the blocks go out.
+    ASSERT_TRUE(QTest::qWaitFor([] { return midiPort->bankSendProgress().blocksSent >= 2; }, 30000));
+    EXPECT_TRUE(progressShown);
+    auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("BankSendProgress"));
+    ASSERT_NE(progress, nullptr);
+    EXPECT_GE(progress->value(), 1);
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->sending(); }, 10000));
+    const TMIDIPort::BankSendProgress p = midiPort->bankSendProgress();
+    EXPECT_TRUE(p.cancelled);
+    ASSERT_LT(p.blocksSent, 17);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[1].find("cancelled after " + std::to_string(p.blocksSent) + " of 17 blocks"),
+              std::string::npos) << messages[1];
+    EXPECT_NE(messages[1].find("blocks already sent are written"), std::string::npos) << messages[1];
+    char written[16];
+    std::snprintf(written, sizeof written, "I01 to I%02d", 4 * p.blocksSent);
+    if (p.blocksSent > 0 && p.blocksSent < 16) {
+        EXPECT_NE(messages[1].find(written), std::string::npos) << messages[1];
+    }
+    EXPECT_TRUE(synth.waitForCount("bank-blocks", p.blocksSent));
+    QTest::qWait(300);
+    EXPECT_EQ(synth.count("bank-blocks"), p.blocksSent);
+    EXPECT_TRUE(window->bSend->isEnabled());
 }
 
 } // namespace

@@ -241,3 +241,41 @@ TEST_F(Tool, GetBankSavesTheWholeBankForImportAndSavesNothingWhenTheTransferStop
     EXPECT_NE(r.err.find("stopped coming"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(work + "/cut.syx"));
 }
+
+TEST_F(Tool, SendBankRefusesABadFileWithItsReasonAndSendsAGoodOneWhole)
+{
+    startSynth({"--channel", "5"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    const std::string port = " --out " + std::to_string(out);
+    const Bytes good = testBankMessage(7, 0);
+
+    Bytes badBlock = good;
+    badBlock[bankBlockOffset(2) + 40] ^= 0x01;
+    Bytes badInner = good;
+    breakInnerChecksum(badInner, 6);
+    const std::vector<std::pair<Bytes, std::string>> bad = {
+        {Bytes(good.begin(), good.begin() + 10000), "truncated in block 5"},
+        {badBlock, "block 3: bad checksum"},
+        {badInner, "voice I07: bad inner checksum"},
+    };
+    for (const auto& [file, reason] : bad) {
+        writeBytes(work + "/bad.syx", file);
+        const ToolRun r = tool("send-bank bad.syx" + port);
+        EXPECT_EQ(r.status, 1) << reason;
+        EXPECT_EQ(r.err, "tarvik-voice: bad.syx: " + reason + "; nothing was sent\n");
+    }
+
+    writeBytes(work + "/good.syx", good);
+    const ToolRun r = tool("send-bank good.syx --channel 5" + port);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("block 17 of 17 sent\n"), std::string::npos) << r.err;
+    // It returned with the last byte out: the synthesiser has the bank, and it is the first
+    // thing it was sent.
+    ASSERT_TRUE(synth->waitForCount("banks", 1, 5));
+    Bytes expected = good;
+    expected[2] = 0x05;
+    EXPECT_EQ(synth->received(1), expected);
+    EXPECT_EQ(synth->count("bank-blocks"), 17);
+    EXPECT_EQ(synth->count("short-gaps"), 0) << synth->log();
+}

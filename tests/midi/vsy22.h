@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -19,8 +20,46 @@
 #include <vector>
 
 #include "midi/midiport.h"
+#include "voice/bank.h"
+#include "voice/dumpcodec.h"
+#include "voice/voicefields.h"
 
 using Bytes = std::vector<uint8_t>;
+
+// A bank message on channel n: 64 random voices (inner checksums right) and 16 multis
+// named after the seed.
+inline Bytes testBankMessage(uint32_t seed, int channel)
+{
+    Bank bank = initialBank();
+    for (size_t k = 0; k < bank.voices.size(); ++k) {
+        Voice v;
+        randomVoice(v, seed * 100 + static_cast<uint32_t>(k));
+        const uint8_t* d = dumpCodec.encodeVoice(v);
+        std::copy(d, d + dumpSize, bank.voices[k].begin());
+    }
+    for (size_t m = 0; m < bank.multis.size(); ++m) {
+        setMultiName(bank.multis[m], "S" + std::to_string(seed) + "M" + std::to_string(m + 1));
+        setMultiChecksum(bank.multis[m]);
+    }
+    return encodeBankDump(bank, channel);
+}
+
+// Writes 00 00 as the inner checksum of voice slot 0..63 of a bank message, and makes
+// its block's checksum right again.
+inline void breakInnerChecksum(Bytes& message, int slot)
+{
+    const int block = slot / bankVoicesPerBlock;
+    const size_t payload = bankBlockOffset(block) + 2;
+    const size_t size = static_cast<size_t>(block == 0 ? bankFirstPayload : bankVoicePayload);
+    const size_t record = payload + (block == 0 ? 10 : 0) +
+                          static_cast<size_t>(slot % bankVoicesPerBlock) * bankRecordSize;
+    message[record + dumpInnerChecksumOffset - bankRecordOffset] = 0;
+    message[record + dumpInnerChecksumOffset + 1 - bankRecordOffset] = 0;
+    unsigned sum = 0;
+    for (size_t i = 0; i < size; ++i)
+        sum += message[payload + i];
+    message[payload + size] = static_cast<uint8_t>((0 - sum) & 0x7F);
+}
 
 inline Bytes readBytes(const std::string& path)
 {
@@ -135,6 +174,16 @@ public:
     }
 
     void stop() { stopChild(pid); }
+    // Stops it and starts it again with other options, keeping its state directory
+    // (and so its memory, as the synthesiser's battery keeps it over a power cycle).
+    bool restart(std::vector<std::string> newOptions)
+    {
+        stop();
+        options = std::move(newOptions);
+        std::error_code ignored;
+        std::filesystem::remove(dir + "/ready", ignored);
+        return start();
+    }
     bool running()
     {
         int status = 0;
@@ -218,13 +267,20 @@ public:
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
 };
 
-// A JACK server of the test's own, under a name nobody else uses, so that a test
+// A JACK server of the test's own, under a name of its own, so that a test
 // may stop it or count its ports without disturbing the shared server.
 class PrivateJack {
 public:
     PrivateJack()
     {
-        name = "tarvik-private-" + std::to_string(getpid());
+        // The same name on every run under the same shared server: JACK's registry of
+        // servers has room for only 8 on the whole machine, and the place of a server
+        // that died without its goodbye (killed by a test, or on a stop that timed out)
+        // is taken back only by a server of the same name. A name of the process's own
+        // would leave such places taken for good. The tests that use JACK run one at a time.
+        const char* outer = std::getenv("JACK_DEFAULT_SERVER");
+        const std::string base = outer != nullptr && *outer != '\0' ? outer : "default";
+        name = base.rfind("tarvik-private-", 0) == 0 ? base : "tarvik-private-" + base;
         dir = makeTempDir("tarvik-jack");
     }
     ~PrivateJack()

@@ -16,6 +16,7 @@ int cmdPorts(const Args& args);
 int cmdSend(const Args& args);
 int cmdGet(const Args& args);
 int cmdGetBank(const Args& args);
+int cmdSendBank(const Args& args);
 int cmdLibrary(const Args& args);
 int cmdBank(const Args& args);
 

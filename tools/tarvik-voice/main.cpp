@@ -13,6 +13,9 @@ static const char usage[] =
     "  get OUT.SYX [--in N] [--out N] [--channel C]\n"
     "  get-bank OUT.SYX [--in N] [--out N] [--channel C]\n"
     "                                 save the synthesiser's 64 voices as it sends them\n"
+    "  send-bank BANK.SYX [--out N] [--channel C]\n"
+    "                                 check a bank file whole, then replace the\n"
+    "                                 synthesiser's 64 voices and 16 multis with it\n"
     "  library list [FILE]\n"
     "  library add FILE.SYX [--mask N] [--library FILE]\n"
     "  library get N OUT.SYX [--library FILE]\n"
@@ -54,6 +57,7 @@ int main(int argc, char** argv)
     if (command == "send") return cmdSend(args);
     if (command == "get") return cmdGet(args);
     if (command == "get-bank") return cmdGetBank(args);
+    if (command == "send-bank") return cmdSendBank(args);
     if (command == "library") return cmdLibrary(args);
     if (command == "bank") return cmdBank(args);
     if (command == "--version") {

@@ -1,5 +1,6 @@
-// tarvik-voice ports, send, get and get-bank: the editor's own transport, with the user told
-// by lines on standard error instead of dialogs.
+// tarvik-voice ports, send, get, get-bank and send-bank: the editor's own transport, with
+// the user told by lines on standard error instead of dialogs.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "library/filewrite.h"
 #include "midi/midiport.h"
 #include "tools/tarvik-voice/commands.h"
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -238,5 +240,70 @@ int cmdGetBank(const Args& args)
     if (!replaceFileAtomically(o.file, bank.data(), bank.size()))
         return fail(o.file + ": cannot write the file");
     std::fprintf(stderr, "bank received, %zu bytes\n", bank.size());
+    return 0;
+}
+
+int cmdSendBank(const Args& args)
+{
+    MidiOptions o;
+    std::string error;
+    if (!readOptions(args, false, false, o, error))
+        return fail("send-bank: " + error);
+    // The header's channel stays as the file has it unless the option says otherwise.
+    const bool channelGiven = std::find(args.begin(), args.end(), "--channel") != args.end();
+
+    // The whole file is checked before anything is sent: the synthesiser writes a bank
+    // into its memory as it arrives, so a fault found half-way would be too late.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(o.file, ec))
+        return fail(o.file + (std::filesystem::exists(o.file, ec) ? ": not a regular file" : ": no such file"));
+    const auto size = std::filesystem::file_size(o.file, ec);
+    if (ec || size > 16 * bankExpectedSize)
+        return fail(o.file + ": not a bank dump; nothing was sent");
+    std::ifstream in(o.file, std::ios::binary);
+    std::vector<uint8_t> bank((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.eof() && in.fail())
+        return fail(o.file + ": cannot read the file");
+    const std::string fault = checkBankDump(bank.data(), bank.size());
+    if (!fault.empty())
+        return fail(o.file + ": " + fault + "; nothing was sent");
+    if (channelGiven)
+        bank[dumpChannelOffset] = static_cast<uint8_t>(settings.midiChannel & 0x0F);
+
+    ToolEvents events;
+    TMIDIPort port;
+    port.events = &events;
+    if (!port.openOutput(settings.outDevice))
+        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
+                    events.lastError);
+    if (!port.startBankSend(bank))
+        return fail("the bank could not be sent to MIDI output device " + std::to_string(settings.outDevice));
+
+    // A block takes well under a second; one that takes far longer means the port
+    // stopped taking anything.
+    int shown = 0;
+    auto lastChange = std::chrono::steady_clock::now();
+    for (;;) {
+        const TMIDIPort::BankSendProgress p = port.bankSendProgress();
+        const auto now = std::chrono::steady_clock::now();
+        if (p.blocksSent > shown) {
+            for (; shown < p.blocksSent; ++shown)
+                std::fprintf(stderr, "block %d of %d sent\n", shown + 1, p.blocks);
+            std::fflush(stderr);
+            lastChange = now;
+        }
+        if (p.done && !p.failed && !p.cancelled)
+            break;
+        if (p.done)
+            return fail("the bank stopped after " + std::to_string(p.blocksSent) + " of " +
+                        std::to_string(p.blocks) + " blocks: the output port took no more");
+        if (now - lastChange > std::chrono::seconds(10)) {
+            port.cancelBankSend();
+            return fail("the bank stopped after " + std::to_string(p.blocksSent) + " of " +
+                        std::to_string(p.blocks) + " blocks: the output port took no more");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::fprintf(stderr, "bank sent, %zu bytes\n", bank.size());
     return 0;
 }

@@ -1,9 +1,22 @@
 // virtual-sy22: a stand-in for the synthesiser on JACK MIDI, for the tests and for
 // trying the editor without hardware. It keeps the last voice dump it received for
 // its channel and answers a dump request for its channel with that voice, sending
-// at the pace of the MIDI wire. A bank request for its channel gets a bank of 64
-// voices (those of --bank, else its current voice in every place), sent in pieces of
-// a few hundred bytes as an interface hands a long message over, the first piece
+// at the pace of the MIDI wire.
+//
+// Its internal memory (64 voices, 16 multis) behaves as the synthesiser's: a bank
+// dump for its channel is written into it record by record as it arrives, reading
+// 64 voices and 16 multis by their fixed sizes whatever the counts say; a block whose
+// checksum fails stops the receive, the blocks before it staying written, and the
+// records from that block on are checked as at power-on. With --protect (memory
+// protect) a bank dump writes nothing. Each block must begin at least 100 ms after
+// the end of the one before (the bytes timed as the MIDI wire would carry them):
+// one that comes sooner is reported on standard error and counted. At power-on
+// (--power-cycle, or memory loaded from --state) every voice or multi with a bad tag
+// or checksum is replaced by the initial one, as the synthesiser does.
+//
+// A bank request for its channel gets the memory as a bank dump (the voices of
+// --bank, else its current voice, in places nothing was written to), sent in pieces
+// of a few hundred bytes as an interface hands a long message over, the first piece
 // beginning F0 and the last ending F7. Options make it misbehave the way real
 // set-ups do.
 //
@@ -11,15 +24,24 @@
 //   DIR/ready              the full names of its two ports, once they exist
 //   DIR/received-NNNN.syx  every System Exclusive message received, in order
 //   DIR/voice.syx          its current voice (byte 2 = 0x00)
+//   DIR/memory.syx         its internal memory as a bank dump (channel 0), written
+//                          after each bank received and loaded at the next start
 //   DIR/counts             lines "dumps N", "requests N", "answers N", "other N",
 //                          "received N", "notes N" (note on and note off
 //                          messages), "bank-requests N", "bank-answers N"
-//                          (answers count once they have left the port)
+//                          (answers count once they have left the port), "banks N"
+//                          (bank dumps received whole), "bank-blocks N" (blocks
+//                          written), "bank-stops N" (receives stopped by a bad block
+//                          or an early end), "protected N", "short-gaps N" (blocks
+//                          that came less than 100 ms after the one before),
+//                          "min-gap-us N" (the shortest pause seen, once there is one),
+//                          "power-on-resets N" (records replaced at power-on)
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -33,6 +55,7 @@
 #include <vector>
 
 #include "library/voiceimport.h"
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -40,8 +63,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t maxMessage = 4096;
-constexpr size_t ringSize = 1 << 16;
+constexpr size_t maxMessage = 64 * 1024;     // a bank dump is 38,306 bytes
+constexpr size_t ringSize = 1 << 18;
+constexpr double byteMicroseconds = 320.0;   // 10 bits at 31,250 baud
+constexpr double blockGapMicroseconds = bankBlockGapMs * 1000.0;
 constexpr size_t maxPending = 512;
 constexpr size_t bankPiece = 256;       // bytes per JACK event of a bank answer
 
@@ -55,6 +80,8 @@ struct Options {
     bool silent = false;
     bool otherFirst = false;
     bool wirePace = true;
+    bool protect = false;
+    bool powerCycle = false;
     long delayMs = 0;
     long lifetimeSeconds = 3600;
 };
@@ -63,73 +90,52 @@ const char usage[] =
     "usage: virtual-sy22 [--name CLIENT] [--channel C] [--voice FILE.SYX] [--bank FILE.SYX]\n"
     "                    [--state DIR]\n"
     "                    [--silent] [--delay-ms N] [--other-first] [--answer-channel C]\n"
-    "                    [--no-wire-pace] [--lifetime SECONDS]\n"
+    "                    [--no-wire-pace] [--lifetime SECONDS] [--protect] [--power-cycle]\n"
     "  Opens the JACK MIDI ports CLIENT:in and CLIENT:out (channel C is 0..15).\n"
-    "  --bank takes a bank dump or a file of single dumps: its first 64 voices make\n"
-    "  the bank it answers with, the current voice filling any places left.\n";
+    "  --bank takes a bank dump (voices and multis) or a file of single dumps: its\n"
+    "  first 64 voices fill the memory, the current voice filling any places left.\n"
+    "  --state DIR keeps the memory in DIR/memory.syx and loads it at the next start.\n"
+    "  --protect: memory protect on, a bank dump writes nothing.\n"
+    "  --power-cycle: starts with the power-on check of the memory.\n";
 
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> serverGone{false};
 std::atomic<unsigned long> messagesSent{0};
-std::atomic<unsigned long> notesReceived{0};
 
+jack_client_t* client = nullptr;
 jack_port_t* inPort = nullptr;
 jack_port_t* outPort = nullptr;
 jack_ringbuffer_t* rxRing = nullptr;   // process thread -> main thread
 jack_ringbuffer_t* txRing = nullptr;   // main thread -> process thread
 
-// Assembly of a System Exclusive message that may come in pieces (process thread only).
-uint8_t assembly[maxMessage];
-size_t assemblyLength = 0;
-bool inSysex = false;
-bool overflow = false;
-
 void onSignal(int) { stopRequested.store(true); }
 void onShutdown(void*) { serverGone.store(true); }
 void silent(const char*) {}
 
-void finishSysex()
-{
-    const uint32_t length = static_cast<uint32_t>(assemblyLength);
-    if (!overflow && jack_ringbuffer_write_space(rxRing) >= sizeof length + length) {
-        jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(&length), sizeof length);
-        jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(assembly), length);
-    }
-    inSysex = false;
-}
-
-void takeByte(uint8_t b)
-{
-    if (!inSysex && (b & 0xE0) == 0x80)
-        notesReceived.fetch_add(1);         // note off (8n) or note on (9n)
-    if (b == 0xF0) {
-        inSysex = true;
-        overflow = false;
-        assemblyLength = 0;
-    } else if (!inSysex || b >= 0xF8) {
-        return;                             // short messages and real-time bytes
-    } else if ((b & 0x80) != 0 && b != 0xF7) {
-        inSysex = false;                    // a status byte broke the message off
-        return;
-    }
-    if (assemblyLength < maxMessage)
-        assembly[assemblyLength++] = b;
-    else
-        overflow = true;
-    if (b == 0xF7)
-        finishSysex();
-}
+// Each event goes to the main thread as it came, with the time it came in: the
+// moment this cycle's processing began (microseconds, the server's clock). The frame
+// time is not used: on a busy machine a cycle can run tens of milliseconds from its
+// nominal time, and the bytes reach the synthesiser when they are processed.
+// [length][time][bytes].
+struct PieceHead {
+    uint32_t length;
+    uint64_t time;
+};
 
 int process(jack_nframes_t frames, void*)
 {
     void* in = jack_port_get_buffer(inPort, frames);
     const uint32_t count = jack_midi_get_event_count(in);
+    const uint64_t now = static_cast<uint64_t>(jack_get_time());
     for (uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, in, i) != 0)
+        if (jack_midi_event_get(&event, in, i) != 0 || event.size == 0)
             continue;
-        for (size_t k = 0; k < event.size; ++k)
-            takeByte(event.buffer[k]);
+        const PieceHead head{static_cast<uint32_t>(event.size), now};
+        if (jack_ringbuffer_write_space(rxRing) < sizeof head + event.size)
+            break;      // the main thread has fallen far behind: the rest is lost
+        jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(&head), sizeof head);
+        jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(event.buffer), event.size);
     }
     void* out = jack_port_get_buffer(outPort, frames);
     jack_midi_clear_buffer(out);
@@ -161,6 +167,13 @@ bool isRequest(const Bytes& m)
 {
     return m.size() == 15 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x20 &&
            m[3] == 0x7E && std::memcmp(m.data() + 4, dumpHeaderText, 10) == 0 && m[14] == 0xF7;
+}
+
+// F0 43 0n 7E, two count bytes (never looked at), "PK  2203VM".
+bool isBankHead(const uint8_t* m, size_t size)
+{
+    return size >= 16 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x00 && m[3] == 0x7E &&
+           std::memcmp(m + 6, bankHeaderText, 10) == 0;
 }
 
 bool isBankRequest(const Bytes& m)
@@ -230,6 +243,10 @@ bool parse(int argc, char** argv, Options& o)
             o.otherFirst = true;
         } else if (a == "--no-wire-pace") {
             o.wirePace = false;
+        } else if (a == "--protect") {
+            o.protect = true;
+        } else if (a == "--power-cycle") {
+            o.powerCycle = true;
         } else {
             return false;
         }
@@ -260,15 +277,46 @@ public:
         return true;
     }
 
-    bool loadBank()
+    // The memory at start: DIR/memory.syx of --state if there is one (what the battery
+    // kept: a power-on), else --bank; then the power-on check if asked for.
+    bool loadMemory()
     {
-        if (options.bankFile.empty())
-            return true;
-        const VoiceReadResult read = readVoiceFile(options.bankFile);
-        for (const VoiceDump& v : read.voices)
-            if (bank.size() < bankVoices)
-                bank.push_back(v);
-        return !bank.empty();
+        memory = initialBank();
+        const bool kept = !options.stateDir.empty() && std::ifstream(memoryPath()).good();
+        if (kept) {
+            std::ifstream in(memoryPath(), std::ios::binary);
+            const Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!loadImage(data)) {
+                say("memory.syx is no bank dump: the memory starts as the initial one");
+                held.fill(true);
+            }
+        } else if (!options.bankFile.empty()) {
+            std::ifstream in(options.bankFile, std::ios::binary);
+            const Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!loadImage(data)) {
+                const VoiceReadResult read = readVoiceFile(options.bankFile);
+                for (size_t k = 0; k < read.voices.size() && k < static_cast<size_t>(bankVoices); ++k) {
+                    memory.voices[k] = read.voices[k];
+                    held[k] = true;
+                }
+                if (read.voices.empty())
+                    return false;
+            }
+        }
+        if (kept || options.powerCycle)
+            powerOn(0);
+        return true;
+    }
+
+    // Input from the port, piece by piece as it came, with the time it came (server
+    // clock, microseconds). The bytes are timed as the MIDI wire carries them: a piece
+    // starts when it comes or when the wire is done with the one before.
+    void takePiece(const uint8_t* bytes, size_t size, double time, Clock::time_point now)
+    {
+        const double start = std::max(time, inWireFree);
+        for (size_t k = 0; k < size; ++k)
+            takeByte(bytes[k], start + static_cast<double>(k + 1) * byteMicroseconds, now);
+        inWireFree = start + static_cast<double>(size) * byteMicroseconds;
     }
 
     void take(const Bytes& m, Clock::time_point now)
@@ -287,6 +335,10 @@ public:
                     writeFile(options.stateDir + "/voice.syx", voice.data(), voice.size());
             }
             say("voice dump received on channel " + std::to_string((m[2] & 0x0F) + 1));
+        } else if (isBankHead(m.data(), m.size())) {
+            ++banks;
+            say("bank dump received on channel " + std::to_string((m[2] & 0x0F) + 1) + ", " +
+                std::to_string(m.size()) + " bytes");
         } else if (isBankRequest(m)) {
             ++bankRequests;
             const int channel = m[2] & 0x0F;
@@ -338,9 +390,14 @@ public:
                                  std::to_string(requests) + "\nanswers " + std::to_string(answers) +
                                  "\nother " + std::to_string(other) + "\nreceived " +
                                  std::to_string(received) + "\nnotes " +
-                                 std::to_string(notesReceived.load()) + "\nbank-requests " +
+                                 std::to_string(notesReceived) + "\nbank-requests " +
                                  std::to_string(bankRequests) + "\nbank-answers " +
-                                 std::to_string(bankAnswers) + "\n";
+                                 std::to_string(bankAnswers) + "\nbanks " + std::to_string(banks) +
+                                 "\nbank-blocks " + std::to_string(bankBlocksTaken) + "\nbank-stops " +
+                                 std::to_string(bankStops) + "\nprotected " + std::to_string(protectedBanks) +
+                                 "\nshort-gaps " + std::to_string(shortGaps) + "\npower-on-resets " +
+                                 std::to_string(powerOnResets) + "\n" +
+                                 (minGap >= 0 ? "min-gap-us " + std::to_string(minGap) + "\n" : "");
         if (text == lastCounts)
             return;
         lastCounts = text;
@@ -349,6 +406,226 @@ public:
     }
 
 private:
+    std::string memoryPath() const { return options.stateDir + "/memory.syx"; }
+
+    // A bank dump taken as memory whatever its counts and checksums say (a memory image
+    // or a --bank file). False when it is no bank dump of full length.
+    bool loadImage(const Bytes& data)
+    {
+        if (!isBankHead(data.data(), data.size()) || data.size() + 1 < bankExpectedSize)
+            return false;
+        for (int r = 0; r < bankVoices; ++r) {
+            const size_t at = bankBlockOffset(r / bankVoicesPerBlock) + 2 + (r < bankVoicesPerBlock ? 10 : 0) +
+                              static_cast<size_t>(r % bankVoicesPerBlock) * bankRecordSize;
+            memory.voices[static_cast<size_t>(r)] = dumpFromBankRecord(data.data() + at);
+        }
+        for (int k = 0; k < multiCount; ++k)
+            memory.multis[static_cast<size_t>(k)] =
+                multiFromWire(data.data() + bankBlockOffset(bankVoiceBlocks) + 2 + static_cast<size_t>(k) * multiWireSize);
+        held.fill(true);
+        return true;
+    }
+
+    // The memory as a bank dump, as the synthesiser sends it: records as they are
+    // held, nothing mended.
+    Bytes bankImage(int channel) const
+    {
+        std::vector<VoiceDump> voices(bankVoices);
+        for (size_t r = 0; r < voices.size(); ++r) {
+            if (held[r])
+                voices[r] = memory.voices[r];
+            else
+                std::copy(voice.begin(), voice.end(), voices[r].begin());
+        }
+        Bytes message = buildBankDump(voices, channel);
+        const size_t at = bankBlockOffset(bankVoiceBlocks) + 2;
+        for (size_t k = 0; k < memory.multis.size(); ++k)
+            multiToWire(memory.multis[k], message.data() + at + k * multiWireSize);
+        unsigned sum = 0;
+        for (size_t i = 0; i < static_cast<size_t>(bankMultiPayload); ++i)
+            sum += message[at + i];
+        message[at + static_cast<size_t>(bankMultiPayload)] = static_cast<uint8_t>((0 - sum) & 0x7F);
+        return message;
+    }
+
+    void saveMemory()
+    {
+        if (options.stateDir.empty())
+            return;
+        const Bytes image = bankImage(0);
+        writeFile(memoryPath(), image.data(), image.size());
+    }
+
+    // What the synthesiser does at power-on, from voice firstVoice on and for every
+    // multi: a record whose tag or checksum is wrong becomes the initial one.
+    void powerOn(int firstVoice)
+    {
+        const Bank initial = initialBank();
+        int voices = 0, multis = 0;
+        for (size_t r = static_cast<size_t>(firstVoice); r < memory.voices.size(); ++r) {
+            if (!held[r]) {
+                std::copy(voice.begin(), voice.end(), memory.voices[r].begin());
+                held[r] = true;
+            }
+            const VoiceDump& d = memory.voices[r];
+            if (d[16] * 128 + d[17] != voiceTag || !innerChecksumOk(d.data())) {
+                memory.voices[r] = initial.voices[r];
+                ++voices;
+            }
+        }
+        for (size_t k = 0; k < memory.multis.size(); ++k) {
+            if (!checkMulti(memory.multis[k]).empty()) {
+                memory.multis[k] = initial.multis[k];
+                ++multis;
+            }
+        }
+        powerOnResets += static_cast<unsigned long>(voices + multis);
+        say("memory check: " + std::to_string(voices) + " voices and " + std::to_string(multis) +
+            " multis replaced by the initial ones");
+        saveMemory();
+    }
+
+    // One byte off the wire, its last bit in at `time`.
+    void takeByte(uint8_t b, double time, Clock::time_point now)
+    {
+        if (!inSysex && (b & 0xE0) == 0x80)
+            ++notesReceived;                // note off (8n) or note on (9n)
+        if (b >= 0xF8)
+            return;                         // real-time bytes go through anything
+        if (b == 0xF0) {
+            if (inSysex)
+                endSysex(now, false);
+            inSysex = true;
+            overflow = false;
+            assembly.clear();
+        } else if (!inSysex) {
+            return;                         // short messages
+        } else if ((b & 0x80) != 0 && b != 0xF7) {
+            endSysex(now, false);           // a status byte broke the message off
+            return;
+        }
+        if (assembly.size() < maxMessage)
+            assembly.push_back(b);
+        else
+            overflow = true;
+        if (bankIn.on)
+            bankByte(b, time);
+        else if (assembly.size() == 16 && isBankHead(assembly.data(), assembly.size()))
+            beginBank(time);
+        if (b == 0xF7)
+            endSysex(now, true);
+    }
+
+    void endSysex(Clock::time_point now, bool whole)
+    {
+        if (bankIn.on)
+            stopBank("the bank dump ended in block " + std::to_string(bankIn.block + 1));
+        inSysex = false;
+        if (whole && !overflow)
+            take(assembly, now);
+    }
+
+    // The bank receive, byte by byte from block 1's count bytes on.
+    struct BankIn {
+        bool on = false;
+        int block = 0;          // 0..16
+        size_t at = 0;          // bytes of the block so far, count bytes included
+        unsigned sum = 0;
+        Bytes record;
+        double lastEnd = 0;     // when the last byte of the block before came in
+    };
+
+    static size_t payloadOf(int block)
+    {
+        return static_cast<size_t>(block == 0 ? bankFirstPayload
+                                              : block < bankVoiceBlocks ? bankVoicePayload : bankMultiPayload);
+    }
+
+    void beginBank(double time)
+    {
+        const int channel = assembly[2] & 0x0F;
+        if (channel != options.channel) {
+            say("bank dump for channel " + std::to_string(channel + 1) + " passed over");
+            return;
+        }
+        if (options.protect) {
+            ++protectedBanks;
+            say("Memory protected: the bank dump writes nothing");
+            return;
+        }
+        bankIn = BankIn{};
+        bankIn.on = true;
+        for (size_t i = 4; i < assembly.size(); ++i)
+            bankByte(assembly[i], time);
+    }
+
+    void bankByte(uint8_t b, double time)
+    {
+        BankIn& in = bankIn;
+        if (in.at == 0 && in.block > 0) {
+            const double gap = time - byteMicroseconds - in.lastEnd;
+            const long gapUs = static_cast<long>(gap);
+            if (minGap < 0 || gapUs < minGap)
+                minGap = gapUs;
+            if (gap < blockGapMicroseconds) {
+                ++shortGaps;
+                std::fprintf(stderr, "virtual-sy22: block %d came %.1f ms after the end of block %d (at least %d ms wanted)\n",
+                             in.block + 1, gap / 1000.0, in.block, bankBlockGapMs);
+                std::fflush(stderr);
+            }
+        }
+        ++in.at;
+        if (in.at <= 2)
+            return;                         // the count: never looked at
+        const size_t payload = payloadOf(in.block);
+        if (in.at <= 2 + payload) {
+            in.sum += b;
+            if (in.block == 0 && in.at <= 2 + 10)
+                return;                     // the header text
+            in.record.push_back(b);
+            const bool multis = in.block == bankVoiceBlocks;
+            const size_t size = multis ? static_cast<size_t>(multiWireSize) : static_cast<size_t>(bankRecordSize);
+            if (in.record.size() == size) {
+                // Written as it arrives, before the block's checksum is in.
+                const size_t block = static_cast<size_t>(in.block);
+                const size_t index = (in.at - 2 - (in.block == 0 ? 10 : 0)) / size - 1;
+                if (multis) {
+                    memory.multis[index] = multiFromWire(in.record.data());
+                } else {
+                    const size_t r = block * bankVoicesPerBlock + index;
+                    memory.voices[r] = dumpFromBankRecord(in.record.data());
+                    held[r] = true;
+                }
+                in.record.clear();
+            }
+            return;
+        }
+        if (((0 - in.sum) & 0x7F) != b) {
+            stopBank("block " + std::to_string(in.block + 1) + " failed its checksum");
+            return;
+        }
+        ++bankBlocksTaken;
+        in.lastEnd = time;
+        in.at = 0;
+        in.sum = 0;
+        if (++in.block == bankBlockCount) {
+            in.on = false;
+            say("bank dump written: 64 voices and 16 multis");
+            saveMemory();
+        }
+    }
+
+    // The receive stops: the blocks before stay written, and the records from the
+    // block under way on are checked as at power-on.
+    void stopBank(const std::string& why)
+    {
+        ++bankStops;
+        say(why + ": the receive stops");
+        const int from = bankIn.block < bankVoiceBlocks ? bankIn.block * bankVoicesPerBlock : bankVoices;
+        bankIn.on = false;
+        powerOn(from);
+    }
+
     enum class Kind { other, answer, bankPiece, bankEnd };
     struct Pending {
         Clock::time_point due;
@@ -383,12 +660,7 @@ private:
     void answerBank(Clock::time_point due)
     {
         const int channel = options.answerChannel >= 0 ? options.answerChannel : options.channel;
-        std::vector<VoiceDump> voices = bank;
-        VoiceDump current{};
-        std::copy(voice.begin(), voice.end(), current.begin());
-        while (voices.size() < bankVoices)
-            voices.push_back(current);
-        const Bytes message = buildBankDump(voices, channel);
+        const Bytes message = bankImage(channel);
         if (pending.size() + message.size() / bankPiece + 1 > maxPending)
             return;
         for (size_t at = 0; at < message.size(); at += bankPiece) {
@@ -422,12 +694,21 @@ private:
     const Options& options;
     Bytes voice;
     std::deque<Pending> pending;
-    std::vector<VoiceDump> bank;
+    Bank memory;
+    std::array<bool, bankVoices> held{};    // written to; the others answer the current voice
+    BankIn bankIn;
+    Bytes assembly;
+    bool inSysex = false;
+    bool overflow = false;
+    double inWireFree = 0;
     std::deque<Kind> inFlight;
     unsigned long sentSeen = 0;
     Clock::time_point wireFree{};
     unsigned long dumps = 0, requests = 0, answers = 0, other = 0, received = 0;
     unsigned long bankRequests = 0, bankAnswers = 0;
+    unsigned long notesReceived = 0, banks = 0, bankBlocksTaken = 0, bankStops = 0, protectedBanks = 0;
+    unsigned long shortGaps = 0, powerOnResets = 0;
+    long minGap = -1;
     std::string lastCounts;
 };
 
@@ -445,7 +726,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "virtual-sy22: %s: no voice dump in the file\n", options.voiceFile.c_str());
         return 1;
     }
-    if (!synth.loadBank()) {
+    if (!synth.loadMemory()) {
         std::fprintf(stderr, "virtual-sy22: %s: no voice in the file\n", options.bankFile.c_str());
         return 1;
     }
@@ -455,7 +736,7 @@ int main(int argc, char** argv)
     jack_set_info_function(silent);
 
     jack_status_t status{};
-    jack_client_t* client = jack_client_open(options.name.c_str(),
+    client = jack_client_open(options.name.c_str(),
                                              static_cast<jack_options_t>(JackNoStartServer | JackUseExactName),
                                              &status);
     if (client == nullptr) {
@@ -492,14 +773,14 @@ int main(int argc, char** argv)
     while (!stopRequested.load() && !serverGone.load() && Clock::now() < end) {
         const auto now = Clock::now();
         for (int guard = 0; guard < 256; ++guard) {
-            uint32_t length = 0;
-            if (jack_ringbuffer_peek(rxRing, reinterpret_cast<char*>(&length), sizeof length) != sizeof length ||
-                jack_ringbuffer_read_space(rxRing) < sizeof length + length)
+            PieceHead head{};
+            if (jack_ringbuffer_peek(rxRing, reinterpret_cast<char*>(&head), sizeof head) != sizeof head ||
+                jack_ringbuffer_read_space(rxRing) < sizeof head + head.length)
                 break;
-            Bytes message(length);
-            jack_ringbuffer_read_advance(rxRing, sizeof length);
-            jack_ringbuffer_read(rxRing, reinterpret_cast<char*>(message.data()), length);
-            synth.take(message, now);
+            Bytes piece(head.length);
+            jack_ringbuffer_read_advance(rxRing, sizeof head);
+            jack_ringbuffer_read(rxRing, reinterpret_cast<char*>(piece.data()), head.length);
+            synth.takePiece(piece.data(), piece.size(), static_cast<double>(head.time), now);
         }
         synth.release(now);
         synth.saveCounts();

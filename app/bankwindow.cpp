@@ -1,0 +1,730 @@
+#include "app/bankwindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/settings.h"
+#include "app/voicelist.h"
+#include "editors/bankdocument.h"
+#include "editors/controls.h"
+#include "editors/fieldbinder.h"
+#include "editors/multiedit.h"
+#include "library/fileio.h"
+#include "library/filewrite.h"
+#include "library/voiceimport.h"
+#include "midi/midiport.h"
+#include "voice/dumpcodec.h"
+
+namespace {
+
+constexpr int slotColumns = 4;
+constexpr int slotRows = 16;
+constexpr int slotWidth = 112;
+constexpr int slotHeight = 20;
+// Far more than any bank file (38,306 bytes): a larger file is not read at all.
+constexpr qint64 bankFileLimit = 1 << 20;
+// The voice tag as a single dump carries it at 16/17 (0xA5, split).
+constexpr uint8_t voiceTagHigh = 0x01;
+constexpr uint8_t voiceTagLow = 0x25;
+
+QString sendCaption()
+{
+    return QStringLiteral("Send bank to synth");
+}
+
+// What the synthesiser holds after blocksSent of the 17 blocks went out.
+QString writtenPart(int blocksSent)
+{
+    if (blocksSent >= 16)
+        return QStringLiteral("all 64 voices; the multis were not sent");
+    return QStringLiteral("voices I01 to %1").arg(slotName(blocksSent * 4 - 1));
+}
+
+}  // namespace
+
+QString slotName(int slot)
+{
+    return QStringLiteral("I%1").arg(slot + 1, 2, 10, QLatin1Char('0'));
+}
+
+QString dumpVoiceName(const VoiceDump& dump)
+{
+    QString name;
+    for (size_t i = 19; i < 27; ++i)
+        name += dump[i] >= 0x20 && dump[i] < 0x7F ? QChar(dump[i]) : QChar(' ');
+    return name;
+}
+
+// ---- the slots ----
+
+TBankSlots::TBankSlots(const TBankDocument* document, QObject* parent)
+    : QAbstractListModel(parent), document(document)
+{
+}
+
+int TBankSlots::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 64;
+}
+
+QVariant TBankSlots::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= 64)
+        return {};
+    if (role == Qt::DisplayRole)
+        return slotName(index.row()) + QStringLiteral("  ") +
+               dumpVoiceName(document->bank().voices[static_cast<size_t>(index.row())]);
+    return {};
+}
+
+Qt::ItemFlags TBankSlots::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractListModel::flags(index);
+    if (index.isValid())
+        f |= Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    return f;
+}
+
+QStringList TBankSlots::mimeTypes() const
+{
+    return {QString::fromLatin1(bankSlotMimeType), QString::fromLatin1(recordsMimeType)};
+}
+
+QMimeData* TBankSlots::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.isEmpty() || !indexes.first().isValid())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(bankSlotMimeType), QByteArray::number(indexes.first().row()));
+    return data;
+}
+
+void TBankSlots::reload()
+{
+    emit dataChanged(index(0), index(63));
+}
+
+TBankSlotView::TBankSlotView(QWidget* parent) : QListView(parent)
+{
+    setViewMode(QListView::ListMode);
+    setFlow(QListView::TopToBottom);
+    setWrapping(true);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Fixed);
+    setUniformItemSizes(true);
+    setGridSize(QSize(slotWidth, slotHeight));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int frame = 2 * frameWidth() + 4;
+    setFixedSize(slotColumns * slotWidth + frame, slotRows * slotHeight + frame);
+}
+
+int TBankSlotView::slotAt(const QPoint& point) const
+{
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() : -1;
+}
+
+bool TBankSlotView::acceptable(const QDropEvent* event) const
+{
+    const QMimeData* data = event->mimeData();
+    if (!data || slotAt(event->position().toPoint()) < 0)
+        return false;
+    return data->hasFormat(QString::fromLatin1(recordsMimeType)) ||
+           (data->hasFormat(QString::fromLatin1(bankSlotMimeType)) && event->source() == this);
+}
+
+void TBankSlotView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const int slot = slotAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && slot >= 0) {
+        event->accept();
+        emit slotDoubleClicked(slot);
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
+void TBankSlotView::keyPressEvent(QKeyEvent* event)
+{
+    // Enter loads the chosen slot's voice, as a double-click does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        event->accept();
+        emit slotDoubleClicked(currentIndex().row());
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void TBankSlotView::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* data = event->mimeData();
+    if (data && (data->hasFormat(QString::fromLatin1(recordsMimeType)) ||
+                 (data->hasFormat(QString::fromLatin1(bankSlotMimeType)) && event->source() == this))) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TBankSlotView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (acceptable(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TBankSlotView::dropEvent(QDropEvent* event)
+{
+    if (!acceptable(event)) {
+        event->ignore();
+        return;
+    }
+    const int slot = slotAt(event->position().toPoint());
+    const QMimeData* data = event->mimeData();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (data->hasFormat(QString::fromLatin1(bankSlotMimeType))) {
+        bool ok = false;
+        const int from = data->data(QString::fromLatin1(bankSlotMimeType)).toInt(&ok);
+        if (ok && from >= 0 && from < 64 && from != slot)
+            emit slotDropped(from, slot, event->modifiers().testFlag(Qt::ShiftModifier));
+        return;
+    }
+    std::vector<int32_t> records;
+    for (const QByteArray& word : data->data(QString::fromLatin1(recordsMimeType)).split(' ')) {
+        bool ok = false;
+        const int n = word.toInt(&ok);
+        if (ok && n >= 0)
+            records.push_back(n);
+        if (records.size() >= 64)
+            break;
+    }
+    if (!records.empty())
+        emit recordsDropped(slot, records);
+}
+
+// ---- the window ----
+
+TBankWindow::TBankWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      bank(new TBankDocument(this))
+{
+    setObjectName(QStringLiteral("BankWindow"));
+    setWindowTitle(QStringLiteral("Tarvik - Bank"));
+    setStyleSheet(editorStyleSheet() + QStringLiteral(
+        "TBankWindow { background-color: black; }"
+        "QListView { background-color: white; color: black; }"
+        "QListView::item:selected { background-color: navy; color: white; }"));
+
+    lOrigin = new QLabel;
+    lOrigin->setObjectName(QStringLiteral("lOrigin"));
+    slotModel = new TBankSlots(bank, this);
+    lvSlots = new TBankSlotView;
+    lvSlots->setObjectName(QStringLiteral("lvSlots"));
+    lvSlots->setModel(slotModel);
+    lvSlots->setToolTip(QStringLiteral("Double click a slot to load its voice"));
+    cbFollow = new QCheckBox(QStringLiteral("Multis follow a voice moved to another slot"));
+    cbFollow->setObjectName(QStringLiteral("cbFollow"));
+    cbFollow->setChecked(true);
+    cbFollow->setToolTip(QStringLiteral("When a voice moves, the multis' parts that played it "
+                                        "name its new slot"));
+    lHint = new QLabel(QStringLiteral(
+        "Drop voices here from the database list. Drag a slot onto another to swap them; "
+        "hold Shift as you drop to move it there instead. Double-click a slot to load its voice."));
+    lHint->setObjectName(QStringLiteral("lHint"));
+    lHint->setWordWrap(true);
+    lHint->setFixedWidth(lvSlots->width());
+
+    auto button = [](const char* name, const QString& text) {
+        auto* b = new QPushButton(text);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    bGet = button("bGet", QStringLiteral("Get all voices from synth..."));
+    bOpen = button("bOpen", QStringLiteral("Open bank..."));
+    bNew = button("bNew", QStringLiteral("New bank"));
+    bSave = button("bSave", QStringLiteral("Save bank as..."));
+    bSend = button("bSend", QStringLiteral("Send bank to synth..."));
+    bMultis = button("bMultis", QStringLiteral("Multis..."));
+    bUndo = button("bUndo", QStringLiteral("Undo"));
+    bRedo = button("bRedo", QStringLiteral("Redo"));
+    bClose = button("bClose", QStringLiteral("Close"));
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bMultis, bUndo, bRedo, bClose})
+        b->setFixedWidth(200);
+    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bMultis})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    for (QPushButton* b : {bUndo, bRedo, bClose})
+        buttons->addWidget(b);
+    auto* left = new QVBoxLayout;
+    left->addWidget(lOrigin);
+    left->addWidget(lvSlots);
+    left->addWidget(cbFollow);
+    left->addWidget(lHint);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    bankOpenDlg = new TFileDialog(this, QStringLiteral("Open bank"));
+    bankOpenDlg->setObjectName(QStringLiteral("bankOpenDlg"));
+    bankOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    bankOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    bankOpenDlg->setNameFilters({QStringLiteral("System Exclusive files (*.SYX *.syx)"),
+                                 QStringLiteral("All files (*)")});
+    bankSaveDlg = new TFileDialog(this, QStringLiteral("Save bank as"));
+    bankSaveDlg->setObjectName(QStringLiteral("bankSaveDlg"));
+    bankSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
+    bankSaveDlg->setFileMode(QFileDialog::AnyFile);
+    bankSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
+    bankSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
+
+    // The editor over the multis sits beside this window, owned by the same owner, so
+    // that hiding one leaves the other.
+    multiEdit = new TMultiEdit(bank, parent);
+    multiEdit->sendBank = [this] { sendBank(); };
+
+    // Drops are handled once the drag is over: they may tell the user something.
+    connect(lvSlots, &TBankSlotView::recordsDropped, this,
+            [this](int slot, const std::vector<int32_t>& records) { dropRecords(slot, records); },
+            Qt::QueuedConnection);
+    connect(lvSlots, &TBankSlotView::slotDropped, this,
+            [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
+    connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
+    // The main window's command: it imports the voices and keeps the bank.
+    connect(bGet, &QPushButton::clicked, this, [] {
+        if (MainForm)
+            MainForm->Getallvoices1->trigger();
+    });
+    connect(bOpen, &QPushButton::clicked, this, &TBankWindow::askOpen);
+    connect(bNew, &QPushButton::clicked, this, &TBankWindow::newBank);
+    connect(bSave, &QPushButton::clicked, this, &TBankWindow::askSave);
+    connect(bSend, &QPushButton::clicked, this, &TBankWindow::sendBank);
+    connect(bMultis, &QPushButton::clicked, this, &TBankWindow::showMultis);
+    connect(bUndo, &QPushButton::clicked, this, [this] { bank->undo(); });
+    connect(bRedo, &QPushButton::clicked, this, [this] { bank->redo(); });
+    connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
+    addUndoKeys(this, [this] { bank->undo(); }, [this] { bank->redo(); });
+    connect(bank, &TBankDocument::bankChanged, this, [this] {
+        slotModel->reload();
+        showState();
+    });
+    connect(bank, &TBankDocument::historyChanged, this, &TBankWindow::showState);
+    showState();
+}
+
+TBankWindow::~TBankWindow()
+{
+    // Nothing more goes out once the window that sent it is gone.
+    if (sendActive && midiPort)
+        midiPort->cancelBankSend();
+    delete multiEdit;
+}
+
+void TBankWindow::showState()
+{
+    lOrigin->setText(QStringLiteral("Bank: ") + bank->origin());
+    bUndo->setText(undoText(*bank));
+    bUndo->setToolTip(bUndo->text() + QStringLiteral(" (Ctrl+Z)"));
+    bUndo->setEnabled(bank->canUndo());
+    bRedo->setText(redoText(*bank));
+    bRedo->setToolTip(bRedo->text() + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
+    bRedo->setEnabled(bank->canRedo());
+    bSend->setEnabled(!sendActive);
+}
+
+void TBankWindow::tell(const QString& caption, const QString& text, bool warning)
+{
+    lastMessage = text;
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TBankWindow::closeEvent(QCloseEvent* event)
+{
+    bank->finishEdit();
+    hide();
+    event->accept();
+}
+
+void TBankWindow::showMultis()
+{
+    multiEdit->show();
+    multiEdit->raise();
+    multiEdit->activateWindow();
+}
+
+// ---- files ----
+
+void TBankWindow::askOpen()
+{
+    if (bankOpenDlg->exec() == QDialog::Accepted && !bankOpenDlg->selectedFiles().isEmpty())
+        openBankFile(bankOpenDlg->selectedFiles().constFirst());
+}
+
+void TBankWindow::askSave()
+{
+    if (bankSaveDlg->exec() == QDialog::Accepted && !bankSaveDlg->selectedFiles().isEmpty())
+        saveBankFile(bankSaveDlg->selectedFiles().constFirst());
+}
+
+bool TBankWindow::openBankFile(const QString& path)
+{
+    const QString caption = QStringLiteral("Open bank");
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        tell(caption, QStringLiteral("%1 could not be read: %2.\nThe current bank is unchanged.")
+                          .arg(name, file.errorString()), true);
+        return false;
+    }
+    if (file.size() > bankFileLimit) {
+        tell(caption, QStringLiteral("%1 was not opened: not a bank dump (far too long).\n"
+                                     "The current bank is unchanged.").arg(name), true);
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    Bank read{};
+    std::string error;
+    if (!parseBankDump(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()),
+                       read, error)) {
+        tell(caption, QStringLiteral("%1 was not opened: %2.\nThe current bank is unchanged.")
+                          .arg(name, QString::fromStdString(error)), true);
+        return false;
+    }
+    bank->replace(read, "Open bank", name);
+    return true;
+}
+
+void TBankWindow::newBank()
+{
+    bank->replace(initialBank(), "New bank", QStringLiteral("New bank"));
+}
+
+bool TBankWindow::saveBankFile(const QString& path)
+{
+    bank->finishEdit();
+    const QString caption = QStringLiteral("Save bank as");
+    const std::vector<uint8_t> message = encodeBankDump(bank->bank(), 0);
+    const std::string fault = checkBankDump(message.data(), message.size());
+    if (!fault.empty()) {
+        tell(caption, QStringLiteral("The bank was not saved: %1.").arg(QString::fromStdString(fault)), true);
+        return false;
+    }
+    if (!replaceFileAtomically(QFile::encodeName(path).toStdString(), message.data(), message.size())) {
+        tell(caption, QStringLiteral("%1 could not be written; any file of that name is as it was.")
+                          .arg(QFileInfo(path).fileName()), true);
+        return false;
+    }
+    return true;
+}
+
+std::string TBankWindow::takeReceivedBank(const std::vector<uint8_t>& message)
+{
+    Bank received{};
+    std::string error;
+    if (!parseBankDump(message.data(), message.size(), received, error))
+        return error;
+    bank->replace(received, "Get all voices", QStringLiteral("From the synthesiser"));
+    return std::string();
+}
+
+// ---- slots ----
+
+void TBankWindow::dropRecords(int slot, const std::vector<int32_t>& records)
+{
+    if (slot < 0 || slot >= 64 || records.empty() || !fileIO)
+        return;
+    std::vector<VoiceDump> dumps;
+    QStringList refused;
+    const size_t room = static_cast<size_t>(64 - slot);
+    for (const int32_t n : records) {
+        if (dumps.size() >= room)
+            break;
+        VoiceDump d{};
+        if (!fileIO->readDump(n, d.data())) {
+            refused << QStringLiteral("entry %1 is no longer in the database").arg(n + 1);
+            continue;
+        }
+        if (!isVoiceDump(d.data(), d.size()) || d[16] != voiceTagHigh || d[17] != voiceTagLow) {
+            refused << QStringLiteral("entry %1 is not a voice dump").arg(n + 1);
+            continue;
+        }
+        // As a bank carries it: byte 2 = 0, and the inner checksum the synthesiser
+        // checks at power-on (voices stored before it was written carry 00 00).
+        normaliseDump(d.data());
+        if (!innerChecksumOk(d.data()))
+            setInnerChecksum(d.data());
+        dumps.push_back(d);
+    }
+    if (!dumps.empty()) {
+        const std::string name = dumps.size() == 1
+            ? "Put voice in " + slotName(slot).toStdString()
+            : "Put voices in " + slotName(slot).toStdString() + ".." +
+                  slotName(slot + static_cast<int>(dumps.size()) - 1).toStdString();
+        bank->command(name, [&](Bank& b) {
+            for (size_t i = 0; i < dumps.size(); ++i)
+                b.voices[static_cast<size_t>(slot) + i] = dumps[i];
+        });
+        lvSlots->setCurrentIndex(slotModel->index(slot));
+    }
+    const size_t left = records.size() - std::min(records.size(), dumps.size() + static_cast<size_t>(refused.size()));
+    QStringList lines;
+    if (left > 0)
+        lines << QStringLiteral("%1 of the voices did not fit: the bank ends at I64.").arg(left);
+    if (!refused.isEmpty())
+        lines << QStringLiteral("Not put in: ") + refused.join(QStringLiteral(", ")) + QLatin1Char('.');
+    if (!lines.isEmpty())
+        tell(QStringLiteral("Bank"), lines.join(QLatin1Char('\n')));
+}
+
+void TBankWindow::dropSlot(int from, int to, bool move)
+{
+    if (from < 0 || from >= 64 || to < 0 || to >= 64 || from == to)
+        return;
+    const bool follow = cbFollow->isChecked();
+    const std::string name = (move ? "Move " : "Swap ") + slotName(from).toStdString() +
+                             (move ? " to " : " and ") + slotName(to).toStdString();
+    bank->command(name, [&](Bank& b) {
+        if (!move) {
+            std::swap(b.voices[static_cast<size_t>(from)], b.voices[static_cast<size_t>(to)]);
+            if (follow)
+                remapMultiVoices(b, from, to, true);
+            return;
+        }
+        // A move is a run of neighbour swaps: the slots between shift by one toward
+        // where the voice came from, and each voice's parts follow it.
+        const int step = to > from ? 1 : -1;
+        for (int i = from; i != to; i += step) {
+            std::swap(b.voices[static_cast<size_t>(i)], b.voices[static_cast<size_t>(i + step)]);
+            if (follow)
+                remapMultiVoices(b, i, i + step, true);
+        }
+    });
+    lvSlots->setCurrentIndex(slotModel->index(to));
+}
+
+void TBankWindow::loadSlot(int slot)
+{
+    if (slot < 0 || slot >= 64)
+        return;
+    bank->finishEdit();
+    // The same road as a load from the library: the voice is decoded, becomes an undo
+    // step of its own and goes to the synthesiser, then the editors reload.
+    dumpCodec.decodeVoice(bank->bank().voices[static_cast<size_t>(slot)].data(), voice);
+    if (fileIO && fileIO->events)
+        fileIO->events->sendVoice();
+    refreshEditors();
+}
+
+// ---- sending ----
+
+void TBankWindow::sendBank()
+{
+    if (sendActive) {
+        if (sendProgress)
+            sendProgress->raise();
+        return;
+    }
+    bank->finishEdit();
+    QMessageBox confirm(QMessageBox::Warning, sendCaption(),
+                        QStringLiteral("Send this bank to the synthesiser?\n\n"
+                                       "All 64 voices (I01 to I64) and all 16 multis of the "
+                                       "synthesiser will be replaced by the bank's.\n\n"
+                                       "The synthesiser's memory protect must be off, or it "
+                                       "takes nothing."),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    confirm.setObjectName(QStringLiteral("SendBankConfirm"));
+    confirm.setDefaultButton(QMessageBox::No);
+    if (confirm.exec() != QMessageBox::Yes)
+        return;
+    const std::vector<uint8_t> message = encodeBankDump(bank->bank(), settings.midiChannel & 0x0F);
+    const std::string fault = checkBankDump(message.data(), message.size());
+    if (!fault.empty()) {
+        tell(sendCaption(), QStringLiteral("The bank was not sent: %1. Nothing was sent.")
+                                .arg(QString::fromStdString(fault)), true);
+        return;
+    }
+    if (!midiPort || !midiPort->startBankSend(message)) {
+        tell(sendCaption(), QStringLiteral("The bank could not be sent: check the MIDI output device. "
+                                           "Nothing was sent."), true);
+        return;
+    }
+    sendActive = true;
+    cancelAsked = false;
+    // The send runs on the transport's own thread; a timer follows it, so that the
+    // windows stay painted and Cancel is heard.
+    sendProgress = new QProgressDialog(QStringLiteral("Sending the bank to the synthesiser..."),
+                                       QStringLiteral("Cancel"), 0, 17, this);
+    sendProgress->setObjectName(QStringLiteral("BankSendProgress"));
+    sendProgress->setWindowTitle(sendCaption());
+    sendProgress->setWindowModality(Qt::WindowModal);
+    sendProgress->setMinimumDuration(0);
+    sendProgress->setAutoClose(false);
+    sendProgress->setAutoReset(false);
+    sendProgress->setValue(0);
+    connect(sendProgress, &QProgressDialog::canceled, this, [this] {
+        if (!cancelAsked && midiPort) {
+            cancelAsked = true;
+            midiPort->cancelBankSend();
+        }
+    });
+    sendProgress->show();
+    sendTimer = new QTimer(this);
+    sendTimer->setInterval(50);
+    connect(sendTimer, &QTimer::timeout, this, &TBankWindow::pollSend);
+    sendTimer->start();
+    showState();
+}
+
+void TBankWindow::pollSend()
+{
+    if (!midiPort) {
+        finishSend(QStringLiteral("The MIDI output is gone: sending stopped."), true);
+        return;
+    }
+    // However the dialog was cancelled (its button, Escape, its close box).
+    if (!cancelAsked && sendProgress && sendProgress->wasCanceled()) {
+        cancelAsked = true;
+        midiPort->cancelBankSend();
+    }
+    const TMIDIPort::BankSendProgress p = midiPort->bankSendProgress();
+    const int blocks = p.blocks > 0 ? p.blocks : 17;
+    const int sent = std::clamp(p.blocksSent, 0, blocks);
+    if (p.cancelled) {
+        if (sent == 0)
+            finishSend(QStringLiteral("Sending was cancelled before the first block went out: "
+                                      "the synthesiser's memory is as it was."), false);
+        else
+            finishSend(QStringLiteral("Sending was cancelled after %1 of %2 blocks.\n\n"
+                                      "The blocks already sent are written in the synthesiser's "
+                                      "memory: %3. Nothing after them was sent.")
+                           .arg(sent).arg(blocks).arg(writtenPart(sent)), false);
+        return;
+    }
+    if (p.failed) {
+        finishSend(QStringLiteral("Sending stopped after %1 of %2 blocks: the MIDI output failed.\n\n"
+                                  "The blocks already sent are written in the synthesiser's memory%3.")
+                       .arg(sent).arg(blocks).arg(sent > 0 ? QStringLiteral(": ") + writtenPart(sent) : QString()),
+                   true);
+        return;
+    }
+    if (p.done) {
+        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks).").arg(blocks), false);
+        return;
+    }
+    if (sendProgress && !cancelAsked) {
+        sendProgress->setMaximum(blocks);
+        sendProgress->setValue(sent);
+        sendProgress->setLabelText(QStringLiteral("Sending the bank to the synthesiser: block %1 of %2...")
+                                       .arg(std::min(sent + 1, blocks)).arg(blocks));
+    }
+}
+
+void TBankWindow::finishSend(const QString& text, bool warning)
+{
+    if (sendTimer) {
+        sendTimer->stop();
+        sendTimer->deleteLater();
+        sendTimer = nullptr;
+    }
+    if (sendProgress) {
+        sendProgress->hide();
+        sendProgress->deleteLater();
+        sendProgress = nullptr;
+    }
+    sendActive = false;
+    showState();
+    tell(sendCaption(), text, warning);
+}
+
+// ---- the main window's share ----
+
+TBankWindow* TMainForm::bankWindow()
+{
+    if (!BankWindow)
+        BankWindow = new TBankWindow(this);
+    return BankWindow;
+}
+
+void TMainForm::buildBankMenus()
+{
+    auto action = [this](const char* name, const QString& caption, const std::function<void()>& run) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, run);
+        return a;
+    };
+    auto show = [this] {
+        TBankWindow* w = bankWindow();
+        w->show();
+        w->raise();
+        w->activateWindow();
+    };
+    OpenBank1 = action("OpenBank1", QStringLiteral("Open &bank..."), [this, show] {
+        show();
+        bankWindow()->askOpen();
+    });
+    SaveBank1 = action("SaveBank1", QStringLiteral("Save ban&k as..."), [this] { bankWindow()->askSave(); });
+    Bank1 = action("Bank1", QStringLiteral("Ban&k"), show);
+    Multis1 = action("Multis1", QStringLiteral("Mul&tis"), [this] { bankWindow()->showMultis(); });
+    SendBank1 = action("SendBank1", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
+
+    // File: beside the voice's own file commands, before "Exit".
+    QAction* beforeExit = nullptr;
+    for (QAction* a : File1->actions())
+        if (a->objectName() == QStringLiteral("N2"))
+            beforeExit = a;
+    File1->insertAction(beforeExit, OpenBank1);
+    File1->insertAction(beforeExit, SaveBank1);
+    File1->insertSeparator(beforeExit);
+    // Edit: with the other windows, before undo.
+    QAction* beforeUndo = nullptr;
+    const QList<QAction*> edit = Edit1->actions();
+    for (qsizetype i = 0; i < edit.size(); ++i)
+        if (edit[i] == Undo1)
+            beforeUndo = i > 0 && edit[i - 1]->isSeparator() ? edit[i - 1] : edit[i];
+    Edit1->insertAction(beforeUndo, Bank1);
+    Edit1->insertAction(beforeUndo, Multis1);
+    MIDI1->addAction(SendBank1);
+}

@@ -1,0 +1,146 @@
+// The Bank window: the current bank's 64 internal voices I01..I64 by name, filled from
+// a bank file, from the synthesiser ("Get all voices from synth...") or new; voices
+// dropped in from the library list, slots swapped or moved by dragging; the bank
+// saved to a .SYX file or sent to the synthesiser, block by block, with a progress bar
+// that Cancel stops between blocks. It owns the current bank (and the Multi editor
+// over its multis); the main window owns it. Caption "Tarvik - Bank".
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "voice/bank.h"
+
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QProgressDialog;
+class QPushButton;
+class QTimer;
+class TBankDocument;
+class TMultiEdit;
+
+// The dragged slot of the Bank window's list (its number 0..63, decimal).
+inline constexpr char bankSlotMimeType[] = "application/x-tarvik-bank-slot";
+
+// The 64 slots as rows: "I01  name".
+class TBankSlots : public QAbstractListModel {
+    Q_OBJECT
+public:
+    TBankSlots(const TBankDocument* document, QObject* parent);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+    void reload();
+
+private:
+    const TBankDocument* document;
+};
+
+// The slots in four columns of sixteen. A drop on a slot reports what came: library
+// records, or another slot (with Shift held: moved there rather than swapped); a
+// double-click or Enter on a slot reports it too.
+class TBankSlotView : public QListView {
+    Q_OBJECT
+public:
+    explicit TBankSlotView(QWidget* parent = nullptr);
+    // The slot under a point of the viewport, or -1.
+    int slotAt(const QPoint& point) const;
+
+signals:
+    void recordsDropped(int slot, const std::vector<int32_t>& records);
+    void slotDropped(int from, int to, bool move);
+    void slotDoubleClicked(int slot);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    bool acceptable(const QDropEvent* event) const;
+};
+
+// The name of slot s as the lists show it ("I07").
+QString slotName(int slot);
+// The voice name a dump carries, blanks for bytes that are not plain text.
+QString dumpVoiceName(const VoiceDump& dump);
+
+class TBankWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TBankWindow(QWidget* parent = nullptr);
+    ~TBankWindow() override;
+
+    TBankDocument* document() const { return bank; }
+    TMultiEdit* multiEditor() const { return multiEdit; }
+
+    // The commands. Each tells the user of a refusal or failure itself.
+    // Opens a bank file; a bad one is refused with its reason and changes nothing.
+    bool openBankFile(const QString& path);
+    // Makes the bank new: 64 initial voices and 16 initial multis (undo has the old).
+    void newBank();
+    // Writes the bank to path (whole, then renamed over any old file).
+    bool saveBankFile(const QString& path);
+    // Asks for confirmation, then sends the bank block by block; returns at once, the
+    // progress dialog and a timer follow the send.
+    void sendBank();
+    bool sending() const { return sendTimer != nullptr && sendActive; }
+    // A whole bank message received from the synthesiser becomes the current bank.
+    // "" when it did, else why not (the current bank then stays).
+    std::string takeReceivedBank(const std::vector<uint8_t>& message);
+
+    // Library records into consecutive slots from slot on (as many as fit before
+    // I64); a voice with a wrong inner checksum is repaired on the way.
+    void dropRecords(int slot, const std::vector<int32_t>& records);
+    // A slot dragged onto another: swapped, or moved there (the slots between shift
+    // by one). The multis' parts follow their voices while cbFollow is checked.
+    void dropSlot(int from, int to, bool move);
+    // Loads the slot's voice into the editors, as loading from the library does.
+    void loadSlot(int slot);
+    void showMultis();
+    // The file dialogs, then openBankFile or saveBankFile.
+    void askOpen();
+    void askSave();
+
+    // The open and save dialogs (tests answer them).
+    QFileDialog* bankOpenDlg;
+    QFileDialog* bankSaveDlg;
+
+    TBankSlotView* lvSlots;
+    QCheckBox* cbFollow;
+    QLabel* lOrigin;
+    QLabel* lHint;
+    QPushButton *bGet, *bOpen, *bNew, *bSave, *bSend, *bMultis, *bUndo, *bRedo, *bClose;
+    // The last text shown to the user (tests read it).
+    QString lastMessage;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void tell(const QString& caption, const QString& text, bool warning = false);
+    void pollSend();
+    void finishSend(const QString& text, bool warning);
+    void showState();
+
+    TBankDocument* bank;
+    TBankSlots* slotModel;
+    TMultiEdit* multiEdit;
+    QProgressDialog* sendProgress = nullptr;
+    QTimer* sendTimer = nullptr;
+    bool sendActive = false;
+    bool cancelAsked = false;
+};

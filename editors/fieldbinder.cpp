@@ -1,0 +1,199 @@
+#include "editors/fieldbinder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+
+#include "editors/controls.h"
+
+TFieldBinder::TFieldBinder(QObject* parent) : QObject(parent) {}
+
+QString TFieldBinder::rangeTip(const QString& tip, int minimum, int maximum)
+{
+    const QString range = QStringLiteral("(%1 to %2)").arg(minimum).arg(maximum);
+    return tip.isEmpty() ? range : tip + QLatin1Char(' ') + range;
+}
+
+void TFieldBinder::bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip)
+{
+    const size_t index = bindings.size();
+    const QString text = rangeTip(tip, row.minimum, row.maximum);
+    Binding b{Kind::Number, std::move(row)};
+    b.box = box;
+    b.ud = ud;
+    bindings.push_back(std::move(b));
+    if (box) {
+        box->setToolTip(text);
+        box->installEventFilter(this);
+        connect(box, &TNumberBox::changed, this, [this, index] { boxChanged(index); });
+    }
+    if (ud) {
+        ud->setToolTip(text);
+        connect(ud, &TUpDown::released, this, [this, index] { spinnerReleased(index); });
+    }
+}
+
+void TFieldBinder::bindList(TPickList* list, TFieldRow row, const QString& tip)
+{
+    const size_t index = bindings.size();
+    if (!tip.isEmpty())
+        list->setToolTip(tip);
+    Binding b{Kind::List, std::move(row)};
+    b.list = list;
+    bindings.push_back(std::move(b));
+    connect(list, &TPickList::picked, this, [this, index](int item) {
+        Binding& b = bindings[index];
+        store(b, b.row.minimum + item, b.list, false);
+    });
+}
+
+void TFieldBinder::bindCheck(QCheckBox* box, TFieldRow row, const QString& tip)
+{
+    const size_t index = bindings.size();
+    if (!tip.isEmpty())
+        box->setToolTip(tip);
+    Binding b{Kind::Check, std::move(row)};
+    b.check = box;
+    bindings.push_back(std::move(b));
+    connect(box, &QCheckBox::clicked, this, [this, index](bool on) {
+        Binding& b = bindings[index];
+        store(b, on ? b.row.maximum : b.row.minimum, b.check, false);
+    });
+}
+
+const TFieldRow* TFieldBinder::row(const QObject* control) const
+{
+    for (const Binding& b : bindings)
+        if (control && (b.box == control || b.ud == control || b.list == control || b.check == control))
+            return &b.row;
+    return nullptr;
+}
+
+void TFieldBinder::store(Binding& b, int value, QObject* control, bool held)
+{
+    if (!isReady || value < b.row.minimum || value > b.row.maximum)
+        return;
+    if (b.row.get && b.row.get() == value)
+        return;
+    b.row.set(value);
+    if (b.row.after)
+        b.row.after();
+    if (edited)
+        edited(b.row, control, held);
+}
+
+void TFieldBinder::boxChanged(size_t index)
+{
+    Binding& b = bindings[index];
+    int n = 0;
+    const bool found = b.box->number(n);
+    // An empty box or a lone sign being typed is a number on its way: wait for it.
+    if (!found && b.box->userTyping())
+        return;
+    const int stored = b.row.get();
+    // A box left with no number at all is refused like an out-of-range value.
+    const bool accepted = found && n >= b.row.minimum && n <= b.row.maximum;
+    if (!accepted) {
+        if (b.ud)
+            b.ud->setPosition(stored);
+        // Showing the stored value again runs this once more, with a valid value (or,
+        // for a stored value outside the range, with the same text: then nothing).
+        setNumberText(b.box, stored);
+        return;
+    }
+    if (b.ud)
+        b.ud->setPosition(n);
+    store(b, n, b.box, b.box->userTyping());
+}
+
+void TFieldBinder::spinnerReleased(size_t index)
+{
+    Binding& b = bindings[index];
+    const int p = b.ud->position();
+    store(b, p, b.ud, false);
+    if (b.box)
+        setNumberText(b.box, b.row.get());
+}
+
+void TFieldBinder::show(const Binding& b)
+{
+    const int value = b.row.get();
+    switch (b.kind) {
+    case Kind::Number:
+        if (b.box)
+            setNumberText(b.box, value);
+        if (b.ud)
+            b.ud->setPosition(value);
+        break;
+    case Kind::List: b.list->select(value - b.row.minimum); break;
+    case Kind::Check: b.check->setChecked(value == b.row.maximum); break;
+    }
+}
+
+void TFieldBinder::refresh()
+{
+    const bool was = isReady;
+    isReady = false;
+    for (const Binding& b : bindings)
+        show(b);
+    isReady = was;
+}
+
+bool TFieldBinder::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        if (actionOver)
+            actionOver();
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && actionOver)
+            actionOver();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+namespace {
+
+bool isUndoKey(const QKeyEvent* key)
+{
+    const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_Z &&
+            (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))) ||
+           (key->key() == Qt::Key_Y && mods == Qt::ControlModifier);
+}
+
+// Lets the window's undo keys win over a text box's own undo.
+class TUndoKeyGuard : public QObject {
+public:
+    TUndoKeyGuard(QWidget* window) : QObject(window), window(window) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        return box && box->window() == window && isUndoKey(static_cast<QKeyEvent*>(event));
+    }
+
+private:
+    QPointer<QWidget> window;
+};
+
+}  // namespace
+
+void addUndoKeys(QWidget* window, const std::function<void()>& undo, const std::function<void()>& redo)
+{
+    auto* undoAction = new QAction(window);
+    undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undoAction->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(undoAction, &QAction::triggered, window, undo);
+    window->addAction(undoAction);
+    auto* redoAction = new QAction(window);
+    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redoAction->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(redoAction, &QAction::triggered, window, redo);
+    window->addAction(redoAction);
+    new TUndoKeyGuard(window);
+}

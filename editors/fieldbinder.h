@@ -1,0 +1,93 @@
+// Ties the editors' controls to the rows of a field table, so that every control of a
+// window follows the same rules:
+//   - store rule: a value the user gives is stored only when it lies in the row's
+//     shown range; a refused value (or a box left with no number) shows the stored
+//     value again and stores nothing; an empty box or a lone sign while the user is
+//     still typing waits;
+//   - a spinner stores its position when released and writes it into its box;
+//   - the tooltip names the range ("... (0 to 99)");
+//   - each accepted change of the user is reported once (`edited`), with whether the
+//     action goes on (typing), and the end of typing (the box left, Enter) once
+//     (`actionOver`): the owner makes its undo step and sends from there;
+//   - `refresh` rewrites every control from its field and reports nothing.
+// A row reads and writes its field in shown form; the row's own get and set hold the
+// store rule (stored form 127 - x, a level table, a signed byte).
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QCheckBox;
+class QEvent;
+class QWidget;
+class TNumberBox;
+class TPickList;
+class TUpDown;
+
+struct TFieldRow {
+    QString caption;             // the change's name ("Part 3 level")
+    int minimum = 0;             // the shown range
+    int maximum = 0;
+    std::function<int()> get;    // the field in shown form
+    std::function<void(int)> set;
+    // What follows a stored value: a redraw, a related field (may be empty).
+    std::function<void()> after;
+};
+
+class TFieldBinder : public QObject {
+    Q_OBJECT
+public:
+    explicit TFieldBinder(QObject* parent = nullptr);
+
+    // A number box and the spinner beside it (either may be null). tip is the
+    // tooltip's text without the range.
+    void bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip = QString());
+    // A pick list whose item i stands for the value minimum + i.
+    void bindList(TPickList* list, TFieldRow row, const QString& tip = QString());
+    // A check box: checked is maximum, unchecked minimum.
+    void bindCheck(QCheckBox* box, TFieldRow row, const QString& tip = QString());
+
+    // Rewrites every bound control from its field; nothing is stored back or reported.
+    void refresh();
+    // False while refresh runs.
+    bool ready() const { return isReady; }
+
+    // The row a control is bound to, or null.
+    const TFieldRow* row(const QObject* control) const;
+
+    // An accepted change of the user: the row, the control, and whether the action
+    // goes on (typing in a box; the step waits for actionOver).
+    std::function<void(const TFieldRow& row, QObject* control, bool held)> edited;
+    // The user left a box (or pressed Enter in it): typing there is over.
+    std::function<void()> actionOver;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // The tooltip of a row: tip, then the range in parentheses.
+    static QString rangeTip(const QString& tip, int minimum, int maximum);
+
+private:
+    enum class Kind { Number, List, Check };
+    struct Binding {
+        Kind kind;
+        TFieldRow row;
+        TNumberBox* box = nullptr;
+        TUpDown* ud = nullptr;
+        TPickList* list = nullptr;
+        QCheckBox* check = nullptr;
+    };
+    void boxChanged(size_t index);
+    void spinnerReleased(size_t index);
+    void store(Binding& b, int value, QObject* control, bool held);
+    void show(const Binding& b);
+
+    std::vector<Binding> bindings;
+    bool isReady = true;
+};
+
+// Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo anywhere in window, also while a text
+// box has the focus (its own undo gives way).
+void addUndoKeys(QWidget* window, const std::function<void()>& undo, const std::function<void()>& redo);

@@ -1,0 +1,334 @@
+#include "editors/multiedit.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "editors/bankdocument.h"
+#include "editors/controls.h"
+#include "editors/fieldbinder.h"
+#include "editors/voicecommonedit.h"
+
+QString noteName(int note)
+{
+    static const char* const names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    if (note < 0 || note > 127)
+        return QString::number(note);
+    return QString::fromLatin1(names[note % 12]) + QString::number(note / 12 - 2);
+}
+
+namespace {
+
+const MultiField& fieldAt(const std::string& path)
+{
+    // The table holds every path asked for here.
+    return *findMultiField(path);
+}
+
+std::string partPath(int p, const char* name)
+{
+    return "part[" + std::to_string(p + 1) + "]." + name;
+}
+
+QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth)
+{
+    auto* w = new QWidget;
+    auto* l = new QHBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(1);
+    box->setFixedWidth(boxWidth);
+    box->setFixedHeight(ud->height());
+    l->addWidget(box);
+    l->addWidget(ud);
+    l->addStretch(1);
+    return w;
+}
+
+QString slotVoiceName(const Bank& bank, int value)
+{
+    const int bankIndex = value / 64;
+    if (bankIndex == 0)
+        return QStringLiteral("preset");
+    if (bankIndex == 2)
+        return QStringLiteral("card");
+    const VoiceDump& d = bank.voices[static_cast<size_t>(value % 64)];
+    QString name;
+    for (int i = 19; i < 27; ++i)
+        name += d[static_cast<size_t>(i)] >= 0x20 && d[static_cast<size_t>(i)] < 0x7F
+                    ? QChar(d[static_cast<size_t>(i)]) : QChar(' ');
+    return name;
+}
+
+}  // namespace
+
+TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      document(document),
+      fields(new TFieldBinder(this))
+{
+    setObjectName(QStringLiteral("MultiEdit"));
+    setWindowTitle(QStringLiteral("Tarvik - Multis"));
+    setStyleSheet(editorStyleSheet() + QStringLiteral("TMultiEdit { background-color: black; }"));
+
+    cbMulti = new TPickList;
+    cbMulti->setObjectName(QStringLiteral("cbMulti"));
+    cbMulti->setToolTip(QStringLiteral("Selects the multi to edit"));
+    for (int m = 0; m < multiCount; ++m)
+        cbMulti->addItem(QString());
+    tfName = new TNameBox;
+    tfName->setObjectName(QStringLiteral("tfName"));
+    tfName->setToolTip(QStringLiteral("The multi's name (8 characters)"));
+    tfName->setFixedWidth(90);
+    cbEffectType = new TPickList(TVoiceCommonEdit::effectNames());
+    cbEffectType->setObjectName(QStringLiteral("cbEffectType"));
+    tfEffectDepth = new TNumberBox(1);
+    tfEffectDepth->setObjectName(QStringLiteral("tfEffectDepth"));
+    udEffectDepth = new TUpDown(0, 7);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Multi: ")));
+    top->addWidget(cbMulti);
+    top->addSpacing(12);
+    top->addWidget(new QLabel(QStringLiteral("Name: ")));
+    top->addWidget(tfName);
+    top->addSpacing(12);
+    top->addWidget(new QLabel(QStringLiteral("Effect: ")));
+    top->addWidget(cbEffectType);
+    top->addWidget(new QLabel(QStringLiteral("Depth: ")));
+    top->addWidget(numberWithArrows(tfEffectDepth, udEffectDepth, 24));
+    top->addStretch(1);
+
+    auto* parts = new QGroupBox(QStringLiteral(" Parts "));
+    auto* grid = new QGridLayout(parts);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(3);
+    const char* const headings[] = {"Part", "Channel", "Voice", "", "", "Level", "Detune",
+                                    "Note shift", "Lowest", "Highest"};
+    for (int c = 0; c < 10; ++c)
+        grid->addWidget(new QLabel(QString::fromLatin1(headings[c])), 0, c);
+    QStringList channels;
+    for (int c = 1; c <= 16; ++c)
+        channels << QString::number(c);
+    channels << QStringLiteral("off");
+    QStringList notes;
+    for (int n = 0; n < 128; ++n)
+        notes << noteName(n);
+    for (int p = 0; p < multiParts; ++p) {
+        Part& c = part[p];
+        const QString suffix = QString::number(p + 1);
+        c.cbChannel = new TPickList(channels);
+        c.cbChannel->setObjectName(QStringLiteral("cbChannel") + suffix);
+        c.cbBank = new TPickList({QStringLiteral("P"), QStringLiteral("I"), QStringLiteral("C")});
+        c.cbBank->setObjectName(QStringLiteral("cbBank") + suffix);
+        c.tfNumber = new TNumberBox(2);
+        c.tfNumber->setObjectName(QStringLiteral("tfNumber") + suffix);
+        c.udNumber = new TUpDown(1, 64);
+        c.lVoiceName = new QLabel;
+        c.lVoiceName->setObjectName(QStringLiteral("lVoiceName") + suffix);
+        c.lVoiceName->setMinimumWidth(70);
+        c.tfLevel = new TNumberBox(2);
+        c.tfLevel->setObjectName(QStringLiteral("tfLevel") + suffix);
+        c.udLevel = new TUpDown(0, 99);
+        c.tfDetune = new TNumberBox(3, TNumberBox::SignedDigits);
+        c.tfDetune->setObjectName(QStringLiteral("tfDetune") + suffix);
+        c.udDetune = new TUpDown(-16, 16);
+        c.tfNoteShift = new TNumberBox(3, TNumberBox::SignedDigits);
+        c.tfNoteShift->setObjectName(QStringLiteral("tfNoteShift") + suffix);
+        c.udNoteShift = new TUpDown(-24, 24);
+        c.cbNoteLow = new TPickList(notes);
+        c.cbNoteLow->setObjectName(QStringLiteral("cbNoteLow") + suffix);
+        c.cbNoteHigh = new TPickList(notes);
+        c.cbNoteHigh->setObjectName(QStringLiteral("cbNoteHigh") + suffix);
+        c.cbNoteLow->setMaxVisibleItems(16);
+        c.cbNoteHigh->setMaxVisibleItems(16);
+        const int r = p + 1;
+        grid->addWidget(new QLabel(suffix), r, 0, Qt::AlignCenter);
+        grid->addWidget(c.cbChannel, r, 1);
+        grid->addWidget(c.cbBank, r, 2);
+        grid->addWidget(numberWithArrows(c.tfNumber, c.udNumber, 26), r, 3);
+        grid->addWidget(c.lVoiceName, r, 4);
+        grid->addWidget(numberWithArrows(c.tfLevel, c.udLevel, 26), r, 5);
+        grid->addWidget(numberWithArrows(c.tfDetune, c.udDetune, 34), r, 6);
+        grid->addWidget(numberWithArrows(c.tfNoteShift, c.udNoteShift, 34), r, 7);
+        grid->addWidget(c.cbNoteLow, r, 8);
+        grid->addWidget(c.cbNoteHigh, r, 9);
+    }
+
+    lSendNote = new QLabel(QStringLiteral(
+        "Changes to the multis go to the synthesiser with the next bank send: "
+        "the synthesiser takes multis only inside a bank."));
+    lSendNote->setObjectName(QStringLiteral("lSendNote"));
+    lSendNote->setWordWrap(true);
+
+    bUndo = new QPushButton(QStringLiteral("Undo"));
+    bUndo->setObjectName(QStringLiteral("bUndo"));
+    bRedo = new QPushButton(QStringLiteral("Redo"));
+    bRedo->setObjectName(QStringLiteral("bRedo"));
+    bSendBank = new QPushButton(QStringLiteral("Send bank to synth..."));
+    bSendBank->setObjectName(QStringLiteral("bSendBank"));
+    bClose = new QPushButton(QStringLiteral("Close"));
+    bClose->setObjectName(QStringLiteral("bClose"));
+    // Fixed widths: the captions change with every step, the window should not.
+    bUndo->setFixedWidth(230);
+    bRedo->setFixedWidth(230);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(bUndo);
+    buttons->addWidget(bRedo);
+    buttons->addStretch(1);
+    buttons->addWidget(bSendBank);
+    buttons->addWidget(bClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(parts);
+    layout->addWidget(lSendNote);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    bindFields();
+
+    connect(cbMulti, &TPickList::picked, this, [this](int m) { selectMulti(m); });
+    connect(tfName, &QLineEdit::textChanged, this, [this] { nameChanged(); });
+    tfName->installEventFilter(fields);
+    connect(bUndo, &QPushButton::clicked, this, [this] { this->document->undo(); });
+    connect(bRedo, &QPushButton::clicked, this, [this] { this->document->redo(); });
+    connect(bSendBank, &QPushButton::clicked, this, [this] {
+        this->document->finishEdit();
+        if (sendBank)
+            sendBank();
+    });
+    connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
+    addUndoKeys(this, [this] { this->document->undo(); }, [this] { this->document->redo(); });
+    connect(document, &TBankDocument::bankChanged, this, &TMultiEdit::refresh);
+    connect(document, &TBankDocument::historyChanged, this, &TMultiEdit::showHistory);
+    refresh();
+    showHistory();
+}
+
+MultiRecord& TMultiEdit::record()
+{
+    return document->edit().multis[static_cast<size_t>(shown)];
+}
+
+void TMultiEdit::bindFields()
+{
+    // A row of the multi field table, read and written in the shown multi; the
+    // record's checksum follows every change.
+    auto row = [this](const MultiField& f) {
+        TFieldRow r;
+        r.caption = QString::fromStdString(f.caption);
+        r.minimum = f.minimum;
+        r.maximum = f.maximum;
+        const MultiField* field = &f;
+        r.get = [this, field] { return field->get(record(), field->part); };
+        r.set = [this, field](int value) {
+            field->set(record(), field->part, value);
+            setMultiChecksum(record());
+        };
+        return r;
+    };
+    fields->edited = [this](const TFieldRow&, QObject* control, bool held) {
+        document->edited(control, held);
+        showNames();
+    };
+    fields->actionOver = [this] { document->finishEdit(); };
+
+    fields->bindList(cbEffectType, row(fieldAt("effectType")), QStringLiteral("Selects the effect type"));
+    fields->bindNumber(tfEffectDepth, udEffectDepth, row(fieldAt("effectDepth")),
+                       QStringLiteral("Sets the amount of effect"));
+    for (int p = 0; p < multiParts; ++p) {
+        Part& c = part[p];
+        fields->bindList(c.cbChannel, row(fieldAt(partPath(p, "channel"))),
+                         QStringLiteral("The MIDI channel the part receives on, or off"));
+        // One field, two controls: the bank (P, I, C) and the number in it (1..64).
+        const TFieldRow voice = row(fieldAt(partPath(p, "voice")));
+        TFieldRow bankRow = voice;
+        bankRow.minimum = 0;
+        bankRow.maximum = 2;
+        bankRow.get = [get = voice.get] { return get() / 64; };
+        bankRow.set = [get = voice.get, set = voice.set](int b) { set(b * 64 + get() % 64); };
+        fields->bindList(c.cbBank, bankRow,
+                         QStringLiteral("The voice's bank: P preset, I internal, C card"));
+        TFieldRow numberRow = voice;
+        numberRow.minimum = 1;
+        numberRow.maximum = 64;
+        numberRow.get = [get = voice.get] { return get() % 64 + 1; };
+        numberRow.set = [get = voice.get, set = voice.set](int n) { set(get() / 64 * 64 + n - 1); };
+        fields->bindNumber(c.tfNumber, c.udNumber, numberRow, QStringLiteral("The voice's number in its bank"));
+        fields->bindNumber(c.tfLevel, c.udLevel, row(fieldAt(partPath(p, "level"))),
+                           QStringLiteral("Sets the part's level"));
+        fields->bindNumber(c.tfDetune, c.udDetune, row(fieldAt(partPath(p, "detune"))),
+                           QStringLiteral("Detunes the part"));
+        fields->bindNumber(c.tfNoteShift, c.udNoteShift, row(fieldAt(partPath(p, "noteShift"))),
+                           QStringLiteral("Shifts the part's notes in semitones"));
+        fields->bindList(c.cbNoteLow, row(fieldAt(partPath(p, "noteLow"))),
+                         QStringLiteral("The lowest note the part plays"));
+        fields->bindList(c.cbNoteHigh, row(fieldAt(partPath(p, "noteHigh"))),
+                         QStringLiteral("The highest note the part plays"));
+    }
+}
+
+void TMultiEdit::selectMulti(int m)
+{
+    if (m < 0 || m >= multiCount)
+        return;
+    document->finishEdit();
+    shown = m;
+    refresh();
+}
+
+void TMultiEdit::refresh()
+{
+    fields->refresh();
+    writingName = true;
+    const std::string name = multiName(record());
+    tfName->showName(name.c_str());
+    writingName = false;
+    showNames();
+}
+
+void TMultiEdit::showNames()
+{
+    const Bank& bank = document->bank();
+    for (int m = 0; m < multiCount; ++m)
+        cbMulti->setItemText(m, QStringLiteral("%1  %2").arg(m + 1, 2).arg(
+                                    QString::fromStdString(multiName(bank.multis[static_cast<size_t>(m)]))));
+    cbMulti->select(shown);
+    const MultiField& voice = fieldAt("part[1].voice");
+    for (int p = 0; p < multiParts; ++p)
+        part[p].lVoiceName->setText(slotVoiceName(bank, voice.get(bank.multis[static_cast<size_t>(shown)], p)));
+}
+
+void TMultiEdit::nameChanged()
+{
+    if (writingName)
+        return;
+    const QByteArray name = tfName->name();
+    setMultiName(record(), std::string(name.constData(), static_cast<size_t>(name.size())));
+    setMultiChecksum(record());
+    document->edited(tfName, tfName->hasFocus());
+    showNames();
+}
+
+void TMultiEdit::showHistory()
+{
+    bUndo->setText(undoText(*document));
+    bUndo->setToolTip(bUndo->text() + QStringLiteral(" (Ctrl+Z)"));
+    bUndo->setEnabled(document->canUndo());
+    bRedo->setText(redoText(*document));
+    bRedo->setToolTip(bRedo->text() + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
+    bRedo->setEnabled(document->canRedo());
+}
+
+void TMultiEdit::closeEvent(QCloseEvent* event)
+{
+    document->finishEdit();
+    hide();
+    event->accept();
+}

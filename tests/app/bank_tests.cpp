@@ -1,0 +1,225 @@
+// The Bank window against a real library in a scratch directory: moved slots take the
+// multis along, library voices dropped in fill consecutive slots (repaired), bad bank
+// files are refused with their reason, and a double-click loads a slot's voice.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "apptest.h"
+#include "app/bankwindow.h"
+#include "app/mainform.h"
+#include "app/startup.h"
+#include "app/voicelist.h"
+#include "editors/bankdocument.h"
+#include "editors/voicehistory.h"
+#include "library/voiceimport.h"
+#include "midi/midiport.h"
+#include "voice/bank.h"
+
+using namespace apptest;
+
+namespace {
+
+const MultiField& partVoice(int part)
+{
+    const std::string path = "part[" + std::to_string(part + 1) + "].voice";
+    for (const MultiField& f : multiFields())
+        if (f.path == path)
+            return f;
+    return multiFields().front();
+}
+
+int voiceOf(const Bank& bank, int multi, int part)
+{
+    return partVoice(part).get(bank.multis[static_cast<size_t>(multi)], part);
+}
+
+VoiceDump named(const char* name)
+{
+    const std::vector<uint8_t> d = dumpNamed(name);
+    VoiceDump dump{};
+    std::copy(d.begin(), d.end(), dump.begin());
+    return dump;
+}
+
+std::string slotText(const Bank& bank, int slot)
+{
+    return dumpVoiceName(bank.voices[static_cast<size_t>(slot)]).toStdString();
+}
+
+class BankWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeText("TARVIK.INI", "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n");
+        writeFile("SOUNDS.SYL", libraryBytes({{1, "FIRST   "}, {1, "SECOND  "}, {1, "THIRD   "}, {1, "FOURTH  "}}));
+        createObjects();
+        createWindows();
+        MainForm->show();
+        window = MainForm->bankWindow();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        window->lvSlots->doItemsLayout();
+        doc = window->document();
+    }
+    void TearDown() override { releaseAll(); }
+
+    ScratchDir scratch;
+    TBankWindow* window = nullptr;
+    TBankDocument* doc = nullptr;
+    ModalAnswerer answerer{answerFirstButton};
+};
+
+TEST_F(BankWindowTest, SwappedAndMovedSlotsTakeTheMultiPartsAlongUnlessTheBoxIsOff)
+{
+    doc->command("set up", [](Bank& b) {
+        for (int k = 0; k < 64; ++k) {
+            char name[9];
+            std::snprintf(name, sizeof name, "SLOT%02d  ", k);
+            std::memcpy(b.voices[static_cast<size_t>(k)].data() + 19, name, 8);
+        }
+        // Multi 1 plays I03, I10, I05 and the preset P03; multi 2 plays I03 too.
+        const int voices[4] = {64 + 2, 64 + 9, 64 + 4, 2};
+        for (int p = 0; p < 4; ++p)
+            partVoice(p).set(b.multis[0], p, voices[p]);
+        partVoice(7).set(b.multis[1], 7, 64 + 2);
+    });
+    const Bank start = doc->bank();
+
+    window->dropSlot(2, 9, false);
+    EXPECT_EQ(slotText(doc->bank(), 2), "SLOT09  ");
+    EXPECT_EQ(slotText(doc->bank(), 9), "SLOT02  ");
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 0), 64 + 9);
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 1), 64 + 2);
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 2), 64 + 4);
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 3), 2);
+    EXPECT_EQ(voiceOf(doc->bank(), 1, 7), 64 + 9);
+    EXPECT_EQ(window->lvSlots->model()->index(9, 0).data().toString(), QStringLiteral("I10  SLOT02  "));
+    EXPECT_EQ(doc->undoName(), QStringLiteral("Swap I03 and I10"));
+    ASSERT_TRUE(doc->undo());
+    EXPECT_TRUE(sameBank(doc->bank(), start));
+
+    // A move: I03 goes to I06, I04..I06 move up by one, and every part follows.
+    window->dropSlot(2, 5, true);
+    EXPECT_EQ(slotText(doc->bank(), 2), "SLOT03  ");
+    EXPECT_EQ(slotText(doc->bank(), 4), "SLOT05  ");
+    EXPECT_EQ(slotText(doc->bank(), 5), "SLOT02  ");
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 0), 64 + 5);
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 1), 64 + 9);
+    EXPECT_EQ(voiceOf(doc->bank(), 0, 2), 64 + 3);
+    EXPECT_EQ(voiceOf(doc->bank(), 1, 7), 64 + 5);
+    for (const MultiRecord& m : doc->bank().multis)
+        EXPECT_EQ(checkMulti(m), "");
+    ASSERT_TRUE(doc->undo());
+
+    // Box off: the voices swap, the multis stay byte for byte.
+    window->cbFollow->setChecked(false);
+    window->dropSlot(2, 9, false);
+    EXPECT_EQ(slotText(doc->bank(), 9), "SLOT02  ");
+    EXPECT_EQ(doc->bank().multis, start.multis);
+}
+
+TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarAsTheBankGoes)
+{
+    // An entry stored before dumps carried the inner checksum: 00 00 at 588/589.
+    std::vector<uint8_t> library = readFile("SOUNDS.SYL");
+    uint8_t* second = library.data() + 5 + 596 + 4;
+    second[588] = second[589] = 0;
+    normaliseDump(second);
+    ASSERT_FALSE(innerChecksumOk(second));
+    writeFile("SOUNDS.SYL", library);
+
+    TVoiceListView* list = MainForm->dbListBox;
+    list->selectAll();
+    QMimeData* data = list->names()->mimeData(list->selectionModel()->selectedIndexes());
+    const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(61, 0)).center();
+    // As a drag from the list ends: it enters the slots (which makes them the target),
+    // then drops.
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->lvSlots->viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->lvSlots->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slotText(doc->bank(), 61) == "FIRST   "; }, 2000));
+    EXPECT_EQ(slotText(doc->bank(), 62), "SECOND  ");
+    EXPECT_EQ(slotText(doc->bank(), 63), "THIRD   ");
+    EXPECT_EQ(slotText(doc->bank(), 60), slotText(initialBank(), 60));
+    for (int s = 61; s < 64; ++s)
+        EXPECT_TRUE(innerChecksumOk(doc->bank().voices[static_cast<size_t>(s)].data())) << s;
+    EXPECT_NE(window->lastMessage.indexOf(QStringLiteral("1 of the voices did not fit")), -1)
+        << window->lastMessage.toStdString();
+    // One drop is one step.
+    EXPECT_EQ(doc->undoName(), QStringLiteral("Put voices in I62..I64"));
+    delete data;
+}
+
+// Byte offsets inside a bank message: block b (0..16) and voice v's record (0..63).
+size_t blockAt(int b) { return b == 0 ? 4 : 4 + 2309 + size_t(b - 1) * 2299; }
+size_t recordAt(int v) { return blockAt(v / 4) + 2 + (v < 4 ? 10 : 0) + size_t(v % 4) * 574; }
+void fixBlockChecksum(std::vector<uint8_t>& m, int b)
+{
+    const size_t payload = b == 0 ? 2306 : b == 16 ? 1504 : 2296;
+    unsigned sum = 0;
+    for (size_t i = 0; i < payload; ++i)
+        sum += m[blockAt(b) + 2 + i];
+    m[blockAt(b) + 2 + payload] = uint8_t(-sum & 0x7F);
+}
+
+TEST_F(BankWindowTest, ABadBankFileIsRefusedWithItsReasonAndAGoodOneRoundTrips)
+{
+    Bank good = initialBank();
+    good.voices[6] = named("SEVENTH ");
+    const std::vector<uint8_t> file = encodeBankDump(good);
+    writeFile("good.syx", file);
+
+    std::vector<uint8_t> truncated(file.begin(), file.begin() + 20000);
+    std::vector<uint8_t> badBlock = file;
+    badBlock[blockAt(4) + 100] ^= 0x01;
+    std::vector<uint8_t> badInner = file;
+    badInner[recordAt(6) + 572] = badInner[recordAt(6) + 573] = 0;
+    fixBlockChecksum(badInner, 1);
+    ASSERT_EQ(checkBankDump(badInner.data(), badInner.size()), "voice I07: bad inner checksum");
+
+    const Bank before = doc->bank();
+    for (const std::vector<uint8_t>* bad : {&truncated, &badBlock, &badInner}) {
+        writeFile("bad.syx", *bad);
+        window->lastMessage.clear();
+        EXPECT_FALSE(window->openBankFile(QStringLiteral("bad.syx")));
+        const std::string reason = checkBankDump(bad->data(), bad->size());
+        ASSERT_FALSE(reason.empty());
+        EXPECT_NE(window->lastMessage.indexOf(QString::fromStdString(reason)), -1)
+            << window->lastMessage.toStdString();
+        EXPECT_TRUE(sameBank(doc->bank(), before));
+        EXPECT_FALSE(doc->canUndo());
+    }
+
+    ASSERT_TRUE(window->openBankFile(QStringLiteral("good.syx")));
+    EXPECT_EQ(slotText(doc->bank(), 6), "SEVENTH ");
+    EXPECT_EQ(window->lOrigin->text(), QStringLiteral("Bank: good.syx"));
+    ASSERT_TRUE(window->saveBankFile(QStringLiteral("saved.syx")));
+    EXPECT_EQ(readFile("saved.syx"), file);
+    // Opening is one step: undo brings back the bank it replaced, and where it came from.
+    ASSERT_TRUE(doc->undo());
+    EXPECT_TRUE(sameBank(doc->bank(), before));
+    EXPECT_EQ(window->lOrigin->text(), QStringLiteral("Bank: New bank"));
+}
+
+TEST_F(BankWindowTest, DoubleClickingASlotLoadsItsVoiceAsALoadFromTheLibraryDoes)
+{
+    doc->command("put", [](Bank& b) { b.voices[4] = named("SLOTFIVE"); });
+    const unsigned long sends = midiPort->sendVoiceCalls;
+    const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(4, 0)).center();
+    QTest::mouseDClick(window->lvSlots->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(voiceName(), "SLOTFIVE");
+    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
+    EXPECT_EQ(voiceHistory.undoName(), "Load voice");
+}
+
+}  // namespace
