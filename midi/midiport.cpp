@@ -44,9 +44,11 @@ constexpr size_t queueLimit = 1024;
 using Clock = std::chrono::steady_clock;
 
 // The pause between bank blocks keeps a little more than the synthesiser asks for: the
-// end of a block's wire time is known to a few milliseconds only (the moment the
-// system took it on, the scheduling of the threads on both sides).
-constexpr int bankGapMarginMs = 10;
+// end of a block's wire time is known only to some milliseconds (the moment the system
+// took it on, the scheduling of the threads on both sides). More would not leave the
+// bank within its wire time, 16 pauses and 5% once a JACK server's cycle (up to 21 ms
+// at 1024 frames) is waited for before each block.
+constexpr int bankGapMarginMs = 15;
 
 // The device-number byte: only the channel's low 4 bits, so that a hand-edited
 // channel of 200 cannot put a status byte inside a System Exclusive message.

@@ -129,8 +129,8 @@ public:
     // ---- sending a whole bank ----
     // Queues the bank message's 17 blocks (F0 43 0n 7E with block 1, blocks 2..16,
     // block 17 with F7) behind whatever was queued before; the sender puts each on the
-    // wire whole and starts the next no sooner than bankBlockGapMs (and a few
-    // milliseconds more) after the end of its wire time, the synthesiser's receive
+    // wire whole and starts the next no sooner than bankBlockGapMs (and 15 ms
+    // more) after the end of its wire time, the synthesiser's receive
     // needing that pause. Returns at once; false when no output port is open, a bank
     // send is under way, or the message is no bank of the right length. The channel
     // is whatever the message's header carries.

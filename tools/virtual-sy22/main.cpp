@@ -112,14 +112,21 @@ void onSignal(int) { stopRequested.store(true); }
 void onShutdown(void*) { serverGone.store(true); }
 void silent(const char*) {}
 
-// Each event goes to the main thread as it came, with the time it came in: the
-// moment this cycle's processing began (microseconds, the server's clock). The frame
-// time is not used: on a busy machine a cycle can run tens of milliseconds from its
-// nominal time, and the bytes reach the synthesiser when they are processed.
-// [length][time][bytes].
+// When bytes came in, in microseconds of the server's clock, two ways: when this
+// program's processing of the cycle began, and the cycle's frame time. On a busy
+// machine either can be tens of milliseconds off (this program's thread runs late; the
+// server's idea of a cycle's time drifts), each in its own way, so a pause between
+// bank blocks counts as short only when both say so.
+struct Times {
+    double wall = 0;
+    double frame = 0;
+};
+
+// Each event goes to the main thread as it came: [length][wall][frame][bytes].
 struct PieceHead {
     uint32_t length;
-    uint64_t time;
+    uint64_t wall;
+    uint64_t frame;
 };
 
 int process(jack_nframes_t frames, void*)
@@ -127,11 +134,13 @@ int process(jack_nframes_t frames, void*)
     void* in = jack_port_get_buffer(inPort, frames);
     const uint32_t count = jack_midi_get_event_count(in);
     const uint64_t now = static_cast<uint64_t>(jack_get_time());
+    const jack_nframes_t cycleStart = jack_last_frame_time(client);
     for (uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, in, i) != 0 || event.size == 0)
             continue;
-        const PieceHead head{static_cast<uint32_t>(event.size), now};
+        const PieceHead head{static_cast<uint32_t>(event.size), now,
+                             static_cast<uint64_t>(jack_frames_to_time(client, cycleStart + event.time))};
         if (jack_ringbuffer_write_space(rxRing) < sizeof head + event.size)
             break;      // the main thread has fallen far behind: the rest is lost
         jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(&head), sizeof head);
@@ -308,15 +317,18 @@ public:
         return true;
     }
 
-    // Input from the port, piece by piece as it came, with the time it came (server
-    // clock, microseconds). The bytes are timed as the MIDI wire carries them: a piece
-    // starts when it comes or when the wire is done with the one before.
-    void takePiece(const uint8_t* bytes, size_t size, double time, Clock::time_point now)
+    // Input from the port, piece by piece as it came, with the times it came. The bytes
+    // are timed as the MIDI wire carries them: a piece starts when it comes or when the
+    // wire is done with the one before.
+    void takePiece(const uint8_t* bytes, size_t size, Times time, Clock::time_point now)
     {
-        const double start = std::max(time, inWireFree);
-        for (size_t k = 0; k < size; ++k)
-            takeByte(bytes[k], start + static_cast<double>(k + 1) * byteMicroseconds, now);
-        inWireFree = start + static_cast<double>(size) * byteMicroseconds;
+        const Times start{std::max(time.wall, inWireFree.wall), std::max(time.frame, inWireFree.frame)};
+        for (size_t k = 0; k < size; ++k) {
+            const double after = static_cast<double>(k + 1) * byteMicroseconds;
+            takeByte(bytes[k], {start.wall + after, start.frame + after}, now);
+        }
+        const double all = static_cast<double>(size) * byteMicroseconds;
+        inWireFree = {start.wall + all, start.frame + all};
     }
 
     void take(const Bytes& m, Clock::time_point now)
@@ -486,7 +498,7 @@ private:
     }
 
     // One byte off the wire, its last bit in at `time`.
-    void takeByte(uint8_t b, double time, Clock::time_point now)
+    void takeByte(uint8_t b, Times time, Clock::time_point now)
     {
         if (!inSysex && (b & 0xE0) == 0x80)
             ++notesReceived;                // note off (8n) or note on (9n)
@@ -532,7 +544,7 @@ private:
         size_t at = 0;          // bytes of the block so far, count bytes included
         unsigned sum = 0;
         Bytes record;
-        double lastEnd = 0;     // when the last byte of the block before came in
+        Times lastEnd;          // when the last byte of the block before came in
     };
 
     static size_t payloadOf(int block)
@@ -541,7 +553,7 @@ private:
                                               : block < bankVoiceBlocks ? bankVoicePayload : bankMultiPayload);
     }
 
-    void beginBank(double time)
+    void beginBank(Times time)
     {
         const int channel = assembly[2] & 0x0F;
         if (channel != options.channel) {
@@ -559,11 +571,12 @@ private:
             bankByte(assembly[i], time);
     }
 
-    void bankByte(uint8_t b, double time)
+    void bankByte(uint8_t b, Times time)
     {
         BankIn& in = bankIn;
         if (in.at == 0 && in.block > 0) {
-            const double gap = time - byteMicroseconds - in.lastEnd;
+            const double gap = std::max(time.wall - byteMicroseconds - in.lastEnd.wall,
+                                        time.frame - byteMicroseconds - in.lastEnd.frame);
             const long gapUs = static_cast<long>(gap);
             if (minGap < 0 || gapUs < minGap)
                 minGap = gapUs;
@@ -700,7 +713,7 @@ private:
     Bytes assembly;
     bool inSysex = false;
     bool overflow = false;
-    double inWireFree = 0;
+    Times inWireFree;
     std::deque<Kind> inFlight;
     unsigned long sentSeen = 0;
     Clock::time_point wireFree{};
@@ -780,7 +793,8 @@ int main(int argc, char** argv)
             Bytes piece(head.length);
             jack_ringbuffer_read_advance(rxRing, sizeof head);
             jack_ringbuffer_read(rxRing, reinterpret_cast<char*>(piece.data()), head.length);
-            synth.takePiece(piece.data(), piece.size(), static_cast<double>(head.time), now);
+            synth.takePiece(piece.data(), piece.size(),
+                            {static_cast<double>(head.wall), static_cast<double>(head.frame)}, now);
         }
         synth.release(now);
         synth.saveCounts();
