@@ -26,6 +26,9 @@ struct Device {
 
 const char clientName[] = "Tarvik";
 
+// The longest a connection waits for its ports and its link to show.
+constexpr int connectSeconds = 2;
+
 // RtMidi reports through this instead of printing or throwing.
 struct ErrorSink {
     std::string text;
@@ -224,14 +227,32 @@ struct TPlatformMIDI::Impl {
         return std::string(clientName) + "-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
     }
 
-    // Connects two ports by their full names; empty text on success.
+    // Connects two ports by their full names; empty text on success. A port just
+    // registered, by another program or by a client of our own, may not be known to
+    // the watch client at once (PipeWire's JACK layer tells each client of new ports
+    // and links in its own time): both ports are waited for, the connection is made and
+    // waited for until it shows, for at most connectSeconds in all; the error only then.
     std::string connectJack(const std::string& source, const std::string& destination)
     {
         if (watch == nullptr)
             return "The JACK server is not running.";
-        const int result = jack_connect(watch, source.c_str(), destination.c_str());
-        if (result == 0 || result == EEXIST)
-            return {};
+        const auto giveUp = Clock::now() + std::chrono::seconds(connectSeconds);
+        for (;;) {
+            jack_port_t* to = jack_port_by_name(watch, destination.c_str());
+            if (to != nullptr && jack_port_by_name(watch, source.c_str()) != nullptr) {
+                const int result = jack_connect(watch, source.c_str(), destination.c_str());
+                if (result == 0 || result == EEXIST) {
+                    // The server took it; the link may still be on its way to us.
+                    while (!jack_port_connected_to(to, source.c_str()) && Clock::now() < giveUp &&
+                           !jackGone.load(std::memory_order_acquire))
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    return {};
+                }
+            }
+            if (Clock::now() >= giveUp || jackGone.load(std::memory_order_acquire))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         return "JACK could not connect \"" + source + "\" to \"" + destination +
                "\"; the port may have gone away.";
     }
