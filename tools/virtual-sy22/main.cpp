@@ -122,8 +122,9 @@ void takeByte(uint8_t b)
 
 int process(jack_nframes_t frames, void*)
 {
+    // PipeWire's JACK layer has no buffer for a port while its links are being set up.
     void* in = jack_port_get_buffer(inPort, frames);
-    const uint32_t count = jack_midi_get_event_count(in);
+    const uint32_t count = in != nullptr ? jack_midi_get_event_count(in) : 0;
     for (uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, in, i) != 0)
@@ -132,6 +133,8 @@ int process(jack_nframes_t frames, void*)
             takeByte(event.buffer[k]);
     }
     void* out = jack_port_get_buffer(outPort, frames);
+    if (out == nullptr)
+        return 0;       // what waits goes out in a later cycle
     jack_midi_clear_buffer(out);
     // Whatever does not fit this cycle waits for the next one; nothing is dropped.
     for (int guard = 0; guard < 64; ++guard) {
