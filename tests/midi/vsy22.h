@@ -207,7 +207,11 @@ public:
     }
     void voiceReceived() override;
     void waitStarted() override { waits += '('; }
-    void waitTick() override { ++waitTicks; }
+    void waitTick() override
+    {
+        ++waitTicks;
+        lastTick = std::chrono::steady_clock::now();
+    }
     void waitEnded() override { waits += ')'; }
     void sendError(const std::string& text) override { sendErrors.push_back(text); }
 
@@ -215,6 +219,7 @@ public:
     std::vector<std::string> sendErrors;
     std::string waits;      // "(" and ")" for the start and end of each wait, "N" for noData
     int waitTicks = 0;
+    std::chrono::steady_clock::time_point lastTick;
     int noDataCalls = 0;
     int receivedCalls = 0;
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
