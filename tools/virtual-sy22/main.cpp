@@ -14,7 +14,9 @@
 //   DIR/counts             lines "dumps N", "requests N", "answers N", "other N",
 //                          "received N", "notes N" (note on and note off
 //                          messages), "bank-requests N", "bank-answers N"
-//                          (answers count once they have left the port)
+//                          (answers count once they have left the port), "cycles N"
+//                          (JACK process cycles run; what reached the port by one
+//                          cycle is counted once the count shows a later one)
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
@@ -72,6 +74,7 @@ std::atomic<bool> stopRequested{false};
 std::atomic<bool> serverGone{false};
 std::atomic<unsigned long> messagesSent{0};
 std::atomic<unsigned long> notesReceived{0};
+std::atomic<unsigned long> processCycles{0};
 
 jack_port_t* inPort = nullptr;
 jack_port_t* outPort = nullptr;
@@ -133,8 +136,10 @@ int process(jack_nframes_t frames, void*)
             takeByte(event.buffer[k]);
     }
     void* out = jack_port_get_buffer(outPort, frames);
-    if (out == nullptr)
+    if (out == nullptr) {
+        processCycles.fetch_add(1);
         return 0;       // what waits goes out in a later cycle
+    }
     jack_midi_clear_buffer(out);
     // Whatever does not fit this cycle waits for the next one; nothing is dropped.
     for (int guard = 0; guard < 64; ++guard) {
@@ -150,6 +155,7 @@ int process(jack_nframes_t frames, void*)
         jack_ringbuffer_read(txRing, reinterpret_cast<char*>(target), length);
         messagesSent.fetch_add(1);
     }
+    processCycles.fetch_add(1);
     return 0;
 }
 
@@ -343,7 +349,8 @@ public:
                                  std::to_string(received) + "\nnotes " +
                                  std::to_string(notesReceived.load()) + "\nbank-requests " +
                                  std::to_string(bankRequests) + "\nbank-answers " +
-                                 std::to_string(bankAnswers) + "\n";
+                                 std::to_string(bankAnswers) + "\ncycles " +
+                                 std::to_string(processCycles.load()) + "\n";
         if (text == lastCounts)
             return;
         lastCounts = text;
