@@ -83,6 +83,10 @@ TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
 {
     const std::string absent = "tarvik-absent-" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", absent.c_str(), 1);
+    // Through PipeWire's JACK layer: a runtime folder where no PipeWire runs.
+    const std::string empty = makeTempDir("tarvik-no-pipewire");
+    if (PrivateJack::underPipeWire())
+        setenv("XDG_RUNTIME_DIR", empty.c_str(), 1);
     settings = TSettings();
     RecordingEvents events;
 
@@ -104,6 +108,7 @@ TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
     EXPECT_EQ(events.openErrors.size(), 2u);
     EXPECT_EQ(events.noDataCalls, 1);
     EXPECT_FALSE(PrivateJack::answers(absent));
+    std::filesystem::remove(empty);
 }
 
 TEST(MidiSystems, JackServerGoingAwayWhilePortsAreOpenMakesSendingFailQuietly)
