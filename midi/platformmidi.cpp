@@ -165,6 +165,19 @@ struct InputRelay {
     }
 };
 
+// What lost its JACK server is kept, untouched, for the rest of the run: the JACK
+// library must not be called for it any more (unregistering a port of a client whose
+// server died can crash inside the library), and whatever its threads could still reach
+// (the object itself, the relay or watch state its callbacks were given) stays valid.
+// Kept in an owner that is never destroyed, as destroying at exit would call the library.
+void keepForever(std::shared_ptr<void> thing)
+{
+    static std::mutex lock;
+    static auto* kept = new std::vector<std::shared_ptr<void>>;    // deliberately never freed
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(std::move(thing));
+}
+
 // Tears down what talks to a MIDI system (ports, clients) on a thread of its own, one
 // job after another in the order given. A JACK server that has stopped answering holds
 // such a call for as long as it is stopped: the owner waits a moment for each job and
@@ -477,12 +490,16 @@ struct TPlatformMIDI::Impl {
         watchState->tap.store(nullptr, std::memory_order_release);
         jack_client_t* client = watch;
         watch = nullptr;
-        closer.run([client, keep = watchState] { jack_client_close(client); });
+        if (jackGone())
+            keepForever(watchState);    // the client itself is the library's
+        else
+            closer.run([client, keep = watchState] { jack_client_close(client); });
         watchState = std::make_shared<WatchState>();
     }
 
     // Closes and destroys the open ports, through the closer: RtMidi's own clients go
-    // away with them, so nothing of theirs can call back later.
+    // away with them, so nothing of theirs can call back later. A port whose JACK
+    // server died is kept as it is instead, with all its callbacks can reach.
     void dropInput()
     {
         stopTap();
@@ -492,10 +509,17 @@ struct TPlatformMIDI::Impl {
         }
         if (in) {
             in->setErrorCallback(ignoreError, nullptr);
-            closer.run([port = std::shared_ptr<RtMidiIn>(std::move(in)), keep = relay] {
-                port->cancelCallback();
-                port->closePort();
-            });
+            auto port = std::shared_ptr<RtMidiIn>(std::move(in));
+            if (!usable(inSystem)) {
+                keepForever(port);
+                keepForever(relay);
+            } else {
+                // Moved in, so that its last owner is the closer.
+                closer.run([port = std::move(port), keep = relay] {
+                    port->cancelCallback();
+                    port->closePort();
+                });
+            }
         }
         in.reset();
         relay.reset();
@@ -506,7 +530,11 @@ struct TPlatformMIDI::Impl {
             return;
         // Its errors went to outErrors, which may be gone by the time it closes.
         out->setErrorCallback(ignoreError, nullptr);
-        closer.run([port = std::shared_ptr<RtMidiOut>(std::move(out))] { port->closePort(); });
+        auto port = std::shared_ptr<RtMidiOut>(std::move(out));
+        if (!usable(outSystem))
+            keepForever(port);
+        else
+            closer.run([port = std::move(port)] { port->closePort(); });
         out.reset();
     }
 
