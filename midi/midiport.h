@@ -59,7 +59,8 @@ public:
     bool openInput(int inDevice);
     bool openOutput(int outDevice);
     // What is queued still goes out first, for at most a second (a server that went
-    // away cannot hold it up longer); then both ports close.
+    // away cannot hold it up longer); then both ports close, waiting a moment at most
+    // on a JACK server that has stopped answering.
     void closePorts();
 
     // Encodes voice, ORs the low 4 bits of settings.midiChannel into byte 2 and queues

@@ -45,6 +45,8 @@ public:
     // Empty text on success, else a readable reason. A port that failed stays closed.
     std::string openInput(int n, TMIDIInputHandler handler, void* context);
     std::string openOutput(int n);
+    // Closing waits a moment at most on a JACK server that has stopped answering; the
+    // rest of the teardown then finishes on its own thread.
     void closeInput();
     void closeOutput();
     bool inputOpen() const;
