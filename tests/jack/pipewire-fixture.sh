@@ -70,7 +70,7 @@ start)
     if ! session_alive "$pid"; then
       echo "pipewire-fixture: the PipeWire session stopped at once:" >&2
       cat "$state/pipewire.log" >&2
-      rm -f "$state/pid"
+      stop_session     # whatever of it is left
       exit 1
     fi
     sleep 0.1
