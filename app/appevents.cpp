@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QLabel>
+#include <QMessageBox>
 #include <QString>
 
 #include "app/dialogs.h"
@@ -58,6 +59,12 @@ void TAppMIDIEvents::waitTick()
 void TAppMIDIEvents::waitEnded()
 {
     QApplication::restoreOverrideCursor();
+}
+
+void TAppMIDIEvents::sendError(const std::string& text)
+{
+    QMessageBox::warning(QApplication::activeWindow(), "MIDI Send Error",
+                         QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
 }
 
 void TAppFileEvents::invalidFile()

@@ -14,6 +14,7 @@ public:
     void waitStarted() override;
     void waitTick() override;
     void waitEnded() override;
+    void sendError(const std::string& text) override;
 };
 
 class TAppFileEvents : public TFileIOEvents {

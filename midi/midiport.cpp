@@ -111,8 +111,11 @@ struct TMIDIPort::Impl {
     unsigned long queuedSerial = 0;     // the last serial given out
     unsigned long doneSerial = 0;       // everything up to here is out or given up
     unsigned long failedSerial = 0;     // the last message the port did not take
+    // What sending threw, waiting to be told to the owner (once, however often it threw
+    // meanwhile); the port stays in use.
+    std::string fault;
     bool stopping = false;
-    std::thread sender;
+    std::thread sender;     // last: it starts once everything it uses is there
 
     Impl() : sender([this] { run(); }) {}
     ~Impl()
@@ -247,14 +250,21 @@ struct TMIDIPort::Impl {
             }
             lock.unlock();
             bool sent = false;
-            {
+            std::string thrown;
+            try {
                 // The platform layer waits out the message's wire time before it returns.
                 std::lock_guard<std::mutex> port(portLock);
                 sent = midi.send(message.bytes.data(), message.bytes.size());
+            } catch (const std::exception& e) {
+                thrown = e.what();
+            } catch (...) {
+                thrown = "unknown failure";
             }
             if (sent && message.voice)
                 std::this_thread::sleep_for(std::chrono::milliseconds(dumpSettleGapMs));
             lock.lock();
+            if (!thrown.empty() && fault.empty())
+                fault = "The MIDI output failed while sending: " + thrown;
             if (message.bankBlock >= 0)
                 bankBlockOut(sent);
             if (!sent)
@@ -265,7 +275,8 @@ struct TMIDIPort::Impl {
     }
 };
 
-TMIDIPort::TMIDIPort() : impl(new Impl)
+// Should the body throw, impl goes all the same, and its destructor stops the sender.
+TMIDIPort::TMIDIPort() : impl(std::make_unique<Impl>())
 {
     bankBuffer.resize(bankCapacity);
     enumerateDevices();
@@ -274,7 +285,17 @@ TMIDIPort::TMIDIPort() : impl(new Impl)
 TMIDIPort::~TMIDIPort()
 {
     closePorts();
-    delete impl;
+}
+
+void TMIDIPort::reportSendFault()
+{
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(impl->queueLock);
+        text.swap(impl->fault);
+    }
+    if (!text.empty() && events)
+        events->sendError(text);
 }
 
 void TMIDIPort::enumerateDevices()
@@ -327,14 +348,18 @@ void TMIDIPort::closePorts()
 {
     if (!flush(1000))
         impl->dropQueued();
-    std::lock_guard<std::mutex> lock(impl->portLock);
-    impl->midi.closeInput();
-    impl->midi.closeOutput();
+    {
+        std::lock_guard<std::mutex> lock(impl->portLock);
+        impl->midi.closeInput();
+        impl->midi.closeOutput();
+    }
+    reportSendFault();
 }
 
 bool TMIDIPort::sendVoice()
 {
     ++sendVoiceCalls;
+    reportSendFault();
     // Only the owner opens and closes the port, and the owner is who asks here.
     if (!impl->midi.outputOpen())
         return false;
@@ -347,6 +372,7 @@ bool TMIDIPort::sendVoice()
 
 bool TMIDIPort::sendMessage(const uint8_t* bytes, size_t size)
 {
+    reportSendFault();
     if (bytes == nullptr || size == 0 || !impl->midi.outputOpen())
         return false;
     return impl->enqueue(bytes, size, false) != 0;
@@ -375,7 +401,9 @@ bool TMIDIPort::flush(int timeoutMs)
         target = impl->queuedSerial;
         doneBefore = impl->doneSerial;
     }
-    if (!impl->waitDone(target, Clock::now() + std::chrono::milliseconds(timeoutMs)))
+    const bool done = impl->waitDone(target, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    reportSendFault();
+    if (!done)
         return false;
     std::lock_guard<std::mutex> lock(impl->queueLock);
     return impl->failedSerial <= doneBefore;
@@ -450,6 +478,7 @@ bool TMIDIPort::getVoice()
     if (events)
         events->waitEnded();
     fetching = false;
+    reportSendFault();
     if (!arrived) {
         if (events)
             events->noData();

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
     virtual void waitStarted() {}
     virtual void waitTick() {}
     virtual void waitEnded() {}
+    // Sending failed in a way the MIDI system did not foresee (it threw); told once, on
+    // the owner's thread at its next call into the transport. The port stays usable.
+    virtual void sendError(const std::string& /*text*/) {}
 };
 
 class TMIDIPort {
@@ -55,7 +59,8 @@ public:
     bool openInput(int inDevice);
     bool openOutput(int outDevice);
     // What is queued still goes out first, for at most a second (a server that went
-    // away cannot hold it up longer); then both ports close.
+    // away cannot hold it up longer); then both ports close, waiting a moment at most
+    // on a JACK server that has stopped answering.
     void closePorts();
 
     // Encodes voice, ORs the low 4 bits of settings.midiChannel into byte 2 and queues
@@ -153,8 +158,10 @@ public:
 private:
     // The callback's share of a bank fetch (MIDI service's thread).
     void takeBankPiece(const uint8_t* piece, size_t size);
+    // Tells events what sending threw since the last call, if anything.
+    void reportSendFault();
 
-    Impl* impl = nullptr;
+    std::unique_ptr<Impl> impl;
     // Who may touch bankBuffer: idle (no fetch), listening (the callback may claim it),
     // filling (the callback is copying a piece), complete (the UI thread owns it).
     std::atomic<int> bankState{0};

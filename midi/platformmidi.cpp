@@ -6,12 +6,19 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
+
+std::atomic<TPlatformMIDIFault> platformMIDIFault{nullptr};
 
 namespace {
 
@@ -25,6 +32,9 @@ struct Device {
 };
 
 const char clientName[] = "Tarvik";
+
+// The longest a connection waits for its ports and its link to show.
+constexpr int connectSeconds = 2;
 
 // RtMidi reports through this instead of printing or throwing.
 struct ErrorSink {
@@ -121,6 +131,157 @@ std::string countText(int count, const char* kind)
            (count == 1 ? " device" : " devices") + ", numbered from 0";
 }
 
+// What the system's threads reach through their callbacks: the watch client's state and
+// each input port's relay. Whoever holds such a client holds this too, so that it
+// outlives every callback that can still come.
+struct WatchState {
+    std::atomic<bool> gone{false};              // the server shut this client down
+    std::atomic<unsigned long> cycles{0};       // process cycles the server has run
+    // RtMidi hands a System Exclusive message over only once its F7 is in, however
+    // many pieces it came in. A port of the watch client, connected to the same JACK
+    // source as the input port, counts the bytes as they arrive, so that a long
+    // message can be followed while it comes.
+    std::atomic<jack_port_t*> tap{nullptr};
+    std::atomic<unsigned long> tapBytes{0};
+};
+
+struct InputRelay {
+    // Read on the MIDI service's thread, which can still be delivering while a close
+    // clears them: the context is set before the handler and cleared after it, and a
+    // close waits for the callbacks under way (running) before it goes on.
+    std::atomic<TMIDIInputHandler> handler{nullptr};
+    std::atomic<void*> context{nullptr};
+    std::atomic<int> running{0};
+    std::atomic<unsigned long> deliveredBytes{0};
+
+    // Cuts the handler off; once this returns no callback is inside it.
+    void detach()
+    {
+        handler.store(nullptr);
+        context.store(nullptr);
+        const auto giveUp = Clock::now() + std::chrono::seconds(1);
+        while (running.load() != 0 && Clock::now() < giveUp)
+            std::this_thread::yield();
+    }
+};
+
+// What lost its JACK server is kept, untouched, for the rest of the run: the JACK
+// library must not be called for it any more (unregistering a port of a client whose
+// server died can crash inside the library), and whatever its threads could still reach
+// (the object itself, the relay or watch state its callbacks were given) stays valid.
+// Kept in an owner that is never destroyed, as destroying at exit would call the library.
+void keepForever(std::shared_ptr<void> thing)
+{
+    static std::mutex lock;
+    static auto* kept = new std::vector<std::shared_ptr<void>>;    // deliberately never freed
+    std::lock_guard<std::mutex> guard(lock);
+    kept->push_back(std::move(thing));
+}
+
+// Tears down what talks to a MIDI system (ports, clients) on a thread of its own, one
+// job after another in the order given. A JACK server that has stopped answering holds
+// such a call for as long as it is stopped: the owner waits a moment for each job and
+// then goes on, and the job finishes on its own, keeping alive what it needs, whenever
+// the server answers again or goes away (or with the process).
+class Closer {
+public:
+    Closer() : state(std::make_shared<State>()) {}
+    ~Closer()
+    {
+        {
+            std::lock_guard<std::mutex> lock(state->lock);
+            state->stopping = true;
+        }
+        state->wake.notify_all();
+        if (!worker.joinable())
+            return;
+        // Joined when it is done; left to finish a job stuck on a server otherwise.
+        std::unique_lock<std::mutex> lock(state->lock);
+        const auto bound = state->stuck ? std::chrono::milliseconds(0) : waitBound();
+        const bool idle = state->idle.wait_for(lock, bound, [&] { return state->jobs.empty() && !state->busy; });
+        lock.unlock();
+        if (idle)
+            worker.join();
+        else
+            worker.detach();
+    }
+    Closer(const Closer&) = delete;
+    Closer& operator=(const Closer&) = delete;
+
+    // Runs job (destroying what it holds) and waits for it a moment at most; at once
+    // should an earlier job still be stuck. True when it is done.
+    template <class Job>
+    bool run(Job job)
+    {
+        // The job, and what it holds, ends on the worker: nothing of it stays here.
+        auto holder = std::make_shared<Job>(std::move(job));
+        std::unique_lock<std::mutex> lock(state->lock);
+        if (!worker.joinable()) {
+            try {
+                worker = std::thread(work, state);
+            } catch (const std::system_error&) {
+                lock.unlock();
+                (*holder)();    // no thread to be had: here, then
+                return true;
+            }
+        }
+        const unsigned long serial = ++state->queued;
+        state->jobs.push_back([holder = std::move(holder)]() mutable {
+            (*holder)();
+            holder.reset();
+        });
+        state->wake.notify_all();
+        const auto bound = state->stuck ? std::chrono::milliseconds(0) : waitBound();
+        const bool done = state->idle.wait_for(lock, bound, [&] { return state->finished >= serial; });
+        if (!done)
+            state->stuck = true;
+        return done;
+    }
+
+private:
+    static std::chrono::milliseconds waitBound() { return std::chrono::milliseconds(250); }
+
+    struct State {
+        std::mutex lock;
+        std::condition_variable wake;
+        std::condition_variable idle;
+        std::deque<std::function<void()>> jobs;
+        unsigned long queued = 0;
+        unsigned long finished = 0;
+        bool busy = false;
+        bool stuck = false;     // a job outlasted the owner's wait and is not done yet
+        bool stopping = false;
+    };
+
+    static void work(std::shared_ptr<State> state)
+    {
+        std::unique_lock<std::mutex> lock(state->lock);
+        for (;;) {
+            state->wake.wait(lock, [&] { return state->stopping || !state->jobs.empty(); });
+            if (state->jobs.empty())
+                return;
+            std::function<void()> job = std::move(state->jobs.front());
+            state->jobs.pop_front();
+            state->busy = true;
+            lock.unlock();
+            try {
+                job();
+            } catch (...) {
+                // A teardown that throws has still ended.
+            }
+            job = nullptr;
+            lock.lock();
+            state->busy = false;
+            ++state->finished;
+            state->stuck = false;
+            state->idle.notify_all();
+        }
+    }
+
+    std::shared_ptr<State> state;
+    std::thread worker;
+};
+
 }  // namespace
 
 struct TPlatformMIDI::Impl {
@@ -129,20 +290,18 @@ struct TPlatformMIDI::Impl {
 
     // A client of our own that stays with the JACK server to learn when it goes away.
     jack_client_t* watch = nullptr;
-    std::atomic<bool> jackGone{false};
-    std::atomic<unsigned long> jackCycles{0};   // process cycles the server has run
+    std::shared_ptr<WatchState> watchState = std::make_shared<WatchState>();
+    // Bytes counted by the taps and relays of earlier clients and ports, so that the
+    // input's count only grows.
+    unsigned long bytesBefore = 0;
 
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
+    std::shared_ptr<InputRelay> relay;   // the open input's
     System inSystem = System::alsa;
     System outSystem = System::alsa;
     ErrorSink inErrors;
     ErrorSink outErrors;
-
-    // Read on the MIDI service's thread, which can still be delivering while a close
-    // clears them: the context is set before the handler and cleared after it.
-    std::atomic<TMIDIInputHandler> handler{nullptr};
-    std::atomic<void*> context{nullptr};
 
     // The JACK server ran no cycles while the last message should have left: it has
     // stalled, and that message still waits in RtMidi's ring buffer. RtMidi's JACK back
@@ -151,20 +310,22 @@ struct TPlatformMIDI::Impl {
     bool outStalled = false;
     unsigned long stalledAt = 0;
 
-    // RtMidi hands a System Exclusive message over only once its F7 is in, however
-    // many pieces it came in. A port of the watch client, connected to the same JACK
-    // source as the input port, counts the bytes as they arrive, so that a long
-    // message can be followed while it comes.
-    std::atomic<jack_port_t*> tap{nullptr};
-    std::atomic<unsigned long> tapBytes{0};
-    std::atomic<unsigned long> deliveredBytes{0};
     bool tapping = false;       // the tap is connected to the open input's source
+
+    // Every teardown is handed to it before it goes (the destructor's body): it then
+    // waits a moment for the last of them, or leaves them to finish on their own.
+    Closer closer;
+
+    bool jackGone() const { return watchState->gone.load(std::memory_order_acquire); }
+    unsigned long jackCycles() const { return watchState->cycles.load(std::memory_order_acquire); }
 
     static int onJackCycle(jack_nframes_t frames, void* arg)
     {
-        auto* self = static_cast<Impl*>(arg);
-        if (jack_port_t* port = self->tap.load(std::memory_order_acquire)) {
-            void* buffer = jack_port_get_buffer(port, frames);
+        auto* self = static_cast<WatchState*>(arg);
+        jack_port_t* port = self->tap.load(std::memory_order_acquire);
+        // PipeWire's JACK layer has no buffer for a port while its links are being set up.
+        void* buffer = port != nullptr ? jack_port_get_buffer(port, frames) : nullptr;
+        if (buffer != nullptr) {
             const uint32_t count = jack_midi_get_event_count(buffer);
             unsigned long bytes = 0;
             for (uint32_t i = 0; i < count; ++i) {
@@ -175,8 +336,26 @@ struct TPlatformMIDI::Impl {
             if (bytes > 0)
                 self->tapBytes.fetch_add(bytes, std::memory_order_release);
         }
-        self->jackCycles.fetch_add(1, std::memory_order_release);
+        self->cycles.fetch_add(1, std::memory_order_release);
         return 0;
+    }
+
+    static void onJackShutdown(void* arg)
+    {
+        static_cast<WatchState*>(arg)->gone.store(true, std::memory_order_release);
+    }
+
+    static void onInput(double, std::vector<unsigned char>* message, void* arg)
+    {
+        auto* relay = static_cast<InputRelay*>(arg);
+        if (message == nullptr || message->empty())
+            return;
+        relay->running.fetch_add(1);
+        relay->deliveredBytes.fetch_add(message->size(), std::memory_order_release);
+        const TMIDIInputHandler handler = relay->handler.load();
+        if (handler != nullptr)
+            handler(message->data(), message->size(), relay->context.load());
+        relay->running.fetch_sub(1);
     }
 
     // Connects the tap to source; without it, only whole messages are counted.
@@ -184,20 +363,23 @@ struct TPlatformMIDI::Impl {
     {
         if (watch == nullptr)
             return;
-        jack_port_t* port = tap.load(std::memory_order_acquire);
+        jack_port_t* port = watchState->tap.load(std::memory_order_acquire);
         if (port == nullptr) {
             port = jack_port_register(watch, "tap", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
             if (port == nullptr)
                 return;
-            tap.store(port, std::memory_order_release);
+            watchState->tap.store(port, std::memory_order_release);
         }
         tapping = jack_connect(watch, source.c_str(), jack_port_name(port)) == 0;
     }
+    // The disconnect goes through the closer, as it may wait on the server.
     void stopTap()
     {
-        jack_port_t* port = tap.load(std::memory_order_acquire);
-        if (tapping && port != nullptr && watch != nullptr && !jackGone.load(std::memory_order_acquire))
-            jack_port_disconnect(watch, port);
+        jack_port_t* port = watchState->tap.load(std::memory_order_acquire);
+        if (tapping && port != nullptr && watch != nullptr && !jackGone()) {
+            jack_client_t* client = watch;
+            closer.run([client, port, keep = watchState] { jack_port_disconnect(client, port); });
+        }
         tapping = false;
     }
 
@@ -206,14 +388,23 @@ struct TPlatformMIDI::Impl {
     // its ring buffer to the port. Bounded, should the server stall or go away.
     void waitJackCycles(unsigned long cycles)
     {
-        waitJackCycles(cycles, jackCycles.load(std::memory_order_acquire));
+        waitJackCycles(cycles, jackCycles());
     }
     void waitJackCycles(unsigned long cycles, unsigned long start)
     {
         const auto giveUp = Clock::now() + std::chrono::seconds(1);
-        while (jackCycles.load(std::memory_order_acquire) - start < cycles && Clock::now() < giveUp &&
-               !jackGone.load(std::memory_order_acquire))
+        while (jackCycles() - start < cycles && Clock::now() < giveUp && !jackGone())
             std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+
+    // Until a new connection carries messages: a few process cycles, and no less than
+    // a tenth of a second, as PipeWire's JACK layer readies a link in both programs in
+    // their own time (a busy synthesiser program can lag behind the cycles).
+    void settleJackConnection()
+    {
+        const auto until = Clock::now() + std::chrono::milliseconds(100);
+        waitJackCycles(3);
+        std::this_thread::sleep_until(until);
     }
 
     // JACK client names of ours that no other program shares, so that our ports'
@@ -239,47 +430,46 @@ struct TPlatformMIDI::Impl {
         return std::string(clientName) + "-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
     }
 
-    // Connects two ports by their full names; empty text on success.
+    // Connects two ports by their full names; empty text on success. A port just
+    // registered, by another program or by a client of our own, may not be known to
+    // the watch client at once (PipeWire's JACK layer tells each client of new ports
+    // and links in its own time): both ports are waited for, the connection is made and
+    // waited for until it shows, for at most connectSeconds in all; the error only then.
     std::string connectJack(const std::string& source, const std::string& destination)
     {
         if (watch == nullptr)
             return "The JACK server is not running.";
-        const int result = jack_connect(watch, source.c_str(), destination.c_str());
-        if (result == 0 || result == EEXIST)
-            return {};
+        const auto giveUp = Clock::now() + std::chrono::seconds(connectSeconds);
+        for (;;) {
+            jack_port_t* to = jack_port_by_name(watch, destination.c_str());
+            if (to != nullptr && jack_port_by_name(watch, source.c_str()) != nullptr) {
+                const int result = jack_connect(watch, source.c_str(), destination.c_str());
+                if (result == 0 || result == EEXIST) {
+                    // The server took it; the link may still be on its way to us.
+                    while (!jack_port_connected_to(to, source.c_str()) && Clock::now() < giveUp && !jackGone())
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    return {};
+                }
+            }
+            if (Clock::now() >= giveUp || jackGone())
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         return "JACK could not connect \"" + source + "\" to \"" + destination +
                "\"; the port may have gone away.";
-    }
-
-    static void onJackShutdown(void* arg)
-    {
-        static_cast<Impl*>(arg)->jackGone.store(true, std::memory_order_release);
-    }
-
-    static void onInput(double, std::vector<unsigned char>* message, void* arg)
-    {
-        auto* self = static_cast<Impl*>(arg);
-        if (message != nullptr && !message->empty()) {
-            self->deliveredBytes.fetch_add(message->size(), std::memory_order_release);
-            const TMIDIInputHandler handler = self->handler.load(std::memory_order_acquire);
-            if (handler != nullptr)
-                handler(message->data(), message->size(), self->context.load(std::memory_order_acquire));
-        }
     }
 
     // True when a JACK server answers; never starts one.
     bool jackRunning()
     {
-        if (watch != nullptr && !jackGone.load(std::memory_order_acquire))
+        if (watch != nullptr && !jackGone())
             return true;
         if (watch != nullptr) {
-            tap.store(nullptr, std::memory_order_release);
-            tapping = false;
             // Ports on the server that went away stay dead even if a new one starts.
             if (in && inSystem == System::jack)
-                (void)in.release();
+                dropInput();
             if (out && outSystem == System::jack)
-                (void)out.release();
+                dropOutput();
         }
         dropWatch();
         // A busy server can fail an open now and then (a client of the same name still
@@ -294,47 +484,78 @@ struct TPlatformMIDI::Impl {
         }
         if (watch == nullptr)
             return false;
-        jackGone.store(false);
-        jack_on_shutdown(watch, onJackShutdown, this);
-        jack_set_process_callback(watch, onJackCycle, this);
+        watchState = std::make_shared<WatchState>();
+        jack_on_shutdown(watch, onJackShutdown, watchState.get());
+        jack_set_process_callback(watch, onJackCycle, watchState.get());
         if (jack_activate(watch) != 0) {
-            jack_client_close(watch);
-            watch = nullptr;
+            dropWatch();
             return false;
         }
         return true;
     }
 
+    // Closes the watch client, also one whose server died (its library lets go of it
+    // then without a word to the server).
     void dropWatch()
     {
-        tap.store(nullptr, std::memory_order_release);
         tapping = false;
         if (watch == nullptr)
             return;
-        // A client whose server died is left as it is: closing it would talk to a
-        // server that is no longer there.
-        if (!jackGone.load(std::memory_order_acquire))
-            jack_client_close(watch);
+        bytesBefore += watchState->tapBytes.load(std::memory_order_acquire);
+        watchState->tap.store(nullptr, std::memory_order_release);
+        jack_client_t* client = watch;
         watch = nullptr;
+        if (jackGone())
+            keepForever(watchState);    // the client itself is the library's
+        else
+            closer.run([client, keep = watchState] { jack_client_close(client); });
+        watchState = std::make_shared<WatchState>();
+    }
+
+    // Closes and destroys the open ports, through the closer: RtMidi's own clients go
+    // away with them, so nothing of theirs can call back later. A port whose JACK
+    // server died is kept as it is instead, with all its callbacks can reach.
+    void dropInput()
+    {
+        stopTap();
+        if (relay) {
+            relay->detach();
+            bytesBefore += relay->deliveredBytes.load(std::memory_order_acquire);
+        }
+        if (in) {
+            in->setErrorCallback(ignoreError, nullptr);
+            auto port = std::shared_ptr<RtMidiIn>(std::move(in));
+            if (!usable(inSystem)) {
+                keepForever(port);
+                keepForever(relay);
+            } else {
+                // Moved in, so that its last owner is the closer.
+                closer.run([port = std::move(port), keep = relay] {
+                    port->cancelCallback();
+                    port->closePort();
+                });
+            }
+        }
+        in.reset();
+        relay.reset();
+    }
+    void dropOutput()
+    {
+        if (!out)
+            return;
+        // Its errors went to outErrors, which may be gone by the time it closes.
+        out->setErrorCallback(ignoreError, nullptr);
+        auto port = std::shared_ptr<RtMidiOut>(std::move(out));
+        if (!usable(outSystem))
+            keepForever(port);
+        else
+            closer.run([port = std::move(port)] { port->closePort(); });
+        out.reset();
     }
 
     bool usable(System system) const
     {
-        return system != System::jack || !jackGone.load(std::memory_order_acquire);
-    }
-
-    template <class Port>
-    void dropPort(std::unique_ptr<Port>& port, System system)
-    {
-        if (!port)
-            return;
-        if (usable(system)) {
-            port.reset();
-        } else {
-            // Its JACK client lost the server; tearing it down could wait on a dead
-            // peer, so it is let go without a goodbye.
-            (void)port.release();
-        }
+        return system != System::jack || !jackGone();
     }
 };
 
@@ -355,6 +576,8 @@ TPlatformMIDI::~TPlatformMIDI()
 
 void TPlatformMIDI::enumerate()
 {
+    if (const TPlatformMIDIFault fault = platformMIDIFault.load())
+        fault("enumerate");
     closeInput();
     closeOutput();
     impl->ins.clear();
@@ -402,12 +625,14 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
     try {
         const std::string client = jack ? impl->uniqueClientName() : std::string(clientName);
+        // The relay outlives the port (declared first), wherever the port ends.
+        auto relay = std::make_shared<InputRelay>();
         auto port = std::make_unique<RtMidiIn>(apiOf(device.system), client, 100);
         impl->inErrors.text.clear();
         port->setErrorCallback(collectError, &impl->inErrors);
-        impl->context.store(context, std::memory_order_release);
-        impl->handler.store(handler, std::memory_order_release);
-        port->setCallback(&Impl::onInput, impl.get());
+        relay->context.store(context);
+        relay->handler.store(handler);
+        port->setCallback(&Impl::onInput, relay.get());
         port->ignoreTypes(false, true, true);     // System Exclusive messages wanted
         if (jack) {
             // JACK: a port of our own, connected by name, so that ports coming and
@@ -432,9 +657,10 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         // Later warnings come from the service's own thread: nobody listens to them.
         port->setErrorCallback(ignoreError, nullptr);
         impl->in = std::move(port);
+        impl->relay = std::move(relay);
         impl->inSystem = device.system;
         if (jack)
-            impl->waitJackCycles(3);    // until the connection carries messages
+            impl->settleJackConnection();
         return {};
     } catch (const RtMidiError& e) {
         return readable(e.getMessage());
@@ -479,7 +705,7 @@ std::string TPlatformMIDI::openOutput(int n)
         impl->outSystem = device.system;
         impl->outStalled = false;
         if (jack)
-            impl->waitJackCycles(3);    // until the connection carries messages
+            impl->settleJackConnection();
         return {};
     } catch (const RtMidiError& e) {
         return readable(e.getMessage());
@@ -490,35 +716,22 @@ std::string TPlatformMIDI::openOutput(int n)
 
 void TPlatformMIDI::closeInput()
 {
-    impl->stopTap();
-    if (impl->in) {
-        try {
-            if (impl->usable(impl->inSystem))
-                impl->in->closePort();
-        } catch (const RtMidiError&) {
-        }
-        impl->dropPort(impl->in, impl->inSystem);
-    }
-    impl->handler.store(nullptr, std::memory_order_release);
-    impl->context.store(nullptr, std::memory_order_release);
+    impl->dropInput();
 }
 
 void TPlatformMIDI::closeOutput()
 {
-    if (!impl->out)
-        return;
-    try {
-        if (impl->usable(impl->outSystem))
-            impl->out->closePort();
-    } catch (const RtMidiError&) {
-    }
-    impl->dropPort(impl->out, impl->outSystem);
+    impl->dropOutput();
 }
 
 unsigned long TPlatformMIDI::inputBytes() const
 {
-    return impl->tapping ? impl->tapBytes.load(std::memory_order_acquire)
-                         : impl->deliveredBytes.load(std::memory_order_acquire);
+    unsigned long now = 0;
+    if (impl->tapping)
+        now = impl->watchState->tapBytes.load(std::memory_order_acquire);
+    else if (impl->relay)
+        now = impl->relay->deliveredBytes.load(std::memory_order_acquire);
+    return impl->bytesBefore + now;
 }
 
 bool TPlatformMIDI::inputOpen() const { return impl->in != nullptr && impl->usable(impl->inSystem); }
@@ -526,10 +739,12 @@ bool TPlatformMIDI::outputOpen() const { return impl->out != nullptr && impl->us
 
 bool TPlatformMIDI::send(const uint8_t* message, size_t size)
 {
+    if (const TPlatformMIDIFault fault = platformMIDIFault.load())
+        fault("send");
     if (message == nullptr || size == 0 || !outputOpen())
         return false;
     if (impl->outSystem == System::jack && impl->outStalled) {
-        if (impl->jackCycles.load(std::memory_order_acquire) - impl->stalledAt < 2)
+        if (impl->jackCycles() - impl->stalledAt < 2)
             return false;
         impl->outStalled = false;
     }
@@ -552,13 +767,13 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     auto taken = Clock::now();
-    const unsigned long cycleAtSend = impl->jackCycles.load(std::memory_order_acquire);
+    const unsigned long cycleAtSend = impl->jackCycles();
     if (impl->outSystem == System::jack) {
         // JACK's back end puts the message on the port in the server's next cycle, up to
         // a cycle later: its wire time counts from there, so that a pause kept after it
         // is a pause on the wire.
         impl->waitJackCycles(1, cycleAtSend);
-        if (impl->jackCycles.load(std::memory_order_acquire) == cycleAtSend) {
+        if (impl->jackCycles() == cycleAtSend) {
             impl->outStalled = true;
             impl->stalledAt = cycleAtSend;
             return impl->usable(impl->outSystem);
@@ -572,7 +787,7 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
     // has long happened).
     if (impl->outSystem == System::jack) {
         impl->waitJackCycles(2, cycleAtSend);
-        if (impl->jackCycles.load(std::memory_order_acquire) - cycleAtSend < 2) {
+        if (impl->jackCycles() - cycleAtSend < 2) {
             impl->outStalled = true;
             impl->stalledAt = cycleAtSend;
         }

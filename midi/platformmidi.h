@@ -5,6 +5,7 @@
 // no error, prints nothing and never starts a server.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,12 @@ constexpr double midiWireSeconds(size_t bytes)
 {
     return static_cast<double>(bytes) * 10.0 / 31250.0;
 }
+
+// Where a failing MIDI system can be stood in for: when set, it runs at the start of
+// enumerate ("enumerate") and of send ("send"), on the thread that calls them, and may
+// throw there. Tests set it; nothing else does.
+using TPlatformMIDIFault = void (*)(const char* where);
+extern std::atomic<TPlatformMIDIFault> platformMIDIFault;
 
 class TPlatformMIDI {
 public:
@@ -38,6 +45,8 @@ public:
     // Empty text on success, else a readable reason. A port that failed stays closed.
     std::string openInput(int n, TMIDIInputHandler handler, void* context);
     std::string openOutput(int n);
+    // Closing waits a moment at most on a JACK server that has stopped answering; the
+    // rest of the teardown then finishes on its own thread.
     void closeInput();
     void closeOutput();
     bool inputOpen() const;

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev librtmidi-dev libjack-jackd2-dev jackd2
           libgtest-dev xvfb xauth clang libclang-rt-14-dev dpkg-dev desktop-file-utils
-          appstream)
+          appstream lintian pipewire pipewire-bin pipewire-jack wireplumber dbus)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,6 +2,7 @@
 // "send if ready" depend on.
 #include "editors/controls.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -122,14 +123,21 @@ TEST(UpDown, HoldingRepeatsAndReportsOnlyTheFinalPosition)
     ud.show();
     QSignalSpy spy(&ud, &TUpDown::released);
     QTest::mousePress(ud.upButton(), Qt::LeftButton);
-    QTest::qWait(1000);            // past the repeat delay, several repeats
+    // Past the repeat delay, several repeats, however slowly they come.
+    QElapsedTimer clock;
+    clock.start();
+    while (ud.position() < 13 && clock.elapsed() < 10000)
+        QTest::qWait(10);
     EXPECT_EQ(spy.count(), 0);
     const int held = ud.position();
     EXPECT_GE(held, 13);
     QTest::mouseRelease(ud.upButton(), Qt::LeftButton);
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), held);
-    QTest::qWait(200);             // no step after the release
+    // No step after the release: the repeat has stopped, and nothing waits to step.
+    EXPECT_FALSE(ud.upButton()->isDown());
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_EQ(ud.position(), held);
     EXPECT_EQ(spy.count(), 1);
 }

@@ -4,17 +4,90 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <stdexcept>
+
 #include "app/settings.h"
+#include "midi/platformmidi.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
 namespace {
 
+// The MIDI system stood in for by one that throws where armed.
+std::atomic<bool> throwOnSend{false};
+std::atomic<bool> throwOnEnumerate{false};
+
+void faultyMIDI(const char* where)
+{
+    if ((throwOnSend && std::string(where) == "send") || (throwOnEnumerate && std::string(where) == "enumerate"))
+        throw std::runtime_error("the driver fell over");
+}
+
+struct FaultyMIDI {
+    FaultyMIDI() { platformMIDIFault = faultyMIDI; }
+    ~FaultyMIDI()
+    {
+        platformMIDIFault = nullptr;
+        throwOnSend = throwOnEnumerate = false;
+    }
+};
+
+size_t threadCount()
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                             std::filesystem::directory_iterator()));
+}
+
+TEST(MidiSystems, WhatSendingThrowsIsToldOnceAndThePortGoesOnSending)
+{
+    VirtualSY22 synth({"--silent"});
+    ASSERT_TRUE(synth.start()) << synth.log();
+    settings = TSettings();
+    resetVoice();
+    RecordingEvents events;
+    TMIDIPort port;
+    port.events = &events;
+    port.openPorts(synth.inDevice(port), synth.outDevice(port));
+    ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
+    FaultyMIDI fault;
+
+    throwOnSend = true;
+    const uint8_t note[3] = {0x90, 60, 100};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(port.sendMessage(note, sizeof note));
+    EXPECT_FALSE(port.flush(5000));
+    ASSERT_EQ(events.sendErrors.size(), 1u);
+    EXPECT_NE(events.sendErrors[0].find("the driver fell over"), std::string::npos) << events.sendErrors[0];
+
+    throwOnSend = false;
+    randomVoice(voice, 3);
+    EXPECT_TRUE(port.sendVoice());
+    EXPECT_TRUE(port.flush(5000));
+    EXPECT_TRUE(synth.waitForCount("dumps", 1));
+    EXPECT_EQ(synth.currentVoice(), Bytes(dumpCodec.encodeVoice(), dumpCodec.encodeVoice() + dumpSize));
+    EXPECT_EQ(events.sendErrors.size(), 1u);
+}
+
+TEST(MidiSystems, ATransportWhoseSetUpThrowsLeavesNoThreadBehind)
+{
+    settings = TSettings();
+    std::thread([] {}).join();      // whatever a first thread starts besides (a sanitizer's)
+    const size_t before = threadCount();
+    FaultyMIDI fault;
+    throwOnEnumerate = true;
+    EXPECT_THROW(TMIDIPort(), std::runtime_error);
+    EXPECT_EQ(threadCount(), before);
+}
+
 TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
 {
     const std::string absent = "tarvik-absent-" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", absent.c_str(), 1);
+    // Through PipeWire's JACK layer: a runtime folder where no PipeWire runs.
+    const std::string empty = makeTempDir("tarvik-no-pipewire");
+    if (PrivateJack::underPipeWire())
+        setenv("XDG_RUNTIME_DIR", empty.c_str(), 1);
     settings = TSettings();
     RecordingEvents events;
 
@@ -36,6 +109,7 @@ TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
     EXPECT_EQ(events.openErrors.size(), 2u);
     EXPECT_EQ(events.noDataCalls, 1);
     EXPECT_FALSE(PrivateJack::answers(absent));
+    std::filesystem::remove(empty);
 }
 
 TEST(MidiSystems, JackServerGoingAwayWhilePortsAreOpenMakesSendingFailQuietly)
@@ -112,6 +186,45 @@ TEST(MidiSystems, JackServerThatStallsNeverMakesSendingHang)
         port->flush(1000);
         return synth.count("dumps") >= 2;
     }));
+}
+
+TEST(MidiSystems, ClosingAgainstAJackServerThatStoppedAnsweringEndsInTime)
+{
+    PrivateJack jack;
+    ASSERT_TRUE(jack.start());
+    VirtualSY22 synth({"--silent"});
+    ASSERT_TRUE(synth.start()) << synth.log();
+    settings = TSettings();
+    resetVoice();
+    RecordingEvents events;
+    auto port = std::make_unique<TMIDIPort>();
+    port->events = &events;
+    port->openPorts(synth.inDevice(*port), synth.outDevice(*port));
+    ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
+    EXPECT_TRUE(port->sendVoice());
+    ASSERT_TRUE(synth.waitForCount("dumps", 1));
+
+    // Stopped, not gone: every call to it would wait for as long as it stays stopped.
+    // The program ends with an edit still to send, as it may at exit.
+    ASSERT_EQ(kill(jack.pid, SIGSTOP), 0);
+    randomVoice(voice, 9);
+    port->sendVoice();
+    alarm(30);      // a hang fails here, not at the test run's time-out
+    const auto start = std::chrono::steady_clock::now();
+    port.reset();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    alarm(0);
+    std::printf("closed against the stopped server in %.2f s\n", seconds);
+    EXPECT_LT(seconds, 2.0);
+
+    // Only now does the server go (stopped, it cannot take a gentler signal). Started
+    // and stopped once more under its name, it gives back its entry in JACK's registry
+    // of servers, which holds only a few and is shared by every server on the machine.
+    kill(jack.pid, SIGKILL);
+    jack.stop();
+    synth.stop();
+    EXPECT_TRUE(jack.start());
+    jack.stop();
 }
 
 TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingResumesAfterReopening)

@@ -23,6 +23,8 @@ public:
     void openError(const std::string& text) override { lastError = text; }
     void noData() override { std::fputs("No data received\n", stderr); }
     void voiceReceived() override { std::fputs("MIDI dump received\n", stderr); }
+    // Part of the one line the failing command prints.
+    void sendError(const std::string& text) override { lastError = text; }
 
     std::string lastError;
 };
@@ -164,7 +166,8 @@ int cmdSend(const Args& args)
         dumpCodec.decodeVoice(dumps[i].data());
         if (!port.sendVoice() || !port.flush(5000))
             return fail(files[i] + ": the voice could not be sent to MIDI output device " +
-                        std::to_string(settings.outDevice));
+                        std::to_string(settings.outDevice) +
+                        (events.lastError.empty() ? std::string() : " (" + events.lastError + ")"));
     }
     return 0;
 }
