@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's answers to what the MIDI transport and the voice file object must tell
 // the user: the message dialogs, the editors' reload, the send after a load.
 #pragma once

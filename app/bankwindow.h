@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Bank window: the current bank's 64 internal voices I01..I64 by name, filled from
 // a bank file, from the synthesiser ("Get all voices from synth...") or new; voices
 // dropped in from the library list, slots swapped or moved by dragging; the bank

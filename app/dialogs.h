@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven small fixed windows: failures, one confirmation, the acknowledgement of a
 // received dump, and the about box. Each only builds itself; a button closes it with
 // its result code: 1 for the confirming button, 2 for "&No".

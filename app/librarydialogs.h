@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small dialogs of the librarian: the sixteen categories of one entry, and the
 // choices of an import (the categories the new entries get, whether duplicates stay).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Started from a terminal the editor works in the current directory, as tarvik-voice
 // does; started from the desktop's menu (--desktop) it works in its own data folder.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the voice library listed by name and filtered by sixteen sound
 // categories, and the menu of every command. Closing it ends the program.
 #pragma once

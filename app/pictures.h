@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures drawn in code: the program's name written from bottom to top for the left
 // strips, the green tick and the red cross on the buttons, the device dialog's strip.
 #pragma once

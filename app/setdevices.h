@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Select MIDI Devices": the input and output device and the MIDI channel. Every pick
 // takes effect at once; there is no Cancel, so "&Okay" and the close box are alike.
 #pragma once

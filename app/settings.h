@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five user settings, kept in "TARVIK.INI" in the working directory: read once
 // at start-up, written once at shutdown. After the five lines the file may name the
 // two devices (so that they are found again when the system numbers them otherwise)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shutdown of the editor. main() makes the application object and hands
 // over to runTarvik(); the tests call the steps one by one in a scratch directory.
 #pragma once

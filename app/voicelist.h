@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's list of voice names. Every row has the same size, so the view
 // never measures rows: listing 100,000 voices costs no more than reading their names.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending a whole bank to the virtual SY-22 over JACK MIDI through the transport: how
 // long it takes against its aim (the wire time of the bank's 38,306 bytes at 31,250
 // baud, plus a pause of 100 ms between each two of its 17 blocks, plus 5%), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encodes and decodes a million voices and prints voices per second for each.
 #include <chrono>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds a library of 100,000 records (about 60 MB) in a scratch folder and times
 // the main window's listing pass (every mask and every name), a pass with a filter
 // that lists a tenth of the records, and one plain sequential read of the file (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two tarvik-voice processes writing one library at once, again and again: how many
 // tries went wrong and how many records were lost. Run with the tool to measure
 // (default: the one built beside this benchmark) and the number of tries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live editing against the virtual SY-22 over JACK MIDI, through the real transport:
 // bursts of edits at 10, 50 and 200 a second, and one slow edit. For each it prints the
 // dumps the synthesiser got against the edits made, how long after the last edit the

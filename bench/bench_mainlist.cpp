@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window at scale: builds a library of 100,000 records in a scratch folder
 // and times, offscreen, the start-up to a shown window against an empty library, and
 // a category tick and a name search against the floor (one sequential read of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library the benchmarks list: records named V0000000 upwards, every tenth in
 // Strings and Brass, the others in Strings alone.
 #pragma once

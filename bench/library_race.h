@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two tarvik-voice processes writing one library at the same moment, and what the
 // library holds afterwards: every record counted, every report compared with it.
 // The race benchmark runs these, and the race tests once each.

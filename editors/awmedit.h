@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Elements A and C (AWM): one element at a time, every parameter, with the envelope
 // picture. Title "Tarvik . . . AWM Edit".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AWM waveforms: their names on each synthesiser model and the preset envelope
 // that the "Preset" envelope type gives each of them.
 #pragma once

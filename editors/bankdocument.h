@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The current bank: the 64 internal voices and 16 multis that the Bank window shows,
 // the Multi editor edits and "Send bank to synth..." sends, with one undo history
 // over all of it. One object, owned by whoever owns the Bank window; nothing here is

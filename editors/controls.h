@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor windows' controls and the rules of when they report, kept in one place:
 //   - a number box (tf...) reports whenever its shown text changes, also when the
 //     program writes it, but never when the same text is written again;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the four editors and the main window share beyond single fields: undo and
 // redo, compare, the element commands, mutate, the test note, and the window rules
 // that go with them (shortcuts, the space key, where a closed window reopens).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-element commands of the element editors: copy or swap two elements of the
 // same kind (A and C are AWM, B and D FM), copy an FM element's carrier envelope to
 // its modulator and back, and put one element back to the reset voice's values.

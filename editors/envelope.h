@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the two element editors share about envelopes: the envelope types, the six
 // named shapes, the per-waveform preset rows, and the envelope picture.
 #pragma once

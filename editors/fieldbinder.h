@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ties the editors' controls to the rows of a field table, so that every control of a
 // window follows the same rules:
 //   - store rule: a value the user gives is stored only when it lies in the row's

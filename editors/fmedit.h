@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Elements B and D (FM, carrier and modulator): one element and one operator at a
 // time, with both operators' envelopes in one picture. Title "Tarvik . . . FM Edit".
 //

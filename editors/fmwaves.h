@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 256 FM waveforms of elements B and D: their names, the operator setup that
 // choosing a waveform loads, and the carrier envelope of the "Preset" envelope type.
 // Both tables are the synthesiser's own, kept as readable CSV in editors/data/ and

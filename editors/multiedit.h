@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Multi editor: the 16 multis of the current bank, one shown at a time: its name,
 // effect, and for each of its 8 parts the receive channel, the voice (preset,
 // internal or card bank and its number, with the name of an internal voice from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small pictures beside the editors' sliders, drawn by our own code: lime lines
 // on a transparent background, so they sit on the editors' black panels.
 #pragma once

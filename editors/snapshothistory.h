@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo over whole snapshots of a document (a bank of voices and multis),
 // free of Qt. The rules are those of the voice's history: a step is the document
 // before and after one user action; the editors report each accepted change

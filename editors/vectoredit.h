@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The level and detune vectors: 50 steps of AB and CD balance, repeats and speed.
 // Caption "Tarvik - Vectors".
 #pragma once

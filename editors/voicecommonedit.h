@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voice-wide parameters: name, configuration, effect, controllers and the global
 // envelope adjustments. Caption "Tarvik - Voice common".
 #pragma once

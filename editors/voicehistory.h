@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo, redo and compare over the whole voice record, free of Qt.
 //
 // A step is the whole voice before and after one user action. The history keeps the

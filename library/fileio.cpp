@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voice library file and single-voice files, on plain POSIX file descriptors so
 // that a failed library write can be undone (ftruncate) before anyone counts it.
 #include "library/fileio.h"

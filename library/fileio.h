@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voice library "SOUNDS.SYL" and single-voice .SYX files. Free of Qt: what the
 // user must see (the "Invalid file" and "Save error" dialogs) and the send that follows
 // every load go through TFileIOEvents.

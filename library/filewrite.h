@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing files so that nothing is ever half-written: a write loop that carries on
 // until every byte is taken, and a file written whole beside its target and renamed
 // over it only once all of it is on the disk. Free of Qt; the library and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding voices in files of single dumps, banks and Standard MIDI Files.
 #include "library/voiceimport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voices coming into the library from files of other origins: files of many single
 // dumps with other System Exclusive or junk around them, 64-voice bank dumps and
 // Standard MIDI Files carrying either. Free of Qt; the windows and tarvik-voice both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI transport: device lists, the two ports, sending the voice and fetching
 // the synthesiser's voice. One object for the whole run (midiPort).
 //

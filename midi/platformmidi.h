@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operating system's MIDI services as the transport needs them: device lists,
 // one input port with a callback, one output port, sending one complete message,
 // readable error texts. Built on RtMidi; lists the ALSA sequencer's ports first, then

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the fuzz targets for as long as asked:
 #   bash tools/fuzz.sh [SECONDS] [TARGET...]
 # SECONDS per target (default 300); TARGETs among codec voicelines settings syx library bank midi bankdump

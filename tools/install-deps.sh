@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs whatever of the build and test packages is missing (Debian 12).
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev librtmidi-dev libjack-jackd2-dev jackd2

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything and runs every test: once as built for
 # use, once more the Qt-free core under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and the MIDI tests under ThreadSanitizer (the transport sends from a thread of its own).

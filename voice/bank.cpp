@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bank dump, the multi record and its fields.
 #include "voice/bank.h"
 

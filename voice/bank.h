@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synthesiser's whole internal memory as one bank dump: the 64 internal voices
 // I01..I64 and the 16 multis. Free of Qt; the bank window, the multi editor, the
 // transport and tarvik-voice all sit on it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synthesiser's single-voice bulk dump: 592 bytes of System Exclusive, the only
 // form in which a voice leaves or enters the program (MIDI, .SYX files, library).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random variation of a voice: a share of its fields take random values inside their
 // ranges, all taken from the one field table (voicefields.h).
 #pragma once

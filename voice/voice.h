@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one voice in memory. Every window edits it in place and the codec turns it
 // into the synthesiser's 592-byte bulk dump and back. Values are held in the
 // synthesiser's own form: levels, operator levels and the LFO rate inverted

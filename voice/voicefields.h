@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One table of every field of the voice record, in record order, with its path
 // ("element[1].carrier.levelAttack"), its type and its range. It drives
 // `tarvik-voice show` and `encode`, range checks and the random voices of the tests.

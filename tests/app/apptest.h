@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the editor application's widget tests: a scratch working directory,
 // library files built byte by byte, and an answerer for modal dialogs.
 #pragma once

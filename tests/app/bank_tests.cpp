@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Bank window against a real library in a scratch directory: moved slots take the
 // multis along, library voices dropped in fill consecutive slots (repaired), bad bank
 // files are refused with their reason, and a double-click loads a slot's voice.

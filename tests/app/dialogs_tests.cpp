@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message dialogs, the about box and the device dialog: texts, buttons and their
 // result codes, and that a message dialog only closes by its own button.
 #include <QAbstractEventDispatcher>

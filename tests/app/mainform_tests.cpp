@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window against a real library file in a scratch directory: the category
 // filter, loading from the list, replacing and adding records, the menu.
 #include <QAction>

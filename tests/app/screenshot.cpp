@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the picture of the main window for the README (or of another window, to look
 // at it): run under Xvfb with the xcb platform, in a scratch directory holding a small
 // library.

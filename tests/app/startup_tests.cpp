@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shutdown in a scratch working directory: what is created, loaded and
 // sent in the three starting situations, and that every way out writes the settings.
 #include <QAction>

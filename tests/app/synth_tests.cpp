@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor against virtual SY-22s on a JACK server of the test's own: what start-up
 // sends and through which ports, loading from the list with auto-send off, and a
 // device pick that reopens both ports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AWM element editor: what each control stores, when the voice is sent, and
 // what the window shows.
 #include "editors/awmedit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor controls' reporting rules, which the editors' ready flag and
 // "send if ready" depend on.
 #include "editors/controls.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Envelope shapes, preset rows, wave names and the envelope picture's pixels.
 #include "editors/awmwaves.h"
 #include "editors/envelope.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FM element editor, driven through its controls the way a user drives them.
 #include "editors/fmedit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FM wave list and the two per-wave tables, held against the embedded CSV text
 // and against the rows and rules the synthesiser's documentation gives.
 #include "editors/fmwaves.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo, redo and compare across the four editors, the element commands, and
 // the editors' window rules: the wheel, pasted envelope values, tooltips, places.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Multi editor over a bank: each accepted change is one undo step named from the
 // multi field table, undo gives back the bank byte for byte, refused values store
 // nothing, and a part's voice shows the internal voice's name from the bank.

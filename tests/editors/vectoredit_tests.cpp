@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vector window: how slider positions and list entries map onto the stored
 // vectors, which steps are shown, switching vector and step, and when it sends.
 #include <QApplication>

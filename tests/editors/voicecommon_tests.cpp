@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voice common window: ranges of the number boxes and their arrows, the name box's
 // keystrokes and completeness rule, and when the window sends the voice.
 #include <QApplication>

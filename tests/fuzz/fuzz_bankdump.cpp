@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The strict bank reader: whatever the bytes, a bank it takes encodes again into a bank
 // it takes, holding the same voices and multis, and one it refuses is refused with a
 // reason; the sender's pieces of a bank join into it again. The same bytes as multi

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dump decoder, then the encoder: whatever 592 bytes come in, what goes out is a
 // well-formed dump that decodes to the same voice, and `show` of it encodes back to it.
 #include "tests/fuzz/fuzz_support.h"

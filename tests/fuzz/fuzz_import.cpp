@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The import readers for bank dumps and Standard MIDI Files (FUZZ_MIDI_FILE: the input
 // follows an "MThd"; otherwise it is searched byte by byte for single and bank dumps).
 // Whatever the bytes, every voice that comes out is a well-formed dump in the library's

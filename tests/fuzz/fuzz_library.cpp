@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library reader and append: whatever the file held, listing it reads within it;
 // an append to a library adds exactly one record and leaves every earlier one byte for
 // byte, and a file that is no library is left as it was.

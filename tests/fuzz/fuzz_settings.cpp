@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings reader: whatever the file held, what save writes reads back the same.
 #include "app/settings.h"
 #include "tests/fuzz/fuzz_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fuzz targets share: a failed invariant aborts with a line saying which,
 // so that libFuzzer keeps the input that broke it; scratch files live in memory.
 #pragma once

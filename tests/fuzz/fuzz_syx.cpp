@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .SYX loader: a file loads exactly when it holds a well-formed voice dump, then
 // as that dump decodes; a refused file leaves the voice unchanged and sends nothing.
 #include "library/fileio.h"

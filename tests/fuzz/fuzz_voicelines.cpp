@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The `tarvik-voice encode` line parser: a refused text leaves the voice alone; a
 // taken one encodes to a well-formed dump, and printing it parses back to it.
 #include <cstring>

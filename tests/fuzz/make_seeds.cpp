@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzz targets' first inputs into FOLDER/<target>/: the reset voice's dump,
 // a few random voices' dumps, a library of them, a settings file and the fields as
 // `tarvik-voice show` prints them. Made at build time, so no sample file is kept.

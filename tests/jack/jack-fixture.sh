@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts and stops the JACK server the MIDI tests talk through: the dummy back end, so
 # no sound card is needed. A server that already runs is used as it is and left alone.
 #   jack-fixture.sh start STATE_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts and stops a private PipeWire session for the MIDI tests that run a second time
 # through PipeWire's JACK layer (pw-jack): its own D-Bus session bus, pipewire and
 # wireplumber, in a runtime folder of its own, so that no desktop session is touched

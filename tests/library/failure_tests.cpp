@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library writes that fail: nothing added or changed, nothing counted, "Save error"
 // shown. Tests run as root in CI, where permissions stop nothing, so the failures
 // here are ones that hold for root too.

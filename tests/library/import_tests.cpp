@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Voices coming in from banks, files of many dumps and MIDI files; housekeeping that
 // rewrites the library.
 #include "tests/library/library_test_support.h"

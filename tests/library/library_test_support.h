@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the library tests share: a scratch folder per test, whole-file reads and
 // writes, and events that count what the user would have seen.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library file SOUNDS.SYL: its exact bytes, counting, listing, loading and
 // replacing records.
 #include "tests/library/library_test_support.h"

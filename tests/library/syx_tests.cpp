@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single-voice .SYX files: what is written, which files load and which are refused.
 #include "tests/library/library_test_support.h"
 

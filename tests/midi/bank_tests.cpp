@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole bank through the transport to the virtual SY-22 over JACK: what the
 // synthesiser's memory holds afterwards, after a cancel, under memory protect and
 // after a power cycle.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/midi/vsy22.h"
 
 #include "voice/dumpcodec.h"

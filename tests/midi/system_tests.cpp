@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MIDI systems that are missing or go away: no ports, no noise, no hang.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice ports, send and get against the virtual SY-22. These run on a JACK
 // server of their own, so that the device numbers the tool prints cannot shift while
 // other tests come and go on the shared one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transport against the virtual SY-22 through the JACK server of the test run.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the virtual SY-22 as a child process for a test and reads what it saw.
 #pragma once
 

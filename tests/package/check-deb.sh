@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the .deb from the build folder into a scratch folder, checks its file list and
 # has lintian check it: any error or warning fails (informational tags are listed).
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest main for widget tests: one QApplication for the whole run, offscreen
 // unless the caller chose a platform.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice library list / add / get, run as a script runs them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice against libraries that other programs write at the same moment, files
 // that are no library, damaged records and floods of refusals.
 #include <gtest/gtest.h>

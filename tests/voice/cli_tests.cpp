@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice show / encode / check, run as the musician runs them.
 #include <gtest/gtest.h>
 

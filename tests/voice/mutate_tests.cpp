@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mutate keeps to the field table's ranges and leaves alone what is not ticked.
 #include <gtest/gtest.h>
 

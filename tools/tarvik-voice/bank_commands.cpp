@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice bank show|set: a bank file's voice names and its 16 multis as
 // path=value lines, and those lines written back into the file. Nothing is sent to
 // the synthesiser here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice: the editor's command-line companion. Each command takes the words
 // after its own name and returns the exit status (0 or 1).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check: the
 // voice library from scripts, through the
 // same file operations the editor's main window uses, so that both show a library

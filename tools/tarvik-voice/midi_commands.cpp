@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice ports, send, get, get-bank and send-bank: the editor's own transport, with
 // the user told by lines on standard error instead of dialogs.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // virtual-sy22: a stand-in for the synthesiser on JACK MIDI, for the tests and for
 // trying the editor without hardware. It keeps the last voice dump it received for
 // its channel and answers a dump request for its channel with that voice, sending
