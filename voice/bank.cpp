@@ -172,18 +172,10 @@ void setHigh(MultiRecord& m, int p, int v)
 
 bool parseInt(const std::string& text, int& value)
 {
-    if (text.empty() || text.size() > 6)
+    long n = 0;
+    if (!parseInteger(text, n) || n < -999999 || n > 999999)
         return false;
-    size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
-    if (i == text.size())
-        return false;
-    int n = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        n = n * 10 + (text[i] - '0');
-    }
-    value = text[0] == '-' ? -n : n;
+    value = static_cast<int>(n);
     return true;
 }
 

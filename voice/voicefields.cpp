@@ -247,6 +247,8 @@ bool parseName(const std::string& text, char (&name)[voiceNameLength + 1])
     return true;
 }
 
+}  // namespace
+
 bool parseInteger(const std::string& text, long& value)
 {
     if (text.empty())
@@ -268,8 +270,6 @@ bool parseInteger(const std::string& text, long& value)
     value = negative ? -n : n;
     return true;
 }
-
-}  // namespace
 
 bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
 {

@@ -47,6 +47,10 @@ bool nameFromText(const std::string& text, char* name, size_t length);
 
 // Applies `path=value` lines to a voice. On the first bad line returns false and
 // sets error to a message naming the line number.
+// A decimal integer with an optional sign, nothing else around it; false when the text
+// is no such number or has more than 11 digits.
+bool parseInteger(const std::string& text, long& value);
+
 bool parseVoiceLines(const std::string& text, Voice& v, std::string& error);
 
 // A voice with every field inside its range (name: printable characters), drawn from
