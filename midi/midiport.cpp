@@ -112,9 +112,12 @@ struct TMIDIPort::Impl {
     unsigned long queuedSerial = 0;     // the last serial given out
     unsigned long doneSerial = 0;       // everything up to here is out or given up
     unsigned long failedSerial = 0;     // the last message the port did not take
-    // What sending threw, waiting to be told to the owner (once, however often it threw
-    // meanwhile); the port stays in use.
+    unsigned long flushedSerial = 0;    // what the last flush answered for
+    // What sending threw, waiting to be told to the owner: once for a run of failures,
+    // however often it threw meanwhile, and again only after a message got through.
+    // The port stays in use.
     std::string fault;
+    bool failing = false;
     bool stopping = false;
     std::thread sender;     // last: it starts once everything it uses is there
 
@@ -264,8 +267,9 @@ struct TMIDIPort::Impl {
             if (sent && message.voice)
                 std::this_thread::sleep_for(std::chrono::milliseconds(dumpSettleGapMs));
             lock.lock();
-            if (!thrown.empty() && fault.empty())
+            if (!thrown.empty() && !failing)
                 fault = "The MIDI output failed while sending: " + thrown;
+            failing = !thrown.empty() || (failing && !sent);
             if (message.bankBlock >= 0)
                 bankBlockOut(sent);
             if (!sent)
@@ -396,18 +400,20 @@ bool TMIDIPort::sendDumpRequest()
 bool TMIDIPort::flush(int timeoutMs)
 {
     unsigned long target = 0;
-    unsigned long doneBefore = 0;
     {
         std::lock_guard<std::mutex> lock(impl->queueLock);
         target = impl->queuedSerial;
-        doneBefore = impl->doneSerial;
     }
     const bool done = impl->waitDone(target, Clock::now() + std::chrono::milliseconds(timeoutMs));
     reportSendFault();
     if (!done)
         return false;
+    // A message that failed before this flush began still counts, unless an earlier
+    // flush has answered for it already.
     std::lock_guard<std::mutex> lock(impl->queueLock);
-    return impl->failedSerial <= doneBefore;
+    const bool clean = impl->failedSerial <= impl->flushedSerial;
+    impl->flushedSerial = std::max(impl->flushedSerial, target);
+    return clean;
 }
 
 void TMIDIPort::midiInCallback(const uint8_t* message, size_t size, void* instance)

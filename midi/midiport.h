@@ -78,7 +78,8 @@ public:
     // Queues the 15-byte dump request with the low 4 bits of the channel in byte 2.
     bool sendDumpRequest();
     // Waits until everything queued so far has gone out, for at most timeoutMs. True
-    // when it all went out; false when the time ran out or the port failed one of them.
+    // when it all went out; false when the time ran out or the port failed a message
+    // that no earlier flush has answered for.
     bool flush(int timeoutMs);
     // Sends the request after the voice waiting to be sent, and once it is out waits
     // until the whole-second clock has advanced by 2 (1 to 2 seconds) for a voice dump.
