@@ -166,19 +166,6 @@ struct InputRelay {
     }
 };
 
-// What lost its JACK server is kept, untouched, for the rest of the run: the JACK
-// library must not be called for it any more (unregistering a port of a client whose
-// server died can crash inside the library), and whatever its threads could still reach
-// (the object itself, the relay or watch state its callbacks were given) stays valid.
-// Kept in an owner that is never destroyed, as destroying at exit would call the library.
-void keepForever(std::shared_ptr<void> thing)
-{
-    static std::mutex lock;
-    static auto* kept = new std::vector<std::shared_ptr<void>>;    // deliberately never freed
-    std::lock_guard<std::mutex> guard(lock);
-    kept->push_back(std::move(thing));
-}
-
 // Tears down what talks to a MIDI system (ports, clients) on a thread of its own, one
 // job after another in the order given. A JACK server that has stopped answering holds
 // such a call for as long as it is stopped: the owner waits a moment for each job and
@@ -237,6 +224,13 @@ public:
         if (!done)
             state->stuck = true;
         return done;
+    }
+
+    // Waits, for at most bound, until every job given so far is done. True then.
+    bool waitIdle(std::chrono::milliseconds bound)
+    {
+        std::unique_lock<std::mutex> lock(state->lock);
+        return state->idle.wait_for(lock, bound, [&] { return state->finished >= state->queued; });
     }
 
 private:
@@ -473,6 +467,12 @@ struct TPlatformMIDI::Impl {
                 dropOutput();
         }
         dropWatch();
+        // The library keeps state for the whole process: a client of a server that died
+        // must be gone before a new client opens (closing it meanwhile can crash inside
+        // the library). Closing a dead client takes a second at most, as its port
+        // waits for a process cycle that never comes.
+        if (!closer.waitIdle(std::chrono::seconds(3)))
+            return false;
         // A busy server can fail an open now and then (a client of the same name still
         // going away, a slow answer): try again briefly. No server at all says so at
         // once, and is not retried.
@@ -506,16 +506,15 @@ struct TPlatformMIDI::Impl {
         watchState->tap.store(nullptr, std::memory_order_release);
         jack_client_t* client = watch;
         watch = nullptr;
-        if (jackGone())
-            keepForever(watchState);    // the client itself is the library's
-        else
-            closer.run([client, keep = watchState] { jack_client_close(client); });
+        // Closed also when its server died: the library then lets go of it without a
+        // word to the server.
+        closer.run([client, keep = watchState] { jack_client_close(client); });
         watchState = std::make_shared<WatchState>();
     }
 
     // Closes and destroys the open ports, through the closer: RtMidi's own clients go
-    // away with them, so nothing of theirs can call back later. A port whose JACK
-    // server died is kept as it is instead, with all its callbacks can reach.
+    // away with them, so nothing of theirs can call back later, also when their JACK
+    // server died.
     void dropInput()
     {
         stopTap();
@@ -525,17 +524,12 @@ struct TPlatformMIDI::Impl {
         }
         if (in) {
             in->setErrorCallback(ignoreError, nullptr);
-            auto port = std::shared_ptr<RtMidiIn>(std::move(in));
-            if (!usable(inSystem)) {
-                keepForever(port);
-                keepForever(relay);
-            } else {
-                // Moved in, so that its last owner is the closer.
-                closer.run([port = std::move(port), keep = relay] {
-                    port->cancelCallback();
-                    port->closePort();
-                });
-            }
+            // Moved in, so that its last owner is the closer; the relay its callback
+            // was given goes only after it.
+            closer.run([port = std::shared_ptr<RtMidiIn>(std::move(in)), keep = relay]() mutable {
+                port->cancelCallback();
+                port.reset();
+            });
         }
         in.reset();
         relay.reset();
@@ -546,11 +540,7 @@ struct TPlatformMIDI::Impl {
             return;
         // Its errors went to outErrors, which may be gone by the time it closes.
         out->setErrorCallback(ignoreError, nullptr);
-        auto port = std::shared_ptr<RtMidiOut>(std::move(out));
-        if (!usable(outSystem))
-            keepForever(port);
-        else
-            closer.run([port = std::move(port)] { port->closePort(); });
+        closer.run([port = std::shared_ptr<RtMidiOut>(std::move(out))]() mutable { port.reset(); });
         out.reset();
     }
 
