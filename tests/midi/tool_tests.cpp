@@ -233,6 +233,22 @@ TEST_F(Tool, GetBankSavesTheWholeBankForImportAndSavesNothingWhenTheTransferStop
                                library.begin() + 5 + k * 596 + 4))
             << "voice " << k;
 
+    // A bank whose voice lost a byte on the way (its inner checksum is wrong): no backup.
+    synth.reset();
+    Bytes damaged = singles;
+    damaged[7 * dumpSize + 100] ^= 0x01;
+    unsigned sum = 0;
+    for (int i = 6; i < dumpChecksumOffset; ++i)
+        sum += damaged[7 * dumpSize + static_cast<size_t>(i)];
+    damaged[7 * dumpSize + dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
+    writeBytes(work + "/damaged.syx", damaged);
+    startSynth({"--bank", work + "/damaged.syx", "--channel", "2"});
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    r = tool("get-bank bad.syx --channel 2 --in " + std::to_string(in) + " --out " + std::to_string(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("damaged (voice I08: bad inner checksum)"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(work + "/bad.syx"));
+
     // A synthesiser that goes away half-way: a clear line, no file.
     synth.reset();
     startSynth({"--bank", work + "/voices.syx", "--lifetime", "4"});

@@ -240,6 +240,11 @@ int cmdGetBank(const Args& args)
     }
     port.closePorts();
 
+    // A bank that lost bytes on the way is no backup: it is not saved as one.
+    const std::string fault = checkBankDump(bank.data(), bank.size());
+    if (!fault.empty())
+        return fail("the bank arrived damaged (" + fault + "); nothing was saved, try again");
+
     // As received, through a new file renamed over any old one.
     if (!replaceFileAtomically(o.file, bank.data(), bank.size()))
         return fail(o.file + ": cannot write the file");

@@ -72,6 +72,7 @@ constexpr double byteMicroseconds = 320.0;   // 10 bits at 31,250 baud
 constexpr double blockGapMicroseconds = bankBlockGapMs * 1000.0;
 constexpr size_t maxPending = 512;
 constexpr size_t bankPiece = 256;       // bytes per JACK event of a bank answer
+constexpr size_t cycleBytes = 1024;     // at most this much leaves in one process cycle
 
 struct Options {
     std::string name = "virtual-sy22";
@@ -157,13 +158,20 @@ int process(jack_nframes_t frames, void*)
         return 0;       // what waits goes out in a later cycle
     }
     jack_midi_clear_buffer(out);
-    // Whatever does not fit this cycle waits for the next one; nothing is dropped.
+    // Whatever does not fit this cycle waits for the next one; nothing is dropped. At
+    // most cycleBytes go out in one cycle (one message whatever its length), as an
+    // interface hands bytes over: a main thread that fell behind must not empty its
+    // backlog into one cycle, which PipeWire's JACK layer can carry only in part.
+    size_t written = 0;
     for (int guard = 0; guard < 64; ++guard) {
         uint32_t length = 0;
         if (jack_ringbuffer_peek(txRing, reinterpret_cast<char*>(&length), sizeof length) != sizeof length)
             break;
         if (jack_ringbuffer_read_space(txRing) < sizeof length + length)
             break;
+        if (written > 0 && written + length > cycleBytes)
+            break;
+        written += length;
         jack_midi_data_t* target = jack_midi_event_reserve(out, 0, length);
         if (target == nullptr)
             break;
