@@ -26,7 +26,7 @@
 
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/voicelist.h"
 #include "editors/bankdocument.h"
 #include "editors/controls.h"

@@ -32,7 +32,7 @@
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/pictures.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/voicelist.h"
 #include "editors/awmedit.h"

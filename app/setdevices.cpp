@@ -11,7 +11,7 @@
 
 #include "app/dialogs.h"
 #include "app/pictures.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "midi/midiport.h"
 
 TSetDevices* SetDevices = nullptr;

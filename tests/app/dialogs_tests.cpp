@@ -20,7 +20,7 @@
 #include "app/dialogs.h"
 #include "editors/awmedit.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "midi/midiport.h"

@@ -21,7 +21,7 @@
 #include "apptest.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/startup.h"
 #include "app/librarydialogs.h"
 #include "app/voicelist.h"

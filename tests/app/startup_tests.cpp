@@ -15,7 +15,7 @@
 #include "apptest.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "library/fileio.h"
