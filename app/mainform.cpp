@@ -45,6 +45,7 @@
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/dumpcodec.h"
+#include "tarvik_version.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -158,7 +159,7 @@ void TMainForm::buildControls()
     Image1->setPixmap(pictures::nameStrip(pictures::yellow));
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setGeometry(0, 0, pictures::stripWidth, 380);
-    Label13 = new QLabel(QStringLiteral("Version 2.02"), client);
+    Label13 = new QLabel(QStringLiteral("Version " TARVIK_VERSION), client);
     Label13->setObjectName(QStringLiteral("Label13"));
     Label13->setFont(pixelFont(11, true));
     setTextColour(Label13, pictures::teal);

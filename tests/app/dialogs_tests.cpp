@@ -24,6 +24,7 @@
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "midi/midiport.h"
+#include "tarvik_version.h"
 
 using namespace apptest;
 
@@ -159,7 +160,7 @@ TEST(AboutBox, HasACloseBoxItsTextsAndOkAnswersOne)
     const QStringList lines = messageLines(&about);
     EXPECT_TRUE(lines.contains(QStringLiteral("Voice editor for the Yamaha")));
     EXPECT_TRUE(lines.contains(QStringLiteral("SY-22 and SY-35 Vector Synthesisers.")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Version 2.02")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Version " TARVIK_VERSION)));
     EXPECT_TRUE(about.bOK->isDefault());
     EXPECT_EQ(runModal(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }), 1);
     // The close box closes it too.

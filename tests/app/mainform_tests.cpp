@@ -34,6 +34,7 @@
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
+#include "tarvik_version.h"
 
 using namespace apptest;
 
@@ -662,7 +663,7 @@ TEST_F(MainFormTest, WindowLook)
     EXPECT_EQ(MainForm->dbListBox->size(), QSize(111, 329));
     EXPECT_TRUE(MainForm->dbListBox->font().bold());
     EXPECT_EQ(MainForm->dbListBox->toolTip(), QStringLiteral("Double click a voice name to load it"));
-    EXPECT_EQ(MainForm->Label13->text(), QStringLiteral("Version 2.02"));
+    EXPECT_EQ(MainForm->Label13->text(), QStringLiteral("Version " TARVIK_VERSION));
     EXPECT_EQ(MainForm->Label1->text(), QStringLiteral("Send voice on change: "));
     EXPECT_EQ(MainForm->GroupBox1->title(), QStringLiteral(" Database "));
     EXPECT_EQ(MainForm->Image1->pixmap().size(), QSize(89, 275));
