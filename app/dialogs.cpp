@@ -378,7 +378,7 @@ TAboutTarvik::TAboutTarvik()
     paintBlack(this);
 
     auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
+    image->setObjectName(QStringLiteral("imNameStrip"));
     image->setPixmap(pictures::nameStrip(pictures::green));
     image->setAlignment(Qt::AlignCenter);
     image->setGeometry(0, 0, pictures::stripWidth, 420);

@@ -193,7 +193,7 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     createWindows();
     EXPECT_EQ(SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
     answerer.seen.clear();
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Select MIDI Devices"});
     EXPECT_FALSE(SetDevices->isVisible());
     EXPECT_EQ(settings.midiChannel, 15);
@@ -242,9 +242,9 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     createWindows();
     MainForm->show();
     MainForm->activateWindow();
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     InvFile->exec();
-    MainForm->About1->trigger();
+    MainForm->About->trigger();
     EXPECT_EQ(checked, (std::vector<std::string>{"Select MIDI Devices", "Invalid file", "About Tarvik"}));
     shutDown();
     // The channel the file held is written back as it was: no pick changed it.
