@@ -26,7 +26,7 @@
 
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/voicelist.h"
 #include "editors/bankdocument.h"
 #include "editors/controls.h"
@@ -702,30 +702,30 @@ void TMainForm::buildBankMenus()
         w->raise();
         w->activateWindow();
     };
-    OpenBank1 = action("OpenBank1", QStringLiteral("Open &bank..."), [this, show] {
+    OpenBank = action("OpenBank", QStringLiteral("Open &bank..."), [this, show] {
         show();
         bankWindow()->askOpen();
     });
-    SaveBank1 = action("SaveBank1", QStringLiteral("Save ban&k as..."), [this] { bankWindow()->askSave(); });
-    Bank1 = action("Bank1", QStringLiteral("Ban&k"), show);
-    Multis1 = action("Multis1", QStringLiteral("Mul&tis"), [this] { bankWindow()->showMultis(); });
-    SendBank1 = action("SendBank1", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
+    SaveBank = action("SaveBank", QStringLiteral("Save ban&k as..."), [this] { bankWindow()->askSave(); });
+    ShowBank = action("ShowBank", QStringLiteral("Ban&k"), show);
+    ShowMultis = action("ShowMultis", QStringLiteral("Mul&tis"), [this] { bankWindow()->showMultis(); });
+    SendBank = action("SendBank", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
 
     // File: beside the voice's own file commands, before "Exit".
     QAction* beforeExit = nullptr;
-    for (QAction* a : File1->actions())
-        if (a->objectName() == QStringLiteral("N2"))
+    for (QAction* a : FileMenu->actions())
+        if (a->objectName() == QStringLiteral("sepExit"))
             beforeExit = a;
-    File1->insertAction(beforeExit, OpenBank1);
-    File1->insertAction(beforeExit, SaveBank1);
-    File1->insertSeparator(beforeExit);
+    FileMenu->insertAction(beforeExit, OpenBank);
+    FileMenu->insertAction(beforeExit, SaveBank);
+    FileMenu->insertSeparator(beforeExit);
     // Edit: with the other windows, before undo.
     QAction* beforeUndo = nullptr;
-    const QList<QAction*> edit = Edit1->actions();
+    const QList<QAction*> edit = EditMenu->actions();
     for (qsizetype i = 0; i < edit.size(); ++i)
-        if (edit[i] == Undo1)
+        if (edit[i] == Undo)
             beforeUndo = i > 0 && edit[i - 1]->isSeparator() ? edit[i - 1] : edit[i];
-    Edit1->insertAction(beforeUndo, Bank1);
-    Edit1->insertAction(beforeUndo, Multis1);
-    MIDI1->addAction(SendBank1);
+    EditMenu->insertAction(beforeUndo, ShowBank);
+    EditMenu->insertAction(beforeUndo, ShowMultis);
+    MidiMenu->addAction(SendBank);
 }

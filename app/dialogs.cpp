@@ -22,6 +22,7 @@
 #include <QScreen>
 
 #include "app/pictures.h"
+#include "tarvik_version.h"
 
 TInvFile* InvFile = nullptr;
 TSaveErrDlg* SaveErrDlg = nullptr;
@@ -377,11 +378,11 @@ TAboutTarvik::TAboutTarvik()
     paintBlack(this);
 
     auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("Image1"));
+    image->setObjectName(QStringLiteral("imNameStrip"));
     image->setPixmap(pictures::nameStrip(pictures::green));
     image->setAlignment(Qt::AlignCenter);
     image->setGeometry(0, 0, pictures::stripWidth, 420);
-    auto* version = new QLabel(QStringLiteral("Version 2.02"), this);
+    auto* version = new QLabel(QStringLiteral("Version " TARVIK_VERSION), this);
     version->setFont(boldFont(10));
     colourText(version, pictures::teal);
     version->setAlignment(Qt::AlignCenter);
@@ -418,7 +419,7 @@ TAboutTarvik::TAboutTarvik()
         "synthesiser is playing, saves and loads single voices as System Exclusive "
         "files, and keeps your voices in a library sorted by sixteen sound categories."
         "<br><br>"
-        "Version 2.02 brings the editor to today's desktops, with its own MIDI "
+        "Version " TARVIK_VERSION " brings the editor to today's desktops, with its own MIDI "
         "layer and a library that never loses a record."
         "<br><br>"
         "Questions, bug reports and ideas are welcome on the Tarvik project's "

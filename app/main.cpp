@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/startup.h"
+#include "tarvik_version.h"
 
 static const char usage[] =
     "usage: tarvik [--desktop]\n"

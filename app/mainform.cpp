@@ -32,7 +32,7 @@
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/pictures.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/voicelist.h"
 #include "editors/awmedit.h"
@@ -45,6 +45,7 @@
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/dumpcodec.h"
+#include "tarvik_version.h"
 
 TMainForm* MainForm = nullptr;
 
@@ -153,35 +154,35 @@ void TMainForm::buildControls()
     setCentralWidget(client);
 
     // Left strip: the name, and the version at its foot.
-    Image1 = new QLabel(client);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(pictures::nameStrip(pictures::yellow));
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setGeometry(0, 0, pictures::stripWidth, 380);
-    Label13 = new QLabel(QStringLiteral("Version 2.02"), client);
-    Label13->setObjectName(QStringLiteral("Label13"));
-    Label13->setFont(pixelFont(11, true));
-    setTextColour(Label13, pictures::teal);
-    Label13->setAlignment(Qt::AlignCenter);
-    Label13->setGeometry(0, 384, pictures::stripWidth, 18);
+    imNameStrip = new QLabel(client);
+    imNameStrip->setObjectName(QStringLiteral("imNameStrip"));
+    imNameStrip->setPixmap(pictures::nameStrip(pictures::yellow));
+    imNameStrip->setAlignment(Qt::AlignCenter);
+    imNameStrip->setGeometry(0, 0, pictures::stripWidth, 380);
+    lVersion = new QLabel(QStringLiteral("Version " TARVIK_VERSION), client);
+    lVersion->setObjectName(QStringLiteral("lVersion"));
+    lVersion->setFont(pixelFont(11, true));
+    setTextColour(lVersion, pictures::teal);
+    lVersion->setAlignment(Qt::AlignCenter);
+    lVersion->setGeometry(0, 384, pictures::stripWidth, 18);
 
     // The grey panel with the library.
-    Panel1 = new QWidget(client);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(pictures::stripWidth, 0, clientWidth - pictures::stripWidth, 372);
-    QPalette grey = Panel1->palette();
+    pnDatabase = new QWidget(client);
+    pnDatabase->setObjectName(QStringLiteral("pnDatabase"));
+    pnDatabase->setGeometry(pictures::stripWidth, 0, clientWidth - pictures::stripWidth, 372);
+    QPalette grey = pnDatabase->palette();
     grey.setColor(QPalette::Window, pictures::grey);
     grey.setColor(QPalette::WindowText, Qt::black);
-    Panel1->setPalette(grey);
-    Panel1->setAutoFillBackground(true);
+    pnDatabase->setPalette(grey);
+    pnDatabase->setAutoFillBackground(true);
 
-    GroupBox1 = new QGroupBox(QStringLiteral(" Database "), Panel1);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(4, 2, Panel1->width() - 8, 366);
-    GroupBox1->setFont(pixelFont(12, true));
-    setTextColour(GroupBox1, pictures::lime);
+    gbDatabase = new QGroupBox(QStringLiteral(" Database "), pnDatabase);
+    gbDatabase->setObjectName(QStringLiteral("gbDatabase"));
+    gbDatabase->setGeometry(4, 2, pnDatabase->width() - 8, 366);
+    gbDatabase->setFont(pixelFont(12, true));
+    setTextColour(gbDatabase, pictures::lime);
 
-    dbListBox = new TVoiceListView(GroupBox1);
+    dbListBox = new TVoiceListView(gbDatabase);
     dbListBox->setObjectName(QStringLiteral("dbListBox"));
     dbListBox->setGeometry(6, 22, 111, 329);
     dbListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -215,7 +216,7 @@ void TMainForm::buildControls()
     });
 
     for (int bit = 0; bit < 16; ++bit) {
-        auto* box = new QCheckBox(QString::fromLatin1(categoryCaptions[bit]), GroupBox1);
+        auto* box = new QCheckBox(QString::fromLatin1(categoryCaptions[bit]), gbDatabase);
         box->setObjectName(QString::fromLatin1(categoryName[bit]));
         box->setLayoutDirection(Qt::RightToLeft);   // caption at the left of the box
         box->setFont(pixelFont(11, false));
@@ -283,10 +284,10 @@ void TMainForm::buildControls()
     lListed->setToolTip(QStringLiteral("Voices listed, of the voices in the database"));
 
     // Bottom row: the auto-send switch.
-    Label1 = new QLabel(QStringLiteral("Send voice on change: "), client);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(pixelFont(11, true));
-    Label1->setGeometry(pictures::stripWidth + 4, 378, 150, 26);
+    lSendOnChange = new QLabel(QStringLiteral("Send voice on change: "), client);
+    lSendOnChange->setObjectName(QStringLiteral("lSendOnChange"));
+    lSendOnChange->setFont(pixelFont(11, true));
+    lSendOnChange->setGeometry(pictures::stripWidth + 4, 378, 150, 26);
     bAutoSend = new QPushButton(QIcon(pictures::tick()), QString(), client);
     bAutoSend->setObjectName(QStringLiteral("bAutoSend"));
     bNoAutoSend = new QPushButton(QIcon(pictures::cross()), QString(), client);
@@ -349,86 +350,86 @@ void TMainForm::buildMenus()
         connect(action, &QAction::triggered, this, handler);
     };
 
-    File1 = menuBar()->addMenu(QStringLiteral("&File"));
-    item(File1, Open1, "Open1", QStringLiteral("&Load voice"), QKeySequence(Qt::CTRL | Qt::Key_O),
-         &TMainForm::Open1Click);
-    item(File1, Save1, "Save1", QStringLiteral("&Save voice"), QKeySequence(Qt::CTRL | Qt::Key_S),
-         &TMainForm::Save1Click);
-    File1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    item(File1, ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
+    FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    item(FileMenu, LoadVoice, "LoadVoice", QStringLiteral("&Load voice"), QKeySequence(Qt::CTRL | Qt::Key_O),
+         &TMainForm::LoadVoiceClick);
+    item(FileMenu, SaveVoice, "SaveVoice", QStringLiteral("&Save voice"), QKeySequence(Qt::CTRL | Qt::Key_S),
+         &TMainForm::SaveVoiceClick);
+    FileMenu->addSeparator()->setObjectName(QStringLiteral("sepDatabase"));
+    item(FileMenu, ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
          QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ModifyVoiceClick);
-    item(File1, Addvoicetodatabase1, "Addvoicetodatabase1", QStringLiteral("&Add voice to database"),
-         QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::Addvoicetodatabase1Click);
-    File1->addSeparator();
-    item(File1, ImportVoices1, "ImportVoices1", QStringLiteral("&Import voices..."), QKeySequence(),
-         &TMainForm::ImportVoices1Click);
-    item(File1, ExportListed1, "ExportListed1", QStringLiteral("&Export listed voices..."),
-         QKeySequence(), &TMainForm::ExportListed1Click);
-    item(File1, ExportVoice1, "ExportVoice1", QStringLiteral("Export selected voice..."),
-         QKeySequence(), &TMainForm::ExportVoice1Click);
-    File1->addSeparator();
-    item(File1, RenameVoice1, "RenameVoice1", QStringLiteral("&Rename voice..."), QKeySequence(),
-         &TMainForm::RenameVoice1Click);
-    item(File1, Categories1, "Categories1", QStringLiteral("Ca&tegories..."), QKeySequence(),
-         &TMainForm::Categories1Click);
-    item(File1, MoveUp1, "MoveUp1", QStringLiteral("Move &up"), QKeySequence(),
-         &TMainForm::MoveUp1Click);
-    item(File1, MoveDown1, "MoveDown1", QStringLiteral("Move do&wn"), QKeySequence(),
-         &TMainForm::MoveDown1Click);
-    item(File1, DeleteVoice1, "DeleteVoice1", QStringLiteral("&Delete voice..."), QKeySequence(),
-         &TMainForm::DeleteVoice1Click);
-    File1->addSeparator()->setObjectName(QStringLiteral("N2"));
-    item(File1, Exit1, "Exit1", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
-         &TMainForm::Exit1Click);
+    item(FileMenu, AddVoice, "AddVoice", QStringLiteral("&Add voice to database"),
+         QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::AddVoiceClick);
+    FileMenu->addSeparator();
+    item(FileMenu, ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
+         &TMainForm::ImportVoicesClick);
+    item(FileMenu, ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."),
+         QKeySequence(), &TMainForm::ExportListedClick);
+    item(FileMenu, ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."),
+         QKeySequence(), &TMainForm::ExportVoiceClick);
+    FileMenu->addSeparator();
+    item(FileMenu, RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
+         &TMainForm::RenameVoiceClick);
+    item(FileMenu, Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
+         &TMainForm::CategoriesClick);
+    item(FileMenu, MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(),
+         &TMainForm::MoveUpClick);
+    item(FileMenu, MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(),
+         &TMainForm::MoveDownClick);
+    item(FileMenu, DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
+         &TMainForm::DeleteVoiceClick);
+    FileMenu->addSeparator()->setObjectName(QStringLiteral("sepExit"));
+    item(FileMenu, Exit, "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
+         &TMainForm::ExitClick);
 
-    Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
-    item(Edit1, ElementA1, "ElementA1", QStringLiteral("Elements &A && C"),
-         QKeySequence(Qt::CTRL | Qt::Key_A), &TMainForm::ElementA1Click);
-    item(Edit1, ElementB1, "ElementB1", QStringLiteral("Elements &B && D"),
-         QKeySequence(Qt::CTRL | Qt::Key_B), &TMainForm::ElementB1Click);
-    item(Edit1, Voicecommon1, "Voicecommon1", QStringLiteral("Voice &common"),
-         QKeySequence(Qt::CTRL | Qt::Key_C), &TMainForm::Voicecommon1Click);
-    item(Edit1, Vector1, "Vector1", QStringLiteral("&Vectors"), QKeySequence(Qt::CTRL | Qt::Key_V),
-         &TMainForm::Vector1Click);
-    Edit1->addSeparator();
-    item(Edit1, Undo1, "Undo1", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-         &TMainForm::Undo1Click);
-    item(Edit1, Redo1, "Redo1", QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-         &TMainForm::Redo1Click);
-    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    item(Edit1, Compare1, "Compare1", QStringLiteral("C&ompare"), QKeySequence(), &TMainForm::Compare1Click);
-    Compare1->setCheckable(true);
-    item(Edit1, Mutate1, "Mutate1", QStringLiteral("&Mutate voice..."), QKeySequence(),
-         &TMainForm::Mutate1Click);
-    connect(Edit1, &QMenu::aboutToShow, this, [] { voiceHistory.finish(); });
+    EditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    item(EditMenu, ElementsAC, "ElementsAC", QStringLiteral("Elements &A && C"),
+         QKeySequence(Qt::CTRL | Qt::Key_A), &TMainForm::ElementsACClick);
+    item(EditMenu, ElementsBD, "ElementsBD", QStringLiteral("Elements &B && D"),
+         QKeySequence(Qt::CTRL | Qt::Key_B), &TMainForm::ElementsBDClick);
+    item(EditMenu, VoiceCommon, "VoiceCommon", QStringLiteral("Voice &common"),
+         QKeySequence(Qt::CTRL | Qt::Key_C), &TMainForm::VoiceCommonClick);
+    item(EditMenu, Vectors, "Vectors", QStringLiteral("&Vectors"), QKeySequence(Qt::CTRL | Qt::Key_V),
+         &TMainForm::VectorsClick);
+    EditMenu->addSeparator();
+    item(EditMenu, Undo, "Undo", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+         &TMainForm::UndoClick);
+    item(EditMenu, Redo, "Redo", QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+         &TMainForm::RedoClick);
+    Redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    item(EditMenu, Compare, "Compare", QStringLiteral("C&ompare"), QKeySequence(), &TMainForm::CompareClick);
+    Compare->setCheckable(true);
+    item(EditMenu, Mutate, "Mutate", QStringLiteral("&Mutate voice..."), QKeySequence(),
+         &TMainForm::MutateClick);
+    connect(EditMenu, &QMenu::aboutToShow, this, [] { voiceHistory.finish(); });
     connect(editCommands(), &TEditCommands::historyChanged, this, &TMainForm::showHistory);
     showHistory();
 
-    MIDI1 = menuBar()->addMenu(QStringLiteral("&MIDI"));
-    item(MIDI1, SelectMIDIdevices1, "SelectMIDIdevices1", QStringLiteral("&Select MIDI devices"),
-         QKeySequence(), &TMainForm::SelectMIDIdevices1Click);
-    item(MIDI1, Getsoundfromsynth1, "Getsoundfromsynth1", QStringLiteral("&Get voice from synth"),
+    MidiMenu = menuBar()->addMenu(QStringLiteral("&MIDI"));
+    item(MidiMenu, SelectMidiDevices, "SelectMidiDevices", QStringLiteral("&Select MIDI devices"),
+         QKeySequence(), &TMainForm::SelectMidiDevicesClick);
+    item(MidiMenu, Getsoundfromsynth1, "Getsoundfromsynth1", QStringLiteral("&Get voice from synth"),
          QKeySequence(), &TMainForm::Getsoundfromsynth1Click);
-    item(MIDI1, Getallvoices1, "Getallvoices1", QStringLiteral("Get &all voices from synth..."),
+    item(MidiMenu, Getallvoices1, "Getallvoices1", QStringLiteral("Get &all voices from synth..."),
          QKeySequence(), &TMainForm::Getallvoices1Click);
 
     // The same housekeeping on the list's context menu.
     ListMenu = new QMenu(this);
     ListMenu->setObjectName(QStringLiteral("ListMenu"));
-    for (QAction* action : {RenameVoice1, Categories1, MoveUp1, MoveDown1, DeleteVoice1})
+    for (QAction* action : {RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice})
         ListMenu->addAction(action);
     ListMenu->addSeparator();
-    ListMenu->addAction(ExportVoice1);
+    ListMenu->addAction(ExportVoice);
 
     // "&About" sits in the bar itself and acts when chosen.
-    About1 = menuBar()->addAction(QStringLiteral("&About"));
-    About1->setObjectName(QStringLiteral("About1"));
-    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    About = menuBar()->addAction(QStringLiteral("&About"));
+    About->setObjectName(QStringLiteral("About"));
+    connect(About, &QAction::triggered, this, &TMainForm::AboutClick);
     buildBankMenus();
 
     // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
-    for (QAction* action : {Open1, Save1, ModifyVoice, Addvoicetodatabase1, Exit1, ElementA1,
-                            ElementB1, Voicecommon1, Vector1, Undo1, Redo1})
+    for (QAction* action : {LoadVoice, SaveVoice, ModifyVoice, AddVoice, Exit, ElementsAC,
+                            ElementsBD, VoiceCommon, Vectors, Undo, Redo})
         action->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -674,16 +675,16 @@ void TMainForm::stabilizeForm()
     const int row = dbListBox->singleRow();
     const bool one = row >= 0 && row < rowCount;
     const int selected = dbListBox->selectedCount();
-    for (QAction* action : {ExportVoice1, DeleteVoice1, Categories1})
+    for (QAction* action : {ExportVoice, DeleteVoice, Categories})
         action->setEnabled(selected > 0);
-    ExportVoice1->setText(selected > 1 ? QStringLiteral("Export selected voices...")
+    ExportVoice->setText(selected > 1 ? QStringLiteral("Export selected voices...")
                                        : QStringLiteral("Export selected voice..."));
-    DeleteVoice1->setText(selected > 1 ? QStringLiteral("&Delete voices...") : QStringLiteral("&Delete voice..."));
-    RenameVoice1->setEnabled(one);
+    DeleteVoice->setText(selected > 1 ? QStringLiteral("&Delete voices...") : QStringLiteral("&Delete voice..."));
+    RenameVoice->setEnabled(one);
     ModifyVoice->setEnabled(one);
-    MoveUp1->setEnabled(one && row > 0);
-    MoveDown1->setEnabled(one && row + 1 < rowCount);
-    ExportListed1->setEnabled(rowCount > 0);
+    MoveUp->setEnabled(one && row > 0);
+    MoveDown->setEnabled(one && row + 1 < rowCount);
+    ExportListed->setEnabled(rowCount > 0);
 }
 
 void TMainForm::changeFilter(QCheckBox* sender)
@@ -750,7 +751,7 @@ void TMainForm::auditionRow(int row)
     voice = edited;
 }
 
-void TMainForm::extravtVoiceKP(int key)
+void TMainForm::extractVoiceOnKey(int key)
 {
     if (key == 13)
         extractVoice();
@@ -770,11 +771,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::KeyPress) {
             pressing = false;   // a button let go outside the list
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
-                extravtVoiceKP(13);
+                extractVoiceOnKey(13);
                 return true;
             }
             if (key->key() == Qt::Key_Delete && mods == Qt::NoModifier) {
-                DeleteVoice1Click();
+                DeleteVoiceClick();
                 return true;
             }
             if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) && mods == Qt::AltModifier) {
@@ -829,7 +830,7 @@ bool TMainForm::runFileDialog(QFileDialog* dialog, const QString& proposed)
     return accepted;
 }
 
-void TMainForm::Open1Click()
+void TMainForm::LoadVoiceClick()
 {
     if (!runFileDialog(fileOpenDlg))
         return;
@@ -874,7 +875,7 @@ bool TMainForm::offerManyVoices(const QString& path)
     return true;
 }
 
-void TMainForm::Save1Click()
+void TMainForm::SaveVoiceClick()
 {
     // The voice's name is the name proposed, without what a file name cannot hold.
     QString proposed = shownName(QString::fromLatin1(voice.name, voiceNameLength)).trimmed();
@@ -914,7 +915,7 @@ void TMainForm::ModifyVoiceClick()
     fillList();
 }
 
-void TMainForm::Addvoicetodatabase1Click()
+void TMainForm::AddVoiceClick()
 {
     if (!fileIO)
         return;
@@ -928,7 +929,7 @@ void TMainForm::Addvoicetodatabase1Click()
     fillList();
 }
 
-void TMainForm::Exit1Click()
+void TMainForm::ExitClick()
 {
     close();
 }
@@ -955,7 +956,7 @@ bool TMainForm::confirmLeaving()
     if (box.clickedButton() != save)
         return false;
     // Saved as "Save voice" saves; a cancelled or failed save stays in the program.
-    Save1Click();
+    SaveVoiceClick();
     return !voiceHistory.changedSinceLoaded();
 }
 
@@ -979,12 +980,12 @@ static void bringUp(QWidget* editor)
     editor->activateWindow();
 }
 
-void TMainForm::ElementA1Click() { bringUp(AWMEdit); }
-void TMainForm::ElementB1Click() { bringUp(FMEdit); }
-void TMainForm::Voicecommon1Click() { bringUp(VoiceCommonEdit); }
-void TMainForm::Vector1Click() { bringUp(VectorEdit); }
+void TMainForm::ElementsACClick() { bringUp(AWMEdit); }
+void TMainForm::ElementsBDClick() { bringUp(FMEdit); }
+void TMainForm::VoiceCommonClick() { bringUp(VoiceCommonEdit); }
+void TMainForm::VectorsClick() { bringUp(VectorEdit); }
 
-void TMainForm::SelectMIDIdevices1Click()
+void TMainForm::SelectMidiDevicesClick()
 {
     if (SetDevices)
         SetDevices->exec();
@@ -997,24 +998,24 @@ void TMainForm::Getsoundfromsynth1Click()
     refreshEditors();
 }
 
-void TMainForm::About1Click()
+void TMainForm::AboutClick()
 {
     if (AboutTarvik)
         AboutTarvik->exec();
 }
 
-void TMainForm::Undo1Click() { undoVoiceEdit(); }
-void TMainForm::Redo1Click() { redoVoiceEdit(); }
-void TMainForm::Compare1Click() { compareVoice(); }
-void TMainForm::Mutate1Click() { mutateVoiceDialog(this); }
+void TMainForm::UndoClick() { undoVoiceEdit(); }
+void TMainForm::RedoClick() { redoVoiceEdit(); }
+void TMainForm::CompareClick() { compareVoice(); }
+void TMainForm::MutateClick() { mutateVoiceDialog(this); }
 
 void TMainForm::showHistory()
 {
-    Undo1->setText(undoCaption());
-    Undo1->setEnabled(voiceHistory.canUndo() || voiceHistory.comparing());
-    Redo1->setText(redoCaption());
-    Redo1->setEnabled(voiceHistory.canRedo());
-    Compare1->setChecked(voiceHistory.comparing());
+    Undo->setText(undoCaption());
+    Undo->setEnabled(voiceHistory.canUndo() || voiceHistory.comparing());
+    Redo->setText(redoCaption());
+    Redo->setEnabled(voiceHistory.canRedo());
+    Compare->setChecked(voiceHistory.comparing());
 }
 
 void TMainForm::bAutoSendClick() { settings.autoSend = true; }
@@ -1047,7 +1048,7 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
     tellUser(this, caption, lines.join(QLatin1Char('\n')));
 }
 
-void TMainForm::ImportVoices1Click()
+void TMainForm::ImportVoicesClick()
 {
     if (!runFileDialog(fileImportDlg))
         return;
@@ -1116,7 +1117,7 @@ void TMainForm::showNewRecords(int32_t firstNew)
     stabilizeForm();
 }
 
-void TMainForm::ExportListed1Click()
+void TMainForm::ExportListedClick()
 {
     if (fileIO)
         syncLibrary();
@@ -1131,7 +1132,7 @@ void TMainForm::ExportListed1Click()
              QStringLiteral("Export listed voices"));
 }
 
-void TMainForm::ExportVoice1Click()
+void TMainForm::ExportVoiceClick()
 {
     if (!fileIO || !chosenStillThere(QStringLiteral("Export voice")))
         return;
@@ -1170,7 +1171,7 @@ void TMainForm::exported(bool ok, size_t voices, const QString& path, const QStr
     tellUser(this, caption, text);
 }
 
-void TMainForm::RenameVoice1Click()
+void TMainForm::RenameVoiceClick()
 {
     if (!fileIO)
         return;
@@ -1213,7 +1214,7 @@ void TMainForm::RenameVoice1Click()
     keptChanging(caption);
 }
 
-void TMainForm::Categories1Click()
+void TMainForm::CategoriesClick()
 {
     if (!fileIO)
         return;
@@ -1279,10 +1280,10 @@ void TMainForm::moveSelected(int step)
     fillList(moved ? to : from, true);
 }
 
-void TMainForm::MoveUp1Click() { moveSelected(-1); }
-void TMainForm::MoveDown1Click() { moveSelected(1); }
+void TMainForm::MoveUpClick() { moveSelected(-1); }
+void TMainForm::MoveDownClick() { moveSelected(1); }
 
-void TMainForm::DeleteVoice1Click()
+void TMainForm::DeleteVoiceClick()
 {
     if (!fileIO)
         return;

@@ -43,22 +43,22 @@ public:
     // Ticked: a voice clicked in the list, or reached with the arrow keys, is sent to
     // the synthesiser to be heard, without becoming the voice being edited.
     QCheckBox* cbAudition;
-    QLabel* Image1;
-    QLabel* Label13;
-    QLabel* Label1;
-    QGroupBox* GroupBox1;
-    QWidget* Panel1;
+    QLabel* imNameStrip;
+    QLabel* lVersion;
+    QLabel* lSendOnChange;
+    QGroupBox* gbDatabase;
+    QWidget* pnDatabase;
 
     // Menu entries.
-    QAction *Open1, *Save1, *ModifyVoice, *Addvoicetodatabase1, *Exit1;
-    QAction *ImportVoices1, *ExportListed1, *ExportVoice1, *RenameVoice1, *DeleteVoice1,
-        *MoveUp1, *MoveDown1, *Categories1, *Getallvoices1;
+    QAction *LoadVoice, *SaveVoice, *ModifyVoice, *AddVoice, *Exit;
+    QAction *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice,
+        *MoveUp, *MoveDown, *Categories, *Getallvoices1;
     QMenu* ListMenu;      // the list's context menu: the entry's housekeeping
-    QAction *ElementA1, *ElementB1, *Voicecommon1, *Vector1;
-    QAction *Undo1, *Redo1, *Compare1, *Mutate1;
-    QAction *SelectMIDIdevices1, *Getsoundfromsynth1, *About1;
-    QAction *OpenBank1, *SaveBank1, *Bank1, *Multis1, *SendBank1;
-    QMenu *File1, *Edit1, *MIDI1;
+    QAction *ElementsAC, *ElementsBD, *VoiceCommon, *Vectors;
+    QAction *Undo, *Redo, *Compare, *Mutate;
+    QAction *SelectMidiDevices, *Getsoundfromsynth1, *About;
+    QAction *OpenBank, *SaveBank, *ShowBank, *ShowMultis, *SendBank;
+    QMenu *FileMenu, *EditMenu, *MidiMenu;
 
     QFileDialog* fileOpenDlg;
     QFileDialog* fileSaveDlg;
@@ -66,30 +66,30 @@ public:
     QFileDialog* fileExportDlg;
 
     // Handlers, one per command.
-    void Open1Click();
-    void Save1Click();
+    void LoadVoiceClick();
+    void SaveVoiceClick();
     void ModifyVoiceClick();
-    void Addvoicetodatabase1Click();
-    void Exit1Click();
-    void ElementA1Click();
-    void ElementB1Click();
-    void Voicecommon1Click();
-    void Vector1Click();
-    void SelectMIDIdevices1Click();
+    void AddVoiceClick();
+    void ExitClick();
+    void ElementsACClick();
+    void ElementsBDClick();
+    void VoiceCommonClick();
+    void VectorsClick();
+    void SelectMidiDevicesClick();
     void Getsoundfromsynth1Click();
-    void About1Click();
-    void Undo1Click();
-    void Redo1Click();
-    void Compare1Click();
-    void Mutate1Click();
-    void ImportVoices1Click();
-    void ExportListed1Click();
-    void ExportVoice1Click();
-    void RenameVoice1Click();
-    void DeleteVoice1Click();
-    void MoveUp1Click();
-    void MoveDown1Click();
-    void Categories1Click();
+    void AboutClick();
+    void UndoClick();
+    void RedoClick();
+    void CompareClick();
+    void MutateClick();
+    void ImportVoicesClick();
+    void ExportListedClick();
+    void ExportVoiceClick();
+    void RenameVoiceClick();
+    void DeleteVoiceClick();
+    void MoveUpClick();
+    void MoveDownClick();
+    void CategoriesClick();
     void Getallvoices1Click();
     void searchChange();
     // Asks for the categories (and whether duplicates stay), then imports the files
@@ -100,7 +100,7 @@ public:
     void bNoAutoSendClick();
     void changeFilter(QCheckBox* sender);
     void extractVoice();
-    void extravtVoiceKP(int key);
+    void extractVoiceOnKey(int key);
     // Sends the voice of the row to be heard, when "Audition" is ticked.
     void auditionRow(int row);
     // Leaving with a voice changed since it was last loaded, fetched or saved asks

@@ -11,7 +11,7 @@
 
 #include "app/dialogs.h"
 #include "app/pictures.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "midi/midiport.h"
 
 TSetDevices* SetDevices = nullptr;
@@ -164,12 +164,12 @@ TSetDevices::TSetDevices(QWidget* parent)
     lbInputs->setSelectionMode(QAbstractItemView::SingleSelection);
     lbOutputs->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    BitBtn1 = new QPushButton(QIcon(pictures::tick()), QStringLiteral("&Okay"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setIconSize(QSize(20, 20));
-    BitBtn1->setGeometry(left + width / 2 - 45, 318, 90, 27);
-    BitBtn1->setDefault(true);
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { done(1); });
+    bOkay = new QPushButton(QIcon(pictures::tick()), QStringLiteral("&Okay"), this);
+    bOkay->setObjectName(QStringLiteral("bOkay"));
+    bOkay->setIconSize(QSize(20, 20));
+    bOkay->setGeometry(left + width / 2 - 45, 318, 90, 27);
+    bOkay->setDefault(true);
+    connect(bOkay, &QPushButton::clicked, this, [this] { done(1); });
 
     // Beside the channel box; made after "&Okay" so that "&Okay" stays the first button.
     bRefresh = new QPushButton(QStringLiteral("Refresh"), this);

@@ -26,7 +26,7 @@ public:
     QListWidget* lbInputs;
     QListWidget* lbOutputs;
     QComboBox* cbMIDIChannel;
-    QPushButton* BitBtn1;
+    QPushButton* bOkay;
     QPushButton* bRefresh;
 
     void selectInputDevice();

@@ -14,7 +14,7 @@
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/pictures.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "editors/awmedit.h"
 #include "editors/fmedit.h"

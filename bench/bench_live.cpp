@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "midi/platformmidi.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"

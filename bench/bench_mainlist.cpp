@@ -22,7 +22,7 @@
 #include "app/appevents.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/startup.h"
 #include "bench/benchlibrary.h"
 #include "midi/midiport.h"

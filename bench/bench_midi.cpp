@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"

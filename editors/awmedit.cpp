@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/awmwaves.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"

@@ -22,7 +22,7 @@
 
 #include <random>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/elementops.h"

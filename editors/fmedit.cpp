@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "midi/midiport.h"

@@ -21,7 +21,7 @@
 
 #include <cstring>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"

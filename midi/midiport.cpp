@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "library/voiceimport.h"
 #include "midi/platformmidi.h"
 #include "voice/bank.h"

@@ -20,10 +20,11 @@
 #include "app/dialogs.h"
 #include "editors/awmedit.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "midi/midiport.h"
+#include "tarvik_version.h"
 
 using namespace apptest;
 
@@ -159,7 +160,7 @@ TEST(AboutBox, HasACloseBoxItsTextsAndOkAnswersOne)
     const QStringList lines = messageLines(&about);
     EXPECT_TRUE(lines.contains(QStringLiteral("Voice editor for the Yamaha")));
     EXPECT_TRUE(lines.contains(QStringLiteral("SY-22 and SY-35 Vector Synthesisers.")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Version 2.02")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Version " TARVIK_VERSION)));
     EXPECT_TRUE(about.bOK->isDefault());
     EXPECT_EQ(runModal(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }), 1);
     // The close box closes it too.
@@ -192,7 +193,7 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     createWindows();
     EXPECT_EQ(SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
     answerer.seen.clear();
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Select MIDI Devices"});
     EXPECT_FALSE(SetDevices->isVisible());
     EXPECT_EQ(settings.midiChannel, 15);
@@ -241,9 +242,9 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     createWindows();
     MainForm->show();
     MainForm->activateWindow();
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     InvFile->exec();
-    MainForm->About1->trigger();
+    MainForm->About->trigger();
     EXPECT_EQ(checked, (std::vector<std::string>{"Select MIDI Devices", "Invalid file", "About Tarvik"}));
     shutDown();
     // The channel the file held is written back as it was: no pick changed it.

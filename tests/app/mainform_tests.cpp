@@ -21,7 +21,7 @@
 #include "apptest.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/startup.h"
 #include "app/librarydialogs.h"
 #include "app/voicelist.h"
@@ -34,6 +34,7 @@
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
+#include "tarvik_version.h"
 
 using namespace apptest;
 
@@ -340,7 +341,7 @@ TEST_F(MainFormTest, LeavingWithAnEditedVoiceAsksFirst)
     MainForm->show();
     voice.name[0] = 'Y';
     answer = "Exit anyway";
-    EXPECT_TRUE(leaves([] { MainForm->Exit1->trigger(); }));
+    EXPECT_TRUE(leaves([] { MainForm->Exit->trigger(); }));
     EXPECT_EQ(asked, 4);
 
     // Nothing changed since the last save: no question.
@@ -354,15 +355,15 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
 {
     // Start-up's voice is where the history begins.
     ASSERT_EQ(voiceName(), "STRINGS ");
-    EXPECT_FALSE(MainForm->Undo1->isEnabled());
+    EXPECT_FALSE(MainForm->Undo->isEnabled());
     const Voice first = voice;
     MainForm->bAutoSend->click();
     auto* list = MainForm->dbListBox;
     list->setCurrentRow(4);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(4));
     ASSERT_EQ(voiceName(), "BRASS   ");
-    EXPECT_EQ(MainForm->Undo1->text(), QStringLiteral("&Undo Load voice"));
-    EXPECT_EQ(MainForm->Redo1->shortcuts(),
+    EXPECT_EQ(MainForm->Undo->text(), QStringLiteral("&Undo Load voice"));
+    EXPECT_EQ(MainForm->Redo->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
     MainForm->activateWindow();
@@ -372,16 +373,16 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
     EXPECT_EQ(std::memcmp(&voice, &first, sizeof(Voice)), 0);
     EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
     EXPECT_EQ(VoiceCommonEdit->tfVoiceName->text(), QStringLiteral("STRINGS "));
-    EXPECT_EQ(MainForm->Redo1->text(), QStringLiteral("&Redo Load voice"));
-    MainForm->Redo1->trigger();
+    EXPECT_EQ(MainForm->Redo->text(), QStringLiteral("&Redo Load voice"));
+    MainForm->Redo->trigger();
     EXPECT_EQ(voiceName(), "BRASS   ");
 
     // Compare goes back to the voice as loaded.
     VoiceCommonEdit->cbModWheelAM->click();
-    MainForm->Compare1->trigger();
-    EXPECT_TRUE(MainForm->Compare1->isChecked());
+    MainForm->Compare->trigger();
+    EXPECT_TRUE(MainForm->Compare->isChecked());
     EXPECT_EQ(voice.modWheelAM, 0);
-    MainForm->Compare1->trigger();
+    MainForm->Compare->trigger();
     EXPECT_EQ(voice.modWheelAM, 1);
 }
 
@@ -432,7 +433,7 @@ TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheChec
 TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
 {
     std::memcpy(voice.name, "ADDED   ", 8);
-    MainForm->Addvoicetodatabase1->trigger();
+    MainForm->AddVoice->trigger();
     std::vector<uint8_t> file = readFile("SOUNDS.SYL");
     ASSERT_EQ(file.size(), 5u + 596 * 7);
     EXPECT_EQ(recordMask(file, 6), 0u);
@@ -449,7 +450,7 @@ TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
     // With Woodwind and Pad checked the new record carries exactly those.
     MainForm->cbPad->click();
     std::memcpy(voice.name, "ADDED 2 ", 8);
-    MainForm->Addvoicetodatabase1->trigger();
+    MainForm->AddVoice->trigger();
     file = readFile("SOUNDS.SYL");
     EXPECT_EQ(recordMask(file, 7), 0x0024u);
     expectRows({"ALMOST  ", "ADDED 2 "});
@@ -462,7 +463,7 @@ TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
     ASSERT_TRUE(QFile::remove(QStringLiteral("SOUNDS.SYL")));
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("SOUNDS.SYL")));
     answerer.seen.clear();
-    MainForm->Addvoicetodatabase1->trigger();
+    MainForm->AddVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
     EXPECT_EQ(MainForm->voiceCount, 8);
 }
@@ -486,18 +487,18 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
         const char* shortcut;
     };
     const Item items[] = {
-        {MainForm->Open1, "&Load voice", "Ctrl+O"},
-        {MainForm->Save1, "&Save voice", "Ctrl+S"},
+        {MainForm->LoadVoice, "&Load voice", "Ctrl+O"},
+        {MainForm->SaveVoice, "&Save voice", "Ctrl+S"},
         {MainForm->ModifyVoice, "&Modify voice in database", "Ctrl+M"},
-        {MainForm->Addvoicetodatabase1, "&Add voice to database", "Ctrl+D"},
-        {MainForm->Exit1, "E&xit", "Ctrl+X"},
-        {MainForm->ElementA1, "Elements &A && C", "Ctrl+A"},
-        {MainForm->ElementB1, "Elements &B && D", "Ctrl+B"},
-        {MainForm->Voicecommon1, "Voice &common", "Ctrl+C"},
-        {MainForm->Vector1, "&Vectors", "Ctrl+V"},
-        {MainForm->SelectMIDIdevices1, "&Select MIDI devices", ""},
+        {MainForm->AddVoice, "&Add voice to database", "Ctrl+D"},
+        {MainForm->Exit, "E&xit", "Ctrl+X"},
+        {MainForm->ElementsAC, "Elements &A && C", "Ctrl+A"},
+        {MainForm->ElementsBD, "Elements &B && D", "Ctrl+B"},
+        {MainForm->VoiceCommon, "Voice &common", "Ctrl+C"},
+        {MainForm->Vectors, "&Vectors", "Ctrl+V"},
+        {MainForm->SelectMidiDevices, "&Select MIDI devices", ""},
         {MainForm->Getsoundfromsynth1, "&Get voice from synth", ""},
-        {MainForm->About1, "&About", ""},
+        {MainForm->About, "&About", ""},
     };
     for (const Item& item : items) {
         EXPECT_EQ(item.action->text().toStdString(), item.caption);
@@ -519,15 +520,15 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
     ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
     QTest::keyClick(MainForm->windowHandle(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_TRUE(VoiceCommonEdit->isVisible());
-    MainForm->ElementB1->trigger();
-    MainForm->Vector1->trigger();
+    MainForm->ElementsBD->trigger();
+    MainForm->Vectors->trigger();
     EXPECT_TRUE(FMEdit->isVisible());
     EXPECT_TRUE(VectorEdit->isVisible());
 
     // Modal commands: the about box, the device dialog, a fetch that gets no answer.
     answerer.seen.clear();
-    MainForm->About1->trigger();
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->About->trigger();
+    MainForm->SelectMidiDevices->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
 }
 
@@ -553,7 +554,7 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
         return false;
     };
     answerer.seen.clear();
-    MainForm->Save1->trigger();
+    MainForm->SaveVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save voice"});
     EXPECT_EQ(proposed, QStringLiteral("ON DISK.SYX"));
     EXPECT_EQ(settings.lastFolder, folder.toStdString());
@@ -564,12 +565,12 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // Cancelled: nothing loaded, nothing sent.
     chosenFile.clear();
     forgetVoice();
-    MainForm->Open1->trigger();
+    MainForm->LoadVoice->trigger();
     EXPECT_TRUE(nothingLoaded());
 
     // Loaded: the voice comes back and goes to the synthesiser though auto-send is off.
     chosenFile = folder + QStringLiteral("/mine.SYX");
-    MainForm->Open1->trigger();
+    MainForm->LoadVoice->trigger();
     EXPECT_TRUE(loaded("ON DISK "));
     EXPECT_EQ(openedIn, folder);
 
@@ -578,7 +579,7 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("broken.SYX"));
     answerer.seen.clear();
     forgetVoice();
-    MainForm->Open1->trigger();
+    MainForm->LoadVoice->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open sound file", "Invalid file"}));
     EXPECT_TRUE(nothingLoaded());
 
@@ -620,11 +621,11 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     };
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("bank.syx"));
     forgetVoice();
-    MainForm->Open1->trigger();
+    MainForm->LoadVoice->trigger();
     EXPECT_TRUE(question.contains(QStringLiteral("64 voices"))) << question.toStdString();
     EXPECT_TRUE(loaded("BANK10  "));
     choose = "Import";
-    MainForm->Open1->trigger();
+    MainForm->LoadVoice->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("Voices added: 64"), std::string::npos) << told[0];
     EXPECT_EQ(MainForm->dbListBox->selectedCount(), 64);
@@ -632,7 +633,7 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // An export says how many voices it wrote.
     told.clear();
     chosenFile = folder + QStringLiteral("/all.syx");
-    MainForm->ExportListed1->trigger();
+    MainForm->ExportListed->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("70 voices written"), std::string::npos) << told[0];
     EXPECT_EQ(readFile("voices/all.syx").size(), 70u * 592);
@@ -662,10 +663,10 @@ TEST_F(MainFormTest, WindowLook)
     EXPECT_EQ(MainForm->dbListBox->size(), QSize(111, 329));
     EXPECT_TRUE(MainForm->dbListBox->font().bold());
     EXPECT_EQ(MainForm->dbListBox->toolTip(), QStringLiteral("Double click a voice name to load it"));
-    EXPECT_EQ(MainForm->Label13->text(), QStringLiteral("Version 2.02"));
-    EXPECT_EQ(MainForm->Label1->text(), QStringLiteral("Send voice on change: "));
-    EXPECT_EQ(MainForm->GroupBox1->title(), QStringLiteral(" Database "));
-    EXPECT_EQ(MainForm->Image1->pixmap().size(), QSize(89, 275));
+    EXPECT_EQ(MainForm->lVersion->text(), QStringLiteral("Version " TARVIK_VERSION));
+    EXPECT_EQ(MainForm->lSendOnChange->text(), QStringLiteral("Send voice on change: "));
+    EXPECT_EQ(MainForm->gbDatabase->title(), QStringLiteral(" Database "));
+    EXPECT_EQ(MainForm->imNameStrip->pixmap().size(), QSize(89, 275));
 }
 
 TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordOnly)
@@ -757,7 +758,7 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     // Delete STRBRASS (record 1) through the context menu's action: asked by name,
     // every other record byte for byte as it was, the next voice selected.
     MainForm->dbListBox->setCurrentRow(1);
-    MainForm->DeleteVoice1->trigger();
+    MainForm->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS"))) << questions[0].toStdString();
     std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
@@ -795,7 +796,7 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     // HIGHBITS is chosen; another program deletes record 0 meanwhile.
     MainForm->dbListBox->setCurrentRow(3);
     ASSERT_TRUE(other.deleteRecords({0}));
-    MainForm->DeleteVoice1->trigger();
+    MainForm->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("HIGHBITS"))) << questions[0].toStdString();
     EXPECT_EQ(names(), (std::vector<std::string>{"STRBRASS", "NOMASK  ", "BRASS   ", "ALMOST  "}));
@@ -821,7 +822,7 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     MainForm->dbListBox->setCurrentRow(0);
     ASSERT_TRUE(other.deleteRecords({0}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    MainForm->DeleteVoice1->trigger();
+    MainForm->DeleteVoice->trigger();
     EXPECT_EQ(questions.size(), 1u);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("NOMASK")) && messages[0].contains(QStringLiteral("no longer")))
@@ -867,7 +868,7 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     EXPECT_TRUE(MainForm->lListed->toolTip().contains(QStringLiteral("not a library file")))
         << MainForm->lListed->toolTip().toStdString();
     answerer.seen.clear();
-    MainForm->Addvoicetodatabase1->trigger();
+    MainForm->AddVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
     EXPECT_TRUE(SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
         << SaveErrDlg->lError->text().toStdString();
@@ -894,11 +895,11 @@ TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
     ASSERT_EQ(MainForm->dbListBox->selectedCount(), 2);
     // Commands on one entry wait while two are chosen.
     EXPECT_FALSE(MainForm->ModifyVoice->isEnabled());
-    EXPECT_FALSE(MainForm->RenameVoice1->isEnabled());
-    EXPECT_FALSE(MainForm->MoveUp1->isEnabled());
-    EXPECT_TRUE(MainForm->DeleteVoice1->isEnabled());
+    EXPECT_FALSE(MainForm->RenameVoice->isEnabled());
+    EXPECT_FALSE(MainForm->MoveUp->isEnabled());
+    EXPECT_TRUE(MainForm->DeleteVoice->isEnabled());
 
-    MainForm->DeleteVoice1->trigger();
+    MainForm->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS")) && questions[0].contains(QStringLiteral("\u201CBRASS\u201D")))
         << questions[0].toStdString();
@@ -924,7 +925,7 @@ TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
     MainForm->dbListBox->setFocus();
     QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
     QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
-    MainForm->Categories1->trigger();
+    MainForm->Categories->trigger();
     ASSERT_EQ(brassShown, std::vector<Qt::CheckState>{Qt::PartiallyChecked});
     // Strings was shared and stays; Brass stays as each had it; Piano is added.
     ASSERT_TRUE(fileIO->openLibrary());

@@ -15,7 +15,7 @@
 #include "apptest.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "library/fileio.h"
@@ -52,7 +52,7 @@ protected:
             sendsWhileDeviceDialogOpen = long(midiPort->sendVoiceCalls);
             if (whileDeviceDialogOpen)
                 whileDeviceDialogOpen();
-            return clickButton(d, "BitBtn1");
+            return clickButton(d, "bOkay");
         }
         return answerFirstButton(d);
     }};
@@ -72,7 +72,7 @@ TEST_F(StartupTest, FirstRunMakesAnEmptyLibraryAsksForDevicesAndSendsNothing)
     EXPECT_FALSE(SetDevices->isVisible());
     EXPECT_FALSE(MIDIOpenError->isVisible());
 
-    QTimer::singleShot(0, [] { MainForm->Exit1->trigger(); });
+    QTimer::singleShot(0, [] { MainForm->Exit->trigger(); });
     runEventLoop();
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
@@ -113,7 +113,7 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
     start();
     QTimer::singleShot(0, [] {
         MainForm->bNoAutoSend->click();
-        MainForm->Exit1->trigger();
+        MainForm->Exit->trigger();
     });
     runEventLoop();
     shutDown();

@@ -20,7 +20,7 @@
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "midi/midiport.h"
@@ -120,7 +120,7 @@ protected:
             QTimer::singleShot(0, pickDevices);
             return false;
         }
-        return clickButton(d, "BitBtn1");
+        return clickButton(d, "bOkay");
     }};
 };
 
@@ -203,7 +203,7 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
         SetDevices->lbInputs->setFocus();
         SetDevices->lbOutputs->setCurrentRow(bOut);
     };
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 2);
     EXPECT_EQ(settings.inDevice, 99);
     EXPECT_EQ(settings.outDevice, bOut);
@@ -363,7 +363,7 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
         const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);      // a new pick: once
     };
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 3);
     EXPECT_EQ(settings.outDevice, bOut);
 }
@@ -401,7 +401,7 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
         SetDevices->lbInputs->setCurrentRow(a.inDevice(probe));
     };
     answerer.seen.clear();
-    MainForm->SelectMIDIdevices1->trigger();
+    MainForm->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 1);
     EXPECT_NE(told.find(bInName), std::string::npos) << told;
     EXPECT_NE(told.find(bOutName), std::string::npos) << told;

@@ -15,7 +15,7 @@
 
 #include <cstring>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/awmwaves.h"
 #include "editors/controls.h"
 #include "editors/envelope.h"

@@ -15,7 +15,7 @@
 
 #include <memory>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/envelope.h"

@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editors/controls.h"
 #include "editors/vectoredit.h"
 #include "midi/midiport.h"

@@ -4,7 +4,7 @@
 // `tarvik-voice show` prints them. Made at build time, so no sample file is kept.
 #include <filesystem>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "library/voiceimport.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

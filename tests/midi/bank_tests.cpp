@@ -4,7 +4,7 @@
 // after a power cycle.
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "tests/midi/vsy22.h"
 #include "voice/bank.h"
 #include "voice/dumpcodec.h"

@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "midi/platformmidi.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "midi/platformmidi.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tools/tarvik-voice/commands.h"
+#include "tarvik_version.h"
 
 static const char usage[] =
     "usage: tarvik-voice COMMAND ...\n"

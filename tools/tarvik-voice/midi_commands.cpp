@@ -10,7 +10,7 @@
 #include <iterator>
 #include <thread>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "library/filewrite.h"
 #include "midi/midiport.h"
 #include "tools/tarvik-voice/commands.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <algorithm>
 #include <cstdio>

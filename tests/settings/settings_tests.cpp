@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 namespace fs = std::filesystem;
 
