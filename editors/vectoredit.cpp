@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editors/vectoredit.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,10 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
-#include "midi/midiport.h"
 
 TVectorEdit* VectorEdit = nullptr;
 
@@ -58,14 +55,8 @@ QStringList TVectorEdit::speedNames()
     return names;
 }
 
-TVectorEdit::TVectorEdit(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint)
+TVectorEdit::TVectorEdit(QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Vectors"), parent)
 {
-    setWindowTitle(QStringLiteral("Tarvik - Vectors"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    setStyleSheet(editorStyleSheet());
 
     // The two rows of sliders, AB first.
     auto* sliderArea = new QVBoxLayout;
@@ -112,11 +103,7 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
         list->setMaxVisibleItems(16);
 
-    bGetVoice = new QPushButton(QStringLiteral("Get voice"));
-    bSendVoice = new QPushButton(QStringLiteral("Send voice"));
-    bCompare = makeCompareButton(this);
-    bPlay = makePlayButton(this);
-    bClose = new QPushButton(QStringLiteral("Close"));
+    createButtons(0, true);
 
     auto* gStep = new QGroupBox(QStringLiteral(" Step values "));
     {
@@ -141,11 +128,8 @@ TVectorEdit::TVectorEdit(QWidget* parent)
         l->addWidget(cbVectorSelect, 1, 1);
     }
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(bGetVoice);
-    buttons->addWidget(bSendVoice);
-    buttons->addWidget(bCompare);
-    buttons->addWidget(bPlay);
-    buttons->addWidget(bClose);
+    for (QWidget* b : {bGetVoice, bSendVoice, bCompare, bPlay, bClose})
+        buttons->addWidget(b);
     buttons->addStretch(1);
 
     auto* panels = new QHBoxLayout;
@@ -170,9 +154,6 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     }
     for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
         connect(list, &TPickList::picked, this, [this, list] { cbComboBoxChanged(list); });
-    connect(bGetVoice, &QPushButton::clicked, this, [this] { bGetVoiceClick(); });
-    connect(bSendVoice, &QPushButton::clicked, this, [this] { bSendVoiceClick(); });
-    connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
 
     currentStep = 0;
     editLevel = true;
@@ -180,15 +161,6 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     currentSpeed = &voice.levelVectorSpeed;
     refreshFromVoice();
     watchEditor(this);
-}
-
-void TVectorEdit::sendIfReady()
-{
-    if (!ready)
-        return;
-    noteVoiceEdit(sender());
-    if (settings.autoSend && midiPort)
-        midiPort->sendVoice();
 }
 
 // The step lists show one step's values.
@@ -237,7 +209,7 @@ void TVectorEdit::trackBarABChange(TSlider* sender)
     currentVector->abPosition[i] = static_cast<uint8_t>(positionTop - sender->value());
     currentStep = i;
     showStep(i);
-    sendIfReady();
+    sendIfReady(sender);
 }
 
 void TVectorEdit::trackBarCDChange(TSlider* sender)
@@ -248,7 +220,7 @@ void TVectorEdit::trackBarCDChange(TSlider* sender)
     currentVector->cdPosition[i] = static_cast<uint8_t>(positionTop - sender->value());
     currentStep = i;
     showStep(i);
-    sendIfReady();
+    sendIfReady(sender);
 }
 
 void TVectorEdit::cbComboBoxChanged(TPickList* sender)
@@ -276,29 +248,5 @@ void TVectorEdit::cbComboBoxChanged(TPickList* sender)
     } else if (sender == cbVectorSpeed) {
         *currentSpeed = static_cast<uint8_t>(entry + 1);
     }
-    sendIfReady();
-}
-
-void TVectorEdit::bGetVoiceClick()
-{
-    if (midiPort)
-        midiPort->getVoice();
-}
-
-void TVectorEdit::bSendVoiceClick()
-{
-    if (midiPort)
-        midiPort->sendVoice();
-}
-
-void TVectorEdit::bCloseClick()
-{
-    hide();
-}
-
-void TVectorEdit::closeEvent(QCloseEvent* event)
-{
-    // The close box only hides the window, like "Close".
-    bCloseClick();
-    event->accept();
+    sendIfReady(sender);
 }
