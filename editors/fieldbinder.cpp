@@ -89,15 +89,6 @@ void TFieldBinder::bindBar(QScrollBar* bar, TFieldRow row, const QString& tip)
     });
 }
 
-const TFieldRow* TFieldBinder::row(const QObject* control) const
-{
-    for (const Binding& b : bindings)
-        if (control && (b.box == control || b.ud == control || b.list == control || b.check == control ||
-                        b.slider == control || b.bar == control))
-            return &b.row;
-    return nullptr;
-}
-
 void TFieldBinder::store(Binding& b, int value, QObject* control, bool held)
 {
     if (!ready() || value < b.row.minimum || value > b.row.maximum)
@@ -178,8 +169,8 @@ void TFieldBinder::refreshControl(const QObject* control)
     const bool was = isReady;
     isReady = false;
     for (const Binding& b : bindings)
-        if (b.box == control || b.ud == control || b.list == control || b.check == control || b.slider == control ||
-            b.bar == control)
+        if (control && (b.box == control || b.ud == control || b.list == control || b.check == control ||
+                        b.slider == control || b.bar == control))
             show(b);
     isReady = was;
 }

@@ -71,9 +71,6 @@ public:
     // False while refresh runs.
     bool ready() const { return isReady && (!open || *open); }
 
-    // The row a control is bound to, or null.
-    const TFieldRow* row(const QObject* control) const;
-
     // An accepted change of the user: the row, the control, and whether the action
     // goes on (typing in a box; the step waits for actionOver).
     std::function<void(const TFieldRow& row, QObject* control, bool held)> edited;

@@ -27,7 +27,7 @@ struct VoiceField {
     std::string path;
     FieldType type;
     size_t offset;     // byte offset inside Voice
-    int minimum;       // the field's range (what the editors and the synthesiser accept)
+    int minimum;       // the field's range (what the synthesiser accepts)
     int maximum;
     // False for fields that a dump does not carry for this element kind, and for
     // peakStage-like fields the codec derives; a round trip need not keep them.
