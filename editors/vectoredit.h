@@ -19,7 +19,6 @@ class TVectorEdit : public TEditorWindow {
 public:
     explicit TVectorEdit(QWidget* parent = nullptr);
 
-    void refreshFromVoice() override;
     // Shows the sliders of every step up to the first "End"; hides a step marked
     // "Repeat" and every step after it or after the first "End".
     void updateStepVisibility();
@@ -40,15 +39,13 @@ public:
     TPickList* cbVectorSpeed;
     TPickList* cbVectorSelect;
 
-    // Handlers.
-    void trackBarABChange(TSlider* sender);
-    void trackBarCDChange(TSlider* sender);
-    void cbComboBoxChanged(TPickList* sender);
-
     // The lists' entries.
     static QStringList positionNames(QChar first, QChar second);
     static QStringList repeatNames();
     static QStringList speedNames();
+
+protected:
+    void showVoice() override;
 
 private:
     void showStep(int step);
