@@ -2,6 +2,9 @@
 #include "editors/controls.h"
 
 #include <QFocusEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -235,4 +238,41 @@ QString editorStyleSheet()
         "QToolButton { background-color: silver; color: black; }"
         "QCheckBox { color: lime; }"
         "QToolTip { background-color: #ffffe1; color: black; font-weight: normal; }");
+}
+
+QGroupBox* addGroup(QWidget* parent, const QString& title, int x, int y, int w, int h)
+{
+    auto* g = new QGroupBox(title, parent);
+    g->setGeometry(x, y, w, h);
+    return g;
+}
+
+QLabel* addLabel(QWidget* parent, const QString& text, int x, int y)
+{
+    auto* l = new QLabel(text, parent);
+    l->adjustSize();
+    l->move(x, y);
+    return l;
+}
+
+QLabel* addPicture(QWidget* parent, const QPixmap& pixmap, int x, int y)
+{
+    auto* l = new QLabel(parent);
+    l->setPixmap(pixmap);
+    l->setGeometry(x, y, pixmap.width(), pixmap.height());
+    return l;
+}
+
+QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth)
+{
+    auto* w = new QWidget;
+    auto* l = new QHBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(1);
+    box->setFixedWidth(boxWidth);
+    box->setFixedHeight(ud->height());
+    l->addWidget(box);
+    l->addWidget(ud);
+    l->addStretch(1);
+    return w;
 }

@@ -17,6 +17,9 @@
 #include <QStringList>
 #include <QWidget>
 
+class QGroupBox;
+class QLabel;
+class QPixmap;
 class QTimer;
 class QToolButton;
 
@@ -129,3 +132,12 @@ void guardWheel(QWidget* control);
 // The editors' shared look: black background, lime bold text, yellow labels, grey
 // panels and maroon lists with yellow text.
 QString editorStyleSheet();
+
+// The editor windows' layout helpers: a framed group, a label and a picture placed
+// at x, y in parent, the pixel width of a number box of some characters, and a
+// number box with its spinner beside it for a layout.
+QGroupBox* addGroup(QWidget* parent, const QString& title, int x, int y, int w, int h);
+QLabel* addLabel(QWidget* parent, const QString& text, int x, int y);
+QLabel* addPicture(QWidget* parent, const QPixmap& pixmap, int x, int y);
+constexpr int boxPixels(int characters) { return 14 + 8 * characters; }
+QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth);

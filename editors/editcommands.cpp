@@ -22,26 +22,18 @@
 
 #include <random>
 
-#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
+#include "editors/editorwindow.h"
 #include "editors/elementops.h"
+#include "editors/fieldbinder.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "editors/voicehistory.h"
-#include "midi/midiport.h"
 #include "voice/mutate.h"
 
 namespace {
-
-bool isUndoKey(const QKeyEvent* key)
-{
-    const auto mods = key->modifiers() & ~Qt::KeypadModifier;
-    return (key->key() == Qt::Key_Z && (mods == Qt::ControlModifier ||
-                                        mods == (Qt::ControlModifier | Qt::ShiftModifier))) ||
-           (key->key() == Qt::Key_Y && mods == Qt::ControlModifier);
-}
 
 bool isPlayKey(const QKeyEvent* key)
 {
@@ -55,11 +47,11 @@ QHash<QWidget*, QPoint>& places()
     return saved;
 }
 
-void afterRestore(bool send)
+// always: the voice goes out whether auto-send is on or not.
+void afterRestore(bool always)
 {
     refreshAllEditors();
-    if (send && midiPort)
-        midiPort->sendVoice();
+    sendVoiceToSynth(always);
 }
 
 }  // namespace
@@ -85,8 +77,7 @@ TEditCommands* editCommands()
 bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride &&
-        type != QEvent::FocusOut && type != QEvent::Hide && type != QEvent::Show)
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::FocusOut && type != QEvent::Hide && type != QEvent::Show)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget)
@@ -111,11 +102,6 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
 
     auto* box = qobject_cast<QLineEdit*>(widget);
     switch (type) {
-    case QEvent::ShortcutOverride:
-        // The voice's undo wins over the text box's own.
-        if (box && isUndoKey(static_cast<QKeyEvent*>(event)))
-            return true;
-        break;
     case QEvent::FocusOut:
         // Leaving a box ends the typing in it.
         if (box)
@@ -165,16 +151,7 @@ void watchEditor(QWidget* editor)
             places().remove(editor);
         });
     }
-    auto* undo = new QAction(editor);
-    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->setShortcutContext(Qt::WindowShortcut);
-    QObject::connect(undo, &QAction::triggered, editor, [] { undoVoiceEdit(); });
-    auto* redo = new QAction(editor);
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    redo->setShortcutContext(Qt::WindowShortcut);
-    QObject::connect(redo, &QAction::triggered, editor, [] { redoVoiceEdit(); });
-    editor->addAction(undo);
-    editor->addAction(redo);
+    addUndoKeys(editor, undoVoiceEdit, redoVoiceEdit);
     for (QAbstractSlider* slider : editor->findChildren<QAbstractSlider*>()) {
         guardWheel(slider);
         QObject::connect(slider, &QAbstractSlider::sliderReleased, editor, [] { voiceHistory.finish(); });
@@ -257,13 +234,13 @@ void refreshAllEditors()
 void undoVoiceEdit()
 {
     if (voiceHistory.undo())
-        afterRestore(settings.autoSend);
+        afterRestore(false);
 }
 
 void redoVoiceEdit()
 {
     if (voiceHistory.redo())
-        afterRestore(settings.autoSend);
+        afterRestore(false);
 }
 
 void compareVoice()
@@ -280,7 +257,7 @@ void runVoiceCommand(const std::string& name, const std::function<void(Voice&)>&
     change(changed);
     voice = changed;
     if (voiceHistory.commit(name))
-        afterRestore(settings.autoSend);
+        afterRestore(false);
 }
 
 void mutateVoiceDialog(QWidget* parent)
@@ -336,8 +313,7 @@ void playNote(bool on)
         commands->noteTimer->start();
     else
         commands->noteTimer->stop();
-    if (midiPort)
-        midiPort->sendNote(on);
+    sendTestNote(on);
 }
 
 QString undoCaption()

@@ -7,44 +7,49 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScrollBar>
 
 #include "editors/controls.h"
 
 TFieldBinder::TFieldBinder(QObject* parent) : QObject(parent) {}
 
-QString TFieldBinder::rangeTip(const QString& tip, int minimum, int maximum)
+QString TFieldBinder::rangeTip(const QString& tip, int minimum, int maximum, const QString& rangeText)
 {
-    const QString range = QStringLiteral("(%1 to %2)").arg(minimum).arg(maximum);
+    const QString range = !rangeText.isEmpty() ? rangeText : QStringLiteral("(%1 to %2)").arg(minimum).arg(maximum);
     return tip.isEmpty() ? range : tip + QLatin1Char(' ') + range;
+}
+
+size_t TFieldBinder::add(Binding b, QWidget* control, const QString& tip)
+{
+    if (control && !tip.isEmpty())
+        control->setToolTip(tip);
+    bindings.push_back(std::move(b));
+    return bindings.size() - 1;
 }
 
 void TFieldBinder::bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip)
 {
-    const size_t index = bindings.size();
-    const QString text = rangeTip(tip, row.minimum, row.maximum);
+    const QString text = tip.isEmpty() ? QString() : rangeTip(tip, row.minimum, row.maximum, row.rangeText);
     Binding b{Kind::Number, std::move(row)};
     b.box = box;
     b.ud = ud;
-    bindings.push_back(std::move(b));
+    const size_t index = add(std::move(b), box, text);
     if (box) {
-        box->setToolTip(text);
         box->installEventFilter(this);
         connect(box, &TNumberBox::changed, this, [this, index] { boxChanged(index); });
     }
     if (ud) {
-        ud->setToolTip(text);
+        if (!text.isEmpty())
+            ud->setToolTip(text);
         connect(ud, &TUpDown::released, this, [this, index] { spinnerReleased(index); });
     }
 }
 
 void TFieldBinder::bindList(TPickList* list, TFieldRow row, const QString& tip)
 {
-    const size_t index = bindings.size();
-    if (!tip.isEmpty())
-        list->setToolTip(tip);
     Binding b{Kind::List, std::move(row)};
     b.list = list;
-    bindings.push_back(std::move(b));
+    const size_t index = add(std::move(b), list, tip);
     connect(list, &TPickList::picked, this, [this, index](int item) {
         Binding& b = bindings[index];
         store(b, b.row.minimum + item, b.list, false);
@@ -53,31 +58,40 @@ void TFieldBinder::bindList(TPickList* list, TFieldRow row, const QString& tip)
 
 void TFieldBinder::bindCheck(QCheckBox* box, TFieldRow row, const QString& tip)
 {
-    const size_t index = bindings.size();
-    if (!tip.isEmpty())
-        box->setToolTip(tip);
     Binding b{Kind::Check, std::move(row)};
     b.check = box;
-    bindings.push_back(std::move(b));
+    const size_t index = add(std::move(b), box, tip);
     connect(box, &QCheckBox::clicked, this, [this, index](bool on) {
         Binding& b = bindings[index];
         store(b, on ? b.row.maximum : b.row.minimum, b.check, false);
     });
 }
 
-const TFieldRow* TFieldBinder::row(const QObject* control) const
+void TFieldBinder::bindSlider(TSlider* slider, TFieldRow row, const QString& tip)
 {
-    for (const Binding& b : bindings)
-        if (control && (b.box == control || b.ud == control || b.list == control || b.check == control))
-            return &b.row;
-    return nullptr;
+    Binding b{Kind::Slider, std::move(row)};
+    b.slider = slider;
+    const size_t index = add(std::move(b), slider, tip);
+    connect(slider, &TSlider::userMoved, this, [this, index](int p) {
+        Binding& b = bindings[index];
+        store(b, p, b.slider, b.slider->isSliderDown());
+    });
+}
+
+void TFieldBinder::bindBar(QScrollBar* bar, TFieldRow row, const QString& tip)
+{
+    Binding b{Kind::Bar, std::move(row)};
+    b.bar = bar;
+    const size_t index = add(std::move(b), bar, tip);
+    connect(bar, &QScrollBar::valueChanged, this, [this, index](int p) {
+        Binding& b = bindings[index];
+        store(b, p, b.bar, b.bar->isSliderDown());
+    });
 }
 
 void TFieldBinder::store(Binding& b, int value, QObject* control, bool held)
 {
-    if (!isReady || value < b.row.minimum || value > b.row.maximum)
-        return;
-    if (b.row.get && b.row.get() == value)
+    if (!ready() || value < b.row.minimum || value > b.row.maximum)
         return;
     b.row.set(value);
     if (b.row.after)
@@ -114,9 +128,14 @@ void TFieldBinder::spinnerReleased(size_t index)
 {
     Binding& b = bindings[index];
     const int p = b.ud->position();
-    store(b, p, b.ud, false);
+    // Released at its limit, the spinner did not move: nothing changes.
+    if (p == b.row.get())
+        return;
+    // The box's change stores the position and reports it.
     if (b.box)
-        setNumberText(b.box, b.row.get());
+        setNumberText(b.box, p);
+    else
+        store(b, p, b.ud, false);
 }
 
 void TFieldBinder::show(const Binding& b)
@@ -131,6 +150,8 @@ void TFieldBinder::show(const Binding& b)
         break;
     case Kind::List: b.list->select(value - b.row.minimum); break;
     case Kind::Check: b.check->setChecked(value == b.row.maximum); break;
+    case Kind::Slider: b.slider->setPosition(value); break;
+    case Kind::Bar: b.bar->setValue(value); break;
     }
 }
 
@@ -140,6 +161,17 @@ void TFieldBinder::refresh()
     isReady = false;
     for (const Binding& b : bindings)
         show(b);
+    isReady = was;
+}
+
+void TFieldBinder::refreshControl(const QObject* control)
+{
+    const bool was = isReady;
+    isReady = false;
+    for (const Binding& b : bindings)
+        if (control && (b.box == control || b.ud == control || b.list == control || b.check == control ||
+                        b.slider == control || b.bar == control))
+            show(b);
     isReady = was;
 }
 

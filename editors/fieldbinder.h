@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Ties the editors' controls to the rows of a field table, so that every control of a
 // window follows the same rules:
-//   - store rule: a value the user gives is stored only when it lies in the row's
-//     shown range; a refused value (or a box left with no number) shows the stored
-//     value again and stores nothing; an empty box or a lone sign while the user is
-//     still typing waits;
-//   - a spinner stores its position when released and writes it into its box;
+//   - store rule: a value the user gives is stored only while the owner is ready and
+//     the value lies in the row's shown range; a refused value (or a box left with no
+//     number) shows the stored value again, which stores that value once more; an
+//     empty box or a lone sign while the user is still typing waits. A value equal
+//     to the stored one is stored and reported like any other;
+//   - a released spinner writes its position into its box, which stores it; released
+//     at its limit without moving it changes nothing;
+//   - a slider or scroll bar stores the positions the user moves it to;
 //   - the tooltip names the range ("... (0 to 99)");
 //   - each accepted change of the user is reported once (`edited`), with whether the
 //     action goes on (typing), and the end of typing (the box left, Enter) once
@@ -23,6 +26,8 @@
 
 class QCheckBox;
 class QEvent;
+class QScrollBar;
+class TSlider;
 class QWidget;
 class TNumberBox;
 class TPickList;
@@ -36,6 +41,8 @@ struct TFieldRow {
     std::function<void(int)> set;
     // What follows a stored value: a redraw, a related field (may be empty).
     std::function<void()> after;
+    // The range as the tooltip gives it, when not "(minimum to maximum)".
+    QString rangeText;
 };
 
 class TFieldBinder : public QObject {
@@ -44,20 +51,25 @@ public:
     explicit TFieldBinder(QObject* parent = nullptr);
 
     // A number box and the spinner beside it (either may be null). tip is the
-    // tooltip's text without the range.
+    // tooltip's text without the range (none when empty).
     void bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip = QString());
     // A pick list whose item i stands for the value minimum + i.
     void bindList(TPickList* list, TFieldRow row, const QString& tip = QString());
     // A check box: checked is maximum, unchecked minimum.
     void bindCheck(QCheckBox* box, TFieldRow row, const QString& tip = QString());
+    // A slider that reports the user's moves, and a scroll bar (its programmed
+    // positions store nothing while refresh runs or the gate is closed).
+    void bindSlider(TSlider* slider, TFieldRow row, const QString& tip = QString());
+    void bindBar(QScrollBar* bar, TFieldRow row, const QString& tip = QString());
+    // Stores only while *gate is true as well (the owner's own "ready").
+    void setGate(const bool* gate) { open = gate; }
 
     // Rewrites every bound control from its field; nothing is stored back or reported.
     void refresh();
+    // Rewrites the controls bound with control from their field, the same way.
+    void refreshControl(const QObject* control);
     // False while refresh runs.
-    bool ready() const { return isReady; }
-
-    // The row a control is bound to, or null.
-    const TFieldRow* row(const QObject* control) const;
+    bool ready() const { return isReady && (!open || *open); }
 
     // An accepted change of the user: the row, the control, and whether the action
     // goes on (typing in a box; the step waits for actionOver).
@@ -68,10 +80,10 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // The tooltip of a row: tip, then the range in parentheses.
-    static QString rangeTip(const QString& tip, int minimum, int maximum);
+    static QString rangeTip(const QString& tip, int minimum, int maximum, const QString& rangeText = QString());
 
 private:
-    enum class Kind { Number, List, Check };
+    enum class Kind { Number, List, Check, Slider, Bar };
     struct Binding {
         Kind kind;
         TFieldRow row;
@@ -79,7 +91,10 @@ private:
         TUpDown* ud = nullptr;
         TPickList* list = nullptr;
         QCheckBox* check = nullptr;
+        TSlider* slider = nullptr;
+        QScrollBar* bar = nullptr;
     };
+    size_t add(Binding b, QWidget* control, const QString& tip);
     void boxChanged(size_t index);
     void spinnerReleased(size_t index);
     void store(Binding& b, int value, QObject* control, bool held);
@@ -87,6 +102,7 @@ private:
 
     std::vector<Binding> bindings;
     bool isReady = true;
+    const bool* open = nullptr;
 };
 
 // Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo anywhere in window, also while a text

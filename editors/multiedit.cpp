@@ -35,20 +35,6 @@ std::string partPath(int p, const char* name)
     return "part[" + std::to_string(p + 1) + "]." + name;
 }
 
-QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth)
-{
-    auto* w = new QWidget;
-    auto* l = new QHBoxLayout(w);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(1);
-    box->setFixedWidth(boxWidth);
-    box->setFixedHeight(ud->height());
-    l->addWidget(box);
-    l->addWidget(ud);
-    l->addStretch(1);
-    return w;
-}
-
 QString slotVoiceName(const Bank& bank, int value)
 {
     const int bankIndex = value / 64;

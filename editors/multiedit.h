@@ -68,8 +68,6 @@ public:
     QPushButton* bSendBank;
     QPushButton* bClose;
 
-    TFieldBinder* binder() const { return fields; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 

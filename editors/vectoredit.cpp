@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editors/vectoredit.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,10 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "settings/settings.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
-#include "midi/midiport.h"
 
 TVectorEdit* VectorEdit = nullptr;
 
@@ -58,14 +55,8 @@ QStringList TVectorEdit::speedNames()
     return names;
 }
 
-TVectorEdit::TVectorEdit(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint)
+TVectorEdit::TVectorEdit(QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Vectors"), parent)
 {
-    setWindowTitle(QStringLiteral("Tarvik - Vectors"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    setStyleSheet(editorStyleSheet());
 
     // The two rows of sliders, AB first.
     auto* sliderArea = new QVBoxLayout;
@@ -112,11 +103,7 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
         list->setMaxVisibleItems(16);
 
-    bGetVoice = new QPushButton(QStringLiteral("Get voice"));
-    bSendVoice = new QPushButton(QStringLiteral("Send voice"));
-    bCompare = makeCompareButton(this);
-    bPlay = makePlayButton(this);
-    bClose = new QPushButton(QStringLiteral("Close"));
+    createButtons(0, true);
 
     auto* gStep = new QGroupBox(QStringLiteral(" Step values "));
     {
@@ -141,11 +128,8 @@ TVectorEdit::TVectorEdit(QWidget* parent)
         l->addWidget(cbVectorSelect, 1, 1);
     }
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(bGetVoice);
-    buttons->addWidget(bSendVoice);
-    buttons->addWidget(bCompare);
-    buttons->addWidget(bPlay);
-    buttons->addWidget(bClose);
+    for (QWidget* b : {bGetVoice, bSendVoice, bCompare, bPlay, bClose})
+        buttons->addWidget(b);
     buttons->addStretch(1);
 
     auto* panels = new QHBoxLayout;
@@ -161,18 +145,51 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     outer->addLayout(panels);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
+    // A field of the vector shown, at step (the current step when -1).
+    auto vectorRow = [this](const char* name, int step) {
+        return voiceRow([this, name = std::string(name), step]() -> const VoiceField& {
+            return *findVoiceField((editLevel ? "levelVector." : "detuneVector.") + name + "[" +
+                                   std::to_string(step < 0 ? currentStep : step) + "]");
+        });
+    };
+    // A slider shows its step's position upside down and makes the step current.
     for (int i = 0; i < 2 * vectorSteps; ++i) {
-        TSlider* s = sliders[i];
-        if (i < vectorSteps)
-            connect(s, &TSlider::userMoved, this, [this, s] { trackBarABChange(s); });
-        else
-            connect(s, &TSlider::userMoved, this, [this, s] { trackBarCDChange(s); });
+        const int step = i % vectorSteps;
+        TFieldRow r = vectorRow(i < vectorSteps ? "abPosition" : "cdPosition", step);
+        r.get = [get = r.get] { return positionTop - get(); };
+        r.set = [set = r.set](int p) { set(positionTop - p); };
+        r.after = [this, step] {
+            currentStep = step;
+            showStep(step);
+        };
+        fields->bindSlider(sliders[i], r);
     }
-    for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
-        connect(list, &TPickList::picked, this, [this, list] { cbComboBoxChanged(list); });
-    connect(bGetVoice, &QPushButton::clicked, this, [this] { bGetVoiceClick(); });
-    connect(bSendVoice, &QPushButton::clicked, this, [this] { bSendVoiceClick(); });
-    connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
+    TFieldRow ab = vectorRow("abPosition", -1);
+    ab.after = [this] { fields->refreshControl(sliders[currentStep]); };
+    fields->bindList(cbABPosition, ab);
+    TFieldRow cd = vectorRow("cdPosition", -1);
+    cd.after = [this] { fields->refreshControl(sliders[vectorSteps + currentStep]); };
+    fields->bindList(cbCDPosition, cd);
+    TFieldRow repeats = vectorRow("repeats", -1);
+    repeats.after = [this] { updateStepVisibility(); };
+    fields->bindList(cbRepeats, repeats);
+    // Item i is the speed i + 1; a stored speed of 0 selects nothing.
+    fields->bindList(cbVectorSpeed, voiceRow([this]() -> const VoiceField& {
+        return *findVoiceField(editLevel ? "levelVectorSpeed" : "detuneVectorSpeed");
+    }));
+    // Choosing the step or the vector shows it, and sends like every list.
+    connect(cbStepNumber, &TPickList::picked, this, [this](int entry) {
+        currentStep = entry;
+        refreshFromVoice();
+        sendIfReady(cbStepNumber);
+    });
+    connect(cbVectorSelect, &TPickList::picked, this, [this](int entry) {
+        editLevel = entry == 0;
+        currentVector = editLevel ? &voice.levelVector : &voice.detuneVector;
+        currentSpeed = editLevel ? &voice.levelVectorSpeed : &voice.detuneVectorSpeed;
+        refreshFromVoice();
+        sendIfReady(cbVectorSelect);
+    });
 
     currentStep = 0;
     editLevel = true;
@@ -182,38 +199,19 @@ TVectorEdit::TVectorEdit(QWidget* parent)
     watchEditor(this);
 }
 
-void TVectorEdit::sendIfReady()
-{
-    if (!ready)
-        return;
-    noteVoiceEdit(sender());
-    if (settings.autoSend && midiPort)
-        midiPort->sendVoice();
-}
-
 // The step lists show one step's values.
 void TVectorEdit::showStep(int step)
 {
     cbStepNumber->select(step);
-    cbABPosition->select(currentVector->abPosition[step]);
-    cbCDPosition->select(currentVector->cdPosition[step]);
-    cbRepeats->select(currentVector->repeats[step]);
+    for (QObject* list : {cbABPosition, cbCDPosition, cbRepeats})
+        fields->refreshControl(list);
 }
 
-void TVectorEdit::refreshFromVoice()
+void TVectorEdit::showVoice()
 {
-    ready = false;
-    for (int i = 0; i < vectorSteps; ++i) {
-        sliders[i]->setPosition(positionTop - currentVector->abPosition[i]);
-        sliders[vectorSteps + i]->setPosition(positionTop - currentVector->cdPosition[i]);
-        if (i == currentStep)
-            showStep(i);
-    }
-    // A stored speed of 0 selects nothing.
-    cbVectorSpeed->select(*currentSpeed - 1);
+    cbStepNumber->select(currentStep);
     cbVectorSelect->select(editLevel ? 0 : 1);
     updateStepVisibility();
-    ready = true;
 }
 
 void TVectorEdit::updateStepVisibility()
@@ -227,78 +225,4 @@ void TVectorEdit::updateStepVisibility()
         if (currentVector->repeats[i] == endMarker)
             visible = false;
     }
-}
-
-void TVectorEdit::trackBarABChange(TSlider* sender)
-{
-    const int i = static_cast<int>(sliders.indexOf(sender));
-    if (i < 0 || i >= vectorSteps)
-        return;
-    currentVector->abPosition[i] = static_cast<uint8_t>(positionTop - sender->value());
-    currentStep = i;
-    showStep(i);
-    sendIfReady();
-}
-
-void TVectorEdit::trackBarCDChange(TSlider* sender)
-{
-    const int i = static_cast<int>(sliders.indexOf(sender)) - vectorSteps;
-    if (i < 0 || i >= vectorSteps)
-        return;
-    currentVector->cdPosition[i] = static_cast<uint8_t>(positionTop - sender->value());
-    currentStep = i;
-    showStep(i);
-    sendIfReady();
-}
-
-void TVectorEdit::cbComboBoxChanged(TPickList* sender)
-{
-    const int entry = sender->currentIndex();
-    if (entry < 0)
-        return;
-    if (sender == cbVectorSelect) {
-        editLevel = entry == 0;
-        currentVector = editLevel ? &voice.levelVector : &voice.detuneVector;
-        currentSpeed = editLevel ? &voice.levelVectorSpeed : &voice.detuneVectorSpeed;
-        refreshFromVoice();
-    } else if (sender == cbABPosition) {
-        currentVector->abPosition[currentStep] = static_cast<uint8_t>(entry);
-        sliders[currentStep]->setPosition(positionTop - entry);
-    } else if (sender == cbCDPosition) {
-        currentVector->cdPosition[currentStep] = static_cast<uint8_t>(entry);
-        sliders[vectorSteps + currentStep]->setPosition(positionTop - entry);
-    } else if (sender == cbRepeats) {
-        currentVector->repeats[currentStep] = entry;
-        updateStepVisibility();
-    } else if (sender == cbStepNumber) {
-        currentStep = entry;
-        refreshFromVoice();
-    } else if (sender == cbVectorSpeed) {
-        *currentSpeed = static_cast<uint8_t>(entry + 1);
-    }
-    sendIfReady();
-}
-
-void TVectorEdit::bGetVoiceClick()
-{
-    if (midiPort)
-        midiPort->getVoice();
-}
-
-void TVectorEdit::bSendVoiceClick()
-{
-    if (midiPort)
-        midiPort->sendVoice();
-}
-
-void TVectorEdit::bCloseClick()
-{
-    hide();
-}
-
-void TVectorEdit::closeEvent(QCloseEvent* event)
-{
-    // The close box only hides the window, like "Close".
-    bCloseClick();
-    event->accept();
 }

@@ -7,20 +7,18 @@
 
 #include <QList>
 #include <QStringList>
-#include <QWidget>
 
+#include "editors/editorwindow.h"
 #include "voice/voice.h"
 
-class QPushButton;
 class TPickList;
 class TSlider;
 
-class TVectorEdit : public QWidget {
+class TVectorEdit : public TEditorWindow {
     Q_OBJECT
 public:
     explicit TVectorEdit(QWidget* parent = nullptr);
 
-    void refreshFromVoice();
     // Shows the sliders of every step up to the first "End"; hides a step marked
     // "Repeat" and every step after it or after the first "End".
     void updateStepVisibility();
@@ -33,7 +31,6 @@ public:
     bool editLevel = true;
     VectorTable* currentVector = &voice.levelVector;
     uint8_t* currentSpeed = &voice.levelVectorSpeed;
-    bool ready = false;
 
     TPickList* cbStepNumber;
     TPickList* cbABPosition;
@@ -41,19 +38,6 @@ public:
     TPickList* cbRepeats;
     TPickList* cbVectorSpeed;
     TPickList* cbVectorSelect;
-    QPushButton* bGetVoice;
-    QPushButton* bSendVoice;
-    QPushButton* bCompare;
-    QPushButton* bPlay;
-    QPushButton* bClose;
-
-    // Handlers.
-    void trackBarABChange(TSlider* sender);
-    void trackBarCDChange(TSlider* sender);
-    void cbComboBoxChanged(TPickList* sender);
-    void bGetVoiceClick();
-    void bSendVoiceClick();
-    void bCloseClick();
 
     // The lists' entries.
     static QStringList positionNames(QChar first, QChar second);
@@ -61,11 +45,10 @@ public:
     static QStringList speedNames();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void showVoice() override;
 
 private:
     void showStep(int step);
-    void sendIfReady();
 };
 
 extern TVectorEdit* VectorEdit;

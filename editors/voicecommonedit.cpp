@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,12 +20,10 @@
 
 #include <cstring>
 
-#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"
-#include "midi/midiport.h"
 #include "voice/voice.h"
 
 TVoiceCommonEdit* VoiceCommonEdit = nullptr;
@@ -220,44 +217,6 @@ void TNameBox::complain()
 // ---------------------------------------------------------------------------------
 // The window
 
-int TVoiceCommonEdit::NumberField::get() const
-{
-    return unsignedField ? *unsignedField : *signedField;
-}
-
-void TVoiceCommonEdit::NumberField::set(int v) const
-{
-    if (unsignedField)
-        *unsignedField = static_cast<uint8_t>(v);
-    else
-        *signedField = static_cast<int8_t>(v);
-}
-
-namespace {
-
-QGroupBox* group(const QString& title, QWidget* parent)
-{
-    auto* g = new QGroupBox(title, parent);
-    return g;
-}
-
-// A number box with its arrows beside it.
-QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth)
-{
-    auto* w = new QWidget;
-    auto* l = new QHBoxLayout(w);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(1);
-    box->setFixedWidth(boxWidth);
-    box->setFixedHeight(ud->height());
-    l->addWidget(box);
-    l->addWidget(ud);
-    l->addStretch(1);
-    return w;
-}
-
-}  // namespace
-
 QStringList TVoiceCommonEdit::effectNames()
 {
     return {QStringLiteral("Reverb Hall"),        QStringLiteral("Reverb Room"),
@@ -270,87 +229,64 @@ QStringList TVoiceCommonEdit::effectNames()
             QStringLiteral("Delay & Reverb 2"),   QStringLiteral("Distortion & Reverb")};
 }
 
-TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint)
+TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Voice common"), parent)
 {
-    setWindowTitle(QStringLiteral("Tarvik - Voice common"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-    setStyleSheet(editorStyleSheet());
-
     // Controls
     tfVoiceName = new TNameBox;
     tfVoiceName->setToolTip(QStringLiteral("Name of the voice"));
     tfVoiceName->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWWW")) + 12);
 
     cbVoiceConfig = new TPickList({QStringLiteral("A-B"), QStringLiteral("A-B-C-D")});
-    cbVoiceConfig->setToolTip(QStringLiteral("Sets the number of elements in this voice"));
-
+    fields->bindList(cbVoiceConfig, voiceRow("voiceConfig"), QStringLiteral("Sets the number of elements in this voice"));
     cbFXType = new TPickList(effectNames());
-    cbFXType->setToolTip(QStringLiteral("Selects the effect type"));
+    fields->bindList(cbFXType, voiceRow("effectType"), QStringLiteral("Selects the effect type"));
 
-    tfFXDepth = new TNumberBox(1, TNumberBox::Digits);
-    udFXDepth = new TUpDown(0, 7);
-    tfFXDepth->setToolTip(QStringLiteral("Sets the amount of effect (0 to 7)"));
-    udFXDepth->setToolTip(tfFXDepth->toolTip());
-
-    tfBendRange = new TNumberBox(3, TNumberBox::SignedDigitsBlanks);
-    udBendRange = new TUpDown(0, 12);
-    tfBendRange->setToolTip(QStringLiteral("Sets the maximum range of the pitch wheel in semitones (0 to 12)"));
-    udBendRange->setToolTip(tfBendRange->toolTip());
-
-    cbAftertouchAM = new QCheckBox(QStringLiteral("Assign to AM"));
-    cbAftertouchAM->setToolTip(QStringLiteral("Sets aftertouch to control tremolo"));
-    cbAftertouchPM = new QCheckBox(QStringLiteral("Assign to PM"));
-    cbAftertouchPM->setToolTip(QStringLiteral("Sets aftertouch to control vibrato"));
-    cbAftertouchLevel = new QCheckBox(QStringLiteral("Assign to level"));
-    cbAftertouchLevel->setToolTip(QStringLiteral("Sets aftertouch to control volume"));
-
-    tfAftertouchPitch = new TNumberBox(3, TNumberBox::SignedDigitsBlanks);
-    udAftertouchPitch = new TUpDown(-12, 12);
-    tfAftertouchPitch->setToolTip(
-        QStringLiteral("Sets the maximum aftertouch pitch bend in semitones (-12 to 12)"));
-    udAftertouchPitch->setToolTip(tfAftertouchPitch->toolTip());
-
-    cbModWheelAM = new QCheckBox(QStringLiteral("Assign to AM"));
-    cbModWheelAM->setToolTip(QStringLiteral("Sets the modulation wheel to control tremolo"));
-    cbModWheelPM = new QCheckBox(QStringLiteral("Assign to PM"));
-    cbModWheelPM->setToolTip(QStringLiteral("Sets the modulation wheel to control vibrato"));
-
-    tfAttack = new TNumberBox(3, TNumberBox::SignedDigitsBlanks);
-    udAttack = new TUpDown(-64, 63);
-    tfAttack->setToolTip(
-        QStringLiteral("Sets the amount by which to alter each element's attack rate (-64 to 63)"));
-    udAttack->setToolTip(tfAttack->toolTip());
-
-    tfRelease = new TNumberBox(3, TNumberBox::SignedDigitsBlanks);
-    udRelease = new TUpDown(-64, 63);
-    tfRelease->setToolTip(
-        QStringLiteral("Sets the amount by which to alter each element's release rate (-64 to 63)"));
-    udRelease->setToolTip(tfRelease->toolTip());
-
-    bGetVoice = new QPushButton(QStringLiteral("Get voice"));
-    bSendVoice = new QPushButton(QStringLiteral("Send voice"));
-    bCompare = makeCompareButton(this);
-    bPlay = makePlayButton(this);
-    bClose = new QPushButton(QStringLiteral("Close"));
+    // The attack and release adjustments show in the element editors' pictures.
+    auto redraw = [] {
+        for (TElementEdit* e : {static_cast<TElementEdit*>(FMEdit), static_cast<TElementEdit*>(AWMEdit)})
+            if (e)
+                e->drawEnvelope();
+    };
+    auto number = [this, redraw](TNumberBox*& box, TUpDown*& ud, const char* path, const char* tip) {
+        TFieldRow r = voiceRow(path);
+        if (r.minimum < 0)
+            r.after = redraw;
+        box = new TNumberBox(r.maximum < 10 ? 1 : 3, r.maximum < 10 ? TNumberBox::Digits : TNumberBox::SignedDigitsBlanks);
+        ud = new TUpDown(r.minimum, r.maximum);
+        fields->bindNumber(box, ud, r, QLatin1String(tip));
+    };
+    // A check box shows every flag other than 0 as on, and stores 0 or 1.
+    auto check = [this](const QString& text, const char* path, const QString& tip) {
+        auto* box = new QCheckBox(text);
+        TFieldRow r = voiceRow(path);
+        r.get = [get = r.get] { return get() != 0 ? 1 : 0; };
+        fields->bindCheck(box, r, tip);
+        return box;
+    };
+    number(tfFXDepth, udFXDepth, "effectDepth", "Sets the amount of effect");
+    number(tfBendRange, udBendRange, "bendRange", "Sets the maximum range of the pitch wheel in semitones");
+    cbAftertouchAM = check(QStringLiteral("Assign to AM"), "aftertouchAM", QStringLiteral("Sets aftertouch to control tremolo"));
+    cbAftertouchPM = check(QStringLiteral("Assign to PM"), "aftertouchPM", QStringLiteral("Sets aftertouch to control vibrato"));
+    cbAftertouchLevel = check(QStringLiteral("Assign to level"), "aftertouchLevel",
+                              QStringLiteral("Sets aftertouch to control volume"));
+    number(tfAftertouchPitch, udAftertouchPitch, "aftertouchPitch", "Sets the maximum aftertouch pitch bend in semitones");
+    cbModWheelAM = check(QStringLiteral("Assign to AM"), "modWheelAM",
+                         QStringLiteral("Sets the modulation wheel to control tremolo"));
+    cbModWheelPM = check(QStringLiteral("Assign to PM"), "modWheelPM",
+                         QStringLiteral("Sets the modulation wheel to control vibrato"));
+    number(tfAttack, udAttack, "attackAdjust", "Sets the amount by which to alter each element's attack rate");
+    number(tfRelease, udRelease, "releaseAdjust", "Sets the amount by which to alter each element's release rate");
+    createButtons(0, true);
 
     // Layout
     const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("-888")) + 12;
     auto label = [](const QString& text) { return new QLabel(text); };
 
-    QGroupBox* gName = group(QStringLiteral(" Name "), this);
-    {
-        auto* l = new QVBoxLayout(gName);
-        l->addWidget(tfVoiceName);
-    }
-    QGroupBox* gConfig = group(QStringLiteral(" Configuration "), this);
-    {
-        auto* l = new QVBoxLayout(gConfig);
-        l->addWidget(cbVoiceConfig);
-    }
-    QGroupBox* gAftertouch = group(QStringLiteral(" Aftertouch "), this);
+    auto* gName = new QGroupBox(QStringLiteral(" Name "), this);
+    (new QVBoxLayout(gName))->addWidget(tfVoiceName);
+    auto* gConfig = new QGroupBox(QStringLiteral(" Configuration "), this);
+    (new QVBoxLayout(gConfig))->addWidget(cbVoiceConfig);
+    auto* gAftertouch = new QGroupBox(QStringLiteral(" Aftertouch "), this);
     {
         auto* l = new QVBoxLayout(gAftertouch);
         l->addWidget(cbAftertouchAM);
@@ -363,12 +299,9 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
         l->addLayout(row);
         l->addStretch(1);
     }
-    QGroupBox* gBend = group(QStringLiteral(" Pitch bend "), this);
-    {
-        auto* l = new QVBoxLayout(gBend);
-        l->addWidget(numberWithArrows(tfBendRange, udBendRange, numberWidth));
-    }
-    QGroupBox* gEffects = group(QStringLiteral(" Effects "), this);
+    auto* gBend = new QGroupBox(QStringLiteral(" Pitch bend "), this);
+    (new QVBoxLayout(gBend))->addWidget(numberWithArrows(tfBendRange, udBendRange, numberWidth));
+    auto* gEffects = new QGroupBox(QStringLiteral(" Effects "), this);
     {
         auto* l = new QGridLayout(gEffects);
         l->addWidget(label(QStringLiteral("Type: ")), 0, 0);
@@ -377,7 +310,7 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
         l->addWidget(numberWithArrows(tfFXDepth, udFXDepth, numberWidth), 0, 3);
         l->setColumnStretch(1, 1);
     }
-    QGroupBox* gAdjust = group(QStringLiteral(" Global envelope adjust "), this);
+    auto* gAdjust = new QGroupBox(QStringLiteral(" Global envelope adjust "), this);
     {
         auto* l = new QHBoxLayout(gAdjust);
         l->addWidget(label(QStringLiteral("Attack: ")));
@@ -387,18 +320,15 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
         l->addWidget(numberWithArrows(tfRelease, udRelease, numberWidth));
         l->addStretch(1);
     }
-    QGroupBox* gModWheel = group(QStringLiteral(" Mod wheel "), this);
+    auto* gModWheel = new QGroupBox(QStringLiteral(" Mod wheel "), this);
     {
         auto* l = new QVBoxLayout(gModWheel);
         l->addWidget(cbModWheelAM);
         l->addWidget(cbModWheelPM);
     }
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(bGetVoice);
-    buttons->addWidget(bSendVoice);
-    buttons->addWidget(bCompare);
-    buttons->addWidget(bPlay);
-    buttons->addWidget(bClose);
+    for (QWidget* b : {bGetVoice, bSendVoice, bCompare, bPlay, bClose})
+        buttons->addWidget(b);
     buttons->addStretch(1);
 
     auto* grid = new QGridLayout(this);
@@ -414,67 +344,15 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent)
     grid->addLayout(buttons, 1, 3, 2, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    numberFields[0] = {tfFXDepth, udFXDepth, 0, 7, &voice.effectDepth, nullptr, false};
-    numberFields[1] = {tfBendRange, udBendRange, 0, 12, &voice.bendRange, nullptr, false};
-    numberFields[2] = {tfAftertouchPitch, udAftertouchPitch, -12, 12, nullptr, &voice.aftertouchPitch, false};
-    numberFields[3] = {tfAttack, udAttack, -64, 63, nullptr, &voice.attackAdjust, true};
-    numberFields[4] = {tfRelease, udRelease, -64, 63, nullptr, &voice.releaseAdjust, true};
-
-    // Events
     connect(tfVoiceName, &QLineEdit::textChanged, this, [this] { tfVoiceNameChange(); });
-    for (TPickList* list : {cbVoiceConfig, cbFXType})
-        connect(list, &TPickList::picked, this, [this, list] { comboBoxChange(list); });
-    for (QCheckBox* box : {cbAftertouchAM, cbAftertouchPM, cbAftertouchLevel, cbModWheelAM, cbModWheelPM})
-        connect(box, &QCheckBox::clicked, this, [this, box] { checkBoxChanged(box); });
-    for (TNumberBox* box : {tfFXDepth, tfBendRange, tfAftertouchPitch, tfAttack, tfRelease})
-        connect(box, &TNumberBox::changed, this, [this, box] { textBoxChanged(box); });
-    for (TUpDown* ud : {udFXDepth, udBendRange, udAftertouchPitch, udAttack, udRelease})
-        connect(ud, &TUpDown::released, this, [this, ud] { udChanged(ud); });
-    connect(bGetVoice, &QPushButton::clicked, this, [this] { bGetVoiceClick(); });
-    connect(bSendVoice, &QPushButton::clicked, this, [this] { bSendVoiceClick(); });
-    connect(bClose, &QPushButton::clicked, this, [this] { bCloseClick(); });
     watchEditor(this);
 }
 
-const TVoiceCommonEdit::NumberField* TVoiceCommonEdit::numberField(const QObject* control) const
+void TVoiceCommonEdit::showVoice()
 {
-    for (const NumberField& f : numberFields)
-        if (f.box == control || f.ud == control)
-            return &f;
-    return nullptr;
-}
-
-void TVoiceCommonEdit::sendIfReady()
-{
-    if (!ready)
-        return;
-    noteVoiceEdit(sender());
-    if (settings.autoSend && midiPort)
-        midiPort->sendVoice();
-}
-
-void TVoiceCommonEdit::refreshFromVoice()
-{
-    ready = false;
     writingName = true;
     tfVoiceName->showName(voice.name);
     writingName = false;
-    cbVoiceConfig->select(voice.voiceConfig);
-    setNumberText(tfBendRange, voice.bendRange);
-    cbFXType->select(voice.effectType);
-    setNumberText(tfFXDepth, voice.effectDepth);
-    setNumberText(tfAttack, voice.attackAdjust);
-    setNumberText(tfRelease, voice.releaseAdjust);
-    setNumberText(tfAftertouchPitch, voice.aftertouchPitch);
-    cbAftertouchAM->setChecked(voice.aftertouchAM != 0);
-    cbAftertouchPM->setChecked(voice.aftertouchPM != 0);
-    cbAftertouchLevel->setChecked(voice.aftertouchLevel != 0);
-    cbModWheelAM->setChecked(voice.modWheelAM != 0);
-    cbModWheelPM->setChecked(voice.modWheelPM != 0);
-    // A box whose text did not change ran no handling; its arrows still follow it.
-    for (const NumberField& f : numberFields)
-        f.ud->setPosition(f.get());
-    ready = true;
 }
 
 void TVoiceCommonEdit::tfVoiceNameChange()
@@ -485,100 +363,5 @@ void TVoiceCommonEdit::tfVoiceNameChange()
         std::memcpy(voice.name, name.constData(), voiceNameLength);
         voice.name[voiceNameLength] = 0;
     }
-    sendIfReady();
-}
-
-void TVoiceCommonEdit::comboBoxChange(TPickList* sender)
-{
-    const int entry = sender->currentIndex();
-    if (entry < 0)
-        return;
-    if (sender == cbVoiceConfig)
-        voice.voiceConfig = static_cast<uint8_t>(entry);
-    else if (sender == cbFXType)
-        voice.effectType = static_cast<uint8_t>(entry);
-    sendIfReady();
-}
-
-void TVoiceCommonEdit::checkBoxChanged(QCheckBox* sender)
-{
-    const uint8_t value = sender->isChecked() ? 1 : 0;
-    if (sender == cbAftertouchAM)
-        voice.aftertouchAM = value;
-    else if (sender == cbAftertouchPM)
-        voice.aftertouchPM = value;
-    else if (sender == cbAftertouchLevel)
-        voice.aftertouchLevel = value;
-    else if (sender == cbModWheelAM)
-        voice.modWheelAM = value;
-    else if (sender == cbModWheelPM)
-        voice.modWheelPM = value;
-    sendIfReady();
-}
-
-void TVoiceCommonEdit::textBoxChanged(TNumberBox* sender)
-{
-    const NumberField* f = numberField(sender);
-    if (!f)
-        return;
-    int v = 0;
-    const bool found = sender->number(v);
-    // An empty box or a lone sign being typed is a number on its way: wait for it.
-    if (!found && sender->userTyping())
-        return;
-    // A box left holding no number at all is refused like an out-of-range one.
-    const bool accepted = found && v >= f->lo && v <= f->hi;
-    int r = v;
-    if (accepted)
-        f->set(v);
-    else
-        r = f->get();
-    f->ud->setPosition(r);
-    if (f->envelope) {
-        ++envelopeRedraws;
-        if (FMEdit)
-            FMEdit->drawEnvelope();
-        if (AWMEdit)
-            AWMEdit->drawEnvelope();
-    }
-    if (!accepted) {
-        // Showing the stored value again runs this handling once more, with a valid value.
-        setNumberText(sender, r);
-        return;
-    }
-    sendIfReady();
-}
-
-void TVoiceCommonEdit::udChanged(TUpDown* sender)
-{
-    const NumberField* f = numberField(sender);
-    if (!f)
-        return;
-    const int p = sender->position();
-    f->set(p);
-    setNumberText(f->box, p);
-}
-
-void TVoiceCommonEdit::bGetVoiceClick()
-{
-    if (midiPort)
-        midiPort->getVoice();
-}
-
-void TVoiceCommonEdit::bSendVoiceClick()
-{
-    if (midiPort)
-        midiPort->sendVoice();
-}
-
-void TVoiceCommonEdit::bCloseClick()
-{
-    hide();
-}
-
-void TVoiceCommonEdit::closeEvent(QCloseEvent* event)
-{
-    // The close box only hides the window, like "Close".
-    bCloseClick();
-    event->accept();
+    sendIfReady(tfVoiceName);
 }

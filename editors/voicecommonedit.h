@@ -3,13 +3,11 @@
 // envelope adjustments. Caption "Tarvik - Voice common".
 #pragma once
 
-#include <cstdint>
-
 #include <QLineEdit>
-#include <QWidget>
+
+#include "editors/editorwindow.h"
 
 class QCheckBox;
-class QPushButton;
 class TNumberBox;
 class TPickList;
 class TUpDown;
@@ -52,14 +50,10 @@ private:
     bool complaining = false;
 };
 
-class TVoiceCommonEdit : public QWidget {
+class TVoiceCommonEdit : public TEditorWindow {
     Q_OBJECT
 public:
     explicit TVoiceCommonEdit(QWidget* parent = nullptr);
-
-    void refreshFromVoice();
-
-    bool ready = false;
 
     // Controls, named as the window's form names them.
     TNameBox* tfVoiceName;
@@ -80,48 +74,15 @@ public:
     TUpDown* udAttack;
     TNumberBox* tfRelease;
     TUpDown* udRelease;
-    QPushButton* bGetVoice;
-    QPushButton* bSendVoice;
-    QPushButton* bCompare;
-    QPushButton* bPlay;
-    QPushButton* bClose;
-
-    // How many times the element editors' envelope pictures were asked to redraw.
-    unsigned long envelopeRedraws = 0;
-
-    // Handlers.
-    void tfVoiceNameChange();
-    void comboBoxChange(TPickList* sender);
-    void checkBoxChanged(QCheckBox* sender);
-    void textBoxChanged(TNumberBox* sender);
-    void udChanged(TUpDown* sender);
-    void bGetVoiceClick();
-    void bSendVoiceClick();
-    void bCloseClick();
 
     // The effect types, entry number = effectType.
     static QStringList effectNames();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void showVoice() override;
 
 private:
-    // A number box, its arrows, its accepted range and its field in the voice.
-    struct NumberField {
-        TNumberBox* box;
-        TUpDown* ud;
-        int lo, hi;
-        uint8_t* unsignedField;
-        int8_t* signedField;
-        bool envelope;   // attack and release: the element pictures include them
-        int get() const;
-        void set(int v) const;
-    };
-    NumberField numberFields[5];
-    // The entry of a number box or of its arrows.
-    const NumberField* numberField(const QObject* control) const;
-    void sendIfReady();
-
+    void tfVoiceNameChange();
     bool writingName = false;
 };
 

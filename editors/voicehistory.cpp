@@ -2,7 +2,6 @@
 #include "editors/voicehistory.h"
 
 #include <cstring>
-#include <map>
 
 #include "voice/voicefields.h"
 
@@ -22,70 +21,6 @@ bool sameVoice(const Voice& a, const Voice& b)
 }
 
 namespace {
-
-std::string fieldCaption(const std::string& path)
-{
-    if (path.rfind("levelVector.", 0) == 0)
-        return "Level vector";
-    if (path.rfind("detuneVector.", 0) == 0)
-        return "Detune vector";
-    static const std::map<std::string, std::string> captions = {
-        {"effectDepth", "Effect depth"},
-        {"effectType", "Effect type"},
-        {"name", "Voice name"},
-        {"voiceConfig", "Configuration"},
-        {"bendRange", "Pitch bend range"},
-        {"aftertouchAM", "Aftertouch AM"},
-        {"aftertouchPM", "Aftertouch PM"},
-        {"aftertouchLevel", "Aftertouch level"},
-        {"modWheelAM", "Mod wheel AM"},
-        {"modWheelPM", "Mod wheel PM"},
-        {"controllerReserved", "Controllers"},
-        {"aftertouchPitch", "Aftertouch pitch"},
-        {"envelopeDelay", "Delay time"},
-        {"attackAdjust", "Attack adjust"},
-        {"releaseAdjust", "Release adjust"},
-        {"waveform", "Waveform"},
-        {"pitch", "Pitch"},
-        {"velocityResponse", "Velocity response"},
-        {"aftertouchResponse", "Aftertouch response"},
-        {"lfoWaveform", "LFO waveform"},
-        {"lfoSpeed", "LFO speed"},
-        {"lfoDelay", "LFO delay"},
-        {"lfoRate", "LFO rate"},
-        {"lfoAMDepth", "AM depth"},
-        {"carrierAM", "Carrier AM"},
-        {"modulatorAM", "Modulator AM"},
-        {"lfoPMDepth", "PM depth"},
-        {"carrierPM", "Carrier PM"},
-        {"modulatorPM", "Modulator PM"},
-        {"envelopeType", "Envelope type"},
-        {"pan", "Pan"},
-        {"feedback", "Feedback"},
-        {"fixedFrequency", "Fixed frequency"},
-        {"fmWaveform", "FM waveform"},
-        {"fmFrequency", "FM frequency"},
-        {"level", "Level"},
-        {"temperament", "Temperament"},
-        {"detune", "Detune"},
-        {"levelScaling", "Level scaling"},
-        {"rateScaling", "Rate scaling"},
-        {"envelopeDelayOn", "Envelope delay"},
-        {"rateAttack", "Attack rate"},
-        {"rateDecay1", "Decay 1 rate"},
-        {"rateDecay2", "Decay 2 rate"},
-        {"rateRelease", "Release rate"},
-        {"levelInitial", "Initial level"},
-        {"levelAttack", "Attack level"},
-        {"levelDecay1", "Decay 1 level"},
-        {"levelDecay2", "Decay 2 level"},
-        {"levelVectorSpeed", "Level vector speed"},
-        {"detuneVectorSpeed", "Detune vector speed"},
-    };
-    const std::string last = path.substr(path.rfind('.') + 1);
-    const auto it = captions.find(last);
-    return it != captions.end() ? it->second : last;
-}
 
 bool endsWith(const std::string& s, const char* tail)
 {
@@ -112,9 +47,9 @@ std::string changeName(const Voice& before, const Voice& after)
                 consequence = &f;
             continue;
         }
-        return fieldCaption(f.path);
+        return f.caption;
     }
-    return consequence ? fieldCaption(consequence->path) : std::string();
+    return consequence ? consequence->caption : std::string();
 }
 
 void TVoiceHistory::reset(const Voice& v)

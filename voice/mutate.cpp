@@ -53,13 +53,11 @@ void mutateVoice(Voice& v, const MutateOptions& options)
         // A vector's steps are its repeats and its positions alike.
         if (!options.vectorSteps && (f.path.rfind("levelVector.", 0) == 0 || f.path.rfind("detuneVector.", 0) == 0))
             continue;
-        int lo = f.minimum;
-        int hi = f.maximum;
-        // The LFO rate boxes, and the AWM editor's delay box, take 0..127: a value
-        // above would show as a number the editors refuse.
-        if (endsWith(f.path, ".lfoRate") || f.path == "element[0].lfoDelay" ||
-            f.path == "element[2].lfoDelay")
-            hi = std::min(hi, 127);
+        // Inside the editors' range too: a value beyond would show as a number they refuse.
+        const int a = storedValue(f, f.editMinimum);
+        const int b = storedValue(f, f.editMaximum);
+        const int lo = std::max(f.minimum, std::min(a, b));
+        const int hi = std::min(f.maximum, std::max(a, b));
         if (chosen())
             setFieldValue(v, f, lo + static_cast<int>(next() % static_cast<uint32_t>(hi - lo + 1)));
     }

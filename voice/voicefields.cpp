@@ -14,9 +14,94 @@ struct Builder {
     std::vector<VoiceField> fields;
     void add(std::string path, FieldType t, size_t offset, int lo, int hi, bool travels = true)
     {
-        fields.push_back({std::move(path), t, offset, lo, hi, travels});
+        fields.push_back({std::move(path), t, offset, lo, hi, travels, {}, FieldShown::Plain, lo, hi});
     }
 };
+
+// The name of a change, by the last part of the path.
+const char* const captions[][2] = {
+    {"effectDepth", "Effect depth"},
+    {"effectType", "Effect type"},
+    {"name", "Voice name"},
+    {"voiceConfig", "Configuration"},
+    {"bendRange", "Pitch bend range"},
+    {"aftertouchAM", "Aftertouch AM"},
+    {"aftertouchPM", "Aftertouch PM"},
+    {"aftertouchLevel", "Aftertouch level"},
+    {"modWheelAM", "Mod wheel AM"},
+    {"modWheelPM", "Mod wheel PM"},
+    {"controllerReserved", "Controllers"},
+    {"aftertouchPitch", "Aftertouch pitch"},
+    {"envelopeDelay", "Delay time"},
+    {"attackAdjust", "Attack adjust"},
+    {"releaseAdjust", "Release adjust"},
+    {"waveform", "Waveform"},
+    {"pitch", "Pitch"},
+    {"velocityResponse", "Velocity response"},
+    {"aftertouchResponse", "Aftertouch response"},
+    {"lfoWaveform", "LFO waveform"},
+    {"lfoSpeed", "LFO speed"},
+    {"lfoDelay", "LFO delay"},
+    {"lfoRate", "LFO rate"},
+    {"lfoAMDepth", "AM depth"},
+    {"carrierAM", "Carrier AM"},
+    {"modulatorAM", "Modulator AM"},
+    {"lfoPMDepth", "PM depth"},
+    {"carrierPM", "Carrier PM"},
+    {"modulatorPM", "Modulator PM"},
+    {"envelopeType", "Envelope type"},
+    {"pan", "Pan"},
+    {"feedback", "Feedback"},
+    {"fixedFrequency", "Fixed frequency"},
+    {"fmWaveform", "FM waveform"},
+    {"fmFrequency", "FM frequency"},
+    {"level", "Level"},
+    {"temperament", "Temperament"},
+    {"detune", "Detune"},
+    {"levelScaling", "Level scaling"},
+    {"rateScaling", "Rate scaling"},
+    {"envelopeDelayOn", "Envelope delay"},
+    {"rateAttack", "Attack rate"},
+    {"rateDecay1", "Decay 1 rate"},
+    {"rateDecay2", "Decay 2 rate"},
+    {"rateRelease", "Release rate"},
+    {"levelInitial", "Initial level"},
+    {"levelAttack", "Attack level"},
+    {"levelDecay1", "Decay 1 level"},
+    {"levelDecay2", "Decay 2 level"},
+    {"levelVectorSpeed", "Level vector speed"},
+    {"detuneVectorSpeed", "Detune vector speed"},
+};
+
+// The editors' columns: captions, shown forms and the ranges that differ from the
+// field's own.
+void addEditorColumns(std::vector<VoiceField>& fields)
+{
+    for (VoiceField& f : fields) {
+        const std::string last = f.path.substr(f.path.rfind('.') + 1);
+        f.caption = last;
+        for (const auto& c : captions)
+            if (last == c[0])
+                f.caption = c[1];
+        if (f.path.rfind("levelVector.", 0) == 0)
+            f.caption = "Level vector";
+        else if (f.path.rfind("detuneVector.", 0) == 0)
+            f.caption = "Detune vector";
+        for (const char* inverted : {"level", "levelInitial", "levelAttack", "levelDecay1", "levelDecay2"})
+            if (last == inverted)
+                f.shown = FieldShown::Inverted;
+        if (last == "lfoRate") {
+            // The boxes show 0..127, the synthesiser's fastest rates.
+            f.shown = FieldShown::Inverted;
+            f.editMaximum = 127;
+        }
+        if (last == "pan")
+            f.shown = FieldShown::PanBar;
+        // The AWM editor's delay box takes 0..127, the FM editor's every delay.
+        if (f.path == "element[0].lfoDelay" || f.path == "element[2].lfoDelay")
+            f.editMaximum = 127;
+    }
+}
 
 #define OFF(member) offsetof(Voice, member)
 
@@ -109,6 +194,7 @@ std::vector<VoiceField> buildFields()
     b.add("detuneVectorSpeed", FieldType::U8, OFF(detuneVectorSpeed), 1, 16);
     addVector(b, "levelVector", OFF(levelVector));
     addVector(b, "detuneVector", OFF(detuneVector));
+    addEditorColumns(b.fields);
     return std::move(b.fields);
 }
 
@@ -133,6 +219,34 @@ const std::vector<VoiceField>& voiceFields()
         return f;
     }();
     return fields;
+}
+
+const VoiceField* findVoiceField(const std::string& path)
+{
+    static const std::map<std::string, const VoiceField*> byPath = [] {
+        std::map<std::string, const VoiceField*> m;
+        for (const VoiceField& f : voiceFields())
+            m[f.path] = &f;
+        return m;
+    }();
+    const auto it = byPath.find(path);
+    return it == byPath.end() ? nullptr : it->second;
+}
+
+int shownValue(const VoiceField& f, int stored)
+{
+    switch (f.shown) {
+    case FieldShown::Inverted: return 127 - stored;
+    case FieldShown::PanBar: return 4 - stored;
+    case FieldShown::Plain: break;
+    }
+    return stored;
+}
+
+int storedValue(const VoiceField& f, int shown)
+{
+    // Each form is its own inverse.
+    return shownValue(f, shown);
 }
 
 int fieldValue(const Voice& v, const VoiceField& f)
@@ -273,13 +387,6 @@ bool parseInteger(const std::string& text, long& value)
 
 bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
 {
-    static const std::map<std::string, const VoiceField*> byPath = [] {
-        std::map<std::string, const VoiceField*> m;
-        for (const VoiceField& f : voiceFields())
-            m[f.path] = &f;
-        return m;
-    }();
-
     Voice result = v;
     std::istringstream in(text);
     std::string line;
@@ -297,12 +404,12 @@ bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
         }
         const std::string path = line.substr(0, eq);
         const std::string value = line.substr(eq + 1);
-        const auto it = byPath.find(path);
-        if (it == byPath.end()) {
+        const VoiceField* found = findVoiceField(path);
+        if (!found) {
             error = "line " + std::to_string(number) + ": unknown field '" + path + "'";
             return false;
         }
-        const VoiceField& f = *it->second;
+        const VoiceField& f = *found;
         if (f.type == FieldType::Name) {
             if (!parseName(value, result.name)) {
                 error = "line " + std::to_string(number) +

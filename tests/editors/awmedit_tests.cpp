@@ -229,7 +229,7 @@ TEST_F(AWMEditTest, PitchTakesASignedValueAndRefusesOutOfRangeOrNoNumber)
     EXPECT_EQ(edit->udPitch->position(), 12);
 }
 
-TEST_F(AWMEditTest, SpinnerAtItsLimitSendsNothingButALevelOrRateSpinnerSetsUser)
+TEST_F(AWMEditTest, SpinnerAtItsLimitChangesNothingButALevelOrRateSpinnerThatMovesSetsUser)
 {
     a().envelopeType = 4;
     carrier().rateAttack = 63;
@@ -238,12 +238,10 @@ TEST_F(AWMEditTest, SpinnerAtItsLimitSendsNothingButALevelOrRateSpinnerSetsUser)
     click(edit->udRateAttack, true);
     EXPECT_EQ(sends(), 0u);
     EXPECT_EQ(carrier().rateAttack, 63);
-    EXPECT_EQ(a().envelopeType, 0);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("User"));
-    a().envelopeType = 4;
+    EXPECT_EQ(a().envelopeType, 4);   // nothing was stored
     click(edit->udDetune, true);
     EXPECT_EQ(sends(), 0u);
-    EXPECT_EQ(a().envelopeType, 4);   // not an envelope spinner
+    EXPECT_EQ(a().envelopeType, 4);
 
     click(edit->udDetune, false);
     EXPECT_EQ(carrier().detune, 14);

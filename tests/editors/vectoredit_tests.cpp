@@ -407,17 +407,4 @@ TEST_F(VectorTest, EveryListPickSendsOnlyWithAutoSend)
     EXPECT_EQ(sends(), before + 1);
 }
 
-TEST_F(VectorTest, CloseAndTheCloseBoxOnlyHide)
-{
-    edit->show();
-    QTest::mouseClick(edit->bClose, Qt::LeftButton);
-    EXPECT_TRUE(edit->isHidden());
-    edit->show();
-    edit->close();
-    EXPECT_TRUE(edit->isHidden());
-    voice.levelVector.abPosition[0] = 62;
-    edit->refreshFromVoice();
-    EXPECT_EQ(ab(1)->value(), 0);
-}
-
 }  // namespace

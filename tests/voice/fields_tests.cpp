@@ -73,6 +73,35 @@ TEST(FieldTable, EveryFieldOnceInRecordOrder)
     }
 }
 
+TEST(FieldTable, EditorColumns)
+{
+    struct Case {
+        const char* path;
+        const char* caption;
+        int editMinimum, editMaximum;
+        int stored, shown;
+    } cases[] = {
+        {"element[0].lfoRate", "LFO rate", 0, 127, 27, 100},
+        {"element[0].lfoDelay", "LFO delay", 0, 127, 200, 200},
+        {"element[1].lfoDelay", "LFO delay", 0, 255, 200, 200},
+        {"element[3].modulator.level", "Level", 0, 127, 0, 127},
+        {"element[2].carrier.levelDecay2", "Decay 2 level", 0, 127, 127, 0},
+        {"element[2].pan", "Pan", 0, 4, 1, 3},
+        {"element[1].pitch", "Pitch", -12, 12, -5, -5},
+        {"detuneVector.repeats[7]", "Detune vector", 0, 255, 3, 3},
+    };
+    for (const Case& c : cases) {
+        const VoiceField* f = findVoiceField(c.path);
+        ASSERT_NE(f, nullptr) << c.path;
+        EXPECT_EQ(f->caption, c.caption) << c.path;
+        EXPECT_EQ(f->editMinimum, c.editMinimum) << c.path;
+        EXPECT_EQ(f->editMaximum, c.editMaximum) << c.path;
+        EXPECT_EQ(shownValue(*f, c.stored), c.shown) << c.path;
+        EXPECT_EQ(storedValue(*f, c.shown), c.stored) << c.path;
+    }
+    EXPECT_EQ(findVoiceField("element[4].pitch"), nullptr);
+}
+
 TEST(FieldLines, FormatThenParseGivesTheSameVoice)
 {
     for (uint32_t seed = 1; seed <= 50; ++seed) {

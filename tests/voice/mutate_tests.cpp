@@ -25,9 +25,14 @@ TEST(Mutate, AtFullStrengthEveryFieldStaysInItsRangeAndNameAndStepsStayUnlessTic
         for (const VoiceField& f : voiceFields()) {
             if (f.type == FieldType::Name)
                 continue;
+            // Inside the field's range, and shown inside the editors' range.
             const int value = fieldValue(v, f);
             EXPECT_GE(value, f.minimum) << f.path;
             EXPECT_LE(value, f.maximum) << f.path;
+            if (value != fieldValue(before, f)) {
+                EXPECT_GE(shownValue(f, value), f.editMinimum) << f.path;
+                EXPECT_LE(shownValue(f, value), f.editMaximum) << f.path;
+            }
             moved += value != fieldValue(before, f);
         }
         EXPECT_GT(moved, 100);

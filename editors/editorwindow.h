@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What every voice editor window shares: its frame (a fixed tool window in the
+// editors' colours), the `ready` flag, the Get voice / Send voice / Compare / Play /
+// Close buttons, the one binder that ties its controls to the voice's field table,
+// and "send if ready": each accepted change becomes an undo step and, with auto-send
+// on, goes to the synthesiser.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QWidget>
+
+#include "editors/fieldbinder.h"
+#include "voice/voicefields.h"
+
+class QPushButton;
+
+class TEditorWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Rewrites every control from the voice record; sends nothing.
+    virtual void refreshFromVoice();
+
+    // False while the window rewrites its own controls: they only show the voice then
+    // and store nothing, so a voice with values outside the window's ranges stays as
+    // it came.
+    bool ready = false;
+
+    QPushButton* bGetVoice = nullptr;
+    QPushButton* bSendVoice = nullptr;
+    QPushButton* bCompare = nullptr;
+    QPushButton* bPlay = nullptr;
+    QPushButton* bElement = nullptr;   // the element editors only
+    QPushButton* bClose = nullptr;
+
+    void bGetVoiceClick();
+    void bSendVoiceClick();
+
+protected:
+    TEditorWindow(const QString& title, QWidget* parent);
+
+    // The buttons: Get voice, Send voice, Compare, Play, (Element,) Close. elementKind:
+    // 0 none, 1 AWM, 2 FM. In a window laid out by layouts, Get voice, Send voice and
+    // Close join the window (and its focus order) when the layout takes them.
+    void createButtons(int elementKind, bool laidOut);
+    // An accepted change made by source (the control): one undo step, then the voice
+    // goes out when auto-send is on. Nothing while the window is not ready.
+    void sendIfReady(QObject* source);
+    // Extra rewriting of refreshFromVoice, before the bound controls are shown.
+    virtual void showVoice() {}
+
+    void closeEvent(QCloseEvent* event) override;
+
+    // A row over the field field() gives, looked up at each use so that it follows
+    // the element shown. shown: in the field's shown form, else as stored.
+    static TFieldRow voiceRow(std::function<const VoiceField&()> field, bool shown = true);
+    static TFieldRow voiceRow(const std::string& path);
+
+    TFieldBinder* fields;
+};
+
+// The voice to the synthesiser: always, or only when auto-send is on.
+void sendVoiceToSynth(bool always);
+// The test note on or off.
+void sendTestNote(bool on);
