@@ -234,6 +234,7 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     resetVoice();
     answerer.seen.clear();
     FMEdit->bGetVoiceClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
     EXPECT_EQ(voice.element[1].waveform, 200);
     EXPECT_EQ(FMEdit->cbWaveform->currentIndex(), 200);
