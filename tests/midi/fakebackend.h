@@ -18,7 +18,6 @@ public:
     // Runs for each message sent, on the sender's thread, before it is recorded: may
     // throw, return false (refused) or answer through deliver.
     std::function<bool(const Bytes&)> onSend;
-    std::string openFailure;        // what openInput/openOutput say, when set
 
     bool throwOnEnumerate = false;
 
@@ -33,16 +32,12 @@ public:
     std::string outputName(int n) const override { return n == 0 ? "fake out" : ""; }
     std::string openInput(int, TMIDIInputHandler h, void* c) override
     {
-        if (!openFailure.empty())
-            return openFailure;
         handler = h;
         context = c;
         return "";
     }
     std::string openOutput(int) override
     {
-        if (!openFailure.empty())
-            return openFailure;
         outOpen = true;
         return "";
     }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fetch object on a MIDI system of the test's own: what each outcome signals.
+// The bank fetch on a MIDI system of the test's own: pieces, an overlong answer, a stop.
+// (The voice fetch's outcomes are the JACK transport tests'.)
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
@@ -8,8 +9,6 @@
 #include "midi/midiport.h"
 #include "tests/midi/fakebackend.h"
 #include "voice/bank.h"
-#include "voice/dumpcodec.h"
-#include "voice/voicefields.h"
 
 namespace {
 
@@ -21,32 +20,19 @@ struct Outcome {
     qulonglong received = 0;
 };
 
-// Runs one fetch to its end; start is startVoice or startBank.
-Outcome run(TMIDIFetch& fetch, bool (TMIDIFetch::*start)())
+// Runs one bank fetch to its end: what it ended in.
+Outcome run(TMIDIFetch& fetch)
 {
     Outcome o;
     QEventLoop loop;
+    QObject fence;      // the connections end with the run
     QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
-    const auto take = [&](const char* what) {
-        return [&o, what](const Bytes& b) {
-            o.what = what;
-            o.bytes = b;
-        };
-    };
-    auto c1 = QObject::connect(&fetch, &TMIDIFetch::voiceReceived, take("voice"));
-    auto c2 = QObject::connect(&fetch, &TMIDIFetch::bankReceived, take("bank"));
-    auto c3 = QObject::connect(&fetch, &TMIDIFetch::noAnswer, [&] { o.what = "none"; });
-    auto c4 = QObject::connect(&fetch, &TMIDIFetch::tooLong, [&] { o.what = "too long"; });
-    auto c5 = QObject::connect(&fetch, &TMIDIFetch::stalled, [&](qulonglong n) {
-        o.what = "stalled";
-        o.received = n;
-    });
-    if ((fetch.*start)())
-        loop.exec();
-    else
-        o.what = "not started";
-    for (const auto& c : {c1, c2, c3, c4, c5})
-        QObject::disconnect(c);
+    QObject::connect(&fetch, &TMIDIFetch::bankReceived, &fence, [&](const Bytes& b) { o = {"bank", b, 0}; });
+    QObject::connect(&fetch, &TMIDIFetch::tooLong, &fence, [&] { o.what = "too long"; });
+    QObject::connect(&fetch, &TMIDIFetch::stalled, &fence, [&](qulonglong n) { o = {"stalled", {}, n}; });
+    if (!fetch.startBank())
+        return {"not started", {}, 0};
+    loop.exec();
     return o;
 }
 
@@ -57,41 +43,12 @@ struct FakeFetch : ::testing::Test {
         fake = owned.get();
         port = std::make_unique<TMIDIPort>(std::move(owned));
         port->openPorts(0, 0);
-        port->setChannel(4);
     }
     TFakeMIDIBackend* fake = nullptr;
     std::unique_ptr<TMIDIPort> port;
 };
 
 }  // namespace
-
-TEST_F(FakeFetch, TheVoiceOnAnyChannelIsTakenOtherMessagesAreNotAndSilenceIsNoAnswer)
-{
-    randomVoice(voice, 5);
-    Bytes dump(dumpCodec.encodeVoice(), dumpCodec.encodeVoice() + dumpSize);
-    dump[dumpChannelOffset] = 9;
-    fake->onSend = [&](const Bytes& m) {
-        if (isDumpRequest(m.data(), m.size())) {
-            fake->deliver({0x90, 60, 100});
-            fake->deliver(dump);
-        }
-        return true;
-    };
-    TMIDIFetch fetch(*port);
-    Outcome o = run(fetch, &TMIDIFetch::startVoice);
-    EXPECT_EQ(o.what, "voice");
-    EXPECT_EQ(o.bytes, dump);
-    ASSERT_FALSE(fake->sent().empty());
-    EXPECT_EQ(fake->sent().back()[2], 0x24);    // asked on the port's channel
-
-    fake->onSend = [&](const Bytes& m) {
-        if (isDumpRequest(m.data(), m.size()))
-            fake->deliver(Bytes(dump.begin(), dump.end() - 1));     // one byte short: no dump
-        return true;
-    };
-    EXPECT_EQ(run(fetch, &TMIDIFetch::startVoice).what, "none");
-    EXPECT_FALSE(fetch.busy());
-}
 
 TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsStalled)
 {
@@ -106,12 +63,12 @@ TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsSt
         return true;
     };
     TMIDIFetch fetch(*port);
-    Outcome o = run(fetch, &TMIDIFetch::startBank);
+    Outcome o = run(fetch);
     EXPECT_EQ(o.what, "bank");
     EXPECT_EQ(o.bytes, bank);
 
     pieces = 1;
-    o = run(fetch, &TMIDIFetch::startBank);
+    o = run(fetch);
     EXPECT_EQ(o.what, "stalled");
     EXPECT_EQ(o.received, bank.size() / 3 + 1);
 
@@ -122,8 +79,8 @@ TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsSt
         }
         return true;
     };
-    EXPECT_EQ(run(fetch, &TMIDIFetch::startBank).what, "too long");
+    EXPECT_EQ(run(fetch).what, "too long");
 
     port->closePorts();
-    EXPECT_EQ(run(fetch, &TMIDIFetch::startBank).what, "not started");
+    EXPECT_EQ(run(fetch).what, "not started");
 }
