@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI transport: device lists, the two ports, sending the voice and fetching
-// the synthesiser's voice. One object for the whole run (midiPort).
+// the synthesiser's voice and bank. One object for the whole run (midiPort), on the
+// platform's MIDI system or any other TMIDIBackend (the tests' fake).
 //
-// Everything goes out through a sender thread of the object's own, which owns the
-// output port: sendVoice and sendMessage queue and return at once, and the sender puts
+// Everything goes out through the send queue's thread (midi/sendqueue.h), which owns
+// the output port while it sends: sendVoice and sendMessage queue and return at once, and the sender puts
 // the messages on the wire one after another, whole, in the order queued and never
 // faster than the wire carries them. A voice dump still waiting for the wire is
 // replaced by a newer one (each dump carries the whole voice, so the synthesiser always
@@ -126,8 +127,8 @@ public:
     TMIDIPortEvents* events = nullptr;
 
     // ---- fetching the synthesiser's whole bank ----
-    // Nothing here waits: the caller polls bankProgress (from a timer, or a loop of
-    // its own) and decides when the synthesiser has said nothing for too long. The
+    // Nothing here waits: the fetch object (midi/fetch.h) polls bankProgress from a
+    // timer and decides when the synthesiser has said nothing for too long. The
     // input callback gathers the answer into a buffer made once, whether it comes as
     // one message or, as through a real interface, in pieces.
     struct BankProgress {
