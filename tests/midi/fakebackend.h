@@ -15,9 +15,13 @@
 class TFakeMIDIBackend : public TMIDIBackend {
 public:
     using Bytes = std::vector<uint8_t>;
-    // Runs for each message sent, on the sender's thread, before it is recorded: may
-    // throw, return false (refused) or answer through deliver.
-    std::function<bool(const Bytes&)> onSend;
+    // What runs for each message sent, on the sender's thread, before it is recorded:
+    // may throw, return false (refused) or answer through deliver.
+    void onSend(std::function<bool(const Bytes&)> f)
+    {
+        std::lock_guard<std::mutex> guard(answerLock);
+        answer = std::move(f);
+    }
 
     bool throwOnEnumerate = false;
 
@@ -50,8 +54,11 @@ public:
     bool send(const uint8_t* message, size_t size) override
     {
         const Bytes m(message, message + size);
-        if (onSend && !onSend(m))
-            return false;
+        {
+            std::lock_guard<std::mutex> guard(answerLock);
+            if (answer && !answer(m))
+                return false;
+        }
         std::lock_guard<std::mutex> guard(lock);
         sentMessages.push_back(m);
         return true;
@@ -72,6 +79,8 @@ public:
     }
 
 private:
+    std::mutex answerLock;
+    std::function<bool(const Bytes&)> answer;
     std::mutex lock;
     std::vector<Bytes> sentMessages;
     TMIDIInputHandler handler = nullptr;

@@ -54,14 +54,14 @@ TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsSt
 {
     const Bytes bank = buildBankDump({}, 4);
     size_t pieces = 3;
-    fake->onSend = [&](const Bytes& m) {
+    fake->onSend([&](const Bytes& m) {
         if (!isBankRequest(m.data(), m.size()))
             return true;
         const size_t step = bank.size() / 3 + 1;
         for (size_t at = 0, n = 0; at < bank.size() && n < pieces; at += step, ++n)
             fake->deliver(Bytes(bank.begin() + long(at), bank.begin() + long(std::min(bank.size(), at + step))));
         return true;
-    };
+    });
     TMIDIFetch fetch(*port);
     Outcome o = run(fetch);
     EXPECT_EQ(o.what, "bank");
@@ -72,13 +72,13 @@ TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsSt
     EXPECT_EQ(o.what, "stalled");
     EXPECT_EQ(o.received, bank.size() / 3 + 1);
 
-    fake->onSend = [&](const Bytes& m) {
+    fake->onSend([&](const Bytes& m) {
         if (isBankRequest(m.data(), m.size())) {
             fake->deliver(Bytes(bank.begin(), bank.end() - 1));
             fake->deliver(Bytes(bankCapacity, 0x01));
         }
         return true;
-    };
+    });
     EXPECT_EQ(run(fetch).what, "too long");
 
     port->closePorts();

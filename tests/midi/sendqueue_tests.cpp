@@ -113,11 +113,11 @@ TEST(FakePort, AThrowingSendIsToldOnceAndThePortGoesOnSendingAndASetUpThatThrows
     auto owned = std::make_unique<TFakeMIDIBackend>();
     TFakeMIDIBackend& fake = *owned;
     std::atomic<bool> throwing{true};
-    fake.onSend = [&](const Bytes&) {
+    fake.onSend([&](const Bytes&) {
         if (throwing)
             throw std::runtime_error("the driver fell over");
         return true;
-    };
+    });
     struct Events : TMIDIPortEvents {
         std::vector<std::string> sendErrors;
         void openError(const std::string&) override {}
