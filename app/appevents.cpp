@@ -2,7 +2,6 @@
 #include "app/appevents.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
 #include <QString>
@@ -45,21 +44,6 @@ void TAppMIDIEvents::voiceReceived()
         VoiceCommonEdit->refreshFromVoice();
     if (DataReceivedForm)
         DataReceivedForm->exec();
-}
-
-void TAppMIDIEvents::waitStarted()
-{
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-}
-
-void TAppMIDIEvents::waitTick()
-{
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void TAppMIDIEvents::waitEnded()
-{
-    QApplication::restoreOverrideCursor();
 }
 
 void TAppMIDIEvents::sendError(const std::string& text)

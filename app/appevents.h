@@ -9,13 +9,12 @@
 class TAppMIDIEvents : public TMIDIPortEvents {
 public:
     void openError(const std::string& text) override;
-    void noData() override;
-    void voiceReceived() override;
-    // While getVoice waits the windows keep painted, with a busy cursor; input waits.
-    void waitStarted() override;
-    void waitTick() override;
-    void waitEnded() override;
     void sendError(const std::string& text) override;
+    // What a voice fetch ends in: the synthesiser said nothing ("No data"), or its
+    // voice has been decoded into the voice record: the editors reload (AWM, FM,
+    // vector, voice common, in that order), then the arrival is acknowledged.
+    void noData();
+    void voiceReceived();
 };
 
 class TAppFileEvents : public TFileIOEvents {

@@ -579,7 +579,7 @@ void TBankWindow::sendBank()
     confirm.setDefaultButton(QMessageBox::No);
     if (confirm.exec() != QMessageBox::Yes)
         return;
-    const std::vector<uint8_t> message = encodeBankDump(bank->bank(), settings.midiChannel & 0x0F);
+    const std::vector<uint8_t> message = encodeBankDump(bank->bank(), channelBits(settings.midiChannel));
     const std::string fault = checkBankDump(message.data(), message.size());
     if (!fault.empty()) {
         tell(sendCaption(), QStringLiteral("The bank was not sent: %1. Nothing was sent.")

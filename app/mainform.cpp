@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "app/appevents.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
@@ -41,6 +42,7 @@
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "editors/voicehistory.h"
+#include "midi/fetch.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
@@ -114,6 +116,25 @@ TMainForm::TMainForm(QWidget* parent)
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint)
 {
+    if (midiPort) {
+        fetch = new TMIDIFetch(*midiPort, this);
+        connect(fetch, &TMIDIFetch::voiceReceived, this, [this](const std::vector<uint8_t>& dump) {
+            if (!fetchingVoice)
+                return;
+            voiceFetchEnded();
+            dumpCodec.decodeVoice(dump.data());
+            appMIDIEvents.voiceReceived();
+            refreshEditors();
+        });
+        connect(fetch, &TMIDIFetch::noAnswer, this, [this] {
+            if (!fetchingVoice)
+                return;
+            voiceFetchEnded();
+            appMIDIEvents.noData();
+            refreshEditors();
+        });
+    }
+
     // 1. The window and its controls.
     setWindowTitle(QStringLiteral("Tarvik"));
     buildControls();
@@ -991,11 +1012,22 @@ void TMainForm::SelectMidiDevicesClick()
         SetDevices->exec();
 }
 
-void TMainForm::Getsoundfromsynth1Click()
+void TMainForm::Getsoundfromsynth1Click() { fetchVoice(); }
+
+bool TMainForm::fetchVoice()
 {
-    if (midiPort)
-        midiPort->getVoice();
-    refreshEditors();
+    // A second ask while the voice is being fetched: the fetch under way answers.
+    if (!fetch || !fetch->startVoice())
+        return false;
+    fetchingVoice = true;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    return true;
+}
+
+void TMainForm::voiceFetchEnded()
+{
+    fetchingVoice = false;
+    QApplication::restoreOverrideCursor();
 }
 
 void TMainForm::AboutClick()
@@ -1348,14 +1380,14 @@ void TMainForm::Getallvoices1Click()
     choice.setMask(filterMask);
     if (choice.exec() != QDialog::Accepted)
         return;
-    if (!midiPort->startBankFetch()) {
+    if (!fetch || fetch->busy() || !fetch->startBank()) {
         tellUser(this, caption,
                  QStringLiteral("The request could not be sent: check the MIDI output device."));
         return;
     }
 
-    // The wait runs in the event loop: the window is painted and Cancel works, while
-    // the input callback gathers the bank and a timer looks at how far it came.
+    // The window is painted and Cancel works while the input callback gathers the
+    // bank and the fetch object's timer looks at how far it came.
     QProgressDialog progress(QStringLiteral("Receiving the voices from the synthesiser..."),
                              QStringLiteral("Cancel"), 0, static_cast<int>(bankExpectedSize), this);
     progress.setObjectName(QStringLiteral("BankProgress"));
@@ -1368,37 +1400,31 @@ void TMainForm::Getallvoices1Click()
     enum Outcome { running, complete, unanswered, stalled, tooLong, cancelled };
     Outcome outcome = running;
     size_t received = 0;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(50);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        const TMIDIPort::BankProgress p = midiPort->bankProgress();
-        received = p.received;
-        if (p.complete)
-            outcome = complete;
-        else if (p.overflow)
-            outcome = tooLong;
-        else if (p.received == 0 && p.idleSeconds > bankAnswerSeconds)
-            outcome = unanswered;
-        else if (p.received > 0 && p.idleSeconds > bankStallSeconds)
-            outcome = stalled;
-        else
-            progress.setValue(static_cast<int>(std::min(p.received, bankExpectedSize - 1)));
-        if (outcome != running)
-            loop.quit();
-    });
-    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
-        if (outcome == running) {
-            outcome = cancelled;
-            loop.quit();
-        }
-    });
-    poll.start();
-    loop.exec();
-    poll.stop();
     std::vector<uint8_t> bank;
-    if (outcome != complete || !midiPort->takeBank(bank))
-        midiPort->cancelBankFetch();
+    connect(fetch, &TMIDIFetch::progress, &progress, [&](qulonglong bytes) {
+        progress.setValue(static_cast<int>(std::min<size_t>(bytes, bankExpectedSize - 1)));
+    });
+    connect(fetch, &TMIDIFetch::bankReceived, &progress, [&](const std::vector<uint8_t>& message) {
+        bank = message;
+        outcome = complete;
+    });
+    connect(fetch, &TMIDIFetch::noAnswer, &progress, [&] { outcome = unanswered; });
+    connect(fetch, &TMIDIFetch::stalled, &progress, [&](qulonglong bytes) {
+        received = bytes;
+        outcome = stalled;
+    });
+    connect(fetch, &TMIDIFetch::tooLong, &progress, [&] { outcome = tooLong; });
+    connect(fetch, &TMIDIFetch::finished, &progress, [&] { progress.hide(); });
+    connect(&progress, &QProgressDialog::canceled, &progress, [&] {
+        if (outcome == running)
+            outcome = cancelled;
+        fetch->cancel();
+        progress.hide();
+    });
+    if (outcome == running)
+        progress.exec();
+    if (fetch->busy())
+        fetch->cancel();
     progress.hide();
 
     switch (outcome) {

@@ -24,10 +24,16 @@ class QPushButton;
 class TBankWindow;
 class TVoiceListView;
 
+class TMIDIFetch;
+
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+
+    // "Get voice" (menu and editors alike): starts fetching the synthesiser's voice;
+    // the answer comes later, through the fetch object. False when it did not start.
+    bool fetchVoice();
 
     // Library list, the name search beside it and the count of listed voices.
     TVoiceListView* dbListBox;
@@ -182,6 +188,10 @@ private:
     // the user told which) when a chosen voice is no longer in it.
     bool chosenStillThere(const QString& caption);
     TBankWindow* BankWindow = nullptr;
+    // Fetches from the synthesiser (voice and bank); null without a transport.
+    TMIDIFetch* fetch = nullptr;
+    bool fetchingVoice = false;
+    void voiceFetchEnded();
 };
 
 extern TMainForm* MainForm;

@@ -270,8 +270,11 @@ void TSetDevices::selectOutputDevice()
 void TSetDevices::setMIDIChannel()
 {
     const int index = cbMIDIChannel->currentIndex();
-    if (index >= 0 && index < 16)
-        settings.midiChannel = index;
+    if (index < 0 || index >= 16)
+        return;
+    settings.midiChannel = index;
+    if (midiPort)
+        midiPort->setChannel(index);
 }
 
 void openSettingsDevices()

@@ -90,6 +90,7 @@ void createObjects()
     // 3.-4. The transport lists the devices, then opens the ports of the settings.
     midiPort = new TMIDIPort();
     midiPort->events = &appMIDIEvents;
+    midiPort->setChannel(settings.midiChannel);
     // An open error is a modal dialog too: it never stays out of reach.
     installModalGuard();
     openSettingsDevices();
@@ -113,6 +114,9 @@ void createWindows()
     // 8. The windows, main window first: it lists the library and loads and sends the
     // first voice before any other window exists.
     MainForm = new TMainForm();
+    // "Get voice" from any editor starts the main window's fetch.
+    if (midiPort)
+        midiPort->setVoiceFetcher([] { return MainForm && MainForm->fetchVoice(); });
     SetDevices = new TSetDevices();
     AWMEdit = new TAWMEdit();
     FMEdit = new TFMEdit();
@@ -183,6 +187,8 @@ void releaseAll()
     delete FMEdit; FMEdit = nullptr;
     delete AWMEdit; AWMEdit = nullptr;
     delete SetDevices; SetDevices = nullptr;
+    if (midiPort)
+        midiPort->setVoiceFetcher(nullptr);
     delete MainForm; MainForm = nullptr;
     delete fileIO; fileIO = nullptr;
     delete midiPort; midiPort = nullptr;

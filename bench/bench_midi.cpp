@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the transport talks to the virtual SY-22 over JACK MIDI: the median and
-// worst time of 50 getVoice round trips, and how many dumps go out per second when
+// worst time of 50 voice fetches (request out, dump back, through the fetch object), and how many dumps go out per second when
 // each is sent and waited for (the settle gap after each dump included). Uses the running JACK server, or starts a private one for the run.
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include "settings/settings.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
-int main()
+int main(int argc, char** argv)
 {
+    QCoreApplication application(argc, argv);
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
 
@@ -44,7 +46,7 @@ int main()
     std::vector<double> times;
     for (int i = 0; i < trips; ++i) {
         const auto start = Clock::now();
-        const bool got = port.getVoice();
+        const bool got = fetchVoice(port, events);
         times.push_back(seconds(Clock::now() - start));
         if (!got) {
             std::fprintf(stderr, "bench_midi: round trip %d got no answer\n", i + 1);
@@ -67,7 +69,7 @@ int main()
     const double rate = dumps / seconds(Clock::now() - start);
     const bool allArrived = synth.waitForCount("dumps", dumps);
 
-    std::printf("getVoice round trip over JACK (%d trips): median %.1f ms, worst %.1f ms\n", trips,
+    std::printf("voice fetch round trip over JACK (%d trips): median %.1f ms, worst %.1f ms\n", trips,
                 median * 1000.0, times.back() * 1000.0);
     std::printf("sendVoice: %.2f dumps per second (the MIDI wire allows %.2f)%s\n", rate,
                 31250.0 / (10.0 * dumpSize), allArrived ? "" : ", NOT ALL ARRIVED");

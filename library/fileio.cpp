@@ -20,6 +20,7 @@
 
 #include "library/filewrite.h"
 #include "voice/dumpcodec.h"
+#include "voice/sysex.h"
 
 TFileIO* fileIO = nullptr;
 
@@ -143,8 +144,7 @@ std::string reasonOf(int error) { return std::strerror(error); }
 bool damagedRecord(const uint8_t* record)
 {
     const uint8_t* d = record + 4;
-    if (d[0] != 0xF0 || d[dumpSize - 1] != 0xF7 || d[1] != 0x43 || (d[2] & 0xF0) != 0 || d[3] != 0x7E ||
-        d[4] != 0x04 || d[5] != 0x48 || std::memcmp(d + 6, dumpHeaderText, 10) != 0)
+    if (!hasDumpHead(d, dumpSize) || d[dumpSize - 1] != sysexEnd)
         return true;
     // No status byte in bytes 1..590.
     uint64_t high = 0;
@@ -1022,8 +1022,10 @@ LibraryCheck TFileIO::checkLibrary()
         const int64_t from = recordOffset(n);
         const ssize_t got = readAt(fd, near.data(), near.size(), from);
         for (ssize_t i = 0; got > 0 && i + 16 <= got; ++i) {
-            if (near[static_cast<size_t>(i)] != 0xF0 || near[static_cast<size_t>(i) + 1] != 0x43 ||
-                near[static_cast<size_t>(i) + 3] != 0x7E || std::memcmp(&near[static_cast<size_t>(i) + 6], dumpHeaderText, 10) != 0)
+            // Looser than hasDumpHead: byte 2 and the count bytes of a damaged record
+            // may be what is wrong with it.
+            if (near[static_cast<size_t>(i)] != sysexStart || near[static_cast<size_t>(i) + 1] != sysexManufacturer ||
+                near[static_cast<size_t>(i) + 3] != sysexFormat || std::memcmp(&near[static_cast<size_t>(i) + 6], dumpHeaderText, 10) != 0)
                 continue;
             const int64_t at = from + i;
             const int64_t off = (at - 4 - libraryMagicSize) % libraryRecordSize;

@@ -11,11 +11,10 @@
 #include <cstring>
 
 #include "library/fileio.h"
+#include "voice/sysex.h"
 
 namespace {
 
-constexpr uint8_t sysexStart = 0xF0;
-constexpr uint8_t sysexEnd = 0xF7;
 // A file larger than this is no collection of voices: it is refused, not read.
 constexpr int64_t largestFile = 512LL * 1024 * 1024;
 
@@ -47,14 +46,6 @@ bool holdsStatusByte(const uint8_t* p, size_t size)
         if (p[i] & 0x80)
             return true;
     return false;
-}
-
-bool checksumHolds(const uint8_t* p, size_t size)
-{
-    unsigned sum = 0;
-    for (size_t i = 0; i < size; ++i)
-        sum += p[i];
-    return sum % 128 == 0;
 }
 
 // The 16 blocks of a bank message that runs from data[0] (its F0) to data[end].
@@ -101,9 +92,8 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
             ++end;
         const uint8_t* m = data + i;
         const size_t length = end - i;   // without the F7
-        const bool ours = length >= 16 && m[1] == 0x43 && (m[2] & 0xF0) == 0 && m[3] == 0x7E;
         const auto where = [&] { return at(prefix, "byte " + std::to_string(i)); };
-        if (ours && m[4] == 0x04 && m[5] == 0x48 && std::memcmp(m + 6, dumpHeaderText, 10) == 0) {
+        if (hasDumpHead(m, length)) {
             const bool closed = end < size && data[end] == sysexEnd;
             if (length < dumpSize - 1 || !closed)
                 refuseAt(r, where, "truncated");
@@ -111,7 +101,7 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
                 refuseAt(r, where, "too long");
             else if (holdsStatusByte(m + 1, dumpSize - 2))
                 refuseAt(r, where, "a status byte inside the data");
-            else if (!checksumHolds(m + 6, dumpSize - 7))
+            else if (!sysexChecksumHolds(m + 6, dumpSize - 7))
                 refuseAt(r, where, "bad checksum");
             else {
                 VoiceDump d;
@@ -119,7 +109,7 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
                 normaliseDump(d.data());
                 r.voices.push_back(d);
             }
-        } else if (ours && m[4] == 0x12 && m[5] == 0x02 && std::memcmp(m + 6, bankHeaderText, 10) == 0) {
+        } else if (hasBankHead(m, length)) {
             readBank(m, length, [&] { return at(prefix, "bank at byte " + std::to_string(i)); }, r);
         }
         // Anything else is another message or junk: passed over in silence.

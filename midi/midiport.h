@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI transport: device lists, the two ports, sending the voice and fetching
-// the synthesiser's voice. One object for the whole run (midiPort).
+// the synthesiser's voice and bank. One object for the whole run (midiPort), on the
+// platform's MIDI system or any other TMIDIBackend (the tests' fake).
 //
-// Everything goes out through a sender thread of the object's own, which owns the
-// output port: sendVoice and sendMessage queue and return at once, and the sender puts
+// Everything goes out through the send queue's thread (midi/sendqueue.h), which owns
+// the output port while it sends: sendVoice and sendMessage queue and return at once, and the sender puts
 // the messages on the wire one after another, whole, in the order queued and never
 // faster than the wire carries them. A voice dump still waiting for the wire is
 // replaced by a newer one (each dump carries the whole voice, so the synthesiser always
@@ -15,12 +16,19 @@
 // tool with a line on standard error.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "midi/midibackend.h"
+#include "midi/sendqueue.h"
+#include "voice/dumpcodec.h"
+#include "voice/sysex.h"
 
 class TMIDIPortEvents {
 public:
@@ -28,17 +36,6 @@ public:
     // A port could not be opened (or the input port not started); text is the
     // system's own error text. Called once per failing port, input first.
     virtual void openError(const std::string& text) = 0;
-    // getVoice waited in vain.
-    virtual void noData() = 0;
-    // getVoice decoded a dump into voice: refresh the editors (AWM, FM, vector,
-    // voice common, in that order), then acknowledge.
-    virtual void voiceReceived() = 0;
-    // getVoice waits: waitStarted once, then waitTick every few milliseconds while it
-    // waits (a window keeps itself painted there, taking no input), then waitEnded,
-    // before noData or voiceReceived.
-    virtual void waitStarted() {}
-    virtual void waitTick() {}
-    virtual void waitEnded() {}
     // Sending failed in a way the MIDI system did not foresee (it threw); told once, on
     // the owner's thread at its next call into the transport. The port stays usable.
     virtual void sendError(const std::string& /*text*/) {}
@@ -46,7 +43,8 @@ public:
 
 class TMIDIPort {
 public:
-    TMIDIPort();            // enumerateDevices
+    TMIDIPort();            // on the platform's MIDI system; enumerateDevices
+    explicit TMIDIPort(std::unique_ptr<TMIDIBackend> backend);
     ~TMIDIPort();
 
     void enumerateDevices();
@@ -64,7 +62,12 @@ public:
     // on a JACK server that has stopped answering.
     void closePorts();
 
-    // Encodes voice, ORs the low 4 bits of settings.midiChannel into byte 2 and queues
+    // The MIDI channel (0..15 = channel 1..16) the voice, the note and the requests go
+    // out on; only its low 4 bits are used. The owner sets it from its settings.
+    void setChannel(int midiChannel) { channel = midiChannel; }
+    int currentChannel() const { return channel; }
+
+    // Encodes voice, ORs the low 4 bits of the channel into byte 2 and queues
     // the dump; returns at once. False when no output port is open.
     bool sendVoice();
     // Queues a copy of one complete message (a short message or a whole System
@@ -73,7 +76,7 @@ public:
     // port is open, or when an unreasonable pile of messages waits already.
     bool sendMessage(const uint8_t* bytes, size_t size);
     // The test note: note on (middle C, velocity 100) or its note off on the low 4
-    // bits of settings.midiChannel, queued like any other message.
+    // bits of the channel, queued like any other message.
     bool sendNote(bool on);
     // Queues the 15-byte dump request with the low 4 bits of the channel in byte 2.
     bool sendDumpRequest();
@@ -81,16 +84,34 @@ public:
     // when it all went out; false when the time ran out or the port failed a message
     // that no earlier flush has answered for.
     bool flush(int timeoutMs);
-    // Sends the request after the voice waiting to be sent, and once it is out waits
-    // until the whole-second clock has advanced by 2 (1 to 2 seconds) for a voice dump.
-    // Only a voice dump counts as the answer; other messages during the wait are passed
-    // over. True when one arrived and was decoded into voice (then events->voiceReceived),
-    // else events->noData and voice unchanged.
+    // "Get voice" as the editors ask for it: starts the fetch of whoever set
+    // setVoiceFetcher (the application's fetch object, which tells the answer through
+    // its signals) and returns at once. False when no fetcher is set or it refused.
     bool getVoice();
+    void setVoiceFetcher(std::function<bool()> fetcher) { voiceFetcher = std::move(fetcher); }
 
-    // The input callback, on the MIDI service's thread: copies a voice dump into
-    // receiveBuffer and sets dumpArrived, only while getVoice waits. Never decodes,
-    // allocates or touches a window.
+    // ---- fetching the synthesiser's edit voice ----
+    // Nothing here waits: a fetch object polls (midi/fetch.h). startVoiceFetch arms
+    // the input callback for a voice dump (on any channel; other messages are passed
+    // over) and queues the dump request after the voice waiting to be sent. False
+    // when the request could not be queued; the callback is armed all the same.
+    bool startVoiceFetch();
+    struct VoiceFetchProgress {
+        bool requestOut = false;    // the request is on the wire (or was never queued)
+        bool arrived = false;       // a dump is in: takeVoice hands it over
+    };
+    VoiceFetchProgress voiceFetchProgress() const;
+    // Copies the dump that came and ends the fetch. False while none came.
+    bool takeVoice(std::array<uint8_t, dumpSize>& dump);
+    // Ends the fetch: a dump that comes later is passed over; one whose copy the
+    // callback has begun is waited for (a moment) and handed over. False when none came.
+    bool finishVoiceFetch(std::array<uint8_t, dumpSize>& dump);
+    // The same, dropping what came. Safe at any time.
+    void cancelVoiceFetch();
+
+    // The input callback, on the MIDI service's thread: copies a voice dump into the
+    // receive buffer while a voice fetch is armed, and gathers a bank while a bank
+    // fetch is. Never decodes, allocates or touches a window.
     static void midiInCallback(const uint8_t* message, size_t size, void* instance);
 
     int inCount = 0;
@@ -105,13 +126,9 @@ public:
 
     TMIDIPortEvents* events = nullptr;
 
-    // Shared with the input callback, which runs on the MIDI service's thread.
-    uint8_t receiveBuffer[608] = {};
-    std::atomic<bool> dumpArrived{false};
-
     // ---- fetching the synthesiser's whole bank ----
-    // Nothing here waits: the caller polls bankProgress (from a timer, or a loop of
-    // its own) and decides when the synthesiser has said nothing for too long. The
+    // Nothing here waits: the fetch object (midi/fetch.h) polls bankProgress from a
+    // timer and decides when the synthesiser has said nothing for too long. The
     // input callback gathers the answer into a buffer made once, whether it comes as
     // one message or, as through a real interface, in pieces.
     struct BankProgress {
@@ -142,13 +159,7 @@ public:
     // send is under way, or the message is no bank of the right length. The channel
     // is whatever the message's header carries.
     bool startBankSend(const std::vector<uint8_t>& bankMessage);
-    struct BankSendProgress {
-        int blocksSent = 0;         // blocks wholly on the wire
-        int blocks = 17;
-        bool done = false;          // the send is over: all out, failed or cancelled
-        bool failed = false;        // the port refused a block or closed: the rest stays
-        bool cancelled = false;     // cancelBankSend stopped it between blocks
-    };
+    using BankSendProgress = TBankSendProgress;
     // Polled by the owner. Before any bank send: no block sent, nothing set.
     BankSendProgress bankSendProgress() const;
     // Stops between blocks: a block already on the wire finishes, nothing after it goes
@@ -164,6 +175,7 @@ private:
     void reportSendFault();
 
     std::unique_ptr<Impl> impl;
+    int channel = 0;
     // Who may touch bankBuffer: idle (no fetch), listening (the callback may claim it),
     // filling (the callback is copying a piece), complete (the UI thread owns it).
     std::atomic<int> bankState{0};
@@ -176,10 +188,14 @@ private:
     unsigned long bankInputStart = 0;
     mutable unsigned long bankInputSeen = 0;
     std::vector<uint8_t> bankBuffer;
-    // Who may fill receiveBuffer: idle (nobody waits), waiting (getVoice waits),
-    // filling (the callback has claimed the buffer and is copying).
+    std::function<bool()> voiceFetcher;
+    // Shared with the input callback. Who may fill receiveBuffer: idle (no fetch),
+    // waiting (a fetch is armed), filling (the callback has claimed the buffer and is
+    // copying); dumpArrived once the copy is whole.
     std::atomic<int> receiveState{0};
-    bool fetching = false;  // getVoice runs: its wait cannot be entered again
+    std::atomic<bool> dumpArrived{false};
+    uint8_t receiveBuffer[dumpSize] = {};
+    unsigned long requestSerial = 0;
 };
 
 // The longest bank message the fetch takes in (a bank is about 38 KB).
@@ -188,10 +204,6 @@ constexpr size_t bankCapacity = 64 * 1024;
 // counts as unanswered or stalled.
 constexpr double bankAnswerSeconds = 4.0;
 constexpr double bankStallSeconds = 3.0;
-
-// True for a voice bulk dump on any channel: 592 bytes, F0 43 0n 7E 04 48
-// "PK  2203AE" ... F7. Nothing else (the checksum included) is looked at.
-bool isVoiceDump(const uint8_t* message, size_t size);
 
 // The process-wide transport, created at start-up.
 extern TMIDIPort* midiPort;

@@ -19,8 +19,6 @@
 #include <thread>
 #include <vector>
 
-std::atomic<TPlatformMIDIFault> platformMIDIFault{nullptr};
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -567,8 +565,6 @@ TPlatformMIDI::~TPlatformMIDI()
 
 void TPlatformMIDI::enumerate()
 {
-    if (const TPlatformMIDIFault fault = platformMIDIFault.load())
-        fault("enumerate");
     closeInput();
     closeOutput();
     impl->ins.clear();
@@ -730,8 +726,6 @@ bool TPlatformMIDI::outputOpen() const { return impl->out != nullptr && impl->us
 
 bool TPlatformMIDI::send(const uint8_t* message, size_t size)
 {
-    if (const TPlatformMIDIFault fault = platformMIDIFault.load())
-        fault("send");
     if (message == nullptr || size == 0 || !outputOpen())
         return false;
     if (impl->outSystem == System::jack && impl->outStalled) {

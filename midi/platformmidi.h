@@ -12,9 +12,7 @@
 #include <memory>
 #include <string>
 
-// Runs on the MIDI service's thread with one complete message (a whole System
-// Exclusive message, or one short message).
-using TMIDIInputHandler = void (*)(const uint8_t* message, size_t size, void* context);
+#include "midi/midibackend.h"
 
 // Seconds the MIDI wire needs for this many bytes: 10 bits per byte at 31,250 baud.
 constexpr double midiWireSeconds(size_t bytes)
@@ -22,45 +20,39 @@ constexpr double midiWireSeconds(size_t bytes)
     return static_cast<double>(bytes) * 10.0 / 31250.0;
 }
 
-// Where a failing MIDI system can be stood in for: when set, it runs at the start of
-// enumerate ("enumerate") and of send ("send"), on the thread that calls them, and may
-// throw there. Tests set it; nothing else does.
-using TPlatformMIDIFault = void (*)(const char* where);
-extern std::atomic<TPlatformMIDIFault> platformMIDIFault;
-
-class TPlatformMIDI {
+class TPlatformMIDI : public TMIDIBackend {
 public:
     TPlatformMIDI();
-    ~TPlatformMIDI();
+    ~TPlatformMIDI() override;
     TPlatformMIDI(const TPlatformMIDI&) = delete;
     TPlatformMIDI& operator=(const TPlatformMIDI&) = delete;
 
     // Lists the ports of every MIDI system that starts. Closes open ports first.
-    void enumerate();
-    int inputCount() const;
-    int outputCount() const;
+    void enumerate() override;
+    int inputCount() const override;
+    int outputCount() const override;
     // The port's full name, so that no two look alike; empty for a number outside the list.
-    std::string inputName(int n) const;
-    std::string outputName(int n) const;
+    std::string inputName(int n) const override;
+    std::string outputName(int n) const override;
 
     // Empty text on success, else a readable reason. A port that failed stays closed.
-    std::string openInput(int n, TMIDIInputHandler handler, void* context);
-    std::string openOutput(int n);
+    std::string openInput(int n, TMIDIInputHandler handler, void* context) override;
+    std::string openOutput(int n) override;
     // Closing waits a moment at most on a JACK server that has stopped answering; the
     // rest of the teardown then finishes on its own thread.
-    void closeInput();
-    void closeOutput();
-    bool inputOpen() const;
+    void closeInput() override;
+    void closeOutput() override;
+    bool inputOpen() const override;
     // Bytes that have reached the input so far, counted as they arrive where the
     // system allows (JACK), else as whole messages are handed over. Only its changes
     // mean anything.
-    unsigned long inputBytes() const;
-    bool outputOpen() const;
+    unsigned long inputBytes() const override;
+    bool outputOpen() const override;
 
     // Sends one complete message. Waits until the port takes it and, for a System
     // Exclusive message, returns no earlier than the message's wire time after that.
     // False when nothing was sent (no port, the system went away, driver error).
-    bool send(const uint8_t* message, size_t size);
+    bool send(const uint8_t* message, size_t size) override;
 
     struct Impl;
 

@@ -24,7 +24,7 @@ cmake --build "$top/build-sanitize" -j"$jobs"
 # About a minute: the MIDI transport, its tests and the programs they start.
 cmake -S "$top" -B "$top/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_WERROR=ON \
       -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
-cmake --build "$top/build-tsan" -j"$jobs" --target midi_tests
+cmake --build "$top/build-tsan" -j"$jobs" --target midi_tests midi_unit_tests
 (cd "$top/build-tsan" && TSAN_OPTIONS="suppressions=$top/tools/tsan.supp" \
      ctest --output-on-failure -j"$jobs" -R '^midi\.')
 

@@ -10,12 +10,8 @@
 #include "voice/voicefields.h"
 #include "voice/voicetables.h"
 
-const char bankHeaderText[11] = "PK  2203VM";
-
 namespace {
 
-constexpr uint8_t sysexStart = 0xF0;
-constexpr uint8_t sysexEnd = 0xF7;
 constexpr int bankHeadSize = 4;   // F0 43 0n 7E
 
 // Internal offsets of the multi record.
@@ -50,7 +46,7 @@ void appendBlock(std::vector<uint8_t>& out, const uint8_t* payload, size_t size)
 std::vector<uint8_t> frameBank(const std::vector<const uint8_t*>& records, const uint8_t* multiPayload,
                                int channel)
 {
-    std::vector<uint8_t> bank = {sysexStart, 0x43, static_cast<uint8_t>(channel & 0x0F), 0x7E};
+    std::vector<uint8_t> bank = {sysexStart, sysexManufacturer, channelBits(channel), sysexFormat};
     bank.reserve(bankExpectedSize);
     std::vector<uint8_t> payload;
     for (int b = 0; b < bankVoiceBlocks; ++b) {
@@ -184,13 +180,9 @@ bool parseInt(const std::string& text, int& value)
 void normaliseDump(uint8_t* dump)
 {
     dump[dumpChannelOffset] = 0;
-    unsigned sum = 0;
-    for (int i = 1; i < dumpChecksumOffset; ++i) {
+    for (int i = 1; i < dumpChecksumOffset; ++i)
         dump[i] &= 0x7F;
-        if (i >= 6)
-            sum += dump[i];
-    }
-    dump[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
+    dump[dumpChecksumOffset] = sysexChecksum(dump + 6, dumpChecksumOffset - 6);
 }
 
 VoiceDump writtenDump(const uint8_t* dump)
@@ -206,9 +198,7 @@ VoiceDump writtenDump(const uint8_t* dump)
 VoiceDump dumpFromBankRecord(const uint8_t* record)
 {
     VoiceDump d{};
-    const uint8_t head[6] = {sysexStart, 0x43, 0x00, 0x7E, 0x04, 0x48};
-    std::memcpy(d.data(), head, sizeof head);
-    std::memcpy(d.data() + 6, dumpHeaderText, 10);
+    writeDumpHead(d.data());
     std::memcpy(d.data() + bankRecordOffset, record, bankRecordSize);
     d[dumpSize - 1] = sysexEnd;
     normaliseDump(d.data());
@@ -284,18 +274,6 @@ MultiRecord multiFromWire(const uint8_t* wire)
     return m;
 }
 
-std::vector<uint8_t> bankRequest(int channel)
-{
-    std::vector<uint8_t> m(15);
-    m[0] = sysexStart;
-    m[1] = 0x43;
-    m[2] = static_cast<uint8_t>(0x20 | (channel & 0x0F));
-    m[3] = 0x7E;
-    std::memcpy(m.data() + 4, bankHeaderText, 10);
-    m[14] = sysexEnd;
-    return m;
-}
-
 std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int channel)
 {
     static const std::vector<uint8_t> zeros(bankRecordSize, 0);
@@ -308,13 +286,7 @@ std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int cha
     return frameBank(records, multiPayload, channel);
 }
 
-uint8_t bankBlockChecksum(const uint8_t* payload, size_t size)
-{
-    unsigned sum = 0;
-    for (size_t i = 0; i < size; ++i)
-        sum += payload[i] & 0x7F;
-    return static_cast<uint8_t>((0 - sum) & 0x7F);
-}
+uint8_t bankBlockChecksum(const uint8_t* payload, size_t size) { return sysexChecksum(payload, size); }
 
 size_t bankBlockOffset(int block)
 {
@@ -326,8 +298,7 @@ size_t bankBlockOffset(int block)
 
 std::string checkBankDump(const uint8_t* data, size_t size)
 {
-    if (size < bankHeadSize || data[0] != sysexStart || data[1] != 0x43 || (data[2] & 0xF0) != 0 ||
-        data[3] != 0x7E)
+    if (!hasSysexHead(data, size))
         return "not a bank dump";
     if (size >= 16 && std::memcmp(data + 6, bankHeaderText, 10) != 0)
         return "not a bank dump";

@@ -26,7 +26,6 @@ constexpr int bankVoicesPerBlock = 4;
 constexpr int bankBlockCount = 17;                  // 16 voice blocks and the multi block
 constexpr int bankRecordSize = 574;                 // a single dump's bytes 16..589
 constexpr int bankRecordOffset = 16;
-extern const char bankHeaderText[11];               // "PK  2203VM"
 constexpr int bankFirstPayload = 10 + bankVoicesPerBlock * bankRecordSize;   // 2306
 constexpr int bankVoicePayload = bankVoicesPerBlock * bankRecordSize;        // 2296
 // The size of a bank as the synthesiser sends it (a real bank file is this long).
@@ -71,9 +70,6 @@ bool isMultiSplitOffset(int i);
 // Wire form of one multi (94 bytes) and back.
 void multiToWire(const MultiRecord&, uint8_t* wire94);
 MultiRecord multiFromWire(const uint8_t* wire94);
-
-// F0 43 2n 7E "PK  2203VM" F7: asks the synthesiser on channel n (0..15) for its bank.
-std::vector<uint8_t> bankRequest(int channel);
 
 // A bank message of 64 voices (their bytes 16..589, taken as they are; missing ones
 // zeros) on channel n with 16 initial multis; bankExpectedSize bytes. For the import

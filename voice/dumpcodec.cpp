@@ -2,9 +2,8 @@
 #include "voice/dumpcodec.h"
 
 #include <cstring>
-#include <initializer_list>
 
-const char dumpHeaderText[11] = "PK  2203AE";
+#include "voice/sysex.h"
 
 TDumpCodec dumpCodec;
 
@@ -104,11 +103,8 @@ void TDumpCodec::putElement(const VoiceElement& e, bool fm)
 
 const uint8_t* TDumpCodec::encodeVoice(const Voice& v)
 {
-    writePos = 0;
-    for (uint8_t b : {0xF0, 0x43, 0x00, 0x7E, 0x04, 0x48})
-        put(b);
-    for (int i = 0; i < 10; ++i)
-        put(static_cast<uint8_t>(dumpHeaderText[i]));
+    writeDumpHead(buffer);
+    writePos = static_cast<int>(sysexHeadSize);
     put(0x01);
     put(0x25);
     put(data7(v.effectDepth * 16u + v.effectType));
@@ -321,23 +317,20 @@ void setInnerChecksum(uint8_t* d)
     const uint8_t value = innerChecksum(d);
     d[dumpInnerChecksumOffset] = value >> 7;
     d[dumpInnerChecksumOffset + 1] = value & 0x7F;
-    unsigned sum = 0;
-    for (int i = 6; i < dumpChecksumOffset; ++i)
-        sum += d[i];
-    d[dumpChecksumOffset] = static_cast<uint8_t>((0 - sum) & 0x7F);
+    d[dumpChecksumOffset] = sysexChecksum(d + 6, dumpChecksumOffset - 6);
 }
 
 const char* checkVoiceDump(const uint8_t* d)
 {
-    if (d[0] != 0xF0)
+    if (d[0] != sysexStart)
         return "does not start with F0";
-    if (d[dumpSize - 1] != 0xF7)
+    if (d[dumpSize - 1] != sysexEnd)
         return "does not end with F7";
-    if (d[1] != 0x43)
+    if (d[1] != sysexManufacturer)
         return "manufacturer byte is not 43";
     if ((d[2] & 0xF0) != 0x00)
         return "device byte is not 0n";
-    if (d[3] != 0x7E)
+    if (d[3] != sysexFormat)
         return "format byte is not 7E";
     if (d[4] != 0x04 || d[5] != 0x48)
         return "byte count is not 04 48 (584)";
@@ -346,10 +339,7 @@ const char* checkVoiceDump(const uint8_t* d)
     for (int i = 1; i < dumpSize - 1; ++i)
         if (d[i] & 0x80)
             return "a status byte stands inside the data";
-    unsigned sum = 0;
-    for (int i = 6; i <= dumpChecksumOffset; ++i)
-        sum += d[i];
-    if (sum % 128 != 0)
+    if (!sysexChecksumHolds(d + 6, dumpChecksumOffset - 5))
         return "checksum does not match";
     return "";
 }
@@ -357,7 +347,7 @@ const char* checkVoiceDump(const uint8_t* d)
 long findVoiceDump(const uint8_t* data, size_t size)
 {
     for (size_t i = 0; i + dumpSize <= size; ++i)
-        if (data[i] == 0xF0 && data[i + dumpSize - 1] == 0xF7)
+        if (data[i] == sysexStart && data[i + dumpSize - 1] == sysexEnd)
             return static_cast<long>(i);
     return -1;
 }
@@ -365,7 +355,7 @@ long findVoiceDump(const uint8_t* data, size_t size)
 long findWellFormedVoiceDump(const uint8_t* data, size_t size)
 {
     for (size_t i = 0; i + dumpSize <= size; ++i)
-        if (data[i] == 0xF0 && data[i + dumpSize - 1] == 0xF7 && !*checkVoiceDump(data + i))
+        if (data[i] == sysexStart && data[i + dumpSize - 1] == sysexEnd && !*checkVoiceDump(data + i))
             return static_cast<long>(i);
     return -1;
 }

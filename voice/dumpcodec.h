@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "voice/sysex.h"
 #include "voice/voice.h"
 
 constexpr int dumpSize = 592;
@@ -13,7 +14,6 @@ constexpr int dumpChannelOffset = 2;     // senders OR the MIDI channel in here
 constexpr int dumpNameOffset = 19;
 constexpr int dumpChecksumOffset = 590;
 constexpr int dumpInnerChecksumOffset = 588;   // split: 588 = bit 7, 589 = bits 6..0
-extern const char dumpHeaderText[11];    // "PK  2203AE"
 
 class TDumpCodec {
 public:

@@ -586,6 +586,8 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // Asking for a voice that never comes: "No data", the voice stays.
     answerer.seen.clear();
     MainForm->Getsoundfromsynth1->trigger();
+    // The fetch runs on in the event loop; its outcome is a dialog.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
     EXPECT_TRUE(nothingLoaded());
 

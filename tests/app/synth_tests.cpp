@@ -184,6 +184,8 @@ TEST_F(SynthTest, GettingTheSynthesisersVoiceAcknowledgesItsArrival)
     resetVoice();
     answerer.seen.clear();
     MainForm->Getsoundfromsynth1->trigger();
+    // The fetch runs on in the event loop; its outcome is a dialog.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
     EXPECT_EQ(voiceName(), "FIRST   ");
 }
@@ -232,6 +234,7 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     resetVoice();
     answerer.seen.clear();
     FMEdit->bGetVoiceClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
     EXPECT_EQ(voice.element[1].waveform, 200);
     EXPECT_EQ(FMEdit->cbWaveform->currentIndex(), 200);

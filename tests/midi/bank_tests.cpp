@@ -4,7 +4,6 @@
 // after a power cycle.
 #include <gtest/gtest.h>
 
-#include "settings/settings.h"
 #include "tests/midi/vsy22.h"
 #include "voice/bank.h"
 #include "voice/dumpcodec.h"
@@ -14,8 +13,6 @@ namespace {
 
 class BankSend : public ::testing::Test {
 protected:
-    void SetUp() override { settings = TSettings(); }
-
     void connect(std::vector<std::string> options)
     {
         synth = std::make_unique<VirtualSY22>(options);
@@ -56,7 +53,7 @@ protected:
 TEST_F(BankSend, TheSynthTakesTheBankWholeWithItsPausesAndAnswersWithItByteForByte)
 {
     connect({"--channel", "3"});
-    settings.midiChannel = 3;
+    port->setChannel(3);
     TMIDIPort closed;
     EXPECT_FALSE(closed.startBankSend(testBankMessage(1, 3)));
 

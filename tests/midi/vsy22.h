@@ -250,30 +250,24 @@ private:
 class RecordingEvents : public TMIDIPortEvents {
 public:
     void openError(const std::string& text) override { openErrors.push_back(text); }
-    void noData() override
-    {
-        ++noDataCalls;
-        waits += 'N';
-    }
-    void voiceReceived() override;
-    void waitStarted() override { waits += '('; }
-    void waitTick() override
-    {
-        ++waitTicks;
-        lastTick = std::chrono::steady_clock::now();
-    }
-    void waitEnded() override { waits += ')'; }
     void sendError(const std::string& text) override { sendErrors.push_back(text); }
+    // What fetchVoice tells.
+    void noData() { ++noDataCalls; }
+    void voiceReceived();
 
     std::vector<std::string> openErrors;
     std::vector<std::string> sendErrors;
-    std::string waits;      // "(" and ")" for the start and end of each wait, "N" for noData
+    // Turns a timer of the event loop had while fetchVoice waited, and the last.
     int waitTicks = 0;
     std::chrono::steady_clock::time_point lastTick;
     int noDataCalls = 0;
     int receivedCalls = 0;
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
 };
+
+// Fetches the synthesiser's voice as the editor does: the fetch object in the event
+// loop, the dump decoded into voice before events hear of it. True when one came.
+bool fetchVoice(TMIDIPort& port, RecordingEvents& events);
 
 // A JACK server of the test's own, under a name of its own, so that a test
 // may stop it or count its ports without disturbing the shared server.

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice ports, send, get, get-bank and send-bank: the editor's own transport, with
 // the user told by lines on standard error instead of dialogs.
+#include <QCoreApplication>
+#include <QEventLoop>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +15,7 @@
 
 #include "settings/settings.h"
 #include "library/filewrite.h"
+#include "midi/fetch.h"
 #include "midi/midiport.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
@@ -22,15 +26,35 @@ namespace {
 class ToolEvents : public TMIDIPortEvents {
 public:
     void openError(const std::string& text) override { lastError = text; }
-    void noData() override { std::fputs("No data received\n", stderr); }
-    void voiceReceived() override { std::fputs("MIDI dump received\n", stderr); }
     // Part of the one line the failing command prints.
     void sendError(const std::string& text) override { lastError = text; }
 
     std::string lastError;
 };
 
+// The event loop's application object, for the fetch object's timer.
+struct ToolApplication {
+    int argc = 1;
+    char name[13] = "tarvik-voice";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication application{argc, argv};
+};
+
+// Runs a fetch to its end in an event loop run once: the tool has no other. start is
+// the fetch's start; false when it did not start.
+template <class Start>
+bool runFetch(TMIDIFetch& fetch, Start start)
+{
+    QEventLoop loop;
+    QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
+    if (!start())
+        return false;
+    loop.exec();
+    return true;
+}
+
 struct MidiOptions {
+    TSettings settings;             // the settings file's, with the options on top
     std::string file;
     std::vector<std::string> more;  // send: the files after the first, in order
 };
@@ -49,6 +73,7 @@ bool number(const std::string& text, long low, long high, int32_t& out)
 // options on top. False with a message on bad words.
 bool readOptions(const Args& args, bool wantIn, bool several, MidiOptions& o, std::string& error)
 {
+    TSettings& settings = o.settings;
     settings = TSettings(settingsFileName);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -84,8 +109,15 @@ bool readOptions(const Args& args, bool wantIn, bool several, MidiOptions& o, st
     return true;
 }
 
+// The port on the options' channel, telling events.
+void setUp(TMIDIPort& port, ToolEvents& events, const TSettings& settings)
+{
+    port.events = &events;
+    port.setChannel(settings.midiChannel);
+}
+
 // Both ports from the settings, input first; false with the reason in error.
-bool openBothPorts(TMIDIPort& port, ToolEvents& events, std::string& error)
+bool openBothPorts(TMIDIPort& port, ToolEvents& events, const TSettings& settings, std::string& error)
 {
     if (!port.openInput(settings.inDevice)) {
         error = "cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
@@ -155,7 +187,8 @@ int cmdSend(const Args& args)
 
     ToolEvents events;
     TMIDIPort port;
-    port.events = &events;
+    setUp(port, events, o.settings);
+    const TSettings& settings = o.settings;
     if (!port.openOutput(settings.outDevice))
         return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
                     events.lastError);
@@ -182,11 +215,22 @@ int cmdGet(const Args& args)
 
     ToolEvents events;
     TMIDIPort port;
-    port.events = &events;
-    if (!openBothPorts(port, events, error))
+    setUp(port, events, o.settings);
+    const TSettings& settings = o.settings;
+    if (!openBothPorts(port, events, settings, error))
         return fail(error);
     resetVoice();
-    if (!port.getVoice())
+    const ToolApplication application;
+    TMIDIFetch fetch(port);
+    bool received = false;
+    QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
+        dumpCodec.decodeVoice(dump.data());
+        std::fputs("MIDI dump received\n", stderr);
+        received = true;
+    });
+    QObject::connect(&fetch, &TMIDIFetch::noAnswer, [] { std::fputs("No data received\n", stderr); });
+    runFetch(fetch, [&] { return fetch.startVoice(); });
+    if (!received)
         return 1;   // "No data received" is on standard error already
     port.closePorts();
 
@@ -211,33 +255,27 @@ int cmdGetBank(const Args& args)
 
     ToolEvents events;
     TMIDIPort port;
-    port.events = &events;
-    if (!openBothPorts(port, events, error))
+    setUp(port, events, o.settings);
+    const TSettings& settings = o.settings;
+    if (!openBothPorts(port, events, settings, error))
         return fail(error);
-    if (!port.startBankFetch())
+    const ToolApplication application;
+    TMIDIFetch fetch(port);
+    std::vector<uint8_t> bank;
+    std::string failure;
+    QObject::connect(&fetch, &TMIDIFetch::bankReceived, [&](const std::vector<uint8_t>& message) { bank = message; });
+    QObject::connect(&fetch, &TMIDIFetch::tooLong,
+                     [&] { failure = "the answer is longer than any bank; nothing was saved"; });
+    QObject::connect(&fetch, &TMIDIFetch::noAnswer,
+                     [&] { failure = "no bank received: the synthesiser did not answer"; });
+    QObject::connect(&fetch, &TMIDIFetch::stalled, [&](qulonglong received) {
+        failure = "the bank stopped coming after " + std::to_string(received) + " bytes; nothing was saved";
+    });
+    if (!runFetch(fetch, [&] { return fetch.startBank(); }))
         return fail("the bank request could not be sent to MIDI output device " +
                     std::to_string(settings.outDevice));
-
-    std::vector<uint8_t> bank;
-    for (;;) {
-        const TMIDIPort::BankProgress p = port.bankProgress();
-        if (p.complete && port.takeBank(bank))
-            break;
-        if (p.overflow) {
-            port.cancelBankFetch();
-            return fail("the answer is longer than any bank; nothing was saved");
-        }
-        if (p.received == 0 && p.idleSeconds > bankAnswerSeconds) {
-            port.cancelBankFetch();
-            return fail("no bank received: the synthesiser did not answer");
-        }
-        if (p.received > 0 && p.idleSeconds > bankStallSeconds) {
-            port.cancelBankFetch();
-            return fail("the bank stopped coming after " + std::to_string(p.received) +
-                        " bytes; nothing was saved");
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (!failure.empty())
+        return fail(failure);
     port.closePorts();
 
     // A bank that lost bytes on the way is no backup: it is not saved as one.
@@ -277,11 +315,12 @@ int cmdSendBank(const Args& args)
     if (!fault.empty())
         return fail(o.file + ": " + fault + "; nothing was sent");
     if (channelGiven)
-        bank[dumpChannelOffset] = static_cast<uint8_t>(settings.midiChannel & 0x0F);
+        bank[dumpChannelOffset] = channelBits(o.settings.midiChannel);
 
     ToolEvents events;
     TMIDIPort port;
-    port.events = &events;
+    setUp(port, events, o.settings);
+    const TSettings& settings = o.settings;
     if (!port.openOutput(settings.outDevice))
         return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
                     events.lastError);

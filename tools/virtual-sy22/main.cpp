@@ -60,6 +60,7 @@
 #include "library/voiceimport.h"
 #include "voice/bank.h"
 #include "voice/dumpcodec.h"
+#include "voice/sysex.h"
 
 namespace {
 
@@ -183,31 +184,17 @@ int process(jack_nframes_t frames, void*)
     return 0;
 }
 
-bool isDump(const Bytes& m)
-{
-    return m.size() == static_cast<size_t>(dumpSize) && m[0] == 0xF0 && m[1] == 0x43 &&
-           (m[2] & 0xF0) == 0x00 && m[3] == 0x7E && m[4] == 0x04 && m[5] == 0x48 &&
-           std::memcmp(m.data() + 6, dumpHeaderText, 10) == 0 && m.back() == 0xF7;
-}
+bool isDump(const Bytes& m) { return isVoiceDump(m.data(), m.size()); }
 
-bool isRequest(const Bytes& m)
-{
-    return m.size() == 15 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x20 &&
-           m[3] == 0x7E && std::memcmp(m.data() + 4, dumpHeaderText, 10) == 0 && m[14] == 0xF7;
-}
+bool isRequest(const Bytes& m) { return isDumpRequest(m.data(), m.size()); }
 
 // F0 43 0n 7E, two count bytes (never looked at), "PK  2203VM".
 bool isBankHead(const uint8_t* m, size_t size)
 {
-    return size >= 16 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x00 && m[3] == 0x7E &&
-           std::memcmp(m + 6, bankHeaderText, 10) == 0;
+    return size >= sysexHeadSize && hasSysexHead(m, size) && std::memcmp(m + 6, bankHeaderText, 10) == 0;
 }
 
-bool isBankRequest(const Bytes& m)
-{
-    return m.size() == 15 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x20 &&
-           m[3] == 0x7E && std::memcmp(m.data() + 4, bankHeaderText, 10) == 0 && m[14] == 0xF7;
-}
+bool isBankRequest(const Bytes& m) { return ::isBankRequest(m.data(), m.size()); }
 
 bool writeFile(const std::string& path, const uint8_t* data, size_t size)
 {

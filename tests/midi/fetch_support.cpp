@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// fetchVoice: the one part of the test support that needs the event loop.
+#include <QEventLoop>
+#include <QTimer>
+
+#include "midi/fetch.h"
+#include "tests/midi/vsy22.h"
+#include "voice/dumpcodec.h"
+
+bool fetchVoice(TMIDIPort& port, RecordingEvents& events)
+{
+    TMIDIFetch fetch(port);
+    bool received = false;
+    QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
+        dumpCodec.decodeVoice(dump.data());
+        received = true;
+        events.voiceReceived();
+    });
+    QObject::connect(&fetch, &TMIDIFetch::noAnswer, [&] { events.noData(); });
+    QTimer window;      // stands in for a window that must keep painting meanwhile
+    QObject::connect(&window, &QTimer::timeout, [&] {
+        ++events.waitTicks;
+        events.lastTick = std::chrono::steady_clock::now();
+    });
+    window.start(20);
+    QEventLoop loop;
+    QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
+    if (fetch.startVoice())
+        loop.exec();
+    return received;
+}
