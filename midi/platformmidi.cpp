@@ -142,6 +142,13 @@ struct WatchState {
     // message can be followed while it comes.
     std::atomic<jack_port_t*> tap{nullptr};
     std::atomic<unsigned long> tapBytes{0};
+    // Another port, connected to our own output port, sees each message in the cycle
+    // it goes out on the port (the server runs us after the port's client): when it
+    // reached the wire, in the server's clock, whenever RtMidi's client got to it.
+    std::atomic<jack_port_t*> outTap{nullptr};
+    std::atomic<unsigned long> outTapBytes{0};
+    std::atomic<jack_time_t> outTapTime{0};     // of the last message seen there
+    std::atomic<jack_client_t*> client{nullptr};    // the watch client itself
 };
 
 struct InputRelay {
@@ -304,30 +311,64 @@ struct TPlatformMIDI::Impl {
     unsigned long stalledAt = 0;
 
     bool tapping = false;       // the tap is connected to the open input's source
+    bool outTapping = false;    // the output tap is connected to the open output port
 
     // Every teardown is handed to it before it goes (the destructor's body): it then
     // waits a moment for the last of them, or leaves them to finish on their own.
     Closer closer;
 
     bool jackGone() const { return watchState->gone.load(std::memory_order_acquire); }
+    unsigned long outTapBytes() const { return watchState->outTapBytes.load(std::memory_order_acquire); }
+
+    // When the message of size bytes handed over after the output tap had counted
+    // before reached the wire, as the tap saw it. RtMidi's client may run late (a busy
+    // machine), and a pause kept after a message must be a pause on the wire. Waits a
+    // second at most for the tap; then the message counts as going out now.
+    Clock::time_point timeOnTheWire(unsigned long before, size_t size)
+    {
+        const auto giveUp = Clock::now() + std::chrono::seconds(1);
+        while (outTapBytes() - before < size && Clock::now() < giveUp && !jackGone())
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        const auto now = Clock::now();
+        if (outTapBytes() - before < size)
+            return now;
+        const jack_time_t at = watchState->outTapTime.load(std::memory_order_acquire);
+        const jack_time_t jackNow = jack_get_time();
+        return jackNow > at ? now - std::chrono::microseconds(jackNow - at) : now;
+    }
     unsigned long jackCycles() const { return watchState->cycles.load(std::memory_order_acquire); }
+
+    // The bytes of the events on port this cycle, and the offset of the last event.
+    static unsigned long tapCycle(jack_port_t* port, jack_nframes_t frames, jack_nframes_t& last)
+    {
+        // PipeWire's JACK layer has no buffer for a port while its links are being set up.
+        void* buffer = port != nullptr ? jack_port_get_buffer(port, frames) : nullptr;
+        unsigned long bytes = 0;
+        if (buffer == nullptr)
+            return 0;
+        const uint32_t count = jack_midi_get_event_count(buffer);
+        for (uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) == 0) {
+                bytes += event.size;
+                last = event.time;
+            }
+        }
+        return bytes;
+    }
 
     static int onJackCycle(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<WatchState*>(arg);
-        jack_port_t* port = self->tap.load(std::memory_order_acquire);
-        // PipeWire's JACK layer has no buffer for a port while its links are being set up.
-        void* buffer = port != nullptr ? jack_port_get_buffer(port, frames) : nullptr;
-        if (buffer != nullptr) {
-            const uint32_t count = jack_midi_get_event_count(buffer);
-            unsigned long bytes = 0;
-            for (uint32_t i = 0; i < count; ++i) {
-                jack_midi_event_t event;
-                if (jack_midi_event_get(&event, buffer, i) == 0)
-                    bytes += event.size;
-            }
-            if (bytes > 0)
-                self->tapBytes.fetch_add(bytes, std::memory_order_release);
+        jack_nframes_t last = 0;
+        if (const unsigned long bytes = tapCycle(self->tap.load(std::memory_order_acquire), frames, last))
+            self->tapBytes.fetch_add(bytes, std::memory_order_release);
+        if (const unsigned long bytes = tapCycle(self->outTap.load(std::memory_order_acquire), frames, last)) {
+            jack_client_t* client = self->client.load(std::memory_order_acquire);
+            if (client != nullptr)
+                self->outTapTime.store(jack_frames_to_time(client, jack_last_frame_time(client) + last),
+                                       std::memory_order_release);
+            self->outTapBytes.fetch_add(bytes, std::memory_order_release);
         }
         self->cycles.fetch_add(1, std::memory_order_release);
         return 0;
@@ -484,6 +525,9 @@ struct TPlatformMIDI::Impl {
         if (watch == nullptr)
             return false;
         watchState = std::make_shared<WatchState>();
+        watchState->client.store(watch, std::memory_order_release);
+        watchState->outTap.store(jack_port_register(watch, "out-tap", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+                                 std::memory_order_release);
         jack_on_shutdown(watch, onJackShutdown, watchState.get());
         jack_set_process_callback(watch, onJackCycle, watchState.get());
         if (jack_activate(watch) != 0) {
@@ -498,10 +542,12 @@ struct TPlatformMIDI::Impl {
     void dropWatch()
     {
         tapping = false;
+        outTapping = false;
         if (watch == nullptr)
             return;
         bytesBefore += watchState->tapBytes.load(std::memory_order_acquire);
         watchState->tap.store(nullptr, std::memory_order_release);
+        watchState->outTap.store(nullptr, std::memory_order_release);
         jack_client_t* client = watch;
         watch = nullptr;
         // Closed also when its server died: the library then lets go of it without a
@@ -534,6 +580,7 @@ struct TPlatformMIDI::Impl {
     }
     void dropOutput()
     {
+        outTapping = false;
         if (!out)
             return;
         // Its errors went to outErrors, which may be gone by the time it closes.
@@ -691,8 +738,14 @@ std::string TPlatformMIDI::openOutput(int n)
         impl->out = std::move(port);
         impl->outSystem = device.system;
         impl->outStalled = false;
-        if (jack)
+        impl->outTapping = false;
+        if (jack) {
+            jack_port_t* tap = impl->watchState->outTap.load(std::memory_order_acquire);
+            // Without it, a message counts as on the wire a process cycle after it was handed over.
+            if (tap != nullptr)
+                impl->outTapping = impl->connectJack(client + ":out", jack_port_name(tap)).empty();
             impl->settleJackConnection();
+        }
         return {};
     } catch (const RtMidiError& e) {
         return readable(e.getMessage());
@@ -753,6 +806,7 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
     }
     auto taken = Clock::now();
     const unsigned long cycleAtSend = impl->jackCycles();
+    const unsigned long tappedBefore = impl->outTapBytes();
     if (impl->outSystem == System::jack) {
         // JACK's back end puts the message on the port in the server's next cycle, up to
         // a cycle later: its wire time counts from there, so that a pause kept after it
@@ -763,7 +817,7 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
             impl->stalledAt = cycleAtSend;
             return impl->usable(impl->outSystem);
         }
-        taken = Clock::now();
+        taken = impl->outTapping ? impl->timeOnTheWire(tappedBefore, size) : Clock::now();
     }
     std::this_thread::sleep_until(taken + std::chrono::duration_cast<Clock::duration>(
                                               std::chrono::duration<double>(midiWireSeconds(size))));
