@@ -1373,14 +1373,16 @@ void TMainForm::keptChanging(const QString& caption)
 
 void TMainForm::Getallvoices1Click()
 {
-    if (!midiPort || !fileIO)
+    // A voice fetch still waiting for its answer (a second or two) ends on its own and
+    // says how it went; this choice is ignored meanwhile, as a second Get voice is.
+    if (!midiPort || !fileIO || (fetch && fetch->busy()))
         return;
     const QString caption = QStringLiteral("Get all voices from synth");
     TCategoryDlg choice(this, caption, false);
     choice.setMask(filterMask);
     if (choice.exec() != QDialog::Accepted)
         return;
-    if (!fetch || fetch->busy() || !fetch->startBank()) {
+    if (!fetch || !fetch->startBank()) {
         tellUser(this, caption,
                  QStringLiteral("The request could not be sent: check the MIDI output device."));
         return;
