@@ -144,11 +144,10 @@ struct WatchState {
     std::atomic<unsigned long> tapBytes{0};
     // Another port, connected to our own output port, sees each message in the cycle
     // it goes out on the port (the server runs us after the port's client): when it
-    // reached the wire, in the server's clock, whenever RtMidi's client got to it.
+    // reached the wire, whenever RtMidi's client got to it.
     std::atomic<jack_port_t*> outTap{nullptr};
     std::atomic<unsigned long> outTapBytes{0};
     std::atomic<jack_time_t> outTapTime{0};     // of the last message seen there
-    std::atomic<jack_client_t*> client{nullptr};    // the watch client itself
 };
 
 struct InputRelay {
@@ -338,8 +337,8 @@ struct TPlatformMIDI::Impl {
     }
     unsigned long jackCycles() const { return watchState->cycles.load(std::memory_order_acquire); }
 
-    // The bytes of the events on port this cycle, and the offset of the last event.
-    static unsigned long tapCycle(jack_port_t* port, jack_nframes_t frames, jack_nframes_t& last)
+    // The bytes of the events on port this cycle.
+    static unsigned long tapCycle(jack_port_t* port, jack_nframes_t frames)
     {
         // PipeWire's JACK layer has no buffer for a port while its links are being set up.
         void* buffer = port != nullptr ? jack_port_get_buffer(port, frames) : nullptr;
@@ -349,10 +348,8 @@ struct TPlatformMIDI::Impl {
         const uint32_t count = jack_midi_get_event_count(buffer);
         for (uint32_t i = 0; i < count; ++i) {
             jack_midi_event_t event;
-            if (jack_midi_event_get(&event, buffer, i) == 0) {
+            if (jack_midi_event_get(&event, buffer, i) == 0)
                 bytes += event.size;
-                last = event.time;
-            }
         }
         return bytes;
     }
@@ -360,14 +357,13 @@ struct TPlatformMIDI::Impl {
     static int onJackCycle(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<WatchState*>(arg);
-        jack_nframes_t last = 0;
-        if (const unsigned long bytes = tapCycle(self->tap.load(std::memory_order_acquire), frames, last))
+        if (const unsigned long bytes = tapCycle(self->tap.load(std::memory_order_acquire), frames))
             self->tapBytes.fetch_add(bytes, std::memory_order_release);
-        if (const unsigned long bytes = tapCycle(self->outTap.load(std::memory_order_acquire), frames, last)) {
-            jack_client_t* client = self->client.load(std::memory_order_acquire);
-            if (client != nullptr)
-                self->outTapTime.store(jack_frames_to_time(client, jack_last_frame_time(client) + last),
-                                       std::memory_order_release);
+        if (const unsigned long bytes = tapCycle(self->outTap.load(std::memory_order_acquire), frames)) {
+            // The time now, not the cycle's frame time: a server whose clients overrun
+            // their period (a busy machine) lets its frame clock fall behind, and a
+            // pause counted from there would be short on the wire.
+            self->outTapTime.store(jack_get_time(), std::memory_order_release);
             self->outTapBytes.fetch_add(bytes, std::memory_order_release);
         }
         self->cycles.fetch_add(1, std::memory_order_release);
@@ -525,7 +521,6 @@ struct TPlatformMIDI::Impl {
         if (watch == nullptr)
             return false;
         watchState = std::make_shared<WatchState>();
-        watchState->client.store(watch, std::memory_order_release);
         watchState->outTap.store(jack_port_register(watch, "out-tap", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
                                  std::memory_order_release);
         jack_on_shutdown(watch, onJackShutdown, watchState.get());
@@ -789,6 +784,8 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
     // The ALSA sequencer refuses an event while its queue is full; the message is
     // then offered again until the queue takes it.
     const auto giveUp = Clock::now() + std::chrono::seconds(2);
+    // Counted before the hand-over: the tap may see the message before the call returns.
+    const unsigned long tappedBefore = impl->outTapBytes();
     for (;;) {
         impl->outErrors.text.clear();
         try {
@@ -806,7 +803,6 @@ bool TPlatformMIDI::send(const uint8_t* message, size_t size)
     }
     auto taken = Clock::now();
     const unsigned long cycleAtSend = impl->jackCycles();
-    const unsigned long tappedBefore = impl->outTapBytes();
     if (impl->outSystem == System::jack) {
         // JACK's back end puts the message on the port in the server's next cycle, up to
         // a cycle later: its wire time counts from there, so that a pause kept after it
