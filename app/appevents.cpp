@@ -7,43 +7,15 @@
 #include <QString>
 
 #include "app/dialogs.h"
-#include "editors/awmedit.h"
-#include "editors/fmedit.h"
-#include "editors/voicehistory.h"
-#include "editors/vectoredit.h"
-#include "editors/voicecommonedit.h"
-
-TAppMIDIEvents appMIDIEvents;
-TAppFileEvents appFileEvents;
+#include "app/mainform.h"
+#include "app/tarvik.h"
 
 void TAppMIDIEvents::openError(const std::string& text)
 {
-    if (!MIDIOpenError)
+    if (!run.openErrorDialog)
         return;
-    MIDIOpenError->tfError->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
-    MIDIOpenError->exec();
-}
-
-void TAppMIDIEvents::noData()
-{
-    if (noMIDIData)
-        noMIDIData->exec();
-}
-
-void TAppMIDIEvents::voiceReceived()
-{
-    // A fetched voice can be undone like an edit, and is what compare goes back to.
-    voiceHistory.loaded("Get voice");
-    if (AWMEdit)
-        AWMEdit->refreshFromVoice();
-    if (FMEdit)
-        FMEdit->refreshFromVoice();
-    if (VectorEdit)
-        VectorEdit->refreshFromVoice();
-    if (VoiceCommonEdit)
-        VoiceCommonEdit->refreshFromVoice();
-    if (DataReceivedForm)
-        DataReceivedForm->exec();
+    run.openErrorDialog->tfError->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    run.openErrorDialog->exec();
 }
 
 void TAppMIDIEvents::sendError(const std::string& text)
@@ -54,21 +26,14 @@ void TAppMIDIEvents::sendError(const std::string& text)
 
 void TAppFileEvents::invalidFile()
 {
-    if (InvFile)
-        InvFile->exec();
+    if (run.mainForm && run.mainForm->InvFile)
+        run.mainForm->InvFile->exec();
 }
 
 void TAppFileEvents::saveError(const std::string& reason)
 {
-    if (!SaveErrDlg)
+    if (!run.mainForm || !run.mainForm->SaveErrDlg)
         return;
-    SaveErrDlg->setReason(QString::fromLocal8Bit(reason.data(), qsizetype(reason.size())));
-    SaveErrDlg->exec();
-}
-
-void TAppFileEvents::sendVoice()
-{
-    voiceHistory.loaded("Load voice");
-    if (midiPort)
-        midiPort->sendVoice();
+    run.mainForm->SaveErrDlg->setReason(QString::fromLocal8Bit(reason.data(), qsizetype(reason.size())));
+    run.mainForm->SaveErrDlg->exec();
 }

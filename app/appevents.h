@@ -1,28 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's answers to what the MIDI transport and the voice file object must tell
-// the user: the message dialogs, the editors' reload, the send after a load.
+// the user: the message dialogs.
 #pragma once
 
 #include "library/fileio.h"
 #include "midi/midiport.h"
 
+struct TTarvik;
+
 class TAppMIDIEvents : public TMIDIPortEvents {
 public:
+    explicit TAppMIDIEvents(TTarvik& run) : run(run) {}
     void openError(const std::string& text) override;
     void sendError(const std::string& text) override;
-    // What a voice fetch ends in: the synthesiser said nothing ("No data"), or its
-    // voice has been decoded into the voice record: the editors reload (AWM, FM,
-    // vector, voice common, in that order), then the arrival is acknowledged.
-    void noData();
-    void voiceReceived();
+
+private:
+    TTarvik& run;
 };
 
 class TAppFileEvents : public TFileIOEvents {
 public:
+    explicit TAppFileEvents(TTarvik& run) : run(run) {}
     void invalidFile() override;
     void saveError(const std::string& reason) override;
-    void sendVoice() override;
-};
 
-extern TAppMIDIEvents appMIDIEvents;
-extern TAppFileEvents appFileEvents;
+private:
+    TTarvik& run;
+};

@@ -241,10 +241,11 @@ void TBankSlotView::dropEvent(QDropEvent* event)
 
 // ---- the window ----
 
-TBankWindow::TBankWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+TBankWindow::TBankWindow(TMainForm& main)
+    : QWidget(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                         Qt::WindowCloseButtonHint),
+      main(main), midiPort(main.midiPort), fileIO(main.fileIO), settings(main.settings),
       bank(new TBankDocument(this))
 {
     setObjectName(QStringLiteral("BankWindow"));
@@ -321,7 +322,7 @@ TBankWindow::TBankWindow(QWidget* parent)
 
     // The editor over the multis sits beside this window, owned by the same owner, so
     // that hiding one leaves the other.
-    multiEdit = new TMultiEdit(bank, parent);
+    multiEdit = new TMultiEdit(bank, &main);
     multiEdit->sendBank = [this] { sendBank(); };
 
     // Drops are handled once the drag is over: they may tell the user something.
@@ -332,10 +333,7 @@ TBankWindow::TBankWindow(QWidget* parent)
             [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
     connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
     // The main window's command: it imports the voices and keeps the bank.
-    connect(bGet, &QPushButton::clicked, this, [] {
-        if (MainForm)
-            MainForm->Getallvoices1->trigger();
-    });
+    connect(bGet, &QPushButton::clicked, this, [this] { this->main.Getallvoices1->trigger(); });
     connect(bOpen, &QPushButton::clicked, this, &TBankWindow::askOpen);
     connect(bNew, &QPushButton::clicked, this, &TBankWindow::newBank);
     connect(bSave, &QPushButton::clicked, this, &TBankWindow::askSave);
@@ -550,12 +548,9 @@ void TBankWindow::loadSlot(int slot)
     if (slot < 0 || slot >= 64)
         return;
     bank->finishEdit();
-    // The same road as a load from the library: the voice is decoded, becomes an undo
-    // step of its own and goes to the synthesiser, then the editors reload.
-    dumpCodec.decodeVoice(bank->bank().voices[static_cast<size_t>(slot)].data(), voice);
-    if (fileIO && fileIO->events)
-        fileIO->events->sendVoice();
-    refreshEditors();
+    // The same road as a load from the library: the voice becomes an undo step of its
+    // own and goes to the synthesiser, and the editors show it.
+    main.loadDump(bank->bank().voices[static_cast<size_t>(slot)].data());
 }
 
 // ---- sending ----
@@ -684,7 +679,7 @@ void TBankWindow::finishSend(const QString& text, bool warning)
 TBankWindow* TMainForm::bankWindow()
 {
     if (!BankWindow)
-        BankWindow = new TBankWindow(this);
+        BankWindow = new TBankWindow(*this);
     return BankWindow;
 }
 

@@ -25,6 +25,10 @@ class QProgressDialog;
 class QPushButton;
 class QTimer;
 class TBankDocument;
+class TFileIO;
+class TMIDIPort;
+class TMainForm;
+class TSettings;
 class TMultiEdit;
 
 // The dragged slot of the Bank window's list (its number 0..63, decimal).
@@ -82,7 +86,8 @@ QString dumpVoiceName(const VoiceDump& dump);
 class TBankWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TBankWindow(QWidget* parent = nullptr);
+    // A window of main's: it loads voices and sends banks through main's transport.
+    explicit TBankWindow(TMainForm& main);
     ~TBankWindow() override;
 
     TBankDocument* document() const { return bank; }
@@ -132,6 +137,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    TMainForm& main;
+    TMIDIPort* midiPort;
+    TFileIO* fileIO;
+    TSettings& settings;
     void tell(const QString& caption, const QString& text, bool warning = false);
     void pollSend();
     void finishSend(const QString& text, bool warning);

@@ -24,14 +24,6 @@
 #include "app/pictures.h"
 #include "tarvik_version.h"
 
-TInvFile* InvFile = nullptr;
-TSaveErrDlg* SaveErrDlg = nullptr;
-TOverwriteDlg* OverwriteDlg = nullptr;
-TnoMIDIData* noMIDIData = nullptr;
-TDataReceivedForm* DataReceivedForm = nullptr;
-TMIDIOpenError* MIDIOpenError = nullptr;
-TAboutTarvik* AboutTarvik = nullptr;
-
 void centreOnScreen(QWidget* window)
 {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

@@ -98,14 +98,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-extern TInvFile* InvFile;
-extern TSaveErrDlg* SaveErrDlg;
-extern TOverwriteDlg* OverwriteDlg;
-extern TnoMIDIData* noMIDIData;
-extern TDataReceivedForm* DataReceivedForm;
-extern TMIDIOpenError* MIDIOpenError;
-extern TAboutTarvik* AboutTarvik;
-
 // Puts a top-level window in the middle of the screen it would appear on.
 void centreOnScreen(QWidget* window);
 

@@ -46,7 +46,5 @@ int main(int argc, char** argv)
         if (!enterDataFolder(folder, error))
             std::fprintf(stderr, "tarvik: %s; working in the current directory\n", error.c_str());
     }
-    const int status = runTarvik();
-    releaseAll();
-    return status;
+    return runTarvik();
 }

@@ -36,25 +36,19 @@
 #include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/voicelist.h"
+#include "app/tarvik.h"
+#include "document/voicedocument.h"
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
-#include "editors/voicehistory.h"
 #include "midi/fetch.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/dumpcodec.h"
 #include "tarvik_version.h"
-
-TMainForm* MainForm = nullptr;
-
-void refreshEditors()
-{
-    refreshAllEditors();
-}
 
 namespace {
 
@@ -111,10 +105,12 @@ QFont pixelFont(int pixels, bool bold)
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent)
+TMainForm::TMainForm(TTarvik& run, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint)
+                              | Qt::WindowCloseButtonHint),
+      settings(run.settings), document(run.document), voice(run.document.voice), commands(*run.commands),
+      midiPort(run.port.get()), fileIO(run.fileIO.get())
 {
     if (midiPort) {
         fetch = new TMIDIFetch(*midiPort, this);
@@ -122,16 +118,20 @@ TMainForm::TMainForm(QWidget* parent)
             if (!fetchingVoice)
                 return;
             voiceFetchEnded();
-            dumpCodec.decodeVoice(dump.data());
-            appMIDIEvents.voiceReceived();
-            refreshEditors();
+            // A fetched voice can be undone like an edit, and is what compare goes
+            // back to; the synthesiser has it already.
+            Voice fetched = voice;
+            decodeVoice(dump.data(), fetched);
+            document.replace(fetched, "Get voice", TVoiceDocument::Send::never);
+            if (DataReceivedForm)
+                DataReceivedForm->exec();
         });
         connect(fetch, &TMIDIFetch::noAnswer, this, [this] {
             if (!fetchingVoice)
                 return;
             voiceFetchEnded();
-            appMIDIEvents.noData();
-            refreshEditors();
+            if (noMIDIData)
+                noMIDIData->exec();
         });
     }
 
@@ -153,13 +153,30 @@ TMainForm::TMainForm(QWidget* parent)
     // 7. The first listed voice becomes the voice and goes to the synthesiser. The
     // editors are brought in line once start-up has made them.
     if (voiceCount > 0 && rowCount > 0 && fileIO)
-        fileIO->loadRecord(rowRecord[0]);
+        loadRecord(rowRecord[0]);
 
     // Back from another program, which may have changed the library.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             syncLibrary();
     });
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::createWindows()
+{
+    SetDevices = std::make_unique<TSetDevices>(midiPort, settings);
+    AWMEdit = std::make_unique<TAWMEdit>(commands);
+    FMEdit = std::make_unique<TFMEdit>(commands);
+    VoiceCommonEdit = std::make_unique<TVoiceCommonEdit>(commands);
+    VectorEdit = std::make_unique<TVectorEdit>(commands);
+    AboutTarvik = std::make_unique<TAboutTarvik>();
+    InvFile = std::make_unique<TInvFile>();
+    SaveErrDlg = std::make_unique<TSaveErrDlg>();
+    OverwriteDlg = std::make_unique<TOverwriteDlg>();
+    noMIDIData = std::make_unique<TnoMIDIData>();
+    DataReceivedForm = std::make_unique<TDataReceivedForm>();
 }
 
 void TMainForm::buildControls()
@@ -422,8 +439,8 @@ void TMainForm::buildMenus()
     Compare->setCheckable(true);
     item(EditMenu, Mutate, "Mutate", QStringLiteral("&Mutate voice..."), QKeySequence(),
          &TMainForm::MutateClick);
-    connect(EditMenu, &QMenu::aboutToShow, this, [] { voiceHistory.finish(); });
-    connect(editCommands(), &TEditCommands::historyChanged, this, &TMainForm::showHistory);
+    connect(EditMenu, &QMenu::aboutToShow, this, [this] { document.finishEdit(); });
+    connect(&commands, &TEditCommands::historyChanged, this, &TMainForm::showHistory);
     showHistory();
 
     MidiMenu = menuBar()->addMenu(QStringLiteral("&MIDI"));
@@ -751,10 +768,24 @@ void TMainForm::extractVoice()
                                         "so it is neither loaded nor sent.")
                              .arg(shownName(dbListBox->text(row))));
             else
-                fileIO->loadRecord(n);
+                loadRecord(n);
         }
     }
-    refreshEditors();
+}
+
+void TMainForm::loadDump(const uint8_t* dump)
+{
+    Voice loaded = voice;
+    decodeVoice(dump, loaded);
+    document.replace(loaded, "Load voice", TVoiceDocument::Send::always);
+}
+
+bool TMainForm::loadRecord(int32_t n)
+{
+    const std::optional<VoiceDump> dump = fileIO ? fileIO->loadRecord(n) : std::nullopt;
+    if (dump)
+        loadDump(dump->data());
+    return dump.has_value();
 }
 
 void TMainForm::auditionRow(int row)
@@ -766,10 +797,9 @@ void TMainForm::auditionRow(int row)
         return;
     // Heard, not loaded: the voice being edited stays as it is. The sender keeps only
     // the newest voice waiting, so a quick run down the list ends on the last one.
-    const Voice edited = voice;
-    dumpCodec.decodeVoice(dump, voice);
-    midiPort->sendVoice();
-    voice = edited;
+    Voice heard = voice;
+    decodeVoice(dump, heard);
+    midiPort->sendVoice(heard);
 }
 
 void TMainForm::extractVoiceOnKey(int key)
@@ -786,7 +816,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         // Space plays the test note while held, as in the editors.
         if (key->key() == Qt::Key_Space && mods == Qt::NoModifier) {
             if (!key->isAutoRepeat())
-                playNote(event->type() == QEvent::KeyPress);
+                commands.playNote(event->type() == QEvent::KeyPress);
             return true;
         }
         if (event->type() == QEvent::KeyPress) {
@@ -856,9 +886,10 @@ void TMainForm::LoadVoiceClick()
     if (!runFileDialog(fileOpenDlg))
         return;
     const QString path = fileOpenDlg->selectedFiles().constFirst();
-    if (!offerManyVoices(path) && fileIO)
-        fileIO->loadVoiceFile(QFile::encodeName(path).toStdString());
-    refreshEditors();
+    if (offerManyVoices(path) || !fileIO)
+        return;
+    if (const std::optional<VoiceDump> dump = fileIO->loadVoiceFile(QFile::encodeName(path).toStdString()))
+        loadDump(dump->data());
 }
 
 bool TMainForm::offerManyVoices(const QString& path)
@@ -888,10 +919,8 @@ bool TMainForm::offerManyVoices(const QString& path)
     if (box.clickedButton() == importButton) {
         importFiles({path});
     } else if (box.clickedButton() == firstButton) {
-        dumpCodec.decodeVoice(read.voices.front().data(), voice);
         // As a load from a file: one undo step, and the voice goes to the synthesiser.
-        if (fileIO->events)
-            fileIO->events->sendVoice();
+        loadDump(read.voices.front().data());
     }
     return true;
 }
@@ -903,8 +932,8 @@ void TMainForm::SaveVoiceClick()
     proposed.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (!runFileDialog(fileSaveDlg, proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX")))
         return;
-    if (fileIO && fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString()))
-        voiceHistory.saved();
+    if (fileIO && fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString(), encodeVoice(voice)))
+        document.saved();
 }
 
 void TMainForm::ModifyVoiceClick()
@@ -925,8 +954,8 @@ void TMainForm::ModifyVoiceClick()
         OverwriteDlg->setVoiceName(dbListBox->text(row));
         if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
             return;
-        if (fileIO->overwriteRecord(n, filterMask, listedHashes({n}).front()))
-            voiceHistory.saved();
+        if (fileIO->overwriteRecord(n, filterMask, encodeVoice(voice), listedHashes({n}).front()))
+            document.saved();
         else if (fileIO->stale)
             continue;
         fillList();
@@ -942,9 +971,9 @@ void TMainForm::AddVoiceClick()
         return;
     // A record the file did not take is not counted: the list never shows a voice that
     // the library does not hold.
-    if (!fileIO->appendRecord(filterMask))
+    if (!fileIO->appendRecord(filterMask, encodeVoice(voice)))
         return;
-    voiceHistory.saved();
+    document.saved();
     // Counted from the file: another program may have added voices too.
     recount();
     fillList();
@@ -957,8 +986,8 @@ void TMainForm::ExitClick()
 
 bool TMainForm::confirmLeaving()
 {
-    voiceHistory.finish();
-    if (!voiceHistory.changedSinceLoaded())
+    document.finishEdit();
+    if (!document.history.changedSinceLoaded(voice))
         return true;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
                     QStringLiteral("The voice \u201C%1\u201D has changed since it was last loaded, "
@@ -978,7 +1007,7 @@ bool TMainForm::confirmLeaving()
         return false;
     // Saved as "Save voice" saves; a cancelled or failed save stays in the program.
     SaveVoiceClick();
-    return !voiceHistory.changedSinceLoaded();
+    return !document.history.changedSinceLoaded(voice);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -1001,10 +1030,10 @@ static void bringUp(QWidget* editor)
     editor->activateWindow();
 }
 
-void TMainForm::ElementsACClick() { bringUp(AWMEdit); }
-void TMainForm::ElementsBDClick() { bringUp(FMEdit); }
-void TMainForm::VoiceCommonClick() { bringUp(VoiceCommonEdit); }
-void TMainForm::VectorsClick() { bringUp(VectorEdit); }
+void TMainForm::ElementsACClick() { bringUp(AWMEdit.get()); }
+void TMainForm::ElementsBDClick() { bringUp(FMEdit.get()); }
+void TMainForm::VoiceCommonClick() { bringUp(VoiceCommonEdit.get()); }
+void TMainForm::VectorsClick() { bringUp(VectorEdit.get()); }
 
 void TMainForm::SelectMidiDevicesClick()
 {
@@ -1036,18 +1065,19 @@ void TMainForm::AboutClick()
         AboutTarvik->exec();
 }
 
-void TMainForm::UndoClick() { undoVoiceEdit(); }
-void TMainForm::RedoClick() { redoVoiceEdit(); }
-void TMainForm::CompareClick() { compareVoice(); }
-void TMainForm::MutateClick() { mutateVoiceDialog(this); }
+void TMainForm::UndoClick() { commands.undo(); }
+void TMainForm::RedoClick() { commands.redo(); }
+void TMainForm::CompareClick() { commands.compare(); }
+void TMainForm::MutateClick() { commands.mutateVoiceDialog(this); }
 
 void TMainForm::showHistory()
 {
-    Undo->setText(undoCaption());
-    Undo->setEnabled(voiceHistory.canUndo() || voiceHistory.comparing());
-    Redo->setText(redoCaption());
-    Redo->setEnabled(voiceHistory.canRedo());
-    Compare->setChecked(voiceHistory.comparing());
+    const TVoiceHistory& history = document.history;
+    Undo->setText(commands.undoCaption());
+    Undo->setEnabled(history.canUndo() || history.comparing());
+    Redo->setText(commands.redoCaption());
+    Redo->setEnabled(history.canRedo());
+    Compare->setChecked(history.comparing());
 }
 
 void TMainForm::bAutoSendClick() { settings.autoSend = true; }

@@ -21,15 +21,65 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class TAWMEdit;
+class TAboutTarvik;
 class TBankWindow;
-class TVoiceListView;
-
+class TDataReceivedForm;
+class TEditCommands;
+class TFMEdit;
+class TInvFile;
 class TMIDIFetch;
+class TMIDIPort;
+class TOverwriteDlg;
+class TSaveErrDlg;
+class TSetDevices;
+class TSettings;
+class TVectorEdit;
+class TVoiceCommonEdit;
+class TVoiceDocument;
+class TVoiceListView;
+class TnoMIDIData;
+struct TTarvik;
+struct Voice;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    // Lists the library of run and loads and sends its first voice.
+    explicit TMainForm(TTarvik& run, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Makes the windows the main window owns, in start-up's order: the device dialog,
+    // the four editors, the about box and the message dialogs.
+    void createWindows();
+
+    // What the run gives the main window: the settings, the voice being edited, the
+    // editors' commands, the transport and the voice file object.
+    TSettings& settings;
+    TVoiceDocument& document;
+    Voice& voice;
+    TEditCommands& commands;
+    TMIDIPort* midiPort;
+    TFileIO* fileIO;
+
+    std::unique_ptr<TSetDevices> SetDevices;
+    std::unique_ptr<TAWMEdit> AWMEdit;
+    std::unique_ptr<TFMEdit> FMEdit;
+    std::unique_ptr<TVoiceCommonEdit> VoiceCommonEdit;
+    std::unique_ptr<TVectorEdit> VectorEdit;
+    std::unique_ptr<TAboutTarvik> AboutTarvik;
+    std::unique_ptr<TInvFile> InvFile;
+    std::unique_ptr<TSaveErrDlg> SaveErrDlg;
+    std::unique_ptr<TOverwriteDlg> OverwriteDlg;
+    std::unique_ptr<TnoMIDIData> noMIDIData;
+    std::unique_ptr<TDataReceivedForm> DataReceivedForm;
+
+    // A dump loaded from a file, the library or the bank becomes the voice being
+    // edited: one undo step, and it goes to the synthesiser whatever auto-send says.
+    void loadDump(const uint8_t* dump);
+    // Record n of the library, loaded so; false (nothing changes) when the library
+    // does not hold it whole and well.
+    bool loadRecord(int32_t n);
 
     // "Get voice" (menu and editors alike): starts fetching the synthesiser's voice;
     // the answer comes later, through the fetch object. False when it did not start.
@@ -193,9 +243,3 @@ private:
     bool fetchingVoice = false;
     void voiceFetchEnded();
 };
-
-extern TMainForm* MainForm;
-
-// FM, AWM, voice common, vector: the order in which the editors reload after a
-// command replaced the voice.
-void refreshEditors();

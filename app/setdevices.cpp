@@ -14,11 +14,9 @@
 #include "settings/settings.h"
 #include "midi/midiport.h"
 
-TSetDevices* SetDevices = nullptr;
-
 namespace {
 
-std::string deviceName(bool input, int n)
+std::string deviceName(const TMIDIPort* midiPort, bool input, int n)
 {
     if (!midiPort)
         return {};
@@ -26,11 +24,11 @@ std::string deviceName(bool input, int n)
 }
 
 // Where the device of that name stands in the list now, or -1.
-int findDevice(bool input, const std::string& name)
+int findDevice(const TMIDIPort* midiPort, bool input, const std::string& name)
 {
     const int count = !midiPort ? 0 : input ? midiPort->inCount : midiPort->outCount;
     for (int n = 0; !name.empty() && n < count; ++n)
-        if (deviceName(input, n) == name)
+        if (deviceName(midiPort, input, n) == name)
             return n;
     return -1;
 }
@@ -38,7 +36,7 @@ int findDevice(bool input, const std::string& name)
 // Settles which device of one side to open: by its name when the settings name one;
 // false when that one is missing (its number becomes -1). byName alone: a side
 // without a name opens nothing.
-bool settleDevice(bool input, bool byName)
+bool settleDevice(const TMIDIPort* midiPort, TSettings& settings, bool input, bool byName)
 {
     int32_t& number = input ? settings.inDevice : settings.outDevice;
     std::string& name = input ? settings.inDeviceName : settings.outDeviceName;
@@ -49,20 +47,20 @@ bool settleDevice(bool input, bool byName)
         }
         const int count = !midiPort ? 0 : input ? midiPort->inCount : midiPort->outCount;
         if (number >= 0 && number < count)
-            name = deviceName(input, number);
+            name = deviceName(midiPort, input, number);
         return true;
     }
-    number = findDevice(input, name);
+    number = findDevice(midiPort, input, name);
     return number >= 0;
 }
 
-void openDevices(bool byName)
+void openDevices(TMIDIPort* midiPort, TSettings& settings, bool byName)
 {
     if (!midiPort)
         return;
     midiPort->closePorts();
-    const bool in = settleDevice(true, byName);
-    const bool out = settleDevice(false, byName);
+    const bool in = settleDevice(midiPort, settings, true, byName);
+    const bool out = settleDevice(midiPort, settings, false, byName);
     // One message for what is missing, naming it: nothing else is opened instead.
     const bool inMissing = !in && !settings.inDeviceName.empty();
     const bool outMissing = !out && !settings.outDeviceName.empty();
@@ -84,7 +82,7 @@ void openDevices(bool byName)
 
 // After a pick both ports open again, but a side whose device is gone (or was never
 // chosen after a refresh) stays closed: it has nothing to open and nothing to repeat.
-void reopenAfterPick()
+void reopenAfterPick(TMIDIPort* midiPort, const TSettings& settings)
 {
     if (!midiPort)
         return;
@@ -122,9 +120,10 @@ void whiteList(QWidget* list)
 }
 } // namespace
 
-TSetDevices::TSetDevices(QWidget* parent)
+TSetDevices::TSetDevices(TMIDIPort* midiPort, TSettings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      midiPort(midiPort), settings(settings)
 {
     setWindowTitle(QStringLiteral("Select MIDI Devices"));
     setModal(true);
@@ -230,7 +229,7 @@ void TSetDevices::bRefreshClick()
         return;
     midiPort->closePorts();
     midiPort->enumerateDevices();
-    openDevices(true);
+    openDevices(midiPort, settings, true);
     fillDeviceLists();
 }
 
@@ -253,8 +252,8 @@ void TSetDevices::selectInputDevice()
     if (row < 0)
         return;
     settings.inDevice = row;
-    settings.inDeviceName = deviceName(true, row);
-    reopenAfterPick();
+    settings.inDeviceName = deviceName(midiPort, true, row);
+    reopenAfterPick(midiPort, settings);
 }
 
 void TSetDevices::selectOutputDevice()
@@ -263,8 +262,8 @@ void TSetDevices::selectOutputDevice()
     if (row < 0)
         return;
     settings.outDevice = row;
-    settings.outDeviceName = deviceName(false, row);
-    reopenAfterPick();
+    settings.outDeviceName = deviceName(midiPort, false, row);
+    reopenAfterPick(midiPort, settings);
 }
 
 void TSetDevices::setMIDIChannel()
@@ -277,9 +276,9 @@ void TSetDevices::setMIDIChannel()
         midiPort->setChannel(index);
 }
 
-void openSettingsDevices()
+void openSettingsDevices(TMIDIPort* midiPort, TSettings& settings)
 {
-    openDevices(false);
+    openDevices(midiPort, settings, false);
 }
 
 void TSetDevices::showEvent(QShowEvent* event)

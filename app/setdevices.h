@@ -8,11 +8,14 @@
 class QComboBox;
 class QListWidget;
 class QPushButton;
+class TMIDIPort;
+class TSettings;
 
 class TSetDevices : public QDialog {
     Q_OBJECT
 public:
-    explicit TSetDevices(QWidget* parent = nullptr);
+    // port may be null (no transport): the lists stay empty.
+    TSetDevices(TMIDIPort* port, TSettings& settings, QWidget* parent = nullptr);
 
     // Fills the lists from the MIDI transport's device tables and selects what the
     // settings say. A channel outside 1..16 shows as the channel messages really go
@@ -38,6 +41,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    TMIDIPort* midiPort;
+    TSettings& settings;
     // A click on the entry already selected picks it again (say, to retry a device
     // that could not be opened): a click counts as a pick when it did not change the
     // selection itself.
@@ -45,11 +50,9 @@ private:
     int selectionChangesAtPress = 0;
 };
 
-extern TSetDevices* SetDevices;
-
 // Opens the ports of the settings. A device the settings name is looked for by its
 // name (the system may number it otherwise this time); one that is missing is reported
 // by its name, its number becomes -1 and nothing is opened in its place. A device
 // without a name (older settings) opens by its number, and keeps that device's name
 // from then on. The ports are closed first.
-void openSettingsDevices();
+void openSettingsDevices(TMIDIPort* port, TSettings& settings);

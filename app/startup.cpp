@@ -10,21 +10,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "app/appevents.h"
-#include "app/dialogs.h"
-#include "app/mainform.h"
 #include "app/pictures.h"
-#include "settings/settings.h"
 #include "app/setdevices.h"
-#include "editors/awmedit.h"
-#include "editors/fmedit.h"
-#include "editors/voicehistory.h"
-#include "editors/vectoredit.h"
-#include "editors/voicecommonedit.h"
-#include "library/fileio.h"
-#include "midi/midiport.h"
-#include "voice/dumpcodec.h"
-#include "voice/voice.h"
+#include "app/tarvik.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -81,27 +69,29 @@ bool enterDataFolder(std::string& folder, std::string& error)
     return true;
 }
 
-void createObjects()
+void createObjects(TTarvik& run, std::unique_ptr<TMIDIBackend> backend)
 {
     // 1. The settings, read from the working directory.
-    settings = TSettings(settingsFileName);
+    run.settings = TSettings(settingsFileName);
     // 2. The open error dialog, with no owner, before any port opens.
-    MIDIOpenError = new TMIDIOpenError();
+    run.openErrorDialog = std::make_unique<TMIDIOpenError>();
     // 3.-4. The transport lists the devices, then opens the ports of the settings.
-    midiPort = new TMIDIPort();
-    midiPort->events = &appMIDIEvents;
-    midiPort->setChannel(settings.midiChannel);
+    run.port = backend ? std::make_unique<TMIDIPort>(std::move(backend)) : std::make_unique<TMIDIPort>();
+    run.port->events = &run.midiEvents;
+    run.port->setChannel(run.settings.midiChannel);
     // An open error is a modal dialog too: it never stays out of reach.
     installModalGuard();
-    openSettingsDevices();
-    // 5. The codec is a process-wide object already; the voice starts from its reset.
-    resetVoice();
+    openSettingsDevices(run.port.get(), run.settings);
+    // 5. The voice starts from its reset (the document's own), and one sender follows
+    // it to the synthesiser.
+    resetVoice(run.document.voice);
+    run.sender = std::make_unique<TAutoSender>(run.document, run.settings, run.port.get());
     // 6. The voice file object; no file is open yet.
-    fileIO = new TFileIO();
-    fileIO->events = &appFileEvents;
+    run.fileIO = std::make_unique<TFileIO>();
+    run.fileIO->events = &run.fileEvents;
 }
 
-void createWindows()
+void createWindows(TTarvik& run)
 {
     // 7. The application's title.
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
@@ -112,85 +102,56 @@ void createWindows()
     QApplication::setWindowIcon(icon);
 
     // 8. The windows, main window first: it lists the library and loads and sends the
-    // first voice before any other window exists.
-    MainForm = new TMainForm();
-    // "Get voice" from any editor starts the main window's fetch.
-    if (midiPort)
-        midiPort->setVoiceFetcher([] { return MainForm && MainForm->fetchVoice(); });
-    SetDevices = new TSetDevices();
-    AWMEdit = new TAWMEdit();
-    FMEdit = new TFMEdit();
-    VoiceCommonEdit = new TVoiceCommonEdit();
-    VectorEdit = new TVectorEdit();
-    AboutTarvik = new TAboutTarvik();
-    InvFile = new TInvFile();
-    SaveErrDlg = new TSaveErrDlg();
-    OverwriteDlg = new TOverwriteDlg();
-    noMIDIData = new TnoMIDIData();
-    DataReceivedForm = new TDataReceivedForm();
+    // first voice before any other window exists. "Get voice" from any editor starts
+    // the main window's fetch.
+    run.commands = std::make_unique<TEditCommands>(run.document, *run.sender, run.settings, [&run] {
+        return run.mainForm && run.mainForm->fetchVoice();
+    });
+    run.mainForm = std::make_unique<TMainForm>(run);
+    run.mainForm->createWindows();
 
     // A modal dialog never hides behind the window it belongs to.
     installModalGuard();
 
     // 9. The device lists.
-    SetDevices->fillDeviceLists();
+    run.mainForm->SetDevices->fillDeviceLists();
 
     // 10. A first run asks for the ports and the channel, then loads the library's first
     // voice again so that it reaches the synthesiser through the ports now chosen.
-    if (!settings.fileFound) {
-        SetDevices->exec();
-        if (fileIO->countRecords() > 0)
-            fileIO->loadRecord(0);
+    if (!run.settings.fileFound) {
+        run.mainForm->SetDevices->exec();
+        if (run.fileIO->countRecords() > 0)
+            run.mainForm->loadRecord(0);
     }
 
     // 11. Every editor shows the voice that start-up left. Undo starts from it.
-    refreshEditors();
-    voiceHistory.reset(voice);
+    run.document.reshow();
+    run.document.resetHistory();
 }
 
-void runEventLoop()
+void runEventLoop(TTarvik& run)
 {
-    MainForm->show();
+    run.mainForm->show();
     QApplication::exec();
 }
 
-void shutDown()
+void shutDown(TTarvik& run)
 {
-    if (midiPort)
-        midiPort->closePorts();
-    settings.save(settingsFileName);
+    if (run.port)
+        run.port->closePorts();
+    run.settings.save(settingsFileName);
 }
 
 int runTarvik()
 {
-    createObjects();
+    TTarvik run;
+    createObjects(run);
     try {
-        createWindows();
-        runEventLoop();
+        createWindows(run);
+        runEventLoop(run);
     } catch (const std::exception& e) {
         showException(e.what());
     }
-    shutDown();
+    shutDown(run);
     return 0;
-}
-
-void releaseAll()
-{
-    delete DataReceivedForm; DataReceivedForm = nullptr;
-    delete noMIDIData; noMIDIData = nullptr;
-    delete OverwriteDlg; OverwriteDlg = nullptr;
-    delete SaveErrDlg; SaveErrDlg = nullptr;
-    delete InvFile; InvFile = nullptr;
-    delete AboutTarvik; AboutTarvik = nullptr;
-    delete VectorEdit; VectorEdit = nullptr;
-    delete VoiceCommonEdit; VoiceCommonEdit = nullptr;
-    delete FMEdit; FMEdit = nullptr;
-    delete AWMEdit; AWMEdit = nullptr;
-    delete SetDevices; SetDevices = nullptr;
-    if (midiPort)
-        midiPort->setVoiceFetcher(nullptr);
-    delete MainForm; MainForm = nullptr;
-    delete fileIO; fileIO = nullptr;
-    delete midiPort; midiPort = nullptr;
-    delete MIDIOpenError; MIDIOpenError = nullptr;
 }

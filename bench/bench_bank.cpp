@@ -44,7 +44,7 @@ int main()
     for (size_t k = 0; k < bank.voices.size(); ++k) {
         Voice v;
         randomVoice(v, static_cast<uint32_t>(900 + k));
-        const uint8_t* d = dumpCodec.encodeVoice(v);
+        const VoiceDump d = encodeVoice(v);
         std::copy(d, d + dumpSize, bank.voices[k].begin());
     }
     const std::vector<uint8_t> message = encodeBankDump(bank, 0);

@@ -13,19 +13,18 @@ int main()
     v.levelVectorSpeed = v.detuneVectorSpeed = 3;
     v.levelVector.abPosition[1] = 40;
     v.detuneVector.cdPosition[2] = 20;
-    TDumpCodec codec;
     unsigned sink = 0;
 
     auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
         v.element[0].waveform = static_cast<uint8_t>(i & 0x7F);
-        sink += codec.encodeVoice(v)[590];
+        sink += encodeVoice(v)[590];
     }
     auto t1 = std::chrono::steady_clock::now();
-    const uint8_t* dump = codec.encodeVoice(v);
+    const VoiceDump dump = encodeVoice(v);
     Voice out;
     for (int i = 0; i < count; ++i) {
-        codec.decodeVoice(dump, out);
+        decodeVoice(dump, out);
         sink += out.element[0].waveform;
     }
     auto t2 = std::chrono::steady_clock::now();

@@ -50,7 +50,7 @@ Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSec
         r.longestCallMs = std::max(r.longestCallMs, seconds(Clock::now() - before) * 1000.0);
     }
     const auto lastEdit = Clock::now();
-    const uint8_t* d = dumpCodec.encodeVoice();
+    const VoiceDump d = encodeVoice(voice);
     const Bytes final(d, d + dumpSize);
     const auto giveUp = lastEdit + std::chrono::seconds(5);
     while (!(r.arrived = synth.currentVoice() == final) && Clock::now() < giveUp)

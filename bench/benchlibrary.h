@@ -17,13 +17,12 @@ inline bool writeBenchLibrary(const std::string& path, int records)
     resetVoice(v);
     std::vector<uint8_t> file = {'T', 'O', 'R', 'V', 'A'};
     file.reserve(5 + static_cast<size_t>(records) * libraryRecordSize);
-    TDumpCodec codec;
     for (int n = 0; n < records; ++n) {
         std::snprintf(v.name, sizeof v.name, "V%07d", n % 10000000);
         const uint32_t mask = n % 10 == 0 ? 0x0003 : 0x0001;
         for (int i = 0; i < 4; ++i)
             file.push_back(static_cast<uint8_t>(mask >> (8 * i)));
-        const uint8_t* dump = codec.encodeVoice(v);
+        const VoiceDump dump = encodeVoice(v);
         file.insert(file.end(), dump, dump + dumpSize);
     }
     FILE* out = std::fopen(path.c_str(), "wb");

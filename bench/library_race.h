@@ -48,8 +48,7 @@ inline Bytes voiceDump(uint32_t seed)
     v.levelVector.abPosition[1] = static_cast<uint8_t>(v.levelVector.abPosition[0] ^ 1);
     v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
     std::snprintf(v.name, sizeof v.name, "R%07u", seed % 10000000);
-    TDumpCodec codec;
-    const uint8_t* d = codec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return Bytes(d, d + dumpSize);
 }
 

@@ -8,16 +8,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "settings/settings.h"
 #include "editors/awmwaves.h"
+#include "settings/settings.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "editors/envelope.h"
 #include "editors/pictures.h"
 
-TAWMEdit* AWMEdit = nullptr;
-
-TAWMEdit::TAWMEdit(QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . AWM Edit"), 0, parent)
+TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . AWM Edit"), 0, commands, parent)
 {
     setFixedSize(688, 432);
     setAttribute(Qt::WA_StyledBackground, true);
@@ -163,17 +161,17 @@ TAWMEdit::TAWMEdit(QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . 
 
     bindShared();
     connect(cbModel, &TPickList::picked, this, [this](int index) {
-        settings.model = index;
+        this->commands.settings.model = index;
         refreshFromVoice();
     });
     connect(cbWaveform, &TPickList::picked, this, &TAWMEdit::changeWaveform);
     refreshFromVoice();
-    watchEditor(this);
+    commands.watchEditor(this);
 }
 
 void TAWMEdit::showVoice()
 {
-    const int model = settings.model == 0 ? 0 : 1;
+    const int model = commands.settings.model == 0 ? 0 : 1;
     cbModel->select(model);
     if (modelShown != model) {
         cbWaveform->clear();

@@ -8,7 +8,7 @@
 class TAWMEdit : public TElementEdit {
     Q_OBJECT
 public:
-    explicit TAWMEdit(QWidget* parent = nullptr);
+    explicit TAWMEdit(TEditCommands& commands, QWidget* parent = nullptr);
 
     bool& editElementA = firstElement;
     TPickList* cbModel;
@@ -21,5 +21,3 @@ private:
     void changeWaveform(int index);
     int modelShown = -1;   // the model whose names cbWaveform holds
 };
-
-extern TAWMEdit* AWMEdit;

@@ -22,15 +22,11 @@
 
 #include <random>
 
-#include "editors/awmedit.h"
+#include "document/autosender.h"
+#include "document/voicedocument.h"
 #include "editors/controls.h"
-#include "editors/editorwindow.h"
 #include "editors/elementops.h"
 #include "editors/fieldbinder.h"
-#include "editors/fmedit.h"
-#include "editors/vectoredit.h"
-#include "editors/voicecommonedit.h"
-#include "editors/voicehistory.h"
 #include "voice/mutate.h"
 
 namespace {
@@ -40,38 +36,23 @@ bool isPlayKey(const QKeyEvent* key)
     return key->key() == Qt::Key_Space && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
-// Where each editor stood when it was last hidden.
-QHash<QWidget*, QPoint>& places()
-{
-    static QHash<QWidget*, QPoint> saved;
-    return saved;
-}
-
-// always: the voice goes out whether auto-send is on or not.
-void afterRestore(bool always)
-{
-    refreshAllEditors();
-    sendVoiceToSynth(always);
-}
-
 }  // namespace
 
-TEditCommands::TEditCommands()
+TEditCommands::TEditCommands(TVoiceDocument& document, TAutoSender& sender, TSettings& settings,
+                             std::function<bool()> getVoice)
+    : document(document), sender(sender), settings(settings), getVoice(std::move(getVoice))
 {
     noteTimer = new QTimer(this);
     noteTimer->setSingleShot(true);
     noteTimer->setInterval(testNoteMaxMs);
-    connect(noteTimer, &QTimer::timeout, this, [] { playNote(false); });
-    voiceHistory.onChange = [this] { emit historyChanged(); };
+    connect(noteTimer, &QTimer::timeout, this, [this] { playNote(false); });
+    connect(&document, &TVoiceDocument::historyChanged, this, &TEditCommands::historyChanged);
     qApp->installEventFilter(this);
 }
 
-TEditCommands* editCommands()
+TEditCommands::~TEditCommands()
 {
-    static QPointer<TEditCommands> commands;
-    if (!commands)
-        commands = new TEditCommands;
-    return commands;
+    qApp->removeEventFilter(this);
 }
 
 bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
@@ -91,9 +72,9 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
         // window the user moved still counts as placed by the window manager, which
         // would place it anew: the position is given again, as the program's own.
         if (type == QEvent::Hide) {
-            places()[window] = window->geometry().topLeft();
-        } else if (type == QEvent::Show && places().contains(window)) {
-            const QPoint at = places().value(window);
+            places[window] = window->geometry().topLeft();
+        } else if (type == QEvent::Show && places.contains(window)) {
+            const QPoint at = places.value(window);
             window->setGeometry(QRect(at, window->size()));
             if (QWindow* handle = window->windowHandle())
                 handle->setPosition(at);
@@ -105,14 +86,14 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
     case QEvent::FocusOut:
         // Leaving a box ends the typing in it.
         if (box)
-            voiceHistory.finish();
+            document.finishEdit();
         break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (box && type == QEvent::KeyPress &&
             (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
-            voiceHistory.finish();
+            document.finishEdit();
         // Space plays wherever no text box has the focus; held, it keeps sounding.
         if (!box && isPlayKey(key)) {
             if (!key->isAutoRepeat())
@@ -127,9 +108,8 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void noteVoiceEdit(QObject* source)
+void TEditCommands::noteVoiceEdit(QObject* source)
 {
-    voiceHistory.changed(source);
     bool held = false;
     if (auto* slider = qobject_cast<QAbstractSlider*>(source))
         held = slider->isSliderDown();
@@ -137,54 +117,52 @@ void noteVoiceEdit(QObject* source)
         held = number->userTyping();
     else if (auto* box = qobject_cast<QLineEdit*>(source))
         held = box->hasFocus();
-    if (!held)
-        voiceHistory.finish();
+    document.fieldEdited(source, held);
 }
 
-void watchEditor(QWidget* editor)
+void TEditCommands::watchEditor(QWidget* editor)
 {
-    TEditCommands* commands = editCommands();
-    if (!commands->editors.contains(editor)) {
-        commands->editors.append(editor);
-        QObject::connect(editor, &QObject::destroyed, commands, [commands, editor] {
-            commands->editors.removeAll(editor);
-            places().remove(editor);
+    if (!editors.contains(editor)) {
+        editors.append(editor);
+        connect(editor, &QObject::destroyed, this, [this, editor] {
+            editors.removeAll(editor);
+            places.remove(editor);
         });
     }
-    addUndoKeys(editor, undoVoiceEdit, redoVoiceEdit);
+    addUndoKeys(editor, [this] { undo(); }, [this] { redo(); });
     for (QAbstractSlider* slider : editor->findChildren<QAbstractSlider*>()) {
         guardWheel(slider);
-        QObject::connect(slider, &QAbstractSlider::sliderReleased, editor, [] { voiceHistory.finish(); });
+        connect(slider, &QAbstractSlider::sliderReleased, editor, [this] { document.finishEdit(); });
     }
     for (QComboBox* list : editor->findChildren<QComboBox*>())
         guardWheel(list);
 }
 
-QPushButton* makeCompareButton(QWidget* parent)
+QPushButton* TEditCommands::makeCompareButton(QWidget* parent)
 {
     auto* b = new QPushButton(QStringLiteral("Compare"), parent);
     b->setObjectName(QStringLiteral("bCompare"));
     b->setCheckable(true);
     b->setToolTip(QStringLiteral("Switches between the edited voice and the voice as last loaded or saved"));
-    QObject::connect(b, &QPushButton::clicked, b, [] { compareVoice(); });
-    QObject::connect(editCommands(), &TEditCommands::historyChanged, b, [b] {
+    connect(b, &QPushButton::clicked, b, [this] { compare(); });
+    connect(this, &TEditCommands::historyChanged, b, [this, b] {
         const QSignalBlocker quiet(b);
-        b->setChecked(voiceHistory.comparing());
+        b->setChecked(document.history.comparing());
     });
     return b;
 }
 
-QPushButton* makePlayButton(QWidget* parent)
+QPushButton* TEditCommands::makePlayButton(QWidget* parent)
 {
     auto* b = new QPushButton(QStringLiteral("Play"), parent);
     b->setObjectName(QStringLiteral("bPlay"));
     b->setToolTip(QStringLiteral("Plays middle C while held (space bar)"));
-    QObject::connect(b, &QPushButton::pressed, b, [] { playNote(true); });
-    QObject::connect(b, &QPushButton::released, b, [] { playNote(false); });
+    connect(b, &QPushButton::pressed, b, [this] { playNote(true); });
+    connect(b, &QPushButton::released, b, [this] { playNote(false); });
     return b;
 }
 
-QPushButton* makeElementButton(QWidget* parent, bool fm)
+QPushButton* TEditCommands::makeElementButton(QWidget* parent, bool fm, std::function<int()> shownElement)
 {
     auto* b = new QPushButton(QStringLiteral("Element"), parent);
     b->setObjectName(QStringLiteral("bElement"));
@@ -195,10 +173,10 @@ QPushButton* makeElementButton(QWidget* parent, bool fm)
     const int second = fm ? 3 : 2;
     const QString a = QString(QChar(u'A' + first));
     const QString c = QString(QChar(u'A' + second));
-    auto add = [menu](const QString& caption, std::function<void(Voice&)> change) {
+    auto add = [this, menu](const QString& caption, std::function<void(Voice&)> change) {
         QAction* action = menu->addAction(caption);
         const std::string name = caption.toStdString();
-        QObject::connect(action, &QAction::triggered, menu, [name, change] { runVoiceCommand(name, change); });
+        connect(action, &QAction::triggered, menu, [this, name, change] { runVoiceCommand(name, change); });
     };
     add(QStringLiteral("Copy %1 to %2").arg(a, c), [=](Voice& v) { copyElement(v, first, second); });
     add(QStringLiteral("Copy %1 to %2").arg(c, a), [=](Voice& v) { copyElement(v, second, first); });
@@ -206,7 +184,7 @@ QPushButton* makeElementButton(QWidget* parent, bool fm)
     menu->addSeparator();
     if (fm) {
         // The envelope commands act on the element the window shows.
-        auto shown = [] { return FMEdit && !FMEdit->editElementB ? 3 : 1; };
+        auto shown = std::move(shownElement);
         add(QStringLiteral("Carrier envelope to modulator"),
             [shown](Voice& v) { copyCarrierEnvelopeToModulator(v.element[shown()]); });
         add(QStringLiteral("Modulator envelope to carrier"),
@@ -219,67 +197,42 @@ QPushButton* makeElementButton(QWidget* parent, bool fm)
     return b;
 }
 
-void refreshAllEditors()
+void TEditCommands::undo()
 {
-    if (FMEdit)
-        FMEdit->refreshFromVoice();
-    if (AWMEdit)
-        AWMEdit->refreshFromVoice();
-    if (VoiceCommonEdit)
-        VoiceCommonEdit->refreshFromVoice();
-    if (VectorEdit)
-        VectorEdit->refreshFromVoice();
+    document.undo();
 }
 
-void undoVoiceEdit()
+void TEditCommands::redo()
 {
-    if (voiceHistory.undo())
-        afterRestore(false);
+    document.redo();
 }
 
-void redoVoiceEdit()
+void TEditCommands::compare()
 {
-    if (voiceHistory.redo())
-        afterRestore(false);
+    document.toggleCompare();
 }
 
-void compareVoice()
+void TEditCommands::runVoiceCommand(const std::string& name, const std::function<void(Voice&)>& change)
 {
-    voiceHistory.toggleCompare();
-    afterRestore(true);
+    document.runCommand(name, change);
 }
 
-void runVoiceCommand(const std::string& name, const std::function<void(Voice&)>& change)
+void TEditCommands::mutateVoiceDialog(QWidget* parent)
 {
-    voiceHistory.finish();
-    // A command while comparing works on the voice shown.
-    Voice changed = voice;
-    change(changed);
-    voice = changed;
-    if (voiceHistory.commit(name))
-        afterRestore(false);
-}
-
-void mutateVoiceDialog(QWidget* parent)
-{
-    static int strength = 20;
-    static bool name = false;
-    static bool steps = false;
-
     QDialog dialog(parent);
     dialog.setWindowTitle(QStringLiteral("Mutate voice"));
     auto* strengthBox = new QSpinBox(&dialog);
     strengthBox->setObjectName(QStringLiteral("strength"));
     strengthBox->setRange(1, 100);
     strengthBox->setSuffix(QStringLiteral(" %"));
-    strengthBox->setValue(strength);
+    strengthBox->setValue(mutateStrength);
     strengthBox->setToolTip(QStringLiteral("The share of the voice's values that take random values"));
     auto* nameBox = new QCheckBox(QStringLiteral("Change the name"), &dialog);
     nameBox->setObjectName(QStringLiteral("mutateName"));
-    nameBox->setChecked(name);
+    nameBox->setChecked(mutateName);
     auto* stepsBox = new QCheckBox(QStringLiteral("Change the vectors' steps"), &dialog);
     stepsBox->setObjectName(QStringLiteral("mutateSteps"));
-    stepsBox->setChecked(steps);
+    stepsBox->setChecked(mutateSteps);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
@@ -292,38 +245,37 @@ void mutateVoiceDialog(QWidget* parent)
     layout->addWidget(buttons);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    strength = strengthBox->value();
-    name = nameBox->isChecked();
-    steps = stepsBox->isChecked();
+    mutateStrength = strengthBox->value();
+    mutateName = nameBox->isChecked();
+    mutateSteps = stepsBox->isChecked();
     MutateOptions options;
-    options.strength = strength;
-    options.name = name;
-    options.vectorSteps = steps;
+    options.strength = mutateStrength;
+    options.name = mutateName;
+    options.vectorSteps = mutateSteps;
     options.seed = std::random_device{}();
     runVoiceCommand("Mutate", [&options](Voice& v) { mutateVoice(v, options); });
 }
 
-void playNote(bool on)
+void TEditCommands::playNote(bool on)
 {
-    TEditCommands* commands = editCommands();
-    if (on == commands->noteSounding)
+    if (on == noteSounding)
         return;
-    commands->noteSounding = on;
+    noteSounding = on;
     if (on)
-        commands->noteTimer->start();
+        noteTimer->start();
     else
-        commands->noteTimer->stop();
-    sendTestNote(on);
+        noteTimer->stop();
+    sender.sendNote(on);
 }
 
-QString undoCaption()
+QString TEditCommands::undoCaption() const
 {
-    const std::string name = voiceHistory.undoName();
+    const std::string name = document.history.undoName();
     return name.empty() ? QStringLiteral("&Undo") : QStringLiteral("&Undo %1").arg(QString::fromStdString(name));
 }
 
-QString redoCaption()
+QString TEditCommands::redoCaption() const
 {
-    const std::string name = voiceHistory.redoName();
+    const std::string name = document.history.redoName();
     return name.empty() ? QStringLiteral("&Redo") : QStringLiteral("&Redo %1").arg(QString::fromStdString(name));
 }

@@ -7,7 +7,9 @@
 #include <functional>
 #include <string>
 
+#include <QHash>
 #include <QObject>
+#include <QPoint>
 
 #include "voice/voice.h"
 
@@ -16,61 +18,80 @@ class QPushButton;
 class QTimer;
 class QWidget;
 
-// Signals the state of undo, redo and compare to whoever shows it.
+class TAutoSender;
+class TSettings;
+class TVoiceDocument;
+
+// One for the editors and the main window, made by their owner: the document they
+// edit, the sender that follows it, and the commands they share.
 class TEditCommands : public QObject {
     Q_OBJECT
 public:
-    TEditCommands();
+    // getVoice: "Get voice" from any editor; starts the owner's fetch, false when it
+    // did not start (no transport, or a fetch is under way).
+    TEditCommands(TVoiceDocument& document, TAutoSender& sender, TSettings& settings,
+                  std::function<bool()> getVoice = {});
+    ~TEditCommands() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    // The windows whose keys and place are looked after.
-    QList<QWidget*> editors;
-    QTimer* noteTimer;
-    bool noteSounding = false;
+    TVoiceDocument& document;
+    TAutoSender& sender;
+    TSettings& settings;
+    std::function<bool()> getVoice;
+
+    // An editor's accepted change, reported where the editor would send: source is
+    // the control that made it (the editor's sender()). The change becomes an undo
+    // step when the action is over: at once, or for a slider drag when it is released
+    // and for typing when the box is left.
+    void noteVoiceEdit(QObject* source);
+
+    // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
+    // note, the end of drags and typing, and its place when it is hidden and shown
+    // again.
+    void watchEditor(QWidget* editor);
+
+    // The editors' buttons, wired: "Compare" (down while the loaded voice is shown),
+    // "Play" (the note sounds while it is held), and for the element editors "Element"
+    // with the copy, swap and initialise commands; shownElement gives the element the
+    // FM envelope commands act on.
+    QPushButton* makeCompareButton(QWidget* parent);
+    QPushButton* makePlayButton(QWidget* parent);
+    QPushButton* makeElementButton(QWidget* parent, bool fm, std::function<int()> shownElement);
+
+    // Undo, redo and compare. Every editor shows the result; undo and redo send when
+    // auto-send is on, each switch of compare always sends.
+    void undo();
+    void redo();
+    void compare();
+    // A command over the whole voice as one undo step, then shown and (auto-)sent.
+    void runVoiceCommand(const std::string& name, const std::function<void(Voice&)>& change);
+    // "Mutate voice...": asks for the strength and what may change, then mutates.
+    void mutateVoiceDialog(QWidget* parent);
+
+    // The test note: middle C at velocity 100 on the settings' channel. Off after 2 s
+    // at most.
+    void playNote(bool on);
+
+    // "Undo Pitch" style captions for menus; the access key stays on the first word.
+    QString undoCaption() const;
+    QString redoCaption() const;
 
 signals:
     void historyChanged();
+
+private:
+    // The windows whose keys and place are looked after, and where each stood when it
+    // was last hidden.
+    QList<QWidget*> editors;
+    QHash<QWidget*, QPoint> places;
+    QTimer* noteTimer;
+    bool noteSounding = false;
+    // What "Mutate voice..." asked last.
+    int mutateStrength = 20;
+    bool mutateName = false;
+    bool mutateSteps = false;
 };
 
-TEditCommands* editCommands();
-
-// An editor's accepted change, reported where the editor would send: source is the
-// control that made it (the editor's sender()). The change becomes an undo step when
-// the action is over: at once, or for a slider drag when it is released and for
-// typing when the box is left.
-void noteVoiceEdit(QObject* source);
-
-// Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test note,
-// the end of drags and typing, and its place when it is hidden and shown again.
-void watchEditor(QWidget* editor);
-
-// The editors' buttons, wired: "Compare" (down while the loaded voice is shown),
-// "Play" (the note sounds while it is held), and for the element editors "Element"
-// with the copy, swap and initialise commands.
-QPushButton* makeCompareButton(QWidget* parent);
-QPushButton* makePlayButton(QWidget* parent);
-QPushButton* makeElementButton(QWidget* parent, bool fm);
-
-// Undo, redo and compare. Each refreshes every editor; undo and redo send when
-// auto-send is on, each switch of compare always sends.
-void undoVoiceEdit();
-void redoVoiceEdit();
-void compareVoice();
-// A command over the whole voice as one undo step, then refresh and (auto-)send.
-void runVoiceCommand(const std::string& name, const std::function<void(Voice&)>& change);
-// "Mutate voice...": asks for the strength and what may change, then mutates.
-void mutateVoiceDialog(QWidget* parent);
-
-// The four editors reload from the voice: FM, AWM, voice common, vector.
-void refreshAllEditors();
-
-// The test note: middle C at velocity 100 on the settings' channel. Off after 2 s at
-// most.
-void playNote(bool on);
 constexpr int testNoteKey = 60;
 constexpr int testNoteVelocity = 100;
 constexpr int testNoteMaxMs = 2000;
-
-// "Undo Pitch" style captions for menus; the access key stays on the first word.
-QString undoCaption();
-QString redoCaption();

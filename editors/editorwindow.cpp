@@ -4,26 +4,15 @@
 #include <QCloseEvent>
 #include <QPushButton>
 
-#include "settings/settings.h"
+#include "document/autosender.h"
+#include "document/voicedocument.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
-#include "midi/midiport.h"
 
-void sendVoiceToSynth(bool always)
-{
-    if ((always || settings.autoSend) && midiPort)
-        midiPort->sendVoice();
-}
-
-void sendTestNote(bool on)
-{
-    if (midiPort)
-        midiPort->sendNote(on);
-}
-
-TEditorWindow::TEditorWindow(const QString& title, QWidget* parent)
+TEditorWindow::TEditorWindow(const QString& title, TEditCommands& commands, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      commands(commands), document(commands.document), voice(commands.document.voice),
       fields(new TFieldBinder(this))
 {
     setWindowTitle(title);
@@ -31,6 +20,7 @@ TEditorWindow::TEditorWindow(const QString& title, QWidget* parent)
     setStyleSheet(editorStyleSheet());
     fields->setGate(&ready);
     fields->edited = [this](const TFieldRow&, QObject* control, bool) { sendIfReady(control); };
+    connect(&document, &TVoiceDocument::voiceReplaced, this, &TEditorWindow::refreshFromVoice);
 }
 
 void TEditorWindow::createButtons(int elementKind, bool laidOut)
@@ -42,10 +32,10 @@ void TEditorWindow::createButtons(int elementKind, bool laidOut)
     };
     bGetVoice = button(QStringLiteral("Get voice"), "bGetVoice");
     bSendVoice = button(QStringLiteral("Send voice"), "bSendVoice");
-    bCompare = makeCompareButton(this);
-    bPlay = makePlayButton(this);
+    bCompare = commands.makeCompareButton(this);
+    bPlay = commands.makePlayButton(this);
     if (elementKind)
-        bElement = makeElementButton(this, elementKind == 2);
+        bElement = commands.makeElementButton(this, elementKind == 2, [this] { return shownElement(); });
     bClose = button(QStringLiteral("Close"), "bClose");
     connect(bGetVoice, &QPushButton::clicked, this, &TEditorWindow::bGetVoiceClick);
     connect(bSendVoice, &QPushButton::clicked, this, &TEditorWindow::bSendVoiceClick);
@@ -64,19 +54,19 @@ void TEditorWindow::sendIfReady(QObject* source)
 {
     if (!ready)
         return;
-    noteVoiceEdit(source);
-    sendVoiceToSynth(false);
+    // The document tells the sender, which sends when auto-send is on.
+    commands.noteVoiceEdit(source);
 }
 
 void TEditorWindow::bGetVoiceClick()
 {
-    if (midiPort)
-        midiPort->getVoice();
+    if (commands.getVoice)
+        commands.getVoice();
 }
 
 void TEditorWindow::bSendVoiceClick()
 {
-    sendVoiceToSynth(true);
+    commands.sender.send(true);
 }
 
 void TEditorWindow::closeEvent(QCloseEvent* event)
@@ -93,12 +83,12 @@ TFieldRow TEditorWindow::voiceRow(std::function<const VoiceField&()> field, bool
     r.caption = QString::fromStdString(now.caption);
     r.minimum = shown ? now.editMinimum : now.minimum;
     r.maximum = shown ? now.editMaximum : now.maximum;
-    r.get = [field, shown] {
+    r.get = [this, field, shown] {
         const VoiceField& f = field();
         const int stored = fieldValue(voice, f);
         return shown ? shownValue(f, stored) : stored;
     };
-    r.set = [field, shown](int value) {
+    r.set = [this, field, shown](int value) {
         const VoiceField& f = field();
         setFieldValue(voice, f, shown ? storedValue(f, value) : value);
     };

@@ -15,6 +15,8 @@
 #include "voice/voicefields.h"
 
 class QPushButton;
+class TEditCommands;
+class TVoiceDocument;
 
 class TEditorWindow : public QWidget {
     Q_OBJECT
@@ -37,11 +39,18 @@ public:
     void bGetVoiceClick();
     void bSendVoiceClick();
 
+    TEditCommands& commands;
+    TVoiceDocument& document;
+
 protected:
-    TEditorWindow(const QString& title, QWidget* parent);
+    // Shows the document's voice again whenever it is replaced.
+    TEditorWindow(const QString& title, TEditCommands& commands, QWidget* parent);
+
+    // The voice being edited (the document's).
+    Voice& voice;
 
     // The buttons: Get voice, Send voice, Compare, Play, (Element,) Close. elementKind:
-    // 0 none, 1 AWM, 2 FM. In a window laid out by layouts, Get voice, Send voice and
+    // 0 none, 1 AWM, 2 FM (then shownElement() is the element its commands act on). In a window laid out by layouts, Get voice, Send voice and
     // Close join the window (and its focus order) when the layout takes them.
     void createButtons(int elementKind, bool laidOut);
     // An accepted change made by source (the control): one undo step, then the voice
@@ -49,18 +58,14 @@ protected:
     void sendIfReady(QObject* source);
     // Extra rewriting of refreshFromVoice, before the bound controls are shown.
     virtual void showVoice() {}
+    virtual int shownElement() const { return 0; }
 
     void closeEvent(QCloseEvent* event) override;
 
     // A row over the field field() gives, looked up at each use so that it follows
     // the element shown. shown: in the field's shown form, else as stored.
-    static TFieldRow voiceRow(std::function<const VoiceField&()> field, bool shown = true);
-    static TFieldRow voiceRow(const std::string& path);
+    TFieldRow voiceRow(std::function<const VoiceField&()> field, bool shown = true);
+    TFieldRow voiceRow(const std::string& path);
 
     TFieldBinder* fields;
 };
-
-// The voice to the synthesiser: always, or only when auto-send is on.
-void sendVoiceToSynth(bool always);
-// The test note on or off.
-void sendTestNote(bool on);

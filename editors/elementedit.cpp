@@ -5,16 +5,22 @@
 #include <QLabel>
 #include <QScrollBar>
 
-#include "editors/awmedit.h"
+#include "document/voicedocument.h"
 #include "editors/controls.h"
 #include "editors/envelope.h"
-#include "editors/fmedit.h"
 
-TElementEdit::TElementEdit(const QString& title, int first, QWidget* parent)
-    : TEditorWindow(title, parent), first(first)
+TElementEdit::TElementEdit(const QString& title, int first, TEditCommands& commands, QWidget* parent)
+    : TEditorWindow(title, commands, parent), first(first)
 {
     currentElement = &voice.element[first];
     currentOperator = &currentElement->carrier;
+    // The delay time is the voice's, and the attack and release adjustments show in
+    // the picture: a change made in another window shows here too.
+    connect(&document, &TVoiceDocument::fieldChanged, this, [this](QObject* source) {
+        const auto* control = qobject_cast<const QWidget*>(source);
+        if (!control || !isAncestorOf(control))
+            refreshDelayTime();
+    });
 }
 
 TFieldRow TElementEdit::row(Scope scope, const std::string& name, Role role, bool shown)
@@ -46,13 +52,7 @@ TFieldRow TElementEdit::row(Scope scope, const std::string& name, Role role, boo
         };
         break;
     case Role::Delay:
-        // The delay time is the voice's: the other element editor shows it too.
-        r.after = [this] {
-            drawEnvelope();
-            for (TElementEdit* other : {static_cast<TElementEdit*>(AWMEdit), static_cast<TElementEdit*>(FMEdit)})
-                if (other && other != this)
-                    other->refreshDelayTime();
-        };
+        r.after = [this] { drawEnvelope(); };
         break;
     case Role::Other: break;
     }
@@ -160,7 +160,7 @@ void TElementEdit::refreshDelayTime()
 void TElementEdit::drawEnvelope()
 {
     const VoiceElement& e = voice.element[firstElement ? first : first + 2];
-    envWindow->draw(first == 1 ? &e.modulator : nullptr, e.carrier);
+    envWindow->draw(first == 1 ? &e.modulator : nullptr, e.carrier, voice);
 }
 
 void TElementEdit::setUserEnvType()

@@ -27,8 +27,8 @@ class TElementEdit : public TEditorWindow {
     Q_OBJECT
 public:
     void refreshFromVoice() override;
-    // Shows the voice's delay time again (the other element editor changed it) and
-    // redraws; sends nothing.
+    // Shows the voice's delay time again (another window changed it) and redraws;
+    // sends nothing.
     void refreshDelayTime();
     // Repaints the picture: the FM modulator thin red, then the carrier thick dark blue.
     void drawEnvelope();
@@ -61,7 +61,8 @@ public:
 
 protected:
     // first: the first element of the kind (0 AWM, 1 FM).
-    TElementEdit(const QString& title, int first, QWidget* parent);
+    TElementEdit(const QString& title, int first, TEditCommands& commands, QWidget* parent);
+    int shownElement() const override { return firstElement ? first : first + 2; }
 
     // Where a row's field lies: the voice, the shown element, its shown operator, or
     // its carrier whichever operator is shown.

@@ -59,7 +59,7 @@ public:
 
     // Light grey background; the modulator (if given) thin red without adjustments,
     // then the carrier dark blue, 2 pixels wide, with the voice's adjustments.
-    void draw(const OperatorBlock* modulator, const OperatorBlock& carrier, const Voice& v = voice);
+    void draw(const OperatorBlock* modulator, const OperatorBlock& carrier, const Voice& v);
 
     const QPixmap& bitmap() const { return picture; }
 

@@ -13,9 +13,7 @@
 #include "editors/fmwaves.h"
 #include "editors/pictures.h"
 
-TFMEdit* FMEdit = nullptr;
-
-TFMEdit::TFMEdit(QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . FM Edit"), 1, parent)
+TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . FM Edit"), 1, commands, parent)
 {
     setFixedSize(689, 469);
     using S = Scope;
@@ -192,7 +190,7 @@ TFMEdit::TFMEdit(QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . FM
     });
     cbOperator->select(0);
     refreshFromVoice();
-    watchEditor(this);
+    commands.watchEditor(this);
 }
 
 bool TFMEdit::applyWaveformEnvelope()

@@ -8,7 +8,7 @@
 class TFMEdit : public TElementEdit {
     Q_OBJECT
 public:
-    explicit TFMEdit(QWidget* parent = nullptr);
+    explicit TFMEdit(TEditCommands& commands, QWidget* parent = nullptr);
 
     bool& editElementB = firstElement;
 
@@ -25,5 +25,3 @@ protected:
 private:
     void cbWaveformChange(int index);
 };
-
-extern TFMEdit* FMEdit;

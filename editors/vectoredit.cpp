@@ -11,8 +11,6 @@
 #include "editors/controls.h"
 #include "editors/editcommands.h"
 
-TVectorEdit* VectorEdit = nullptr;
-
 namespace {
 
 constexpr int positionTop = 62;    // slider range 0..62; position = 62 - stored value
@@ -55,7 +53,7 @@ QStringList TVectorEdit::speedNames()
     return names;
 }
 
-TVectorEdit::TVectorEdit(QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Vectors"), parent)
+TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Vectors"), commands, parent)
 {
 
     // The two rows of sliders, AB first.
@@ -196,7 +194,7 @@ TVectorEdit::TVectorEdit(QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik
     currentVector = &voice.levelVector;
     currentSpeed = &voice.levelVectorSpeed;
     refreshFromVoice();
-    watchEditor(this);
+    commands.watchEditor(this);
 }
 
 // The step lists show one step's values.

@@ -17,7 +17,7 @@ class TSlider;
 class TVectorEdit : public TEditorWindow {
     Q_OBJECT
 public:
-    explicit TVectorEdit(QWidget* parent = nullptr);
+    explicit TVectorEdit(TEditCommands& commands, QWidget* parent = nullptr);
 
     // Shows the sliders of every step up to the first "End"; hides a step marked
     // "Repeat" and every step after it or after the first "End".
@@ -50,5 +50,3 @@ protected:
 private:
     void showStep(int step);
 };
-
-extern TVectorEdit* VectorEdit;

@@ -20,13 +20,9 @@
 
 #include <cstring>
 
-#include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
-#include "editors/fmedit.h"
 #include "voice/voice.h"
-
-TVoiceCommonEdit* VoiceCommonEdit = nullptr;
 
 // ---------------------------------------------------------------------------------
 // The name box
@@ -229,7 +225,7 @@ QStringList TVoiceCommonEdit::effectNames()
             QStringLiteral("Delay & Reverb 2"),   QStringLiteral("Distortion & Reverb")};
 }
 
-TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Voice common"), parent)
+TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Voice common"), commands, parent)
 {
     // Controls
     tfVoiceName = new TNameBox;
@@ -241,16 +237,10 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent) : TEditorWindow(QStringLiter
     cbFXType = new TPickList(effectNames());
     fields->bindList(cbFXType, voiceRow("effectType"), QStringLiteral("Selects the effect type"));
 
-    // The attack and release adjustments show in the element editors' pictures.
-    auto redraw = [] {
-        for (TElementEdit* e : {static_cast<TElementEdit*>(FMEdit), static_cast<TElementEdit*>(AWMEdit)})
-            if (e)
-                e->drawEnvelope();
-    };
-    auto number = [this, redraw](TNumberBox*& box, TUpDown*& ud, const char* path, const char* tip) {
+    // The attack and release adjustments show in the element editors' pictures, which
+    // follow the document's changes.
+    auto number = [this](TNumberBox*& box, TUpDown*& ud, const char* path, const char* tip) {
         TFieldRow r = voiceRow(path);
-        if (r.minimum < 0)
-            r.after = redraw;
         box = new TNumberBox(r.maximum < 10 ? 1 : 3, r.maximum < 10 ? TNumberBox::Digits : TNumberBox::SignedDigitsBlanks);
         ud = new TUpDown(r.minimum, r.maximum);
         fields->bindNumber(box, ud, r, QLatin1String(tip));
@@ -345,7 +335,7 @@ TVoiceCommonEdit::TVoiceCommonEdit(QWidget* parent) : TEditorWindow(QStringLiter
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(tfVoiceName, &QLineEdit::textChanged, this, [this] { tfVoiceNameChange(); });
-    watchEditor(this);
+    commands.watchEditor(this);
 }
 
 void TVoiceCommonEdit::showVoice()

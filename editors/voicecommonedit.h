@@ -53,7 +53,7 @@ private:
 class TVoiceCommonEdit : public TEditorWindow {
     Q_OBJECT
 public:
-    explicit TVoiceCommonEdit(QWidget* parent = nullptr);
+    explicit TVoiceCommonEdit(TEditCommands& commands, QWidget* parent = nullptr);
 
     // Controls, named as the window's form names them.
     TNameBox* tfVoiceName;
@@ -85,5 +85,3 @@ private:
     void tfVoiceNameChange();
     bool writingName = false;
 };
-
-extern TVoiceCommonEdit* VoiceCommonEdit;

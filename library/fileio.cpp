@@ -22,7 +22,6 @@
 #include "voice/dumpcodec.h"
 #include "voice/sysex.h"
 
-TFileIO* fileIO = nullptr;
 
 namespace {
 
@@ -108,13 +107,13 @@ bool replaceBytes(int fd, const uint8_t* data, size_t size, int64_t offset)
     return false;
 }
 
-// Mask (bits 16..31 written as 0) and the current voice's dump, as one record.
-void fillRecord(uint8_t* record, uint32_t mask)
+// Mask (bits 16..31 written as 0) and a voice's dump, as one record.
+void fillRecord(uint8_t* record, uint32_t mask, const VoiceDump& dump)
 {
     mask &= 0xFFFF;
     for (int i = 0; i < 4; ++i)
         record[i] = static_cast<uint8_t>(mask >> (8 * i));
-    std::memcpy(record + 4, dumpCodec.encodeVoice(voice), dumpSize);
+    std::memcpy(record + 4, dump.data(), dumpSize);
 }
 
 // Records written together by appendDumps: one write and one flush per batch.
@@ -211,13 +210,13 @@ TFileIO::~TFileIO() { closeFile(); }
 
 // ---- single-voice files ----
 
-bool TFileIO::saveVoiceFile(const std::string& path)
+bool TFileIO::saveVoiceFile(const std::string& path, const VoiceDump& dump)
 {
     // A new file beside the old one, renamed over it once it is whole: a full disk
     // leaves the old file as it was. A pipe or a device is refused at once.
     TSafeFile out;
     lastError.clear();
-    const bool ok = out.open(path) && out.write(dumpCodec.encodeVoice(voice), dumpSize) && out.commit();
+    const bool ok = out.open(path) && out.write(dump.data(), dumpSize) && out.commit();
     if (!ok) {
         lastError = out.error;
         if (events)
@@ -226,13 +225,13 @@ bool TFileIO::saveVoiceFile(const std::string& path)
     return ok;
 }
 
-bool TFileIO::loadVoiceFile(const std::string& path)
+std::optional<VoiceDump> TFileIO::loadVoiceFile(const std::string& path)
 {
     // Only a regular file is read: a device could be read for ever, and opening a
     // pipe would wait for a writer.
     const int in = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     int64_t size = 0;
-    bool found = false;
+    std::optional<VoiceDump> found;
     if (in >= 0 && isRegularFile(in, size)) {
         // Read piece by piece; between pieces keep the last 591 bytes, where a dump
         // may begin that the next piece completes.
@@ -249,8 +248,8 @@ bool TFileIO::loadVoiceFile(const std::string& path)
             // synthesiser as if it were a voice.
             const long at = findWellFormedVoiceDump(data.data(), data.size());
             if (at >= 0) {
-                dumpCodec.decodeVoice(data.data() + at, voice);
-                found = true;
+                found.emplace();
+                std::memcpy(found->data(), data.data() + at, dumpSize);
                 break;
             }
             if (data.size() >= dumpSize)
@@ -259,14 +258,9 @@ bool TFileIO::loadVoiceFile(const std::string& path)
     }
     if (in >= 0)
         close(in);
-    if (!found) {
-        if (events)
-            events->invalidFile();
-        return false;
-    }
-    if (events)
-        events->sendVoice();
-    return true;
+    if (!found && events)
+        events->invalidFile();
+    return found;
 }
 
 // ---- the library ----
@@ -557,32 +551,29 @@ std::string TFileIO::readName(int32_t n)
     return name;
 }
 
-bool TFileIO::loadRecord(int32_t n)
+std::optional<VoiceDump> TFileIO::loadRecord(int32_t n)
 {
-    uint8_t record[libraryRecordSize];
-    if (!readDump(n, record + 4))
-        return false;
-    dumpCodec.decodeVoice(record + 4, voice);
-    if (events)
-        events->sendVoice();
-    return true;
+    VoiceDump dump;
+    if (!readDump(n, dump.data()))
+        return std::nullopt;
+    return dump;
 }
 
-bool TFileIO::writeRecord(uint32_t mask)
+bool TFileIO::writeRecord(uint32_t mask, const VoiceDump& dump)
 {
     ++writes;
     if (fd < 0 || position < libraryMagicSize)
         return false;
     dropCache();
     uint8_t record[libraryRecordSize];
-    fillRecord(record, mask);
+    fillRecord(record, mask, dump);
     if (!replaceBytes(fd, record, sizeof record, position))
         return false;
     position += libraryRecordSize;
     return true;
 }
 
-bool TFileIO::appendRecord(uint32_t mask)
+bool TFileIO::appendRecord(uint32_t mask, const VoiceDump& dump)
 {
     ++writes;
     lastError.clear();
@@ -593,13 +584,13 @@ bool TFileIO::appendRecord(uint32_t mask)
     // record the count says it is even after a trailing part-record.
     position = libraryMagicSize + (size - libraryMagicSize) / libraryRecordSize * libraryRecordSize;
     lastAppended = static_cast<int32_t>((position - libraryMagicSize) / libraryRecordSize);
-    if (!writeRecord(mask))
+    if (!writeRecord(mask, dump))
         return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
     closeFile();
     return true;
 }
 
-bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> expected)
+bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump, std::optional<uint64_t> expected)
 {
     ++writes;
     lastError.clear();
@@ -614,7 +605,7 @@ bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> 
         return false;
     }
     seekRecord(n);
-    if (!writeRecord(mask))
+    if (!writeRecord(mask, dump))
         return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
     closeFile();
     return true;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The voice library "SOUNDS.SYL" and single-voice .SYX files. Free of Qt: what the
-// user must see (the "Invalid file" and "Save error" dialogs) and the send that follows
-// every load go through TFileIOEvents.
+// The voice library "SOUNDS.SYL" and single-voice .SYX files. Free of Qt: voices come
+// and go as their 592-byte dumps, and what the user must see (the "Invalid file" and
+// "Save error" dialogs) goes through TFileIOEvents.
 //
 // Library layout: the 5 bytes "TORVA", then 596-byte records, record n at 5 + 596·n:
 // the category mask (4 bytes, lowest first; bits 16..31 written as 0) and the voice's
@@ -26,9 +26,6 @@ public:
     // reason is the system's (or the library's) word for why, e.g. "No space left on
     // device".
     virtual void saveError(const std::string& reason) = 0;
-    // A voice was just loaded into voice (from a file or the library): send it to the
-    // synthesiser at once, whatever the auto-send switch says.
-    virtual void sendVoice() = 0;
 };
 
 constexpr const char* libraryFileName = "SOUNDS.SYL";
@@ -89,16 +86,15 @@ public:
     TFileIO& operator=(const TFileIO&) = delete;
 
     // Single-voice files. Each opens, uses and closes a file of its own.
-    // Writes the 592 bytes of the current voice through a new file renamed over any
-    // old one: a failed write leaves an old file whole. False (and saveError) when the
-    // file cannot be created or not all of it was written.
-    bool saveVoiceFile(const std::string& path);
-    // Loads the first well-formed voice dump in the file (a 592-byte run from an F0
-    // byte to an F7 byte with the header, byte count and checksum right, trying each
-    // F0 in turn) into voice and sends it. False
-    // (and invalidFile) when there is none or the path is not a regular file (a
-    // device or a pipe is never read): voice unchanged, nothing sent.
-    bool loadVoiceFile(const std::string& path);
+    // Writes the dump through a new file renamed over any old one: a failed write
+    // leaves an old file whole. False (and saveError) when the file cannot be created
+    // or not all of it was written.
+    bool saveVoiceFile(const std::string& path, const VoiceDump& dump);
+    // The first well-formed voice dump in the file (a 592-byte run from an F0 byte to
+    // an F7 byte with the header, byte count and checksum right, trying each F0 in
+    // turn). None (and invalidFile) when there is none or the path is not a regular
+    // file (a device or a pipe is never read).
+    std::optional<VoiceDump> loadVoiceFile(const std::string& path);
 
     // The library.
     // Opens the library for reading and writing, creating it with its magic when it
@@ -115,24 +111,23 @@ public:
     std::string readName(int32_t n);
     // Whether the open file holds record n completely.
     bool holdsRecord(int32_t n);
-    // Decodes record n into voice and sends it. False when the library holds no
-    // record n, the file is no library or record n is damaged: voice unchanged,
-    // nothing sent, no dialog; lastError says why.
-    bool loadRecord(int32_t n);
-    // Writes mask and the encoded voice at the current position of the open file.
-    // On failure the file is put back to its previous length and content and false
-    // comes back (no dialog here; appendRecord and overwriteRecord show it).
-    bool writeRecord(uint32_t mask);
-    // Adds the current voice as a new last record (creating a missing library with its
-    // magic first). False (and saveError) when nothing was added; the file is then
-    // as it was.
-    bool appendRecord(uint32_t mask);
-    // Replaces record n, mask and voice together. False (and saveError) when the file
+    // Record n's dump. None when the library holds no record n, the file is no
+    // library or record n is damaged: no dialog; lastError says why.
+    std::optional<VoiceDump> loadRecord(int32_t n);
+    // Writes mask and dump at the current position of the open file. On failure the
+    // file is put back to its previous length and content and false comes back (no
+    // dialog here; appendRecord and overwriteRecord show it).
+    bool writeRecord(uint32_t mask, const VoiceDump& dump);
+    // Adds the dump as a new last record (creating a missing library with its magic
+    // first). False (and saveError) when nothing was added; the file is then as it
+    // was.
+    bool appendRecord(uint32_t mask, const VoiceDump& dump);
+    // Replaces record n, mask and dump together. False (and saveError) when the file
     // holds no record n or the write failed; the file is then as it was.
     // expected: the record's libraryRecordHash as listed; when the file holds another
     // record there now, nothing is written, stale is set and false comes back (no
     // dialog).
-    bool overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> expected = {});
+    bool overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump, std::optional<uint64_t> expected = {});
 
     // ---- many records at once, and housekeeping ----
     // Every write takes the library's lock (an advisory flock shared with every other
@@ -245,6 +240,3 @@ private:
     int64_t cacheStart = 0;   // file offset of cache[0]
     size_t cacheFill = 0;     // bytes of cache read from the file
 };
-
-// The process-wide voice file object.
-extern TFileIO* fileIO;

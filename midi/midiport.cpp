@@ -16,7 +16,6 @@
 #include "voice/dumpcodec.h"
 #include "voice/sysex.h"
 
-TMIDIPort* midiPort = nullptr;
 
 namespace {
 
@@ -139,18 +138,15 @@ void TMIDIPort::closePorts()
     reportSendFault();
 }
 
-bool TMIDIPort::sendVoice()
+bool TMIDIPort::sendVoice(const Voice& v)
 {
-    ++sendVoiceCalls;
     reportSendFault();
     // Only the owner opens and closes the port, and the owner is who asks here.
     if (!impl->midi->outputOpen())
         return false;
-    uint8_t dump[dumpSize];
-    std::memcpy(dump, dumpCodec.encodeVoice(), dumpSize);
-    // The codec's own buffer keeps byte 2 at 0x00 for whoever writes it to a file next.
+    VoiceDump dump = encodeVoice(v);
     dump[dumpChannelOffset] |= channelBits(channel);
-    return impl->queue.enqueue(dump, dumpSize, true) != 0;
+    return impl->queue.enqueue(dump.data(), dumpSize, true) != 0;
 }
 
 bool TMIDIPort::sendMessage(const uint8_t* bytes, size_t size)
@@ -194,11 +190,6 @@ void TMIDIPort::midiInCallback(const uint8_t* message, size_t size, void* instan
         return;     // nobody waits, or a dump is already in
     std::memcpy(self->receiveBuffer, message, size);
     self->dumpArrived.store(true, std::memory_order_release);
-}
-
-bool TMIDIPort::getVoice()
-{
-    return voiceFetcher ? voiceFetcher() : false;
 }
 
 bool TMIDIPort::startVoiceFetch()

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The MIDI transport: device lists, the two ports, sending the voice and fetching
-// the synthesiser's voice and bank. One object for the whole run (midiPort), on the
+// the synthesiser's voice and bank. One object for the whole run, on the
 // platform's MIDI system or any other TMIDIBackend (the tests' fake).
 //
 // Everything goes out through the send queue's thread (midi/sendqueue.h), which owns
@@ -67,9 +67,9 @@ public:
     void setChannel(int midiChannel) { channel = midiChannel; }
     int currentChannel() const { return channel; }
 
-    // Encodes voice, ORs the low 4 bits of the channel into byte 2 and queues
-    // the dump; returns at once. False when no output port is open.
-    bool sendVoice();
+    // Encodes v, ORs the low 4 bits of the channel into byte 2 and queues the dump;
+    // returns at once. False when no output port is open.
+    bool sendVoice(const Voice& v);
     // Queues a copy of one complete message (a short message or a whole System
     // Exclusive message): it goes out after everything queued before it, the voice
     // waiting included, and is never dropped for a newer voice. False when no output
@@ -84,11 +84,6 @@ public:
     // when it all went out; false when the time ran out or the port failed a message
     // that no earlier flush has answered for.
     bool flush(int timeoutMs);
-    // "Get voice" as the editors ask for it: starts the fetch of whoever set
-    // setVoiceFetcher (the application's fetch object, which tells the answer through
-    // its signals) and returns at once. False when no fetcher is set or it refused.
-    bool getVoice();
-    void setVoiceFetcher(std::function<bool()> fetcher) { voiceFetcher = std::move(fetcher); }
 
     // ---- fetching the synthesiser's edit voice ----
     // Nothing here waits: a fetch object polls (midi/fetch.h). startVoiceFetch arms
@@ -116,9 +111,6 @@ public:
 
     int inCount = 0;
     int outCount = 0;
-
-    // Every sendVoice call counts here, sent or not: tests watch it.
-    unsigned long sendVoiceCalls = 0;
 
     // After each voice dump the sender leaves the wire quiet this long, so that a
     // synthesiser has taken the dump in before the next one comes.
@@ -188,7 +180,6 @@ private:
     unsigned long bankInputStart = 0;
     mutable unsigned long bankInputSeen = 0;
     std::vector<uint8_t> bankBuffer;
-    std::function<bool()> voiceFetcher;
     // Shared with the input callback. Who may fill receiveBuffer: idle (no fetch),
     // waiting (a fetch is armed), filling (the callback has claimed the buffer and is
     // copying); dumpArrived once the copy is whole.
@@ -204,6 +195,3 @@ constexpr size_t bankCapacity = 64 * 1024;
 // counts as unanswered or stalled.
 constexpr double bankAnswerSeconds = 4.0;
 constexpr double bankStallSeconds = 3.0;
-
-// The process-wide transport, created at start-up.
-extern TMIDIPort* midiPort;

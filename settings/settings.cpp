@@ -7,8 +7,6 @@
 
 #include "library/filewrite.h"
 
-TSettings settings;
-
 namespace {
 
 constexpr size_t holdingArea = 100;

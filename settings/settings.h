@@ -49,6 +49,3 @@ public:
 };
 
 constexpr const char* settingsFileName = "TARVIK.INI";
-
-// The process-wide settings; start-up replaces them with the ones read from the file.
-extern TSettings settings;

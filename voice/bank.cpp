@@ -218,11 +218,8 @@ Bank initialBank()
 {
     Voice v;
     resetVoice(v);
-    TDumpCodec codec;
-    const uint8_t* d = codec.encodeVoice(v);
     Bank bank;
-    for (VoiceDump& slot : bank.voices)
-        std::memcpy(slot.data(), d, dumpSize);
+    bank.voices.fill(encodeVoice(v));
     bank.multis.fill(initialMulti());
     return bank;
 }

@@ -18,8 +18,6 @@
 
 #include "voice/dumpcodec.h"
 
-using VoiceDump = std::array<uint8_t, dumpSize>;
-
 constexpr int bankVoices = 64;
 constexpr int bankVoiceBlocks = 16;
 constexpr int bankVoicesPerBlock = 4;

@@ -5,8 +5,6 @@
 
 #include "voice/sysex.h"
 
-TDumpCodec dumpCodec;
-
 namespace {
 
 constexpr int elementOffset[4] = {37, 64, 111, 138};
@@ -36,20 +34,28 @@ constexpr uint8_t flag(uint8_t b) { return b & 1; }
 int joined(const uint8_t* p) { return (p[0] * 128 + p[1]) & 0xFF; }
 int8_t joinedSigned(const uint8_t* p) { return static_cast<int8_t>(joined(p)); }
 
-}  // namespace
+// Writes a dump front to back.
+class DumpWriter {
+public:
+    explicit DumpWriter(uint8_t* buffer) : buffer(buffer) {}
+    void put(uint8_t b) { buffer[writePos++] = b; }
+    void putSplit(uint8_t value);
+    void putOperator(const OperatorBlock& op, bool shortLayout);
+    void putElement(const VoiceElement& e, bool fm);
+    void skipTo(int at) { writePos = at; }
 
-void TDumpCodec::put(uint8_t b)
-{
-    buffer[writePos++] = b;
-}
+private:
+    uint8_t* buffer;
+    int writePos = 0;
+};
 
-void TDumpCodec::putSplit(uint8_t value)
+void DumpWriter::putSplit(uint8_t value)
 {
     put(value >> 7);
     put(value & 0x7F);
 }
 
-void TDumpCodec::putOperator(const OperatorBlock& op, bool shortLayout)
+void DumpWriter::putOperator(const OperatorBlock& op, bool shortLayout)
 {
     if (!shortLayout) {
         put(data7(op.fixedFrequency));
@@ -71,7 +77,7 @@ void TDumpCodec::putOperator(const OperatorBlock& op, bool shortLayout)
     put(data7(op.levelDecay2));
 }
 
-void TDumpCodec::putElement(const VoiceElement& e, bool fm)
+void DumpWriter::putElement(const VoiceElement& e, bool fm)
 {
     if (fm)
         putSplit(e.waveform);
@@ -101,41 +107,45 @@ void TDumpCodec::putElement(const VoiceElement& e, bool fm)
     }
 }
 
-const uint8_t* TDumpCodec::encodeVoice(const Voice& v)
+}  // namespace
+
+VoiceDump encodeVoice(const Voice& v)
 {
-    writeDumpHead(buffer);
-    writePos = static_cast<int>(sysexHeadSize);
-    put(0x01);
-    put(0x25);
-    put(data7(v.effectDepth * 16u + v.effectType));
+    VoiceDump dump{};
+    writeDumpHead(dump.data());
+    DumpWriter w(dump.data());
+    w.skipTo(static_cast<int>(sysexHeadSize));
+    w.put(0x01);
+    w.put(0x25);
+    w.put(data7(v.effectDepth * 16u + v.effectType));
     for (int i = 0; i < voiceNameLength; ++i)
-        put(data7(static_cast<uint8_t>(v.name[i])));
-    put(data7(v.voiceConfig));
-    put(data7(v.bendRange));
-    put(data7(v.aftertouchLevel * 64u + v.aftertouchPM * 32u + v.aftertouchAM * 16u +
+        w.put(data7(static_cast<uint8_t>(v.name[i])));
+    w.put(data7(v.voiceConfig));
+    w.put(data7(v.bendRange));
+    w.put(data7(v.aftertouchLevel * 64u + v.aftertouchPM * 32u + v.aftertouchAM * 16u +
               (v.controllerReserved & 0x0Cu) + v.modWheelPM * 2u + v.modWheelAM));
-    putSplit(static_cast<uint8_t>(v.aftertouchPitch));
-    put(data7(v.envelopeDelay));
-    putSplit(static_cast<uint8_t>(v.attackAdjust));
-    putSplit(static_cast<uint8_t>(v.releaseAdjust));
+    w.putSplit(static_cast<uint8_t>(v.aftertouchPitch));
+    w.put(data7(v.envelopeDelay));
+    w.putSplit(static_cast<uint8_t>(v.attackAdjust));
+    w.putSplit(static_cast<uint8_t>(v.releaseAdjust));
     for (int i = 0; i < 4; ++i)
-        putElement(v.element[i], isFMElement(i));
-    put(v.levelVectorSpeed & 0x0F);
-    put(v.detuneVectorSpeed & 0x0F);
+        w.putElement(v.element[i], isFMElement(i));
+    w.put(v.levelVectorSpeed & 0x0F);
+    w.put(v.detuneVectorSpeed & 0x0F);
     for (const VectorTable* t : {&v.levelVector, &v.detuneVector}) {
         for (int s = 0; s < vectorSteps; ++s) {
-            putSplit(static_cast<uint8_t>(t->repeats[s] & 0xFF));
-            put(data7(t->cdPosition[s]));
-            put(data7(t->abPosition[s]));
+            w.putSplit(static_cast<uint8_t>(t->repeats[s] & 0xFF));
+            w.put(data7(t->cdPosition[s]));
+            w.put(data7(t->abPosition[s]));
         }
     }
-    put(0x00);
-    put(0x00);
-    put(0x00);
-    put(0x00);
-    put(0xF7);
-    setInnerChecksum(buffer);
-    return buffer;
+    w.put(0x00);
+    w.put(0x00);
+    w.put(0x00);
+    w.put(0x00);
+    w.put(0xF7);
+    setInnerChecksum(dump.data());
+    return dump;
 }
 
 namespace {
@@ -210,7 +220,7 @@ void getVector(const uint8_t* p, VectorTable& t)
 
 }  // namespace
 
-void TDumpCodec::decodeVoice(const uint8_t* d, Voice& v)
+void decodeVoice(const uint8_t* d, Voice& v)
 {
     v.effectDepth = (d[18] >> 4) & 7;
     v.effectType = d[18] & 0x0F;
@@ -364,4 +374,12 @@ void storedFirstRepeats(const uint8_t* dump, int32_t& level, int32_t& detune)
 {
     level = joined(dump + levelVectorOffset);
     detune = joined(dump + detuneVectorOffset);
+}
+
+Voice decodedVoice(const uint8_t* dump)
+{
+    Voice v;
+    resetVoice(v);
+    decodeVoice(dump, v);
+    return v;
 }

@@ -3,6 +3,7 @@
 // form in which a voice leaves or enters the program (MIDI, .SYX files, library).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,32 +16,19 @@ constexpr int dumpNameOffset = 19;
 constexpr int dumpChecksumOffset = 590;
 constexpr int dumpInnerChecksumOffset = 588;   // split: 588 = bit 7, 589 = bits 6..0
 
-class TDumpCodec {
-public:
-    // Fills the codec's one buffer from the voice, byte 2 = 0x00, inner and outer
-    // checksums right, and returns it.
-    // The buffer stays as it is until the next encodeVoice.
-    const uint8_t* encodeVoice(const Voice& v = voice);
+// The 592 bytes of one voice dump, F0 to F7.
+using VoiceDump = std::array<uint8_t, dumpSize>;
 
-    // Takes 592 bytes that begin with the F0 byte; validates nothing (the inner
-    // checksum included). Each field is
-    // read with the width the encoder writes, flags as 0 or 1, so that what it gives
-    // encodes and decodes again to the same voice.
-    void decodeVoice(const uint8_t* dump, Voice& v = voice);
+// The dump of v: byte 2 = 0x00 (senders OR the MIDI channel in), inner and outer
+// checksums right.
+VoiceDump encodeVoice(const Voice& v);
 
-    uint8_t buffer[dumpSize] = {};
-
-private:
-    void put(uint8_t b);
-    void putSplit(uint8_t value);
-    void putOperator(const OperatorBlock& op, bool shortLayout);
-    void putElement(const VoiceElement& e, bool fm);
-
-    int writePos = 0;
-};
-
-// The process-wide codec.
-extern TDumpCodec dumpCodec;
+// Takes 592 bytes that begin with the F0 byte and fills v; validates nothing (the
+// inner checksum included). Each field is read with the width the encoder writes,
+// flags as 0 or 1, so that what it gives encodes and decodes again to the same voice.
+void decodeVoice(const uint8_t* dump, Voice& v);
+// The same into a voice of its own.
+Voice decodedVoice(const uint8_t* dump);
 
 // The inner checksum. The synthesiser keeps a voice as 428 internal bytes: the dump's
 // bytes 16..589 with every split pair (bit 7, then bits 6..0) joined into one byte.

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-Voice voice;
-
 void resetVoice(Voice& v)
 {
     std::memset(&v, 0, sizeof v);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The one voice in memory. Every window edits it in place and the codec turns it
+// The voice record. The editors edit one in place and the codec turns it
 // into the synthesiser's 592-byte bulk dump and back. Values are held in the
 // synthesiser's own form: levels, operator levels and the LFO rate inverted
 // (0 = loudest / fastest), pan as 4 - position, signed values as 8-bit two's complement.
@@ -92,11 +92,8 @@ struct Voice {
 // Element kinds are fixed by position.
 constexpr bool isFMElement(int index) { return (index & 1) != 0; }
 
-// The process-wide voice record.
-extern Voice voice;
-
 // Every field zero, then the name "12345678".
-void resetVoice(Voice& v = voice);
+void resetVoice(Voice& v);
 
 // Recompute peakStage: the stage whose stored level is lowest (loudest), the earlier
 // stage winning a tie.

@@ -80,7 +80,7 @@ inline std::vector<uint8_t> dumpNamed(const char* name, uint8_t waveform = 0)
     std::memcpy(v.name, name, std::min<size_t>(std::strlen(name), voiceNameLength));
     v.name[voiceNameLength] = 0;
     v.element[0].waveform = waveform;
-    const uint8_t* dump = dumpCodec.encodeVoice(v);
+    const VoiceDump dump = encodeVoice(v);
     return {dump, dump + 592};
 }
 

@@ -267,7 +267,7 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     slider->setSliderDown(true);
     for (int step = 1; step <= 4; ++step) {
         slider->setSliderPosition(from + (from < 31 ? step : -step));
-        const uint8_t* d = dumpCodec.encodeVoice();
+        const VoiceDump d = encodeVoice(voice);
         held.emplace_back(d, d + 592);
     }
     slider->setSliderDown(false);

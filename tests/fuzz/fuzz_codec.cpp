@@ -10,8 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         in[i] = data[i];
 
     Voice first = resetOne();
-    TDumpCodec codec;
-    codec.decodeVoice(in, first);
+    decodeVoice(in, first);
     const std::vector<uint8_t> out = encodedDump(first);
     FUZZ_CHECK(out[0] == 0xF0 && out[dumpSize - 1] == 0xF7);
     for (int i = 1; i < dumpSize - 1; ++i)
@@ -19,12 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(*checkVoiceDump(out.data()) == 0);   // frame, header, count, checksum
 
     Voice second = resetOne();
-    codec.decodeVoice(out.data(), second);
+    decodeVoice(out.data(), second);
     FUZZ_CHECK(carriedFields(first) == carriedFields(second));
 
     // tarvik-voice show | tarvik-voice encode gives back the dump the program wrote.
     Voice shown = resetOne();
-    codec.decodeVoice(out.data(), shown);
+    decodeVoice(out.data(), shown);
     storedFirstRepeats(out.data(), shown.levelVector.repeats[0], shown.detuneVector.repeats[0]);
     Voice parsed = resetOne();
     std::string error;

@@ -53,8 +53,7 @@ inline std::vector<uint8_t> readWhole(const std::string& path)
 
 inline std::vector<uint8_t> encodedDump(const Voice& v)
 {
-    TDumpCodec codec;
-    const uint8_t* d = codec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return {d, d + dumpSize};
 }
 

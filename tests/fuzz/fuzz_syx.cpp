@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (loaded) {
         FUZZ_CHECK(*checkVoiceDump(data + at) == 0);
         Voice expected = before;
-        TDumpCodec codec;
-        codec.decodeVoice(data + at, expected);
+        decodeVoice(data + at, expected);
         FUZZ_CHECK(formatVoice(voice) == formatVoice(expected));
         FUZZ_CHECK(events.sends == 1 && events.invalid == 0);
     } else {

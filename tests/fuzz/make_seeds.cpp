@@ -42,8 +42,7 @@ int main(int argc, char** argv)
             library.push_back(static_cast<uint8_t>(mask >> (8 * b)));
         library.insert(library.end(), dumps[i].begin(), dumps[i].end());
         Voice v = resetOne();
-        TDumpCodec codec;
-        codec.decodeVoice(dumps[i].data(), v);
+        decodeVoice(dumps[i].data(), v);
         const std::string text = formatVoice(v);
         put("voicelines", name + ".txt", std::vector<uint8_t>(text.begin(), text.end()));
     }

@@ -59,8 +59,7 @@ inline void writeBytes(const std::string& path, const Bytes& bytes)
 
 inline Bytes encoded(const Voice& v)
 {
-    TDumpCodec codec;
-    const uint8_t* d = codec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return Bytes(d, d + dumpSize);
 }
 

@@ -12,7 +12,7 @@ bool fetchVoice(TMIDIPort& port, RecordingEvents& events)
     TMIDIFetch fetch(port);
     bool received = false;
     QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
-        dumpCodec.decodeVoice(dump.data());
+        decodeVoice(dump.data(), voice);
         received = true;
         events.voiceReceived();
     });

@@ -6,6 +6,6 @@
 void RecordingEvents::voiceReceived()
 {
     ++receivedCalls;
-    const uint8_t* d = dumpCodec.encodeVoice(voice);
+    const VoiceDump d = encodeVoice(voice);
     voiceWhenReceived.assign(d, d + dumpSize);
 }

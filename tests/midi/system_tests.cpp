@@ -196,7 +196,7 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
     randomVoice(voice, 500);
     EXPECT_TRUE(port.sendVoice());
     EXPECT_TRUE(port.flush(2000));
-    const uint8_t* expected = dumpCodec.encodeVoice(voice);
+    const VoiceDump expected = encodeVoice(voice);
     EXPECT_TRUE(eventually([&] { return synth.currentVoice() == Bytes(expected, expected + dumpSize); }));
 }
 

@@ -37,7 +37,7 @@ std::string readText(const std::string& path)
 
 Bytes encoded(const Voice& v)
 {
-    const uint8_t* d = dumpCodec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return Bytes(d, d + dumpSize);
 }
 
@@ -117,7 +117,7 @@ TEST_F(Tool, SendPutsTheFilesVoiceOnTheWireWithTheChannelFromOptionOrSettings)
     writeBytes(work + "/voice.syx", file);
     Voice decoded;
     resetVoice(decoded);
-    dumpCodec.decodeVoice(file.data(), decoded);
+    decodeVoice(file.data(), decoded);
     const Bytes sent = encoded(decoded);
 
     ToolRun r = tool("send voice.syx --out " + std::to_string(out) + " --channel 15");
@@ -164,7 +164,7 @@ TEST_F(Tool, GetWritesTheSynthesisersVoiceAsASingleVoiceFile)
     ASSERT_EQ(r.status, 0) << r.err;
     Voice decoded;
     resetVoice(decoded);
-    dumpCodec.decodeVoice(encoded(v).data(), decoded);
+    decodeVoice(encoded(v).data(), decoded);
     const Bytes got = readBytes(work + "/got.syx");
     EXPECT_EQ(got, encoded(decoded));
     ASSERT_EQ(got.size(), static_cast<size_t>(dumpSize));
@@ -316,7 +316,7 @@ TEST_F(PipeWireLoop, HundredSendsAndFetchesInARowAllGetThrough)
     ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
     Voice decoded;
     resetVoice(decoded);
-    dumpCodec.decodeVoice(encoded(held).data(), decoded);
+    decodeVoice(encoded(held).data(), decoded);
     const Bytes expected = encoded(decoded);
     const std::string outPort = " --out " + std::to_string(out);
     const std::string ports = " --in " + std::to_string(in) + outPort;

@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 Bytes encoded(const Voice& v)
 {
-    const uint8_t* d = dumpCodec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return Bytes(d, d + dumpSize);
 }
 
@@ -70,7 +70,7 @@ protected:
     {
         Voice v;
         resetVoice(v);
-        dumpCodec.decodeVoice(encoded(synthVoice).data(), v);
+        decodeVoice(encoded(synthVoice).data(), v);
         return encoded(v);
     }
 
@@ -104,9 +104,6 @@ TEST_F(Transport, DumpAndRequestCarryOnlyTheChannelsLowBitsInByteTwo)
         EXPECT_EQ(synth->received(2 * i + 2), request(requestByte[i])) << "request " << i;
     }
     EXPECT_EQ(port->sendVoiceCalls, 3u);
-    // Whoever writes the voice to a file or the library afterwards finds byte 2 clear.
-    EXPECT_EQ(dumpCodec.buffer[2], 0x00);
-    EXPECT_EQ(dumpCodec.encodeVoice()[2], 0x00);
 }
 
 TEST_F(Transport, FetchedVoiceLandsInTheRecordBeforeTheEditorsAreTold)

@@ -35,7 +35,7 @@ inline Bytes testBankMessage(uint32_t seed, int channel)
     for (size_t k = 0; k < bank.voices.size(); ++k) {
         Voice v;
         randomVoice(v, seed * 100 + static_cast<uint32_t>(k));
-        const uint8_t* d = dumpCodec.encodeVoice(v);
+        const VoiceDump d = encodeVoice(v);
         std::copy(d, d + dumpSize, bank.voices[k].begin());
     }
     for (size_t m = 0; m < bank.multis.size(); ++m) {

@@ -49,8 +49,7 @@ Bytes dumpOf(const char* name, uint32_t seed)
     v.levelVector.abPosition[1] = static_cast<uint8_t>(v.levelVector.abPosition[0] ^ 1);
     v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
     std::memcpy(v.name, name, voiceNameLength);
-    TDumpCodec codec;
-    const uint8_t* d = codec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return Bytes(d, d + dumpSize);
 }
 

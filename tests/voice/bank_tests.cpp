@@ -14,9 +14,8 @@ using Bytes = std::vector<uint8_t>;
 
 VoiceDump encodedDump(const Voice& v)
 {
-    TDumpCodec codec;
     VoiceDump d;
-    std::memcpy(d.data(), codec.encodeVoice(v), dumpSize);
+    std::memcpy(d.data(), encodeVoice(v).data(), dumpSize);
     return d;
 }
 

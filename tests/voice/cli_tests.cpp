@@ -67,8 +67,7 @@ protected:
 
 std::vector<uint8_t> dumpOf(const Voice& v)
 {
-    TDumpCodec codec;
-    const uint8_t* d = codec.encodeVoice(v);
+    const VoiceDump d = encodeVoice(v);
     return {d, d + dumpSize};
 }
 

@@ -17,7 +17,6 @@ namespace {
 std::string layoutMap()
 {
     std::ostringstream out;
-    TDumpCodec codec;
     for (const VoiceField& f : voiceFields()) {
         if (!f.travels)
             continue;
@@ -30,8 +29,9 @@ std::string layoutMap()
             setFieldValue(low, f, f.minimum);
             setFieldValue(high, f, f.maximum);
         }
-        const std::vector<uint8_t> a(codec.encodeVoice(low), codec.encodeVoice(low) + dumpSize);
-        const uint8_t* b = codec.encodeVoice(high);
+        const VoiceDump lowDump = encodeVoice(low);
+        const std::vector<uint8_t> a(lowDump.begin(), lowDump.end());
+        const VoiceDump b = encodeVoice(high);
         out << f.path << ':';
         for (int i = 0; i < dumpSize; ++i)
             if (i != dumpChecksumOffset && i != dumpInnerChecksumOffset && i != dumpInnerChecksumOffset + 1 &&

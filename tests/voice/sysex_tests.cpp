@@ -25,7 +25,8 @@ TEST(Sysex, RequestsCarryTheChannelsLowBitsAndAreToldApart)
 
 TEST(Sysex, DumpAndBankHeadsAreRecognisedOnAnyChannelAndNothingElse)
 {
-    Bytes dump(dumpCodec.encodeVoice(), dumpCodec.encodeVoice() + dumpSize);
+    const VoiceDump dumpBytes = encodeVoice(voice);
+    Bytes dump(dumpBytes.begin(), dumpBytes.end());
     dump[dumpChannelOffset] = 0x0C;
     EXPECT_TRUE(isVoiceDump(dump.data(), dump.size()));
     EXPECT_FALSE(hasBankHead(dump.data(), dump.size()));

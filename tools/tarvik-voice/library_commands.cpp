@@ -38,7 +38,6 @@ struct ToolEvents : TFileIOEvents {
         fail(file + ": not a file with a valid SY-22 or SY-35 System Exclusive dump");
     }
     void saveError(const std::string& reason) override { fail(file + ": Error saving file: " + reason); }
-    void sendVoice() override {}
 };
 
 // A number of decimal digits, or 0x and hex digits, no larger than highest.
@@ -196,10 +195,13 @@ int libraryAdd(const Args& args)
     TFileIO io(path);
     io.events = &events;
     events.file = words[0];
-    if (!io.loadVoiceFile(words[0]))
+    const std::optional<VoiceDump> file = io.loadVoiceFile(words[0]);
+    if (!file)
         return 1;
+    // Stored as the editor stores a voice it loaded: decoded and encoded afresh.
+    const Voice voice = decodedVoice(file->data());
     events.file = path;
-    if (!io.appendRecord(static_cast<uint32_t>(mask)))
+    if (!io.appendRecord(static_cast<uint32_t>(mask), encodeVoice(voice)))
         return 1;
     // The record written, as written: another program may add or delete records
     // the moment the lock is let go.
@@ -237,10 +239,11 @@ int libraryGet(const Args& args)
     if (static_cast<long>(n) >= count)
         return fail(path + ": no record " + words[0] + " (the library holds " + std::to_string(count) +
                     (count == 1 ? " record)" : " records)"));
-    if (!io.loadRecord(static_cast<int32_t>(n)))
+    const std::optional<VoiceDump> record = io.loadRecord(static_cast<int32_t>(n));
+    if (!record)
         return fail(io.lastError);
     events.file = words[1];
-    return io.saveVoiceFile(words[1]) ? 0 : 1;
+    return io.saveVoiceFile(words[1], encodeVoice(decodedVoice(record->data()))) ? 0 : 1;
 }
 
 bool parseMask(const std::string& text, uint32_t& mask)

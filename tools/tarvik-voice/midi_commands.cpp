@@ -196,9 +196,10 @@ int cmdSend(const Args& args)
         // Exactly as the editor sends its voice record: decoded, encoded afresh, channel
         // in. Each dump is out before the next is queued, so that none replaces another,
         // and the command returns only once the last one is out.
-        resetVoice();
-        dumpCodec.decodeVoice(dumps[i].data());
-        if (!port.sendVoice() || !port.flush(5000))
+        Voice v;
+        resetVoice(v);
+        decodeVoice(dumps[i].data(), v);
+        if (!port.sendVoice(v) || !port.flush(5000))
             return fail(files[i] + ": the voice could not be sent to MIDI output device " +
                         std::to_string(settings.outDevice) +
                         (events.lastError.empty() ? std::string() : " (" + events.lastError + ")"));
@@ -219,12 +220,13 @@ int cmdGet(const Args& args)
     const TSettings& settings = o.settings;
     if (!openBothPorts(port, events, settings, error))
         return fail(error);
-    resetVoice();
+    Voice voice;
+    resetVoice(voice);
     const ToolApplication application;
     TMIDIFetch fetch(port);
     bool received = false;
     QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
-        dumpCodec.decodeVoice(dump.data());
+        decodeVoice(dump.data(), voice);
         std::fputs("MIDI dump received\n", stderr);
         received = true;
     });
@@ -235,11 +237,11 @@ int cmdGet(const Args& args)
     port.closePorts();
 
     // A single-voice file as the editor saves one: encoded afresh, byte 2 = 0x00.
-    const uint8_t* dump = dumpCodec.encodeVoice();
+    const VoiceDump dump = encodeVoice(voice);
     std::ofstream out(o.file, std::ios::binary | std::ios::trunc);
     if (!out)
         return fail(o.file + ": cannot write the file");
-    out.write(reinterpret_cast<const char*>(dump), dumpSize);
+    out.write(reinterpret_cast<const char*>(dump.data()), dumpSize);
     out.close();
     if (!out)
         return fail(o.file + ": cannot write the file");

@@ -51,7 +51,7 @@ int cmdShow(const Args& args)
         return fail(args[0] + ": no voice dump in the file");
     Voice v;
     resetVoice(v);
-    dumpCodec.decodeVoice(data.data() + at, v);
+    decodeVoice(data.data() + at, v);
     storedFirstRepeats(data.data() + at, v.levelVector.repeats[0], v.detuneVector.repeats[0]);
     const std::string text = formatVoice(v);
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -69,8 +69,8 @@ int cmdEncode(const Args& args)
     std::string error;
     if (!parseVoiceLines(text.str(), v, error))
         return fail(error);
-    const uint8_t* dump = dumpCodec.encodeVoice(v);
-    if (std::fwrite(dump, 1, dumpSize, stdout) != dumpSize || std::fflush(stdout) != 0)
+    const VoiceDump dump = encodeVoice(v);
+    if (std::fwrite(dump.data(), 1, dumpSize, stdout) != dumpSize || std::fflush(stdout) != 0)
         return fail("cannot write the dump");
     return 0;
 }

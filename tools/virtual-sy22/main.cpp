@@ -277,8 +277,8 @@ public:
         if (options.voiceFile.empty()) {
             Voice v;
             resetVoice(v);
-            const uint8_t* d = dumpCodec.encodeVoice(v);
-            voice.assign(d, d + dumpSize);
+            const VoiceDump d = encodeVoice(v);
+            voice.assign(d.begin(), d.end());
             return true;
         }
         std::ifstream in(options.voiceFile, std::ios::binary);

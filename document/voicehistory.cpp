@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editors/voicehistory.h"
+#include "document/voicehistory.h"
 
 #include <cstring>
 
 #include "voice/voicefields.h"
-
-TVoiceHistory voiceHistory;
 
 bool sameVoice(const Voice& a, const Voice& b)
 {

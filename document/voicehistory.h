@@ -34,19 +34,19 @@ public:
     // A user's change has just been made to v by source (any token naming the
     // control; nullptr for none). A change from another source than the pending one
     // closes the pending action first, at the voice its last change left.
-    void changed(const void* source, const Voice& v = voice);
+    void changed(const void* source, const Voice& v);
     // The user's action is over: a pending change becomes a step.
-    void finish(const Voice& v = voice);
+    void finish(const Voice& v);
     bool pending() const { return isPending; }
 
     // A command that changed the whole voice at once (copy, swap, mutate): one step
     // named name. False when v did not change.
-    bool commit(const std::string& name, const Voice& v = voice);
+    bool commit(const std::string& name, const Voice& v);
     // A voice was loaded, fetched or received into v: one step (unless nothing
     // changed), and the voice that compare now switches to.
-    void loaded(const std::string& name, const Voice& v = voice);
+    void loaded(const std::string& name, const Voice& v);
     // v was saved: compare now switches to it.
-    void saved(const Voice& v = voice);
+    void saved(const Voice& v);
 
     bool canUndo() const { return !undoSteps.empty() || isPending; }
     bool canRedo() const { return !redoSteps.empty(); }
@@ -59,17 +59,17 @@ public:
     // Puts the voice before the last step (after the last undone step) into v. A
     // pending change is made a step first; a comparison ends. False when there was
     // nothing to undo (redo) and v is unchanged.
-    bool undo(Voice& v = voice);
-    bool redo(Voice& v = voice);
+    bool undo(Voice& v);
+    bool redo(Voice& v);
 
     // Switches v between the voice being edited and the voice last loaded or saved.
     // The first change while comparing ends the comparison: it starts from the voice
     // shown, and undo can still go back to the edited voice.
-    void toggleCompare(Voice& v = voice);
+    void toggleCompare(Voice& v);
     bool comparing() const { return isComparing; }
     // The voice being edited (v, or the one compare put aside) differs from the one
     // last loaded, fetched or saved.
-    bool changedSinceLoaded(const Voice& v = voice) const
+    bool changedSinceLoaded(const Voice& v) const
     {
         return !sameVoice(isComparing ? known : v, referenceVoice);
     }
@@ -103,6 +103,3 @@ private:
     // reference, the step still starts from the voice being edited.
     bool editFromCompare = false;
 };
-
-// The process-wide history of voice.
-extern TVoiceHistory voiceHistory;
