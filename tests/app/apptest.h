@@ -19,10 +19,33 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
+#include "app/tarvik.h"
 #include "voice/dumpcodec.h"
 #include "voice/voice.h"
 
 namespace apptest {
+
+// The run under test, as start-up makes it (one at a time), and the voices its sender
+// sent while it lived.
+inline std::unique_ptr<TTarvik> run;
+inline unsigned long voiceSends = 0;
+
+// Start-up's steps on a new run; backend, when given, stands in for the MIDI system.
+inline void createObjects(std::unique_ptr<TMIDIBackend> backend = nullptr)
+{
+    run = std::make_unique<TTarvik>();
+    ::createObjects(*run, std::move(backend));
+    voiceSends = 0;
+    QObject::connect(run->sender.get(), &TAutoSender::voiceSent, [] { ++voiceSends; });
+}
+inline void createWindows() { ::createWindows(*run); }
+inline void shutDown() { ::shutDown(*run); }
+// Takes the run down as the program does at its end.
+inline void releaseAll() { run.reset(); }
+
+inline TMainForm* mainForm() { return run ? run->mainForm.get() : nullptr; }
+inline Voice& voice() { return run->document.voice; }
 
 // The editor opens its ports at start-up. Unless a test brings a JACK server of its
 // own, those ports look for a server that does not exist, so that nothing a test
@@ -81,7 +104,7 @@ inline std::vector<uint8_t> dumpNamed(const char* name, uint8_t waveform = 0)
     v.name[voiceNameLength] = 0;
     v.element[0].waveform = waveform;
     const VoiceDump dump = encodeVoice(v);
-    return {dump, dump + 592};
+    return {dump.begin(), dump.end()};
 }
 
 struct Record {
@@ -118,7 +141,7 @@ inline std::string recordName(const std::vector<uint8_t>& library, int n)
 
 inline std::string voiceName()
 {
-    return std::string(voice.name, voiceNameLength);
+    return std::string(voice().name, voiceNameLength);
 }
 
 // Answers every modal dialog that comes up while it lives, one at a time, with the
