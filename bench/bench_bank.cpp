@@ -45,7 +45,7 @@ int main()
         Voice v;
         randomVoice(v, static_cast<uint32_t>(900 + k));
         const VoiceDump d = encodeVoice(v);
-        std::copy(d, d + dumpSize, bank.voices[k].begin());
+        std::copy(d.begin(), d.end(), bank.voices[k].begin());
     }
     const std::vector<uint8_t> message = encodeBankDump(bank, 0);
 

@@ -24,7 +24,7 @@ int main()
     const VoiceDump dump = encodeVoice(v);
     Voice out;
     for (int i = 0; i < count; ++i) {
-        decodeVoice(dump, out);
+        decodeVoice(dump.data(), out);
         sink += out.element[0].waveform;
     }
     auto t2 = std::chrono::steady_clock::now();

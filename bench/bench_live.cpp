@@ -46,7 +46,7 @@ Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSec
                                                   std::chrono::duration<double>(i / perSecond)));
         randomVoice(voice, seed + static_cast<uint32_t>(i));
         const auto before = Clock::now();
-        port.sendVoice();
+        port.sendVoice(voice);
         r.longestCallMs = std::max(r.longestCallMs, seconds(Clock::now() - before) * 1000.0);
     }
     const auto lastEdit = Clock::now();

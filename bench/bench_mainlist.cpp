@@ -56,7 +56,7 @@ void createObjectsQuietly()
     MIDIOpenError = new TMIDIOpenError();
     midiPort = new TMIDIPort();
     midiPort->events = &appMIDIEvents;
-    resetVoice();
+    resetVoice(voice);
     fileIO = new TFileIO();
     fileIO->events = &appFileEvents;
 }

@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < dumps; ++i) {
         randomVoice(voice, static_cast<uint32_t>(i + 1));
         // Each one out before the next: a dump still waiting would be replaced.
-        if (!port.sendVoice() || !port.flush(2000)) {
+        if (!port.sendVoice(voice) || !port.flush(2000)) {
             std::fputs("bench_midi: sendVoice failed\n", stderr);
             return 1;
         }

@@ -49,7 +49,7 @@ inline Bytes voiceDump(uint32_t seed)
     v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
     std::snprintf(v.name, sizeof v.name, "R%07u", seed % 10000000);
     const VoiceDump d = encodeVoice(v);
-    return Bytes(d, d + dumpSize);
+    return Bytes(d.begin(), d.end());
 }
 
 // count voices from seed first on, one after another, as one .SYX file.

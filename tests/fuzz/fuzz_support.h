@@ -54,7 +54,7 @@ inline std::vector<uint8_t> readWhole(const std::string& path)
 inline std::vector<uint8_t> encodedDump(const Voice& v)
 {
     const VoiceDump d = encodeVoice(v);
-    return {d, d + dumpSize};
+    return {d.begin(), d.end()};
 }
 
 inline Voice resetOne()

@@ -27,7 +27,6 @@ using Bytes = std::vector<uint8_t>;
 struct CountingEvents : TFileIOEvents {
     int invalid = 0;
     int saveErrors = 0;
-    int sends = 0;
     std::string lastReason;
     void invalidFile() override { ++invalid; }
     void saveError(const std::string& reason) override
@@ -35,7 +34,6 @@ struct CountingEvents : TFileIOEvents {
         ++saveErrors;
         lastReason = reason;
     }
-    void sendVoice() override { ++sends; }
 };
 
 // Ends the test program should the code under test wait for ever (a pipe, a device):
@@ -60,7 +58,7 @@ inline void writeBytes(const std::string& path, const Bytes& bytes)
 inline Bytes encoded(const Voice& v)
 {
     const VoiceDump d = encodeVoice(v);
-    return Bytes(d, d + dumpSize);
+    return Bytes(d.begin(), d.end());
 }
 
 // A voice with every field drawn from the seed, both vectors moving so that a round
@@ -145,7 +143,28 @@ protected:
     std::string path(const std::string& name) const { return (dir / name).string(); }
     Bytes library() const { return readBytes(io.libraryPath); }
 
+    // The file object's voice traffic as the editor drives it: what is loaded is
+    // decoded into voice (and counted), what is saved or stored is voice encoded.
+    bool loadVoiceFile(const std::string& p) { return took(io.loadVoiceFile(p)); }
+    bool loadRecord(int32_t n) { return took(io.loadRecord(n)); }
+    bool saveVoiceFile(const std::string& p) { return io.saveVoiceFile(p, encodeVoice(voice)); }
+    bool appendRecord(uint32_t mask) { return io.appendRecord(mask, encodeVoice(voice)); }
+    bool overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> expected = {})
+    {
+        return io.overwriteRecord(n, mask, encodeVoice(voice), expected);
+    }
+    bool took(const std::optional<VoiceDump>& dump)
+    {
+        if (!dump)
+            return false;
+        decodeVoice(dump->data(), voice);
+        ++loads;
+        return true;
+    }
+
     std::filesystem::path dir;
     CountingEvents events;
     TFileIO io;
+    Voice voice;
+    int loads = 0;
 };

@@ -18,7 +18,7 @@ TEST_F(LibraryTest, FreshLibraryIsTheMagicAloneAndOneAppendGivesTheExactRecord)
     EXPECT_EQ(io.countRecords(), 0);
 
     voice = namedVoice("Cello 1 ");
-    ASSERT_TRUE(io.appendRecord(5));   // "Strings" and "Woodwind"
+    ASSERT_TRUE(appendRecord(5));   // "Strings" and "Woodwind"
     const Bytes file = library();
     ASSERT_EQ(file.size(), 601u);
     EXPECT_EQ(Bytes(file.begin() + 5, file.begin() + 9), (Bytes{5, 0, 0, 0}));
@@ -29,11 +29,11 @@ TEST_F(LibraryTest, FreshLibraryIsTheMagicAloneAndOneAppendGivesTheExactRecord)
     EXPECT_EQ(io.countRecords(), 1);
 
     // Bits 16..31 are written as 0.
-    ASSERT_TRUE(io.appendRecord(0xABCD0005u));
+    ASSERT_TRUE(appendRecord(0xABCD0005u));
     const Bytes two = library();
     EXPECT_EQ(Bytes(two.begin() + 601, two.begin() + 605), (Bytes{5, 0, 0, 0}));
     EXPECT_EQ(events.saveErrors, 0);
-    EXPECT_EQ(events.sends, 0);
+    EXPECT_EQ(loads, 0);
 }
 
 TEST_F(LibraryTest, OnlyCompleteRecordsCountAndRead)
@@ -60,8 +60,8 @@ TEST_F(LibraryTest, OnlyCompleteRecordsCountAndRead)
     EXPECT_EQ(io.readName(1), "");
     EXPECT_EQ(io.readName(-1), "");
     io.closeFile();
-    EXPECT_FALSE(io.loadRecord(1));
-    EXPECT_EQ(events.sends, 0);
+    EXPECT_FALSE(loadRecord(1));
+    EXPECT_EQ(loads, 0);
 
     // Too short for even the magic, or not a file at all: no records.
     writeBytes(io.libraryPath, {'T', 'O'});
@@ -170,43 +170,40 @@ TEST_F(LibraryTest, RecordsTheFileNoLongerHoldsReadAsAbsent)
 
     voice = namedVoice("Current ");
     const Bytes before = encoded(voice);
-    EXPECT_FALSE(io.loadRecord(2));
-    EXPECT_FALSE(io.loadRecord(-1));
+    EXPECT_FALSE(loadRecord(2));
+    EXPECT_FALSE(loadRecord(-1));
     EXPECT_EQ(encoded(voice), before);
-    EXPECT_EQ(events.sends, 0);
+    EXPECT_EQ(loads, 0);
     EXPECT_EQ(events.invalid, 0);
 
     // Replacing a record that is gone adds nothing and says so.
     const Bytes file = library();
-    EXPECT_FALSE(io.overwriteRecord(1, 3));
+    EXPECT_FALSE(overwriteRecord(1, 3));
     EXPECT_EQ(library(), file);
     EXPECT_EQ(events.saveErrors, 1);
 }
 
-TEST_F(LibraryTest, LoadedRecordBecomesTheVoiceAndIsSentWhateverAutoSendSays)
+TEST_F(LibraryTest, LoadedRecordBecomesTheVoiceAndADamagedOneIsRefused)
 {
     const Voice wanted = seededVoice(77);
     writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("First   ")), record(2, wanted)}));
-    for (bool autoSend : {false, true}) {
-        settings.autoSend = autoSend;
+    for (int i = 0; i < 2; ++i) {
         resetVoice(voice);
-        const int sendsBefore = events.sends;
-        ASSERT_TRUE(io.loadRecord(1));
+        ASSERT_TRUE(loadRecord(1));
         EXPECT_EQ(encoded(voice), encoded(wanted));
-        EXPECT_EQ(events.sends, sendsBefore + 1);
     }
-    // A record whose stored dump is damaged is neither loaded nor sent, and says why.
+    // A record whose stored dump is damaged is not loaded, and says why.
     Bytes file = library();
     file[5 + 596 + 4 + 590] ^= 0x55;   // checksum
     file[5 + 4] = 0x00;                // frame byte of record 0
     writeBytes(io.libraryPath, file);
     const Bytes kept = encoded(voice);
-    EXPECT_FALSE(io.loadRecord(0));
+    EXPECT_FALSE(loadRecord(0));
     EXPECT_NE(io.lastError.find("record 0 is damaged"), std::string::npos) << io.lastError;
-    EXPECT_FALSE(io.loadRecord(1));
+    EXPECT_FALSE(loadRecord(1));
     EXPECT_NE(io.lastError.find("checksum"), std::string::npos) << io.lastError;
     EXPECT_EQ(encoded(voice), kept);
-    EXPECT_EQ(events.sends, 2);
+    EXPECT_EQ(loads, 2);
 }
 
 TEST_F(LibraryTest, OverwriteChangesThatRecordOnly)
@@ -215,14 +212,14 @@ TEST_F(LibraryTest, OverwriteChangesThatRecordOnly)
                                           record(3, namedVoice("Three   "))}));
     const Bytes before = library();
     voice = seededVoice(5);
-    ASSERT_TRUE(io.overwriteRecord(1, 0x8001));
+    ASSERT_TRUE(overwriteRecord(1, 0x8001));
     const Bytes after = library();
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(Bytes(after.begin(), after.begin() + 601), Bytes(before.begin(), before.begin() + 601));
     EXPECT_EQ(Bytes(after.begin() + 601, after.begin() + 1197), record(0x8001, voice));
     EXPECT_EQ(Bytes(after.begin() + 1197, after.end()), Bytes(before.begin() + 1197, before.end()));
     EXPECT_EQ(events.saveErrors, 0);
-    EXPECT_EQ(events.sends, 0);
+    EXPECT_EQ(loads, 0);
 }
 
 TEST_F(LibraryTest, AppendLandsWhereTheCountSaysEvenOnAnOddLengthFile)
@@ -230,7 +227,7 @@ TEST_F(LibraryTest, AppendLandsWhereTheCountSaysEvenOnAnOddLengthFile)
     // An empty file (no magic yet) gets its magic with the first record.
     writeBytes(io.libraryPath, {});
     voice = namedVoice("First   ");
-    ASSERT_TRUE(io.appendRecord(1));
+    ASSERT_TRUE(appendRecord(1));
     EXPECT_EQ(library(), libraryOf({record(1, voice)}));
 
     // A trailing part-record is replaced by the new record, which is then counted
@@ -239,7 +236,7 @@ TEST_F(LibraryTest, AppendLandsWhereTheCountSaysEvenOnAnOddLengthFile)
     file.insert(file.end(), 100, 0xEE);
     writeBytes(io.libraryPath, file);
     voice = namedVoice("Second  ");
-    ASSERT_TRUE(io.appendRecord(2));
+    ASSERT_TRUE(appendRecord(2));
     EXPECT_EQ(library(), libraryOf({record(1, namedVoice("First   ")), record(2, voice)}));
     EXPECT_EQ(io.countRecords(), 2);
 }
@@ -250,7 +247,7 @@ TEST_F(LibraryTest, RandomVoicesSurviveLibraryRecords)
     constexpr uint32_t count = 40;
     for (uint32_t i = 0; i < count; ++i) {
         voice = seededVoice(first + i);
-        ASSERT_TRUE(io.appendRecord((first + i) & 0xFFFF)) << "seed " << first + i;
+        ASSERT_TRUE(appendRecord((first + i) & 0xFFFF)) << "seed " << first + i;
     }
     ASSERT_EQ(io.countRecords(), static_cast<int32_t>(count));
     ASSERT_TRUE(io.openLibrary());
@@ -264,7 +261,7 @@ TEST_F(LibraryTest, RandomVoicesSurviveLibraryRecords)
     for (uint32_t i = count; i-- > 0;) {
         SCOPED_TRACE("seed " + std::to_string(first + i));
         resetVoice(voice);
-        ASSERT_TRUE(io.loadRecord(static_cast<int32_t>(i)));
+        ASSERT_TRUE(loadRecord(static_cast<int32_t>(i)));
         EXPECT_EQ(encoded(voice), encoded(seededVoice(first + i)));
     }
 }

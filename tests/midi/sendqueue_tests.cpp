@@ -134,9 +134,10 @@ TEST(FakePort, AThrowingSendIsToldOnceAndThePortGoesOnSendingAndASetUpThatThrows
     EXPECT_NE(events.sendErrors[0].find("the driver fell over"), std::string::npos);
 
     throwing = false;
+    Voice voice;
     randomVoice(voice, 3);
     port.setChannel(5);
-    EXPECT_TRUE(port.sendVoice());
+    EXPECT_TRUE(port.sendVoice(voice));
     EXPECT_TRUE(port.flush(5000));
     const VoiceDump expectedBytes = encodeVoice(voice);
     Bytes expected(expectedBytes.begin(), expectedBytes.end());

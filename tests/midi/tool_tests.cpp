@@ -38,7 +38,7 @@ std::string readText(const std::string& path)
 Bytes encoded(const Voice& v)
 {
     const VoiceDump d = encodeVoice(v);
-    return Bytes(d, d + dumpSize);
+    return Bytes(d.begin(), d.end());
 }
 
 class Tool : public ::testing::Test {

@@ -36,7 +36,7 @@ inline Bytes testBankMessage(uint32_t seed, int channel)
         Voice v;
         randomVoice(v, seed * 100 + static_cast<uint32_t>(k));
         const VoiceDump d = encodeVoice(v);
-        std::copy(d, d + dumpSize, bank.voices[k].begin());
+        std::copy(d.begin(), d.end(), bank.voices[k].begin());
     }
     for (size_t m = 0; m < bank.multis.size(); ++m) {
         setMultiName(bank.multis[m], "S" + std::to_string(seed) + "M" + std::to_string(m + 1));
@@ -247,6 +247,13 @@ private:
 };
 
 // What the transport told the user, in order.
+// The voice the tests send and fetch into, as the editor's document holds one.
+inline Voice voice = [] {
+    Voice v;
+    resetVoice(v);
+    return v;
+}();
+
 class RecordingEvents : public TMIDIPortEvents {
 public:
     void openError(const std::string& text) override { openErrors.push_back(text); }

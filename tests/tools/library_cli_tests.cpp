@@ -50,7 +50,7 @@ Bytes dumpOf(const char* name, uint32_t seed)
     v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
     std::memcpy(v.name, name, voiceNameLength);
     const VoiceDump d = encodeVoice(v);
-    return Bytes(d, d + dumpSize);
+    return Bytes(d.begin(), d.end());
 }
 
 class LibraryCli : public ::testing::Test {

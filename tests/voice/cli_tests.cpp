@@ -68,7 +68,7 @@ protected:
 std::vector<uint8_t> dumpOf(const Voice& v)
 {
     const VoiceDump d = encodeVoice(v);
-    return {d, d + dumpSize};
+    return {d.begin(), d.end()};
 }
 
 int lineCount(const std::string& text)

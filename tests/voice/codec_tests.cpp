@@ -12,7 +12,7 @@ namespace {
 std::vector<uint8_t> encoded(const Voice& v)
 {
     const VoiceDump d = encodeVoice(v);
-    return {d, d + dumpSize};
+    return {d.begin(), d.end()};
 }
 
 Voice decoded(const std::vector<uint8_t>& dump, const Voice& start)

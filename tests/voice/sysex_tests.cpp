@@ -25,7 +25,9 @@ TEST(Sysex, RequestsCarryTheChannelsLowBitsAndAreToldApart)
 
 TEST(Sysex, DumpAndBankHeadsAreRecognisedOnAnyChannelAndNothingElse)
 {
-    const VoiceDump dumpBytes = encodeVoice(voice);
+    Voice v;
+    resetVoice(v);
+    const VoiceDump dumpBytes = encodeVoice(v);
     Bytes dump(dumpBytes.begin(), dumpBytes.end());
     dump[dumpChannelOffset] = 0x0C;
     EXPECT_TRUE(isVoiceDump(dump.data(), dump.size()));
