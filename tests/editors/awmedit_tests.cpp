@@ -15,42 +15,27 @@
 
 #include <cstring>
 
-#include "settings/settings.h"
 #include "editors/awmwaves.h"
 #include "editors/controls.h"
 #include "editors/envelope.h"
 #include "editors/fmedit.h"
-#include "midi/midiport.h"
+#include "editortest.h"
 
 namespace {
 
 const QColor blue(0, 0, 128);
 const QColor grey(192, 192, 192);
 
-class AWMEditTest : public ::testing::Test {
+class AWMEditTest : public ::testing::Test, protected EditorBench {
 protected:
     void SetUp() override
     {
-        resetVoice();
-        settings = TSettings();
-        settings.autoSend = true;
-        savedPort = midiPort;
-        port = new TMIDIPort;
-        midiPort = port;
-        edit = new TAWMEdit;
-        AWMEdit = edit;
+        edit = new TAWMEdit(commands);
         edit->show();
     }
-    void TearDown() override
-    {
-        AWMEdit = nullptr;
-        delete edit;
-        midiPort = savedPort;
-        delete port;
-        settings = TSettings();
-    }
+    void TearDown() override { delete edit; }
 
-    unsigned long sends() const { return port->sendVoiceCalls; }
+    unsigned long sends() const { return voiceSends; }
     VoiceElement& a() { return voice.element[0]; }
     OperatorBlock& carrier() { return voice.element[0].carrier; }
 
@@ -74,8 +59,6 @@ protected:
     QImage picture() const { return edit->envWindow->bitmap().toImage(); }
 
     TAWMEdit* edit = nullptr;
-    TMIDIPort* port = nullptr;
-    TMIDIPort* savedPort = nullptr;
 };
 
 }  // namespace
@@ -306,11 +289,11 @@ TEST_F(AWMEditTest, DelayTimeFollowsIntoTheFMEditorWithoutASecondSend)
 {
     carrier().envelopeDelayOn = 1;
     edit->refreshFromVoice();
-    FMEdit = new TFMEdit;
+    TFMEdit fm(commands);
     const unsigned long before = sends();
     pasteOver(edit->tfEnvelopeDelay, QStringLiteral("50"));
     EXPECT_EQ(voice.envelopeDelay, 50);
-    EXPECT_EQ(FMEdit->tfEnvelopeDelay->text(), QStringLiteral("50"));
+    EXPECT_EQ(fm.tfEnvelopeDelay->text(), QStringLiteral("50"));
     EXPECT_EQ(sends() - before, 1u);
     // The other way round: the FM editor's change shows here at once, unsent.
     voice.envelopeDelay = 77;
@@ -318,8 +301,6 @@ TEST_F(AWMEditTest, DelayTimeFollowsIntoTheFMEditorWithoutASecondSend)
     EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("77"));
     EXPECT_TRUE(edit->ready);
     EXPECT_EQ(sends() - before, 1u);
-    delete FMEdit;
-    FMEdit = nullptr;
 }
 
 TEST_F(AWMEditTest, WithAutoSendOffOnlySendVoiceSends)

@@ -15,39 +15,24 @@
 
 #include <memory>
 
-#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/envelope.h"
-#include "midi/midiport.h"
+#include "editortest.h"
 #include "voice/voice.h"
 
 namespace {
 
-class FMEditTest : public ::testing::Test {
+class FMEditTest : public ::testing::Test, protected EditorBench {
 protected:
     void SetUp() override
     {
-        resetVoice();
-        savedSettings = settings;
-        settings = TSettings();
-        settings.autoSend = true;
-        savedPort = midiPort;
-        port = std::make_unique<TMIDIPort>();
-        midiPort = port.get();
-        edit = std::make_unique<TFMEdit>();
-        FMEdit = edit.get();
+        edit = std::make_unique<TFMEdit>(commands);
         edit->show();
     }
-    void TearDown() override
-    {
-        FMEdit = nullptr;
-        edit.reset();
-        midiPort = savedPort;
-        settings = savedSettings;
-    }
+    void TearDown() override { edit.reset(); }
 
-    unsigned long sends() const { return port->sendVoiceCalls; }
+    unsigned long sends() const { return voiceSends; }
     VoiceElement& b() { return voice.element[1]; }
 
     static void pick(TPickList* list, int index)
@@ -94,10 +79,7 @@ protected:
     }
     QImage picture() const { return edit->envWindow->bitmap().toImage(); }
 
-    std::unique_ptr<TMIDIPort> port;
     std::unique_ptr<TFMEdit> edit;
-    TMIDIPort* savedPort = nullptr;
-    TSettings savedSettings;
 };
 
 const QRgb red = 0xFF0000, darkBlue = 0x000080;
@@ -527,8 +509,7 @@ TEST_F(FMEditTest, SendingFollowsTheSwitchAndTheButton)
 
 TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
 {
-    TAWMEdit awm;
-    AWMEdit = &awm;
+    TAWMEdit awm(commands);
     b().carrier.envelopeDelayOn = 1;
     b().carrier.levelInitial = 127;  // silent start
     b().carrier.rateAttack = 63;     // then a step to the top
@@ -552,7 +533,6 @@ TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
     EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("70"));
     EXPECT_EQ(edit->udEnvelopeDelay->position(), 70);
     EXPECT_EQ(sends() - before, 1u);
-    AWMEdit = nullptr;
 }
 
 TEST_F(FMEditTest, CloseAndTheCloseBoxOnlyHide)

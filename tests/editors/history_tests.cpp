@@ -18,7 +18,6 @@
 #include <functional>
 #include <memory>
 
-#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
@@ -26,8 +25,7 @@
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
-#include "editors/voicehistory.h"
-#include "midi/midiport.h"
+#include "editortest.h"
 #include "voice/voice.h"
 #include "voice/voicefields.h"
 
@@ -74,10 +72,10 @@ void wheel(QWidget* w)
     QApplication::sendEvent(w, &event);
 }
 
-class HistoryTest : public ::testing::Test {
+class HistoryTest : public ::testing::Test, public EditorBench {
 protected:
     // A random voice whose peak stages agree with its levels, as the synthesiser's do.
-    static void realisticVoice(uint32_t seed)
+    void realisticVoice(uint32_t seed)
     {
         randomVoice(voice, seed);
         for (VoiceElement& e : voice.element) {
@@ -88,38 +86,22 @@ protected:
     void SetUp() override
     {
         realisticVoice(7);
-        savedSettings = settings;
-        settings = TSettings();
-        settings.autoSend = true;
-        port = std::make_unique<TMIDIPort>();
-        midiPort = port.get();
-        awm = std::make_unique<TAWMEdit>();
-        AWMEdit = awm.get();
-        fm = std::make_unique<TFMEdit>();
-        FMEdit = fm.get();
-        common = std::make_unique<TVoiceCommonEdit>();
-        VoiceCommonEdit = common.get();
-        vector = std::make_unique<TVectorEdit>();
-        VectorEdit = vector.get();
-        refreshAllEditors();
-        voiceHistory.reset(voice);
+        awm = std::make_unique<TAWMEdit>(commands);
+        fm = std::make_unique<TFMEdit>(commands);
+        common = std::make_unique<TVoiceCommonEdit>(commands);
+        vector = std::make_unique<TVectorEdit>(commands);
+        document.reshow();
+        document.resetHistory();
     }
     void TearDown() override
     {
-        VectorEdit = nullptr;
-        VoiceCommonEdit = nullptr;
-        FMEdit = nullptr;
-        AWMEdit = nullptr;
         vector.reset();
         common.reset();
         fm.reset();
         awm.reset();
-        midiPort = nullptr;
-        port.reset();
-        settings = savedSettings;
     }
 
-    unsigned long sends() const { return port->sendVoiceCalls; }
+    unsigned long sends() const { return voiceSends; }
 
     static void showActive(QWidget* w)
     {
@@ -141,8 +123,6 @@ protected:
     }
 
 public:
-    TSettings savedSettings;
-    std::unique_ptr<TMIDIPort> port;
     std::unique_ptr<TAWMEdit> awm;
     std::unique_ptr<TFMEdit> fm;
     std::unique_ptr<TVoiceCommonEdit> common;
@@ -165,9 +145,9 @@ TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
              QTest::keyClick(t.awm->tfPitch, Qt::Key_Return);
          }, "Pitch"},
         {"spinner release", [](HistoryTest& t) {
-             voice.element[1].feedback = 3;
+             t.voice.element[1].feedback = 3;
              t.fm->refreshFromVoice();
-             voiceHistory.reset(voice);
+             t.document.history.reset(t.voice);
              QTest::mouseClick(t.fm->udFeedback->upButton(), Qt::LeftButton);
          }, "Feedback"},
         {"list pick with its wave setup", [](HistoryTest& t) { pick(t.fm->cbWaveform, 17); }, "Waveform"},
@@ -194,21 +174,21 @@ TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
         SCOPED_TRACE(kind.what);
         realisticVoice(11);
         voice.element[1].waveform = 3;
-        refreshAllEditors();
-        voiceHistory.reset(voice);
+        document.reshow();
+        document.history.reset(voice);
         kind.act(*this);
-        const Voice before = voiceHistory.reference();
+        const Voice before = document.history.reference();
         const Voice after = voice;
         ASSERT_FALSE(sameVoice(before, after));
-        EXPECT_EQ(voiceHistory.undoCount(), 1u);
-        EXPECT_EQ(voiceHistory.undoName(), kind.name);
+        EXPECT_EQ(document.history.undoCount(), 1u);
+        EXPECT_EQ(document.history.undoName(), kind.name);
 
         const unsigned long sent = sends();
-        undoVoiceEdit();
+        commands.undo();
         EXPECT_TRUE(sameBytes(voice, before));
         EXPECT_EQ(sends(), sent + 1);
-        EXPECT_EQ(voiceHistory.redoName(), kind.name);
-        redoVoiceEdit();
+        EXPECT_EQ(document.history.redoName(), kind.name);
+        commands.redo();
         EXPECT_TRUE(sameBytes(voice, after));
         EXPECT_EQ(sends(), sent + 2);
     }
@@ -220,21 +200,21 @@ TEST_F(HistoryTest, RedoAfterUndoAndANewEditClearsRedo)
     pick(fm->cbWaveform, 5);
     const Voice first = voice;
     fm->cbCarrierAM->click();
-    EXPECT_EQ(voiceHistory.undoCount(), 2u);
-    undoVoiceEdit();
-    undoVoiceEdit();
+    EXPECT_EQ(document.history.undoCount(), 2u);
+    commands.undo();
+    commands.undo();
     EXPECT_TRUE(sameBytes(voice, start));
-    EXPECT_FALSE(voiceHistory.canUndo());
-    redoVoiceEdit();
+    EXPECT_FALSE(document.history.canUndo());
+    commands.redo();
     EXPECT_TRUE(sameBytes(voice, first));
-    EXPECT_TRUE(voiceHistory.canRedo());
+    EXPECT_TRUE(document.history.canRedo());
     // The editors show the voice put back: a new edit starts from it.
     EXPECT_EQ(fm->cbWaveform->currentIndex(), 5);
     common->cbAftertouchAM->click();
-    EXPECT_FALSE(voiceHistory.canRedo());
-    EXPECT_EQ(voiceHistory.undoCount(), 2u);
-    EXPECT_EQ(redoCaption(), QStringLiteral("&Redo"));
-    EXPECT_EQ(undoCaption(), QStringLiteral("&Undo Aftertouch AM"));
+    EXPECT_FALSE(document.history.canRedo());
+    EXPECT_EQ(document.history.undoCount(), 2u);
+    EXPECT_EQ(commands.redoCaption(), QStringLiteral("&Redo"));
+    EXPECT_EQ(commands.undoCaption(), QStringLiteral("&Undo Aftertouch AM"));
 }
 
 TEST_F(HistoryTest, ADragIsOneStepHoweverManyPositionsItSends)
@@ -243,9 +223,9 @@ TEST_F(HistoryTest, ADragIsOneStepHoweverManyPositionsItSends)
     const unsigned long sent = sends();
     drag(vector->sliders[3], 40);
     EXPECT_GT(sends(), sent + 3);
-    EXPECT_EQ(voiceHistory.undoCount(), 1u);
+    EXPECT_EQ(document.history.undoCount(), 1u);
     drag(vector->sliders[3], -10);
-    EXPECT_EQ(voiceHistory.undoCount(), 2u);
+    EXPECT_EQ(document.history.undoCount(), 2u);
 }
 
 TEST_F(HistoryTest, TypingIsOneStepUntilTheBoxIsLeftAndCtrlZInTheBoxUndoesTheVoice)
@@ -256,8 +236,8 @@ TEST_F(HistoryTest, TypingIsOneStepUntilTheBoxIsLeftAndCtrlZInTheBoxUndoesTheVoi
     fm->tfPitch->selectAll();
     QTest::keyClicks(fm->tfPitch, QStringLiteral("-12"));
     EXPECT_EQ(voice.element[1].pitch, -12);
-    EXPECT_TRUE(voiceHistory.pending());
-    EXPECT_EQ(voiceHistory.undoCount(), 0u);
+    EXPECT_TRUE(document.history.pending());
+    EXPECT_EQ(document.history.undoCount(), 0u);
     QTest::keyClick(fm->tfPitch, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(voice.element[1].pitch, pitch);
     EXPECT_EQ(fm->tfPitch->text(), QString::number(pitch));
@@ -286,17 +266,17 @@ TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
 
     // Editing while comparing: from the loaded voice, and the edited one is one undo
     // away, under the name of the edit; redo gives the new edit back.
-    compareVoice();
+    commands.compare();
     common->cbModWheelAM->click();
-    EXPECT_FALSE(voiceHistory.comparing());
+    EXPECT_FALSE(document.history.comparing());
     EXPECT_FALSE(common->bCompare->isChecked());
     Voice expected = loaded;
     expected.modWheelAM = loaded.modWheelAM ? 0 : 1;
     EXPECT_TRUE(sameVoice(voice, expected));
-    EXPECT_EQ(voiceHistory.undoName(), changeName(loaded, expected));
-    undoVoiceEdit();
+    EXPECT_EQ(document.history.undoName(), changeName(loaded, expected));
+    commands.undo();
     EXPECT_TRUE(sameVoice(voice, edited));
-    redoVoiceEdit();
+    commands.redo();
     EXPECT_TRUE(sameVoice(voice, expected));
 }
 
@@ -307,12 +287,12 @@ TEST_F(HistoryTest, LoadsAreStepsAndSetWhatCompareReturnsTo)
     Voice other;
     randomVoice(other, 99);
     voice = other;
-    voiceHistory.loaded("Load voice");
-    EXPECT_EQ(undoCaption(), QStringLiteral("&Undo Load voice"));
-    undoVoiceEdit();
+    document.history.loaded("Load voice", voice);
+    EXPECT_EQ(commands.undoCaption(), QStringLiteral("&Undo Load voice"));
+    commands.undo();
     EXPECT_TRUE(sameBytes(voice, edited));
-    redoVoiceEdit();
-    compareVoice();
+    commands.redo();
+    commands.compare();
     EXPECT_TRUE(sameBytes(voice, other));
 }
 
@@ -348,7 +328,7 @@ TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
     resetVoice(reset);
     EXPECT_EQ(std::memcmp(&voice.element[2], &reset.element[2], sizeof(VoiceElement)), 0);
     EXPECT_EQ(sends(), sent + 1);
-    EXPECT_EQ(voiceHistory.undoName(), "Initialise C");
+    EXPECT_EQ(document.history.undoName(), "Initialise C");
 }
 
 // A voice as it came in, peak stages that disagree with the levels included: no
@@ -360,19 +340,19 @@ TEST_F(HistoryTest, RefreshesLeaveTheVoiceAsLoadedAndUndoOfASwapGivesItsBytesBac
         e.modulator.peakStage = static_cast<uint8_t>((e.modulator.peakStage + 2) & 3);
     }
     const Voice loaded = voice;
-    voiceHistory.reset(voice);
-    refreshAllEditors();
+    document.history.reset(voice);
+    document.reshow();
     pick(awm->cbElement, 1);
     pick(fm->cbElement, 1);
     pick(fm->cbOperator, 1);
-    refreshAllEditors();
+    document.reshow();
     EXPECT_TRUE(sameBytes(voice, loaded));
-    EXPECT_FALSE(voiceHistory.canUndo());
+    EXPECT_FALSE(document.history.canUndo());
 
     menuItem(awm->bElement, QStringLiteral("Swap A and C"))->trigger();
     menuItem(fm->bElement, QStringLiteral("Swap B and D"))->trigger();
-    undoVoiceEdit();
-    undoVoiceEdit();
+    commands.undo();
+    commands.undo();
     EXPECT_TRUE(sameBytes(voice, loaded));
 }
 

@@ -12,10 +12,9 @@
 
 #include <memory>
 
-#include "settings/settings.h"
 #include "editors/controls.h"
 #include "editors/vectoredit.h"
-#include "midi/midiport.h"
+#include "editortest.h"
 #include "voice/voice.h"
 
 namespace {
@@ -74,11 +73,10 @@ void dragTo(QSlider* s, int y)
     mouse(s, QEvent::MouseButtonRelease, at, Qt::NoButton);
 }
 
-class VectorTest : public ::testing::Test {
+class VectorTest : public ::testing::Test, protected EditorBench {
 protected:
     void SetUp() override
     {
-        resetVoice();
         voice.levelVectorSpeed = 3;
         voice.detuneVectorSpeed = 9;
         for (int i = 0; i < vectorSteps; ++i) {
@@ -89,21 +87,11 @@ protected:
             voice.detuneVector.cdPosition[i] = 31;
             voice.detuneVector.repeats[i] = 100 + i;
         }
-        settings.autoSend = true;
-        port = std::make_unique<TMIDIPort>();
-        midiPort = port.get();
-        edit = std::make_unique<TVectorEdit>();
-        VectorEdit = edit.get();
+        edit = std::make_unique<TVectorEdit>(commands);
     }
-    void TearDown() override
-    {
-        VectorEdit = nullptr;
-        edit.reset();
-        midiPort = nullptr;
-        port.reset();
-    }
+    void TearDown() override { edit.reset(); }
 
-    unsigned long sends() const { return port->sendVoiceCalls; }
+    unsigned long sends() const { return voiceSends; }
     TSlider* ab(int step) const { return edit->sliders[step - 1]; }
     TSlider* cd(int step) const { return edit->sliders[vectorSteps + step - 1]; }
     // Steps 1..50 whose sliders are hidden.
@@ -125,7 +113,6 @@ protected:
         return r;
     }
 
-    std::unique_ptr<TMIDIPort> port;
     std::unique_ptr<TVectorEdit> edit;
 };
 
@@ -349,7 +336,7 @@ TEST_F(VectorTest, RefreshKeepsVectorAndStepAndNeverSends)
     pick(edit->cbVectorSelect, QStringLiteral("Detune"));
     pick(edit->cbStepNumber, QStringLiteral("33"));
     edit->hide();
-    resetVoice();
+    resetVoice(voice);
     voice.detuneVector.abPosition[32] = 5;
     voice.detuneVector.repeats[32] = 255;
     voice.detuneVectorSpeed = 2;

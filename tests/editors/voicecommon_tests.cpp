@@ -15,13 +15,12 @@
 #include <functional>
 #include <memory>
 
-#include "settings/settings.h"
 #include "editors/awmedit.h"
 #include "editors/controls.h"
 #include "editors/envelope.h"
 #include "editors/fmedit.h"
 #include "editors/voicecommonedit.h"
-#include "midi/midiport.h"
+#include "editortest.h"
 #include "voice/voice.h"
 
 namespace {
@@ -59,27 +58,16 @@ bool waitFor(Done done, int ms = 2000)
     return done();
 }
 
-class VoiceCommonTest : public ::testing::Test {
+class VoiceCommonTest : public ::testing::Test, protected EditorBench {
 protected:
     void SetUp() override
     {
-        resetVoice();
-        settings.autoSend = true;
-        port = std::make_unique<TMIDIPort>();
-        midiPort = port.get();
-        edit = std::make_unique<TVoiceCommonEdit>();
-        VoiceCommonEdit = edit.get();
+        edit = std::make_unique<TVoiceCommonEdit>(commands);
         edit->refreshFromVoice();
     }
-    void TearDown() override
-    {
-        VoiceCommonEdit = nullptr;
-        edit.reset();
-        midiPort = nullptr;
-        port.reset();
-    }
+    void TearDown() override { edit.reset(); }
 
-    unsigned long sends() const { return port->sendVoiceCalls; }
+    unsigned long sends() const { return voiceSends; }
 
     void showActive()
     {
@@ -95,7 +83,6 @@ protected:
             QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    std::unique_ptr<TMIDIPort> port;
     std::unique_ptr<TVoiceCommonEdit> edit;
 };
 
@@ -204,10 +191,8 @@ TEST_F(VoiceCommonTest, AttackAndReleaseShowInTheElementPictures)
         c.levelDecay1 = 20;
         c.levelDecay2 = 40;
     }
-    auto awm = std::make_unique<TAWMEdit>();
-    auto fm = std::make_unique<TFMEdit>();
-    AWMEdit = awm.get();
-    FMEdit = fm.get();
+    auto awm = std::make_unique<TAWMEdit>(commands);
+    auto fm = std::make_unique<TFMEdit>(commands);
     awm->refreshFromVoice();
     fm->refreshFromVoice();
     edit->refreshFromVoice();
@@ -223,9 +208,6 @@ TEST_F(VoiceCommonTest, AttackAndReleaseShowInTheElementPictures)
     edit->tfRelease->setText(QStringLiteral("-40"));
     EXPECT_NE(awm->envWindow->bitmap().toImage(), awmBefore);
     EXPECT_NE(fm->envWindow->bitmap().toImage(), fmBefore);
-
-    AWMEdit = nullptr;
-    FMEdit = nullptr;
 }
 
 TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
@@ -237,11 +219,11 @@ TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
         std::function<int()> field;
     };
     const Case cases[] = {
-        {edit->tfFXDepth, edit->udFXDepth, 0, 7, [] { return int(voice.effectDepth); }},
-        {edit->tfBendRange, edit->udBendRange, 0, 12, [] { return int(voice.bendRange); }},
-        {edit->tfAftertouchPitch, edit->udAftertouchPitch, -12, 12, [] { return int(voice.aftertouchPitch); }},
-        {edit->tfAttack, edit->udAttack, -64, 63, [] { return int(voice.attackAdjust); }},
-        {edit->tfRelease, edit->udRelease, -64, 63, [] { return int(voice.releaseAdjust); }},
+        {edit->tfFXDepth, edit->udFXDepth, 0, 7, [this] { return int(voice.effectDepth); }},
+        {edit->tfBendRange, edit->udBendRange, 0, 12, [this] { return int(voice.bendRange); }},
+        {edit->tfAftertouchPitch, edit->udAftertouchPitch, -12, 12, [this] { return int(voice.aftertouchPitch); }},
+        {edit->tfAttack, edit->udAttack, -64, 63, [this] { return int(voice.attackAdjust); }},
+        {edit->tfRelease, edit->udRelease, -64, 63, [this] { return int(voice.releaseAdjust); }},
     };
     showActive();
     for (const Case& c : cases) {
