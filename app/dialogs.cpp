@@ -145,10 +145,18 @@ public:
     }
 };
 
-// Watches every window of the program for the moments a user turns to it.
+// Watches every window of the program for the moments a user turns to it. It lives
+// as a child of the application and takes the window system's events with it (a
+// native filter leaves the application as it is destroyed).
 class TModalGuard : public QObject {
 public:
-    using QObject::QObject;
+    static constexpr const char* name = "modalGuard";
+    explicit TModalGuard(QCoreApplication* app) : QObject(app)
+    {
+        setObjectName(QLatin1String(name));
+        app->installEventFilter(this);
+        app->installNativeEventFilter(&native);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -171,19 +179,17 @@ protected:
         bringModalBack();
         return false;
     }
+
+private:
+    TModalNativeGuard native;
 };
 
 }  // namespace
 
 void installModalGuard()
 {
-    static TModalGuard* guard = nullptr;
-    if (!guard) {
-        guard = new TModalGuard(qApp);
-        qApp->installEventFilter(guard);
-        static TModalNativeGuard native;
-        qApp->installNativeEventFilter(&native);
-    }
+    if (!qApp->findChild<QObject*>(QLatin1String(TModalGuard::name), Qt::FindDirectChildrenOnly))
+        new TModalGuard(qApp);
 }
 
 TFileDialog::TFileDialog(QWidget* parent, const QString& caption) : QFileDialog(parent, caption)

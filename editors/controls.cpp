@@ -20,6 +20,8 @@ namespace {
 
 class TWheelGuard : public QObject {
 public:
+    explicit TWheelGuard(QObject* control) : QObject(control) { setObjectName(QLatin1String(name)); }
+    static constexpr const char* name = "wheelGuard";
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Wheel) {
@@ -37,8 +39,12 @@ public:
 
 void guardWheel(QWidget* control)
 {
-    static TWheelGuard* guard = new TWheelGuard;
     control->setFocusPolicy(Qt::StrongFocus);
+    // The guard is the control's own and goes with it; it is put first again, before
+    // any filter installed since.
+    QObject* guard = control->findChild<QObject*>(QLatin1String(TWheelGuard::name), Qt::FindDirectChildrenOnly);
+    if (!guard)
+        guard = new TWheelGuard(control);
     control->removeEventFilter(guard);
     control->installEventFilter(guard);
 }
