@@ -68,8 +68,7 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent) : TEditorWind
         line->setSpacing(1);
         for (int step = 0; step < vectorSteps; ++step) {
             auto* s = new TSlider(Qt::Vertical, 0, positionTop);
-            const int number = row * vectorSteps + step + 1;
-            s->setObjectName(QStringLiteral("TrackBar%1").arg(number));
+            s->setObjectName(QStringLiteral("%1Step%2").arg(row == 0 ? "ab" : "cd").arg(step + 1));
             s->setTickPosition(QSlider::NoTicks);
             s->setPageStep(16);
             s->setSingleStep(1);

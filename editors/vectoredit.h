@@ -23,8 +23,8 @@ public:
     // "Repeat" and every step after it or after the first "End".
     void updateStepVisibility();
 
-    // Entries 0-49: the AB sliders TrackBar1..TrackBar50 of steps 1-50;
-    // entries 50-99: the CD sliders TrackBar51..TrackBar100.
+    // Entries 0-49: the AB sliders abStep1..abStep50 of steps 1-50;
+    // entries 50-99: the CD sliders cdStep1..cdStep50.
     QList<TSlider*> sliders;
 
     int currentStep = 0;

@@ -120,7 +120,7 @@ TEST_F(VectorTest, SlidersAndListsAreTheOnesTheUserExpects)
 {
     ASSERT_EQ(edit->sliders.size(), 100);
     for (int i = 0; i < 100; ++i) {
-        TSlider* s = edit->findChild<TSlider*>(QStringLiteral("TrackBar%1").arg(i + 1));
+        TSlider* s = edit->findChild<TSlider*>(QStringLiteral("%1Step%2").arg(i < 50 ? "ab" : "cd").arg(i % 50 + 1));
         ASSERT_EQ(s, edit->sliders[i]) << i;
         EXPECT_EQ(s->orientation(), Qt::Vertical);
         EXPECT_EQ(s->tickPosition(), QSlider::NoTicks);
