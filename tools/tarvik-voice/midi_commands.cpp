@@ -116,6 +116,15 @@ void setUp(TMIDIPort& port, ToolEvents& events, const TSettings& settings)
     port.setChannel(settings.midiChannel);
 }
 
+// The output port of the settings; false with the reason in error.
+bool openOutputPort(TMIDIPort& port, ToolEvents& events, const TSettings& settings, std::string& error)
+{
+    if (port.openOutput(settings.outDevice))
+        return true;
+    error = "cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " + events.lastError;
+    return false;
+}
+
 // Both ports from the settings, input first; false with the reason in error.
 bool openBothPorts(TMIDIPort& port, ToolEvents& events, const TSettings& settings, std::string& error)
 {
@@ -124,12 +133,7 @@ bool openBothPorts(TMIDIPort& port, ToolEvents& events, const TSettings& setting
                 events.lastError;
         return false;
     }
-    if (!port.openOutput(settings.outDevice)) {
-        error = "cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
-                events.lastError;
-        return false;
-    }
-    return true;
+    return openOutputPort(port, events, settings, error);
 }
 
 }  // namespace
@@ -189,9 +193,8 @@ int cmdSend(const Args& args)
     TMIDIPort port;
     setUp(port, events, o.settings);
     const TSettings& settings = o.settings;
-    if (!port.openOutput(settings.outDevice))
-        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
-                    events.lastError);
+    if (!openOutputPort(port, events, settings, error))
+        return fail(error);
     for (size_t i = 0; i < dumps.size(); ++i) {
         // Exactly as the editor sends its voice record: decoded, encoded afresh, channel
         // in. Each dump is out before the next is queued, so that none replaces another,
@@ -323,9 +326,8 @@ int cmdSendBank(const Args& args)
     TMIDIPort port;
     setUp(port, events, o.settings);
     const TSettings& settings = o.settings;
-    if (!port.openOutput(settings.outDevice))
-        return fail("cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " +
-                    events.lastError);
+    if (!openOutputPort(port, events, settings, error))
+        return fail(error);
     if (!port.startBankSend(bank))
         return fail("the bank could not be sent to MIDI output device " + std::to_string(settings.outDevice));
 
