@@ -70,7 +70,6 @@ void TVoiceDocument::saved()
 void TVoiceDocument::resetHistory()
 {
     history.reset(voice);
-    emit historyChanged();
 }
 
 void TVoiceDocument::reshow()
