@@ -103,19 +103,24 @@ const char usage[] =
     "  --protect: memory protect on, a bank dump writes nothing.\n"
     "  --power-cycle: starts with the power-on check of the memory.\n";
 
+// Set by the signal handler, which can reach nothing else.
 std::atomic<bool> stopRequested{false};
-std::atomic<bool> serverGone{false};
-std::atomic<unsigned long> messagesSent{0};
-std::atomic<unsigned long> processCycles{0};
 
-jack_client_t* client = nullptr;
-jack_port_t* inPort = nullptr;
-jack_port_t* outPort = nullptr;
-jack_ringbuffer_t* rxRing = nullptr;   // process thread -> main thread
-jack_ringbuffer_t* txRing = nullptr;   // main thread -> process thread
+// What the JACK threads share with the main thread: the client, its ports and the two
+// rings between them, and what the process thread counts.
+struct Wire {
+    jack_client_t* client = nullptr;
+    jack_port_t* inPort = nullptr;
+    jack_port_t* outPort = nullptr;
+    jack_ringbuffer_t* rxRing = nullptr;   // process thread -> main thread
+    jack_ringbuffer_t* txRing = nullptr;   // main thread -> process thread
+    std::atomic<bool> serverGone{false};
+    std::atomic<unsigned long> messagesSent{0};
+    std::atomic<unsigned long> processCycles{0};
+};
 
 void onSignal(int) { stopRequested.store(true); }
-void onShutdown(void*) { serverGone.store(true); }
+void onShutdown(void* wire) { static_cast<Wire*>(wire)->serverGone.store(true); }
 void silent(const char*) {}
 
 // When bytes came in, in microseconds of the server's clock, two ways: when this
@@ -135,27 +140,28 @@ struct PieceHead {
     uint64_t frame;
 };
 
-int process(jack_nframes_t frames, void*)
+int process(jack_nframes_t frames, void* arg)
 {
+    Wire& w = *static_cast<Wire*>(arg);
     // PipeWire's JACK layer has no buffer for a port while its links are being set up.
-    void* in = jack_port_get_buffer(inPort, frames);
+    void* in = jack_port_get_buffer(w.inPort, frames);
     const uint32_t count = in != nullptr ? jack_midi_get_event_count(in) : 0;
     const uint64_t now = static_cast<uint64_t>(jack_get_time());
-    const jack_nframes_t cycleStart = jack_last_frame_time(client);
+    const jack_nframes_t cycleStart = jack_last_frame_time(w.client);
     for (uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, in, i) != 0 || event.size == 0)
             continue;
         const PieceHead head{static_cast<uint32_t>(event.size), now,
-                             static_cast<uint64_t>(jack_frames_to_time(client, cycleStart + event.time))};
-        if (jack_ringbuffer_write_space(rxRing) < sizeof head + event.size)
+                             static_cast<uint64_t>(jack_frames_to_time(w.client, cycleStart + event.time))};
+        if (jack_ringbuffer_write_space(w.rxRing) < sizeof head + event.size)
             break;      // the main thread has fallen far behind: the rest is lost
-        jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(&head), sizeof head);
-        jack_ringbuffer_write(rxRing, reinterpret_cast<const char*>(event.buffer), event.size);
+        jack_ringbuffer_write(w.rxRing, reinterpret_cast<const char*>(&head), sizeof head);
+        jack_ringbuffer_write(w.rxRing, reinterpret_cast<const char*>(event.buffer), event.size);
     }
-    void* out = jack_port_get_buffer(outPort, frames);
+    void* out = jack_port_get_buffer(w.outPort, frames);
     if (out == nullptr) {
-        processCycles.fetch_add(1);
+        w.processCycles.fetch_add(1);
         return 0;       // what waits goes out in a later cycle
     }
     jack_midi_clear_buffer(out);
@@ -166,9 +172,9 @@ int process(jack_nframes_t frames, void*)
     size_t written = 0;
     for (int guard = 0; guard < 64; ++guard) {
         uint32_t length = 0;
-        if (jack_ringbuffer_peek(txRing, reinterpret_cast<char*>(&length), sizeof length) != sizeof length)
+        if (jack_ringbuffer_peek(w.txRing, reinterpret_cast<char*>(&length), sizeof length) != sizeof length)
             break;
-        if (jack_ringbuffer_read_space(txRing) < sizeof length + length)
+        if (jack_ringbuffer_read_space(w.txRing) < sizeof length + length)
             break;
         if (written > 0 && written + length > cycleBytes)
             break;
@@ -176,11 +182,11 @@ int process(jack_nframes_t frames, void*)
         jack_midi_data_t* target = jack_midi_event_reserve(out, 0, length);
         if (target == nullptr)
             break;
-        jack_ringbuffer_read_advance(txRing, sizeof length);
-        jack_ringbuffer_read(txRing, reinterpret_cast<char*>(target), length);
-        messagesSent.fetch_add(1);
+        jack_ringbuffer_read_advance(w.txRing, sizeof length);
+        jack_ringbuffer_read(w.txRing, reinterpret_cast<char*>(target), length);
+        w.messagesSent.fetch_add(1);
     }
-    processCycles.fetch_add(1);
+    w.processCycles.fetch_add(1);
     return 0;
 }
 
@@ -270,7 +276,7 @@ bool parse(int argc, char** argv, Options& o)
 
 class Synth {
 public:
-    explicit Synth(const Options& o) : options(o) {}
+    Synth(const Options& o, Wire& wire) : options(o), wire(wire) {}
 
     bool loadVoice()
     {
@@ -380,14 +386,14 @@ public:
         while (!pending.empty() && pending.front().due <= now) {
             const Bytes& m = pending.front().message;
             const uint32_t length = static_cast<uint32_t>(m.size());
-            if (jack_ringbuffer_write_space(txRing) < sizeof length + length)
+            if (jack_ringbuffer_write_space(wire.txRing) < sizeof length + length)
                 break;
-            jack_ringbuffer_write(txRing, reinterpret_cast<const char*>(&length), sizeof length);
-            jack_ringbuffer_write(txRing, reinterpret_cast<const char*>(m.data()), length);
+            jack_ringbuffer_write(wire.txRing, reinterpret_cast<const char*>(&length), sizeof length);
+            jack_ringbuffer_write(wire.txRing, reinterpret_cast<const char*>(m.data()), length);
             inFlight.push_back(pending.front().kind);
             pending.pop_front();
         }
-        const unsigned long sent = messagesSent.load();
+        const unsigned long sent = wire.messagesSent.load();
         while (sentSeen < sent && !inFlight.empty()) {
             if (inFlight.front() == Kind::answer) {
                 ++answers;
@@ -414,7 +420,7 @@ public:
                                  std::to_string(bankStops) + "\nprotected " + std::to_string(protectedBanks) +
                                  "\nshort-gaps " + std::to_string(shortGaps) + "\npower-on-resets " +
                                  std::to_string(powerOnResets) + "\n" +
-                                 "cycles " + std::to_string(processCycles.load()) + "\n" +
+                                 "cycles " + std::to_string(wire.processCycles.load()) + "\n" +
                                  (minGap >= 0 ? "min-gap-us " + std::to_string(minGap) + "\n" : "");
         if (text == lastCounts)
             return;
@@ -711,6 +717,7 @@ private:
     }
 
     const Options& options;
+    Wire& wire;
     Bytes voice;
     std::deque<Pending> pending;
     Bank memory;
@@ -740,7 +747,8 @@ int main(int argc, char** argv)
         std::fputs(usage, stderr);
         return 1;
     }
-    Synth synth(options);
+    Wire wire;
+    Synth synth(options, wire);
     if (!synth.loadVoice()) {
         std::fprintf(stderr, "virtual-sy22: %s: no voice dump in the file\n", options.voiceFile.c_str());
         return 1;
@@ -755,50 +763,50 @@ int main(int argc, char** argv)
     jack_set_info_function(silent);
 
     jack_status_t status{};
-    client = jack_client_open(options.name.c_str(),
+    wire.client = jack_client_open(options.name.c_str(),
                                              static_cast<jack_options_t>(JackNoStartServer | JackUseExactName),
                                              &status);
-    if (client == nullptr) {
+    if (wire.client == nullptr) {
         std::fprintf(stderr, "virtual-sy22: cannot join the JACK server as \"%s\"%s\n", options.name.c_str(),
                      (status & JackNameNotUnique) ? " (the name is taken)" : " (is a JACK server running?)");
         return 1;
     }
-    rxRing = jack_ringbuffer_create(ringSize);
-    txRing = jack_ringbuffer_create(ringSize);
-    inPort = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    outPort = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (rxRing == nullptr || txRing == nullptr || inPort == nullptr || outPort == nullptr) {
+    wire.rxRing = jack_ringbuffer_create(ringSize);
+    wire.txRing = jack_ringbuffer_create(ringSize);
+    wire.inPort = jack_port_register(wire.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    wire.outPort = jack_port_register(wire.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (wire.rxRing == nullptr || wire.txRing == nullptr || wire.inPort == nullptr || wire.outPort == nullptr) {
         std::fputs("virtual-sy22: cannot create the MIDI ports\n", stderr);
-        jack_client_close(client);
+        jack_client_close(wire.client);
         return 1;
     }
-    jack_set_process_callback(client, process, nullptr);
-    jack_on_shutdown(client, onShutdown, nullptr);
-    if (jack_activate(client) != 0) {
-        std::fputs("virtual-sy22: cannot start the JACK client\n", stderr);
-        jack_client_close(client);
+    jack_set_process_callback(wire.client, process, &wire);
+    jack_on_shutdown(wire.client, onShutdown, &wire);
+    if (jack_activate(wire.client) != 0) {
+        std::fputs("virtual-sy22: cannot start the JACK wire.client\n", stderr);
+        jack_client_close(wire.client);
         return 1;
     }
-    const std::string ports = std::string(jack_port_name(inPort)) + "\n" + jack_port_name(outPort) + "\n";
+    const std::string ports = std::string(jack_port_name(wire.inPort)) + "\n" + jack_port_name(wire.outPort) + "\n";
     if (!options.stateDir.empty()) {
         synth.saveCounts();
         writeText(options.stateDir + "/ready", ports);
     }
-    std::printf("virtual-sy22: listening on %s, answering on %s, channel %d\n", jack_port_name(inPort),
-                jack_port_name(outPort), options.channel + 1);
+    std::printf("virtual-sy22: listening on %s, answering on %s, channel %d\n", jack_port_name(wire.inPort),
+                jack_port_name(wire.outPort), options.channel + 1);
     std::fflush(stdout);
 
     const auto end = Clock::now() + std::chrono::seconds(options.lifetimeSeconds);
-    while (!stopRequested.load() && !serverGone.load() && Clock::now() < end) {
+    while (!stopRequested.load() && !wire.serverGone.load() && Clock::now() < end) {
         const auto now = Clock::now();
         for (int guard = 0; guard < 256; ++guard) {
             PieceHead head{};
-            if (jack_ringbuffer_peek(rxRing, reinterpret_cast<char*>(&head), sizeof head) != sizeof head ||
-                jack_ringbuffer_read_space(rxRing) < sizeof head + head.length)
+            if (jack_ringbuffer_peek(wire.rxRing, reinterpret_cast<char*>(&head), sizeof head) != sizeof head ||
+                jack_ringbuffer_read_space(wire.rxRing) < sizeof head + head.length)
                 break;
             Bytes piece(head.length);
-            jack_ringbuffer_read_advance(rxRing, sizeof head);
-            jack_ringbuffer_read(rxRing, reinterpret_cast<char*>(piece.data()), head.length);
+            jack_ringbuffer_read_advance(wire.rxRing, sizeof head);
+            jack_ringbuffer_read(wire.rxRing, reinterpret_cast<char*>(piece.data()), head.length);
             synth.takePiece(piece.data(), piece.size(),
                             {static_cast<double>(head.wall), static_cast<double>(head.frame)}, now);
         }
@@ -807,13 +815,13 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
-    if (serverGone.load()) {
+    if (wire.serverGone.load()) {
         std::fputs("virtual-sy22: the JACK server went away\n", stderr);
         return 2;
     }
-    jack_deactivate(client);
-    jack_client_close(client);
-    jack_ringbuffer_free(rxRing);
-    jack_ringbuffer_free(txRing);
+    jack_deactivate(wire.client);
+    jack_client_close(wire.client);
+    jack_ringbuffer_free(wire.rxRing);
+    jack_ringbuffer_free(wire.txRing);
     return 0;
 }
