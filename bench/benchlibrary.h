@@ -23,7 +23,7 @@ inline bool writeBenchLibrary(const std::string& path, int records)
         for (int i = 0; i < 4; ++i)
             file.push_back(static_cast<uint8_t>(mask >> (8 * i)));
         const VoiceDump dump = encodeVoice(v);
-        file.insert(file.end(), dump, dump + dumpSize);
+        file.insert(file.end(), dump.begin(), dump.end());
     }
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)

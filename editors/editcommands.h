@@ -71,6 +71,7 @@ public:
     // The test note: middle C at velocity 100 on the settings' channel. Off after 2 s
     // at most.
     void playNote(bool on);
+    bool noteSounds() const { return noteSounding; }
 
     // "Undo Pitch" style captions for menus; the access key stays on the first word.
     QString undoCaption() const;

@@ -7,5 +7,5 @@ void RecordingEvents::voiceReceived()
 {
     ++receivedCalls;
     const VoiceDump d = encodeVoice(voice);
-    voiceWhenReceived.assign(d, d + dumpSize);
+    voiceWhenReceived.assign(d.begin(), d.end());
 }

@@ -36,7 +36,7 @@ inline Bytes testBankMessage(uint32_t seed, int channel)
         Voice v;
         randomVoice(v, seed * 100 + static_cast<uint32_t>(k));
         const VoiceDump d = encodeVoice(v);
-        std::copy(d, d + dumpSize, bank.voices[k].begin());
+        std::copy(d.begin(), d.end(), bank.voices[k].begin());
     }
     for (size_t m = 0; m < bank.multis.size(); ++m) {
         setMultiName(bank.multis[m], "S" + std::to_string(seed) + "M" + std::to_string(m + 1));
@@ -263,6 +263,7 @@ public:
     int noDataCalls = 0;
     int receivedCalls = 0;
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
+    Voice voice{};              // what fetchVoice decoded the dump into
 };
 
 // Fetches the synthesiser's voice as the editor does: the fetch object in the event
