@@ -247,7 +247,9 @@ TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
     createWindows();
     expectDumps(a, 1);
     writeFile("ONE.SYX", dumpNamed("FROMFILE"));
-    run->fileIO->loadVoiceFile("ONE.SYX");
+    const std::optional<VoiceDump> dump = run->fileIO->loadVoiceFile("ONE.SYX");
+    ASSERT_TRUE(dump);
+    mainForm()->loadDump(dump->data());
     expectDumps(a, 2);
     EXPECT_EQ(dumpName(a.currentVoice()), "FROMFILE");
 }
