@@ -37,6 +37,7 @@
 #include "app/setdevices.h"
 #include "app/voicelist.h"
 #include "app/tarvik.h"
+#include "document/autosender.h"
 #include "document/voicedocument.h"
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
@@ -799,7 +800,7 @@ void TMainForm::auditionRow(int row)
     // the newest voice waiting, so a quick run down the list ends on the last one.
     Voice heard = voice;
     decodeVoice(dump, heard);
-    midiPort->sendVoice(heard);
+    commands.sender.sendHeard(heard);
 }
 
 void TMainForm::extractVoiceOnKey(int key)

@@ -36,6 +36,7 @@ struct Result {
 
 Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSecond, uint32_t seed)
 {
+    Voice voice{};
     const double wire = midiWireSeconds(dumpSize);
     const long dumpsBefore = synth.count("dumps");
     Result r;
@@ -51,7 +52,7 @@ Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSec
     }
     const auto lastEdit = Clock::now();
     const VoiceDump d = encodeVoice(voice);
-    const Bytes final(d, d + dumpSize);
+    const Bytes final(d.begin(), d.end());
     const auto giveUp = lastEdit + std::chrono::seconds(5);
     while (!(r.arrived = synth.currentVoice() == final) && Clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -78,10 +79,10 @@ int main()
         std::fprintf(stderr, "bench_live: the virtual SY-22 did not start\n%s", synth.log().c_str());
         return 1;
     }
-    settings = TSettings();
     RecordingEvents events;
     TMIDIPort port;
     port.events = &events;
+    port.setChannel(TSettings().midiChannel);
     port.openPorts(synth.inDevice(port), synth.outDevice(port));
     if (!events.openErrors.empty()) {
         std::fprintf(stderr, "bench_live: %s\n", events.openErrors.front().c_str());

@@ -24,12 +24,16 @@
 #include "app/mainform.h"
 #include "settings/settings.h"
 #include "app/startup.h"
+#include "app/tarvik.h"
 #include "bench/benchlibrary.h"
 #include "midi/midiport.h"
 #include "library/fileio.h"
 #include "voice/dumpcodec.h"
 
 namespace {
+
+// The run being timed, one at a time.
+std::unique_ptr<TTarvik> run;
 
 constexpr int recordCount = 100000;
 // Each figure is the median of this many runs: a single fast or slow run moves
@@ -52,13 +56,15 @@ void writeLibrary(int records)
 // and the open error's dialog would wait for a click.
 void createObjectsQuietly()
 {
-    settings = TSettings(settingsFileName);
-    MIDIOpenError = new TMIDIOpenError();
-    midiPort = new TMIDIPort();
-    midiPort->events = &appMIDIEvents;
-    resetVoice(voice);
-    fileIO = new TFileIO();
-    fileIO->events = &appFileEvents;
+    run = std::make_unique<TTarvik>();
+    run->settings = TSettings(settingsFileName);
+    run->openErrorDialog = std::make_unique<TMIDIOpenError>();
+    run->port = std::make_unique<TMIDIPort>();
+    run->port->events = &run->midiEvents;
+    resetVoice(run->document.voice);
+    run->sender = std::make_unique<TAutoSender>(run->document, run->settings, run->port.get());
+    run->fileIO = std::make_unique<TFileIO>();
+    run->fileIO->events = &run->fileEvents;
 }
 
 void settle()
@@ -72,11 +78,11 @@ double startUp()
 {
     const double s = seconds([] {
         createObjectsQuietly();
-        createWindows();
-        MainForm->show();
+        createWindows(*run);
+        run->mainForm->show();
         settle();
     });
-    releaseAll();
+    run.reset();
     return s;
 }
 
@@ -92,7 +98,7 @@ double tick()
     double worst = 0;
     for (int i = 0; i < 2; ++i)
         worst = std::max(worst, seconds([] {
-            MainForm->cbBrass->click();
+            run->mainForm->cbBrass->click();
             settle();
         }));
     return worst;
@@ -103,7 +109,7 @@ double search()
     double worst = 0;
     for (const char* text : {"V00012", ""})
         worst = std::max(worst, seconds([text] {
-            MainForm->edSearch->setText(QString::fromLatin1(text));
+            run->mainForm->edSearch->setText(QString::fromLatin1(text));
             settle();
         }));
     return worst;
@@ -158,19 +164,19 @@ int main(int argc, char** argv)
 
     QDir::setCurrent(emptyDir);
     createObjectsQuietly();
-    createWindows();
-    MainForm->show();
+    createWindows(*run);
+    run->mainForm->show();
     settle();
     std::vector<double> ticksEmpty;
     for (int i = 0; i < runs; ++i)
         ticksEmpty.push_back(tick());
     const double tickEmpty = median(ticksEmpty);
-    releaseAll();
+    run.reset();
 
     QDir::setCurrent(fullDir);
     createObjectsQuietly();
-    createWindows();
-    MainForm->show();
+    createWindows(*run);
+    run->mainForm->show();
     settle();
     std::vector<double> reads, ticksFull, searches;
     for (int i = 0; i < runs; ++i) {
@@ -181,7 +187,7 @@ int main(int argc, char** argv)
     const double floorRead = median(reads);
     const double tickFull = median(ticksFull);
     const double searchFull = median(searches);
-    releaseAll();
+    run.reset();
 
     const double floor = floorRead + tickEmpty;
     std::printf("library: %d records\n", recordCount);

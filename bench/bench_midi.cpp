@@ -58,6 +58,7 @@ int main(int argc, char** argv)
 
     constexpr int dumps = 30;
     const auto start = Clock::now();
+    Voice voice;
     for (int i = 0; i < dumps; ++i) {
         randomVoice(voice, static_cast<uint32_t>(i + 1));
         // Each one out before the next: a dump still waiting would be replaced.

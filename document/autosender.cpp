@@ -23,6 +23,13 @@ void TAutoSender::send(bool always)
     emit voiceSent();
 }
 
+void TAutoSender::sendHeard(const Voice& v)
+{
+    if (port)
+        port->sendVoice(v);
+    emit voiceSent();
+}
+
 void TAutoSender::sendNote(bool on)
 {
     if (port)

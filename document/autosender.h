@@ -20,11 +20,14 @@ public:
 
     // The voice to the synthesiser: always, or only when auto-send is on.
     void send(bool always);
+    // Another voice, to be heard without becoming the one being edited (the list's
+    // audition).
+    void sendHeard(const Voice& v);
     // The test note on or off.
     void sendNote(bool on);
 
 signals:
-    // The voice went out: handed to the port (queued, or refused by a closed port),
+    // A voice went out: handed to the port (queued, or refused by a closed port),
     // or nowhere when there is no transport.
     void voiceSent();
 

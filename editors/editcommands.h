@@ -69,8 +69,9 @@ public:
     void mutateVoiceDialog(QWidget* parent);
 
     // The test note: middle C at velocity 100 on the settings' channel. Off after 2 s
-    // at most.
+    // at most. noteSounds: it is on now.
     void playNote(bool on);
+    bool noteSounds() const { return noteSounding; }
 
     // "Undo Pitch" style captions for menus; the access key stays on the first word.
     QString undoCaption() const;

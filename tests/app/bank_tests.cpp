@@ -18,7 +18,7 @@
 #include "app/startup.h"
 #include "app/voicelist.h"
 #include "editors/bankdocument.h"
-#include "editors/voicehistory.h"
+#include "document/voicehistory.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/bank.h"
@@ -62,8 +62,8 @@ protected:
         writeFile("SOUNDS.SYL", libraryBytes({{1, "FIRST   "}, {1, "SECOND  "}, {1, "THIRD   "}, {1, "FOURTH  "}}));
         createObjects();
         createWindows();
-        MainForm->show();
-        window = MainForm->bankWindow();
+        mainForm()->show();
+        window = mainForm()->bankWindow();
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         window->lvSlots->doItemsLayout();
@@ -136,7 +136,7 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
     ASSERT_FALSE(innerChecksumOk(second));
     writeFile("SOUNDS.SYL", library);
 
-    TVoiceListView* list = MainForm->dbListBox;
+    TVoiceListView* list = mainForm()->dbListBox;
     list->selectAll();
     QMimeData* data = list->names()->mimeData(list->selectionModel()->selectedIndexes());
     const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(61, 0)).center();
@@ -215,12 +215,12 @@ TEST_F(BankWindowTest, ABadBankFileIsRefusedWithItsReasonAndAGoodOneRoundTrips)
 TEST_F(BankWindowTest, DoubleClickingASlotLoadsItsVoiceAsALoadFromTheLibraryDoes)
 {
     doc->command("put", [](Bank& b) { b.voices[4] = named("SLOTFIVE"); });
-    const unsigned long sends = midiPort->sendVoiceCalls;
+    const unsigned long sends = voiceSends;
     const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(4, 0)).center();
     QTest::mouseDClick(window->lvSlots->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(voiceName(), "SLOTFIVE");
-    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
-    EXPECT_EQ(voiceHistory.undoName(), "Load voice");
+    EXPECT_EQ(voiceSends, sends + 1);
+    EXPECT_EQ(run->document.history.undoName(), "Load voice");
 }
 
 }  // namespace

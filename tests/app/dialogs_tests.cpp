@@ -136,18 +136,18 @@ TEST(MessageDialogs, EnterInTheOverwriteQuestionAnswersNoWhereverTheFocusIs)
 
 TEST(MessageDialogs, EachOpenErrorShowsItsOwnTextInTurn)
 {
-    MIDIOpenError = new TMIDIOpenError();
+    run = std::make_unique<TTarvik>();
+    run->openErrorDialog = std::make_unique<TMIDIOpenError>();
     QStringList shown;
     ModalAnswerer answerer([&](QWidget* d) {
-        shown << MIDIOpenError->tfError->text();
+        shown << run->openErrorDialog->tfError->text();
         return clickButton(d, "bNuts");
     });
-    appMIDIEvents.openError("input device 7 is not there");
-    appMIDIEvents.openError("output device 9 is not there");
+    run->midiEvents.openError("input device 7 is not there");
+    run->midiEvents.openError("output device 9 is not there");
     EXPECT_EQ(shown, (QStringList{"input device 7 is not there", "output device 9 is not there"}));
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"MIDI Open Error", "MIDI Open Error"}));
-    delete MIDIOpenError;
-    MIDIOpenError = nullptr;
+    run.reset();
 }
 
 TEST(AboutBox, HasACloseBoxItsTextsAndOkAnswersOne)
@@ -172,9 +172,9 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     ScratchDir scratch;
     writeText("TARVIK.INI", "MIDI channel=2\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
     ModalAnswerer answerer([](QWidget* d) {
-        if (d != SetDevices)
+        if (!mainForm() || d != mainForm()->SetDevices.get())
             return answerFirstButton(d);
-        QComboBox* channels = SetDevices->cbMIDIChannel;
+        QComboBox* channels = mainForm()->SetDevices->cbMIDIChannel;
         QStringList entries;
         for (int i = 0; i < channels->count(); ++i)
             entries << channels->itemText(i);
@@ -184,19 +184,19 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
         // The user opens the list and picks its last entry.
         channels->setFocus();
         QTest::keyClick(channels, Qt::Key_End);
-        EXPECT_EQ(settings.midiChannel, 15);
+        EXPECT_EQ(run->settings.midiChannel, 15);
         // The close box ends the dialog just as "&Okay" does.
-        SetDevices->close();
+        mainForm()->SetDevices->close();
         return true;
     });
     createObjects();
     createWindows();
-    EXPECT_EQ(SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
+    EXPECT_EQ(mainForm()->SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
     answerer.seen.clear();
-    MainForm->SelectMidiDevices->trigger();
+    mainForm()->SelectMidiDevices->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Select MIDI Devices"});
-    EXPECT_FALSE(SetDevices->isVisible());
-    EXPECT_EQ(settings.midiChannel, 15);
+    EXPECT_FALSE(mainForm()->SetDevices->isVisible());
+    EXPECT_EQ(run->settings.midiChannel, 15);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
               "MIDI channel=15\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
@@ -212,25 +212,25 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     writeText("TARVIK.INI", "MIDI channel=99\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
     std::vector<std::string> checked;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (d == MIDIOpenError)
+        if (d == run->openErrorDialog.get())
             return answerFirstButton(d);
         checked.push_back(d->windowTitle().toStdString());
         EXPECT_FALSE(d->windowFlags() & Qt::WindowMinimizeButtonHint);
-        EXPECT_TRUE(d->windowHandle() && d->windowHandle()->transientParent() == MainForm->windowHandle());
-        if (d == SetDevices) {
+        EXPECT_TRUE(d->windowHandle() && d->windowHandle()->transientParent() == mainForm()->windowHandle());
+        if (mainForm() && d == mainForm()->SetDevices.get()) {
             // Channel 99 goes out on channel 4 (its low 4 bits): the box says so.
-            EXPECT_EQ(SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(mainForm()->SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
             // (No port opens here: its error dialog would wait inside this one.)
-            TMIDIPortEvents* events = midiPort->events;
-            midiPort->events = nullptr;
-            SetDevices->bRefresh->click();
-            midiPort->events = events;
-            EXPECT_EQ(SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            TMIDIPortEvents* events = run->port->events;
+            run->port->events = nullptr;
+            mainForm()->SetDevices->bRefresh->click();
+            run->port->events = events;
+            EXPECT_EQ(mainForm()->SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
             // Minimised anyway (a window manager may offer it): the main window's
             // activation brings it back.
             d->setWindowState(Qt::WindowMinimized);
             QEvent activate(QEvent::WindowActivate);
-            QApplication::sendEvent(MainForm, &activate);
+            QApplication::sendEvent(mainForm(), &activate);
             QApplication::processEvents();
             EXPECT_FALSE(d->isMinimized());
             d->close();
@@ -240,11 +240,11 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     });
     createObjects();
     createWindows();
-    MainForm->show();
-    MainForm->activateWindow();
-    MainForm->SelectMidiDevices->trigger();
-    InvFile->exec();
-    MainForm->About->trigger();
+    mainForm()->show();
+    mainForm()->activateWindow();
+    mainForm()->SelectMidiDevices->trigger();
+    mainForm()->InvFile->exec();
+    mainForm()->About->trigger();
     EXPECT_EQ(checked, (std::vector<std::string>{"Select MIDI Devices", "Invalid file", "About Tarvik"}));
     shutDown();
     // The channel the file held is written back as it was: no pick changed it.
@@ -261,24 +261,24 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     writeText("TARVIK.INI", "MIDI channel=0\r\nModel=0\r\nIn device=-1\r\nOut device=-1\r\nAuto send=1\r\n");
     std::vector<bool> restored;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (d != DataReceivedForm)
+        if (!mainForm() || d != mainForm()->DataReceivedForm.get())
             return answerFirstButton(d);
         for (const uint8_t type : {uint8_t(4), uint8_t(9 | 0x80)}) {   // a click; a focus given
             d->setWindowState(Qt::WindowMinimized);
-            MainForm->setWindowState(Qt::WindowMinimized);
+            mainForm()->setWindowState(Qt::WindowMinimized);
             uint8_t event[32] = {type};
             qintptr result = 0;
             QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", event, &result);
             QApplication::processEvents();
-            restored.push_back(!d->isMinimized() && !MainForm->isMinimized());
+            restored.push_back(!d->isMinimized() && !mainForm()->isMinimized());
         }
         return answerFirstButton(d);
     });
     createObjects();
     createWindows();
-    MainForm->show();
-    AWMEdit->show();
-    DataReceivedForm->exec();
+    mainForm()->show();
+    mainForm()->AWMEdit->show();
+    mainForm()->DataReceivedForm->exec();
     EXPECT_EQ(restored, (std::vector<bool>{true, true}));
     shutDown();
     releaseAll();
@@ -293,7 +293,7 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
     writeText("TARVIK.INI", "MIDI channel=0\r\n");
     int messages = 0;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (MainForm && (d == MainForm->fileSaveDlg || d == MainForm->fileExportDlg))
+        if (mainForm() && (d == mainForm()->fileSaveDlg || d == mainForm()->fileExportDlg))
             return false;
         if (d->windowTitle() == QStringLiteral("Save voice") || d->windowTitle() == QStringLiteral("Export voices")) {
             ++messages;
@@ -304,8 +304,8 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
     });
     createObjects();
     createWindows();
-    MainForm->show();
-    QFileDialog* dialog = exporting ? MainForm->fileExportDlg : MainForm->fileSaveDlg;
+    mainForm()->show();
+    QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : mainForm()->fileSaveDlg;
     dialog->setDirectory(QDir::currentPath());
     dialog->open();
     dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));

@@ -27,7 +27,7 @@
 #include "app/voicelist.h"
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
-#include "editors/voicehistory.h"
+#include "document/voicehistory.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
@@ -63,15 +63,15 @@ protected:
         writeFile("SOUNDS.SYL", libraryBytes(library));
         createObjects();
         createWindows();
-        MainForm->show();
+        mainForm()->show();
     }
     void TearDown() override { releaseAll(); }
 
     std::vector<std::string> rows() const
     {
         std::vector<std::string> names;
-        for (int r = 0; r < MainForm->dbListBox->count(); ++r)
-            names.push_back(MainForm->dbListBox->text(r).toStdString());
+        for (int r = 0; r < mainForm()->dbListBox->count(); ++r)
+            names.push_back(mainForm()->dbListBox->text(r).toStdString());
         return names;
     }
     // The list shows these rows, and row 0 is selected after a rebuild that is not a
@@ -79,10 +79,10 @@ protected:
     void expectRows(const std::vector<std::string>& names) const
     {
         EXPECT_EQ(rows(), names);
-        EXPECT_EQ(MainForm->rowCount, int(names.size()));
-        EXPECT_EQ(MainForm->ModifyVoice->isEnabled(), !names.empty());
+        EXPECT_EQ(mainForm()->rowCount, int(names.size()));
+        EXPECT_EQ(mainForm()->ModifyVoice->isEnabled(), !names.empty());
         if (!names.empty()) {
-            EXPECT_EQ(MainForm->dbListBox->currentRow(), 0);
+            EXPECT_EQ(mainForm()->dbListBox->currentRow(), 0);
         }
     }
     // After a filter change: the rows, and the selected row's name ("" for none, when
@@ -90,28 +90,28 @@ protected:
     void expectFiltered(const std::vector<std::string>& names, const std::string& selected) const
     {
         EXPECT_EQ(rows(), names);
-        EXPECT_EQ(MainForm->rowCount, int(names.size()));
-        const int row = MainForm->dbListBox->selectedRow();
-        EXPECT_EQ(row < 0 ? std::string() : MainForm->dbListBox->text(row).toStdString(), selected);
-        EXPECT_EQ(MainForm->ModifyVoice->isEnabled(), !selected.empty());
+        EXPECT_EQ(mainForm()->rowCount, int(names.size()));
+        const int row = mainForm()->dbListBox->selectedRow();
+        EXPECT_EQ(row < 0 ? std::string() : mainForm()->dbListBox->text(row).toStdString(), selected);
+        EXPECT_EQ(mainForm()->ModifyVoice->isEnabled(), !selected.empty());
     }
     QPoint rowCentre(int row) const
     {
-        return MainForm->dbListBox->rowRect(row).center();
+        return mainForm()->dbListBox->rowRect(row).center();
     }
     // Forgets what start-up loaded, so that a load shows in the name and the count.
     void forgetVoice()
     {
-        resetVoice();
-        sends = midiPort->sendVoiceCalls;
+        resetVoice(voice());
+        sends = voiceSends;
     }
     bool loaded(const char* name) const
     {
-        return voiceName() == name && midiPort->sendVoiceCalls == sends + 1;
+        return voiceName() == name && voiceSends == sends + 1;
     }
     bool nothingLoaded() const
     {
-        return voiceName() == "12345678" && midiPort->sendVoiceCalls == sends;
+        return voiceName() == "12345678" && voiceSends == sends;
     }
 
     ScratchDir scratch;
@@ -126,7 +126,7 @@ protected:
     ModalAnswerer answerer{[this](QWidget* d) {
         if (librarianAnswer && librarianAnswer(d))
             return true;
-        if (d == OverwriteDlg)
+        if (mainForm() && d == mainForm()->OverwriteDlg.get())
             return overwriteAnswer(d);
         if (auto* files = qobject_cast<QFileDialog*>(d)) {
             if (chosenFile.isEmpty()) {
@@ -149,38 +149,38 @@ TEST_F(MainFormTest, CheckedCategoriesCombineWithAndAndUnmarkedRecordsShowOnlyUn
 {
     expectRows(everyRow);
 
-    MainForm->cbStrings->click();
-    EXPECT_EQ(MainForm->filterMask, 0x0001u);
+    mainForm()->cbStrings->click();
+    EXPECT_EQ(mainForm()->filterMask, 0x0001u);
     expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "STRINGS ");
 
     // The selected voice is no longer listed: nothing is selected.
-    MainForm->cbBrass->click();
-    EXPECT_EQ(MainForm->filterMask, 0x0003u);
+    mainForm()->cbBrass->click();
+    EXPECT_EQ(mainForm()->filterMask, 0x0003u);
     expectFiltered({"STRBRASS", "ALMOST  "}, "");
 
-    MainForm->dbListBox->setCurrentRow(1);
-    MainForm->cbStrings->click();
-    EXPECT_EQ(MainForm->filterMask, 0x0002u);
+    mainForm()->dbListBox->setCurrentRow(1);
+    mainForm()->cbStrings->click();
+    EXPECT_EQ(mainForm()->filterMask, 0x0002u);
     expectFiltered({"STRBRASS", "BRASS   ", "ALMOST  "}, "ALMOST  ");
 
-    MainForm->cbSynthetic->click();
+    mainForm()->cbSynthetic->click();
     expectFiltered({"ALMOST  "}, "ALMOST  ");
 
     // Nothing carries Realistic together with the others: an empty list, nothing to
     // replace, and neither a double-click nor Enter loads anything.
-    MainForm->cbRealistic->click();
-    EXPECT_EQ(MainForm->filterMask, 0x8082u);
+    mainForm()->cbRealistic->click();
+    EXPECT_EQ(mainForm()->filterMask, 0x8082u);
     expectFiltered({}, "");
     forgetVoice();
-    QTest::mouseDClick(MainForm->dbListBox->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    QTest::mouseDClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
 
     // Unchecking everything lists every record again, also masks 0 and high bits only;
     // the voice chosen last, hidden meanwhile, is chosen again.
-    for (QCheckBox* box : {MainForm->cbBrass, MainForm->cbSynthetic, MainForm->cbRealistic})
+    for (QCheckBox* box : {mainForm()->cbBrass, mainForm()->cbSynthetic, mainForm()->cbRealistic})
         box->click();
-    EXPECT_EQ(MainForm->filterMask, 0u);
+    EXPECT_EQ(mainForm()->filterMask, 0u);
     expectFiltered(everyRow, "ALMOST  ");
 }
 
@@ -188,17 +188,17 @@ TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
 {
     const uint32_t expected[16] = {0x0001, 0x0002, 0x0004, 0x0008, 0x0010, 0x0020, 0x0040, 0x0080,
                                    0x0100, 0x0200, 0x0400, 0x0800, 0x1000, 0x2000, 0x4000, 0x8000};
-    QCheckBox* boxes[16] = {MainForm->cbStrings, MainForm->cbBrass, MainForm->cbWoodwind,
-                            MainForm->cbPercussion, MainForm->cbPlucked, MainForm->cbPad,
-                            MainForm->cbSolo, MainForm->cbSynthetic, MainForm->cbBass,
-                            MainForm->cbVocal, MainForm->cbPiano, MainForm->cbOrgan,
-                            MainForm->cbKeyboard, MainForm->cbMusicalFX, MainForm->cbUntunedFX,
-                            MainForm->cbRealistic};
+    QCheckBox* boxes[16] = {mainForm()->cbStrings, mainForm()->cbBrass, mainForm()->cbWoodwind,
+                            mainForm()->cbPercussion, mainForm()->cbPlucked, mainForm()->cbPad,
+                            mainForm()->cbSolo, mainForm()->cbSynthetic, mainForm()->cbBass,
+                            mainForm()->cbVocal, mainForm()->cbPiano, mainForm()->cbOrgan,
+                            mainForm()->cbKeyboard, mainForm()->cbMusicalFX, mainForm()->cbUntunedFX,
+                            mainForm()->cbRealistic};
     for (int bit = 0; bit < 16; ++bit) {
         boxes[bit]->click();
-        EXPECT_EQ(MainForm->filterMask, expected[bit]) << bit;
+        EXPECT_EQ(mainForm()->filterMask, expected[bit]) << bit;
         boxes[bit]->click();
-        EXPECT_EQ(MainForm->filterMask, 0u);
+        EXPECT_EQ(mainForm()->filterMask, 0u);
     }
 
     // Top to bottom on screen, caption at the left of the box.
@@ -218,10 +218,10 @@ TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
 
 TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
 {
-    ASSERT_TRUE(MainForm->bNoAutoSend->isChecked());
-    MainForm->cbBrass->click();
+    ASSERT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    mainForm()->cbBrass->click();
     ASSERT_EQ(rows(), (std::vector<std::string>{"STRBRASS", "BRASS   ", "ALMOST  "}));
-    auto* list = MainForm->dbListBox;
+    auto* list = mainForm()->dbListBox;
     list->setFocus();
 
     // Selecting by click or arrow keys, and typing a letter, load nothing.
@@ -238,7 +238,7 @@ TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
     list->setCurrentRow(1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(1));
     EXPECT_TRUE(loaded("BRASS   "));
-    EXPECT_EQ(voice.element[0].waveform, 4);
+    EXPECT_EQ(voice().element[0].waveform, 4);
 
     // Enter loads the selected row: row 2 is record 5.
     forgetVoice();
@@ -252,16 +252,16 @@ TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
     // With "Audition" ticked a click or an arrow sends the voice chosen, once each, and
     // the voice being edited stays; space sounds the test note while held.
     forgetVoice();
-    MainForm->cbAudition->click();
+    mainForm()->cbAudition->click();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(0));
-    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
+    EXPECT_EQ(voiceSends, sends + 1);
     QTest::keyClick(list, Qt::Key_Down);
-    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 2);
+    EXPECT_EQ(voiceSends, sends + 2);
     EXPECT_EQ(voiceName(), "12345678");
     QTest::keyPress(list, Qt::Key_Space);
-    EXPECT_TRUE(editCommands()->noteSounding);
+    EXPECT_TRUE(run->commands->noteSounds());
     QTest::keyRelease(list, Qt::Key_Space);
-    EXPECT_FALSE(editCommands()->noteSounding);
+    EXPECT_FALSE(run->commands->noteSounds());
     EXPECT_EQ(list->currentRow(), 1);
 }
 
@@ -278,7 +278,7 @@ TEST_F(MainFormTest, DeleteAndAltArrowsInTheListActOnTheChosenVoice)
         box->button(QMessageBox::No)->click();
         return true;
     };
-    auto* list = MainForm->dbListBox;
+    auto* list = mainForm()->dbListBox;
     list->setFocus();
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
@@ -316,38 +316,38 @@ TEST_F(MainFormTest, LeavingWithAnEditedVoiceAsksFirst)
     auto leaves = [](const std::function<void()>& act) {
         QTimer::singleShot(0, [act] {
             act();
-            if (MainForm->isVisible())
+            if (mainForm()->isVisible())
                 QCoreApplication::exit(1);
         });
         return QApplication::exec() == 0;
     };
-    voice.name[0] = 'X';
+    voice().name[0] = 'X';
     answer = "Cancel";
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
-    EXPECT_FALSE(leaves([] { QTest::keyClick(MainForm->windowHandle(), Qt::Key_X, Qt::ControlModifier); }));
+    mainForm()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
+    EXPECT_FALSE(leaves([] { QTest::keyClick(mainForm()->windowHandle(), Qt::Key_X, Qt::ControlModifier); }));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(voiceName(), "XTRINGS ");
 
     // Save, the file dialog cancelled: the program stays; saved, it ends.
     answer = "Save";
-    EXPECT_FALSE(leaves([] { MainForm->close(); }));
+    EXPECT_FALSE(leaves([] { mainForm()->close(); }));
     EXPECT_EQ(asked, 2);
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("kept.SYX"));
-    EXPECT_TRUE(leaves([] { MainForm->close(); }));
+    EXPECT_TRUE(leaves([] { mainForm()->close(); }));
     EXPECT_EQ(asked, 3);
     EXPECT_EQ(readFile("kept.SYX").size(), 592u);
 
-    MainForm->show();
-    voice.name[0] = 'Y';
+    mainForm()->show();
+    voice().name[0] = 'Y';
     answer = "Exit anyway";
-    EXPECT_TRUE(leaves([] { MainForm->Exit->trigger(); }));
+    EXPECT_TRUE(leaves([] { mainForm()->Exit->trigger(); }));
     EXPECT_EQ(asked, 4);
 
     // Nothing changed since the last save: no question.
-    MainForm->show();
-    voiceHistory.saved();
-    EXPECT_TRUE(leaves([] { MainForm->close(); }));
+    mainForm()->show();
+    run->document.saved();
+    EXPECT_TRUE(leaves([] { mainForm()->close(); }));
     EXPECT_EQ(asked, 4);
 }
 
@@ -355,56 +355,56 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
 {
     // Start-up's voice is where the history begins.
     ASSERT_EQ(voiceName(), "STRINGS ");
-    EXPECT_FALSE(MainForm->Undo->isEnabled());
-    const Voice first = voice;
-    MainForm->bAutoSend->click();
-    auto* list = MainForm->dbListBox;
+    EXPECT_FALSE(mainForm()->Undo->isEnabled());
+    const Voice first = voice();
+    mainForm()->bAutoSend->click();
+    auto* list = mainForm()->dbListBox;
     list->setCurrentRow(4);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(4));
     ASSERT_EQ(voiceName(), "BRASS   ");
-    EXPECT_EQ(MainForm->Undo->text(), QStringLiteral("&Undo Load voice"));
-    EXPECT_EQ(MainForm->Redo->shortcuts(),
+    EXPECT_EQ(mainForm()->Undo->text(), QStringLiteral("&Undo Load voice"));
+    EXPECT_EQ(mainForm()->Redo->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
-    sends = midiPort->sendVoiceCalls;
-    QTest::keyClick(MainForm->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(std::memcmp(&voice, &first, sizeof(Voice)), 0);
-    EXPECT_EQ(midiPort->sendVoiceCalls, sends + 1);
-    EXPECT_EQ(VoiceCommonEdit->tfVoiceName->text(), QStringLiteral("STRINGS "));
-    EXPECT_EQ(MainForm->Redo->text(), QStringLiteral("&Redo Load voice"));
-    MainForm->Redo->trigger();
+    mainForm()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
+    sends = voiceSends;
+    QTest::keyClick(mainForm()->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(std::memcmp(&voice(), &first, sizeof(Voice)), 0);
+    EXPECT_EQ(voiceSends, sends + 1);
+    EXPECT_EQ(mainForm()->VoiceCommonEdit->tfVoiceName->text(), QStringLiteral("STRINGS "));
+    EXPECT_EQ(mainForm()->Redo->text(), QStringLiteral("&Redo Load voice"));
+    mainForm()->Redo->trigger();
     EXPECT_EQ(voiceName(), "BRASS   ");
 
     // Compare goes back to the voice as loaded.
-    VoiceCommonEdit->cbModWheelAM->click();
-    MainForm->Compare->trigger();
-    EXPECT_TRUE(MainForm->Compare->isChecked());
-    EXPECT_EQ(voice.modWheelAM, 0);
-    MainForm->Compare->trigger();
-    EXPECT_EQ(voice.modWheelAM, 1);
+    mainForm()->VoiceCommonEdit->cbModWheelAM->click();
+    mainForm()->Compare->trigger();
+    EXPECT_TRUE(mainForm()->Compare->isChecked());
+    EXPECT_EQ(voice().modWheelAM, 0);
+    mainForm()->Compare->trigger();
+    EXPECT_EQ(voice().modWheelAM, 1);
 }
 
 TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheCheckedSet)
 {
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    MainForm->cbStrings->click();
+    mainForm()->cbStrings->click();
     ASSERT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "STRBRASS", "ALMOST  "}));
 
     // A row deselected by Ctrl+click is still the current row, but nothing is
     // selected: no question, nothing replaced, nothing loaded.
-    MainForm->dbListBox->setFocus();
-    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier,
+    mainForm()->dbListBox->setFocus();
+    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       rowCentre(0));
-    ASSERT_EQ(MainForm->dbListBox->currentRow(), 0);
-    ASSERT_LT(MainForm->dbListBox->selectedRow(), 0);
+    ASSERT_EQ(mainForm()->dbListBox->currentRow(), 0);
+    ASSERT_LT(mainForm()->dbListBox->selectedRow(), 0);
     answerer.seen.clear();
-    MainForm->ModifyVoice->trigger();
+    mainForm()->ModifyVoice->trigger();
     EXPECT_TRUE(answerer.seen.empty());
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
     forgetVoice();
-    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
 
     // Enter in the question answers No: nothing changes.
@@ -412,60 +412,60 @@ TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheChec
         QTest::keyClick(d, Qt::Key_Return);
         return true;
     };
-    MainForm->dbListBox->setCurrentRow(2);
-    std::memcpy(voice.name, "CHANGED ", 8);
-    MainForm->ModifyVoice->trigger();
+    mainForm()->dbListBox->setCurrentRow(2);
+    std::memcpy(voice().name, "CHANGED ", 8);
+    mainForm()->ModifyVoice->trigger();
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
-    EXPECT_EQ(MainForm->dbListBox->currentRow(), 2);
+    EXPECT_EQ(mainForm()->dbListBox->currentRow(), 2);
 
     // Yes replaces record 5 (row 2) and its mask drops every unchecked category.
     overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
-    MainForm->ModifyVoice->trigger();
+    mainForm()->ModifyVoice->trigger();
     const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(recordMask(after, 5), 0x0001u);
     EXPECT_EQ(recordName(after, 5), "CHANGED ");
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5 + 596 * 5, after.begin()));
     expectRows({"STRINGS ", "STRBRASS", "CHANGED "});
-    EXPECT_EQ(MainForm->voiceCount, 6);
+    EXPECT_EQ(mainForm()->voiceCount, 6);
 }
 
 TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
 {
-    std::memcpy(voice.name, "ADDED   ", 8);
-    MainForm->AddVoice->trigger();
+    std::memcpy(voice().name, "ADDED   ", 8);
+    mainForm()->AddVoice->trigger();
     std::vector<uint8_t> file = readFile("SOUNDS.SYL");
     ASSERT_EQ(file.size(), 5u + 596 * 7);
     EXPECT_EQ(recordMask(file, 6), 0u);
     EXPECT_EQ(recordName(file, 6), "ADDED   ");
-    EXPECT_EQ(MainForm->voiceCount, 7);
+    EXPECT_EQ(mainForm()->voiceCount, 7);
     std::vector<std::string> expected = everyRow;
     expected.push_back("ADDED   ");
     expectRows(expected);
 
     // A mask-0 record is hidden by any checked box.
-    MainForm->cbWoodwind->click();
+    mainForm()->cbWoodwind->click();
     expectFiltered({"ALMOST  "}, "");
 
     // With Woodwind and Pad checked the new record carries exactly those.
-    MainForm->cbPad->click();
-    std::memcpy(voice.name, "ADDED 2 ", 8);
-    MainForm->AddVoice->trigger();
+    mainForm()->cbPad->click();
+    std::memcpy(voice().name, "ADDED 2 ", 8);
+    mainForm()->AddVoice->trigger();
     file = readFile("SOUNDS.SYL");
     EXPECT_EQ(recordMask(file, 7), 0x0024u);
     expectRows({"ALMOST  ", "ADDED 2 "});
-    MainForm->dbListBox->setCurrentRow(1);
+    mainForm()->dbListBox->setCurrentRow(1);
     forgetVoice();
-    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
     EXPECT_TRUE(loaded("ADDED 2 "));
 
     // A library that takes no record: the "Save error" dialog, and the count stays.
     ASSERT_TRUE(QFile::remove(QStringLiteral("SOUNDS.SYL")));
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("SOUNDS.SYL")));
     answerer.seen.clear();
-    MainForm->AddVoice->trigger();
+    mainForm()->AddVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_EQ(MainForm->voiceCount, 8);
+    EXPECT_EQ(mainForm()->voiceCount, 8);
 }
 
 TEST_F(MainFormTest, AListNeverShowsRecordsTheFileNoLongerHolds)
@@ -474,8 +474,8 @@ TEST_F(MainFormTest, AListNeverShowsRecordsTheFileNoLongerHolds)
     std::vector<uint8_t> file = readFile("SOUNDS.SYL");
     file.resize(5 + 596 * 2);
     writeFile("SOUNDS.SYL", file);
-    MainForm->cbStrings->click();
-    MainForm->cbStrings->click();
+    mainForm()->cbStrings->click();
+    mainForm()->cbStrings->click();
     expectFiltered({"STRINGS ", "STRBRASS"}, "STRINGS ");
 }
 
@@ -487,58 +487,58 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
         const char* shortcut;
     };
     const Item items[] = {
-        {MainForm->LoadVoice, "&Load voice", "Ctrl+O"},
-        {MainForm->SaveVoice, "&Save voice", "Ctrl+S"},
-        {MainForm->ModifyVoice, "&Modify voice in database", "Ctrl+M"},
-        {MainForm->AddVoice, "&Add voice to database", "Ctrl+D"},
-        {MainForm->Exit, "E&xit", "Ctrl+X"},
-        {MainForm->ElementsAC, "Elements &A && C", "Ctrl+A"},
-        {MainForm->ElementsBD, "Elements &B && D", "Ctrl+B"},
-        {MainForm->VoiceCommon, "Voice &common", "Ctrl+C"},
-        {MainForm->Vectors, "&Vectors", "Ctrl+V"},
-        {MainForm->SelectMidiDevices, "&Select MIDI devices", ""},
-        {MainForm->Getsoundfromsynth1, "&Get voice from synth", ""},
-        {MainForm->About, "&About", ""},
+        {mainForm()->LoadVoice, "&Load voice", "Ctrl+O"},
+        {mainForm()->SaveVoice, "&Save voice", "Ctrl+S"},
+        {mainForm()->ModifyVoice, "&Modify voice in database", "Ctrl+M"},
+        {mainForm()->AddVoice, "&Add voice to database", "Ctrl+D"},
+        {mainForm()->Exit, "E&xit", "Ctrl+X"},
+        {mainForm()->ElementsAC, "Elements &A && C", "Ctrl+A"},
+        {mainForm()->ElementsBD, "Elements &B && D", "Ctrl+B"},
+        {mainForm()->VoiceCommon, "Voice &common", "Ctrl+C"},
+        {mainForm()->Vectors, "&Vectors", "Ctrl+V"},
+        {mainForm()->SelectMidiDevices, "&Select MIDI devices", ""},
+        {mainForm()->Getsoundfromsynth1, "&Get voice from synth", ""},
+        {mainForm()->About, "&About", ""},
     };
     for (const Item& item : items) {
         EXPECT_EQ(item.action->text().toStdString(), item.caption);
         EXPECT_EQ(item.action->shortcut().toString().toStdString(), item.shortcut);
     }
     QStringList titles;
-    for (QAction* a : MainForm->menuBar()->actions())
+    for (QAction* a : mainForm()->menuBar()->actions())
         titles << a->text();
     EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&MIDI", "&About"}));
 
     // Ctrl+A and Ctrl+C belong to the menu even while the list has the focus.
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
-    MainForm->dbListBox->setFocus();
-    QTest::keyClick(MainForm->windowHandle(), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(AWMEdit->isVisible());
-    EXPECT_EQ(MainForm->dbListBox->selectionModel()->selectedRows().size(), 1);
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
-    QTest::keyClick(MainForm->windowHandle(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_TRUE(VoiceCommonEdit->isVisible());
-    MainForm->ElementsBD->trigger();
-    MainForm->Vectors->trigger();
-    EXPECT_TRUE(FMEdit->isVisible());
-    EXPECT_TRUE(VectorEdit->isVisible());
+    mainForm()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
+    mainForm()->dbListBox->setFocus();
+    QTest::keyClick(mainForm()->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(mainForm()->AWMEdit->isVisible());
+    EXPECT_EQ(mainForm()->dbListBox->selectionModel()->selectedRows().size(), 1);
+    mainForm()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
+    QTest::keyClick(mainForm()->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(mainForm()->VoiceCommonEdit->isVisible());
+    mainForm()->ElementsBD->trigger();
+    mainForm()->Vectors->trigger();
+    EXPECT_TRUE(mainForm()->FMEdit->isVisible());
+    EXPECT_TRUE(mainForm()->VectorEdit->isVisible());
 
     // Modal commands: the about box, the device dialog, a fetch that gets no answer.
     answerer.seen.clear();
-    MainForm->About->trigger();
-    MainForm->SelectMidiDevices->trigger();
+    mainForm()->About->trigger();
+    mainForm()->SelectMidiDevices->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
 }
 
 TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
 {
-    EXPECT_EQ(MainForm->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
-    EXPECT_EQ(MainForm->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
-    EXPECT_EQ(MainForm->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
-    EXPECT_EQ(MainForm->fileSaveDlg->nameFilters(), QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
-    std::memcpy(voice.name, "ON DISK ", 8);
+    EXPECT_EQ(mainForm()->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
+    EXPECT_EQ(mainForm()->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
+    EXPECT_EQ(mainForm()->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
+    EXPECT_EQ(mainForm()->fileSaveDlg->nameFilters(), QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
+    std::memcpy(voice().name, "ON DISK ", 8);
 
     // The voice's name is proposed; saved under a name without extension, the dialog
     // adds ".SYX". Every file dialog then starts in the folder it was saved in.
@@ -547,17 +547,17 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = folder + QStringLiteral("/mine");
     QString proposed, openedIn;
     librarianAnswer = [&](QWidget* d) {
-        if (d == MainForm->fileSaveDlg && proposed.isEmpty())
+        if (d == mainForm()->fileSaveDlg && proposed.isEmpty())
             proposed = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-        if (d == MainForm->fileOpenDlg || d == MainForm->fileExportDlg)
+        if (d == mainForm()->fileOpenDlg || d == mainForm()->fileExportDlg)
             openedIn = static_cast<QFileDialog*>(d)->directory().absolutePath();
         return false;
     };
     answerer.seen.clear();
-    MainForm->SaveVoice->trigger();
+    mainForm()->SaveVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save voice"});
     EXPECT_EQ(proposed, QStringLiteral("ON DISK.SYX"));
-    EXPECT_EQ(settings.lastFolder, folder.toStdString());
+    EXPECT_EQ(run->settings.lastFolder, folder.toStdString());
     const std::vector<uint8_t> saved = readFile("voices/mine.SYX");
     ASSERT_EQ(saved.size(), 592u);
     EXPECT_EQ(std::string(saved.begin() + 19, saved.begin() + 27), "ON DISK ");
@@ -565,12 +565,12 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // Cancelled: nothing loaded, nothing sent.
     chosenFile.clear();
     forgetVoice();
-    MainForm->LoadVoice->trigger();
+    mainForm()->LoadVoice->trigger();
     EXPECT_TRUE(nothingLoaded());
 
     // Loaded: the voice comes back and goes to the synthesiser though auto-send is off.
     chosenFile = folder + QStringLiteral("/mine.SYX");
-    MainForm->LoadVoice->trigger();
+    mainForm()->LoadVoice->trigger();
     EXPECT_TRUE(loaded("ON DISK "));
     EXPECT_EQ(openedIn, folder);
 
@@ -579,13 +579,13 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("broken.SYX"));
     answerer.seen.clear();
     forgetVoice();
-    MainForm->LoadVoice->trigger();
+    mainForm()->LoadVoice->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open sound file", "Invalid file"}));
     EXPECT_TRUE(nothingLoaded());
 
     // Asking for a voice that never comes: "No data", the voice stays.
     answerer.seen.clear();
-    MainForm->Getsoundfromsynth1->trigger();
+    mainForm()->Getsoundfromsynth1->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
@@ -623,19 +623,19 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     };
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("bank.syx"));
     forgetVoice();
-    MainForm->LoadVoice->trigger();
+    mainForm()->LoadVoice->trigger();
     EXPECT_TRUE(question.contains(QStringLiteral("64 voices"))) << question.toStdString();
     EXPECT_TRUE(loaded("BANK10  "));
     choose = "Import";
-    MainForm->LoadVoice->trigger();
+    mainForm()->LoadVoice->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("Voices added: 64"), std::string::npos) << told[0];
-    EXPECT_EQ(MainForm->dbListBox->selectedCount(), 64);
+    EXPECT_EQ(mainForm()->dbListBox->selectedCount(), 64);
 
     // An export says how many voices it wrote.
     told.clear();
     chosenFile = folder + QStringLiteral("/all.syx");
-    MainForm->ExportListed->trigger();
+    mainForm()->ExportListed->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("70 voices written"), std::string::npos) << told[0];
     EXPECT_EQ(readFile("voices/all.syx").size(), 70u * 592);
@@ -643,64 +643,64 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
 
 TEST_F(MainFormTest, AutoSendButtonsAreOneGroupAndSetTheSwitch)
 {
-    EXPECT_FALSE(settings.autoSend);
-    EXPECT_TRUE(MainForm->bNoAutoSend->isChecked());
-    const unsigned long before = midiPort->sendVoiceCalls;
-    MainForm->bAutoSend->click();
-    EXPECT_TRUE(settings.autoSend);
-    EXPECT_FALSE(MainForm->bNoAutoSend->isChecked());
-    MainForm->bNoAutoSend->click();
-    EXPECT_FALSE(settings.autoSend);
-    EXPECT_FALSE(MainForm->bAutoSend->isChecked());
-    EXPECT_EQ(midiPort->sendVoiceCalls, before);
+    EXPECT_FALSE(run->settings.autoSend);
+    EXPECT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    const unsigned long before = voiceSends;
+    mainForm()->bAutoSend->click();
+    EXPECT_TRUE(run->settings.autoSend);
+    EXPECT_FALSE(mainForm()->bNoAutoSend->isChecked());
+    mainForm()->bNoAutoSend->click();
+    EXPECT_FALSE(run->settings.autoSend);
+    EXPECT_FALSE(mainForm()->bAutoSend->isChecked());
+    EXPECT_EQ(voiceSends, before);
 }
 
 TEST_F(MainFormTest, WindowLook)
 {
-    EXPECT_EQ(MainForm->windowTitle(), QStringLiteral("Tarvik"));
-    EXPECT_EQ(MainForm->centralWidget()->size(), QSize(317, 409));
-    EXPECT_EQ(MainForm->minimumSize(), MainForm->maximumSize());
-    EXPECT_FALSE(MainForm->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(MainForm->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(MainForm->dbListBox->size(), QSize(111, 329));
-    EXPECT_TRUE(MainForm->dbListBox->font().bold());
-    EXPECT_EQ(MainForm->dbListBox->toolTip(), QStringLiteral("Double click a voice name to load it"));
-    EXPECT_EQ(MainForm->lVersion->text(), QStringLiteral("Version " TARVIK_VERSION));
-    EXPECT_EQ(MainForm->lSendOnChange->text(), QStringLiteral("Send voice on change: "));
-    EXPECT_EQ(MainForm->gbDatabase->title(), QStringLiteral(" Database "));
-    EXPECT_EQ(MainForm->imNameStrip->pixmap().size(), QSize(89, 275));
+    EXPECT_EQ(mainForm()->windowTitle(), QStringLiteral("Tarvik"));
+    EXPECT_EQ(mainForm()->centralWidget()->size(), QSize(317, 409));
+    EXPECT_EQ(mainForm()->minimumSize(), mainForm()->maximumSize());
+    EXPECT_FALSE(mainForm()->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(mainForm()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(mainForm()->dbListBox->size(), QSize(111, 329));
+    EXPECT_TRUE(mainForm()->dbListBox->font().bold());
+    EXPECT_EQ(mainForm()->dbListBox->toolTip(), QStringLiteral("Double click a voice name to load it"));
+    EXPECT_EQ(mainForm()->lVersion->text(), QStringLiteral("Version " TARVIK_VERSION));
+    EXPECT_EQ(mainForm()->lSendOnChange->text(), QStringLiteral("Send voice on change: "));
+    EXPECT_EQ(mainForm()->gbDatabase->title(), QStringLiteral(" Database "));
+    EXPECT_EQ(mainForm()->imNameStrip->pixmap().size(), QSize(89, 275));
 }
 
 TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordOnly)
 {
     // The user chooses ALMOST (record 5) and ticks Strings: it is still listed, and
     // stays selected, so Ctrl+M replaces it and nothing else.
-    MainForm->dbListBox->setCurrentRow(5);
-    MainForm->cbStrings->click();
+    mainForm()->dbListBox->setCurrentRow(5);
+    mainForm()->cbStrings->click();
     expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
-    EXPECT_EQ(MainForm->lListed->text(), QStringLiteral("3 of 6"));
+    EXPECT_EQ(mainForm()->lListed->text(), QStringLiteral("3 of 6"));
 
     // The search narrows the ticked list further: both must match, case ignored.
-    MainForm->edSearch->setText(QStringLiteral("str"));
+    mainForm()->edSearch->setText(QStringLiteral("str"));
     expectFiltered({"STRINGS ", "STRBRASS"}, "");
-    EXPECT_EQ(MainForm->lListed->text(), QStringLiteral("2 of 6"));
+    EXPECT_EQ(mainForm()->lListed->text(), QStringLiteral("2 of 6"));
     answerer.seen.clear();
-    MainForm->ModifyVoice->trigger();          // disabled: no question, nothing written
+    mainForm()->ModifyVoice->trigger();          // disabled: no question, nothing written
     EXPECT_TRUE(answerer.seen.empty());
     // Lifted, the search gives the chosen voice back.
-    MainForm->edSearch->clear();
+    mainForm()->edSearch->clear();
     expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
 
-    MainForm->dbListBox->setCurrentRow(2);
-    EXPECT_TRUE(MainForm->ModifyVoice->isEnabled());
+    mainForm()->dbListBox->setCurrentRow(2);
+    EXPECT_TRUE(mainForm()->ModifyVoice->isEnabled());
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    std::memcpy(voice.name, "CHANGED ", 8);
+    std::memcpy(voice().name, "CHANGED ", 8);
     QString named;
     overwriteAnswer = [&named](QWidget* d) {
-        named = OverwriteDlg->lVoiceName->text();
+        named = mainForm()->OverwriteDlg->lVoiceName->text();
         return clickButton(d, "bYes");
     };
-    MainForm->ModifyVoice->trigger();
+    mainForm()->ModifyVoice->trigger();
     EXPECT_EQ(named, QStringLiteral("\u201CALMOST  \u201D"));
     const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
     EXPECT_EQ(recordName(after, 5), "CHANGED ");
@@ -741,7 +741,7 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
         }
         return false;
     };
-    MainForm->importFiles({QStringLiteral("many.syx"), QStringLiteral("junk.syx")});
+    mainForm()->importFiles({QStringLiteral("many.syx"), QStringLiteral("junk.syx")});
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Voices added: 2"), std::string::npos) << messages[0];
     EXPECT_NE(messages[0].find("Duplicates skipped: 1"), std::string::npos) << messages[0];
@@ -752,22 +752,22 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     expected.push_back("NEW ONE ");
     expected.push_back("NEW TWO ");
     EXPECT_EQ(rows(), expected);
-    EXPECT_EQ(MainForm->dbListBox->selectedRows(), (std::vector<int>{6, 7}));
+    EXPECT_EQ(mainForm()->dbListBox->selectedRows(), (std::vector<int>{6, 7}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
     ASSERT_EQ(before.size(), 5u + 596 * 8);
     EXPECT_EQ(recordMask(before, 7), 0x0040u);
 
     // Delete STRBRASS (record 1) through the context menu's action: asked by name,
     // every other record byte for byte as it was, the next voice selected.
-    MainForm->dbListBox->setCurrentRow(1);
-    MainForm->DeleteVoice->trigger();
+    mainForm()->dbListBox->setCurrentRow(1);
+    mainForm()->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS"))) << questions[0].toStdString();
     std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
     wanted.insert(wanted.end(), before.begin() + 5 + 596 * 2, before.end());
     EXPECT_EQ(readFile("SOUNDS.SYL"), wanted);
-    EXPECT_EQ(MainForm->voiceCount, 7);
-    EXPECT_EQ(MainForm->dbListBox->text(MainForm->dbListBox->selectedRow()), QStringLiteral("NOMASK  "));
+    EXPECT_EQ(mainForm()->voiceCount, 7);
+    EXPECT_EQ(mainForm()->dbListBox->text(mainForm()->dbListBox->selectedRow()), QStringLiteral("NOMASK  "));
 }
 
 TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
@@ -796,35 +796,35 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     TFileIO other("SOUNDS.SYL");
 
     // HIGHBITS is chosen; another program deletes record 0 meanwhile.
-    MainForm->dbListBox->setCurrentRow(3);
+    mainForm()->dbListBox->setCurrentRow(3);
     ASSERT_TRUE(other.deleteRecords({0}));
-    MainForm->DeleteVoice->trigger();
+    mainForm()->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("HIGHBITS"))) << questions[0].toStdString();
     EXPECT_EQ(names(), (std::vector<std::string>{"STRBRASS", "NOMASK  ", "BRASS   ", "ALMOST  "}));
     EXPECT_EQ(rows(), names());
 
     // BRASS is chosen; another program deletes STRBRASS: BRASS is what is replaced.
-    MainForm->dbListBox->setCurrentRow(2);
+    mainForm()->dbListBox->setCurrentRow(2);
     ASSERT_TRUE(other.deleteRecords({0}));
-    std::memcpy(voice.name, "MODIFIED", 8);
-    MainForm->ModifyVoice->trigger();
-    EXPECT_EQ(OverwriteDlg->lVoiceName->text(), QStringLiteral("\u201CBRASS   \u201D"));
+    std::memcpy(voice().name, "MODIFIED", 8);
+    mainForm()->ModifyVoice->trigger();
+    EXPECT_EQ(mainForm()->OverwriteDlg->lVoiceName->text(), QStringLiteral("\u201CBRASS   \u201D"));
     EXPECT_EQ(names(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  "}));
 
     // A voice another program adds is listed once the editor is in front again.
-    std::memcpy(voice.name, "ELSEWHRE", 8);
-    ASSERT_TRUE(other.appendRecord(0));
+    std::memcpy(voice().name, "ELSEWHRE", 8);
+    ASSERT_TRUE(other.appendRecord(0, encodeVoice(voice())));
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_EQ(rows(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  ", "ELSEWHRE"}));
-    EXPECT_EQ(MainForm->voiceCount, 4);
+    EXPECT_EQ(mainForm()->voiceCount, 4);
 
     // The chosen voice is deleted elsewhere before the command: the user is told,
     // nothing is asked and nothing written.
-    MainForm->dbListBox->setCurrentRow(0);
+    mainForm()->dbListBox->setCurrentRow(0);
     ASSERT_TRUE(other.deleteRecords({0}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    MainForm->DeleteVoice->trigger();
+    mainForm()->DeleteVoice->trigger();
     EXPECT_EQ(questions.size(), 1u);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("NOMASK")) && messages[0].contains(QStringLiteral("no longer")))
@@ -846,17 +846,17 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
         box->button(QMessageBox::Ok)->click();
         return true;
     };
-    MainForm->syncLibrary();
+    mainForm()->syncLibrary();
     EXPECT_EQ(rows(), everyRow);
-    EXPECT_TRUE(MainForm->dbListBox->names()->damaged(1));
-    EXPECT_FALSE(MainForm->dbListBox->names()->damaged(0));
-    EXPECT_TRUE(MainForm->dbListBox->names()->data(MainForm->dbListBox->names()->index(1, 0), Qt::ToolTipRole)
+    EXPECT_TRUE(mainForm()->dbListBox->names()->damaged(1));
+    EXPECT_FALSE(mainForm()->dbListBox->names()->damaged(0));
+    EXPECT_TRUE(mainForm()->dbListBox->names()->data(mainForm()->dbListBox->names()->index(1, 0), Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("Damaged")));
     forgetVoice();
-    MainForm->dbListBox->setFocus();
-    MainForm->dbListBox->setCurrentRow(1);
-    QTest::keyClick(MainForm->dbListBox, Qt::Key_Return);
+    mainForm()->dbListBox->setFocus();
+    mainForm()->dbListBox->setCurrentRow(1);
+    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("damaged"))) << messages[0].toStdString();
@@ -865,15 +865,15 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     // and an add refused with it.
     writeFile("SOUNDS.SYL", dumpNamed("A VOICE "));
     const std::vector<uint8_t> syx = readFile("SOUNDS.SYL");
-    MainForm->syncLibrary();
+    mainForm()->syncLibrary();
     EXPECT_TRUE(rows().empty());
-    EXPECT_TRUE(MainForm->lListed->toolTip().contains(QStringLiteral("not a library file")))
-        << MainForm->lListed->toolTip().toStdString();
+    EXPECT_TRUE(mainForm()->lListed->toolTip().contains(QStringLiteral("not a library file")))
+        << mainForm()->lListed->toolTip().toStdString();
     answerer.seen.clear();
-    MainForm->AddVoice->trigger();
+    mainForm()->AddVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_TRUE(SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
-        << SaveErrDlg->lError->text().toStdString();
+    EXPECT_TRUE(mainForm()->SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
+        << mainForm()->SaveErrDlg->lError->text().toStdString();
     EXPECT_EQ(readFile("SOUNDS.SYL"), syx);
 }
 
@@ -891,17 +891,17 @@ TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
         return true;
     };
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    MainForm->dbListBox->setFocus();
-    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
-    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(4));
-    ASSERT_EQ(MainForm->dbListBox->selectedCount(), 2);
+    mainForm()->dbListBox->setFocus();
+    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(4));
+    ASSERT_EQ(mainForm()->dbListBox->selectedCount(), 2);
     // Commands on one entry wait while two are chosen.
-    EXPECT_FALSE(MainForm->ModifyVoice->isEnabled());
-    EXPECT_FALSE(MainForm->RenameVoice->isEnabled());
-    EXPECT_FALSE(MainForm->MoveUp->isEnabled());
-    EXPECT_TRUE(MainForm->DeleteVoice->isEnabled());
+    EXPECT_FALSE(mainForm()->ModifyVoice->isEnabled());
+    EXPECT_FALSE(mainForm()->RenameVoice->isEnabled());
+    EXPECT_FALSE(mainForm()->MoveUp->isEnabled());
+    EXPECT_TRUE(mainForm()->DeleteVoice->isEnabled());
 
-    MainForm->DeleteVoice->trigger();
+    mainForm()->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS")) && questions[0].contains(QStringLiteral("\u201CBRASS\u201D")))
         << questions[0].toStdString();
@@ -924,15 +924,15 @@ TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
         dialog->bOK->click();
         return true;
     };
-    MainForm->dbListBox->setFocus();
-    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
-    QTest::mouseClick(MainForm->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
-    MainForm->Categories->trigger();
+    mainForm()->dbListBox->setFocus();
+    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    mainForm()->Categories->trigger();
     ASSERT_EQ(brassShown, std::vector<Qt::CheckState>{Qt::PartiallyChecked});
     // Strings was shared and stays; Brass stays as each had it; Piano is added.
-    ASSERT_TRUE(fileIO->openLibrary());
-    EXPECT_EQ(fileIO->readCategories(0), 0x0401u);
-    EXPECT_EQ(fileIO->readCategories(1), 0x0403u);
-    EXPECT_EQ(fileIO->readCategories(4), 0x0002u);
-    fileIO->closeFile();
+    ASSERT_TRUE(run->fileIO->openLibrary());
+    EXPECT_EQ(run->fileIO->readCategories(0), 0x0401u);
+    EXPECT_EQ(run->fileIO->readCategories(1), 0x0403u);
+    EXPECT_EQ(run->fileIO->readCategories(4), 0x0002u);
+    run->fileIO->closeFile();
 }

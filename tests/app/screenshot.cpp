@@ -41,31 +41,32 @@ int main(int argc, char** argv)
         {0x0080, "SynBrass"}, {0x2000, "Sweep FX"}, {0x4000, "Thunder "}, {0x0010, "Harp    "},
         {0x0040, "Flute   "}, {0x8000, "Grand Pf"}, {0x1000, "Clavi   "}, {0x0008, "Timpani "}}));
     apptest::ModalAnswerer answerer(apptest::answerFirstButton);
+    using namespace apptest;
     createObjects();
     createWindows();
-    MainForm->show();
-    MainForm->move(40, 40);
-    MainForm->dbListBox->setCurrentRow(3);
-    QWidget* shown = MainForm;
+    mainForm()->show();
+    mainForm()->move(40, 40);
+    mainForm()->dbListBox->setCurrentRow(3);
+    QWidget* shown = mainForm();
     QDialog* dialog = nullptr;
     if (which == QStringLiteral("about"))
-        dialog = AboutTarvik;
+        dialog = mainForm()->AboutTarvik.get();
     else if (which == QStringLiteral("devices"))
-        dialog = SetDevices;
+        dialog = mainForm()->SetDevices.get();
     else if (which == QStringLiteral("overwrite"))
-        dialog = OverwriteDlg;
+        dialog = mainForm()->OverwriteDlg.get();
     else if (which == QStringLiteral("openerror")) {
-        MIDIOpenError->tfError->setText(QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
-        dialog = MIDIOpenError;
+        run->openErrorDialog->tfError->setText(QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
+        dialog = run->openErrorDialog.get();
     }
-    QWidget* editor = which == QStringLiteral("awm")      ? static_cast<QWidget*>(AWMEdit)
-                      : which == QStringLiteral("fm")     ? static_cast<QWidget*>(FMEdit)
-                      : which == QStringLiteral("common") ? static_cast<QWidget*>(VoiceCommonEdit)
-                      : which == QStringLiteral("vectors") ? static_cast<QWidget*>(VectorEdit)
+    QWidget* editor = which == QStringLiteral("awm")      ? static_cast<QWidget*>(mainForm()->AWMEdit.get())
+                      : which == QStringLiteral("fm")     ? static_cast<QWidget*>(mainForm()->FMEdit.get())
+                      : which == QStringLiteral("common") ? static_cast<QWidget*>(mainForm()->VoiceCommonEdit.get())
+                      : which == QStringLiteral("vectors") ? static_cast<QWidget*>(mainForm()->VectorEdit.get())
                                                            : nullptr;
     if (which == QStringLiteral("bank") || which == QStringLiteral("multis")) {
         // A bank of the library's voices and a split multi over four of them.
-        TBankWindow* bank = MainForm->bankWindow();
+        TBankWindow* bank = mainForm()->bankWindow();
         std::vector<int32_t> records;
         for (int32_t n = 0; n < 16; ++n)
             records.push_back(n);

@@ -48,8 +48,8 @@ protected:
     long sendsWhileDeviceDialogOpen = -1;
     std::function<void()> whileDeviceDialogOpen;
     ModalAnswerer answerer{[this](QWidget* d) {
-        if (d == SetDevices) {
-            sendsWhileDeviceDialogOpen = long(midiPort->sendVoiceCalls);
+        if (mainForm() && d == mainForm()->SetDevices.get()) {
+            sendsWhileDeviceDialogOpen = long(voiceSends);
             if (whileDeviceDialogOpen)
                 whileDeviceDialogOpen();
             return clickButton(d, "bOkay");
@@ -63,17 +63,17 @@ TEST_F(StartupTest, FirstRunMakesAnEmptyLibraryAsksForDevicesAndSendsNothing)
     start();
     EXPECT_TRUE(deviceDialogShown());
     EXPECT_EQ(readFile("SOUNDS.SYL"), (std::vector<uint8_t>{'T', 'O', 'R', 'V', 'A'}));
-    EXPECT_EQ(MainForm->dbListBox->count(), 0);
-    EXPECT_FALSE(MainForm->ModifyVoice->isEnabled());
-    EXPECT_EQ(midiPort->sendVoiceCalls, 0u);
+    EXPECT_EQ(mainForm()->dbListBox->count(), 0);
+    EXPECT_FALSE(mainForm()->ModifyVoice->isEnabled());
+    EXPECT_EQ(voiceSends, 0u);
     EXPECT_EQ(voiceName(), "12345678");
-    EXPECT_TRUE(MainForm->bAutoSend->isChecked());
+    EXPECT_TRUE(mainForm()->bAutoSend->isChecked());
     // Only the main window shows once the loop runs.
-    EXPECT_FALSE(SetDevices->isVisible());
-    EXPECT_FALSE(MIDIOpenError->isVisible());
+    EXPECT_FALSE(mainForm()->SetDevices->isVisible());
+    EXPECT_FALSE(run->openErrorDialog->isVisible());
 
-    QTimer::singleShot(0, [] { MainForm->Exit->trigger(); });
-    runEventLoop();
+    QTimer::singleShot(0, [] { mainForm()->Exit->trigger(); });
+    runEventLoop(*run);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
               "MIDI channel=0\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
@@ -85,10 +85,10 @@ TEST_F(StartupTest, SettingsAndLibraryPresentLoadAndSendTheFirstRecordOnce)
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
     start();
     EXPECT_FALSE(deviceDialogShown());
-    EXPECT_EQ(midiPort->sendVoiceCalls, 1u);
+    EXPECT_EQ(voiceSends, 1u);
     EXPECT_EQ(voiceName(), "FIRST   ");
-    EXPECT_EQ(MainForm->dbListBox->count(), 2);
-    EXPECT_EQ(settings.midiChannel, 3);
+    EXPECT_EQ(mainForm()->dbListBox->count(), 2);
+    EXPECT_EQ(run->settings.midiChannel, 3);
 }
 
 TEST_F(StartupTest, SettingsMissingSendTheFirstRecordAgainAfterTheDevicesArePicked)
@@ -96,15 +96,15 @@ TEST_F(StartupTest, SettingsMissingSendTheFirstRecordAgainAfterTheDevicesArePick
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
     // While the dialog is open the user picks channel 16 and lists another voice.
     whileDeviceDialogOpen = [] {
-        SetDevices->cbMIDIChannel->setCurrentIndex(15);
-        resetVoice();
+        mainForm()->SetDevices->cbMIDIChannel->setCurrentIndex(15);
+        resetVoice(voice());
     };
     start();
     EXPECT_TRUE(deviceDialogShown());
     EXPECT_EQ(sendsWhileDeviceDialogOpen, 1);
-    EXPECT_EQ(midiPort->sendVoiceCalls, 2u);
+    EXPECT_EQ(voiceSends, 2u);
     EXPECT_EQ(voiceName(), "FIRST   ");
-    EXPECT_EQ(settings.midiChannel, 15);
+    EXPECT_EQ(run->settings.midiChannel, 15);
 }
 
 TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
@@ -112,23 +112,23 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
     writeText("TARVIK.INI", settingsText);
     start();
     QTimer::singleShot(0, [] {
-        MainForm->bNoAutoSend->click();
-        MainForm->Exit->trigger();
+        mainForm()->bNoAutoSend->click();
+        mainForm()->Exit->trigger();
     });
-    runEventLoop();
+    runEventLoop(*run);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
               "MIDI channel=3\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=0\r\n");
     releaseAll();
 
     start();
-    EXPECT_FALSE(settings.autoSend);
-    EXPECT_TRUE(MainForm->bNoAutoSend->isChecked());
+    EXPECT_FALSE(run->settings.autoSend);
+    EXPECT_TRUE(mainForm()->bNoAutoSend->isChecked());
     QTimer::singleShot(0, [] {
-        MainForm->bAutoSend->click();
-        MainForm->close();
+        mainForm()->bAutoSend->click();
+        mainForm()->close();
     });
-    runEventLoop();
+    runEventLoop(*run);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
               "MIDI channel=3\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
@@ -140,9 +140,9 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
     writeText("TARVIK.INI", "MIDI channel=99\r\nModel=7\r\nIn device=42\r\nOut device=-3\r\nAuto send=x\r\n");
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}}));
     start();
-    EXPECT_EQ(SetDevices->lbInputs->currentRow(), -1);
-    EXPECT_EQ(SetDevices->lbOutputs->currentRow(), -1);
-    EXPECT_EQ(MainForm->dbListBox->count(), 1);
+    EXPECT_EQ(mainForm()->SetDevices->lbInputs->currentRow(), -1);
+    EXPECT_EQ(mainForm()->SetDevices->lbOutputs->currentRow(), -1);
+    EXPECT_EQ(mainForm()->dbListBox->count(), 1);
 }
 
 } // namespace
@@ -165,9 +165,9 @@ TEST(DesktopStart, DataFolderIsMadeUsedAndNamedInTheAboutBox)
     ModalAnswerer answerer([](QWidget* d) { return answerFirstButton(d); });
     createObjects();
     createWindows();
-    AboutTarvik->show();
-    EXPECT_TRUE(AboutTarvik->tfFolder->text().contains(QString::fromStdString(folder)));
-    AboutTarvik->hide();
+    mainForm()->AboutTarvik->show();
+    EXPECT_TRUE(mainForm()->AboutTarvik->tfFolder->text().contains(QString::fromStdString(folder)));
+    mainForm()->AboutTarvik->hide();
     shutDown();
     releaseAll();
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder + "/TARVIK.INI")));

@@ -83,8 +83,8 @@ protected:
         if (expected > 0) {
             EXPECT_TRUE(synth.waitForCount("dumps", expected)) << synth.name;
         }
-        if (midiPort) {
-            EXPECT_TRUE(midiPort->flush(3000));
+        if (run->port) {
+            EXPECT_TRUE(run->port->flush(3000));
         }
         const long cycles = synth.count("cycles");
         EXPECT_TRUE(waitWithEvents([&] { return synth.count("cycles") >= cycles + 3; })) << synth.name;
@@ -113,7 +113,7 @@ protected:
     std::function<void()> pickDevices;
     bool picked = false;
     ModalAnswerer answerer{[this](QWidget* d) {
-        if (d != SetDevices)
+        if (!mainForm() || d != mainForm()->SetDevices.get())
             return answerFirstButton(d);
         if (pickDevices && !picked) {
             picked = true;
@@ -141,14 +141,14 @@ TEST_F(SynthTest, SettingsMissingSendTheFirstRecordThroughTheDefaultPortsThenThe
     ASSERT_EQ(aIn, 0);
     ASSERT_EQ(aOut, 0);
     pickDevices = [this] {
-        SetDevices->lbOutputs->setCurrentRow(bOut);
-        SetDevices->lbInputs->setCurrentRow(bIn);
+        mainForm()->SetDevices->lbOutputs->setCurrentRow(bOut);
+        mainForm()->SetDevices->lbInputs->setCurrentRow(bIn);
     };
     createObjects();
     createWindows();
     EXPECT_EQ(openErrors(), 0);
-    EXPECT_EQ(settings.inDevice, bIn);
-    EXPECT_EQ(settings.outDevice, bOut);
+    EXPECT_EQ(run->settings.inDevice, bIn);
+    EXPECT_EQ(run->settings.outDevice, bOut);
     expectDumps(a, 1);
     expectDumps(b, 1);
     EXPECT_EQ(dumpName(b.currentVoice()), "FIRST   ");
@@ -159,11 +159,11 @@ TEST_F(SynthTest, LoadingFromTheListSendsWithAutoSendOff)
     writeText("TARVIK.INI", settingsFor(aIn, aOut, false));
     createObjects();
     createWindows();
-    MainForm->show();
-    ASSERT_TRUE(MainForm->bNoAutoSend->isChecked());
+    mainForm()->show();
+    ASSERT_TRUE(mainForm()->bNoAutoSend->isChecked());
     expectDumps(a, 1);
 
-    auto* list = MainForm->dbListBox;
+    auto* list = mainForm()->dbListBox;
     list->setCurrentRow(1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
                        list->rowRect(1).center());
@@ -181,9 +181,9 @@ TEST_F(SynthTest, GettingTheSynthesisersVoiceAcknowledgesItsArrival)
     createObjects();
     createWindows();
     expectDumps(a, 1);
-    resetVoice();
+    resetVoice(voice());
     answerer.seen.clear();
-    MainForm->Getsoundfromsynth1->trigger();
+    mainForm()->Getsoundfromsynth1->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
@@ -202,16 +202,16 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
 
     pickDevices = [this] {
         // The input list, holding no selection, takes the focus first: no pick.
-        SetDevices->lbInputs->setFocus();
-        SetDevices->lbOutputs->setCurrentRow(bOut);
+        mainForm()->SetDevices->lbInputs->setFocus();
+        mainForm()->SetDevices->lbOutputs->setCurrentRow(bOut);
     };
-    MainForm->SelectMidiDevices->trigger();
+    mainForm()->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 2);
-    EXPECT_EQ(settings.inDevice, 99);
-    EXPECT_EQ(settings.outDevice, bOut);
+    EXPECT_EQ(run->settings.inDevice, 99);
+    EXPECT_EQ(run->settings.outDevice, bOut);
 
     // The voice now goes to the second synthesiser only.
-    midiPort->sendVoice();
+    run->port->sendVoice(voice());
     expectDumps(b, 1);
     expectDumps(a, 1);
 }
@@ -224,20 +224,20 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     expectDumps(a, 1);
 
     // The user picks wave 200 for element B; auto-send takes it to the synthesiser.
-    emit FMEdit->cbWaveform->picked(200);
+    emit mainForm()->FMEdit->cbWaveform->picked(200);
     expectDumps(a, 2);
     const Bytes sent = a.currentVoice();
     ASSERT_EQ(sent.size(), 592u);
     EXPECT_EQ(sent[64], 0x01);   // 200 travels as bit 7, then bits 6..0
     EXPECT_EQ(sent[65], 200 - 128);
 
-    resetVoice();
+    resetVoice(voice());
     answerer.seen.clear();
-    FMEdit->bGetVoiceClick();
+    mainForm()->FMEdit->bGetVoiceClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
-    EXPECT_EQ(voice.element[1].waveform, 200);
-    EXPECT_EQ(FMEdit->cbWaveform->currentIndex(), 200);
+    EXPECT_EQ(voice().element[1].waveform, 200);
+    EXPECT_EQ(mainForm()->FMEdit->cbWaveform->currentIndex(), 200);
 }
 
 TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
@@ -247,7 +247,9 @@ TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
     createWindows();
     expectDumps(a, 1);
     writeFile("ONE.SYX", dumpNamed("FROMFILE"));
-    fileIO->loadVoiceFile("ONE.SYX");
+    const std::optional<VoiceDump> dump = run->fileIO->loadVoiceFile("ONE.SYX");
+    ASSERT_TRUE(dump);
+    mainForm()->loadDump(dump->data());
     expectDumps(a, 2);
     EXPECT_EQ(dumpName(a.currentVoice()), "FROMFILE");
 }
@@ -258,8 +260,8 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     createObjects();
     createWindows();
     expectDumps(a, 1);
-    VectorEdit->show();
-    TSlider* slider = VectorEdit->sliders.at(0);
+    mainForm()->VectorEdit->show();
+    TSlider* slider = mainForm()->VectorEdit->sliders.at(0);
     const int from = slider->value();
     // What a mouse drag does to the slider: held down, passing position after position.
     // Each position asks for a send; a voice still waiting is replaced by the newer one.
@@ -267,12 +269,12 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     slider->setSliderDown(true);
     for (int step = 1; step <= 4; ++step) {
         slider->setSliderPosition(from + (from < 31 ? step : -step));
-        const VoiceDump d = encodeVoice(voice);
-        held.emplace_back(d, d + 592);
+        const VoiceDump d = encodeVoice(voice());
+        held.emplace_back(d.begin(), d.end());
     }
     slider->setSliderDown(false);
-    EXPECT_EQ(midiPort->sendVoiceCalls, 5u);
-    ASSERT_TRUE(midiPort->flush(3000));
+    EXPECT_EQ(voiceSends, 5u);
+    ASSERT_TRUE(run->port->flush(3000));
     ASSERT_TRUE(eventually([&] { return a.currentVoice() == held.back(); }));
     const long cycles = a.count("cycles");
     ASSERT_TRUE(waitWithEvents([&] { return a.count("cycles") >= cycles + 3; }));   // its counts follow
@@ -297,10 +299,10 @@ TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
     createWindows();
     expectDumps(a, 1);
     for (int round = 0; round < 5; ++round) {
-        FMEdit->cbCarrierAM->click();
-        playNote(true);
-        VoiceCommonEdit->cbModWheelAM->click();
-        playNote(false);
+        mainForm()->FMEdit->cbCarrierAM->click();
+        run->commands->playNote(true);
+        mainForm()->VoiceCommonEdit->cbModWheelAM->click();
+        run->commands->playNote(false);
     }
     expectDumps(a, 11);
     EXPECT_TRUE(a.waitForCount("notes", 10));
@@ -312,7 +314,7 @@ TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
     }
 
     // Held on, the note ends by itself.
-    playNote(true);
+    run->commands->playNote(true);
     EXPECT_TRUE(waitWithEvents([&] { return a.count("notes") >= 12; }, testNoteMaxMs + 5000));
 }
 
@@ -335,20 +337,20 @@ TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
     createWindows();
 
     std::string shown;
-    fileIO->openLibrary();
-    for (int row = 0; row < MainForm->dbListBox->count(); ++row) {
+    run->fileIO->openLibrary();
+    for (int row = 0; row < mainForm()->dbListBox->count(); ++row) {
         char mask[9];
-        std::snprintf(mask, sizeof mask, "%08X", fileIO->readCategories(row));
+        std::snprintf(mask, sizeof mask, "%08X", run->fileIO->readCategories(row));
         shown += std::to_string(row) + "\t" + mask + "\t" +
-                 MainForm->dbListBox->text(row).toStdString() + "\n";
+                 mainForm()->dbListBox->text(row).toStdString() + "\n";
     }
-    fileIO->closeFile();
+    run->fileIO->closeFile();
     EXPECT_EQ(shown, readText("LIST.TXT"));
 
     // Ticking "Brass" lists the one voice that carries it, as the masks say.
-    MainForm->cbBrass->click();
-    ASSERT_EQ(MainForm->dbListBox->count(), 1);
-    EXPECT_EQ(MainForm->dbListBox->text(0).toStdString(), "Brass  2");
+    mainForm()->cbBrass->click();
+    ASSERT_EQ(mainForm()->dbListBox->count(), 1);
+    EXPECT_EQ(mainForm()->dbListBox->text(0).toStdString(), "Brass  2");
 }
 
 TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
@@ -360,15 +362,15 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
     EXPECT_EQ(openErrors(), 1);
 
     pickDevices = [this] {
-        QListWidget* outputs = SetDevices->lbOutputs;
+        QListWidget* outputs = mainForm()->SetDevices->lbOutputs;
         const QPoint selected = outputs->visualItemRect(outputs->item(aOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, selected);   // again: a retry
         const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);      // a new pick: once
     };
-    MainForm->SelectMidiDevices->trigger();
+    mainForm()->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 3);
-    EXPECT_EQ(settings.outDevice, bOut);
+    EXPECT_EQ(run->settings.outDevice, bOut);
 }
 
 // The settings name the devices: they are found by name though the numbers point
@@ -382,35 +384,35 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     createObjects();
     createWindows();
     EXPECT_EQ(openErrors(), 0);
-    EXPECT_EQ(settings.inDevice, bIn);
-    EXPECT_EQ(settings.outDevice, bOut);
+    EXPECT_EQ(run->settings.inDevice, bIn);
+    EXPECT_EQ(run->settings.outDevice, bOut);
     expectDumps(b, 1);
     expectDumps(a, 0);
-    for (int n = 0; n < midiPort->outCount; ++n)
-        EXPECT_NE(midiPort->outDeviceName(n).rfind("Tarvik", 0), 0u) << midiPort->outDeviceName(n);
-    for (int n = 0; n < midiPort->inCount; ++n)
-        EXPECT_NE(midiPort->inDeviceName(n).rfind("Tarvik", 0), 0u) << midiPort->inDeviceName(n);
+    for (int n = 0; n < run->port->outCount; ++n)
+        EXPECT_NE(run->port->outDeviceName(n).rfind("Tarvik", 0), 0u) << run->port->outDeviceName(n);
+    for (int n = 0; n < run->port->inCount; ++n)
+        EXPECT_NE(run->port->inDeviceName(n).rfind("Tarvik", 0), 0u) << run->port->inDeviceName(n);
 
     // The synthesiser goes away; Refresh names it once and opens nothing else, and
     // a pick of the other side does not bring its error back.
     b.stop();
     std::string told;
     pickDevices = [&] {
-        SetDevices->bRefresh->click();
-        told = MIDIOpenError->tfError->text().toStdString();
-        EXPECT_EQ(SetDevices->lbOutputs->currentRow(), -1);
-        EXPECT_EQ(SetDevices->lbInputs->currentRow(), -1);
+        mainForm()->SetDevices->bRefresh->click();
+        told = run->openErrorDialog->tfError->text().toStdString();
+        EXPECT_EQ(mainForm()->SetDevices->lbOutputs->currentRow(), -1);
+        EXPECT_EQ(mainForm()->SetDevices->lbInputs->currentRow(), -1);
         TMIDIPort probe;
-        SetDevices->lbInputs->setCurrentRow(a.inDevice(probe));
+        mainForm()->SetDevices->lbInputs->setCurrentRow(a.inDevice(probe));
     };
     answerer.seen.clear();
-    MainForm->SelectMidiDevices->trigger();
+    mainForm()->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 1);
     EXPECT_NE(told.find(bInName), std::string::npos) << told;
     EXPECT_NE(told.find(bOutName), std::string::npos) << told;
     EXPECT_EQ(told.find("number"), std::string::npos) << told;
-    EXPECT_EQ(settings.outDevice, -1);
-    EXPECT_FALSE(midiPort->sendVoice());
+    EXPECT_EQ(run->settings.outDevice, -1);
+    EXPECT_FALSE(run->port->sendVoice(voice()));
     expectDumps(a, 0);
     shutDown();
     EXPECT_NE(readText("TARVIK.INI").find("Out device name=" + bOutName + "\r\n"), std::string::npos);
@@ -420,9 +422,9 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     answerer.seen.clear();
     createObjects();
     EXPECT_EQ(openErrors(), 1);
-    EXPECT_NE(MIDIOpenError->tfError->text().toStdString().find(bOutName), std::string::npos);
-    EXPECT_EQ(settings.outDevice, -1);
-    EXPECT_FALSE(midiPort->sendVoice());
+    EXPECT_NE(run->openErrorDialog->tfError->text().toStdString().find(bOutName), std::string::npos);
+    EXPECT_EQ(run->settings.outDevice, -1);
+    EXPECT_FALSE(run->port->sendVoice(voice()));
 }
 
 // The whole bank from a virtual SY-22 over JACK, through the main window's command.
@@ -438,7 +440,7 @@ protected:
         writeText("TARVIK.INI", settingsFor(synth.inDevice(probe), synth.outDevice(probe), false));
         createObjects();
         createWindows();
-        MainForm->show();
+        mainForm()->show();
     }
 
     ScratchDir scratch;
@@ -478,9 +480,9 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
     writeFile("voices.syx", file);
     VirtualSY22 synth({"--bank", QDir::current().absoluteFilePath("voices.syx").toStdString()});
     startEditor(synth);
-    ASSERT_EQ(MainForm->voiceCount, 0);
+    ASSERT_EQ(mainForm()->voiceCount, 0);
 
-    MainForm->Getallvoices1->trigger();
+    mainForm()->Getallvoices1->trigger();
     EXPECT_TRUE(progressShown);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Voices added: 64"), std::string::npos) << messages[0];
@@ -491,16 +493,16 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
         EXPECT_TRUE(std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(),
                                library.begin() + 5 + 596 * k + 4)) << k;
     }
-    EXPECT_EQ(MainForm->dbListBox->count(), 64);
+    EXPECT_EQ(mainForm()->dbListBox->count(), 64);
     // The whole bank is the current bank too.
-    const Bank& current = MainForm->bankWindow()->document()->bank();
+    const Bank& current = mainForm()->bankWindow()->document()->bank();
     for (int k = 0; k < 64; ++k)
         EXPECT_TRUE(std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), current.voices[size_t(k)].begin())) << k;
-    EXPECT_EQ(MainForm->bankWindow()->document()->origin(), QStringLiteral("From the synthesiser"));
+    EXPECT_EQ(mainForm()->bankWindow()->document()->origin(), QStringLiteral("From the synthesiser"));
 
     // Fetched again: every voice is there already, nothing is added.
     messages.clear();
-    MainForm->Getallvoices1->trigger();
+    mainForm()->Getallvoices1->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Duplicates skipped: 64"), std::string::npos) << messages[0];
     EXPECT_EQ(readFile("SOUNDS.SYL"), library);
@@ -512,15 +514,15 @@ TEST_F(BankTest, NoAnswerIsToldAndAddsNothing)
     VirtualSY22 synth({"--silent"});
     startEditor(synth);
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    TBankDocument* bank = MainForm->bankWindow()->document();
+    TBankDocument* bank = mainForm()->bankWindow()->document();
     bank->replace(initialBank(), "Open bank", QStringLiteral("old.syx"));
     const Bank old = bank->bank();
-    MainForm->Getallvoices1->trigger();
+    mainForm()->Getallvoices1->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("did not answer"), std::string::npos) << messages[0];
     EXPECT_EQ(synth.count("bank-requests"), 1);
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
-    EXPECT_EQ(MainForm->voiceCount, 1);
+    EXPECT_EQ(mainForm()->voiceCount, 1);
     // The current bank stays.
     EXPECT_TRUE(sameBank(bank->bank(), old));
     EXPECT_EQ(bank->origin(), QStringLiteral("old.syx"));
@@ -530,7 +532,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
 {
     VirtualSY22 synth;
     startEditor(synth);
-    TBankWindow* window = MainForm->bankWindow();
+    TBankWindow* window = mainForm()->bankWindow();
     window->show();
     const Bytes message = testBankMessage(5, 0);
     ASSERT_EQ(window->takeReceivedBank(message), "");
@@ -541,7 +543,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     EXPECT_NE(messages[0].find("memory protect must be off"), std::string::npos) << messages[0];
     ASSERT_TRUE(window->sending());
     // The window is painted and answers while the blocks go out.
-    ASSERT_TRUE(QTest::qWaitFor([] { return midiPort->bankSendProgress().blocksSent >= 2; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return run->port->bankSendProgress().blocksSent >= 2; }, 30000));
     EXPECT_TRUE(progressShown);
     auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("BankSendProgress"));
     ASSERT_NE(progress, nullptr);
@@ -550,7 +552,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     ASSERT_NE(cancel, nullptr);
     cancel->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->sending(); }, 10000));
-    const TMIDIPort::BankSendProgress p = midiPort->bankSendProgress();
+    const TMIDIPort::BankSendProgress p = run->port->bankSendProgress();
     EXPECT_TRUE(p.cancelled);
     ASSERT_LT(p.blocksSent, 17);
     ASSERT_EQ(messages.size(), 2u);

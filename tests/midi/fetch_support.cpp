@@ -12,7 +12,7 @@ bool fetchVoice(TMIDIPort& port, RecordingEvents& events)
     TMIDIFetch fetch(port);
     bool received = false;
     QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
-        decodeVoice(dump.data(), voice);
+        decodeVoice(dump.data(), events.voice);
         received = true;
         events.voiceReceived();
     });

@@ -12,6 +12,9 @@
 
 namespace {
 
+// The voice the tests send.
+Voice voice{};
+
 TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
 {
     const std::string absent = "tarvik-absent-" + std::to_string(getpid());

@@ -79,6 +79,8 @@ protected:
     std::unique_ptr<VirtualSY22> synth;
     std::unique_ptr<TMIDIPort> port;
     RecordingEvents events;
+    // The voice the test sends, and the one a fetch decodes into.
+    Voice& voice = events.voice;
     int inDevice = -1;
     int outDevice = -1;
 };

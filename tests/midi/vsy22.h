@@ -247,13 +247,6 @@ private:
 };
 
 // What the transport told the user, in order.
-// The voice the tests send and fetch into, as the editor's document holds one.
-inline Voice voice = [] {
-    Voice v;
-    resetVoice(v);
-    return v;
-}();
-
 class RecordingEvents : public TMIDIPortEvents {
 public:
     void openError(const std::string& text) override { openErrors.push_back(text); }
@@ -270,6 +263,7 @@ public:
     int noDataCalls = 0;
     int receivedCalls = 0;
     Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
+    Voice voice{};              // what fetchVoice decoded the dump into
 };
 
 // Fetches the synthesiser's voice as the editor does: the fetch object in the event
