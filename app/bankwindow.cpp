@@ -333,7 +333,7 @@ TBankWindow::TBankWindow(TMainForm& main)
             [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
     connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
     // The main window's command: it imports the voices and keeps the bank.
-    connect(bGet, &QPushButton::clicked, this, [this] { this->main.Getallvoices1->trigger(); });
+    connect(bGet, &QPushButton::clicked, this, [this] { this->main.GetAllVoices->trigger(); });
     connect(bOpen, &QPushButton::clicked, this, &TBankWindow::askOpen);
     connect(bNew, &QPushButton::clicked, this, &TBankWindow::newBank);
     connect(bSave, &QPushButton::clicked, this, &TBankWindow::askSave);
@@ -373,7 +373,6 @@ void TBankWindow::showState()
 
 void TBankWindow::tell(const QString& caption, const QString& text, bool warning)
 {
-    lastMessage = text;
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text,
                     QMessageBox::Ok, this);
     box.exec();

@@ -130,8 +130,6 @@ public:
     QLabel* lOrigin;
     QLabel* lHint;
     QPushButton *bGet, *bOpen, *bNew, *bSave, *bSend, *bMultis, *bUndo, *bRedo, *bClose;
-    // The last text shown to the user (tests read it).
-    QString lastMessage;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -447,10 +447,10 @@ void TMainForm::buildMenus()
     MidiMenu = menuBar()->addMenu(QStringLiteral("&MIDI"));
     item(MidiMenu, SelectMidiDevices, "SelectMidiDevices", QStringLiteral("&Select MIDI devices"),
          QKeySequence(), &TMainForm::SelectMidiDevicesClick);
-    item(MidiMenu, Getsoundfromsynth1, "Getsoundfromsynth1", QStringLiteral("&Get voice from synth"),
-         QKeySequence(), &TMainForm::Getsoundfromsynth1Click);
-    item(MidiMenu, Getallvoices1, "Getallvoices1", QStringLiteral("Get &all voices from synth..."),
-         QKeySequence(), &TMainForm::Getallvoices1Click);
+    item(MidiMenu, GetVoiceFromSynth, "GetVoiceFromSynth", QStringLiteral("&Get voice from synth"),
+         QKeySequence(), &TMainForm::GetVoiceFromSynthClick);
+    item(MidiMenu, GetAllVoices, "GetAllVoices", QStringLiteral("Get &all voices from synth..."),
+         QKeySequence(), &TMainForm::GetAllVoicesClick);
 
     // The same housekeeping on the list's context menu.
     ListMenu = new QMenu(this);
@@ -1042,7 +1042,7 @@ void TMainForm::SelectMidiDevicesClick()
         SetDevices->exec();
 }
 
-void TMainForm::Getsoundfromsynth1Click() { fetchVoice(); }
+void TMainForm::GetVoiceFromSynthClick() { fetchVoice(); }
 
 bool TMainForm::fetchVoice()
 {
@@ -1402,7 +1402,7 @@ void TMainForm::keptChanging(const QString& caption)
                             "The list shows the database as it is now."));
 }
 
-void TMainForm::Getallvoices1Click()
+void TMainForm::GetAllVoicesClick()
 {
     // A voice fetch still waiting for its answer (a second or two) ends on its own and
     // says how it went; this choice is ignored meanwhile, as a second Get voice is.

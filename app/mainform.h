@@ -108,11 +108,11 @@ public:
     // Menu entries.
     QAction *LoadVoice, *SaveVoice, *ModifyVoice, *AddVoice, *Exit;
     QAction *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice,
-        *MoveUp, *MoveDown, *Categories, *Getallvoices1;
+        *MoveUp, *MoveDown, *Categories, *GetAllVoices;
     QMenu* ListMenu;      // the list's context menu: the entry's housekeeping
     QAction *ElementsAC, *ElementsBD, *VoiceCommon, *Vectors;
     QAction *Undo, *Redo, *Compare, *Mutate;
-    QAction *SelectMidiDevices, *Getsoundfromsynth1, *About;
+    QAction *SelectMidiDevices, *GetVoiceFromSynth, *About;
     QAction *OpenBank, *SaveBank, *ShowBank, *ShowMultis, *SendBank;
     QMenu *FileMenu, *EditMenu, *MidiMenu;
 
@@ -132,7 +132,7 @@ public:
     void VoiceCommonClick();
     void VectorsClick();
     void SelectMidiDevicesClick();
-    void Getsoundfromsynth1Click();
+    void GetVoiceFromSynthClick();
     void AboutClick();
     void UndoClick();
     void RedoClick();
@@ -146,7 +146,7 @@ public:
     void MoveUpClick();
     void MoveDownClick();
     void CategoriesClick();
-    void Getallvoices1Click();
+    void GetAllVoicesClick();
     void searchChange();
     // Asks for the categories (and whether duplicates stay), then imports the files
     // with a progress dialog and shows the summary. The menu command and a drop on

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -160,6 +161,8 @@ public:
             busy = true;
             if (seenLast != modal) {
                 seen.push_back(modal->windowTitle().toStdString());
+                if (auto* box = qobject_cast<QMessageBox*>(modal))
+                    lastText = box->text();
                 seenLast = modal;
             }
             if (handle(modal))
@@ -169,6 +172,7 @@ public:
         timer.start();
     }
     std::vector<std::string> seen;
+    QString lastText;   // of the last message box seen
 
 private:
     Handler handle;

@@ -154,8 +154,8 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
     EXPECT_EQ(slotText(doc->bank(), 60), slotText(initialBank(), 60));
     for (int s = 61; s < 64; ++s)
         EXPECT_TRUE(innerChecksumOk(doc->bank().voices[static_cast<size_t>(s)].data())) << s;
-    EXPECT_NE(window->lastMessage.indexOf(QStringLiteral("1 of the voices did not fit")), -1)
-        << window->lastMessage.toStdString();
+    EXPECT_NE(answerer.lastText.indexOf(QStringLiteral("1 of the voices did not fit")), -1)
+        << answerer.lastText.toStdString();
     // One drop is one step.
     EXPECT_EQ(doc->undoName(), QStringLiteral("Put voices in I62..I64"));
     delete data;
@@ -191,12 +191,12 @@ TEST_F(BankWindowTest, ABadBankFileIsRefusedWithItsReasonAndAGoodOneRoundTrips)
     const Bank before = doc->bank();
     for (const std::vector<uint8_t>* bad : {&truncated, &badBlock, &badInner}) {
         writeFile("bad.syx", *bad);
-        window->lastMessage.clear();
+        answerer.lastText.clear();
         EXPECT_FALSE(window->openBankFile(QStringLiteral("bad.syx")));
         const std::string reason = checkBankDump(bad->data(), bad->size());
         ASSERT_FALSE(reason.empty());
-        EXPECT_NE(window->lastMessage.indexOf(QString::fromStdString(reason)), -1)
-            << window->lastMessage.toStdString();
+        EXPECT_NE(answerer.lastText.indexOf(QString::fromStdString(reason)), -1)
+            << answerer.lastText.toStdString();
         EXPECT_TRUE(sameBank(doc->bank(), before));
         EXPECT_FALSE(doc->canUndo());
     }

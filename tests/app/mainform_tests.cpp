@@ -497,7 +497,7 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
         {mainForm()->VoiceCommon, "Voice &common", "Ctrl+C"},
         {mainForm()->Vectors, "&Vectors", "Ctrl+V"},
         {mainForm()->SelectMidiDevices, "&Select MIDI devices", ""},
-        {mainForm()->Getsoundfromsynth1, "&Get voice from synth", ""},
+        {mainForm()->GetVoiceFromSynth, "&Get voice from synth", ""},
         {mainForm()->About, "&About", ""},
     };
     for (const Item& item : items) {
@@ -585,7 +585,7 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
 
     // Asking for a voice that never comes: "No data", the voice stays.
     answerer.seen.clear();
-    mainForm()->Getsoundfromsynth1->trigger();
+    mainForm()->GetVoiceFromSynth->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});

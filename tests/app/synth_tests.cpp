@@ -183,7 +183,7 @@ TEST_F(SynthTest, GettingTheSynthesisersVoiceAcknowledgesItsArrival)
     expectDumps(a, 1);
     resetVoice(voice());
     answerer.seen.clear();
-    mainForm()->Getsoundfromsynth1->trigger();
+    mainForm()->GetVoiceFromSynth->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
@@ -482,7 +482,7 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
     startEditor(synth);
     ASSERT_EQ(mainForm()->voiceCount, 0);
 
-    mainForm()->Getallvoices1->trigger();
+    mainForm()->GetAllVoices->trigger();
     EXPECT_TRUE(progressShown);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Voices added: 64"), std::string::npos) << messages[0];
@@ -502,7 +502,7 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
 
     // Fetched again: every voice is there already, nothing is added.
     messages.clear();
-    mainForm()->Getallvoices1->trigger();
+    mainForm()->GetAllVoices->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Duplicates skipped: 64"), std::string::npos) << messages[0];
     EXPECT_EQ(readFile("SOUNDS.SYL"), library);
@@ -517,7 +517,7 @@ TEST_F(BankTest, NoAnswerIsToldAndAddsNothing)
     TBankDocument* bank = mainForm()->bankWindow()->document();
     bank->replace(initialBank(), "Open bank", QStringLiteral("old.syx"));
     const Bank old = bank->bank();
-    mainForm()->Getallvoices1->trigger();
+    mainForm()->GetAllVoices->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("did not answer"), std::string::npos) << messages[0];
     EXPECT_EQ(synth.count("bank-requests"), 1);
