@@ -9,10 +9,10 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
-#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressDialog>
@@ -26,7 +26,6 @@
 
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "settings/settings.h"
 #include "app/voicelist.h"
 #include "editors/bankdocument.h"
 #include "editors/controls.h"
@@ -36,6 +35,7 @@
 #include "library/filewrite.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
+#include "settings/settings.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -63,7 +63,7 @@ QString writtenPart(int blocksSent)
     return QStringLiteral("voices I01 to %1").arg(slotName(blocksSent * 4 - 1));
 }
 
-}  // namespace
+}   // namespace
 
 QString slotName(int slot)
 {
@@ -242,18 +242,17 @@ void TBankSlotView::dropEvent(QDropEvent* event)
 // ---- the window ----
 
 TBankWindow::TBankWindow(TMainForm& main)
-    : QWidget(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                         Qt::WindowCloseButtonHint),
+    : QWidget(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       main(main), midiPort(main.midiPort), fileIO(main.fileIO), settings(main.settings),
       bank(new TBankDocument(this))
 {
     setObjectName(QStringLiteral("BankWindow"));
     setWindowTitle(QStringLiteral("Tarvik - Bank"));
-    setStyleSheet(editorStyleSheet() + QStringLiteral(
-        "TBankWindow { background-color: black; }"
-        "QListView { background-color: white; color: black; }"
-        "QListView::item:selected { background-color: navy; color: white; }"));
+    setStyleSheet(editorStyleSheet() +
+                  QStringLiteral("TBankWindow { background-color: black; }"
+                                 "QListView { background-color: white; color: black; }"
+                                 "QListView::item:selected { background-color: navy; color: white; }"));
 
     lOrigin = new QLabel;
     lOrigin->setObjectName(QStringLiteral("lOrigin"));
@@ -311,8 +310,8 @@ TBankWindow::TBankWindow(TMainForm& main)
     bankOpenDlg->setObjectName(QStringLiteral("bankOpenDlg"));
     bankOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
     bankOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    bankOpenDlg->setNameFilters({QStringLiteral("System Exclusive files (*.SYX *.syx)"),
-                                 QStringLiteral("All files (*)")});
+    bankOpenDlg->setNameFilters(
+        {QStringLiteral("System Exclusive files (*.SYX *.syx)"), QStringLiteral("All files (*)")});
     bankSaveDlg = new TFileDialog(this, QStringLiteral("Save bank as"));
     bankSaveDlg->setObjectName(QStringLiteral("bankSaveDlg"));
     bankSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
@@ -326,11 +325,13 @@ TBankWindow::TBankWindow(TMainForm& main)
     multiEdit->sendBank = [this] { sendBank(); };
 
     // Drops are handled once the drag is over: they may tell the user something.
-    connect(lvSlots, &TBankSlotView::recordsDropped, this,
-            [this](int slot, const std::vector<int32_t>& records) { dropRecords(slot, records); },
-            Qt::QueuedConnection);
-    connect(lvSlots, &TBankSlotView::slotDropped, this,
-            [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
+    connect(
+        lvSlots, &TBankSlotView::recordsDropped, this,
+        [this](int slot, const std::vector<int32_t>& records) { dropRecords(slot, records); },
+        Qt::QueuedConnection);
+    connect(
+        lvSlots, &TBankSlotView::slotDropped, this,
+        [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
     connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
     // The main window's command: it imports the voices and keeps the bank.
     connect(bGet, &QPushButton::clicked, this, [this] { this->main.GetAllVoices->trigger(); });
@@ -342,7 +343,8 @@ TBankWindow::TBankWindow(TMainForm& main)
     connect(bUndo, &QPushButton::clicked, this, [this] { bank->undo(); });
     connect(bRedo, &QPushButton::clicked, this, [this] { bank->redo(); });
     connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
-    addUndoKeys(this, [this] { bank->undo(); }, [this] { bank->redo(); });
+    addUndoKeys(
+        this, [this] { bank->undo(); }, [this] { bank->redo(); });
     connect(bank, &TBankDocument::bankChanged, this, [this] {
         slotModel->reload();
         showState();
@@ -373,8 +375,8 @@ void TBankWindow::showState()
 
 void TBankWindow::tell(const QString& caption, const QString& text, bool warning)
 {
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text, QMessageBox::Ok,
+                    this);
     box.exec();
 }
 
@@ -412,13 +414,18 @@ bool TBankWindow::openBankFile(const QString& path)
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        tell(caption, QStringLiteral("%1 could not be read: %2.\nThe current bank is unchanged.")
-                          .arg(name, file.errorString()), true);
+        tell(caption,
+             QStringLiteral("%1 could not be read: %2.\nThe current bank is unchanged.")
+                 .arg(name, file.errorString()),
+             true);
         return false;
     }
     if (file.size() > bankFileLimit) {
-        tell(caption, QStringLiteral("%1 was not opened: not a bank dump (far too long).\n"
-                                     "The current bank is unchanged.").arg(name), true);
+        tell(caption,
+             QStringLiteral("%1 was not opened: not a bank dump (far too long).\n"
+                            "The current bank is unchanged.")
+                 .arg(name),
+             true);
         return false;
     }
     const QByteArray bytes = file.readAll();
@@ -426,8 +433,10 @@ bool TBankWindow::openBankFile(const QString& path)
     std::string error;
     if (!parseBankDump(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()),
                        read, error)) {
-        tell(caption, QStringLiteral("%1 was not opened: %2.\nThe current bank is unchanged.")
-                          .arg(name, QString::fromStdString(error)), true);
+        tell(caption,
+             QStringLiteral("%1 was not opened: %2.\nThe current bank is unchanged.")
+                 .arg(name, QString::fromStdString(error)),
+             true);
         return false;
     }
     bank->replace(read, "Open bank", name);
@@ -450,8 +459,10 @@ bool TBankWindow::saveBankFile(const QString& path)
         return false;
     }
     if (!replaceFileAtomically(QFile::encodeName(path).toStdString(), message.data(), message.size())) {
-        tell(caption, QStringLiteral("%1 could not be written; any file of that name is as it was.")
-                          .arg(QFileInfo(path).fileName()), true);
+        tell(caption,
+             QStringLiteral("%1 could not be written; any file of that name is as it was.")
+                 .arg(QFileInfo(path).fileName()),
+             true);
         return false;
     }
     return true;
@@ -497,16 +508,17 @@ void TBankWindow::dropRecords(int slot, const std::vector<int32_t>& records)
     }
     if (!dumps.empty()) {
         const std::string name = dumps.size() == 1
-            ? "Put voice in " + slotName(slot).toStdString()
-            : "Put voices in " + slotName(slot).toStdString() + ".." +
-                  slotName(slot + static_cast<int>(dumps.size()) - 1).toStdString();
+                                     ? "Put voice in " + slotName(slot).toStdString()
+                                     : "Put voices in " + slotName(slot).toStdString() + ".." +
+                                           slotName(slot + static_cast<int>(dumps.size()) - 1).toStdString();
         bank->command(name, [&](Bank& b) {
             for (size_t i = 0; i < dumps.size(); ++i)
                 b.voices[static_cast<size_t>(slot) + i] = dumps[i];
         });
         lvSlots->setCurrentIndex(slotModel->index(slot));
     }
-    const size_t left = records.size() - std::min(records.size(), dumps.size() + static_cast<size_t>(refused.size()));
+    const size_t left =
+        records.size() - std::min(records.size(), dumps.size() + static_cast<size_t>(refused.size()));
     QStringList lines;
     if (left > 0)
         lines << QStringLiteral("%1 of the voices did not fit: the bank ends at I64.").arg(left);
@@ -576,13 +588,17 @@ void TBankWindow::sendBank()
     const std::vector<uint8_t> message = encodeBankDump(bank->bank(), channelBits(settings.midiChannel));
     const std::string fault = checkBankDump(message.data(), message.size());
     if (!fault.empty()) {
-        tell(sendCaption(), QStringLiteral("The bank was not sent: %1. Nothing was sent.")
-                                .arg(QString::fromStdString(fault)), true);
+        tell(
+            sendCaption(),
+            QStringLiteral("The bank was not sent: %1. Nothing was sent.").arg(QString::fromStdString(fault)),
+            true);
         return;
     }
     if (!midiPort || !midiPort->startBankSend(message)) {
-        tell(sendCaption(), QStringLiteral("The bank could not be sent: check the MIDI output device. "
-                                           "Nothing was sent."), true);
+        tell(sendCaption(),
+             QStringLiteral("The bank could not be sent: check the MIDI output device. "
+                            "Nothing was sent."),
+             true);
         return;
     }
     sendActive = true;
@@ -629,30 +645,38 @@ void TBankWindow::pollSend()
     if (p.cancelled) {
         if (sent == 0)
             finishSend(QStringLiteral("Sending was cancelled before the first block went out: "
-                                      "the synthesiser's memory is as it was."), false);
+                                      "the synthesiser's memory is as it was."),
+                       false);
         else
             finishSend(QStringLiteral("Sending was cancelled after %1 of %2 blocks.\n\n"
                                       "The blocks already sent are written in the synthesiser's "
                                       "memory: %3. Nothing after them was sent.")
-                           .arg(sent).arg(blocks).arg(writtenPart(sent)), false);
+                           .arg(sent)
+                           .arg(blocks)
+                           .arg(writtenPart(sent)),
+                       false);
         return;
     }
     if (p.failed) {
         finishSend(QStringLiteral("Sending stopped after %1 of %2 blocks: the MIDI output failed.\n\n"
                                   "The blocks already sent are written in the synthesiser's memory%3.")
-                       .arg(sent).arg(blocks).arg(sent > 0 ? QStringLiteral(": ") + writtenPart(sent) : QString()),
+                       .arg(sent)
+                       .arg(blocks)
+                       .arg(sent > 0 ? QStringLiteral(": ") + writtenPart(sent) : QString()),
                    true);
         return;
     }
     if (p.done) {
-        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks).").arg(blocks), false);
+        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks).").arg(blocks),
+                   false);
         return;
     }
     if (sendProgress && !cancelAsked) {
         sendProgress->setMaximum(blocks);
         sendProgress->setValue(sent);
         sendProgress->setLabelText(QStringLiteral("Sending the bank to the synthesiser: block %1 of %2...")
-                                       .arg(std::min(sent + 1, blocks)).arg(blocks));
+                                       .arg(std::min(sent + 1, blocks))
+                                       .arg(blocks));
     }
 }
 
@@ -703,7 +727,8 @@ void TMainForm::buildBankMenus()
     SaveBank = action("SaveBank", QStringLiteral("Save ban&k as..."), [this] { bankWindow()->askSave(); });
     ShowBank = action("ShowBank", QStringLiteral("Ban&k"), show);
     ShowMultis = action("ShowMultis", QStringLiteral("Mul&tis"), [this] { bankWindow()->showMultis(); });
-    SendBank = action("SendBank", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
+    SendBank =
+        action("SendBank", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
 
     // File: beside the voice's own file commands, before "Exit".
     QAction* beforeExit = nullptr;

@@ -10,16 +10,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
-#include <QMessageBox>
-#include <QTimer>
-#include <QWindow>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include "app/pictures.h"
 #include "tarvik_version.h"
@@ -62,8 +62,7 @@ static QFont boldFont(int pixels)
 static void fitLine(QLabel* label)
 {
     QFont font = label->font();
-    while (font.pixelSize() > 11
-           && QFontMetrics(font).horizontalAdvance(label->text()) > label->width() - 4)
+    while (font.pixelSize() > 11 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width() - 4)
         font.setPixelSize(font.pixelSize() - 1);
     label->setFont(font);
 }
@@ -162,8 +161,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const QEvent::Type type = event->type();
-        if (type != QEvent::WindowStateChange && type != QEvent::WindowActivate
-            && type != QEvent::ActivationChange && type != QEvent::MouseButtonPress)
+        if (type != QEvent::WindowStateChange && type != QEvent::WindowActivate &&
+            type != QEvent::ActivationChange && type != QEvent::MouseButtonPress)
             return false;
         auto* widget = qobject_cast<QWidget*>(watched);
         QWidget* modal = QApplication::activeModalWidget();
@@ -184,7 +183,7 @@ private:
     TModalNativeGuard native;
 };
 
-}  // namespace
+}   // namespace
 
 void installModalGuard()
 {
@@ -212,10 +211,11 @@ void TFileDialog::accept()
     if (acceptMode() == QFileDialog::AcceptSave && !files.isEmpty()) {
         const QFileInfo file(files.constFirst());
         if (!file.isDir() && !file.absoluteDir().exists()) {
-            QMessageBox box(QMessageBox::Warning, windowTitle(),
-                            QStringLiteral("%1\nFolder not found.\nPlease verify the correct folder name was given.")
-                                .arg(QDir::toNativeSeparators(file.absolutePath())),
-                            QMessageBox::Ok, this);
+            QMessageBox box(
+                QMessageBox::Warning, windowTitle(),
+                QStringLiteral("%1\nFolder not found.\nPlease verify the correct folder name was given.")
+                    .arg(QDir::toNativeSeparators(file.absolutePath())),
+                QMessageBox::Ok, this);
             box.exec();
             return;
         }
@@ -229,10 +229,8 @@ void TFileDialog::done(int result)
     QFileDialog::done(result);
 }
 
-TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clientHeight,
-                               QPoint place)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      designedPlace(place)
+TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clientHeight, QPoint place)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), designedPlace(place)
 {
     setWindowTitle(caption);
     setModal(true);
@@ -256,8 +254,8 @@ QLabel* TMessageDialog::addLine(const QString& text, int top)
 QPushButton* TMessageDialog::addButton(const QString& caption, Picture picture, int result,
                                        const QRect& place)
 {
-    auto* button = new QPushButton(QIcon(picture == Tick ? pictures::tick() : pictures::cross()),
-                                   caption, this);
+    auto* button =
+        new QPushButton(QIcon(picture == Tick ? pictures::tick() : pictures::cross()), caption, this);
     button->setGeometry(place);
     button->setIconSize(QSize(20, 20));
     button->setAutoDefault(false);
@@ -275,7 +273,9 @@ void TMessageDialog::showEvent(QShowEvent* event)
 
 // Escape, the window manager's close request and the like end up here: only a button
 // closes a message dialog.
-void TMessageDialog::reject() {}
+void TMessageDialog::reject()
+{
+}
 
 TInvFile::TInvFile() : TMessageDialog(QStringLiteral("Invalid file"), 388, 85)
 {
@@ -310,8 +310,7 @@ void TSaveErrDlg::setReason(const QString& reason)
     }
 }
 
-TOverwriteDlg::TOverwriteDlg()
-    : TMessageDialog(QStringLiteral("Overwrite voice"), 427, 113, QPoint(296, 254))
+TOverwriteDlg::TOverwriteDlg() : TMessageDialog(QStringLiteral("Overwrite voice"), 427, 113, QPoint(296, 254))
 {
     addLine(QStringLiteral("Are you sure you wish to overwrite the selected"), 6);
     addLine(QStringLiteral("voice in the database?"), 26);
@@ -367,8 +366,8 @@ TMIDIOpenError::TMIDIOpenError() : TMessageDialog(QStringLiteral("MIDI Open Erro
 }
 
 TAboutTarvik::TAboutTarvik()
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("About Tarvik"));
     setModal(true);
@@ -407,21 +406,21 @@ TAboutTarvik::TAboutTarvik()
     small.setPixelSize(12);
     notice->setFont(small);
     colourText(notice, pictures::yellow);
-    notice->setText(QStringLiteral(
-        "Tarvik is free software: you may use, copy, share and change it under the "
-        "terms of the licence that comes with it. It comes with no warranty of any kind."
-        "<br><br>"
-        "Tarvik holds one voice and lets you edit every parameter of it in four windows: "
-        "the AWM elements, the FM elements, the voice's common settings and the vectors. "
-        "Each change can go to the synthesiser at once. It fetches the voice the "
-        "synthesiser is playing, saves and loads single voices as System Exclusive "
-        "files, and keeps your voices in a library sorted by sixteen sound categories."
-        "<br><br>"
-        "Version " TARVIK_VERSION " brings the editor to today's desktops, with its own MIDI "
-        "layer and a library that never loses a record."
-        "<br><br>"
-        "Questions, bug reports and ideas are welcome on the Tarvik project's "
-        "issue tracker."));
+    notice->setText(
+        QStringLiteral("Tarvik is free software: you may use, copy, share and change it under the "
+                       "terms of the licence that comes with it. It comes with no warranty of any kind."
+                       "<br><br>"
+                       "Tarvik holds one voice and lets you edit every parameter of it in four windows: "
+                       "the AWM elements, the FM elements, the voice's common settings and the vectors. "
+                       "Each change can go to the synthesiser at once. It fetches the voice the "
+                       "synthesiser is playing, saves and loads single voices as System Exclusive "
+                       "files, and keeps your voices in a library sorted by sixteen sound categories."
+                       "<br><br>"
+                       "Version " TARVIK_VERSION " brings the editor to today's desktops, with its own MIDI "
+                       "layer and a library that never loses a record."
+                       "<br><br>"
+                       "Questions, bug reports and ideas are welcome on the Tarvik project's "
+                       "issue tracker."));
     notice->setTextFormat(Qt::RichText);
     notice->setGeometry(left, top + 20, width, 290);
 

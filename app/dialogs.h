@@ -25,8 +25,7 @@ protected:
     TMessageDialog(const QString& caption, int clientWidth, int clientHeight,
                    QPoint designedPlace = QPoint());
     QLabel* addLine(const QString& text, int top);
-    QPushButton* addButton(const QString& caption, Picture picture, int result,
-                           const QRect& place);
+    QPushButton* addButton(const QString& caption, Picture picture, int result, const QRect& place);
     void showEvent(QShowEvent* event) override;
 
 public:
@@ -82,7 +81,7 @@ class TMIDIOpenError : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TMIDIOpenError();
-    QLabel* tfError;      // the system's text for the latest failure
+    QLabel* tfError;   // the system's text for the latest failure
     QPushButton* bNuts;
 };
 
@@ -92,7 +91,7 @@ class TAboutTarvik : public QDialog {
 public:
     explicit TAboutTarvik();
     QPushButton* bOK;
-    QLabel* tfFolder;     // the folder of TARVIK.INI and SOUNDS.SYL
+    QLabel* tfFolder;   // the folder of TARVIK.INI and SOUNDS.SYL
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -8,12 +8,11 @@
 #include <QVBoxLayout>
 
 const char* const categoryCaptions[16] = {
-    "Strings", "Brass", "Woodwind", "Percussion", "Plucked", "Pad", "Solo", "Synthetic",
-    "Bass", "Vocal", "Piano", "Organ", "Keyboard", "Musical FX", "Untuned FX", "Realistic"};
+    "Strings", "Brass", "Woodwind", "Percussion", "Plucked",  "Pad",        "Solo",       "Synthetic",
+    "Bass",    "Vocal", "Piano",    "Organ",      "Keyboard", "Musical FX", "Untuned FX", "Realistic"};
 const int categoryScreenOrder[16] = {0, 1, 2, 10, 11, 12, 8, 9, 3, 13, 14, 4, 6, 5, 15, 7};
 
-TCategoryDlg::TCategoryDlg(QWidget* parent, const QString& caption, bool withDuplicates)
-    : QDialog(parent)
+TCategoryDlg::TCategoryDlg(QWidget* parent, const QString& caption, bool withDuplicates) : QDialog(parent)
 {
     setWindowTitle(caption);
     setModal(true);
@@ -29,8 +28,7 @@ TCategoryDlg::TCategoryDlg(QWidget* parent, const QString& caption, bool withDup
     layout->addLayout(grid);
     cbKeepDuplicates = new QCheckBox(QStringLiteral("Keep duplicates"), this);
     cbKeepDuplicates->setObjectName(QStringLiteral("cbKeepDuplicates"));
-    cbKeepDuplicates->setToolTip(
-        QStringLiteral("Also add voices the database holds already"));
+    cbKeepDuplicates->setToolTip(QStringLiteral("Also add voices the database holds already"));
     cbKeepDuplicates->setVisible(withDuplicates);
     layout->addWidget(cbKeepDuplicates);
     auto* buttons = new QHBoxLayout;
@@ -60,8 +58,9 @@ void TCategoryDlg::setMasks(uint32_t all, uint32_t some)
     for (int bit = 0; bit < 16; ++bit) {
         const bool partly = ((some & ~all) >> bit) & 1u;
         box[bit]->setTristate(partly);
-        box[bit]->setCheckState(partly ? Qt::PartiallyChecked
-                                       : ((all >> bit) & 1u) ? Qt::Checked : Qt::Unchecked);
+        box[bit]->setCheckState(partly                ? Qt::PartiallyChecked
+                                : ((all >> bit) & 1u) ? Qt::Checked
+                                                      : Qt::Unchecked);
     }
 }
 

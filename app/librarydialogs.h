@@ -26,7 +26,7 @@ public:
     uint32_t apply(uint32_t old) const { return (old & keptMask()) | mask(); }
     bool keepDuplicates() const;
 
-    QCheckBox* box[16];          // by category bit
+    QCheckBox* box[16];   // by category bit
     QCheckBox* cbKeepDuplicates;
     QPushButton* bOK;
     QPushButton* bCancel;

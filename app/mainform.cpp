@@ -6,12 +6,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QSignalBlocker>
-#include <QFileInfo>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QEventLoop>
 #include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -23,6 +22,7 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -33,10 +33,9 @@
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/pictures.h"
-#include "settings/settings.h"
 #include "app/setdevices.h"
-#include "app/voicelist.h"
 #include "app/tarvik.h"
+#include "app/voicelist.h"
 #include "document/autosender.h"
 #include "document/voicedocument.h"
 #include "editors/awmedit.h"
@@ -44,12 +43,13 @@
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
-#include "midi/fetch.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
+#include "midi/fetch.h"
 #include "midi/midiport.h"
-#include "voice/dumpcodec.h"
+#include "settings/settings.h"
 #include "tarvik_version.h"
+#include "voice/dumpcodec.h"
 
 namespace {
 
@@ -57,10 +57,10 @@ constexpr int clientWidth = 317;
 constexpr int clientHeight = 409;
 
 // Captions by bit and the order on screen are categoryCaptions and categoryScreenOrder.
-const char* const categoryName[16] = {
-    "cbStrings", "cbBrass", "cbWoodwind", "cbPercussion", "cbPlucked", "cbPad", "cbSolo",
-    "cbSynthetic", "cbBass", "cbVocal", "cbPiano", "cbOrgan", "cbKeyboard", "cbMusicalFX",
-    "cbUntunedFX", "cbRealistic"};
+const char* const categoryName[16] = {"cbStrings",  "cbBrass",     "cbWoodwind",  "cbPercussion",
+                                      "cbPlucked",  "cbPad",       "cbSolo",      "cbSynthetic",
+                                      "cbBass",     "cbVocal",     "cbPiano",     "cbOrgan",
+                                      "cbKeyboard", "cbMusicalFX", "cbUntunedFX", "cbRealistic"};
 
 // The local files among dropped or chosen URLs.
 QStringList localFiles(const QMimeData* data)
@@ -104,12 +104,12 @@ QFont pixelFont(int pixels, bool bold)
     return font;
 }
 
-} // namespace
+}   // namespace
 
 TMainForm::TMainForm(TTarvik& run, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       settings(run.settings), document(run.document), voice(run.document.voice), commands(*run.commands),
       midiPort(run.port.get()), fileIO(run.fileIO.get())
 {
@@ -366,8 +366,8 @@ void TMainForm::buildControls()
     fileImportDlg->setOption(QFileDialog::DontUseNativeDialog);
     fileImportDlg->setAcceptMode(QFileDialog::AcceptOpen);
     fileImportDlg->setFileMode(QFileDialog::ExistingFiles);
-    fileImportDlg->setNameFilters({QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"),
-                                   QStringLiteral("All files (*)")});
+    fileImportDlg->setNameFilters(
+        {QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"), QStringLiteral("All files (*)")});
 
     // A folder that does not exist is refused inside the dialog, as "Save voice" does.
     fileExportDlg = new TFileDialog(this, QStringLiteral("Export voices"));
@@ -402,17 +402,16 @@ void TMainForm::buildMenus()
     FileMenu->addSeparator();
     item(FileMenu, ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
          &TMainForm::ImportVoicesClick);
-    item(FileMenu, ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."),
-         QKeySequence(), &TMainForm::ExportListedClick);
-    item(FileMenu, ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."),
-         QKeySequence(), &TMainForm::ExportVoiceClick);
+    item(FileMenu, ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."), QKeySequence(),
+         &TMainForm::ExportListedClick);
+    item(FileMenu, ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."), QKeySequence(),
+         &TMainForm::ExportVoiceClick);
     FileMenu->addSeparator();
     item(FileMenu, RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
          &TMainForm::RenameVoiceClick);
     item(FileMenu, Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
          &TMainForm::CategoriesClick);
-    item(FileMenu, MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(),
-         &TMainForm::MoveUpClick);
+    item(FileMenu, MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(), &TMainForm::MoveUpClick);
     item(FileMenu, MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(),
          &TMainForm::MoveDownClick);
     item(FileMenu, DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
@@ -467,8 +466,8 @@ void TMainForm::buildMenus()
     buildBankMenus();
 
     // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
-    for (QAction* action : {LoadVoice, SaveVoice, ModifyVoice, AddVoice, Exit, ElementsAC,
-                            ElementsBD, VoiceCommon, Vectors, Undo, Redo})
+    for (QAction* action : {LoadVoice, SaveVoice, ModifyVoice, AddVoice, Exit, ElementsAC, ElementsBD,
+                            VoiceCommon, Vectors, Undo, Redo})
         action->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -530,7 +529,8 @@ void TMainForm::fillList(int32_t keepRecord, bool keepChoice)
     } else {
         // Nothing listed, and why: the file is there but is no database.
         lListed->setText(QStringLiteral("Not a database file"));
-        lListed->setToolTip(QString::fromLocal8Bit(listing.problem.data(), qsizetype(listing.problem.size())));
+        lListed->setToolTip(
+            QString::fromLocal8Bit(listing.problem.data(), qsizetype(listing.problem.size())));
     }
 
     if (!keepChoice) {
@@ -591,7 +591,8 @@ std::vector<uint64_t> TMainForm::listedHashes(const std::vector<int32_t>& record
     return hashes;
 }
 
-std::vector<int32_t> TMainForm::findListed(const std::vector<uint64_t>& hashes, const std::vector<int32_t>& near) const
+std::vector<int32_t> TMainForm::findListed(const std::vector<uint64_t>& hashes,
+                                           const std::vector<int32_t>& near) const
 {
     // One pass over the list gathers where each wanted identity stands now.
     std::unordered_map<uint64_t, std::vector<int32_t>> places;
@@ -642,10 +643,11 @@ bool TMainForm::chosenStillThere(const QString& caption)
     if (gone.size() > named)
         list += QStringLiteral(" and %1 more").arg(gone.size() - named);
     tellUser(this, caption,
-             (gone.size() == 1 ? QStringLiteral("The voice %1 is no longer in the database: another program "
-                                                "changed it. Nothing was done.")
-                               : QStringLiteral("The voices %1 are no longer in the database: another program "
-                                                "changed it. Nothing was done."))
+             (gone.size() == 1
+                  ? QStringLiteral("The voice %1 is no longer in the database: another program "
+                                   "changed it. Nothing was done.")
+                  : QStringLiteral("The voices %1 are no longer in the database: another program "
+                                   "changed it. Nothing was done."))
                  .arg(list));
     return false;
 }
@@ -717,8 +719,9 @@ void TMainForm::stabilizeForm()
     for (QAction* action : {ExportVoice, DeleteVoice, Categories})
         action->setEnabled(selected > 0);
     ExportVoice->setText(selected > 1 ? QStringLiteral("Export selected voices...")
-                                       : QStringLiteral("Export selected voice..."));
-    DeleteVoice->setText(selected > 1 ? QStringLiteral("&Delete voices...") : QStringLiteral("&Delete voice..."));
+                                      : QStringLiteral("Export selected voice..."));
+    DeleteVoice->setText(selected > 1 ? QStringLiteral("&Delete voices...")
+                                      : QStringLiteral("&Delete voice..."));
     RenameVoice->setEnabled(one);
     ModifyVoice->setEnabled(one);
     MoveUp->setEnabled(one && row > 0);
@@ -764,10 +767,11 @@ void TMainForm::extractVoice()
             const int32_t n = rowRecord[static_cast<size_t>(row)];
             // A damaged record would reach the synthesiser as if it were a voice.
             if (listing.isDamaged(n))
-                tellUser(this, QStringLiteral("Load voice"),
-                         QStringLiteral("The voice \u201C%1\u201D is damaged: its stored dump fails its check, "
-                                        "so it is neither loaded nor sent.")
-                             .arg(shownName(dbListBox->text(row))));
+                tellUser(
+                    this, QStringLiteral("Load voice"),
+                    QStringLiteral("The voice \u201C%1\u201D is damaged: its stored dump fails its check, "
+                                   "so it is neither loaded nor sent.")
+                        .arg(shownName(dbListBox->text(row))));
             else
                 loadRecord(n);
         }
@@ -842,8 +846,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         else if (event->type() == QEvent::MouseButtonRelease)
             pressing = false;
     }
-    if (watched == dbListBox->viewport()
-        && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+    if (watched == dbListBox->viewport() &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
         auto* drag = static_cast<QDragMoveEvent*>(event);
         if (!localFiles(drag->mimeData()).isEmpty())
             drag->acceptProposedAction();
@@ -859,8 +863,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         }
         return true;
     }
-    if (watched == dbListBox->viewport() && event->type() == QEvent::MouseButtonDblClick
-        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (watched == dbListBox->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         extractVoice();
         return true;
     }
@@ -877,7 +881,8 @@ bool TMainForm::runFileDialog(QFileDialog* dialog, const QString& proposed)
     const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     if (accepted) {
         const QFileInfo chosen(dialog->selectedFiles().constFirst());
-        settings.lastFolder = (chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath()).toStdString();
+        settings.lastFolder =
+            (chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath()).toStdString();
     }
     return accepted;
 }
@@ -933,7 +938,8 @@ void TMainForm::SaveVoiceClick()
     proposed.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (!runFileDialog(fileSaveDlg, proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX")))
         return;
-    if (fileIO && fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString(), encodeVoice(voice)))
+    if (fileIO &&
+        fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString(), encodeVoice(voice)))
         document.saved();
 }
 
@@ -1031,10 +1037,22 @@ static void bringUp(QWidget* editor)
     editor->activateWindow();
 }
 
-void TMainForm::ElementsACClick() { bringUp(AWMEdit.get()); }
-void TMainForm::ElementsBDClick() { bringUp(FMEdit.get()); }
-void TMainForm::VoiceCommonClick() { bringUp(VoiceCommonEdit.get()); }
-void TMainForm::VectorsClick() { bringUp(VectorEdit.get()); }
+void TMainForm::ElementsACClick()
+{
+    bringUp(AWMEdit.get());
+}
+void TMainForm::ElementsBDClick()
+{
+    bringUp(FMEdit.get());
+}
+void TMainForm::VoiceCommonClick()
+{
+    bringUp(VoiceCommonEdit.get());
+}
+void TMainForm::VectorsClick()
+{
+    bringUp(VectorEdit.get());
+}
 
 void TMainForm::SelectMidiDevicesClick()
 {
@@ -1042,7 +1060,10 @@ void TMainForm::SelectMidiDevicesClick()
         SetDevices->exec();
 }
 
-void TMainForm::GetVoiceFromSynthClick() { fetchVoice(); }
+void TMainForm::GetVoiceFromSynthClick()
+{
+    fetchVoice();
+}
 
 bool TMainForm::fetchVoice()
 {
@@ -1066,10 +1087,22 @@ void TMainForm::AboutClick()
         AboutTarvik->exec();
 }
 
-void TMainForm::UndoClick() { commands.undo(); }
-void TMainForm::RedoClick() { commands.redo(); }
-void TMainForm::CompareClick() { commands.compare(); }
-void TMainForm::MutateClick() { commands.mutateVoiceDialog(this); }
+void TMainForm::UndoClick()
+{
+    commands.undo();
+}
+void TMainForm::RedoClick()
+{
+    commands.redo();
+}
+void TMainForm::CompareClick()
+{
+    commands.compare();
+}
+void TMainForm::MutateClick()
+{
+    commands.mutateVoiceDialog(this);
+}
 
 void TMainForm::showHistory()
 {
@@ -1081,8 +1114,14 @@ void TMainForm::showHistory()
     Compare->setChecked(history.comparing());
 }
 
-void TMainForm::bAutoSendClick() { settings.autoSend = true; }
-void TMainForm::bNoAutoSendClick() { settings.autoSend = false; }
+void TMainForm::bAutoSendClick()
+{
+    settings.autoSend = true;
+}
+void TMainForm::bNoAutoSendClick()
+{
+    settings.autoSend = false;
+}
 
 // ---- the librarian: import, export, housekeeping, the whole bank ----
 
@@ -1090,8 +1129,7 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
 {
     QStringList lines;
     if (summary.cancelled)
-        lines << QStringLiteral("Cancelled: the voices added until then stay in the database.")
-              << QString();
+        lines << QStringLiteral("Cancelled: the voices added until then stay in the database.") << QString();
     if (summary.writeFailed)
         lines << QStringLiteral("The database could not take every voice.") << QString();
     lines << QStringLiteral("Voices added: %1").arg(summary.added)
@@ -1105,7 +1143,8 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
     // Past the refusals kept, the rest were only counted.
     if (summary.refused > shown && reasons > shown)
         lines << QStringLiteral("  ... and %1 more")
-                     .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(summary.refused - shown)));
+                     .arg(
+                         QLocale(QLocale::English).toString(static_cast<qlonglong>(summary.refused - shown)));
     if (!note.isEmpty())
         lines << QString() << note;
     tellUser(this, caption, lines.join(QLatin1Char('\n')));
@@ -1141,13 +1180,13 @@ void TMainForm::importFiles(const QStringList& paths)
         progress.setMinimumDuration(500);
         progress.setAutoClose(false);
         progress.setAutoReset(false);
-        summary = importVoiceFiles(
-            *fileIO, files, choice.mask(), choice.keepDuplicates(), [&](size_t done, size_t total) {
-                progress.setMaximum(static_cast<int>(total));
-                progress.setValue(static_cast<int>(std::min(done, total)));
-                QCoreApplication::processEvents();
-                return !progress.wasCanceled();
-            });
+        summary = importVoiceFiles(*fileIO, files, choice.mask(), choice.keepDuplicates(),
+                                   [&](size_t done, size_t total) {
+                                       progress.setMaximum(static_cast<int>(total));
+                                       progress.setValue(static_cast<int>(std::min(done, total)));
+                                       QCoreApplication::processEvents();
+                                       return !progress.wasCanceled();
+                                   });
     }
     recount();
     showNewRecords(before);
@@ -1230,7 +1269,8 @@ void TMainForm::exported(bool ok, size_t voices, const QString& path, const QStr
                        .arg(voices - damaged)
                        .arg(QDir::toNativeSeparators(path));
     if (damaged > 0)
-        text += QStringLiteral("\n%1 damaged voice(s) left out: their stored dumps fail their check.").arg(damaged);
+        text += QStringLiteral("\n%1 damaged voice(s) left out: their stored dumps fail their check.")
+                    .arg(damaged);
     tellUser(this, caption, text);
 }
 
@@ -1247,7 +1287,8 @@ void TMainForm::RenameVoiceClick()
             return;
         if (listing.isDamaged(n)) {
             tellUser(this, caption,
-                     QStringLiteral("This voice is damaged: its stored dump fails its check, so it is not renamed."));
+                     QStringLiteral(
+                         "This voice is damaged: its stored dump fails its check, so it is not renamed."));
             return;
         }
         QInputDialog dialog(this);
@@ -1296,10 +1337,10 @@ void TMainForm::CategoriesClick()
             all &= masks.back();
             some |= masks.back();
         }
-        const QString caption =
-            records.size() == 1
-                ? QStringLiteral("Categories of %1").arg(shownName(dbListBox->text(dbListBox->selectedRows().front())))
-                : QStringLiteral("Categories of %1 voices").arg(records.size());
+        const QString caption = records.size() == 1
+                                    ? QStringLiteral("Categories of %1")
+                                          .arg(shownName(dbListBox->text(dbListBox->selectedRows().front())))
+                                    : QStringLiteral("Categories of %1 voices").arg(records.size());
         TCategoryDlg dialog(this, caption, false);
         dialog.setObjectName(QStringLiteral("CategoriesDlg"));
         dialog.setMasks(all, some & 0xFFFF);
@@ -1343,8 +1384,14 @@ void TMainForm::moveSelected(int step)
     fillList(moved ? to : from, true);
 }
 
-void TMainForm::MoveUpClick() { moveSelected(-1); }
-void TMainForm::MoveDownClick() { moveSelected(1); }
+void TMainForm::MoveUpClick()
+{
+    moveSelected(-1);
+}
+void TMainForm::MoveDownClick()
+{
+    moveSelected(1);
+}
 
 void TMainForm::DeleteVoiceClick()
 {
@@ -1377,7 +1424,8 @@ void TMainForm::DeleteVoiceClick()
                 question += QStringLiteral(" and %1 more").arg(rows.size() - named);
         }
         QMessageBox box(QMessageBox::Question,
-                        records.size() == 1 ? QStringLiteral("Delete voice") : QStringLiteral("Delete voices"),
+                        records.size() == 1 ? QStringLiteral("Delete voice")
+                                            : QStringLiteral("Delete voices"),
                         question, QMessageBox::Yes | QMessageBox::No, this);
         box.setDefaultButton(QMessageBox::No);
         if (box.exec() != QMessageBox::Yes)
@@ -1462,8 +1510,7 @@ void TMainForm::GetAllVoicesClick()
 
     switch (outcome) {
     case running:
-    case cancelled:
-        return;
+    case cancelled: return;
     case unanswered:
         tellUser(this, caption,
                  QStringLiteral("The synthesiser did not answer. Nothing was added.\n"
@@ -1478,14 +1525,15 @@ void TMainForm::GetAllVoicesClick()
         tellUser(this, caption,
                  QStringLiteral("The answer was longer than any bank of voices. Nothing was added."));
         return;
-    case complete:
-        break;
+    case complete: break;
     }
     // The whole bank, multis included, also becomes the current bank.
     const std::string notKept = bankWindow()->takeReceivedBank(bank);
-    const QString note = notKept.empty()
-        ? QStringLiteral("The bank, with its 16 multis, is now the current bank (Edit, Bank).")
-        : QStringLiteral("The bank was not kept as the current bank: %1.").arg(QString::fromStdString(notKept));
+    const QString note =
+        notKept.empty()
+            ? QStringLiteral("The bank, with its 16 multis, is now the current bank (Edit, Bank).")
+            : QStringLiteral("The bank was not kept as the current bank: %1.")
+                  .arg(QString::fromStdString(notKept));
     const VoiceReadResult read = readVoices(bank.data(), bank.size());
     ImportSummary summary;
     const int32_t before = fileIO->countRecords();

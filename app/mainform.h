@@ -91,9 +91,8 @@ public:
     QLabel* lListed;
     // The category boxes, indexed by their bit in a record's category mask.
     QCheckBox* categoryBox[16];
-    QCheckBox *cbStrings, *cbBrass, *cbWoodwind, *cbPercussion, *cbPlucked, *cbPad, *cbSolo,
-        *cbSynthetic, *cbBass, *cbVocal, *cbPiano, *cbOrgan, *cbKeyboard, *cbMusicalFX,
-        *cbUntunedFX, *cbRealistic;
+    QCheckBox *cbStrings, *cbBrass, *cbWoodwind, *cbPercussion, *cbPlucked, *cbPad, *cbSolo, *cbSynthetic,
+        *cbBass, *cbVocal, *cbPiano, *cbOrgan, *cbKeyboard, *cbMusicalFX, *cbUntunedFX, *cbRealistic;
     QPushButton* bAutoSend;
     QPushButton* bNoAutoSend;
     // Ticked: a voice clicked in the list, or reached with the arrow keys, is sent to
@@ -107,9 +106,9 @@ public:
 
     // Menu entries.
     QAction *LoadVoice, *SaveVoice, *ModifyVoice, *AddVoice, *Exit;
-    QAction *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice,
-        *MoveUp, *MoveDown, *Categories, *GetAllVoices;
-    QMenu* ListMenu;      // the list's context menu: the entry's housekeeping
+    QAction *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice, *MoveUp, *MoveDown,
+        *Categories, *GetAllVoices;
+    QMenu* ListMenu;   // the list's context menu: the entry's housekeeping
     QAction *ElementsAC, *ElementsBD, *VoiceCommon, *Vectors;
     QAction *Undo, *Redo, *Compare, *Mutate;
     QAction *SelectMidiDevices, *GetVoiceFromSynth, *About;
@@ -233,7 +232,8 @@ private:
     // The identities of records as listed, and where voices of those identities
     // stand in the list now (nearest their old places; -1 where gone).
     std::vector<uint64_t> listedHashes(const std::vector<int32_t>& records) const;
-    std::vector<int32_t> findListed(const std::vector<uint64_t>& hashes, const std::vector<int32_t>& near) const;
+    std::vector<int32_t> findListed(const std::vector<uint64_t>& hashes,
+                                    const std::vector<int32_t>& near) const;
     // Before a command on the chosen voices: the library as it is now. False (and
     // the user told which) when a chosen voice is no longer in it.
     bool chosenStillThere(const QString& caption);

@@ -117,4 +117,4 @@ QPixmap appIcon(int size)
     return picture;
 }
 
-} // namespace pictures
+}   // namespace pictures

@@ -32,4 +32,4 @@ QPixmap socketStrip(int height);
 // The program's icon, drawn at any size.
 QPixmap appIcon(int size);
 
-} // namespace pictures
+}   // namespace pictures

@@ -11,8 +11,8 @@
 
 #include "app/dialogs.h"
 #include "app/pictures.h"
-#include "settings/settings.h"
 #include "midi/midiport.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -66,8 +66,8 @@ void openDevices(TMIDIPort* midiPort, TSettings& settings, bool byName)
     const bool outMissing = !out && !settings.outDeviceName.empty();
     std::string missing;
     if (inMissing && outMissing)
-        missing = "The MIDI input device \"" + settings.inDeviceName + "\" and the output device \""
-                  + settings.outDeviceName + "\" are not there";
+        missing = "The MIDI input device \"" + settings.inDeviceName + "\" and the output device \"" +
+                  settings.outDeviceName + "\" are not there";
     else if (inMissing)
         missing = "The MIDI input device \"" + settings.inDeviceName + "\" is not there";
     else if (outMissing)
@@ -118,11 +118,11 @@ void whiteList(QWidget* list)
     palette.setColor(QPalette::Text, Qt::black);
     list->setPalette(palette);
 }
-} // namespace
+}   // namespace
 
 TSetDevices::TSetDevices(TMIDIPort* midiPort, TSettings& settings, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       midiPort(midiPort), settings(settings)
 {
     setWindowTitle(QStringLiteral("Select MIDI Devices"));
@@ -215,10 +215,10 @@ void TSetDevices::fillDeviceLists()
             lbOutputs->addItem(QString::fromStdString(midiPort->outDeviceName(n)));
     }
     // A number outside a list selects nothing there.
-    lbInputs->setCurrentRow(settings.inDevice >= 0 && settings.inDevice < lbInputs->count()
-                                ? settings.inDevice : -1);
-    lbOutputs->setCurrentRow(settings.outDevice >= 0 && settings.outDevice < lbOutputs->count()
-                                 ? settings.outDevice : -1);
+    lbInputs->setCurrentRow(
+        settings.inDevice >= 0 && settings.inDevice < lbInputs->count() ? settings.inDevice : -1);
+    lbOutputs->setCurrentRow(
+        settings.outDevice >= 0 && settings.outDevice < lbOutputs->count() ? settings.outDevice : -1);
     // Messages carry the low 4 bits of the channel: show that one.
     cbMIDIChannel->setCurrentIndex(settings.midiChannel & 0x0F);
 }

@@ -3,11 +3,11 @@
 
 #include <QIcon>
 #include <QMessageBox>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <system_error>
-#include <cstdlib>
 #include <pwd.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "app/pictures.h"

@@ -42,4 +42,3 @@ std::string dataFolder();
 // Makes the data folder (and its parents) when missing and makes it the working
 // directory. False, with the reason in error, when it cannot be made or entered.
 bool enterDataFolder(std::string& folder, std::string& error);
-

@@ -17,10 +17,8 @@ QVariant TVoiceNames::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return name(index.row());
-    case Qt::ForegroundRole:
-        return damaged(index.row()) ? QVariant(QColor(Qt::darkGray)) : QVariant();
+    case Qt::DisplayRole: return name(index.row());
+    case Qt::ForegroundRole: return damaged(index.row()) ? QVariant(QColor(Qt::darkGray)) : QVariant();
     case Qt::FontRole:
         if (damaged(index.row())) {
             QFont font;
@@ -30,10 +28,10 @@ QVariant TVoiceNames::data(const QModelIndex& index, int role) const
         return {};
     case Qt::ToolTipRole:
         return damaged(index.row())
-                   ? QVariant(QStringLiteral("Damaged: this record fails its check and cannot be loaded or sent"))
+                   ? QVariant(
+                         QStringLiteral("Damaged: this record fails its check and cannot be loaded or sent"))
                    : QVariant();
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -36,7 +36,8 @@ int main()
     TMIDIPort port;
     port.events = &events;
     if (!port.openOutput(synth.outDevice(port))) {
-        std::fprintf(stderr, "bench_bank: %s\n", events.openErrors.empty() ? "no output port" : events.openErrors.front().c_str());
+        std::fprintf(stderr, "bench_bank: %s\n",
+                     events.openErrors.empty() ? "no output port" : events.openErrors.front().c_str());
         return 1;
     }
 
@@ -58,7 +59,7 @@ int main()
     // milliseconds for painting and input.
     auto last = Clock::now();
     double longestUnserved = seconds(last - start);
-    double longestCall = 0;     // inside bankSendProgress itself
+    double longestCall = 0;   // inside bankSendProgress itself
     TMIDIPort::BankSendProgress progress;
     for (;;) {
         const auto before = Clock::now();
@@ -76,8 +77,8 @@ int main()
     const double aim = (wire + (bankBlockCount - 1) * bankBlockGapMs / 1000.0) * 1.05;
     const bool arrived = synth.waitForCount("banks", 1, 20.0);
 
-    std::printf("bank send over JACK: %.2f s (aim %.2f s = (wire time %.2f s + 16 x 100 ms) + 5%%)%s\n", total,
-                aim, wire, total <= aim ? "" : ", OVER THE AIM");
+    std::printf("bank send over JACK: %.2f s (aim %.2f s = (wire time %.2f s + 16 x 100 ms) + 5%%)%s\n",
+                total, aim, wire, total <= aim ? "" : ", OVER THE AIM");
     std::printf("caller's loop: longest unserved stretch %.1f ms (5 ms of it the loop's own pause; "
                 "the longest bankSendProgress call %.2f ms)\n",
                 longestUnserved * 1000.0, longestCall * 1000.0);

@@ -43,7 +43,7 @@ bool buildLibrary(const std::string& path)
     return writeBenchLibrary(path, recordCount);
 }
 
-}  // namespace
+}   // namespace
 
 int main()
 {
@@ -125,8 +125,8 @@ int main()
                 static_cast<double>(readBytes) / 1e6);
     std::printf("listing pass, every mask and name:     %8.1f ms  (%.2f x floor, %d listed)\n", full * 1e3,
                 full / sequential, fullListed);
-    std::printf("listing pass, filter lists a tenth:    %8.1f ms  (%.2f x floor, %d listed)\n", filtered * 1e3,
-                filtered / sequential, listed);
+    std::printf("listing pass, filter lists a tenth:    %8.1f ms  (%.2f x floor, %d listed)\n",
+                filtered * 1e3, filtered / sequential, listed);
     std::printf("seek and small reads per record:       %8.1f ms  (%.2f x floor, for comparison)\n",
                 seeking * 1e3, seeking / sequential);
     std::printf("(checksum of the run: %lu)\n", sink);

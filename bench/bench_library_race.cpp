@@ -26,7 +26,9 @@ int main(int argc, char** argv)
         // in each try.
         {"two imports", [&](const std::string& d, int) { return race::twoImports(tool, d, 0, voices); }},
         {"import + delete",
-         [&](const std::string& d, int t) { return race::importAndDelete(tool, d, voices, voices, 400 + t % 6 * 100); }},
+         [&](const std::string& d, int t) {
+             return race::importAndDelete(tool, d, voices, voices, 400 + t % 6 * 100);
+         }},
         {"rename + delete",
          [&](const std::string& d, int t) { return race::renameAndDelete(tool, d, voices, t % 10 * 10); }},
         {"two deletes", [&](const std::string& d, int) { return race::twoDeletes(tool, d, voices); }},

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "settings/settings.h"
 #include "midi/platformmidi.h"
+#include "settings/settings.h"
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
@@ -24,12 +24,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
 struct Result {
     int edits = 0;
     long dumps = 0;
-    double finalWires = 0;      // last edit to the final voice held, in wire times
+    double finalWires = 0;   // last edit to the final voice held, in wire times
     double longestCallMs = 0;
     bool arrived = false;
 };
@@ -58,12 +61,12 @@ Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSec
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     r.finalWires = seconds(Clock::now() - lastEdit) / wire;
     port.flush(2000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));    // the synthesiser's counts follow
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));   // the synthesiser's counts follow
     r.dumps = synth.count("dumps") - dumpsBefore;
     return r;
 }
 
-}  // namespace
+}   // namespace
 
 int main()
 {
@@ -105,7 +108,7 @@ int main()
                           {"one slow edit", 1, 1.0}};
     uint32_t seed = 1;
     for (const Case& c : cases) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));    // the wire at rest
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));   // the wire at rest
         const Result r = burst(port, synth, c.edits, c.rate, seed);
         seed += static_cast<uint32_t>(c.edits);
         ok = ok && r.arrived;

@@ -22,12 +22,12 @@
 #include "app/appevents.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "settings/settings.h"
 #include "app/startup.h"
 #include "app/tarvik.h"
 #include "bench/benchlibrary.h"
-#include "midi/midiport.h"
 #include "library/fileio.h"
+#include "midi/midiport.h"
+#include "settings/settings.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -98,9 +98,9 @@ double tick()
     double worst = 0;
     for (int i = 0; i < 2; ++i)
         worst = std::max(worst, seconds([] {
-            run->mainForm->cbBrass->click();
-            settle();
-        }));
+                             run->mainForm->cbBrass->click();
+                             settle();
+                         }));
     return worst;
 }
 
@@ -109,9 +109,9 @@ double search()
     double worst = 0;
     for (const char* text : {"V00012", ""})
         worst = std::max(worst, seconds([text] {
-            run->mainForm->edSearch->setText(QString::fromLatin1(text));
-            settle();
-        }));
+                             run->mainForm->edSearch->setText(QString::fromLatin1(text));
+                             settle();
+                         }));
     return worst;
 }
 
@@ -130,7 +130,7 @@ double sequentialRead()
     });
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the transport talks to the virtual SY-22 over JACK MIDI: the median and
-// worst time of 50 voice fetches (request out, dump back, through the fetch object), and how many dumps go out per second when
-// each is sent and waited for (the settle gap after each dump included). Uses the running JACK server, or starts a private one for the run.
+// worst time of 50 voice fetches (request out, dump back, through the fetch object), and how many dumps go
+// out per second when each is sent and waited for (the settle gap after each dump included). Uses the running
+// JACK server, or starts a private one for the run.
 #include <QCoreApplication>
 
 #include <algorithm>

@@ -186,7 +186,8 @@ inline Outcome twoImports(const std::string& tool, const std::string& dir, int b
 // An import of count voices while record 0 of base records is deleted, the delete
 // starting delayMs after the import (an import takes about a second for 20,000
 // voices, a delete a tenth of that).
-inline Outcome importAndDelete(const std::string& tool, const std::string& dir, int base, int count, int delayMs)
+inline Outcome importAndDelete(const std::string& tool, const std::string& dir, int base, int count,
+                               int delayMs)
 {
     const std::string lib = dir + "/SOUNDS.SYL";
     writeLibrary(lib, 1, base);
@@ -250,4 +251,4 @@ inline Outcome twoDeletes(const std::string& tool, const std::string& dir, int b
     return o;
 }
 
-}  // namespace race
+}   // namespace race

@@ -26,7 +26,7 @@ bool endsWith(const std::string& s, const char* tail)
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-}  // namespace
+}   // namespace
 
 std::string changeName(const Voice& before, const Voice& after)
 {
@@ -184,8 +184,7 @@ bool TVoiceHistory::redo(Voice& v)
 
 // Takes the newest step of from, puts its side into v and hands it to to. Undo and
 // redo first end a comparison, so that the voice the user edits is what they work on.
-bool TVoiceHistory::replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to,
-                           Voice Step::*side)
+bool TVoiceHistory::replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to, Voice Step::*side)
 {
     finish(v);
     bool changedVoice = false;

@@ -9,13 +9,14 @@
 #include <QScrollBar>
 
 #include "editors/awmwaves.h"
-#include "settings/settings.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "editors/envelope.h"
 #include "editors/pictures.h"
+#include "settings/settings.h"
 
-TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . AWM Edit"), 0, commands, parent)
+TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
+    : TElementEdit(QStringLiteral("Tarvik . . . AWM Edit"), 0, commands, parent)
 {
     setFixedSize(688, 432);
     setAttribute(Qt::WA_StyledBackground, true);
@@ -70,16 +71,16 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStr
         addPicture(lfo, lfoWavePicture(i), 32, 22 + tbLFOWaveform->handleCentre(i) - lfoPictureHeight / 2)
             ->setToolTip(lfoTip);
     const int lfoLabel = 62, lfoBox = 134;
-    number(lfo, QStringLiteral("Speed: "), lfoLabel, 22, lfoBox, 2, tfLFOSpeed, udLFOSpeed, row(S::Element, "lfoSpeed"),
-           QStringLiteral("Sets the LFO Speed"));
+    number(lfo, QStringLiteral("Speed: "), lfoLabel, 22, lfoBox, 2, tfLFOSpeed, udLFOSpeed,
+           row(S::Element, "lfoSpeed"), QStringLiteral("Sets the LFO Speed"));
     number(lfo, QStringLiteral("Delay: "), lfoLabel, 22 + rowHeight, lfoBox, 3, tfLFODelay, udLFODelay,
            row(S::Element, "lfoDelay"), QStringLiteral("Sets the time before the LFO comes in"));
     number(lfo, QStringLiteral("Rate: "), lfoLabel, 22 + 2 * rowHeight, lfoBox, 3, tfLFORate, udLFORate,
            row(S::Element, "lfoRate"), QStringLiteral("Sets the rate at which the LFO fades in"));
-    number(lfo, QStringLiteral("PM depth: "), lfoLabel, 22 + 3 * rowHeight, lfoBox, 2, tfLFOPMDepth, udLFOPMDepth,
-           row(S::Element, "lfoPMDepth"), QStringLiteral("Sets the amount of vibrato"));
-    number(lfo, QStringLiteral("AM depth: "), lfoLabel, 22 + 4 * rowHeight, lfoBox, 2, tfLFOAMDepth, udLFOAMDepth,
-           row(S::Element, "lfoAMDepth"), QStringLiteral("Sets the amount of tremolo"));
+    number(lfo, QStringLiteral("PM depth: "), lfoLabel, 22 + 3 * rowHeight, lfoBox, 2, tfLFOPMDepth,
+           udLFOPMDepth, row(S::Element, "lfoPMDepth"), QStringLiteral("Sets the amount of vibrato"));
+    number(lfo, QStringLiteral("AM depth: "), lfoLabel, 22 + 4 * rowHeight, lfoBox, 2, tfLFOAMDepth,
+           udLFOAMDepth, row(S::Element, "lfoAMDepth"), QStringLiteral("Sets the amount of tremolo"));
 
     // Level and pan.
     QGroupBox* levelPan = addGroup(this, QStringLiteral(" Level && Pan "), 528, 2, 156, 168);
@@ -112,10 +113,12 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStr
     tbLevelScaling->setToolTip(levelScalingTip);
     tbRateScaling->setToolTip(rateScalingTip);
     for (int n = 0; n < 16; ++n)
-        addPicture(env, levelScalingPicture(n), 8, scaleTop + tbLevelScaling->handleCentre(n) - scalingPictureHeight / 2)
+        addPicture(env, levelScalingPicture(n), 8,
+                   scaleTop + tbLevelScaling->handleCentre(n) - scalingPictureHeight / 2)
             ->setToolTip(levelScalingTip);
     for (int n = 0; n < 8; ++n)
-        addPicture(env, rateScalingPicture(n), 96, scaleTop + tbRateScaling->handleCentre(n) - scalingPictureHeight / 2)
+        addPicture(env, rateScalingPicture(n), 96,
+                   scaleTop + tbRateScaling->handleCentre(n) - scalingPictureHeight / 2)
             ->setToolTip(rateScalingTip);
     QLabel* scaling = new QLabel(QStringLiteral("S\nc\na\nl\ni\nn\ng"), env);
     scaling->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -133,8 +136,8 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStr
     cbEnvelopeDelay->setLayoutDirection(Qt::RightToLeft);
     cbEnvelopeDelay->setGeometry(118, 176, 84, 22);
     cbEnvelopeDelay->setToolTip(QStringLiteral("Selects whether the start of the attack is delayed"));
-    number(env, QString(), 0, 176, 206, 3, tfEnvelopeDelay, udEnvelopeDelay, row(S::Voice, "envelopeDelay", Role::Delay),
-           QString());
+    number(env, QString(), 0, 176, 206, 3, tfEnvelopeDelay, udEnvelopeDelay,
+           row(S::Voice, "envelopeDelay", Role::Delay), QString());
 
     QGroupBox* levels = addGroup(env, QStringLiteral(" Levels "), 418, 14, 124, 118);
     QGroupBox* rates = addGroup(env, QStringLiteral(" Rates "), 418, 132, 124, 118);

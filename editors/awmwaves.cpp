@@ -49,7 +49,7 @@ QStringList namesFromText(const char* text)
     return QString::fromLatin1(text).split(QStringLiteral("\r\n"));
 }
 
-}  // namespace
+}   // namespace
 
 const QStringList& awmWaveNames(int model)
 {
@@ -61,7 +61,9 @@ const QStringList& awmWaveNames(int model)
 const EnvelopeRow* awmWaveEnvelopes()
 {
     static const auto table = [] {
-        struct Table { EnvelopeRow rows[awmWaveCount]; } t{};
+        struct Table {
+            EnvelopeRow rows[awmWaveCount];
+        } t{};
         parseEnvelopeTable(awm_preset_envelopes_csv, t.rows, awmWaveCount);
         return t;
     }();

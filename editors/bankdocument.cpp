@@ -34,8 +34,7 @@ std::string bankChangeName(const Bank& before, const Bank& after)
 }
 
 TBankDocument::TBankDocument(QObject* parent)
-    : QObject(parent),
-      current{initialBank(), "New bank"},
+    : QObject(parent), current{initialBank(), "New bank"},
       history(
           stepLimit, [](const State& a, const State& b) { return sameBank(a.bank, b.bank); },
           [](const State& a, const State& b) { return bankChangeName(a.bank, b.bank); })

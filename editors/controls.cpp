@@ -4,8 +4,8 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QStyle>
@@ -35,14 +35,15 @@ public:
     }
 };
 
-}  // namespace
+}   // namespace
 
 void guardWheel(QWidget* control)
 {
     control->setFocusPolicy(Qt::StrongFocus);
     // The guard is the control's own and goes with it; it is put first again, before
     // any filter installed since.
-    QObject* guard = control->findChild<QObject*>(QLatin1String(TWheelGuard::name), Qt::FindDirectChildrenOnly);
+    QObject* guard =
+        control->findChild<QObject*>(QLatin1String(TWheelGuard::name), Qt::FindDirectChildrenOnly);
     if (!guard)
         guard = new TWheelGuard(control);
     control->removeEventFilter(guard);
@@ -229,21 +230,20 @@ QString editorStyleSheet()
     // Only the editor windows themselves are painted black: sliders, scroll bars and
     // check boxes keep the platform's own drawing (grey grooves, visible check
     // marks), which a background rule on every widget would take away.
-    return QStringLiteral(
-        "QWidget { color: lime; font-weight: bold; }"
-        "TAWMEdit, TFMEdit, TVoiceCommonEdit, TVectorEdit { background-color: black; }"
-        "QLabel { color: yellow; }"
-        "QGroupBox { border: 1px solid gray; margin-top: 8px; color: lime; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"
-        "QComboBox { background-color: maroon; color: yellow; }"
-        "QComboBox QAbstractItemView { background-color: maroon; color: yellow; "
-        "selection-background-color: yellow; selection-color: maroon; }"
-        "QLineEdit { background-color: white; color: black; }"
-        "QLineEdit:disabled { background-color: silver; color: gray; }"
-        "QPushButton { background-color: silver; color: black; }"
-        "QToolButton { background-color: silver; color: black; }"
-        "QCheckBox { color: lime; }"
-        "QToolTip { background-color: #ffffe1; color: black; font-weight: normal; }");
+    return QStringLiteral("QWidget { color: lime; font-weight: bold; }"
+                          "TAWMEdit, TFMEdit, TVoiceCommonEdit, TVectorEdit { background-color: black; }"
+                          "QLabel { color: yellow; }"
+                          "QGroupBox { border: 1px solid gray; margin-top: 8px; color: lime; }"
+                          "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"
+                          "QComboBox { background-color: maroon; color: yellow; }"
+                          "QComboBox QAbstractItemView { background-color: maroon; color: yellow; "
+                          "selection-background-color: yellow; selection-color: maroon; }"
+                          "QLineEdit { background-color: white; color: black; }"
+                          "QLineEdit:disabled { background-color: silver; color: gray; }"
+                          "QPushButton { background-color: silver; color: black; }"
+                          "QToolButton { background-color: silver; color: black; }"
+                          "QCheckBox { color: lime; }"
+                          "QToolTip { background-color: #ffffe1; color: black; font-weight: normal; }");
 }
 
 QGroupBox* addGroup(QWidget* parent, const QString& title, int x, int y, int w, int h)

@@ -28,9 +28,9 @@ class TNumberBox : public QLineEdit {
     Q_OBJECT
 public:
     enum Mask {
-        Digits,              // 0-9 only
-        SignedDigits,        // an optional sign, then digits
-        SignedDigitsBlanks,  // digits, + or - and blanks, in any place
+        Digits,               // 0-9 only
+        SignedDigits,         // an optional sign, then digits
+        SignedDigitsBlanks,   // digits, + or - and blanks, in any place
     };
     TNumberBox(int width, Mask mask = Digits, QWidget* parent = nullptr);
 
@@ -139,5 +139,8 @@ QString editorStyleSheet();
 QGroupBox* addGroup(QWidget* parent, const QString& title, int x, int y, int w, int h);
 QLabel* addLabel(QWidget* parent, const QString& text, int x, int y);
 QLabel* addPicture(QWidget* parent, const QPixmap& pixmap, int x, int y);
-constexpr int boxPixels(int characters) { return 14 + 8 * characters; }
+constexpr int boxPixels(int characters)
+{
+    return 14 + 8 * characters;
+}
 QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth);

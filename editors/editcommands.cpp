@@ -36,7 +36,7 @@ bool isPlayKey(const QKeyEvent* key)
     return key->key() == Qt::Key_Space && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
-}  // namespace
+}   // namespace
 
 TEditCommands::TEditCommands(TVoiceDocument& document, TAutoSender& sender, TSettings& settings,
                              std::function<bool()> getVoice)
@@ -58,7 +58,8 @@ TEditCommands::~TEditCommands()
 bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::FocusOut && type != QEvent::Hide && type != QEvent::Show)
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::FocusOut &&
+        type != QEvent::Hide && type != QEvent::Show)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget)
@@ -91,8 +92,7 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (box && type == QEvent::KeyPress &&
-            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+        if (box && type == QEvent::KeyPress && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
             document.finishEdit();
         // Space plays wherever no text box has the focus; held, it keeps sounding.
         if (!box && isPlayKey(key)) {
@@ -102,8 +102,7 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return false;
 }
@@ -129,7 +128,8 @@ void TEditCommands::watchEditor(QWidget* editor)
             places.remove(editor);
         });
     }
-    addUndoKeys(editor, [this] { undo(); }, [this] { redo(); });
+    addUndoKeys(
+        editor, [this] { undo(); }, [this] { redo(); });
     for (QAbstractSlider* slider : editor->findChildren<QAbstractSlider*>()) {
         guardWheel(slider);
         connect(slider, &QAbstractSlider::sliderReleased, editor, [this] { document.finishEdit(); });
@@ -271,11 +271,13 @@ void TEditCommands::playNote(bool on)
 QString TEditCommands::undoCaption() const
 {
     const std::string name = document.history.undoName();
-    return name.empty() ? QStringLiteral("&Undo") : QStringLiteral("&Undo %1").arg(QString::fromStdString(name));
+    return name.empty() ? QStringLiteral("&Undo")
+                        : QStringLiteral("&Undo %1").arg(QString::fromStdString(name));
 }
 
 QString TEditCommands::redoCaption() const
 {
     const std::string name = document.history.redoName();
-    return name.empty() ? QStringLiteral("&Redo") : QStringLiteral("&Redo %1").arg(QString::fromStdString(name));
+    return name.empty() ? QStringLiteral("&Redo")
+                        : QStringLiteral("&Redo %1").arg(QString::fromStdString(name));
 }

@@ -11,7 +11,7 @@
 
 TEditorWindow::TEditorWindow(const QString& title, TEditCommands& commands, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       commands(commands), document(commands.document), voice(commands.document.voice),
       fields(new TFieldBinder(this))
 {

@@ -50,8 +50,9 @@ protected:
     Voice& voice;
 
     // The buttons: Get voice, Send voice, Compare, Play, (Element,) Close. elementKind:
-    // 0 none, 1 AWM, 2 FM (then shownElement() is the element its commands act on). In a window laid out by layouts, Get voice, Send voice and
-    // Close join the window (and its focus order) when the layout takes them.
+    // 0 none, 1 AWM, 2 FM (then shownElement() is the element its commands act on). In a window laid out by
+    // layouts, Get voice, Send voice and Close join the window (and its focus order) when the layout takes
+    // them.
     void createButtons(int elementKind, bool laidOut);
     // An accepted change made by source (the control): one undo step, then the voice
     // goes out when auto-send is on. Nothing while the window is not ready.

@@ -51,16 +51,15 @@ TFieldRow TElementEdit::row(Scope scope, const std::string& name, Role role, boo
                 setUserEnvType();
         };
         break;
-    case Role::Delay:
-        r.after = [this] { drawEnvelope(); };
-        break;
+    case Role::Delay: r.after = [this] { drawEnvelope(); }; break;
     case Role::Other: break;
     }
     return r;
 }
 
 void TElementEdit::number(QWidget* parent, const QString& caption, int x, int y, int boxX, int width,
-                          TNumberBox*& box, TUpDown*& ud, TFieldRow fieldRow, const QString& tip, int spinnerMaximum)
+                          TNumberBox*& box, TUpDown*& ud, TFieldRow fieldRow, const QString& tip,
+                          int spinnerMaximum)
 {
     QLabel* label = caption.isEmpty() ? nullptr : addLabel(parent, caption, x, y + 3);
     box = new TNumberBox(width, fieldRow.minimum < 0 ? TNumberBox::SignedDigits : TNumberBox::Digits, parent);
@@ -82,9 +81,12 @@ void TElementEdit::envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, in
         {"Decay 2: ", "levelDecay2", "Sets the level of the envelope after the decay 2 stage"},
     };
     static const char* const rateRows[4][3] = {
-        {"Attack: ", "rateAttack", "Sets the rate at which the volume changes from initial level to attack level"},
-        {"Decay 1: ", "rateDecay1", "Sets the rate at which the volume changes from attack level to decay 1 level"},
-        {"Decay 2: ", "rateDecay2", "Sets the rate at which the volume changes from decay 1 level to decay 2 level"},
+        {"Attack: ", "rateAttack",
+         "Sets the rate at which the volume changes from initial level to attack level"},
+        {"Decay 1: ", "rateDecay1",
+         "Sets the rate at which the volume changes from attack level to decay 1 level"},
+        {"Decay 2: ", "rateDecay2",
+         "Sets the rate at which the volume changes from decay 1 level to decay 2 level"},
         {"Release: ", "rateRelease", "Sets the rate at which the volume falls from decay 2 level to silence"},
     };
     TNumberBox** levelBoxes[4] = {&tfLevelInitial, &tfLevelAttack, &tfLevelDecay1, &tfLevelDecay2};

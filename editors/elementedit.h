@@ -77,7 +77,8 @@ protected:
                 TUpDown*& ud, TFieldRow fieldRow, const QString& tip, int spinnerMaximum = -1);
     // The eight level and rate boxes of the envelope, one column each of four.
     // interleaved: created level, rate, level, ... (the focus order), else by column.
-    void envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, int boxX, int top, int step, bool interleaved);
+    void envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, int boxX, int top, int step,
+                       bool interleaved);
     // Binds the shared controls the layout placed: the sliders, the bars (levelAfter
     // follows a stored element level), the delay check box, the element and envelope
     // type lists.

@@ -35,7 +35,7 @@ void copyEnvelope(const OperatorBlock& from, OperatorBlock& to)
     updatePeakStage(to);
 }
 
-}  // namespace
+}   // namespace
 
 void copyCarrierEnvelopeToModulator(VoiceElement& e)
 {

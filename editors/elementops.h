@@ -8,7 +8,10 @@
 #include "voice/voice.h"
 
 // The other element of the same kind: A <-> C, B <-> D.
-constexpr int partnerElement(int index) { return (index + 2) & 3; }
+constexpr int partnerElement(int index)
+{
+    return (index + 2) & 3;
+}
 
 // Copies element from over element to (both of the same kind; otherwise nothing).
 void copyElement(Voice& v, int from, int to);

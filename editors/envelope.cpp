@@ -9,8 +9,8 @@
 
 QStringList envelopeTypeNames()
 {
-    return {QStringLiteral("User"),  QStringLiteral("Preset"), QStringLiteral("Piano"),
-            QStringLiteral("Guitar"), QStringLiteral("Pluck"), QStringLiteral("Brass"),
+    return {QStringLiteral("User"),    QStringLiteral("Preset"), QStringLiteral("Piano"),
+            QStringLiteral("Guitar"),  QStringLiteral("Pluck"),  QStringLiteral("Brass"),
             QStringLiteral("Strings"), QStringLiteral("Organ")};
 }
 
@@ -19,12 +19,12 @@ QStringList envelopeTypeNames()
 const EnvelopeRow envelopeShapes[8] = {
     {},
     {},
-    {87, 127, 119, 0, 1, 63, 20, 14, 32, 3},     // Piano
-    {0, 127, 117, 0, 1, 63, 24, 19, 35, 1},      // Guitar
-    {87, 127, 79, 0, 1, 63, 32, 28, 32, 1},      // Pluck
-    {0, 127, 119, 119, 1, 44, 20, 0, 40, 1},     // Brass
-    {87, 127, 127, 127, 1, 28, 0, 0, 26, 1},     // Strings
-    {0, 127, 127, 127, 1, 63, 0, 0, 42, 1},      // Organ
+    {87, 127, 119, 0, 1, 63, 20, 14, 32, 3},   // Piano
+    {0, 127, 117, 0, 1, 63, 24, 19, 35, 1},    // Guitar
+    {87, 127, 79, 0, 1, 63, 32, 28, 32, 1},    // Pluck
+    {0, 127, 119, 119, 1, 44, 20, 0, 40, 1},   // Brass
+    {87, 127, 127, 127, 1, 28, 0, 0, 26, 1},   // Strings
+    {0, 127, 127, 127, 1, 63, 0, 0, 42, 1},    // Organ
 };
 
 void applyEnvelopeRow(OperatorBlock& block, const EnvelopeRow& row)
@@ -45,7 +45,7 @@ void applyEnvelopeRow(OperatorBlock& block, const EnvelopeRow& row)
 void applyEnvelopeShape(OperatorBlock& block, int type)
 {
     if (type < 2 || type > 7)
-        return;  // "User" and "Preset" are no shapes
+        return;   // "User" and "Preset" are no shapes
     applyEnvelopeRow(block, envelopeShapes[type]);
 }
 
@@ -83,8 +83,8 @@ int parseEnvelopeTable(const char* csv, EnvelopeRow* rows, int count)
     return filled;
 }
 
-EnvelopePolyline envelopePolyline(const OperatorBlock& block, const Voice& v,
-                                  bool withAdjustments, int d, int b)
+EnvelopePolyline envelopePolyline(const OperatorBlock& block, const Voice& v, bool withAdjustments, int d,
+                                  int b)
 {
     const int x0 = block.envelopeDelayOn ? 128 - v.envelopeDelay : 1;
     int a = block.rateAttack;

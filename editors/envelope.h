@@ -46,8 +46,8 @@ struct EnvelopePolyline {
     int y[6];
     int count;
 };
-EnvelopePolyline envelopePolyline(const OperatorBlock& block, const Voice& v,
-                                  bool withAdjustments, int d, int b);
+EnvelopePolyline envelopePolyline(const OperatorBlock& block, const Voice& v, bool withAdjustments, int d,
+                                  int b);
 
 // The envelope picture: a persistent bitmap, repainted completely by each draw and
 // left alone otherwise. Tooltip "Visual representation of the envelope".

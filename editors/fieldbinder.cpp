@@ -11,11 +11,14 @@
 
 #include "editors/controls.h"
 
-TFieldBinder::TFieldBinder(QObject* parent) : QObject(parent) {}
+TFieldBinder::TFieldBinder(QObject* parent) : QObject(parent)
+{
+}
 
 QString TFieldBinder::rangeTip(const QString& tip, int minimum, int maximum, const QString& rangeText)
 {
-    const QString range = !rangeText.isEmpty() ? rangeText : QStringLiteral("(%1 to %2)").arg(minimum).arg(maximum);
+    const QString range =
+        !rangeText.isEmpty() ? rangeText : QStringLiteral("(%1 to %2)").arg(minimum).arg(maximum);
     return tip.isEmpty() ? range : tip + QLatin1Char(' ') + range;
 }
 
@@ -214,7 +217,7 @@ private:
     QPointer<QWidget> window;
 };
 
-}  // namespace
+}   // namespace
 
 void addUndoKeys(QWidget* window, const std::function<void()>& undo, const std::function<void()>& redo)
 {
@@ -224,7 +227,8 @@ void addUndoKeys(QWidget* window, const std::function<void()>& undo, const std::
     QObject::connect(undoAction, &QAction::triggered, window, undo);
     window->addAction(undoAction);
     auto* redoAction = new QAction(window);
-    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     redoAction->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(redoAction, &QAction::triggered, window, redo);
     window->addAction(redoAction);

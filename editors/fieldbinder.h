@@ -34,10 +34,10 @@ class TPickList;
 class TUpDown;
 
 struct TFieldRow {
-    QString caption;             // the change's name ("Part 3 level")
-    int minimum = 0;             // the shown range
+    QString caption;   // the change's name ("Part 3 level")
+    int minimum = 0;   // the shown range
     int maximum = 0;
-    std::function<int()> get;    // the field in shown form
+    std::function<int()> get;   // the field in shown form
     std::function<void(int)> set;
     // What follows a stored value: a redraw, a related field (may be empty).
     std::function<void()> after;
@@ -80,7 +80,8 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // The tooltip of a row: tip, then the range in parentheses.
-    static QString rangeTip(const QString& tip, int minimum, int maximum, const QString& rangeText = QString());
+    static QString rangeTip(const QString& tip, int minimum, int maximum,
+                            const QString& rangeText = QString());
 
 private:
     enum class Kind { Number, List, Check, Slider, Bar };

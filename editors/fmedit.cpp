@@ -13,7 +13,8 @@
 #include "editors/fmwaves.h"
 #include "editors/pictures.h"
 
-TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStringLiteral("Tarvik . . . FM Edit"), 1, commands, parent)
+TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent)
+    : TElementEdit(QStringLiteral("Tarvik . . . FM Edit"), 1, commands, parent)
 {
     setFixedSize(689, 469);
     using S = Scope;
@@ -51,8 +52,9 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStrin
            QStringLiteral("Shifts the pitch of the element in semi-tones"));
     // The feedback tooltip sits on the caption.
     QLabel* feedbackLabel = addLabel(tone, QStringLiteral("Feedback: "), 8, 85);
-    number(tone, QString(), 0, 82, 84, 1, tfFeedback, udFeedback, row(S::Element, "feedback"),
-           QStringLiteral("Sets the amount of feedback on the modulator, higher numbers giving more harmonics"));
+    number(
+        tone, QString(), 0, 82, 84, 1, tfFeedback, udFeedback, row(S::Element, "feedback"),
+        QStringLiteral("Sets the amount of feedback on the modulator, higher numbers giving more harmonics"));
     feedbackLabel->setToolTip(tfFeedback->toolTip());
 
     const int respX = 140, respW = 152;
@@ -72,9 +74,11 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStrin
     QGroupBox* fm = addGroup(this, QStringLiteral(" FM operator "), 8, 172, 300, 104);
     number(fm, QStringLiteral("Detune: "), 8, 20, 86, 2, tfDetune, udDetune, row(S::Operator, "detune"),
            QStringLiteral("Detunes the element"));
-    number(fm, QStringLiteral("Waveform: "), 8, 46, 86, 1, tfFMWaveform, udFMWaveform, row(S::Operator, "fmWaveform"),
+    number(fm, QStringLiteral("Waveform: "), 8, 46, 86, 1, tfFMWaveform, udFMWaveform,
+           row(S::Operator, "fmWaveform"),
            QStringLiteral("Selects the operator waveform, 0 being a pure sine wave"));
-    number(fm, QStringLiteral("Harmonic: "), 8, 72, 86, 2, tfFMFrequency, udFMFrequency, row(S::Operator, "fmFrequency"),
+    number(fm, QStringLiteral("Harmonic: "), 8, 72, 86, 2, tfFMFrequency, udFMFrequency,
+           row(S::Operator, "fmFrequency"),
            QStringLiteral("Sets the harmonic frequency of the selected operator"));
     // The carrier's level is the element's: the bar follows it.
     TFieldRow level = row(S::Operator, "level");
@@ -82,13 +86,16 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStrin
         if (editCarrier)
             fields->refreshControl(sbLevel);
     };
-    number(fm, QStringLiteral("Level: "), 138, 20, 242, 3, tfOperatorLevel, udOperatorLevel, level, QString());
-    tfOperatorLevel->setToolTip(QStringLiteral("Sets the level of the selected operator (carrier level affects "
-                                               "volume, modulator level affects timbre)"));
+    number(fm, QStringLiteral("Level: "), 138, 20, 242, 3, tfOperatorLevel, udOperatorLevel, level,
+           QString());
+    tfOperatorLevel->setToolTip(
+        QStringLiteral("Sets the level of the selected operator (carrier level affects "
+                       "volume, modulator level affects timbre)"));
     udOperatorLevel->setToolTip(tfOperatorLevel->toolTip());
     number(fm, QStringLiteral("Temperament: "), 138, 46, 242, 1, tfTemperament, udTemperament,
            row(S::Operator, "temperament"), QStringLiteral("Sets the element's keyboard pitch scaling"));
-    cbFixedFrequency = check(fm, QStringLiteral("Fixed frequency:  "), 138, 74, row(S::Operator, "fixedFrequency"));
+    cbFixedFrequency =
+        check(fm, QStringLiteral("Fixed frequency:  "), 138, 74, row(S::Operator, "fixedFrequency"));
     cbFixedFrequency->setToolTip(QStringLiteral("Sets if selected operator pitch tracks the keyboard"));
 
     // " Low Frequency Oscillator "
@@ -97,23 +104,26 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStrin
     tbLFOWaveform = slider(lfo, Qt::Vertical, 0, 4, QRect(8, lfoTop, 22, lfoLength),
                            QStringLiteral("Selects the LFO waveform"));
     for (int i = 0; i < 5; ++i)
-        addPicture(lfo, lfoWavePicture(i), 32, lfoTop + tbLFOWaveform->handleCentre(i) - lfoPictureHeight / 2);
+        addPicture(lfo, lfoWavePicture(i), 32,
+                   lfoTop + tbLFOWaveform->handleCentre(i) - lfoPictureHeight / 2);
     const int lfoLabel = 60, lfoBox = 136;
-    number(lfo, QStringLiteral("Speed: "), lfoLabel, 20, lfoBox, 2, tfLFOSpeed, udLFOSpeed, row(S::Element, "lfoSpeed"),
-           QStringLiteral("Sets the LFO Speed"));
+    number(lfo, QStringLiteral("Speed: "), lfoLabel, 20, lfoBox, 2, tfLFOSpeed, udLFOSpeed,
+           row(S::Element, "lfoSpeed"), QStringLiteral("Sets the LFO Speed"));
     // The box takes every delay the synthesiser knows; the spinner stops at 127.
-    number(lfo, QStringLiteral("Delay: "), lfoLabel, 46, lfoBox, 3, tfLFODelay, udLFODelay, row(S::Element, "lfoDelay"),
-           QStringLiteral("Sets the time before the LFO comes in"), 127);
-    number(lfo, QStringLiteral("Rate: "), lfoLabel, 72, lfoBox, 3, tfLFORate, udLFORate, row(S::Element, "lfoRate"),
-           QStringLiteral("Sets the rate at which the LFO fades in"));
+    number(lfo, QStringLiteral("Delay: "), lfoLabel, 46, lfoBox, 3, tfLFODelay, udLFODelay,
+           row(S::Element, "lfoDelay"), QStringLiteral("Sets the time before the LFO comes in"), 127);
+    number(lfo, QStringLiteral("Rate: "), lfoLabel, 72, lfoBox, 3, tfLFORate, udLFORate,
+           row(S::Element, "lfoRate"), QStringLiteral("Sets the rate at which the LFO fades in"));
     number(lfo, QStringLiteral("PM depth: "), lfoLabel, 98, lfoBox, 2, tfLFOPMDepth, udLFOPMDepth,
            row(S::Element, "lfoPMDepth"), QStringLiteral("Sets the amount of vibrato"));
     number(lfo, QStringLiteral("AM depth: "), lfoLabel, 124, lfoBox, 2, tfLFOAMDepth, udLFOAMDepth,
            row(S::Element, "lfoAMDepth"), QStringLiteral("Sets the amount of tremolo"));
     cbCarrierAM = check(lfo, QStringLiteral("Assign AM to carrier:"), 8, 156, row(S::Element, "carrierAM"));
-    cbModulatorAM = check(lfo, QStringLiteral("Assign AM to modulator:"), 8, 180, row(S::Element, "modulatorAM"));
+    cbModulatorAM =
+        check(lfo, QStringLiteral("Assign AM to modulator:"), 8, 180, row(S::Element, "modulatorAM"));
     cbCarrierPM = check(lfo, QStringLiteral("Assign PM to carrier:"), 8, 204, row(S::Element, "carrierPM"));
-    cbModulatorPM = check(lfo, QStringLiteral("Assign PM to modulator:"), 8, 228, row(S::Element, "modulatorPM"));
+    cbModulatorPM =
+        check(lfo, QStringLiteral("Assign PM to modulator:"), 8, 228, row(S::Element, "modulatorPM"));
 
     // " Level && Pan ", " Options " and the buttons, down the right-hand side.
     QGroupBox* levelPan = addGroup(this, QStringLiteral(" Level && Pan "), 534, 4, 147, 100);
@@ -153,9 +163,11 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStrin
     tbRateScaling = slider(env, Qt::Vertical, 0, 7, QRect(64, scaleTop, 22, scaleLength),
                            QStringLiteral("Sets the envelope rate scaling to pitch"));
     for (int i = 0; i < 16; ++i)
-        addPicture(env, levelScalingPicture(i), 6, scaleTop + tbLevelScaling->handleCentre(i) - scalingPictureHeight / 2);
+        addPicture(env, levelScalingPicture(i), 6,
+                   scaleTop + tbLevelScaling->handleCentre(i) - scalingPictureHeight / 2);
     for (int i = 0; i < 8; ++i)
-        addPicture(env, rateScalingPicture(i), 88, scaleTop + tbRateScaling->handleCentre(i) - scalingPictureHeight / 2);
+        addPicture(env, rateScalingPicture(i), 88,
+                   scaleTop + tbRateScaling->handleCentre(i) - scalingPictureHeight / 2);
     auto* scaling = new QLabel(QStringLiteral("S\nc\na\nl\ni\nn\ng"), env);
     scaling->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     scaling->setGeometry(46, scaleTop, 18, scaleLength);
@@ -172,8 +184,8 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent) : TElementEdit(QStrin
 
     cbEnvelopeDelay = check(env, QStringLiteral(" Delay: "), 238, 151, TFieldRow());
     cbEnvelopeDelay->setToolTip(QStringLiteral("Selects whether the start of the attack is delayed"));
-    number(env, QString(), 0, 150, 314, 3, tfEnvelopeDelay, udEnvelopeDelay, row(S::Voice, "envelopeDelay", Role::Delay),
-           QString());
+    number(env, QString(), 0, 150, 314, 3, tfEnvelopeDelay, udEnvelopeDelay,
+           row(S::Voice, "envelopeDelay", Role::Delay), QString());
 
     envWindow = new TEnvelopePicture(287, 135, 4, 131, env);
     envWindow->move(378, 26);

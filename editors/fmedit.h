@@ -13,8 +13,10 @@ public:
     bool& editElementB = firstElement;
 
     TPickList* cbOperator = nullptr;
-    TNumberBox *tfFeedback = nullptr, *tfFMWaveform = nullptr, *tfFMFrequency = nullptr, *tfOperatorLevel = nullptr;
-    TUpDown *udFeedback = nullptr, *udFMWaveform = nullptr, *udFMFrequency = nullptr, *udOperatorLevel = nullptr;
+    TNumberBox *tfFeedback = nullptr, *tfFMWaveform = nullptr, *tfFMFrequency = nullptr,
+               *tfOperatorLevel = nullptr;
+    TUpDown *udFeedback = nullptr, *udFMWaveform = nullptr, *udFMFrequency = nullptr,
+            *udOperatorLevel = nullptr;
     QCheckBox *cbFixedFrequency = nullptr, *cbCarrierAM = nullptr, *cbModulatorAM = nullptr,
               *cbCarrierPM = nullptr, *cbModulatorPM = nullptr;
 

@@ -16,14 +16,13 @@ std::array<std::string, fmWaveCount> buildNames()
         int count;
     };
     static const Run numbered[] = {
-        {"E Piano", 6}, {"E Organ", 8}, {"Brass ", 14}, {"Wood ", 8},    {"Reed ", 6},
-        {"Clavi ", 4},  {"Guitar ", 8}, {"Bass ", 9},   {"Str ", 7},     {"Vibes ", 4},
-        {"Marimba", 3}, {"Bells ", 8},  {"Metal ", 6},  {"Lead ", 7},    {"Sus ", 15},
+        {"E Piano", 6}, {"E Organ", 8}, {"Brass ", 14}, {"Wood ", 8}, {"Reed ", 6},
+        {"Clavi ", 4},  {"Guitar ", 8}, {"Bass ", 9},   {"Str ", 7},  {"Vibes ", 4},
+        {"Marimba", 3}, {"Bells ", 8},  {"Metal ", 6},  {"Lead ", 7}, {"Sus ", 15},
         {"Attack ", 5}, {"Move ", 7},   {"Decay ", 18}, {"SFX ", 7},
     };
-    static const char* const singles[] = {"Sin 16'", "Sin 8'",  "Sin 4'",   "Sin2 2/3",
-                                          "Sin 2'",  "Saw 1",   "Saw 2",    "Square",
-                                          "LFOnoise", "Noise 1", "Noise 2"};
+    static const char* const singles[] = {"Sin 16'", "Sin 8'", "Sin 4'",   "Sin2 2/3", "Sin 2'", "Saw 1",
+                                          "Saw 2",   "Square", "LFOnoise", "Noise 1",  "Noise 2"};
 
     std::array<std::string, fmWaveCount> names;
     int i = 0;
@@ -52,7 +51,7 @@ std::array<std::vector<int>, fmWaveCount> readTable(const char* text, int column
         row.assign(static_cast<size_t>(columns), 0);
     std::istringstream in(text);
     std::string line;
-    std::getline(in, line);  // header
+    std::getline(in, line);   // header
     while (std::getline(in, line)) {
         std::vector<int> values;
         std::istringstream cells(line);
@@ -77,8 +76,14 @@ std::array<std::vector<int>, fmWaveCount> readTable(const char* text, int column
     return rows;
 }
 
-uint8_t byte(int value) { return static_cast<uint8_t>(value); }
-uint8_t storedLevel(int shown) { return static_cast<uint8_t>(127 - (shown < 0 ? 0 : shown > 127 ? 127 : shown)); }
+uint8_t byte(int value)
+{
+    return static_cast<uint8_t>(value);
+}
+uint8_t storedLevel(int shown)
+{
+    return static_cast<uint8_t>(127 - (shown < 0 ? 0 : shown > 127 ? 127 : shown));
+}
 
 const std::array<FMWaveSetup, fmWaveCount>& setupTable()
 {
@@ -123,16 +128,16 @@ const std::array<EnvelopeRow, fmWaveCount>& envelopeTable()
         const auto rows = readTable(fm_preset_envelopes_csv, 10);
         for (int w = 0; w < fmWaveCount; ++w) {
             const std::vector<int>& r = rows[static_cast<size_t>(w)];
-            t[static_cast<size_t>(w)] = EnvelopeRow{byte(r[0]), byte(r[1]), byte(r[2]), byte(r[3]),
-                                                    byte(r[4]), byte(r[5]), byte(r[6]), byte(r[7]),
-                                                    byte(r[8]), byte(r[9])};
+            t[static_cast<size_t>(w)] =
+                EnvelopeRow{byte(r[0]), byte(r[1]), byte(r[2]), byte(r[3]), byte(r[4]),
+                            byte(r[5]), byte(r[6]), byte(r[7]), byte(r[8]), byte(r[9])};
         }
         return t;
     }();
     return table;
 }
 
-}  // namespace
+}   // namespace
 
 const std::array<std::string, fmWaveCount>& fmWaveNames()
 {

@@ -23,8 +23,8 @@ struct FMWaveSetup {
     // carrier
     uint8_t carrierWave, carrierHarmonic, carrierFixed, carrierDetune, carrierTemperament;
     // modulator
-    uint8_t modulatorWave, modulatorHarmonic, modulatorFixed, modulatorDetune,
-        modulatorTemperament, modulatorLevel;
+    uint8_t modulatorWave, modulatorHarmonic, modulatorFixed, modulatorDetune, modulatorTemperament,
+        modulatorLevel;
     uint8_t modLevelInitial, modLevelAttack, modLevelDecay1, modLevelDecay2;
     uint8_t modLevelScaling;
     uint8_t modRateAttack, modRateDecay1, modRateDecay2, modRateRelease;

@@ -46,18 +46,17 @@ QString slotVoiceName(const Bank& bank, int value)
     QString name;
     for (int i = 19; i < 27; ++i)
         name += d[static_cast<size_t>(i)] >= 0x20 && d[static_cast<size_t>(i)] < 0x7F
-                    ? QChar(d[static_cast<size_t>(i)]) : QChar(' ');
+                    ? QChar(d[static_cast<size_t>(i)])
+                    : QChar(' ');
     return name;
 }
 
-}  // namespace
+}   // namespace
 
 TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
-      document(document),
-      fields(new TFieldBinder(this))
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      document(document), fields(new TFieldBinder(this))
 {
     setObjectName(QStringLiteral("MultiEdit"));
     setWindowTitle(QStringLiteral("Tarvik - Multis"));
@@ -95,8 +94,8 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     auto* grid = new QGridLayout(parts);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(3);
-    const char* const headings[] = {"Part", "Channel", "Voice", "", "", "Level", "Detune",
-                                    "Note shift", "Lowest", "Highest"};
+    const char* const headings[] = {"Part",  "Channel", "Voice",      "",       "",
+                                    "Level", "Detune",  "Note shift", "Lowest", "Highest"};
     for (int c = 0; c < 10; ++c)
         grid->addWidget(new QLabel(QString::fromLatin1(headings[c])), 0, c);
     QStringList channels;
@@ -147,9 +146,9 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
         grid->addWidget(c.cbNoteHigh, r, 9);
     }
 
-    lSendNote = new QLabel(QStringLiteral(
-        "Changes to the multis go to the synthesiser with the next bank send: "
-        "the synthesiser takes multis only inside a bank."));
+    lSendNote =
+        new QLabel(QStringLiteral("Changes to the multis go to the synthesiser with the next bank send: "
+                                  "the synthesiser takes multis only inside a bank."));
     lSendNote->setObjectName(QStringLiteral("lSendNote"));
     lSendNote->setWordWrap(true);
 
@@ -191,7 +190,8 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
             sendBank();
     });
     connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
-    addUndoKeys(this, [this] { this->document->undo(); }, [this] { this->document->redo(); });
+    addUndoKeys(
+        this, [this] { this->document->undo(); }, [this] { this->document->redo(); });
     connect(document, &TBankDocument::bankChanged, this, &TMultiEdit::refresh);
     connect(document, &TBankDocument::historyChanged, this, &TMultiEdit::showHistory);
     refresh();
@@ -240,14 +240,14 @@ void TMultiEdit::bindFields()
         bankRow.maximum = 2;
         bankRow.get = [get = voice.get] { return get() / 64; };
         bankRow.set = [get = voice.get, set = voice.set](int b) { set(b * 64 + get() % 64); };
-        fields->bindList(c.cbBank, bankRow,
-                         QStringLiteral("The voice's bank: P preset, I internal, C card"));
+        fields->bindList(c.cbBank, bankRow, QStringLiteral("The voice's bank: P preset, I internal, C card"));
         TFieldRow numberRow = voice;
         numberRow.minimum = 1;
         numberRow.maximum = 64;
         numberRow.get = [get = voice.get] { return get() % 64 + 1; };
         numberRow.set = [get = voice.get, set = voice.set](int n) { set(get() / 64 * 64 + n - 1); };
-        fields->bindNumber(c.tfNumber, c.udNumber, numberRow, QStringLiteral("The voice's number in its bank"));
+        fields->bindNumber(c.tfNumber, c.udNumber, numberRow,
+                           QStringLiteral("The voice's number in its bank"));
         fields->bindNumber(c.tfLevel, c.udLevel, row(fieldAt(partPath(p, "level"))),
                            QStringLiteral("Sets the part's level"));
         fields->bindNumber(c.tfDetune, c.udDetune, row(fieldAt(partPath(p, "detune"))),
@@ -289,7 +289,8 @@ void TMultiEdit::showNames()
     cbMulti->select(shown);
     const MultiField& voice = fieldAt("part[1].voice");
     for (int p = 0; p < multiParts; ++p)
-        part[p].lVoiceName->setText(slotVoiceName(bank, voice.get(bank.multis[static_cast<size_t>(shown)], p)));
+        part[p].lVoiceName->setText(
+            slotVoiceName(bank, voice.get(bank.multis[static_cast<size_t>(shown)], p)));
 }
 
 void TMultiEdit::nameChanged()

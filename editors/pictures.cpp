@@ -26,21 +26,22 @@ QPixmap polyline(int width, int height, const QPolygon& points)
     return p;
 }
 
-}  // namespace
+}   // namespace
 
 QPixmap velocityResponsePicture(int index)
 {
     const int w = responsePictureWidth, h = responsePictureHeight;
     const int top = 1, bottom = h - 2, mid = h / 2;
     switch (index) {
-    case 0:  // louder when struck softly: high at the left, a step down
-        return polyline(w, h, QPolygon({QPoint(1, top), QPoint(w / 2, top),
-                                        QPoint(w / 2, bottom), QPoint(w - 2, bottom)}));
-    case 2:  // louder when struck hard: low at the left, a step up
-        return polyline(w, h, QPolygon({QPoint(1, bottom), QPoint(w / 2, bottom),
-                                        QPoint(w / 2, top), QPoint(w - 2, top)}));
-    default:
-        return polyline(w, h, QPolygon({QPoint(1, mid), QPoint(w - 2, mid)}));
+    case 0:   // louder when struck softly: high at the left, a step down
+        return polyline(
+            w, h,
+            QPolygon({QPoint(1, top), QPoint(w / 2, top), QPoint(w / 2, bottom), QPoint(w - 2, bottom)}));
+    case 2:   // louder when struck hard: low at the left, a step up
+        return polyline(
+            w, h,
+            QPolygon({QPoint(1, bottom), QPoint(w / 2, bottom), QPoint(w / 2, top), QPoint(w - 2, top)}));
+    default: return polyline(w, h, QPolygon({QPoint(1, mid), QPoint(w - 2, mid)}));
     }
 }
 
@@ -49,12 +50,9 @@ QPixmap aftertouchResponsePicture(int index)
     const int w = responsePictureWidth, h = responsePictureHeight;
     const int top = 1, bottom = h - 2, mid = h / 2;
     switch (index) {
-    case 0:
-        return polyline(w, h, QPolygon({QPoint(1, top), QPoint(w - 2, bottom)}));
-    case 2:
-        return polyline(w, h, QPolygon({QPoint(1, bottom), QPoint(w - 2, top)}));
-    default:
-        return polyline(w, h, QPolygon({QPoint(1, mid), QPoint(w - 2, mid)}));
+    case 0: return polyline(w, h, QPolygon({QPoint(1, top), QPoint(w - 2, bottom)}));
+    case 2: return polyline(w, h, QPolygon({QPoint(1, bottom), QPoint(w - 2, top)}));
+    default: return polyline(w, h, QPolygon({QPoint(1, mid), QPoint(w - 2, mid)}));
     }
 }
 
@@ -64,16 +62,19 @@ QPixmap lfoWavePicture(int index)
     const int top = 1, bottom = h - 2, mid = h / 2;
     const int l = 1, r = w - 2, c = w / 2;
     switch (index) {
-    case 0:  // falling sawtooth: two teeth
-        return polyline(w, h, QPolygon({QPoint(l, top), QPoint(c, bottom), QPoint(c, top),
-                                        QPoint(r, bottom), QPoint(r, top)}));
-    case 1:  // triangle
-        return polyline(w, h, QPolygon({QPoint(l, mid), QPoint(l + (r - l) / 4, top),
-                                        QPoint(l + 3 * (r - l) / 4, bottom), QPoint(r, mid)}));
-    case 2:  // square
-        return polyline(w, h, QPolygon({QPoint(l, bottom), QPoint(l, top), QPoint(c, top),
-                                        QPoint(c, bottom), QPoint(r, bottom), QPoint(r, top)}));
-    case 3: {  // random: held steps at uneven heights
+    case 0:   // falling sawtooth: two teeth
+        return polyline(
+            w, h,
+            QPolygon({QPoint(l, top), QPoint(c, bottom), QPoint(c, top), QPoint(r, bottom), QPoint(r, top)}));
+    case 1:   // triangle
+        return polyline(w, h,
+                        QPolygon({QPoint(l, mid), QPoint(l + (r - l) / 4, top),
+                                  QPoint(l + 3 * (r - l) / 4, bottom), QPoint(r, mid)}));
+    case 2:   // square
+        return polyline(w, h,
+                        QPolygon({QPoint(l, bottom), QPoint(l, top), QPoint(c, top), QPoint(c, bottom),
+                                  QPoint(r, bottom), QPoint(r, top)}));
+    case 3: {   // random: held steps at uneven heights
         static const int heights[] = {3, 8, 1, 6, 10, 4};
         QPolygon points;
         const int steps = 6;
@@ -84,11 +85,11 @@ QPixmap lfoWavePicture(int index)
         }
         return polyline(w, h, points);
     }
-    case 4:  // rising sawtooth
-        return polyline(w, h, QPolygon({QPoint(l, bottom), QPoint(c, top), QPoint(c, bottom),
-                                        QPoint(r, top), QPoint(r, bottom)}));
-    default:
-        return blank(w, h);
+    case 4:   // rising sawtooth
+        return polyline(w, h,
+                        QPolygon({QPoint(l, bottom), QPoint(c, top), QPoint(c, bottom), QPoint(r, top),
+                                  QPoint(r, bottom)}));
+    default: return blank(w, h);
     }
 }
 

@@ -14,8 +14,7 @@
 #include <string>
 #include <utility>
 
-template <class State>
-class TSnapshotHistory {
+template <class State> class TSnapshotHistory {
 public:
     using Same = std::function<bool(const State&, const State&)>;
     using Namer = std::function<std::string(const State& before, const State& after)>;

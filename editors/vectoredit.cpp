@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr int positionTop = 62;    // slider range 0..62; position = 62 - stored value
-constexpr int repeatMarker = 254;  // "Repeat"
-constexpr int endMarker = 255;     // "End"
+constexpr int positionTop = 62;     // slider range 0..62; position = 62 - stored value
+constexpr int repeatMarker = 254;   // "Repeat"
+constexpr int endMarker = 255;      // "End"
 
-}  // namespace
+}   // namespace
 
 QStringList TVectorEdit::positionNames(QChar first, QChar second)
 {
@@ -53,7 +53,8 @@ QStringList TVectorEdit::speedNames()
     return names;
 }
 
-TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Vectors"), commands, parent)
+TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
+    : TEditorWindow(QStringLiteral("Tarvik - Vectors"), commands, parent)
 {
 
     // The two rows of sliders, AB first.
@@ -97,7 +98,8 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent) : TEditorWind
     cbRepeats = new TPickList(repeatNames());
     cbVectorSpeed = new TPickList(speedNames());
     cbVectorSelect = new TPickList({QStringLiteral("Level"), QStringLiteral("Detune")});
-    for (TPickList* list : {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
+    for (TPickList* list :
+         {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
         list->setMaxVisibleItems(16);
 
     createButtons(0, true);
@@ -172,8 +174,8 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent) : TEditorWind
     fields->bindList(cbRepeats, repeats);
     // Item i is the speed i + 1; a stored speed of 0 selects nothing.
     fields->bindList(cbVectorSpeed, voiceRow([this]() -> const VoiceField& {
-        return *findVoiceField(editLevel ? "levelVectorSpeed" : "detuneVectorSpeed");
-    }));
+                         return *findVoiceField(editLevel ? "levelVectorSpeed" : "detuneVectorSpeed");
+                     }));
     // Choosing the step or the vector shows it, and sends like every list.
     connect(cbStepNumber, &TPickList::picked, this, [this](int entry) {
         currentStep = entry;

@@ -128,7 +128,7 @@ void TNameBox::keyPressEvent(QKeyEvent* event)
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool shortcut = mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier);
     const bool character = !t.isEmpty() && t[0].category() != QChar::Other_Control &&
-        (!shortcut || t[0].category() == QChar::Other_Format);
+                           (!shortcut || t[0].category() == QChar::Other_Format);
     if (character) {
         typeOverAllowed(t);
         event->accept();
@@ -215,17 +215,26 @@ void TNameBox::complain()
 
 QStringList TVoiceCommonEdit::effectNames()
 {
-    return {QStringLiteral("Reverb Hall"),        QStringLiteral("Reverb Room"),
-            QStringLiteral("Reverb Plate"),       QStringLiteral("Reverb Club"),
-            QStringLiteral("Reverb Metal"),       QStringLiteral("Single Short Delay"),
-            QStringLiteral("Long Delay 1"),       QStringLiteral("Long Delay 2"),
-            QStringLiteral("Doubler"),            QStringLiteral("Ping-Pong Delay"),
-            QStringLiteral("Panned Reflections"), QStringLiteral("Early Reflections"),
-            QStringLiteral("Gated Reverb"),       QStringLiteral("Delay & Reverb 1"),
-            QStringLiteral("Delay & Reverb 2"),   QStringLiteral("Distortion & Reverb")};
+    return {QStringLiteral("Reverb Hall"),
+            QStringLiteral("Reverb Room"),
+            QStringLiteral("Reverb Plate"),
+            QStringLiteral("Reverb Club"),
+            QStringLiteral("Reverb Metal"),
+            QStringLiteral("Single Short Delay"),
+            QStringLiteral("Long Delay 1"),
+            QStringLiteral("Long Delay 2"),
+            QStringLiteral("Doubler"),
+            QStringLiteral("Ping-Pong Delay"),
+            QStringLiteral("Panned Reflections"),
+            QStringLiteral("Early Reflections"),
+            QStringLiteral("Gated Reverb"),
+            QStringLiteral("Delay & Reverb 1"),
+            QStringLiteral("Delay & Reverb 2"),
+            QStringLiteral("Distortion & Reverb")};
 }
 
-TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent) : TEditorWindow(QStringLiteral("Tarvik - Voice common"), commands, parent)
+TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent)
+    : TEditorWindow(QStringLiteral("Tarvik - Voice common"), commands, parent)
 {
     // Controls
     tfVoiceName = new TNameBox;
@@ -233,7 +242,8 @@ TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent) : T
     tfVoiceName->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWWW")) + 12);
 
     cbVoiceConfig = new TPickList({QStringLiteral("A-B"), QStringLiteral("A-B-C-D")});
-    fields->bindList(cbVoiceConfig, voiceRow("voiceConfig"), QStringLiteral("Sets the number of elements in this voice"));
+    fields->bindList(cbVoiceConfig, voiceRow("voiceConfig"),
+                     QStringLiteral("Sets the number of elements in this voice"));
     cbFXType = new TPickList(effectNames());
     fields->bindList(cbFXType, voiceRow("effectType"), QStringLiteral("Selects the effect type"));
 
@@ -241,7 +251,8 @@ TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent) : T
     // follow the document's changes.
     auto number = [this](TNumberBox*& box, TUpDown*& ud, const char* path, const char* tip) {
         TFieldRow r = voiceRow(path);
-        box = new TNumberBox(r.maximum < 10 ? 1 : 3, r.maximum < 10 ? TNumberBox::Digits : TNumberBox::SignedDigitsBlanks);
+        box = new TNumberBox(r.maximum < 10 ? 1 : 3,
+                             r.maximum < 10 ? TNumberBox::Digits : TNumberBox::SignedDigitsBlanks);
         ud = new TUpDown(r.minimum, r.maximum);
         fields->bindNumber(box, ud, r, QLatin1String(tip));
     };
@@ -255,17 +266,22 @@ TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent) : T
     };
     number(tfFXDepth, udFXDepth, "effectDepth", "Sets the amount of effect");
     number(tfBendRange, udBendRange, "bendRange", "Sets the maximum range of the pitch wheel in semitones");
-    cbAftertouchAM = check(QStringLiteral("Assign to AM"), "aftertouchAM", QStringLiteral("Sets aftertouch to control tremolo"));
-    cbAftertouchPM = check(QStringLiteral("Assign to PM"), "aftertouchPM", QStringLiteral("Sets aftertouch to control vibrato"));
+    cbAftertouchAM = check(QStringLiteral("Assign to AM"), "aftertouchAM",
+                           QStringLiteral("Sets aftertouch to control tremolo"));
+    cbAftertouchPM = check(QStringLiteral("Assign to PM"), "aftertouchPM",
+                           QStringLiteral("Sets aftertouch to control vibrato"));
     cbAftertouchLevel = check(QStringLiteral("Assign to level"), "aftertouchLevel",
                               QStringLiteral("Sets aftertouch to control volume"));
-    number(tfAftertouchPitch, udAftertouchPitch, "aftertouchPitch", "Sets the maximum aftertouch pitch bend in semitones");
+    number(tfAftertouchPitch, udAftertouchPitch, "aftertouchPitch",
+           "Sets the maximum aftertouch pitch bend in semitones");
     cbModWheelAM = check(QStringLiteral("Assign to AM"), "modWheelAM",
                          QStringLiteral("Sets the modulation wheel to control tremolo"));
     cbModWheelPM = check(QStringLiteral("Assign to PM"), "modWheelPM",
                          QStringLiteral("Sets the modulation wheel to control vibrato"));
-    number(tfAttack, udAttack, "attackAdjust", "Sets the amount by which to alter each element's attack rate");
-    number(tfRelease, udRelease, "releaseAdjust", "Sets the amount by which to alter each element's release rate");
+    number(tfAttack, udAttack, "attackAdjust",
+           "Sets the amount by which to alter each element's attack rate");
+    number(tfRelease, udRelease, "releaseAdjust",
+           "Sets the amount by which to alter each element's release rate");
     createButtons(0, true);
 
     // Layout

@@ -11,17 +11,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <thread>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <unordered_map>
 
 #include "library/filewrite.h"
 #include "voice/dumpcodec.h"
 #include "voice/sysex.h"
-
 
 namespace {
 
@@ -136,7 +135,10 @@ uint64_t dumpHash(const uint8_t* dump)
     return h;
 }
 
-std::string reasonOf(int error) { return std::strerror(error); }
+std::string reasonOf(int error)
+{
+    return std::strerror(error);
+}
 
 // What checkVoiceDump finds, eight bytes at a time: a listing checks every record of
 // the file, and a byte-wise check would take longer than reading the file.
@@ -166,8 +168,8 @@ bool damagedRecord(const uint8_t* record)
         std::memcpy(&w, d + i, 8);
         lanes += (w & 0x00FF00FF00FF00FFULL) + ((w >> 8) & 0x00FF00FF00FF00FFULL);
     }
-    unsigned sum = static_cast<unsigned>((lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) +
-                                         (lanes >> 48));
+    unsigned sum = static_cast<unsigned>((lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) +
+                                         ((lanes >> 32) & 0xFFFF) + (lanes >> 48));
     for (; i <= static_cast<size_t>(dumpChecksumOffset); ++i)
         sum += d[i];
     return sum % 128 != 0;
@@ -175,13 +177,14 @@ bool damagedRecord(const uint8_t* record)
 
 const char* const notALibrary = "not a library file (it does not begin with the library header)";
 
-}  // namespace
+}   // namespace
 
 uint64_t libraryRecordHash(const uint8_t* record)
 {
     // Eight bytes at a time in four independent lanes: a listing hashes every record
     // of the file. 596 bytes are 18 rounds of 32 bytes, two words and four bytes.
-    uint64_t lane[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL, 0x082EFA98EC4E6C89ULL};
+    uint64_t lane[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL,
+                        0x082EFA98EC4E6C89ULL};
     size_t i = 0;
     for (; i + 32 <= static_cast<size_t>(libraryRecordSize); i += 32)
         for (int k = 0; k < 4; ++k) {
@@ -204,9 +207,14 @@ uint64_t libraryRecordHash(const uint8_t* record)
     return h ^ (h >> 29);
 }
 
-TFileIO::TFileIO(std::string path) : libraryPath(std::move(path)) {}
+TFileIO::TFileIO(std::string path) : libraryPath(std::move(path))
+{
+}
 
-TFileIO::~TFileIO() { closeFile(); }
+TFileIO::~TFileIO()
+{
+    closeFile();
+}
 
 // ---- single-voice files ----
 
@@ -331,7 +339,8 @@ bool TFileIO::openLocked(bool create, int64_t& size)
             break;
         closeFile();
         if (Clock::now() >= deadline)
-            return failWith(libraryPath + ": the library is in use by another program; nothing was written", true);
+            return failWith(libraryPath + ": the library is in use by another program; nothing was written",
+                            true);
     }
     isRegularFile(fd, size);
     if (size == 0) {
@@ -388,8 +397,9 @@ bool TFileIO::recordAsListed(int32_t n, int64_t size, std::optional<uint64_t> ex
 bool TFileIO::failStale()
 {
     stale = true;
-    return failWith(libraryPath + ": the library was changed by another program since it was listed; nothing was written",
-                    false);
+    return failWith(
+        libraryPath + ": the library was changed by another program since it was listed; nothing was written",
+        false);
 }
 
 bool TFileIO::openLibrary()
@@ -420,7 +430,10 @@ void TFileIO::dropCache()
     cacheFill = 0;
 }
 
-void TFileIO::seekRecord(int32_t n) { position = recordOffset(n); }
+void TFileIO::seekRecord(int32_t n)
+{
+    position = recordOffset(n);
+}
 
 int32_t TFileIO::countRecords() const
 {
@@ -480,10 +493,11 @@ bool TFileIO::refreshListing(LibraryListing& listing, const std::function<void(i
         listing.stamp = fileStamp();
         int64_t size = 0;
         isRegularFile(fd, size);
-        const int32_t count = size < libraryMagicSize
-                                  ? 0
-                                  : static_cast<int32_t>(std::min<int64_t>((size - libraryMagicSize) / libraryRecordSize,
-                                                                           std::numeric_limits<int32_t>::max()));
+        const int32_t count =
+            size < libraryMagicSize
+                ? 0
+                : static_cast<int32_t>(std::min<int64_t>((size - libraryMagicSize) / libraryRecordSize,
+                                                         std::numeric_limits<int32_t>::max()));
         listing.masks.resize(static_cast<size_t>(count));
         listing.names.resize(8 * static_cast<size_t>(count));
         listing.hashes.resize(static_cast<size_t>(count));
@@ -522,7 +536,10 @@ bool TFileIO::refreshListing(LibraryListing& listing, const std::function<void(i
     return true;
 }
 
-bool TFileIO::holdsRecord(int32_t n) { return cachedRecord(n) != nullptr; }
+bool TFileIO::holdsRecord(int32_t n)
+{
+    return cachedRecord(n) != nullptr;
+}
 
 uint32_t TFileIO::readCategories(int32_t n)
 {
@@ -585,12 +602,14 @@ bool TFileIO::appendRecord(uint32_t mask, const VoiceDump& dump)
     position = libraryMagicSize + (size - libraryMagicSize) / libraryRecordSize * libraryRecordSize;
     lastAppended = static_cast<int32_t>((position - libraryMagicSize) / libraryRecordSize);
     if (!writeRecord(mask, dump))
-        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC),
+                        true);
     closeFile();
     return true;
 }
 
-bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump, std::optional<uint64_t> expected)
+bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump,
+                              std::optional<uint64_t> expected)
 {
     ++writes;
     lastError.clear();
@@ -606,7 +625,8 @@ bool TFileIO::overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump, s
     }
     seekRecord(n);
     if (!writeRecord(mask, dump))
-        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC),
+                        true);
     closeFile();
     return true;
 }
@@ -635,7 +655,8 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
         s.writeFailed = true;
         return s;
     }
-    const int32_t count = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    const int32_t count =
+        size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
 
     // What the library holds already, by hash: a record number, or -(i + 1) for
     // dumps[i] appended in this call. Equal hashes are confirmed byte by byte.
@@ -766,7 +787,8 @@ bool TFileIO::renameRecord(int32_t n, const std::string& name, std::optional<uin
     lastError.clear();
     stale = false;
     if (!validRecordName(name))
-        return failWith("a voice name is 1 to 8 characters from space to ~, not all blanks and no backslash", false);
+        return failWith("a voice name is 1 to 8 characters from space to ~, not all blanks and no backslash",
+                        false);
     int64_t size = 0;
     if (!openLocked(false, size))
         return false;
@@ -774,21 +796,24 @@ bool TFileIO::renameRecord(int32_t n, const std::string& name, std::optional<uin
     if (!recordAsListed(n, size, expected, record))
         return false;
     if (damagedRecord(record))
-        return failWith(libraryPath + ": record " + std::to_string(n) + " is damaged; it is not renamed", false);
+        return failWith(libraryPath + ": record " + std::to_string(n) + " is damaged; it is not renamed",
+                        false);
     uint8_t* dump = record + 4;
     for (int i = 0; i < voiceNameLength; ++i)
         dump[dumpNameOffset + i] = i < static_cast<int>(name.size()) ? static_cast<uint8_t>(name[i]) : ' ';
     setInnerChecksum(dump);
     dropCache();
     if (!replaceBytes(fd, record, sizeof record, recordOffset(n)))
-        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
+        return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC),
+                        true);
     closeFile();
     return true;
 }
 
 bool TFileIO::setRecordCategories(int32_t n, uint32_t mask, std::optional<uint64_t> expected)
 {
-    const std::vector<uint64_t> hashes = expected ? std::vector<uint64_t>{*expected} : std::vector<uint64_t>{};
+    const std::vector<uint64_t> hashes =
+        expected ? std::vector<uint64_t>{*expected} : std::vector<uint64_t>{};
     return setRecordsCategories({n}, {mask}, expected ? &hashes : nullptr);
 }
 
@@ -805,8 +830,8 @@ bool TFileIO::setRecordsCategories(const std::vector<int32_t>& records, const st
         return false;
     uint8_t record[libraryRecordSize];
     for (size_t i = 0; i < records.size(); ++i)
-        if (!recordAsListed(records[i], size, expected ? std::optional<uint64_t>((*expected)[i]) : std::nullopt,
-                            record))
+        if (!recordAsListed(records[i], size,
+                            expected ? std::optional<uint64_t>((*expected)[i]) : std::nullopt, record))
             return false;
     dropCache();
     for (size_t i = 0; i < records.size(); ++i) {
@@ -815,7 +840,8 @@ bool TFileIO::setRecordsCategories(const std::vector<int32_t>& records, const st
         for (int b = 0; b < 4; ++b)
             bytes[b] = static_cast<uint8_t>(mask >> (8 * b));
         if (!replaceBytes(fd, bytes, sizeof bytes, recordOffset(records[i])))
-            return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC), true);
+            return failWith(libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC),
+                            true);
     }
     closeFile();
     return true;
@@ -854,7 +880,8 @@ bool TFileIO::deleteRecords(const std::vector<int32_t>& records, const std::vect
     uint8_t record[libraryRecordSize];
     for (size_t i = 0; i < records.size(); ++i) {
         const int32_t n = records[i];
-        if (!recordAsListed(n, size, expected ? std::optional<uint64_t>((*expected)[i]) : std::nullopt, record))
+        if (!recordAsListed(n, size, expected ? std::optional<uint64_t>((*expected)[i]) : std::nullopt,
+                            record))
             return false;
         gone[static_cast<size_t>(n)] = true;
     }
@@ -881,7 +908,8 @@ bool TFileIO::moveRecord(int32_t from, int32_t to, const std::vector<uint64_t>* 
         return false;
     const int32_t count = static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
     uint8_t record[libraryRecordSize];
-    if (!recordAsListed(from, size, expected ? std::optional<uint64_t>((*expected)[0]) : std::nullopt, record))
+    if (!recordAsListed(from, size, expected ? std::optional<uint64_t>((*expected)[0]) : std::nullopt,
+                        record))
         return false;
     if (expected && !recordAsListed(to, size, (*expected)[1], record))
         return false;
@@ -927,8 +955,8 @@ bool TFileIO::exportRecords(const std::vector<int32_t>& records, const std::stri
     struct stat st {};
     struct stat library {};
     // Written over the library itself, the export would put dumps where the records were.
-    if (stat(path.c_str(), &st) == 0 && stat(libraryPath.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
-        st.st_ino == library.st_ino)
+    if (stat(path.c_str(), &st) == 0 && stat(libraryPath.c_str(), &library) == 0 &&
+        st.st_dev == library.st_dev && st.st_ino == library.st_ino)
         return failWith(path + ": is the library itself", true);
     std::string why;
     if (!openLibrary())
@@ -991,7 +1019,8 @@ LibraryCheck TFileIO::checkLibrary()
         closeFile();
         return c;
     }
-    c.records = size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
+    c.records =
+        size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize);
     c.tailBytes = size < libraryMagicSize ? 0 : (size - libraryMagicSize) % libraryRecordSize;
     for (int32_t n = 0; n < c.records; ++n) {
         const uint8_t* record = cachedRecord(n);
@@ -1015,8 +1044,10 @@ LibraryCheck TFileIO::checkLibrary()
         for (ssize_t i = 0; got > 0 && i + 16 <= got; ++i) {
             // Looser than hasDumpHead: byte 2 and the count bytes of a damaged record
             // may be what is wrong with it.
-            if (near[static_cast<size_t>(i)] != sysexStart || near[static_cast<size_t>(i) + 1] != sysexManufacturer ||
-                near[static_cast<size_t>(i) + 3] != sysexFormat || std::memcmp(&near[static_cast<size_t>(i) + 6], dumpHeaderText, 10) != 0)
+            if (near[static_cast<size_t>(i)] != sysexStart ||
+                near[static_cast<size_t>(i) + 1] != sysexManufacturer ||
+                near[static_cast<size_t>(i) + 3] != sysexFormat ||
+                std::memcmp(&near[static_cast<size_t>(i) + 6], dumpHeaderText, 10) != 0)
                 continue;
             const int64_t at = from + i;
             const int64_t off = (at - 4 - libraryMagicSize) % libraryRecordSize;

@@ -29,9 +29,9 @@ public:
 };
 
 constexpr const char* libraryFileName = "SOUNDS.SYL";
-constexpr int libraryMagicSize = 5;        // "TORVA"
-constexpr int libraryRecordSize = 596;     // mask + dump
-constexpr int libraryNameOffset = 4 + 19;  // the voice name inside a record
+constexpr int libraryMagicSize = 5;         // "TORVA"
+constexpr int libraryRecordSize = 596;      // mask + dump
+constexpr int libraryNameOffset = 4 + 19;   // the voice name inside a record
 
 // A record's identity: a hash of its 596 bytes. What a window listed is compared by
 // it with what the file holds when the window acts on the record.
@@ -42,7 +42,7 @@ uint64_t libraryRecordHash(const uint8_t* record);
 // tells whether the file may have changed since.
 struct LibraryListing {
     std::vector<uint32_t> masks;
-    std::vector<char> names;   // 8 characters per record, blank where not plain text
+    std::vector<char> names;        // 8 characters per record, blank where not plain text
     std::vector<uint64_t> hashes;   // libraryRecordHash of each record
     std::vector<uint8_t> damaged;   // 1 where the dump fails its frame, header or checksum
     // Why nothing is listed from a file that is there, e.g. one that is no library;
@@ -61,21 +61,21 @@ struct LibraryListing {
 
 // What `library check` finds in a library file.
 struct LibraryCheck {
-    std::string problem;          // the file cannot be read, or is no library
+    std::string problem;   // the file cannot be read, or is no library
     int32_t records = 0;
     struct Damage {
         int32_t record;
         std::string reason;
     };
-    std::vector<Damage> damaged;  // the first keptRefusals damaged records
-    int64_t damagedCount = 0;     // all of them
+    std::vector<Damage> damaged;   // the first keptRefusals damaged records
+    int64_t damagedCount = 0;      // all of them
     // Where the records lose their step (bytes inserted or lost): the first record
     // that is damaged while a voice begins off the record grid after it, and by how
     // many bytes it is off. -1 when the records keep their step.
     int32_t misalignedFrom = -1;
-    int64_t misalignedAt = 0;     // file offset of that voice
+    int64_t misalignedAt = 0;   // file offset of that voice
     int64_t shift = 0;
-    int64_t tailBytes = 0;        // a trailing part-record
+    int64_t tailBytes = 0;   // a trailing part-record
 };
 
 class TFileIO {
@@ -127,7 +127,8 @@ public:
     // expected: the record's libraryRecordHash as listed; when the file holds another
     // record there now, nothing is written, stale is set and false comes back (no
     // dialog).
-    bool overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump, std::optional<uint64_t> expected = {});
+    bool overwriteRecord(int32_t n, uint32_t mask, const VoiceDump& dump,
+                         std::optional<uint64_t> expected = {});
 
     // ---- many records at once, and housekeeping ----
     // Every write takes the library's lock (an advisory flock shared with every other

@@ -12,9 +12,12 @@
 
 namespace {
 
-std::string reasonOf(int error) { return std::strerror(error); }
+std::string reasonOf(int error)
+{
+    return std::strerror(error);
+}
 
-}  // namespace
+}   // namespace
 
 bool TSafeFile::open(const std::string& path)
 {

@@ -15,8 +15,7 @@
 
 // Writes all of data through put (one write or pwrite call); false on an error or
 // when the device takes no more.
-template <class Put>
-bool writeFully(const uint8_t* data, size_t size, Put put)
+template <class Put> bool writeFully(const uint8_t* data, size_t size, Put put)
 {
     size_t done = 0;
     while (done < size) {
@@ -48,7 +47,7 @@ public:
     bool commit();
     void abandon();
 
-    std::string error;      // why the last call failed
+    std::string error;   // why the last call failed
 
 private:
     bool flush();

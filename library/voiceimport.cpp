@@ -26,8 +26,7 @@ std::string at(const std::string& prefix, const std::string& what)
 // Past the first keptRefusals a refusal is only counted: a file of millions of
 // broken heads must not fill the memory with their texts. where is made only for
 // a refusal that is kept.
-template <class Where>
-void refuseAt(VoiceReadResult& r, const Where& where, const char* reason)
+template <class Where> void refuseAt(VoiceReadResult& r, const Where& where, const char* reason)
 {
     if (r.refusals.size() < keptRefusals)
         r.refusals.push_back({where(), reason});
@@ -37,7 +36,8 @@ void refuseAt(VoiceReadResult& r, const Where& where, const char* reason)
 
 void refuse(VoiceReadResult& r, const std::string& where, const char* reason)
 {
-    refuseAt(r, [&] { return where; }, reason);
+    refuseAt(
+        r, [&] { return where; }, reason);
 }
 
 bool holdsStatusByte(const uint8_t* p, size_t size)
@@ -49,8 +49,7 @@ bool holdsStatusByte(const uint8_t* p, size_t size)
 }
 
 // The 16 blocks of a bank message that runs from data[0] (its F0) to data[end].
-template <class Where>
-void readBank(const uint8_t* data, size_t end, const Where& where, VoiceReadResult& r)
+template <class Where> void readBank(const uint8_t* data, size_t end, const Where& where, VoiceReadResult& r)
 {
     size_t p = 4;
     for (int b = 0; b < bankVoiceBlocks; ++b) {
@@ -58,7 +57,8 @@ void readBank(const uint8_t* data, size_t end, const Where& where, VoiceReadResu
         const auto block = [&] { return at(where(), "block " + std::to_string(b + 1)); };
         if (p + 2 + payload + 1 > end) {
             for (int rest = b; rest < bankVoiceBlocks; ++rest)
-                refuseAt(r, [&] { return at(where(), "block " + std::to_string(rest + 1)); }, "truncated");
+                refuseAt(
+                    r, [&] { return at(where(), "block " + std::to_string(rest + 1)); }, "truncated");
             return;
         }
         const uint8_t* body = data + p + 2;
@@ -110,7 +110,8 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
                 r.voices.push_back(d);
             }
         } else if (hasBankHead(m, length)) {
-            readBank(m, length, [&] { return at(prefix, "bank at byte " + std::to_string(i)); }, r);
+            readBank(
+                m, length, [&] { return at(prefix, "bank at byte " + std::to_string(i)); }, r);
         }
         // Anything else is another message or junk: passed over in silence.
         i = end < size && data[end] == sysexEnd ? end + 1 : end;
@@ -230,9 +231,12 @@ void readMidiFile(const uint8_t* data, size_t size, VoiceReadResult& r)
     }
 }
 
-}  // namespace
+}   // namespace
 
-std::string VoiceRefusal::text() const { return where.empty() ? reason : where + ": " + reason; }
+std::string VoiceRefusal::text() const
+{
+    return where.empty() ? reason : where + ": " + reason;
+}
 
 std::string ImportSummary::moreLine() const
 {

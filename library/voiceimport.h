@@ -58,7 +58,7 @@ struct ImportSummary {
     std::vector<std::string> reasons;   // "where: reason" of the first keptRefusals refusals
     int filesRead = 0;                  // files that held at least one voice
     bool cancelled = false;
-    bool writeFailed = false;           // the library could not be written to the end
+    bool writeFailed = false;   // the library could not be written to the end
     // "added A, duplicates B, refused C"
     std::string line() const;
     // "and N more" when not every refusal has its line in reasons, else empty.

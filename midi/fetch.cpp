@@ -15,9 +15,12 @@ constexpr int bankPollMs = 50;
 constexpr qint64 requestLeaveMs = 3000;
 constexpr qint64 answerCapMs = 2000;
 
-qint64 wholeSecond() { return QDateTime::currentSecsSinceEpoch(); }
+qint64 wholeSecond()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
 
-}  // namespace
+}   // namespace
 
 TMIDIFetch::TMIDIFetch(TMIDIPort& p, QObject* parent) : QObject(parent), port(p)
 {
@@ -25,7 +28,10 @@ TMIDIFetch::TMIDIFetch(TMIDIPort& p, QObject* parent) : QObject(parent), port(p)
     connect(&timer, &QTimer::timeout, this, &TMIDIFetch::poll);
 }
 
-TMIDIFetch::~TMIDIFetch() { cancel(); }
+TMIDIFetch::~TMIDIFetch()
+{
+    cancel();
+}
 
 bool TMIDIFetch::startVoice()
 {

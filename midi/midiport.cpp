@@ -16,7 +16,6 @@
 #include "voice/dumpcodec.h"
 #include "voice/sysex.h"
 
-
 namespace {
 
 enum ReceiveState { idle = 0, waiting = 1, filling = 2 };
@@ -38,7 +37,7 @@ using Clock = std::chrono::steady_clock;
 // at 1024 frames) is waited for before each block.
 constexpr int bankGapMarginMs = 15;
 
-}  // namespace
+}   // namespace
 
 struct TMIDIPort::Impl {
     explicit Impl(std::unique_ptr<TMIDIBackend> backend)
@@ -59,7 +58,9 @@ struct TMIDIPort::Impl {
     TSendQueue queue;   // last: its sender stops before the rest goes
 };
 
-TMIDIPort::TMIDIPort() : TMIDIPort(std::make_unique<TPlatformMIDI>()) {}
+TMIDIPort::TMIDIPort() : TMIDIPort(std::make_unique<TPlatformMIDI>())
+{
+}
 
 // Should the body throw, impl goes all the same, and its destructor stops the sender.
 TMIDIPort::TMIDIPort(std::unique_ptr<TMIDIBackend> backend) : impl(std::make_unique<Impl>(std::move(backend)))
@@ -91,8 +92,14 @@ void TMIDIPort::enumerateDevices()
     outCount = impl->midi->outputCount();
 }
 
-std::string TMIDIPort::inDeviceName(int n) const { return impl->midi->inputName(n); }
-std::string TMIDIPort::outDeviceName(int n) const { return impl->midi->outputName(n); }
+std::string TMIDIPort::inDeviceName(int n) const
+{
+    return impl->midi->inputName(n);
+}
+std::string TMIDIPort::outDeviceName(int n) const
+{
+    return impl->midi->outputName(n);
+}
 
 bool TMIDIPort::openInput(int inDevice)
 {
@@ -187,7 +194,7 @@ void TMIDIPort::midiInCallback(const uint8_t* message, size_t size, void* instan
         return;
     int expected = waiting;
     if (!self->receiveState.compare_exchange_strong(expected, filling, std::memory_order_acq_rel))
-        return;     // nobody waits, or a dump is already in
+        return;   // nobody waits, or a dump is already in
     std::memcpy(self->receiveBuffer, message, size);
     self->dumpArrived.store(true, std::memory_order_release);
 }
@@ -226,7 +233,8 @@ bool TMIDIPort::takeVoice(std::array<uint8_t, dumpSize>& dump)
 bool TMIDIPort::finishVoiceFetch(std::array<uint8_t, dumpSize>& dump)
 {
     int expected = waiting;
-    if (!receiveState.compare_exchange_strong(expected, idle, std::memory_order_acq_rel) && expected == filling) {
+    if (!receiveState.compare_exchange_strong(expected, idle, std::memory_order_acq_rel) &&
+        expected == filling) {
         // The callback claimed the buffer in time: its copy of 592 bytes is a moment's work.
         const auto cap = Clock::now() + std::chrono::milliseconds(500);
         while (!dumpArrived.load(std::memory_order_acquire) && Clock::now() < cap)
@@ -282,8 +290,8 @@ TMIDIPort::BankProgress TMIDIPort::bankProgress() const
     p.received = std::max<size_t>(bankLength.load(std::memory_order_acquire), input - bankInputStart);
     p.complete = bankState.load(std::memory_order_acquire) == bankComplete;
     p.overflow = bankOverflow.load(std::memory_order_acquire);
-    p.idleSeconds = static_cast<double>(steadyNanoseconds() -
-                                        bankLastActivity.load(std::memory_order_acquire)) / 1e9;
+    p.idleSeconds =
+        static_cast<double>(steadyNanoseconds() - bankLastActivity.load(std::memory_order_acquire)) / 1e9;
     return p;
 }
 
@@ -304,7 +312,7 @@ void TMIDIPort::cancelBankFetch()
         if (bankState.compare_exchange_strong(expected, bankIdle, std::memory_order_acq_rel))
             return;
         if (expected == bankFilling) {
-            std::this_thread::yield();     // a piece is being copied: a moment
+            std::this_thread::yield();   // a piece is being copied: a moment
             continue;
         }
         bankState.store(bankIdle, std::memory_order_release);   // idle or complete
@@ -342,7 +350,7 @@ void TMIDIPort::takeBankPiece(const uint8_t* piece, size_t size)
             if (hasBankHead(bankBuffer.data(), have)) {
                 next = bankComplete;
             } else {
-                have = 0;       // another message altogether: still waiting for the bank
+                have = 0;   // another message altogether: still waiting for the bank
             }
             bankStarted = false;
         }

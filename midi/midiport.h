@@ -43,12 +43,12 @@ public:
 
 class TMIDIPort {
 public:
-    TMIDIPort();            // on the platform's MIDI system; enumerateDevices
+    TMIDIPort();   // on the platform's MIDI system; enumerateDevices
     explicit TMIDIPort(std::unique_ptr<TMIDIBackend> backend);
     ~TMIDIPort();
 
     void enumerateDevices();
-    std::string inDeviceName(int n) const;    // the full port name
+    std::string inDeviceName(int n) const;   // the full port name
     std::string outDeviceName(int n) const;
 
     // Opens the input port (with midiInCallback), then the output port; each failure
@@ -92,8 +92,8 @@ public:
     // when the request could not be queued; the callback is armed all the same.
     bool startVoiceFetch();
     struct VoiceFetchProgress {
-        bool requestOut = false;    // the request is on the wire (or was never queued)
-        bool arrived = false;       // a dump is in: takeVoice hands it over
+        bool requestOut = false;   // the request is on the wire (or was never queued)
+        bool arrived = false;      // a dump is in: takeVoice hands it over
     };
     VoiceFetchProgress voiceFetchProgress() const;
     // Copies the dump that came and ends the fetch. False while none came.
@@ -124,10 +124,10 @@ public:
     // input callback gathers the answer into a buffer made once, whether it comes as
     // one message or, as through a real interface, in pieces.
     struct BankProgress {
-        size_t received = 0;        // bytes come in since the request (the bank's, mostly)
-        bool complete = false;      // the whole message is in: takeBank hands it over
-        bool overflow = false;      // longer than any bank: the fetch is lost
-        double idleSeconds = 0;     // since the last piece came in (or the request left)
+        size_t received = 0;      // bytes come in since the request (the bank's, mostly)
+        bool complete = false;    // the whole message is in: takeBank hands it over
+        bool overflow = false;    // longer than any bank: the fetch is lost
+        double idleSeconds = 0;   // since the last piece came in (or the request left)
     };
     // Arms the callback and sends the bank request. False when the request could not
     // be sent; then no fetch is under way.
@@ -159,7 +159,7 @@ public:
     // the blocks that went out. Nothing happens when no bank send is under way.
     void cancelBankSend();
 
-    struct Impl;            // the platform layer's state
+    struct Impl;   // the platform layer's state
 private:
     // The callback's share of a bank fetch (MIDI service's thread).
     void takeBankPiece(const uint8_t* piece, size_t size);
@@ -174,7 +174,7 @@ private:
     std::atomic<size_t> bankLength{0};
     std::atomic<bool> bankOverflow{false};
     mutable std::atomic<int64_t> bankLastActivity{0};   // steady clock, nanoseconds
-    bool bankStarted = false;                   // callback's own: an F0 of a bank came
+    bool bankStarted = false;                           // callback's own: an F0 of a bank came
     // The input's byte count as the fetch began and as last seen: a message still
     // coming in shows there before the callback gets it whole.
     unsigned long bankInputStart = 0;

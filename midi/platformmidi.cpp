@@ -47,10 +47,14 @@ void collectError(RtMidiError::Type type, const std::string& text, void* user)
     static_cast<ErrorSink*>(user)->text = text;
 }
 
-void ignoreError(RtMidiError::Type, const std::string&, void*) {}
+void ignoreError(RtMidiError::Type, const std::string&, void*)
+{
+}
 
 // libjack prints to standard error by default; the program tells its user itself.
-void silentJack(const char*) {}
+void silentJack(const char*)
+{
+}
 
 // "MidiInAlsa::openPort: ALSA error making port connection." reads better without
 // the class and function in front.
@@ -80,8 +84,7 @@ const char* systemName(System system)
     return system == System::alsa ? "ALSA" : "JACK";
 }
 
-template <class Port>
-void listPorts(System system, std::vector<Device>& devices)
+template <class Port> void listPorts(System system, std::vector<Device>& devices)
 {
     // A busy JACK server can turn away a client now and then; RtMidi then warns and
     // lists nothing. Ask again a few times before taking "no ports" for an answer.
@@ -89,9 +92,9 @@ void listPorts(System system, std::vector<Device>& devices)
         bool warned = false;
         try {
             Port port(apiOf(system), clientName);
-            port.setErrorCallback([](RtMidiError::Type, const std::string&, void* flag) {
-                *static_cast<bool*>(flag) = true;
-            }, &warned);
+            port.setErrorCallback(
+                [](RtMidiError::Type, const std::string&, void* flag) { *static_cast<bool*>(flag) = true; },
+                &warned);
             const unsigned count = port.getPortCount();
             if (warned && count == 0 && system == System::jack) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -112,8 +115,7 @@ void listPorts(System system, std::vector<Device>& devices)
 
 // Where the port of that name stands in the system's list right now (it may have
 // moved since the list was made), or -1.
-template <class Port>
-int currentIndex(Port& port, const std::string& name)
+template <class Port> int currentIndex(Port& port, const std::string& name)
 {
     const unsigned count = port.getPortCount();
     for (unsigned i = 0; i < count; ++i)
@@ -134,8 +136,8 @@ std::string countText(int count, const char* kind)
 // each input port's relay. Whoever holds such a client holds this too, so that it
 // outlives every callback that can still come.
 struct WatchState {
-    std::atomic<bool> gone{false};              // the server shut this client down
-    std::atomic<unsigned long> cycles{0};       // process cycles the server has run
+    std::atomic<bool> gone{false};          // the server shut this client down
+    std::atomic<unsigned long> cycles{0};   // process cycles the server has run
     // RtMidi hands a System Exclusive message over only once its F7 is in, however
     // many pieces it came in. A port of the watch client, connected to the same JACK
     // source as the input port, counts the bytes as they arrive, so that a long
@@ -147,7 +149,7 @@ struct WatchState {
     // reached the wire, whenever RtMidi's client got to it.
     std::atomic<jack_port_t*> outTap{nullptr};
     std::atomic<unsigned long> outTapBytes{0};
-    std::atomic<jack_time_t> outTapTime{0};     // of the last message seen there
+    std::atomic<jack_time_t> outTapTime{0};   // of the last message seen there
 };
 
 struct InputRelay {
@@ -190,7 +192,8 @@ public:
         // Joined when it is done; left to finish a job stuck on a server otherwise.
         std::unique_lock<std::mutex> lock(state->lock);
         const auto bound = state->stuck ? std::chrono::milliseconds(0) : waitBound();
-        const bool idle = state->idle.wait_for(lock, bound, [&] { return state->jobs.empty() && !state->busy; });
+        const bool idle =
+            state->idle.wait_for(lock, bound, [&] { return state->jobs.empty() && !state->busy; });
         lock.unlock();
         if (idle)
             worker.join();
@@ -202,8 +205,7 @@ public:
 
     // Runs job (destroying what it holds) and waits for it a moment at most; at once
     // should an earlier job still be stuck. True when it is done.
-    template <class Job>
-    bool run(Job job)
+    template <class Job> bool run(Job job)
     {
         // The job, and what it holds, ends on the worker: nothing of it stays here.
         auto holder = std::make_shared<Job>(std::move(job));
@@ -213,7 +215,7 @@ public:
                 worker = std::thread(work, state);
             } catch (const std::system_error&) {
                 lock.unlock();
-                (*holder)();    // no thread to be had: here, then
+                (*holder)();   // no thread to be had: here, then
                 return true;
             }
         }
@@ -248,7 +250,7 @@ private:
         unsigned long queued = 0;
         unsigned long finished = 0;
         bool busy = false;
-        bool stuck = false;     // a job outlasted the owner's wait and is not done yet
+        bool stuck = false;   // a job outlasted the owner's wait and is not done yet
         bool stopping = false;
     };
 
@@ -281,7 +283,7 @@ private:
     std::thread worker;
 };
 
-}  // namespace
+}   // namespace
 
 struct TPlatformMIDI::Impl {
     std::vector<Device> ins;
@@ -309,8 +311,8 @@ struct TPlatformMIDI::Impl {
     bool outStalled = false;
     unsigned long stalledAt = 0;
 
-    bool tapping = false;       // the tap is connected to the open input's source
-    bool outTapping = false;    // the output tap is connected to the open output port
+    bool tapping = false;      // the tap is connected to the open input's source
+    bool outTapping = false;   // the output tap is connected to the open output port
 
     // Every teardown is handed to it before it goes (the destructor's body): it then
     // waits a moment for the last of them, or leaves them to finish on their own.
@@ -416,10 +418,7 @@ struct TPlatformMIDI::Impl {
     // Waits until the server has run this many more process cycles: by then a new
     // connection is part of the graph, and RtMidi's back end has moved a message from
     // its ring buffer to the port. Bounded, should the server stall or go away.
-    void waitJackCycles(unsigned long cycles)
-    {
-        waitJackCycles(cycles, jackCycles());
-    }
+    void waitJackCycles(unsigned long cycles) { waitJackCycles(cycles, jackCycles()); }
     void waitJackCycles(unsigned long cycles, unsigned long start)
     {
         const auto giveUp = Clock::now() + std::chrono::seconds(1);
@@ -444,12 +443,13 @@ struct TPlatformMIDI::Impl {
     void dropOwnPorts(std::vector<Device>& devices) const
     {
         const std::string own = std::string(clientName) + "-" + std::to_string(getpid()) + "-";
-        const std::string watchName = watch != nullptr ? std::string(jack_get_client_name(watch)) + ":" : std::string();
+        const std::string watchName =
+            watch != nullptr ? std::string(jack_get_client_name(watch)) + ":" : std::string();
         devices.erase(std::remove_if(devices.begin(), devices.end(),
                                      [&](const Device& d) {
-                                         return d.system == System::jack
-                                                && (d.name.rfind(own, 0) == 0
-                                                    || (!watchName.empty() && d.name.rfind(watchName, 0) == 0));
+                                         return d.system == System::jack &&
+                                                (d.name.rfind(own, 0) == 0 ||
+                                                 (!watchName.empty() && d.name.rfind(watchName, 0) == 0));
                                      }),
                       devices.end());
     }
@@ -476,7 +476,8 @@ struct TPlatformMIDI::Impl {
                 const int result = jack_connect(watch, source.c_str(), destination.c_str());
                 if (result == 0 || result == EEXIST) {
                     // The server took it; the link may still be on its way to us.
-                    while (!jack_port_connected_to(to, source.c_str()) && Clock::now() < giveUp && !jackGone())
+                    while (!jack_port_connected_to(to, source.c_str()) && Clock::now() < giveUp &&
+                           !jackGone())
                         std::this_thread::sleep_for(std::chrono::milliseconds(2));
                     return {};
                 }
@@ -521,8 +522,9 @@ struct TPlatformMIDI::Impl {
         if (watch == nullptr)
             return false;
         watchState = std::make_shared<WatchState>();
-        watchState->outTap.store(jack_port_register(watch, "out-tap", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
-                                 std::memory_order_release);
+        watchState->outTap.store(
+            jack_port_register(watch, "out-tap", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+            std::memory_order_release);
         jack_on_shutdown(watch, onJackShutdown, watchState.get());
         jack_set_process_callback(watch, onJackCycle, watchState.get());
         if (jack_activate(watch) != 0) {
@@ -584,10 +586,7 @@ struct TPlatformMIDI::Impl {
         out.reset();
     }
 
-    bool usable(System system) const
-    {
-        return system != System::jack || !jackGone();
-    }
+    bool usable(System system) const { return system != System::jack || !jackGone(); }
 };
 
 TPlatformMIDI::TPlatformMIDI() : impl(std::make_unique<Impl>())
@@ -625,8 +624,14 @@ void TPlatformMIDI::enumerate()
     }
 }
 
-int TPlatformMIDI::inputCount() const { return static_cast<int>(impl->ins.size()); }
-int TPlatformMIDI::outputCount() const { return static_cast<int>(impl->outs.size()); }
+int TPlatformMIDI::inputCount() const
+{
+    return static_cast<int>(impl->ins.size());
+}
+int TPlatformMIDI::outputCount() const
+{
+    return static_cast<int>(impl->outs.size());
+}
 
 std::string TPlatformMIDI::inputName(int n) const
 {
@@ -662,7 +667,7 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         relay->context.store(context);
         relay->handler.store(handler);
         port->setCallback(&Impl::onInput, relay.get());
-        port->ignoreTypes(false, true, true);     // System Exclusive messages wanted
+        port->ignoreTypes(false, true, true);   // System Exclusive messages wanted
         if (jack) {
             // JACK: a port of our own, connected by name, so that ports coming and
             // going meanwhile cannot make us listen to the wrong one.
@@ -769,8 +774,14 @@ unsigned long TPlatformMIDI::inputBytes() const
     return impl->bytesBefore + now;
 }
 
-bool TPlatformMIDI::inputOpen() const { return impl->in != nullptr && impl->usable(impl->inSystem); }
-bool TPlatformMIDI::outputOpen() const { return impl->out != nullptr && impl->usable(impl->outSystem); }
+bool TPlatformMIDI::inputOpen() const
+{
+    return impl->in != nullptr && impl->usable(impl->inSystem);
+}
+bool TPlatformMIDI::outputOpen() const
+{
+    return impl->out != nullptr && impl->usable(impl->outSystem);
+}
 
 bool TPlatformMIDI::send(const uint8_t* message, size_t size)
 {

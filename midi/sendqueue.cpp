@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <exception>
 
-TSendQueue::TSendQueue(Wire w, int settleMs) : wire(std::move(w)), voiceSettleMs(settleMs), sender([this] { run(); })
+TSendQueue::TSendQueue(Wire w, int settleMs)
+    : wire(std::move(w)), voiceSettleMs(settleMs), sender([this] { run(); })
 {
 }
 
@@ -117,8 +118,8 @@ void TSendQueue::endBank(BankStop why)
     bank.active = false;
     bank.progress.done = true;
     bank.progress.cancelled = why == BankStop::cancel;
-    bank.progress.failed = why == BankStop::fail ||
-                           (why == BankStop::none && bank.progress.blocksSent < bank.progress.blocks);
+    bank.progress.failed =
+        why == BankStop::fail || (why == BankStop::none && bank.progress.blocksSent < bank.progress.blocks);
 }
 
 void TSendQueue::stopBank(BankStop why)
@@ -127,8 +128,8 @@ void TSendQueue::stopBank(BankStop why)
         return;
     bank.stop = why;
     if (!bank.holding)
-        endBank(why);       // the sender has not come to its blocks yet
-    wake.notify_all();      // a sender waiting out the pause stops waiting
+        endBank(why);    // the sender has not come to its blocks yet
+    wake.notify_all();   // a sender waiting out the pause stops waiting
 }
 
 // A block whose send has ended (or ends now) does not go out. Waits out the pause
@@ -169,7 +170,7 @@ void TSendQueue::run()
     for (;;) {
         wake.wait(guard, [&] { return stopping || !queue.empty(); });
         if (queue.empty())
-            return;     // stopping, with nothing left
+            return;   // stopping, with nothing left
         Outgoing message = std::move(queue.front());
         queue.pop_front();
         if (message.bankBlock >= 0 && !takeBankBlock(message, guard)) {

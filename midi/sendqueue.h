@@ -21,11 +21,11 @@
 #include <vector>
 
 struct TBankSendProgress {
-    int blocksSent = 0;         // blocks wholly on the wire
+    int blocksSent = 0;   // blocks wholly on the wire
     int blocks = 17;
-    bool done = false;          // the send is over: all out, failed or cancelled
-    bool failed = false;        // the port refused a block or closed: the rest stays
-    bool cancelled = false;     // cancelBank stopped it between blocks
+    bool done = false;        // the send is over: all out, failed or cancelled
+    bool failed = false;      // the port refused a block or closed: the rest stays
+    bool cancelled = false;   // cancelBank stopped it between blocks
 };
 
 class TSendQueue {
@@ -75,14 +75,14 @@ private:
         std::vector<uint8_t> bytes;
         bool voice = false;
         unsigned long serial = 0;
-        int bankBlock = -1;         // 0..16 for a block of a bank send
-        unsigned bankSend = 0;      // which bank send it belongs to
+        int bankBlock = -1;      // 0..16 for a block of a bank send
+        unsigned bankSend = 0;   // which bank send it belongs to
     };
     enum class BankStop { none, cancel, fail };
     struct BankSend {
         unsigned id = 0;
         bool active = false;
-        bool holding = false;       // the sender holds one of its blocks
+        bool holding = false;   // the sender holds one of its blocks
         BankStop stop = BankStop::none;
         int gapMs = 0;
         Clock::time_point lastEnd{};
@@ -103,12 +103,12 @@ private:
     std::condition_variable progress;   // a message went out (or was given up)
     std::deque<Outgoing> queue;         // waiting for the wire, oldest first
     BankSend bank;
-    unsigned long queuedSerial = 0;     // the last serial given out
-    unsigned long doneSerial = 0;       // everything up to here is out or given up
-    unsigned long failedSerial = 0;     // the last message the port did not take
-    unsigned long flushedSerial = 0;    // what the last flush answered for
+    unsigned long queuedSerial = 0;    // the last serial given out
+    unsigned long doneSerial = 0;      // everything up to here is out or given up
+    unsigned long failedSerial = 0;    // the last message the port did not take
+    unsigned long flushedSerial = 0;   // what the last flush answered for
     std::string fault;
     bool failing = false;
     bool stopping = false;
-    std::thread sender;     // last: it starts once everything it uses is there
+    std::thread sender;   // last: it starts once everything it uses is there
 };

@@ -76,7 +76,7 @@ std::string storable(const std::string& value, size_t limit)
     return kept;
 }
 
-}  // namespace
+}   // namespace
 
 TSettings::TSettings(const std::string& path)
 {
@@ -102,7 +102,7 @@ void TSettings::parse(const char* text, size_t length)
         const char* text;
         Which which;
     } keys[] = {
-        {"MIDI channel=", Channel}, {"Model=", Model},     {"In device=", In},
+        {"MIDI channel=", Channel}, {"Model=", Model},    {"In device=", In},
         {"Out device=", Out},       {"Auto send=", Auto},
     };
     const char* p = text;
@@ -161,11 +161,10 @@ std::string TSettings::text() const
 {
     // Every line ends CR LF, the file's on-disk form on every platform.
     char text[200];
-    const int length = std::snprintf(text, sizeof text,
-                                     "MIDI channel=%d\r\nModel=%d\r\nIn device=%d\r\nOut device=%d\r\nAuto send=%d\r\n",
-                                     static_cast<int>(midiChannel), static_cast<int>(model),
-                                     static_cast<int>(inDevice), static_cast<int>(outDevice),
-                                     autoSend ? 1 : 0);
+    const int length = std::snprintf(
+        text, sizeof text, "MIDI channel=%d\r\nModel=%d\r\nIn device=%d\r\nOut device=%d\r\nAuto send=%d\r\n",
+        static_cast<int>(midiChannel), static_cast<int>(model), static_cast<int>(inDevice),
+        static_cast<int>(outDevice), autoSend ? 1 : 0);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof text)
         return {};
     std::string lines(text, static_cast<size_t>(length));

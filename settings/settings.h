@@ -34,7 +34,7 @@ public:
     int32_t midiChannel = 0;   // 0..15 = channel 1..16
     int32_t inDevice = 0;
     int32_t outDevice = 0;
-    int32_t model = 0;         // 0 SY-22, 1 SY-35
+    int32_t model = 0;   // 0 SY-22, 1 SY-35
     bool autoSend = true;
     bool fileFound = false;
     // The devices' names as the system gave them, "" when not known; the folder the

@@ -103,22 +103,34 @@ const LevelTable& levelTable()
     return table;
 }
 
-int clampTo(int value, int lo, int hi) { return value < lo ? lo : value > hi ? hi : value; }
+int clampTo(int value, int lo, int hi)
+{
+    return value < lo ? lo : value > hi ? hi : value;
+}
 
 // Field accessors in shown form.
-int getEffectType(const MultiRecord& m, int) { return m[mEffect] & 0x0F; }
+int getEffectType(const MultiRecord& m, int)
+{
+    return m[mEffect] & 0x0F;
+}
 void setEffectType(MultiRecord& m, int, int v)
 {
     m[mEffect] = static_cast<uint8_t>((m[mEffect] & 0xF0) | clampTo(v, 0, 15));
     setMultiChecksum(m);
 }
-int getEffectDepth(const MultiRecord& m, int) { return (m[mEffect] >> 4) & 7; }
+int getEffectDepth(const MultiRecord& m, int)
+{
+    return (m[mEffect] >> 4) & 7;
+}
 void setEffectDepth(MultiRecord& m, int, int v)
 {
     m[mEffect] = static_cast<uint8_t>((m[mEffect] & 0x8F) | clampTo(v, 0, 7) << 4);
     setMultiChecksum(m);
 }
-int getChannel(const MultiRecord& m, int p) { return m[mChannel + p] >= channelOff ? 17 : m[mChannel + p] + 1; }
+int getChannel(const MultiRecord& m, int p)
+{
+    return m[mChannel + p] >= channelOff ? 17 : m[mChannel + p] + 1;
+}
 void setChannel(MultiRecord& m, int p, int v)
 {
     m[mChannel + p] = static_cast<uint8_t>(clampTo(v, 1, 17) - 1);
@@ -135,31 +147,46 @@ void setVoice(MultiRecord& m, int p, int v)
     m[mVoice + p] = static_cast<uint8_t>((v / 64) << 6 | v % 64);
     setMultiChecksum(m);
 }
-int getLevel(const MultiRecord& m, int p) { return multiLevelShown(m[mVolume + p]); }
+int getLevel(const MultiRecord& m, int p)
+{
+    return multiLevelShown(m[mVolume + p]);
+}
 void setLevel(MultiRecord& m, int p, int v)
 {
     m[mVolume + p] = static_cast<uint8_t>(multiLevelStored(v));
     setMultiChecksum(m);
 }
-int getDetune(const MultiRecord& m, int p) { return static_cast<int8_t>(m[mDetune + p]); }
+int getDetune(const MultiRecord& m, int p)
+{
+    return static_cast<int8_t>(m[mDetune + p]);
+}
 void setDetune(MultiRecord& m, int p, int v)
 {
     m[mDetune + p] = static_cast<uint8_t>(clampTo(v, -16, 16));
     setMultiChecksum(m);
 }
-int getShift(const MultiRecord& m, int p) { return static_cast<int8_t>(m[mShift + p]); }
+int getShift(const MultiRecord& m, int p)
+{
+    return static_cast<int8_t>(m[mShift + p]);
+}
 void setShift(MultiRecord& m, int p, int v)
 {
     m[mShift + p] = static_cast<uint8_t>(clampTo(v, -24, 24));
     setMultiChecksum(m);
 }
-int getLow(const MultiRecord& m, int p) { return m[mLimits + 2 * p]; }
+int getLow(const MultiRecord& m, int p)
+{
+    return m[mLimits + 2 * p];
+}
 void setLow(MultiRecord& m, int p, int v)
 {
     m[mLimits + 2 * p] = static_cast<uint8_t>(clampTo(v, 0, 127));
     setMultiChecksum(m);
 }
-int getHigh(const MultiRecord& m, int p) { return m[mLimits + 2 * p + 1]; }
+int getHigh(const MultiRecord& m, int p)
+{
+    return m[mLimits + 2 * p + 1];
+}
 void setHigh(MultiRecord& m, int p, int v)
 {
     m[mLimits + 2 * p + 1] = static_cast<uint8_t>(clampTo(v, 0, 127));
@@ -175,7 +202,7 @@ bool parseInt(const std::string& text, int& value)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 void normaliseDump(uint8_t* dump)
 {
@@ -232,7 +259,10 @@ uint8_t multiChecksum(const MultiRecord& m)
     return static_cast<uint8_t>((0 - sum) & 0xFF);
 }
 
-void setMultiChecksum(MultiRecord& m) { m[mChecksum] = multiChecksum(m); }
+void setMultiChecksum(MultiRecord& m)
+{
+    m[mChecksum] = multiChecksum(m);
+}
 
 std::string checkMulti(const MultiRecord& m)
 {
@@ -283,7 +313,10 @@ std::vector<uint8_t> buildBankDump(const std::vector<VoiceDump>& voices, int cha
     return frameBank(records, multiPayload, channel);
 }
 
-uint8_t bankBlockChecksum(const uint8_t* payload, size_t size) { return sysexChecksum(payload, size); }
+uint8_t bankBlockChecksum(const uint8_t* payload, size_t size)
+{
+    return sysexChecksum(payload, size);
+}
 
 size_t bankBlockOffset(int block)
 {
@@ -390,15 +423,22 @@ std::vector<std::vector<uint8_t>> bankBlocks(const std::vector<uint8_t>& message
     for (int b = 0; b < bankBlockCount; ++b) {
         const size_t from = b == 0 ? 0 : bankBlockOffset(b);
         const size_t to = b + 1 == bankBlockCount ? message.size() : bankBlockOffset(b + 1);
-        pieces.emplace_back(message.begin() + static_cast<long>(from), message.begin() + static_cast<long>(to));
+        pieces.emplace_back(message.begin() + static_cast<long>(from),
+                            message.begin() + static_cast<long>(to));
     }
     return pieces;
 }
 
 // ---- multi fields ----
 
-int multiLevelShown(int stored) { return levelTable().shown[clampTo(stored, 0, 127)]; }
-int multiLevelStored(int shown) { return levelTable().stored[clampTo(shown, 0, 99)]; }
+int multiLevelShown(int stored)
+{
+    return levelTable().shown[clampTo(stored, 0, 127)];
+}
+int multiLevelStored(int shown)
+{
+    return levelTable().stored[clampTo(shown, 0, 99)];
+}
 
 const std::vector<MultiField>& multiFields()
 {
@@ -534,7 +574,8 @@ bool parseMultiLines(const std::string& text, Bank& bank, std::string& error)
             parseInt(path.substr(7, 2), slot) && slot >= 1 && slot <= bankVoices && path[7] != '+' &&
             path[7] != '-') {
             const VoiceDump& d = result.voices[static_cast<size_t>(slot - 1)];
-            if (value != nameText(reinterpret_cast<const char*>(d.data() + dumpNameOffset), voiceNameLength)) {
+            if (value !=
+                nameText(reinterpret_cast<const char*>(d.data() + dumpNameOffset), voiceNameLength)) {
                 error = at + "voice names are not set here";
                 return false;
             }

@@ -21,8 +21,8 @@
 constexpr int bankVoices = 64;
 constexpr int bankVoiceBlocks = 16;
 constexpr int bankVoicesPerBlock = 4;
-constexpr int bankBlockCount = 17;                  // 16 voice blocks and the multi block
-constexpr int bankRecordSize = 574;                 // a single dump's bytes 16..589
+constexpr int bankBlockCount = 17;    // 16 voice blocks and the multi block
+constexpr int bankRecordSize = 574;   // a single dump's bytes 16..589
 constexpr int bankRecordOffset = 16;
 constexpr int bankFirstPayload = 10 + bankVoicesPerBlock * bankRecordSize;   // 2306
 constexpr int bankVoicePayload = bankVoicesPerBlock * bankRecordSize;        // 2296
@@ -31,11 +31,11 @@ constexpr size_t bankExpectedSize = 38306;
 
 constexpr int multiCount = 16;
 constexpr int multiParts = 8;
-constexpr int multiRecordSize = 68;                 // internal bytes
+constexpr int multiRecordSize = 68;   // internal bytes
 constexpr int multiWireSize = 94;
-constexpr int bankMultiPayload = multiCount * multiWireSize;                 // 1504
+constexpr int bankMultiPayload = multiCount * multiWireSize;   // 1504
 constexpr uint8_t multiTag = 0x5A;
-constexpr uint8_t voiceTag = 0xA5;                  // internal voice byte 0 (dump 16/17: 01 25)
+constexpr uint8_t voiceTag = 0xA5;   // internal voice byte 0 (dump 16/17: 01 25)
 
 using MultiRecord = std::array<uint8_t, multiRecordSize>;   // internal bytes, as the synth keeps them
 
@@ -57,11 +57,11 @@ VoiceDump writtenDump(const uint8_t* dump);
 // The single dump of one bank voice record (574 bytes), normalised.
 VoiceDump dumpFromBankRecord(const uint8_t* record);
 
-Bank initialBank();                         // 64 reset voices (inner checksum right), 16 initial multis
-MultiRecord initialMulti();                 // the synthesiser's "Initial " multi
-uint8_t multiChecksum(const MultiRecord&);  // byte 67 that makes all 68 sum to 0
+Bank initialBank();                          // 64 reset voices (inner checksum right), 16 initial multis
+MultiRecord initialMulti();                  // the synthesiser's "Initial " multi
+uint8_t multiChecksum(const MultiRecord&);   // byte 67 that makes all 68 sum to 0
 void setMultiChecksum(MultiRecord&);
-std::string checkMulti(const MultiRecord&); // "" or "bad tag" / "bad checksum"
+std::string checkMulti(const MultiRecord&);   // "" or "bad tag" / "bad checksum"
 
 // Whether internal multi byte i travels split (bit 7, then bits 6..0).
 bool isMultiSplitOffset(int i);
@@ -119,7 +119,7 @@ struct MultiField {
     int (*get)(const MultiRecord&, int part);
     void (*set)(MultiRecord&, int part, int value);
     bool perPart;
-    int part;              // 0..7 for a part row, -1 otherwise
+    int part;   // 0..7 for a part row, -1 otherwise
     bool isName() const { return get == nullptr; }
 };
 const std::vector<MultiField>& multiFields();
@@ -141,7 +141,7 @@ std::string multiFieldText(const MultiField&, const MultiRecord&);
 bool multiFieldValue(const MultiField&, const std::string& text, int& value);
 std::string multiVoiceText(int shownVoice);   // "P01".."C64"
 
-std::string formatBank(const Bank&);          // what `tarvik-voice bank show` prints
+std::string formatBank(const Bank&);   // what `tarvik-voice bank show` prints
 // Applies `multi[M].path=value` lines to the bank's multis (a `voice[Inn].name=` line is
 // accepted when it names the slot's own name, so `bank show` output applies as is).
 // On the first bad line returns false with error "line N: ..." and the bank as it was.

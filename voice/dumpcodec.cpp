@@ -14,7 +14,10 @@ constexpr int detuneVectorOffset = 387;
 // Every data byte of a System Exclusive message must stay below 0x80: a field outside
 // its range (a damaged or foreign dump can decode into one) is masked, never allowed
 // to put a status byte into the middle of the message.
-constexpr uint8_t data7(unsigned value) { return static_cast<uint8_t>(value & 0x7F); }
+constexpr uint8_t data7(unsigned value)
+{
+    return static_cast<uint8_t>(value & 0x7F);
+}
 
 // The response byte: aftertouch response as 3-bit two's complement in bits 6..4,
 // velocity response 0..5 as is and -5..-1 as 6..10 in bits 3..0.
@@ -29,10 +32,19 @@ uint8_t responseByte(const VoiceElement& e)
 // The decoder reads every field with the width the encoder writes it in, and flags
 // as their lowest bit, so that a dump holding other bits (damaged, or from elsewhere)
 // decodes into a voice that encodes and decodes again unchanged.
-constexpr uint8_t flag(uint8_t b) { return b & 1; }
+constexpr uint8_t flag(uint8_t b)
+{
+    return b & 1;
+}
 
-int joined(const uint8_t* p) { return (p[0] * 128 + p[1]) & 0xFF; }
-int8_t joinedSigned(const uint8_t* p) { return static_cast<int8_t>(joined(p)); }
+int joined(const uint8_t* p)
+{
+    return (p[0] * 128 + p[1]) & 0xFF;
+}
+int8_t joinedSigned(const uint8_t* p)
+{
+    return static_cast<int8_t>(joined(p));
+}
 
 // Writes a dump front to back.
 class DumpWriter {
@@ -107,7 +119,7 @@ void DumpWriter::putElement(const VoiceElement& e, bool fm)
     }
 }
 
-}  // namespace
+}   // namespace
 
 VoiceDump encodeVoice(const Voice& v)
 {
@@ -123,7 +135,7 @@ VoiceDump encodeVoice(const Voice& v)
     w.put(data7(v.voiceConfig));
     w.put(data7(v.bendRange));
     w.put(data7(v.aftertouchLevel * 64u + v.aftertouchPM * 32u + v.aftertouchAM * 16u +
-              (v.controllerReserved & 0x0Cu) + v.modWheelPM * 2u + v.modWheelAM));
+                (v.controllerReserved & 0x0Cu) + v.modWheelPM * 2u + v.modWheelAM));
     w.putSplit(static_cast<uint8_t>(v.aftertouchPitch));
     w.put(data7(v.envelopeDelay));
     w.putSplit(static_cast<uint8_t>(v.attackAdjust));
@@ -218,7 +230,7 @@ void getVector(const uint8_t* p, VectorTable& t)
     t.repeats[0] = 255;
 }
 
-}  // namespace
+}   // namespace
 
 void decodeVoice(const uint8_t* d, Voice& v)
 {
@@ -301,9 +313,12 @@ const SplitMap& splitMap()
     return map;
 }
 
-}  // namespace
+}   // namespace
 
-bool isVoiceSplitOffset(int i) { return i >= 0 && i < dumpSize && splitMap().at[i]; }
+bool isVoiceSplitOffset(int i)
+{
+    return i >= 0 && i < dumpSize && splitMap().at[i];
+}
 
 uint8_t innerChecksum(const uint8_t* d)
 {
@@ -320,7 +335,10 @@ uint8_t innerChecksum(const uint8_t* d)
     return static_cast<uint8_t>((0 - sum) & 0xFF);
 }
 
-bool innerChecksumOk(const uint8_t* d) { return joined(d + dumpInnerChecksumOffset) == innerChecksum(d); }
+bool innerChecksumOk(const uint8_t* d)
+{
+    return joined(d + dumpInnerChecksumOffset) == innerChecksum(d);
+}
 
 void setInnerChecksum(uint8_t* d)
 {

@@ -11,7 +11,7 @@
 #include "voice/voice.h"
 
 constexpr int dumpSize = 592;
-constexpr int dumpChannelOffset = 2;     // senders OR the MIDI channel in here
+constexpr int dumpChannelOffset = 2;   // senders OR the MIDI channel in here
 constexpr int dumpNameOffset = 19;
 constexpr int dumpChecksumOffset = 590;
 constexpr int dumpInnerChecksumOffset = 588;   // split: 588 = bit 7, 589 = bits 6..0

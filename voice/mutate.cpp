@@ -15,7 +15,7 @@ bool endsWith(const std::string& s, const char* tail)
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
-}  // namespace
+}   // namespace
 
 void mutateVoice(Voice& v, const MutateOptions& options)
 {
@@ -51,7 +51,8 @@ void mutateVoice(Voice& v, const MutateOptions& options)
         if (!f.travels || endsWith(f.path, "peakStage") || f.path == "controllerReserved")
             continue;
         // A vector's steps are its repeats and its positions alike.
-        if (!options.vectorSteps && (f.path.rfind("levelVector.", 0) == 0 || f.path.rfind("detuneVector.", 0) == 0))
+        if (!options.vectorSteps &&
+            (f.path.rfind("levelVector.", 0) == 0 || f.path.rfind("detuneVector.", 0) == 0))
             continue;
         // Inside the editors' range too: a value beyond would show as a number they refuse.
         const int a = storedValue(f, f.editMinimum);

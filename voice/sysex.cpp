@@ -16,8 +16,7 @@ bool headWith(const uint8_t* m, size_t size, uint8_t countHigh, uint8_t countLow
            std::memcmp(m + 6, text, 10) == 0;
 }
 
-template <class Bytes>
-void fillRequest(Bytes& m, int channel, const char* text)
+template <class Bytes> void fillRequest(Bytes& m, int channel, const char* text)
 {
     m[0] = sysexStart;
     m[1] = sysexManufacturer;
@@ -34,7 +33,7 @@ bool isRequest(const uint8_t* m, size_t size, const char* text)
            m[14] == sysexEnd;
 }
 
-}  // namespace
+}   // namespace
 
 uint8_t sysexChecksum(const uint8_t* bytes, size_t size)
 {
@@ -55,13 +54,20 @@ bool hasSysexHead(const uint8_t* m, size_t size)
            (m[2] & 0xF0) == 0x00 && m[3] == sysexFormat;
 }
 
-bool hasDumpHead(const uint8_t* m, size_t size) { return headWith(m, size, 0x04, 0x48, dumpHeaderText); }
+bool hasDumpHead(const uint8_t* m, size_t size)
+{
+    return headWith(m, size, 0x04, 0x48, dumpHeaderText);
+}
 
-bool hasBankHead(const uint8_t* m, size_t size) { return headWith(m, size, 0x12, 0x02, bankHeaderText); }
+bool hasBankHead(const uint8_t* m, size_t size)
+{
+    return headWith(m, size, 0x12, 0x02, bankHeaderText);
+}
 
 bool isVoiceDump(const uint8_t* message, size_t size)
 {
-    return size == static_cast<size_t>(dumpSize) && hasDumpHead(message, size) && message[size - 1] == sysexEnd;
+    return size == static_cast<size_t>(dumpSize) && hasDumpHead(message, size) &&
+           message[size - 1] == sysexEnd;
 }
 
 void writeDumpHead(uint8_t* dump)
@@ -85,5 +91,11 @@ std::vector<uint8_t> bankRequest(int channel)
     return m;
 }
 
-bool isDumpRequest(const uint8_t* m, size_t size) { return isRequest(m, size, dumpHeaderText); }
-bool isBankRequest(const uint8_t* m, size_t size) { return isRequest(m, size, bankHeaderText); }
+bool isDumpRequest(const uint8_t* m, size_t size)
+{
+    return isRequest(m, size, dumpHeaderText);
+}
+bool isBankRequest(const uint8_t* m, size_t size)
+{
+    return isRequest(m, size, bankHeaderText);
+}

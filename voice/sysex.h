@@ -14,15 +14,18 @@ constexpr uint8_t sysexStart = 0xF0;
 constexpr uint8_t sysexEnd = 0xF7;
 constexpr uint8_t sysexManufacturer = 0x43;
 constexpr uint8_t sysexFormat = 0x7E;
-constexpr size_t sysexHeadSize = 16;     // F0 43 0n 7E, two count bytes, ten header characters
-constexpr size_t sysexRequestSize = 15;  // F0 43 2n 7E, ten header characters, F7
+constexpr size_t sysexHeadSize = 16;      // F0 43 0n 7E, two count bytes, ten header characters
+constexpr size_t sysexRequestSize = 15;   // F0 43 2n 7E, ten header characters, F7
 
-extern const char dumpHeaderText[11];    // "PK  2203AE"
-extern const char bankHeaderText[11];    // "PK  2203VM"
+extern const char dumpHeaderText[11];   // "PK  2203AE"
+extern const char bankHeaderText[11];   // "PK  2203VM"
 
 // The device-number byte takes only the channel's low 4 bits, so that a hand-edited
 // channel of 200 cannot put a status byte inside a System Exclusive message.
-constexpr uint8_t channelBits(int channel) { return static_cast<uint8_t>(channel & 0x0F); }
+constexpr uint8_t channelBits(int channel)
+{
+    return static_cast<uint8_t>(channel & 0x0F);
+}
 
 // The 7-bit checksum of bytes that a good message makes sum to 0 mod 128 with it:
 // (-sum) & 0x7F. A byte's bit 7 makes no difference.

@@ -11,8 +11,7 @@ void resetVoice(Voice& v)
 
 void updatePeakStage(OperatorBlock& block)
 {
-    const uint8_t levels[4] = {block.levelInitial, block.levelAttack, block.levelDecay1,
-                               block.levelDecay2};
+    const uint8_t levels[4] = {block.levelInitial, block.levelAttack, block.levelDecay1, block.levelDecay2};
     uint8_t lowest = levels[0];
     uint8_t stage = 0;
     for (uint8_t s = 1; s < 4; ++s) {

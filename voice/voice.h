@@ -8,24 +8,24 @@
 #include <cstdint>
 
 struct OperatorBlock {
-    uint8_t fixedFrequency;   // flag: pitch does not track the keyboard (FM only)
-    uint8_t fmWaveform;       // 0..7, 0 = pure sine (FM only)
-    uint8_t fmFrequency;      // 0..15 harmonic (FM only)
-    uint8_t level;            // 0..127, 0 loudest; the carrier's level is the element level
-    uint8_t temperament;      // 0..3 keyboard pitch scaling
-    uint8_t detune;           // 0..15
-    uint8_t levelScaling;     // 0..15
-    uint8_t rateScaling;      // 0..7
-    uint8_t envelopeDelayOn;  // flag: the attack waits for the voice's envelopeDelay
-    uint8_t rateAttack;       // 0..63
-    uint8_t rateDecay1;       // 0..63
-    uint8_t peakStage;        // 0..3, which level is highest (updatePeakStage)
-    uint8_t rateDecay2;       // 0..63
-    uint8_t rateRelease;      // 0..63
-    uint8_t levelInitial;     // 0..127, stored inverted
-    uint8_t levelAttack;      // 0..127, stored inverted
-    uint8_t levelDecay1;      // 0..127, stored inverted
-    uint8_t levelDecay2;      // 0..127, stored inverted
+    uint8_t fixedFrequency;    // flag: pitch does not track the keyboard (FM only)
+    uint8_t fmWaveform;        // 0..7, 0 = pure sine (FM only)
+    uint8_t fmFrequency;       // 0..15 harmonic (FM only)
+    uint8_t level;             // 0..127, 0 loudest; the carrier's level is the element level
+    uint8_t temperament;       // 0..3 keyboard pitch scaling
+    uint8_t detune;            // 0..15
+    uint8_t levelScaling;      // 0..15
+    uint8_t rateScaling;       // 0..7
+    uint8_t envelopeDelayOn;   // flag: the attack waits for the voice's envelopeDelay
+    uint8_t rateAttack;        // 0..63
+    uint8_t rateDecay1;        // 0..63
+    uint8_t peakStage;         // 0..3, which level is highest (updatePeakStage)
+    uint8_t rateDecay2;        // 0..63
+    uint8_t rateRelease;       // 0..63
+    uint8_t levelInitial;      // 0..127, stored inverted
+    uint8_t levelAttack;       // 0..127, stored inverted
+    uint8_t levelDecay1;       // 0..127, stored inverted
+    uint8_t levelDecay2;       // 0..127, stored inverted
 };
 
 // Elements A and C (index 0 and 2) are AWM elements, B and D (1 and 3) FM elements,
@@ -56,24 +56,24 @@ struct VoiceElement {
 constexpr int vectorSteps = 50;
 
 struct VectorTable {
-    int32_t repeats[vectorSteps];     // 0..253 shown "1".."254", 254 "Repeat", 255 "End"
-    uint8_t cdPosition[vectorSteps];  // 0..62, shown as value - 31
-    uint8_t abPosition[vectorSteps];  // 0..62, shown as value - 31
+    int32_t repeats[vectorSteps];      // 0..253 shown "1".."254", 254 "Repeat", 255 "End"
+    uint8_t cdPosition[vectorSteps];   // 0..62, shown as value - 31
+    uint8_t abPosition[vectorSteps];   // 0..62, shown as value - 31
 };
 
 constexpr int voiceNameLength = 8;
 
 struct Voice {
-    uint8_t effectDepth;         // 0..7
-    uint8_t effectType;          // 0..15
-    char name[voiceNameLength + 1];  // 8 characters and a terminating zero
-    uint8_t voiceConfig;         // 0 "A-B", 1 "A-B-C-D"
-    uint8_t bendRange;           // 0..12
-    uint8_t aftertouchAM;        // flag
-    uint8_t aftertouchPM;        // flag
-    uint8_t aftertouchLevel;     // flag
-    uint8_t modWheelAM;          // flag
-    uint8_t modWheelPM;          // flag
+    uint8_t effectDepth;              // 0..7
+    uint8_t effectType;               // 0..15
+    char name[voiceNameLength + 1];   // 8 characters and a terminating zero
+    uint8_t voiceConfig;              // 0 "A-B", 1 "A-B-C-D"
+    uint8_t bendRange;                // 0..12
+    uint8_t aftertouchAM;             // flag
+    uint8_t aftertouchPM;             // flag
+    uint8_t aftertouchLevel;          // flag
+    uint8_t modWheelAM;               // flag
+    uint8_t modWheelPM;               // flag
     // Bits 2 and 3 of the controller byte: the synthesiser sets them (its own initial
     // voice sets bit 2) but no control edits them. Kept as the byte AND 0x0C so that a
     // fetched voice goes back unchanged.
@@ -90,7 +90,10 @@ struct Voice {
 };
 
 // Element kinds are fixed by position.
-constexpr bool isFMElement(int index) { return (index & 1) != 0; }
+constexpr bool isFMElement(int index)
+{
+    return (index & 1) != 0;
+}
 
 // Every field zero, then the name "12345678".
 void resetVoice(Voice& v);

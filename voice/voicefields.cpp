@@ -118,7 +118,8 @@ void addOperator(Builder& b, const std::string& prefix, size_t base, bool used, 
     b.add(prefix + "detune", FieldType::U8, at(offsetof(OperatorBlock, detune)), 0, 15, used);
     b.add(prefix + "levelScaling", FieldType::U8, at(offsetof(OperatorBlock, levelScaling)), 0, 15, used);
     b.add(prefix + "rateScaling", FieldType::U8, at(offsetof(OperatorBlock, rateScaling)), 0, 7, used);
-    b.add(prefix + "envelopeDelayOn", FieldType::Flag, at(offsetof(OperatorBlock, envelopeDelayOn)), 0, 1, used);
+    b.add(prefix + "envelopeDelayOn", FieldType::Flag, at(offsetof(OperatorBlock, envelopeDelayOn)), 0, 1,
+          used);
     b.add(prefix + "rateAttack", FieldType::U8, at(offsetof(OperatorBlock, rateAttack)), 0, 63, used);
     b.add(prefix + "rateDecay1", FieldType::U8, at(offsetof(OperatorBlock, rateDecay1)), 0, 63, used);
     b.add(prefix + "peakStage", FieldType::U8, at(offsetof(OperatorBlock, peakStage)), 0, 3, used);
@@ -208,7 +209,7 @@ static_assert(sizeof(VoiceElement) == 17 + 2 * 18);
 static_assert(sizeof(VectorTable) == 50 * 4 + 50 + 50);
 static_assert(offsetof(Voice, levelVectorSpeed) == 15 + 8 + 4 * sizeof(VoiceElement));
 
-}  // namespace
+}   // namespace
 
 const std::vector<VoiceField>& voiceFields()
 {
@@ -285,10 +286,22 @@ void setFieldValue(Voice& v, const VoiceField& f, int value)
 void fieldTypeLimits(FieldType type, long& lowest, long& highest)
 {
     switch (type) {
-    case FieldType::U8: lowest = 0; highest = 255; return;
-    case FieldType::S8: lowest = -128; highest = 127; return;
-    case FieldType::Flag: lowest = 0; highest = 1; return;
-    case FieldType::S32: lowest = INT32_MIN; highest = INT32_MAX; return;
+    case FieldType::U8:
+        lowest = 0;
+        highest = 255;
+        return;
+    case FieldType::S8:
+        lowest = -128;
+        highest = 127;
+        return;
+    case FieldType::Flag:
+        lowest = 0;
+        highest = 1;
+        return;
+    case FieldType::S32:
+        lowest = INT32_MIN;
+        highest = INT32_MAX;
+        return;
     case FieldType::Name: lowest = highest = 0; return;
     }
 }
@@ -361,7 +374,7 @@ bool parseName(const std::string& text, char (&name)[voiceNameLength + 1])
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 bool parseInteger(const std::string& text, long& value)
 {
@@ -412,8 +425,7 @@ bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
         const VoiceField& f = *found;
         if (f.type == FieldType::Name) {
             if (!parseName(value, result.name)) {
-                error = "line " + std::to_string(number) +
-                        ": a name is 8 characters (\\xHH for others)";
+                error = "line " + std::to_string(number) + ": a name is 8 characters (\\xHH for others)";
                 return false;
             }
             continue;
@@ -426,9 +438,8 @@ bool parseVoiceLines(const std::string& text, Voice& v, std::string& error)
         long lo = 0, hi = 0;
         fieldTypeLimits(f.type, lo, hi);
         if (n < lo || n > hi) {
-            error = "line " + std::to_string(number) + ": " + std::to_string(n) +
-                    " does not fit " + path + " (" + std::to_string(lo) + ".." +
-                    std::to_string(hi) + ")";
+            error = "line " + std::to_string(number) + ": " + std::to_string(n) + " does not fit " + path +
+                    " (" + std::to_string(lo) + ".." + std::to_string(hi) + ")";
             return false;
         }
         setFieldValue(result, f, static_cast<int>(n));

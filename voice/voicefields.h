@@ -26,8 +26,8 @@ enum class FieldShown { Plain, Inverted, PanBar };
 struct VoiceField {
     std::string path;
     FieldType type;
-    size_t offset;     // byte offset inside Voice
-    int minimum;       // the field's range (what the synthesiser accepts)
+    size_t offset;   // byte offset inside Voice
+    int minimum;     // the field's range (what the synthesiser accepts)
     int maximum;
     // False for fields that a dump does not carry for this element kind, and for
     // peakStage-like fields the codec derives; a round trip need not keep them.

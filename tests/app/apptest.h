@@ -40,13 +40,28 @@ inline void createObjects(std::unique_ptr<TMIDIBackend> backend = nullptr)
     voiceSends = 0;
     QObject::connect(run->sender.get(), &TAutoSender::voiceSent, [] { ++voiceSends; });
 }
-inline void createWindows() { ::createWindows(*run); }
-inline void shutDown() { ::shutDown(*run); }
+inline void createWindows()
+{
+    ::createWindows(*run);
+}
+inline void shutDown()
+{
+    ::shutDown(*run);
+}
 // Takes the run down as the program does at its end.
-inline void releaseAll() { run.reset(); }
+inline void releaseAll()
+{
+    run.reset();
+}
 
-inline TMainForm* mainForm() { return run ? run->mainForm.get() : nullptr; }
-inline Voice& voice() { return run->document.voice; }
+inline TMainForm* mainForm()
+{
+    return run ? run->mainForm.get() : nullptr;
+}
+inline Voice& voice()
+{
+    return run->document.voice;
+}
 
 // The editor opens its ports at start-up. Unless a test brings a JACK server of its
 // own, those ports look for a server that does not exist, so that nothing a test
@@ -130,8 +145,8 @@ inline std::vector<uint8_t> libraryBytes(const std::vector<Record>& records)
 inline uint32_t recordMask(const std::vector<uint8_t>& library, int n)
 {
     const size_t at = 5 + 596 * size_t(n);
-    return uint32_t(library.at(at)) | uint32_t(library.at(at + 1)) << 8
-           | uint32_t(library.at(at + 2)) << 16 | uint32_t(library.at(at + 3)) << 24;
+    return uint32_t(library.at(at)) | uint32_t(library.at(at + 1)) << 8 | uint32_t(library.at(at + 2)) << 16 |
+           uint32_t(library.at(at + 3)) << 24;
 }
 
 inline std::string recordName(const std::vector<uint8_t>& library, int n)
@@ -204,4 +219,4 @@ inline bool answerFirstButton(QWidget* dialog)
     return false;
 }
 
-} // namespace apptest
+}   // namespace apptest

@@ -12,13 +12,13 @@
 
 #include <cstring>
 
-#include "apptest.h"
 #include "app/bankwindow.h"
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "app/voicelist.h"
-#include "editors/bankdocument.h"
+#include "apptest.h"
 #include "document/voicehistory.h"
+#include "editors/bankdocument.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/bank.h"
@@ -58,8 +58,10 @@ class BankWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        writeText("TARVIK.INI", "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n");
-        writeFile("SOUNDS.SYL", libraryBytes({{1, "FIRST   "}, {1, "SECOND  "}, {1, "THIRD   "}, {1, "FOURTH  "}}));
+        writeText("TARVIK.INI",
+                  "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n");
+        writeFile("SOUNDS.SYL",
+                  libraryBytes({{1, "FIRST   "}, {1, "SECOND  "}, {1, "THIRD   "}, {1, "FOURTH  "}}));
         createObjects();
         createWindows();
         mainForm()->show();
@@ -162,8 +164,14 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
 }
 
 // Byte offsets inside a bank message: block b (0..16) and voice v's record (0..63).
-size_t blockAt(int b) { return b == 0 ? 4 : 4 + 2309 + size_t(b - 1) * 2299; }
-size_t recordAt(int v) { return blockAt(v / 4) + 2 + (v < 4 ? 10 : 0) + size_t(v % 4) * 574; }
+size_t blockAt(int b)
+{
+    return b == 0 ? 4 : 4 + 2309 + size_t(b - 1) * 2299;
+}
+size_t recordAt(int v)
+{
+    return blockAt(v / 4) + 2 + (v < 4 ? 10 : 0) + size_t(v % 4) * 574;
+}
 void fixBlockChecksum(std::vector<uint8_t>& m, int b)
 {
     const size_t payload = b == 0 ? 2306 : b == 16 ? 1504 : 2296;
@@ -223,4 +231,4 @@ TEST_F(BankWindowTest, DoubleClickingASlotLoadsItsVoiceAsALoadFromTheLibraryDoes
     EXPECT_EQ(run->document.history.undoName(), "Load voice");
 }
 
-}  // namespace
+}   // namespace

@@ -4,26 +4,26 @@
 #include <QAbstractEventDispatcher>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QWindow>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
-#include "apptest.h"
 #include "app/appevents.h"
 #include "app/dialogs.h"
-#include "editors/awmedit.h"
 #include "app/mainform.h"
-#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
+#include "apptest.h"
+#include "editors/awmedit.h"
 #include "midi/midiport.h"
+#include "settings/settings.h"
 #include "tarvik_version.h"
 
 using namespace apptest;
@@ -102,35 +102,41 @@ void checkMessageDialog(TMessageDialog& dialog, const Expected& e)
 TEST(MessageDialogs, CaptionsLinesButtonsResultsAndOnlyAButtonCloses)
 {
     TInvFile invFile;
-    checkMessageDialog(invFile, {"Invalid file",
-                                 {"Selected file does not contain a valid",
-                                  "SY-22 or SY-35 System Exclusive dump"},
-                                 {388, 85}, {{"Okay", 1}}, true});
+    checkMessageDialog(invFile,
+                       {"Invalid file",
+                        {"Selected file does not contain a valid", "SY-22 or SY-35 System Exclusive dump"},
+                        {388, 85},
+                        {{"Okay", 1}},
+                        true});
     TSaveErrDlg saveErr;
     checkMessageDialog(saveErr, {"Save error", {"Error saving file"}, {427, 75}, {{"Okay", 1}}, false});
     EXPECT_EQ(saveErr.saveErrDlg->text(), QStringLiteral("Okay"));
     TOverwriteDlg overwrite;
-    checkMessageDialog(overwrite, {"Overwrite voice",
-                                   {"Are you sure you wish to overwrite the selected",
-                                    "voice in the database?", ""},
-                                   {427, 113}, {{"&No", 2}, {"&Yes", 1}}, false});
+    checkMessageDialog(overwrite,
+                       {"Overwrite voice",
+                        {"Are you sure you wish to overwrite the selected", "voice in the database?", ""},
+                        {427, 113},
+                        {{"&No", 2}, {"&Yes", 1}},
+                        false});
     TnoMIDIData noData;
     checkMessageDialog(noData, {"No data", {"No data received"}, {295, 65}, {{"Bummer!", 1}}, true});
     TDataReceivedForm received;
     checkMessageDialog(received, {"MIDI Received", {"MIDI dump received"}, {348, 65}, {{"Okay", 1}}, true});
     TMIDIOpenError openError;
-    checkMessageDialog(openError, {"MIDI Open Error", {"Error opening MIDI port"}, {427, 117},
-                                   {{"Nuts!", 1}}, true});
+    checkMessageDialog(openError,
+                       {"MIDI Open Error", {"Error opening MIDI port"}, {427, 117}, {{"Nuts!", 1}}, true});
 }
 
 TEST(MessageDialogs, EnterInTheOverwriteQuestionAnswersNoWhereverTheFocusIs)
 {
     TOverwriteDlg dialog;
     EXPECT_EQ(runModal(dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Return); }), 2);
-    EXPECT_EQ(runModal(dialog, [&] {
-        dialog.bYes->setFocus();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    }), 2);
+    EXPECT_EQ(runModal(dialog,
+                       [&] {
+                           dialog.bYes->setFocus();
+                           QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                       }),
+              2);
     EXPECT_EQ(runModal(dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Y, Qt::AltModifier); }), 1);
 }
 
@@ -178,8 +184,8 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
         QStringList entries;
         for (int i = 0; i < channels->count(); ++i)
             entries << channels->itemText(i);
-        EXPECT_EQ(entries, (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11",
-                                        "12", "13", "14", "15", "16"}));
+        EXPECT_EQ(entries, (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13",
+                                        "14", "15", "16"}));
         EXPECT_EQ(channels->currentText(), QStringLiteral("3"));
         // The user opens the list and picks its last entry.
         channels->setFocus();
@@ -289,36 +295,37 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
 TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
 {
     for (const bool exporting : {false, true}) {
-    ScratchDir scratch;
-    writeText("TARVIK.INI", "MIDI channel=0\r\n");
-    int messages = 0;
-    ModalAnswerer answerer([&](QWidget* d) {
-        if (mainForm() && (d == mainForm()->fileSaveDlg || d == mainForm()->fileExportDlg))
-            return false;
-        if (d->windowTitle() == QStringLiteral("Save voice") || d->windowTitle() == QStringLiteral("Export voices")) {
-            ++messages;
-            auto* box = qobject_cast<QMessageBox*>(d);
-            EXPECT_TRUE(box && box->text().contains(QStringLiteral("no-such-folder")));
-        }
-        return answerFirstButton(d);
-    });
-    createObjects();
-    createWindows();
-    mainForm()->show();
-    QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : mainForm()->fileSaveDlg;
-    dialog->setDirectory(QDir::currentPath());
-    dialog->open();
-    dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));
-    static_cast<QDialog*>(dialog)->accept();
-    EXPECT_EQ(messages, 1);
-    EXPECT_TRUE(dialog->isVisible());
-    dialog->selectFile(QStringLiteral("new.SYX"));
-    static_cast<QDialog*>(dialog)->accept();
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    shutDown();
-    releaseAll();
+        ScratchDir scratch;
+        writeText("TARVIK.INI", "MIDI channel=0\r\n");
+        int messages = 0;
+        ModalAnswerer answerer([&](QWidget* d) {
+            if (mainForm() && (d == mainForm()->fileSaveDlg || d == mainForm()->fileExportDlg))
+                return false;
+            if (d->windowTitle() == QStringLiteral("Save voice") ||
+                d->windowTitle() == QStringLiteral("Export voices")) {
+                ++messages;
+                auto* box = qobject_cast<QMessageBox*>(d);
+                EXPECT_TRUE(box && box->text().contains(QStringLiteral("no-such-folder")));
+            }
+            return answerFirstButton(d);
+        });
+        createObjects();
+        createWindows();
+        mainForm()->show();
+        QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : mainForm()->fileSaveDlg;
+        dialog->setDirectory(QDir::currentPath());
+        dialog->open();
+        dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));
+        static_cast<QDialog*>(dialog)->accept();
+        EXPECT_EQ(messages, 1);
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->selectFile(QStringLiteral("new.SYX"));
+        static_cast<QDialog*>(dialog)->accept();
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+        shutDown();
+        releaseAll();
     }
 }
 
-} // namespace
+}   // namespace

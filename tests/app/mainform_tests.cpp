@@ -7,33 +7,33 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QInputDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeySequence>
-#include <QMessageBox>
-#include <QInputDialog>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "apptest.h"
 #include "app/dialogs.h"
-#include "app/mainform.h"
-#include "settings/settings.h"
-#include "app/startup.h"
 #include "app/librarydialogs.h"
+#include "app/mainform.h"
+#include "app/startup.h"
 #include "app/voicelist.h"
+#include "apptest.h"
+#include "document/voicehistory.h"
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
-#include "document/voicehistory.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
+#include "settings/settings.h"
 #include "tarvik_version.h"
 
 using namespace apptest;
@@ -45,12 +45,12 @@ const char* const settingsText =
 
 // Record numbers, names and masks of the test library.
 const std::vector<Record> library = {
-    {0x0001, "STRINGS "},      // 0: Strings only
-    {0x0003, "STRBRASS"},      // 1: Strings and Brass
-    {0x0000, "NOMASK  "},      // 2: no category
-    {0xFFFF0000, "HIGHBITS"},  // 3: only bits 16..31
-    {0x0002, "BRASS   "},      // 4: Brass only
-    {0x7FFF, "ALMOST  "},      // 5: every category but Realistic
+    {0x0001, "STRINGS "},       // 0: Strings only
+    {0x0003, "STRBRASS"},       // 1: Strings and Brass
+    {0x0000, "NOMASK  "},       // 2: no category
+    {0xFFFF0000, "HIGHBITS"},   // 3: only bits 16..31
+    {0x0002, "BRASS   "},       // 4: Brass only
+    {0x7FFF, "ALMOST  "},       // 5: every category but Realistic
 };
 const std::vector<std::string> everyRow = {"STRINGS ", "STRBRASS", "NOMASK  ",
                                            "HIGHBITS", "BRASS   ", "ALMOST  "};
@@ -95,24 +95,15 @@ protected:
         EXPECT_EQ(row < 0 ? std::string() : mainForm()->dbListBox->text(row).toStdString(), selected);
         EXPECT_EQ(mainForm()->ModifyVoice->isEnabled(), !selected.empty());
     }
-    QPoint rowCentre(int row) const
-    {
-        return mainForm()->dbListBox->rowRect(row).center();
-    }
+    QPoint rowCentre(int row) const { return mainForm()->dbListBox->rowRect(row).center(); }
     // Forgets what start-up loaded, so that a load shows in the name and the count.
     void forgetVoice()
     {
         resetVoice(voice());
         sends = voiceSends;
     }
-    bool loaded(const char* name) const
-    {
-        return voiceName() == name && voiceSends == sends + 1;
-    }
-    bool nothingLoaded() const
-    {
-        return voiceName() == "12345678" && voiceSends == sends;
-    }
+    bool loaded(const char* name) const { return voiceName() == name && voiceSends == sends + 1; }
+    bool nothingLoaded() const { return voiceName() == "12345678" && voiceSends == sends; }
 
     ScratchDir scratch;
     unsigned long sends = 0;
@@ -188,12 +179,11 @@ TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
 {
     const uint32_t expected[16] = {0x0001, 0x0002, 0x0004, 0x0008, 0x0010, 0x0020, 0x0040, 0x0080,
                                    0x0100, 0x0200, 0x0400, 0x0800, 0x1000, 0x2000, 0x4000, 0x8000};
-    QCheckBox* boxes[16] = {mainForm()->cbStrings, mainForm()->cbBrass, mainForm()->cbWoodwind,
-                            mainForm()->cbPercussion, mainForm()->cbPlucked, mainForm()->cbPad,
-                            mainForm()->cbSolo, mainForm()->cbSynthetic, mainForm()->cbBass,
-                            mainForm()->cbVocal, mainForm()->cbPiano, mainForm()->cbOrgan,
-                            mainForm()->cbKeyboard, mainForm()->cbMusicalFX, mainForm()->cbUntunedFX,
-                            mainForm()->cbRealistic};
+    QCheckBox* boxes[16] = {
+        mainForm()->cbStrings,  mainForm()->cbBrass,     mainForm()->cbWoodwind,  mainForm()->cbPercussion,
+        mainForm()->cbPlucked,  mainForm()->cbPad,       mainForm()->cbSolo,      mainForm()->cbSynthetic,
+        mainForm()->cbBass,     mainForm()->cbVocal,     mainForm()->cbPiano,     mainForm()->cbOrgan,
+        mainForm()->cbKeyboard, mainForm()->cbMusicalFX, mainForm()->cbUntunedFX, mainForm()->cbRealistic};
     for (int bit = 0; bit < 16; ++bit) {
         boxes[bit]->click();
         EXPECT_EQ(mainForm()->filterMask, expected[bit]) << bit;
@@ -209,9 +199,9 @@ TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
         EXPECT_EQ(box->toolTip(), QStringLiteral("Select check box to filter voices"));
     }
     std::sort(placed.begin(), placed.end());
-    const char* order[16] = {"Strings", "Brass", "Woodwind", "Piano", "Organ", "Keyboard",
-                             "Bass", "Vocal", "Percussion", "Musical FX", "Untuned FX",
-                             "Plucked", "Solo", "Pad", "Realistic", "Synthetic"};
+    const char* order[16] = {"Strings", "Brass", "Woodwind",   "Piano",      "Organ",      "Keyboard",
+                             "Bass",    "Vocal", "Percussion", "Musical FX", "Untuned FX", "Plucked",
+                             "Solo",    "Pad",   "Realistic",  "Synthetic"};
     for (int row = 0; row < 16; ++row)
         EXPECT_EQ(placed[size_t(row)].second, order[row]);
 }
@@ -282,11 +272,13 @@ TEST_F(MainFormTest, DeleteAndAltArrowsInTheListActOnTheChosenVoice)
     list->setFocus();
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
-    EXPECT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "NOMASK  ", "STRBRASS", "HIGHBITS", "BRASS   ", "ALMOST  "}));
+    EXPECT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "NOMASK  ", "STRBRASS", "HIGHBITS", "BRASS   ",
+                                                "ALMOST  "}));
     EXPECT_EQ(list->selectedRows(), std::vector<int>{2});
     QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
     QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
-    EXPECT_EQ(rows(), (std::vector<std::string>{"STRBRASS", "STRINGS ", "NOMASK  ", "HIGHBITS", "BRASS   ", "ALMOST  "}));
+    EXPECT_EQ(rows(), (std::vector<std::string>{"STRBRASS", "STRINGS ", "NOMASK  ", "HIGHBITS", "BRASS   ",
+                                                "ALMOST  "}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
     QTest::keyClick(list, Qt::Key_Delete);
     EXPECT_EQ(questions, 1);
@@ -364,7 +356,8 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
     ASSERT_EQ(voiceName(), "BRASS   ");
     EXPECT_EQ(mainForm()->Undo->text(), QStringLiteral("&Undo Load voice"));
     EXPECT_EQ(mainForm()->Redo->shortcuts(),
-              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                   QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
     mainForm()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
@@ -395,8 +388,7 @@ TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheChec
     // A row deselected by Ctrl+click is still the current row, but nothing is
     // selected: no question, nothing replaced, nothing loaded.
     mainForm()->dbListBox->setFocus();
-    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      rowCentre(0));
+    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
     ASSERT_EQ(mainForm()->dbListBox->currentRow(), 0);
     ASSERT_LT(mainForm()->dbListBox->selectedRow(), 0);
     answerer.seen.clear();
@@ -537,7 +529,8 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     EXPECT_EQ(mainForm()->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
     EXPECT_EQ(mainForm()->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
     EXPECT_EQ(mainForm()->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->nameFilters(), QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
+    EXPECT_EQ(mainForm()->fileSaveDlg->nameFilters(),
+              QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
     std::memcpy(voice().name, "ON DISK ", 8);
 
     // The voice's name is proposed; saved under a name without extension, the dialog
@@ -685,7 +678,7 @@ TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordO
     expectFiltered({"STRINGS ", "STRBRASS"}, "");
     EXPECT_EQ(mainForm()->lListed->text(), QStringLiteral("2 of 6"));
     answerer.seen.clear();
-    mainForm()->ModifyVoice->trigger();          // disabled: no question, nothing written
+    mainForm()->ModifyVoice->trigger();   // disabled: no question, nothing written
     EXPECT_TRUE(answerer.seen.empty());
     // Lifted, the search gives the chosen voice back.
     mainForm()->edSearch->clear();
@@ -721,7 +714,7 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     std::vector<QString> questions;
     librarianAnswer = [&](QWidget* d) {
         if (auto* choice = qobject_cast<TCategoryDlg*>(d)) {
-            choice->box[6]->setChecked(true);    // Solo
+            choice->box[6]->setChecked(true);   // Solo
             return clickButton(d, "bOK");
         }
         if (auto* box = qobject_cast<QMessageBox*>(d)) {
@@ -827,7 +820,8 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     mainForm()->DeleteVoice->trigger();
     EXPECT_EQ(questions.size(), 1u);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("NOMASK")) && messages[0].contains(QStringLiteral("no longer")))
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("NOMASK")) &&
+                messages[0].contains(QStringLiteral("no longer")))
         << messages[0].toStdString();
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
 }
@@ -850,7 +844,9 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     EXPECT_EQ(rows(), everyRow);
     EXPECT_TRUE(mainForm()->dbListBox->names()->damaged(1));
     EXPECT_FALSE(mainForm()->dbListBox->names()->damaged(0));
-    EXPECT_TRUE(mainForm()->dbListBox->names()->data(mainForm()->dbListBox->names()->index(1, 0), Qt::ToolTipRole)
+    EXPECT_TRUE(mainForm()
+                    ->dbListBox->names()
+                    ->data(mainForm()->dbListBox->names()->index(1, 0), Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("Damaged")));
     forgetVoice();
@@ -872,12 +868,13 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     answerer.seen.clear();
     mainForm()->AddVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_TRUE(mainForm()->SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
+    EXPECT_TRUE(mainForm()->SaveErrDlg->lError->text().startsWith(
+        QStringLiteral("Error saving file: not a library file")))
         << mainForm()->SaveErrDlg->lError->text().toStdString();
     EXPECT_EQ(readFile("SOUNDS.SYL"), syx);
 }
 
-} // namespace
+}   // namespace
 
 TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
 {
@@ -903,7 +900,8 @@ TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
 
     mainForm()->DeleteVoice->trigger();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS")) && questions[0].contains(QStringLiteral("\u201CBRASS\u201D")))
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS")) &&
+                questions[0].contains(QStringLiteral("\u201CBRASS\u201D")))
         << questions[0].toStdString();
     std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
     wanted.insert(wanted.end(), before.begin() + 5 + 596 * 2, before.begin() + 5 + 596 * 4);
@@ -920,7 +918,7 @@ TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
         if (!dialog)
             return false;
         brassShown.push_back(dialog->box[1]->checkState());
-        dialog->box[10]->setChecked(true);     // Piano for both
+        dialog->box[10]->setChecked(true);   // Piano for both
         dialog->bOK->click();
         return true;
     };

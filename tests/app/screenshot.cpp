@@ -4,24 +4,24 @@
 // library.
 //   app_screenshot OUT.png [about|devices|overwrite|openerror|awm|fm|common|vectors|bank|multis]
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
-#include <QCheckBox>
 #include <QLabel>
 #include <QScreen>
 #include <QTimer>
 
-#include "apptest.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
 #include "app/voicelist.h"
+#include "apptest.h"
 #include "editors/awmedit.h"
 #include "editors/bankdocument.h"
-#include "editors/multiedit.h"
 #include "editors/fmedit.h"
+#include "editors/multiedit.h"
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 
@@ -35,11 +35,22 @@ int main(int argc, char** argv)
     apptest::ScratchDir scratch;
     apptest::writeText("TARVIK.INI", "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\n"
                                      "Model=0\r\nAuto send=1\r\n");
-    apptest::writeFile("SOUNDS.SYL", apptest::libraryBytes({
-        {0x0001, "Str Pad "}, {0x0003, "BrassEns"}, {0x0002, "Trumpet "}, {0x0400, "E.Piano "},
-        {0x0800, "Jazz Org"}, {0x0100, "FingBass"}, {0x0200, "Choir   "}, {0x0021, "Warm Str"},
-        {0x0080, "SynBrass"}, {0x2000, "Sweep FX"}, {0x4000, "Thunder "}, {0x0010, "Harp    "},
-        {0x0040, "Flute   "}, {0x8000, "Grand Pf"}, {0x1000, "Clavi   "}, {0x0008, "Timpani "}}));
+    apptest::writeFile("SOUNDS.SYL", apptest::libraryBytes({{0x0001, "Str Pad "},
+                                                            {0x0003, "BrassEns"},
+                                                            {0x0002, "Trumpet "},
+                                                            {0x0400, "E.Piano "},
+                                                            {0x0800, "Jazz Org"},
+                                                            {0x0100, "FingBass"},
+                                                            {0x0200, "Choir   "},
+                                                            {0x0021, "Warm Str"},
+                                                            {0x0080, "SynBrass"},
+                                                            {0x2000, "Sweep FX"},
+                                                            {0x4000, "Thunder "},
+                                                            {0x0010, "Harp    "},
+                                                            {0x0040, "Flute   "},
+                                                            {0x8000, "Grand Pf"},
+                                                            {0x1000, "Clavi   "},
+                                                            {0x0008, "Timpani "}}));
     apptest::ModalAnswerer answerer(apptest::answerFirstButton);
     using namespace apptest;
     createObjects();
@@ -56,14 +67,16 @@ int main(int argc, char** argv)
     else if (which == QStringLiteral("overwrite"))
         dialog = mainForm()->OverwriteDlg.get();
     else if (which == QStringLiteral("openerror")) {
-        run->openErrorDialog->tfError->setText(QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
+        run->openErrorDialog->tfError->setText(
+            QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
         dialog = run->openErrorDialog.get();
     }
-    QWidget* editor = which == QStringLiteral("awm")      ? static_cast<QWidget*>(mainForm()->AWMEdit.get())
-                      : which == QStringLiteral("fm")     ? static_cast<QWidget*>(mainForm()->FMEdit.get())
-                      : which == QStringLiteral("common") ? static_cast<QWidget*>(mainForm()->VoiceCommonEdit.get())
-                      : which == QStringLiteral("vectors") ? static_cast<QWidget*>(mainForm()->VectorEdit.get())
-                                                           : nullptr;
+    QWidget* editor =
+        which == QStringLiteral("awm")       ? static_cast<QWidget*>(mainForm()->AWMEdit.get())
+        : which == QStringLiteral("fm")      ? static_cast<QWidget*>(mainForm()->FMEdit.get())
+        : which == QStringLiteral("common")  ? static_cast<QWidget*>(mainForm()->VoiceCommonEdit.get())
+        : which == QStringLiteral("vectors") ? static_cast<QWidget*>(mainForm()->VectorEdit.get())
+                                             : nullptr;
     if (which == QStringLiteral("bank") || which == QStringLiteral("multis")) {
         // A bank of the library's voices and a split multi over four of them.
         TBankWindow* bank = mainForm()->bankWindow();
@@ -117,8 +130,8 @@ int main(int argc, char** argv)
     }
     QTimer::singleShot(800, [&] {
         const QRect frame = shown->frameGeometry();
-        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
-            0, frame.x(), frame.y(), frame.width(), frame.height());
+        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(),
+                                                                    frame.height());
         shot.save(out);
         QCoreApplication::exit(0);
     });

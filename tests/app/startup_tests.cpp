@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shutdown in a scratch working directory: what is created, loaded and
 // sent in the three starting situations, and that every way out writes the settings.
+#include "app/voicelist.h"
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
-#include "app/voicelist.h"
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "apptest.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
-#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
+#include "apptest.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
+#include "settings/settings.h"
 
 using namespace apptest;
 
@@ -40,8 +40,8 @@ protected:
     }
     bool deviceDialogShown() const
     {
-        return std::find(answerer.seen.begin(), answerer.seen.end(), "Select MIDI Devices")
-               != answerer.seen.end();
+        return std::find(answerer.seen.begin(), answerer.seen.end(), "Select MIDI Devices") !=
+               answerer.seen.end();
     }
 
     ScratchDir scratch;
@@ -145,7 +145,7 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
     EXPECT_EQ(mainForm()->dbListBox->count(), 1);
 }
 
-} // namespace
+}   // namespace
 
 namespace {
 
@@ -183,4 +183,4 @@ TEST(DesktopStart, DataFolderIsMadeUsedAndNamedInTheAboutBox)
         qputenv("XDG_DATA_HOME", oldXdg);
 }
 
-}  // namespace
+}   // namespace

@@ -4,37 +4,37 @@
 // device pick that reopens both ports.
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #define APPTEST_OWN_JACK
-#include "apptest.h"
-#include "tests/midi/vsy22.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
+#include "app/librarydialogs.h"
 #include "app/mainform.h"
-#include "settings/settings.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
-#include "midi/midiport.h"
+#include "app/voicelist.h"
+#include "apptest.h"
 #include "editors/bankdocument.h"
-#include "editors/fmedit.h"
-#include "editors/vectoredit.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
+#include "editors/fmedit.h"
+#include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
-#include <QCheckBox>
 #include "library/fileio.h"
+#include "midi/midiport.h"
+#include "settings/settings.h"
+#include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
-#include "app/librarydialogs.h"
-#include "app/voicelist.h"
+#include <QCheckBox>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,8 +46,8 @@ namespace {
 
 std::string settingsFor(int in, int out, bool autoSend)
 {
-    return "MIDI channel=0\r\nModel=0\r\nIn device=" + std::to_string(in) + "\r\nOut device="
-           + std::to_string(out) + "\r\nAuto send=" + (autoSend ? "1" : "0") + "\r\n";
+    return "MIDI channel=0\r\nModel=0\r\nIn device=" + std::to_string(in) +
+           "\r\nOut device=" + std::to_string(out) + "\r\nAuto send=" + (autoSend ? "1" : "0") + "\r\n";
 }
 
 std::string dumpName(const Bytes& dump)
@@ -90,8 +90,7 @@ protected:
         EXPECT_TRUE(waitWithEvents([&] { return synth.count("cycles") >= cycles + 3; })) << synth.name;
         EXPECT_EQ(std::max(synth.count("dumps"), 0L), expected) << synth.name;
     }
-    template <class Condition>
-    static bool waitWithEvents(Condition condition, int ms = 10000)
+    template <class Condition> static bool waitWithEvents(Condition condition, int ms = 10000)
     {
         QElapsedTimer clock;
         clock.start();
@@ -165,8 +164,7 @@ TEST_F(SynthTest, LoadingFromTheListSendsWithAutoSendOff)
 
     auto* list = mainForm()->dbListBox;
     list->setCurrentRow(1);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->rowRect(1).center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
     expectDumps(a, 2);
     EXPECT_EQ(dumpName(a.currentVoice()), "SECOND  ");
     list->setCurrentRow(0);
@@ -341,8 +339,8 @@ TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
     for (int row = 0; row < mainForm()->dbListBox->count(); ++row) {
         char mask[9];
         std::snprintf(mask, sizeof mask, "%08X", run->fileIO->readCategories(row));
-        shown += std::to_string(row) + "\t" + mask + "\t" +
-                 mainForm()->dbListBox->text(row).toStdString() + "\n";
+        shown +=
+            std::to_string(row) + "\t" + mask + "\t" + mainForm()->dbListBox->text(row).toStdString() + "\n";
     }
     run->fileIO->closeFile();
     EXPECT_EQ(shown, readText("LIST.TXT"));
@@ -366,7 +364,7 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
         const QPoint selected = outputs->visualItemRect(outputs->item(aOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, selected);   // again: a retry
         const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
-        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);      // a new pick: once
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);   // a new pick: once
     };
     mainForm()->SelectMidiDevices->trigger();
     EXPECT_EQ(openErrors(), 3);
@@ -379,8 +377,8 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
 TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
 {
     const std::string bInName = b.name + ":out", bOutName = b.name + ":in";
-    writeText("TARVIK.INI", settingsFor(aIn, aOut, true) + "In device name=" + bInName
-                                + "\r\nOut device name=" + bOutName + "\r\n");
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true) + "In device name=" + bInName +
+                                "\r\nOut device name=" + bOutName + "\r\n");
     createObjects();
     createWindows();
     EXPECT_EQ(openErrors(), 0);
@@ -449,12 +447,12 @@ protected:
     bool progressShown = false;
     ModalAnswerer answerer{[this](QWidget* d) {
         if (auto* choice = qobject_cast<TCategoryDlg*>(d)) {
-            choice->box[3]->setChecked(true);    // Percussion
+            choice->box[3]->setChecked(true);   // Percussion
             return clickButton(d, "bOK");
         }
         if (qobject_cast<QProgressDialog*>(d)) {
             progressShown = true;
-            return false;                        // the transfer closes it
+            return false;   // the transfer closes it
         }
         if (auto* box = qobject_cast<QMessageBox*>(d)) {
             messages.push_back(box->text().toStdString());
@@ -490,14 +488,17 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
     ASSERT_EQ(library.size(), 5u + 596 * 64);
     for (int k = 0; k < 64; ++k) {
         EXPECT_EQ(recordMask(library, k), 0x0008u);
-        EXPECT_TRUE(std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(),
-                               library.begin() + 5 + 596 * k + 4)) << k;
+        EXPECT_TRUE(
+            std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), library.begin() + 5 + 596 * k + 4))
+            << k;
     }
     EXPECT_EQ(mainForm()->dbListBox->count(), 64);
     // The whole bank is the current bank too.
     const Bank& current = mainForm()->bankWindow()->document()->bank();
     for (int k = 0; k < 64; ++k)
-        EXPECT_TRUE(std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), current.voices[size_t(k)].begin())) << k;
+        EXPECT_TRUE(
+            std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), current.voices[size_t(k)].begin()))
+            << k;
     EXPECT_EQ(mainForm()->bankWindow()->document()->origin(), QStringLiteral("From the synthesiser"));
 
     // Fetched again: every voice is there already, nothing is added.
@@ -539,7 +540,8 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
 
     window->sendBank();
     ASSERT_EQ(messages.size(), 1u);   // the confirmation
-    EXPECT_NE(messages[0].find("All 64 voices (I01 to I64) and all 16 multis"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("All 64 voices (I01 to I64) and all 16 multis"), std::string::npos)
+        << messages[0];
     EXPECT_NE(messages[0].find("memory protect must be off"), std::string::npos) << messages[0];
     ASSERT_TRUE(window->sending());
     // The window is painted and answers while the blocks go out.
@@ -557,7 +559,8 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     ASSERT_LT(p.blocksSent, 17);
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_NE(messages[1].find("cancelled after " + std::to_string(p.blocksSent) + " of 17 blocks"),
-              std::string::npos) << messages[1];
+              std::string::npos)
+        << messages[1];
     EXPECT_NE(messages[1].find("blocks already sent are written"), std::string::npos) << messages[1];
     char written[16];
     std::snprintf(written, sizeof written, "I01 to I%02d", 4 * p.blocksSent);
@@ -570,4 +573,4 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     EXPECT_TRUE(window->bSend->isEnabled());
 }
 
-} // namespace
+}   // namespace

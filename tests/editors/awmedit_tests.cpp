@@ -61,7 +61,7 @@ protected:
     TAWMEdit* edit = nullptr;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(AWMEditTest, ModelSwitchRenamesTheWavesAndLeavesTheVoiceAlone)
 {
@@ -69,7 +69,7 @@ TEST_F(AWMEditTest, ModelSwitchRenamesTheWavesAndLeavesTheVoiceAlone)
     edit->refreshFromVoice();
     EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Reed"));
     const Voice before = voice;
-    QTest::keyClick(edit->cbModel, Qt::Key_Down);     // the user picks "SY-35"
+    QTest::keyClick(edit->cbModel, Qt::Key_Down);   // the user picks "SY-35"
     EXPECT_EQ(settings.model, 1);
     EXPECT_EQ(edit->cbWaveform->currentIndex(), 8);
     EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Bandneon"));
@@ -103,11 +103,11 @@ TEST_F(AWMEditTest, PresetTypeLoadsTheNewWaveformsEnvelopeWithOneSend)
     EXPECT_EQ(carrier().levelScaling, 0);
     EXPECT_EQ(carrier().peakStage, 1);
     const TNumberBox* boxes[] = {edit->tfLevelInitial, edit->tfLevelAttack, edit->tfLevelDecay1,
-                                 edit->tfLevelDecay2, edit->tfRateAttack, edit->tfRateDecay1,
-                                 edit->tfRateDecay2, edit->tfRateRelease};
+                                 edit->tfLevelDecay2,  edit->tfRateAttack,  edit->tfRateDecay1,
+                                 edit->tfRateDecay2,   edit->tfRateRelease};
     const TUpDown* spinners[] = {edit->udLevelInitial, edit->udLevelAttack, edit->udLevelDecay1,
-                                 edit->udLevelDecay2, edit->udRateAttack, edit->udRateDecay1,
-                                 edit->udRateDecay2, edit->udRateRelease};
+                                 edit->udLevelDecay2,  edit->udRateAttack,  edit->udRateDecay1,
+                                 edit->udRateDecay2,   edit->udRateRelease};
     const int shown[] = {87, 127, 127, 0, 63, 0, 13, 30};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(boxes[i]->text(), QString::number(shown[i])) << i;
@@ -193,17 +193,17 @@ TEST_F(AWMEditTest, PitchTakesASignedValueAndRefusesOutOfRangeOrNoNumber)
     pasteOver(edit->tfPitch, QStringLiteral("13"));
     EXPECT_EQ(a().pitch, -5);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    pasteOver(edit->tfPitch, QStringLiteral("-"));      // a lone sign
+    pasteOver(edit->tfPitch, QStringLiteral("-"));   // a lone sign
     EXPECT_EQ(a().pitch, -5);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
     edit->tfPitch->selectAll();
-    QTest::keyClick(edit->tfPitch, Qt::Key_Backspace);  // emptied while typing: waits
+    QTest::keyClick(edit->tfPitch, Qt::Key_Backspace);   // emptied while typing: waits
     EXPECT_EQ(a().pitch, -5);
     EXPECT_EQ(edit->tfPitch->text(), QString());
-    QTest::keyClick(edit->tfPitch, Qt::Key_Return);     // left with no number
+    QTest::keyClick(edit->tfPitch, Qt::Key_Return);   // left with no number
     EXPECT_EQ(a().pitch, -5);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    typeOver(edit->tfPitch, QStringLiteral("-7"));      // the sign on its way to a number
+    typeOver(edit->tfPitch, QStringLiteral("-7"));   // the sign on its way to a number
     EXPECT_EQ(a().pitch, -7);
     EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-7"));
     EXPECT_EQ(edit->udPitch->position(), -7);
@@ -256,7 +256,7 @@ TEST_F(AWMEditTest, ScrollBarEndsStorePanAndLevel)
     EXPECT_EQ(a().pan, 4);
     edit->sbPan->triggerAction(QAbstractSlider::SliderToMaximum);   // far right
     EXPECT_EQ(a().pan, 0);
-    edit->sbLevel->triggerAction(QAbstractSlider::SliderToMinimum); // top
+    edit->sbLevel->triggerAction(QAbstractSlider::SliderToMinimum);   // top
     EXPECT_EQ(carrier().level, 0);
     edit->sbLevel->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(carrier().level, 127);
@@ -272,7 +272,7 @@ TEST_F(AWMEditTest, UncheckingDelayDisablesTheDelayTimeAndStartsTheCurveInColumn
     edit->refreshFromVoice();
     const int y0 = 127 - 60 + 6;
     EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
-    EXPECT_EQ(picture().pixelColor(64, y0), blue);     // flat start up to column 128
+    EXPECT_EQ(picture().pixelColor(64, y0), blue);   // flat start up to column 128
     EXPECT_EQ(picture().pixelColor(128, 100), blue);
     edit->cbEnvelopeDelay->click();
     EXPECT_EQ(carrier().envelopeDelayOn, 0);

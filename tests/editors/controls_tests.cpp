@@ -15,7 +15,7 @@ TEST(NumberBox, ReportsEveryRealTextChangeAndNoRepeatedWrite)
     QSignalSpy spy(&box, &TNumberBox::changed);
     setNumberText(&box, 42);
     EXPECT_EQ(spy.count(), 1);
-    setNumberText(&box, 42);       // same text again: nothing
+    setNumberText(&box, 42);   // same text again: nothing
     box.setText(QStringLiteral("42"));
     EXPECT_EQ(spy.count(), 1);
     setNumberText(&box, 7);
@@ -36,7 +36,7 @@ TEST(NumberBox, RefusesCharactersOutsideTheMaskAndTheWidth)
     QTest::keyClicks(&pitch, QStringLiteral("-123"));
     EXPECT_EQ(pitch.text(), QStringLiteral("-12"));   // the sign takes one of the three
     pitch.clear();
-    QTest::keyClicks(&pitch, QStringLiteral("1-2"));  // a sign only in front
+    QTest::keyClicks(&pitch, QStringLiteral("1-2"));   // a sign only in front
     EXPECT_EQ(pitch.text(), QStringLiteral("12"));
 }
 
@@ -55,11 +55,15 @@ TEST(NumberBox, ProgramWriteIsNeverCutToTheWidth)
 TEST(NumberBox, NumberReadsTheLeadingIntegerOrNothing)
 {
     TNumberBox box(6, TNumberBox::SignedDigitsBlanks);
-    struct Case { const char* text; bool found; int value; };
+    struct Case {
+        const char* text;
+        bool found;
+        int value;
+    };
     const Case cases[] = {
-        {"", false, 0}, {"-", false, 0}, {"+", false, 0}, {"  ", false, 0}, {" - 5", false, 0},
-        {"0", true, 0}, {"-5", true, -5}, {"+12", true, 12}, {"  7", true, 7}, {"12 3", true, 12},
-        {"999999", true, 999999},
+        {"", false, 0},     {"-", false, 0},    {"+", false, 0},          {"  ", false, 0},
+        {" - 5", false, 0}, {"0", true, 0},     {"-5", true, -5},         {"+12", true, 12},
+        {"  7", true, 7},   {"12 3", true, 12}, {"999999", true, 999999},
     };
     for (const Case& c : cases) {
         box.setText(QString::fromLatin1(c.text));
@@ -107,7 +111,7 @@ TEST(UpDown, ClickStepsOnceAndReportsOnRelease)
     QSignalSpy spy(&ud, &TUpDown::released);
     QTest::mousePress(ud.upButton(), Qt::LeftButton);
     EXPECT_EQ(ud.position(), 6);
-    EXPECT_EQ(spy.count(), 0);     // nothing while held
+    EXPECT_EQ(spy.count(), 0);   // nothing while held
     QTest::mouseRelease(ud.upButton(), Qt::LeftButton);
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), 6);
@@ -208,7 +212,7 @@ TEST(PickList, ReportsTheUsersPicksOnly)
     list.select(1);
     list.select(0);
     EXPECT_EQ(spy.count(), 0);
-    list.select(7);                // outside the list: nothing selected
+    list.select(7);   // outside the list: nothing selected
     EXPECT_EQ(list.currentIndex(), -1);
     list.select(0);
     QTest::keyClick(&list, Qt::Key_Down);

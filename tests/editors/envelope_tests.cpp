@@ -13,7 +13,7 @@ const QColor grey(192, 192, 192);
 const QColor blue(0, 0, 128);
 const QColor red(255, 0, 0);
 
-OperatorBlock block(int initial, int attack, int decay1, int decay2,  // shown levels
+OperatorBlock block(int initial, int attack, int decay1, int decay2,   // shown levels
                     int ra, int r1, int r2, int rr)
 {
     OperatorBlock b{};
@@ -51,7 +51,7 @@ int inkedColumns(const QImage& img, int y, int from, int to)
     return n;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(EnvelopeShapes, ApplyWritesStoredLevelsRatesAndScalingsButNotTheDelayFlag)
 {
@@ -89,12 +89,12 @@ TEST(EnvelopeShapes, AllSixNamedShapesAsDocumented)
     // level, decay 1 rate, decay 1 level, decay 2 rate, decay 2 level, release rate,
     // level scaling, rate scaling.
     const int documented[6][10] = {
-        {87, 63, 127, 20, 119, 14, 0, 32, 1, 3},     // Piano
-        {0, 63, 127, 24, 117, 19, 0, 35, 1, 1},      // Guitar
-        {87, 63, 127, 32, 79, 28, 0, 32, 1, 1},      // Pluck
-        {0, 44, 127, 20, 119, 0, 119, 40, 1, 1},     // Brass
-        {87, 28, 127, 0, 127, 0, 127, 26, 1, 1},     // Strings
-        {0, 63, 127, 0, 127, 0, 127, 42, 1, 1},      // Organ
+        {87, 63, 127, 20, 119, 14, 0, 32, 1, 3},   // Piano
+        {0, 63, 127, 24, 117, 19, 0, 35, 1, 1},    // Guitar
+        {87, 63, 127, 32, 79, 28, 0, 32, 1, 1},    // Pluck
+        {0, 44, 127, 20, 119, 0, 119, 40, 1, 1},   // Brass
+        {87, 28, 127, 0, 127, 0, 127, 26, 1, 1},   // Strings
+        {0, 63, 127, 0, 127, 0, 127, 42, 1, 1},    // Organ
     };
     for (int type = 2; type <= 7; ++type) {
         SCOPED_TRACE(envelopeTypeNames().at(type).toStdString());
@@ -120,12 +120,13 @@ TEST(AWMPresetTable, EveryRowIsThereWithTheDocumentedRows)
     EXPECT_EQ(parseEnvelopeTable(awm_preset_envelopes_csv, rows, awmWaveCount), awmWaveCount);
     const EnvelopeRow* t = awmWaveEnvelopes();
     EXPECT_EQ(std::memcmp(rows, t, sizeof rows), 0);
-    struct Documented { int wave; EnvelopeRow row; };
+    struct Documented {
+        int wave;
+        EnvelopeRow row;
+    };
     const Documented documented[] = {
-        {0, {87, 127, 127, 0, 0, 63, 0, 13, 30, 2}},
-        {5, {0, 123, 123, 123, 0, 63, 0, 0, 33, 0}},
-        {38, {0, 125, 122, 122, 0, 32, 16, 0, 26, 0}},
-        {48, {0, 127, 119, 0, 0, 63, 30, 22, 22, 0}},
+        {0, {87, 127, 127, 0, 0, 63, 0, 13, 30, 2}},   {5, {0, 123, 123, 123, 0, 63, 0, 0, 33, 0}},
+        {38, {0, 125, 122, 122, 0, 32, 16, 0, 26, 0}}, {48, {0, 127, 119, 0, 0, 63, 30, 22, 22, 0}},
         {127, {0, 123, 123, 123, 0, 63, 0, 0, 33, 0}},
     };
     for (const Documented& d : documented)
@@ -139,10 +140,10 @@ TEST(AWMPresetTable, ParserSkipsBrokenLines)
     EnvelopeRow rows[4]{};
     const char csv[] = "wave,a,b,c,d,e,f,g,h,i,j\n"
                        "0,1,2,3,4,5,6,7,8,9,7\n"
-                       "1,1,2,3\n"                       // too short
-                       "2,128,2,3,4,5,6,7,8,9,7\n"       // level out of range
-                       "3,1,2,3,4,5,6,7,8,64,7\n"        // rate out of range
-                       "9,1,2,3,4,5,6,7,8,9,7\n"         // past the table
+                       "1,1,2,3\n"                   // too short
+                       "2,128,2,3,4,5,6,7,8,9,7\n"   // level out of range
+                       "3,1,2,3,4,5,6,7,8,64,7\n"    // rate out of range
+                       "9,1,2,3,4,5,6,7,8,9,7\n"     // past the table
                        "x,1,2,3,4,5,6,7,8,9,7\n";
     EXPECT_EQ(parseEnvelopeTable(csv, rows, 4), 1);
     EXPECT_EQ(rows[0].releaseRate, 9);
@@ -190,7 +191,7 @@ TEST(EnvelopeGeometry, ColumnsRowsAndClampedAdjustments)
     ASSERT_EQ(adjusted.count, 5);
     EXPECT_EQ(adjusted.x[0], 1);
     EXPECT_EQ(adjusted.y[0], 40 + 6);
-    EXPECT_EQ(adjusted.x[1], 1);            // a = 63 after clamping
+    EXPECT_EQ(adjusted.x[1], 1);   // a = 63 after clamping
     EXPECT_EQ(adjusted.y[1], 6);
     EXPECT_EQ(adjusted.x[2], 1 + 53);
     EXPECT_EQ(adjusted.x[3], 1 + 53 + 43);
@@ -202,7 +203,7 @@ TEST(EnvelopeGeometry, ColumnsRowsAndClampedAdjustments)
     EXPECT_EQ(plain.y[1], 4);
 
     b.envelopeDelayOn = 1;
-    v.envelopeDelay = 127;                  // starts in column 1, as without delay
+    v.envelopeDelay = 127;   // starts in column 1, as without delay
     EXPECT_EQ(envelopePolyline(b, v, true, 6, 133).count, 5);
     v.envelopeDelay = 100;
     EnvelopePolyline delayed = envelopePolyline(b, v, true, 6, 133);
@@ -238,7 +239,7 @@ TEST(EnvelopePicture, DelayZeroStartsFlatUpToColumn128)
     const int y0 = 127 - 60 + 6;
     for (int x = 1; x <= 128; ++x)
         EXPECT_EQ(img.pixelColor(x, y0), blue) << x;
-    EXPECT_EQ(img.pixelColor(128, 100), blue);      // then straight up and down at 128
+    EXPECT_EQ(img.pixelColor(128, 100), blue);   // then straight up and down at 128
     EXPECT_EQ(inkedColumns(img, 100, 0, 126), 0);
     EXPECT_EQ(inkedColumns(img, y0, 131, 294), 0);
 }
@@ -271,8 +272,8 @@ TEST(EnvelopePicture, ModulatorThinRedUnderTheCarrierAndFullRepaint)
     const OperatorBlock mod = block(0, 127, 127, 0, 63, 63, 63, 63);
     const OperatorBlock car = block(0, 127, 127, 0, 63, 63, 63, 63);
     QImage img = drawn(picture, &mod, car, v);
-    EXPECT_EQ(img.pixelColor(1, 70), red);          // modulator: vertical in column 1
-    EXPECT_EQ(img.pixelColor(64, 4), blue);          // carrier reaches the top at 64
+    EXPECT_EQ(img.pixelColor(1, 70), red);    // modulator: vertical in column 1
+    EXPECT_EQ(img.pixelColor(64, 4), blue);   // carrier reaches the top at 64
     EXPECT_EQ(img.pixelColor(64, 100), blue);
     // Drawing again without the modulator leaves no trace of it.
     img = drawn(picture, nullptr, car, v);

@@ -84,7 +84,7 @@ protected:
 
 const QRgb red = 0xFF0000, darkBlue = 0x000080;
 
-}  // namespace
+}   // namespace
 
 TEST_F(FMEditTest, WindowLooksAsDescribed)
 {
@@ -99,7 +99,8 @@ TEST_F(FMEditTest, WindowLooksAsDescribed)
     bool feedbackCaption = false;
     for (QLabel* label : edit->findChildren<QLabel*>())
         if (label->text() == QStringLiteral("Feedback: "))
-            feedbackCaption = label->toolTip() ==
+            feedbackCaption =
+                label->toolTip() ==
                 QStringLiteral("Sets the amount of feedback on the modulator, higher numbers giving "
                                "more harmonics (0 to 7)");
     EXPECT_TRUE(feedbackCaption);
@@ -112,7 +113,7 @@ TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
     const OperatorBlock carrierBefore = b().carrier;
     const unsigned long before = sends();
 
-    pick(edit->cbWaveform, 14);  // "Brass 1"
+    pick(edit->cbWaveform, 14);   // "Brass 1"
 
     EXPECT_EQ(b().waveform, 14);
     EXPECT_EQ(b().feedback, 7);
@@ -125,14 +126,14 @@ TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
     EXPECT_EQ(b().modulator.levelDecay2, 127 - 108);
     EXPECT_EQ(b().modulator.rateAttack, 41);
     EXPECT_EQ(b().modulator.rateDecay1, 36);
-    EXPECT_EQ(b().modulator.peakStage, 0);  // initial 113 is the loudest
+    EXPECT_EQ(b().modulator.peakStage, 0);   // initial 113 is the loudest
     EXPECT_EQ(0, memcmp(&b().carrier.levelScaling, &carrierBefore.levelScaling,
                         sizeof(OperatorBlock) - offsetof(OperatorBlock, levelScaling)));
     EXPECT_EQ(b().carrier.level, 40);
     EXPECT_EQ(b().envelopeType, 0);
     EXPECT_EQ(edit->tfFeedback->text(), QStringLiteral("7"));
     EXPECT_EQ(edit->tfFMWaveform->text(), QStringLiteral("4"));
-    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("117"));  // carrier still shown
+    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("117"));   // carrier still shown
     EXPECT_EQ(sends() - before, 1u);
 
     // In the modulator view the new modulator envelope shows.
@@ -145,7 +146,7 @@ TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
 TEST_F(FMEditTest, ChoosingAWaveWithPresetTypeAppliesItsCarrierEnvelope)
 {
     givenCarrierEnvelope();
-    pick(edit->cbEnvType, 1);  // "Preset" for wave 0
+    pick(edit->cbEnvType, 1);   // "Preset" for wave 0
     EXPECT_EQ(b().carrier.levelInitial, 127 - 70);
     EXPECT_EQ(b().carrier.rateAttack, 59);
     const unsigned long before = sends();
@@ -184,7 +185,7 @@ TEST_F(FMEditTest, ModulatorViewEditsKeepTheType)
     type(edit->tfLevelAttack, QStringLiteral("100"));
     EXPECT_EQ(b().modulator.levelAttack, 27);
     EXPECT_EQ(b().carrier.levelAttack, 0);
-    edit->tbLevelScaling->setValue(9);  // as the user's drag reports it
+    edit->tbLevelScaling->setValue(9);   // as the user's drag reports it
     edit->tbRateScaling->setValue(4);
     EXPECT_EQ(b().modulator.levelScaling, 9);
     EXPECT_EQ(b().modulator.rateScaling, 4);
@@ -225,7 +226,7 @@ TEST_F(FMEditTest, OperatorLevelAndElementLevelBar)
     EXPECT_EQ(b().carrier.level, 27);
     EXPECT_EQ(edit->sbLevel->value(), 27);
     EXPECT_EQ(edit->udOperatorLevel->position(), 100);
-    EXPECT_EQ(sends() - before, 1u);  // one send, not a second one for the bar
+    EXPECT_EQ(sends() - before, 1u);   // one send, not a second one for the bar
 
     before = sends();
     edit->sbLevel->setValue(0);
@@ -274,7 +275,7 @@ TEST_F(FMEditTest, BoxesRefuseWhatLiesOutsideTheirRange)
     paste(edit->tfLFORate, QStringLiteral("100"));
     EXPECT_EQ(b().lfoRate, 27);
     type(edit->tfRateAttack, QStringLiteral("70"));
-    EXPECT_EQ(b().carrier.rateAttack, 7);  // "7" was taken on the way, "70" refused
+    EXPECT_EQ(b().carrier.rateAttack, 7);   // "7" was taken on the way, "70" refused
     EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("7"));
 
     // No number at all written into a box is refused like an out-of-range entry: the
@@ -322,7 +323,7 @@ TEST_F(FMEditTest, NegativeAndRetypedNumbersCanBeTyped)
 TEST_F(FMEditTest, NamedShapeStaysShownAcrossAnElementSwitch)
 {
     const unsigned long before = sends();
-    pick(edit->cbEnvType, 2);  // "Piano"
+    pick(edit->cbEnvType, 2);   // "Piano"
     const OperatorBlock& c = b().carrier;
     EXPECT_EQ(c.levelInitial, 127 - 87);
     EXPECT_EQ(c.levelAttack, 0);
@@ -342,7 +343,7 @@ TEST_F(FMEditTest, NamedShapeStaysShownAcrossAnElementSwitch)
     pick(edit->cbElement, 0);
     EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Piano"));
     EXPECT_EQ(b().envelopeType, 2);
-    EXPECT_EQ(sends() - before, 1u);  // switching elements sends nothing
+    EXPECT_EQ(sends() - before, 1u);   // switching elements sends nothing
 }
 
 TEST_F(FMEditTest, SwitchingAndReceivingNeverChangeTheEnvelopeType)
@@ -511,8 +512,8 @@ TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
 {
     TAWMEdit awm(commands);
     b().carrier.envelopeDelayOn = 1;
-    b().carrier.levelInitial = 127;  // silent start
-    b().carrier.rateAttack = 63;     // then a step to the top
+    b().carrier.levelInitial = 127;   // silent start
+    b().carrier.rateAttack = 63;      // then a step to the top
     edit->refreshFromVoice();
 
     const unsigned long before = sends();

@@ -31,11 +31,15 @@
 
 namespace {
 
-bool sameBytes(const Voice& a, const Voice& b) { return std::memcmp(&a, &b, sizeof(Voice)) == 0; }
+bool sameBytes(const Voice& a, const Voice& b)
+{
+    return std::memcmp(&a, &b, sizeof(Voice)) == 0;
+}
 
 void mouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
     QApplication::sendEvent(w, &event);
 }
 
@@ -137,38 +141,45 @@ TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
         const char* name;
     };
     const Kind kinds[] = {
-        {"typed box entry", [](HistoryTest& t) {
+        {"typed box entry",
+         [](HistoryTest& t) {
              showActive(t.awm.get());
              t.awm->tfPitch->setFocus();
              t.awm->tfPitch->selectAll();
              QTest::keyClicks(t.awm->tfPitch, QStringLiteral("-11"));
              QTest::keyClick(t.awm->tfPitch, Qt::Key_Return);
-         }, "Pitch"},
-        {"spinner release", [](HistoryTest& t) {
+         },
+         "Pitch"},
+        {"spinner release",
+         [](HistoryTest& t) {
              t.voice.element[1].feedback = 3;
              t.fm->refreshFromVoice();
              t.document.history.reset(t.voice);
              QTest::mouseClick(t.fm->udFeedback->upButton(), Qt::LeftButton);
-         }, "Feedback"},
+         },
+         "Feedback"},
         {"list pick with its wave setup", [](HistoryTest& t) { pick(t.fm->cbWaveform, 17); }, "Waveform"},
         {"check box", [](HistoryTest& t) { t.common->cbModWheelPM->click(); }, "Mod wheel PM"},
-        {"scroll bar", [](HistoryTest& t) {
-             t.awm->sbPan->setValue(t.awm->sbPan->value() == 0 ? 3 : 0);
-         }, "Pan"},
-        {"slider drag", [](HistoryTest& t) {
+        {"scroll bar", [](HistoryTest& t) { t.awm->sbPan->setValue(t.awm->sbPan->value() == 0 ? 3 : 0); },
+         "Pan"},
+        {"slider drag",
+         [](HistoryTest& t) {
              t.vector->show();
              drag(t.vector->sliders[0], 20);
-         }, "Level vector"},
-        {"name edit", [](HistoryTest& t) {
+         },
+         "Level vector"},
+        {"name edit",
+         [](HistoryTest& t) {
              showActive(t.common.get());
              t.common->tfVoiceName->setFocus();
              t.common->tfVoiceName->selectAll();
              QTest::keyClicks(t.common->tfVoiceName, QStringLiteral("Dr.Kit"));
              t.common->tfBendRange->setFocus();
-         }, "Voice name"},
-        {"element copy", [](HistoryTest& t) {
-             menuItem(t.awm->bElement, QStringLiteral("Copy A to C"))->trigger();
-         }, "Copy A to C"},
+         },
+         "Voice name"},
+        {"element copy",
+         [](HistoryTest& t) { menuItem(t.awm->bElement, QStringLiteral("Copy A to C"))->trigger(); },
+         "Copy A to C"},
     };
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.what);
@@ -403,7 +414,8 @@ TEST_F(HistoryTest, TooltipsNameTheRangesOfTheFieldTable)
         {awm->tfLFODelay, "Sets the time before the LFO comes in (0 to 127)"},
         {fm->tfLFODelay, "Sets the time before the LFO comes in (0 to 255)"},
         {fm->tfLFORate, "Sets the rate at which the LFO fades in (0 to 127)"},
-        {awm->udRateRelease, "Sets the rate at which the volume falls from decay 2 level to silence (0 to 63)"},
+        {awm->udRateRelease,
+         "Sets the rate at which the volume falls from decay 2 level to silence (0 to 63)"},
         {fm->tfOperatorLevel, "Sets the level of the selected operator (carrier level affects volume, "
                               "modulator level affects timbre)"},
         {common->tfAftertouchPitch, "Sets the maximum aftertouch pitch bend in semitones (-12 to 12)"},
@@ -435,4 +447,4 @@ TEST_F(HistoryTest, CloseAndTheCloseBoxOnlyHideAndTheEditorReopensWhereItWasLeft
     }
 }
 
-}  // namespace
+}   // namespace

@@ -90,7 +90,8 @@ TEST(MultiEdit, EachAcceptedChangeIsOneStepAndUndoGivesBackTheBytes)
 
     // A spinner click and a pick are one step each, at once.
     const int shift = field(doc.bank(), 2, "part[3].noteShift");
-    QToolButton* up = shift < 24 ? edit.part[2].udNoteShift->upButton() : edit.part[2].udNoteShift->downButton();
+    QToolButton* up =
+        shift < 24 ? edit.part[2].udNoteShift->upButton() : edit.part[2].udNoteShift->downButton();
     QTest::mouseClick(up, Qt::LeftButton);
     EXPECT_EQ(field(doc.bank(), 2, "part[3].noteShift"), shift < 24 ? shift + 1 : shift - 1);
     EXPECT_EQ(doc.undoName(), QStringLiteral("Multi 3: Part 3 note shift"));
@@ -131,4 +132,4 @@ TEST(MultiEdit, APartNamesItsVoiceByBankAndNumberWithTheInternalVoicesName)
     EXPECT_EQ(p.cbNoteHigh->currentText(), QStringLiteral("C3"));
 }
 
-}  // namespace
+}   // namespace

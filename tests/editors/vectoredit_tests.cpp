@@ -56,7 +56,8 @@ QRect handleRect(QSlider* s)
 
 void mouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
 {
-    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+    QMouseEvent event(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
     QApplication::sendEvent(w, &event);
 }
 
@@ -120,7 +121,8 @@ TEST_F(VectorTest, SlidersAndListsAreTheOnesTheUserExpects)
 {
     ASSERT_EQ(edit->sliders.size(), 100);
     for (int i = 0; i < 100; ++i) {
-        TSlider* s = edit->findChild<TSlider*>(QStringLiteral("%1Step%2").arg(i < 50 ? "ab" : "cd").arg(i % 50 + 1));
+        TSlider* s =
+            edit->findChild<TSlider*>(QStringLiteral("%1Step%2").arg(i < 50 ? "ab" : "cd").arg(i % 50 + 1));
         ASSERT_EQ(s, edit->sliders[i]) << i;
         EXPECT_EQ(s->orientation(), Qt::Vertical);
         EXPECT_EQ(s->tickPosition(), QSlider::NoTicks);
@@ -394,4 +396,4 @@ TEST_F(VectorTest, EveryListPickSendsOnlyWithAutoSend)
     EXPECT_EQ(sends(), before + 1);
 }
 
-}  // namespace
+}   // namespace

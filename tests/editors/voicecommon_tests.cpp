@@ -46,8 +46,7 @@ void answerModals(ModalAnswer* answer, QObject* owner)
 }
 
 // Lets queued work run for a while, or until done() holds.
-template <typename Done>
-bool waitFor(Done done, int ms = 2000)
+template <typename Done> bool waitFor(Done done, int ms = 2000)
 {
     QElapsedTimer clock;
     clock.start();
@@ -221,7 +220,8 @@ TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
     const Case cases[] = {
         {edit->tfFXDepth, edit->udFXDepth, 0, 7, [this] { return int(voice.effectDepth); }},
         {edit->tfBendRange, edit->udBendRange, 0, 12, [this] { return int(voice.bendRange); }},
-        {edit->tfAftertouchPitch, edit->udAftertouchPitch, -12, 12, [this] { return int(voice.aftertouchPitch); }},
+        {edit->tfAftertouchPitch, edit->udAftertouchPitch, -12, 12,
+         [this] { return int(voice.aftertouchPitch); }},
         {edit->tfAttack, edit->udAttack, -64, 63, [this] { return int(voice.attackAdjust); }},
         {edit->tfRelease, edit->udRelease, -64, 63, [this] { return int(voice.releaseAdjust); }},
     };
@@ -316,10 +316,11 @@ TEST_F(VoiceCommonTest, RefreshNeverSendsAndArrowsFollowTheirBoxes)
     EXPECT_EQ(sends(), before);
     EXPECT_TRUE(edit->ready);
 
-    const std::pair<TNumberBox*, TUpDown*> pairs[] = {
-        {edit->tfFXDepth, edit->udFXDepth},     {edit->tfBendRange, edit->udBendRange},
-        {edit->tfAftertouchPitch, edit->udAftertouchPitch},
-        {edit->tfAttack, edit->udAttack},       {edit->tfRelease, edit->udRelease}};
+    const std::pair<TNumberBox*, TUpDown*> pairs[] = {{edit->tfFXDepth, edit->udFXDepth},
+                                                      {edit->tfBendRange, edit->udBendRange},
+                                                      {edit->tfAftertouchPitch, edit->udAftertouchPitch},
+                                                      {edit->tfAttack, edit->udAttack},
+                                                      {edit->tfRelease, edit->udRelease}};
     for (const auto& [box, ud] : pairs)
         EXPECT_EQ(box->text().toInt(), ud->position()) << box->toolTip().toStdString();
     EXPECT_EQ(edit->udAttack->position(), -64);
@@ -466,4 +467,4 @@ TEST_F(VoiceCommonTest, NameFromAVoiceIsNotCheckedUnlessChanged)
     EXPECT_STREQ(voice.name, "E.Piano ");
 }
 
-}  // namespace
+}   // namespace

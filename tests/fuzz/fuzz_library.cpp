@@ -14,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     TFileIO io(path);
     const int32_t count = io.countRecords();
-    FUZZ_CHECK(count == (size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize)));
+    FUZZ_CHECK(
+        count ==
+        (size < libraryMagicSize ? 0 : static_cast<int32_t>((size - libraryMagicSize) / libraryRecordSize)));
     FUZZ_CHECK(io.openLibrary());
     for (int32_t n = 0; n <= count; ++n) {
         const std::string name = io.readName(n);
@@ -31,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Only a file that begins with the library header (or an empty one) is written
     // as a library, and only a sound record is loaded.
-    const bool library = size == 0 || (size >= libraryMagicSize && std::memcmp(data, "TORVA", libraryMagicSize) == 0);
+    const bool library =
+        size == 0 || (size >= libraryMagicSize && std::memcmp(data, "TORVA", libraryMagicSize) == 0);
     resetVoice(voice);
     if (count > 0) {
         const uint8_t* last = data + libraryMagicSize + static_cast<size_t>(count - 1) * libraryRecordSize;

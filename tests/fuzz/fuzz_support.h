@@ -14,13 +14,12 @@
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
-#define FUZZ_CHECK(condition)                                                            \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, \
-                         __LINE__);                                                      \
-            std::abort();                                                                \
-        }                                                                                \
+#define FUZZ_CHECK(condition)                                                                                \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);          \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (0)
 
 inline std::string scratchPath(const char* name)
@@ -72,7 +71,9 @@ inline std::string carriedFields(const Voice& v)
     std::string out;
     for (const VoiceField& f : voiceFields())
         if (f.travels)
-            out += f.path + "=" + (f.type == FieldType::Name ? std::string(v.name, voiceNameLength)
-                                                             : std::to_string(fieldValue(v, f))) + "\n";
+            out += f.path + "=" +
+                   (f.type == FieldType::Name ? std::string(v.name, voiceNameLength)
+                                              : std::to_string(fieldValue(v, f))) +
+                   "\n";
     return out;
 }

@@ -11,7 +11,7 @@ struct Events : TFileIOEvents {
     void saveError(const std::string&) override {}
     void sendVoice() override { ++sends; }
 };
-}  // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,8 +4,8 @@
 // `tarvik-voice show` prints them. Made at build time, so no sample file is kept.
 #include <filesystem>
 
-#include "settings/settings.h"
 #include "library/voiceimport.h"
+#include "settings/settings.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace fs = std::filesystem;

@@ -4,17 +4,18 @@
 // here are ones that hold for root too.
 #include "tests/library/library_test_support.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
 
 TEST_F(LibraryTest, ShortWriteLeavesTheFileAsItWas)
 {
-    writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     "))}));
+    writeBytes(io.libraryPath,
+               libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     "))}));
     const Bytes before = library();
     voice = seededVoice(21);
     {
@@ -128,7 +129,8 @@ TEST_F(LibraryTest, ReadOnlyLibraryStillListsAndLoads)
 
 TEST_F(LibraryTest, AWriteThatCannotHaveTheLockWritesNothingAndSaysSo)
 {
-    writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     "))}));
+    writeBytes(io.libraryPath,
+               libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     "))}));
     const Bytes before = library();
     voice = seededVoice(31);
     io.lockWaitMs = 200;
@@ -136,7 +138,8 @@ TEST_F(LibraryTest, AWriteThatCannotHaveTheLockWritesNothingAndSaysSo)
     ASSERT_GE(held, 0);
     ASSERT_EQ(flock(held, LOCK_EX), 0);   // another program is writing
     EXPECT_FALSE(appendRecord(1));
-    EXPECT_EQ(events.lastReason.rfind("the library is in use by another program", 0), 0u) << events.lastReason;
+    EXPECT_EQ(events.lastReason.rfind("the library is in use by another program", 0), 0u)
+        << events.lastReason;
     EXPECT_FALSE(overwriteRecord(1, 1));
     EXPECT_FALSE(io.renameRecord(0, "New"));
     EXPECT_FALSE(io.setRecordCategories(0, 7));

@@ -23,7 +23,10 @@ std::vector<VoiceDump> sixtyFourVoices()
     return voices;
 }
 
-VoiceReadResult read(const Bytes& b) { return readVoices(b.data(), b.size()); }
+VoiceReadResult read(const Bytes& b)
+{
+    return readVoices(b.data(), b.size());
+}
 
 std::vector<std::string> reasons(const VoiceReadResult& r)
 {
@@ -33,7 +36,10 @@ std::vector<std::string> reasons(const VoiceReadResult& r)
     return out;
 }
 
-Bytes bytesOf(const VoiceDump& d) { return Bytes(d.begin(), d.end()); }
+Bytes bytesOf(const VoiceDump& d)
+{
+    return Bytes(d.begin(), d.end());
+}
 
 // A variable-length quantity, as MIDI files write sizes and times.
 void putQuantity(Bytes& b, size_t v)
@@ -54,7 +60,7 @@ Bytes midiFile(const Bytes& track, size_t declaredLength = 0)
     return f;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(VoiceImport, BankOfSixtyFourVoicesComesBackByteForByte)
 {
@@ -72,7 +78,8 @@ TEST(VoiceImport, BankOfSixtyFourVoicesComesBackByteForByte)
         EXPECT_EQ(r.voices[i], voices[i]) << "voice " << i;
 
     const Bytes request = bankRequest(9);
-    EXPECT_EQ(request, (Bytes{0xF0, 0x43, 0x29, 0x7E, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'V', 'M', 0xF7}));
+    EXPECT_EQ(request,
+              (Bytes{0xF0, 0x43, 0x29, 0x7E, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'V', 'M', 0xF7}));
 }
 
 TEST(VoiceImport, DamagedBankBlockIsRefusedAlone)
@@ -120,8 +127,8 @@ TEST(VoiceImport, SingleDumpsAmongJunkAndOtherMessages)
 TEST(VoiceImport, MidiFileWithSplitSysex)
 {
     const Bytes first = bytesOf(dumpOf(7)), second = bytesOf(dumpOf(8));
-    Bytes track = {0x00, 0x90, 0x3C, 0x40, 0x10, 0x3E, 0x40,      // note on, then running status
-                   0x00, 0xFF, 0x01, 0x03, 'a', 'b', 'c'};        // a text event
+    Bytes track = {0x00, 0x90, 0x3C, 0x40, 0x10, 0x3E, 0x40,   // note on, then running status
+                   0x00, 0xFF, 0x01, 0x03, 'a',  'b',  'c'};   // a text event
     // The first dump split: F0 event with the first 300 bytes, an F7 continuation with the rest.
     track.push_back(0x00);
     track.push_back(0xF0);
@@ -280,7 +287,8 @@ TEST_F(LibraryTest, FailedRewriteLeavesTheLibraryAsItWas)
         EXPECT_FALSE(io.moveRecord(0, 3));
     }
     EXPECT_EQ(library(), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1)
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
+              1)
         << "a new file was left behind";
     EXPECT_EQ(events.saveErrors, 2);
     EXPECT_EQ(events.lastReason, "File too large");
@@ -294,8 +302,8 @@ TEST_F(LibraryTest, FailedRewriteLeavesTheLibraryAsItWas)
 
 TEST_F(LibraryTest, RenameCategoriesAndExport)
 {
-    writeBytes(io.libraryPath,
-               libraryOf({record(0x3, seededVoice(1)), record(0x1, seededVoice(2)), record(0x6, seededVoice(3))}));
+    writeBytes(io.libraryPath, libraryOf({record(0x3, seededVoice(1)), record(0x1, seededVoice(2)),
+                                          record(0x6, seededVoice(3))}));
     ASSERT_TRUE(io.renameRecord(1, "Str-1.a"));
     ASSERT_TRUE(io.openLibrary());
     EXPECT_EQ(io.readName(1), "Str-1.a ");

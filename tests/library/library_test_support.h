@@ -84,8 +84,8 @@ inline Voice namedVoice(const char* name)
 // One library record as it stands in the file.
 inline Bytes record(uint32_t mask, const Voice& v)
 {
-    Bytes r = {static_cast<uint8_t>(mask), static_cast<uint8_t>(mask >> 8),
-               static_cast<uint8_t>(mask >> 16), static_cast<uint8_t>(mask >> 24)};
+    Bytes r = {static_cast<uint8_t>(mask), static_cast<uint8_t>(mask >> 8), static_cast<uint8_t>(mask >> 16),
+               static_cast<uint8_t>(mask >> 24)};
     const Bytes dump = encoded(v);
     r.insert(r.end(), dump.begin(), dump.end());
     return r;

@@ -129,10 +129,10 @@ TEST_F(LibraryTest, TheListingMarksDamagedRecordsAsTheDumpCheckDoes)
         for (int c = 0; c < changes && n % 5 != 0; ++c) {
             const size_t at = 4 + random() % dumpSize;
             const uint32_t how = random() % 4;
-            r[at] = how == 0 ? static_cast<uint8_t>(r[at] ^ 0x80)
-                  : how == 1 ? static_cast<uint8_t>(r[at] ^ 0x01)
-                  : how == 2 ? static_cast<uint8_t>((r[at] + 64) & 0x7F)
-                             : r[at];
+            r[at] = how == 0   ? static_cast<uint8_t>(r[at] ^ 0x80)
+                    : how == 1 ? static_cast<uint8_t>(r[at] ^ 0x01)
+                    : how == 2 ? static_cast<uint8_t>((r[at] + 64) & 0x7F)
+                               : r[at];
         }
         records.push_back(r);
     }
@@ -155,8 +155,9 @@ TEST_F(LibraryTest, TheListingMarksDamagedRecordsAsTheDumpCheckDoes)
 
 TEST_F(LibraryTest, RecordsTheFileNoLongerHoldsReadAsAbsent)
 {
-    writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     ")),
-                                          record(3, namedVoice("Three   "))}));
+    writeBytes(io.libraryPath,
+               libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     ")),
+                          record(3, namedVoice("Three   "))}));
     ASSERT_EQ(io.countRecords(), 3);
     ASSERT_TRUE(io.openLibrary());
     // Another program cuts the file to one record and a piece while it is open.
@@ -208,8 +209,9 @@ TEST_F(LibraryTest, LoadedRecordBecomesTheVoiceAndADamagedOneIsRefused)
 
 TEST_F(LibraryTest, OverwriteChangesThatRecordOnly)
 {
-    writeBytes(io.libraryPath, libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     ")),
-                                          record(3, namedVoice("Three   "))}));
+    writeBytes(io.libraryPath,
+               libraryOf({record(1, namedVoice("One     ")), record(2, namedVoice("Two     ")),
+                          record(3, namedVoice("Three   "))}));
     const Bytes before = library();
     voice = seededVoice(5);
     ASSERT_TRUE(overwriteRecord(1, 0x8001));

@@ -30,7 +30,7 @@ Bytes join(std::initializer_list<Bytes> parts)
     return all;
 }
 
-}  // namespace
+}   // namespace
 
 class SyxTest : public LibraryTest {
 protected:
@@ -101,7 +101,8 @@ TEST_F(SyxTest, SavingOverAFileLeavesItWholeWhenTheWriteFails)
     }
     EXPECT_EQ(readBytes(path("a.syx")), old);
     EXPECT_EQ(events.lastReason, "File too large");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1)
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
+              1)
         << "a new file was left behind";
     // A file the user may not write stays as it is, though the folder would let a
     // new one take its place.
@@ -139,13 +140,13 @@ TEST_F(SyxTest, DumpsAmongOtherBytesLoad)
 TEST_F(SyxTest, BrokenFilesAreRefusedAndTheVoiceStays)
 {
     const Bytes dump = encoded(seededVoice(12));
-    EXPECT_FALSE(load(Bytes(dump.begin(), dump.end() - 1)));            // one byte short
+    EXPECT_FALSE(load(Bytes(dump.begin(), dump.end() - 1)));   // one byte short
     EXPECT_FALSE(load(join({junk(50, 7), Bytes(dump.begin(), dump.end() - 1)})));
     Bytes wrongEnd = dump;
     wrongEnd[591] = 0x00;
     EXPECT_FALSE(load(wrongEnd));
-    EXPECT_FALSE(load(join({wrongEnd, junk(40, 8)})));                   // F7 one byte late
-    EXPECT_FALSE(load(junk(5000, 9)));                                   // no F0 at all
+    EXPECT_FALSE(load(join({wrongEnd, junk(40, 8)})));   // F7 one byte late
+    EXPECT_FALSE(load(junk(5000, 9)));                   // no F0 at all
     EXPECT_FALSE(load({}));
     Bytes request = {0xF0, 0x43, 0x20, 0x7E, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'A', 'E', 0xF7};
     EXPECT_FALSE(load(request));

@@ -59,7 +59,7 @@ TEST_F(BankSend, TheSynthTakesTheBankWholeWithItsPausesAndAnswersWithItByteForBy
 
     const Bytes message = testBankMessage(2, 3);
     ASSERT_TRUE(port->startBankSend(message));
-    EXPECT_FALSE(port->startBankSend(message));     // one at a time
+    EXPECT_FALSE(port->startBankSend(message));   // one at a time
     TMIDIPort::BankSendProgress p;
     ASSERT_TRUE(eventually([&] { return (p = port->bankSendProgress()).done; }, 60));
     EXPECT_EQ(p.blocksSent, 17);
@@ -101,7 +101,8 @@ TEST_F(BankSend, ACancelBetweenBlocksLeavesTheEarlierBlocksWrittenAndSendsNothin
     ASSERT_TRUE(parseBankDump(answer.data(), answer.size(), got, error)) << error;
     EXPECT_EQ(synth->count("bank-blocks"), p.blocksSent);
     for (int v = 0; v < 64; ++v)
-        EXPECT_EQ(got.voices[v], v < 4 * p.blocksSent ? freshBank.voices[v] : oldBank.voices[v]) << "voice " << v;
+        EXPECT_EQ(got.voices[v], v < 4 * p.blocksSent ? freshBank.voices[v] : oldBank.voices[v])
+            << "voice " << v;
     EXPECT_EQ(got.multis, oldBank.multis);
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
@@ -125,7 +126,7 @@ TEST_F(BankSend, APowerCycleKeepsEveryVoiceSentWithItsInnerChecksumAndResetsOneW
     std::string error;
     Bytes message = testBankMessage(6, 0);
     ASSERT_TRUE(parseBankDump(message.data(), message.size(), sent, error)) << error;
-    breakInnerChecksum(message, 6);     // I07 as written before the inner checksum was known
+    breakInnerChecksum(message, 6);   // I07 as written before the inner checksum was known
     EXPECT_EQ(checkBankDump(message.data(), message.size()), "voice I07: bad inner checksum");
     const TMIDIPort::BankSendProgress p = sendAndWait(message);
     ASSERT_EQ(p.blocksSent, 17);
@@ -144,4 +145,4 @@ TEST_F(BankSend, APowerCycleKeepsEveryVoiceSentWithItsInnerChecksumAndResetsOneW
     EXPECT_EQ(synth->count("power-on-resets"), 1);
 }
 
-}  // namespace
+}   // namespace

@@ -17,7 +17,7 @@ bool fetchVoice(TMIDIPort& port, RecordingEvents& events)
         events.voiceReceived();
     });
     QObject::connect(&fetch, &TMIDIFetch::noAnswer, [&] { events.noData(); });
-    QTimer window;      // stands in for a window that must keep painting meanwhile
+    QTimer window;   // stands in for a window that must keep painting meanwhile
     QObject::connect(&window, &QTimer::timeout, [&] {
         ++events.waitTicks;
         events.lastTick = std::chrono::steady_clock::now();

@@ -25,7 +25,7 @@ Outcome run(TMIDIFetch& fetch)
 {
     Outcome o;
     QEventLoop loop;
-    QObject fence;      // the connections end with the run
+    QObject fence;   // the connections end with the run
     QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
     QObject::connect(&fetch, &TMIDIFetch::bankReceived, &fence, [&](const Bytes& b) { o = {"bank", b, 0}; });
     QObject::connect(&fetch, &TMIDIFetch::tooLong, &fence, [&] { o.what = "too long"; });
@@ -48,7 +48,7 @@ struct FakeFetch : ::testing::Test {
     std::unique_ptr<TMIDIPort> port;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsStalled)
 {
@@ -59,7 +59,8 @@ TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsSt
             return true;
         const size_t step = bank.size() / 3 + 1;
         for (size_t at = 0, n = 0; at < bank.size() && n < pieces; at += step, ++n)
-            fake->deliver(Bytes(bank.begin() + long(at), bank.begin() + long(std::min(bank.size(), at + step))));
+            fake->deliver(
+                Bytes(bank.begin() + long(at), bank.begin() + long(std::min(bank.size(), at + step))));
         return true;
     });
     TMIDIFetch fetch(*port);

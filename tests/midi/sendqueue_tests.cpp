@@ -41,19 +41,22 @@ struct HeldWire {
     }
 };
 
-bool put(TSendQueue& q, uint8_t tag, bool voice = false) { return q.enqueue(&tag, 1, voice) != 0; }
+bool put(TSendQueue& q, uint8_t tag, bool voice = false)
+{
+    return q.enqueue(&tag, 1, voice) != 0;
+}
 
-}  // namespace
+}   // namespace
 
 TEST(SendQueue, AWaitingVoiceGivesWayToANewerOneUnlessSomethingWasQueuedAfterIt)
 {
     HeldWire w;
     TSendQueue q(w.wire(), 0);
     ASSERT_TRUE(put(q, 1));
-    w.holding.get_future().wait();          // message 1 is on the wire
-    for (uint8_t tag : {10, 11})            // 11 replaces 10
+    w.holding.get_future().wait();   // message 1 is on the wire
+    for (uint8_t tag : {10, 11})     // 11 replaces 10
         put(q, tag, true);
-    put(q, 2);                              // a note: never dropped, keeps its place
+    put(q, 2);   // a note: never dropped, keeps its place
     for (uint8_t tag : {12, 13, 14})
         put(q, tag, true);
     w.release.set_value();
@@ -70,12 +73,12 @@ TEST(SendQueue, APileBeyondTheBoundIsRefusedAndWhatWasTakenGoesOutInOrder)
     for (size_t i = 0; i < TSendQueue::queueLimit; ++i)
         ASSERT_TRUE(put(q, uint8_t(i & 0x7F))) << i;
     EXPECT_FALSE(put(q, 1));
-    EXPECT_FALSE(put(q, 1, true));          // a voice too, with no voice to replace
+    EXPECT_FALSE(put(q, 1, true));   // a voice too, with no voice to replace
     w.release.set_value();
     EXPECT_TRUE(q.flush(10000));
     ASSERT_EQ(w.out.size(), TSendQueue::queueLimit + 1);
     EXPECT_EQ(w.out.back(), Bytes{uint8_t((TSendQueue::queueLimit - 1) & 0x7F)});
-    EXPECT_TRUE(put(q, 1));                 // room again
+    EXPECT_TRUE(put(q, 1));   // room again
 }
 
 TEST(SendQueue, FlushAnswersOnceForAFailureEvenOneBeforeItBeganAndAThrowIsToldOncePerRun)
@@ -91,9 +94,9 @@ TEST(SendQueue, FlushAnswersOnceForAFailureEvenOneBeforeItBeganAndAThrowIsToldOn
 
     const unsigned long refused = q.enqueue(Bytes{0x55}.data(), 1, false);
     ASSERT_TRUE(q.waitDone(refused, TSendQueue::Clock::now() + std::chrono::seconds(5)));
-    EXPECT_FALSE(q.flush(5000));            // failed before this flush began
-    EXPECT_TRUE(q.flush(5000));             // answered for already
-    EXPECT_EQ(q.takeFault(), "");           // a refusal is no fault
+    EXPECT_FALSE(q.flush(5000));    // failed before this flush began
+    EXPECT_TRUE(q.flush(5000));     // answered for already
+    EXPECT_EQ(q.takeFault(), "");   // a refusal is no fault
 
     for (int i = 0; i < 3; ++i)
         put(q, 0x66);
@@ -101,11 +104,11 @@ TEST(SendQueue, FlushAnswersOnceForAFailureEvenOneBeforeItBeganAndAThrowIsToldOn
     EXPECT_EQ(q.takeFault(), "The MIDI output failed while sending: the driver fell over");
     put(q, 0x66);
     EXPECT_FALSE(q.flush(5000));
-    EXPECT_EQ(q.takeFault(), "");           // the same run of failures
+    EXPECT_EQ(q.takeFault(), "");   // the same run of failures
     put(q, 0x01);
     put(q, 0x66);
     EXPECT_FALSE(q.flush(5000));
-    EXPECT_NE(q.takeFault(), "");           // a new run after a message got through
+    EXPECT_NE(q.takeFault(), "");   // a new run after a message got through
 }
 
 TEST(FakePort, AThrowingSendIsToldOnceAndThePortGoesOnSendingAndASetUpThatThrowsLeavesNoThread)
@@ -147,7 +150,8 @@ TEST(FakePort, AThrowingSendIsToldOnceAndThePortGoesOnSendingAndASetUpThatThrows
     EXPECT_EQ(events.sendErrors.size(), 1u);
 
     const auto threads = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+        return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                             std::filesystem::directory_iterator());
     };
     const auto before = threads();
     auto faulty = std::make_unique<TFakeMIDIBackend>();

@@ -104,7 +104,7 @@ TEST(MidiSystems, JackServerThatStallsNeverMakesSendingHang)
         pid_t pid;
         ~Resume() { kill(pid, SIGCONT); }
     } resume{server};
-    alarm(60);      // a hang fails here, not at the test run's time-out
+    alarm(60);   // a hang fails here, not at the test run's time-out
     for (int i = 0; i < 40; ++i)
         port->sendVoice(voice);
     alarm(0);
@@ -139,7 +139,7 @@ TEST(MidiSystems, ClosingAgainstAJackServerThatStoppedAnsweringEndsInTime)
     ASSERT_EQ(kill(jack.pid, SIGSTOP), 0);
     randomVoice(voice, 9);
     port->sendVoice(voice);
-    alarm(30);      // a hang fails here, not at the test run's time-out
+    alarm(30);   // a hang fails here, not at the test run's time-out
     const auto start = std::chrono::steady_clock::now();
     port.reset();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -172,7 +172,7 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
         port.openPorts(synth.inDevice(port), synth.outDevice(port));
         ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
 
-        alarm(60);      // a hang fails here, not at the test run's time-out
+        alarm(60);   // a hang fails here, not at the test run's time-out
         for (int i = 0; i < 100; ++i) {
             randomVoice(voice, static_cast<uint32_t>(i + 1));
             port.sendVoice(voice);
@@ -202,4 +202,4 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
     EXPECT_TRUE(eventually([&] { return synth.currentVoice() == Bytes(expected.begin(), expected.end()); }));
 }
 
-}  // namespace
+}   // namespace

@@ -113,7 +113,7 @@ TEST_F(Tool, SendPutsTheFilesVoiceOnTheWireWithTheChannelFromOptionOrSettings)
     Voice v;
     randomVoice(v, 21);
     Bytes file = encoded(v);
-    file[2] = 0x05;     // whatever the file says, the channel comes from us
+    file[2] = 0x05;   // whatever the file says, the channel comes from us
     writeBytes(work + "/voice.syx", file);
     Voice decoded;
     resetVoice(decoded);
@@ -159,8 +159,8 @@ TEST_F(Tool, GetWritesTheSynthesisersVoiceAsASingleVoiceFile)
     int in = -1, out = -1;
     ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
 
-    const ToolRun r = tool("get got.syx --in " + std::to_string(in) + " --out " + std::to_string(out) +
-                       " --channel 4");
+    const ToolRun r =
+        tool("get got.syx --in " + std::to_string(in) + " --out " + std::to_string(out) + " --channel 4");
     ASSERT_EQ(r.status, 0) << r.err;
     Voice decoded;
     resetVoice(decoded);
@@ -201,10 +201,10 @@ TEST_F(Tool, GetWithoutAnAnswerOrWithAMissingPortFailsAndWritesNothing)
         EXPECT_EQ(r.status, 1) << file;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
-    EXPECT_EQ(synth->count("received"), 1);     // only the request of the first get
+    EXPECT_EQ(synth->count("received"), 1);   // only the request of the first get
 }
 
-}  // namespace
+}   // namespace
 
 TEST_F(Tool, GetBankSavesTheWholeBankForImportAndSavesNothingWhenTheTransferStops)
 {
@@ -351,4 +351,4 @@ TEST_F(PipeWireLoop, HundredSendsAndFetchesInARowAllGetThrough)
         std::printf("first one lost: %s\n", firstFailure.c_str());
 }
 
-}  // namespace
+}   // namespace

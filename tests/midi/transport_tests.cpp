@@ -33,16 +33,14 @@ double secondsSince(Clock::time_point start)
 
 class Transport : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        resetVoice(voice);
-    }
+    void SetUp() override { resetVoice(voice); }
 
     // Starts the synthesiser holding a voice of its own and opens our ports on it.
     void connect(std::vector<std::string> options = {})
     {
         randomVoice(synthVoice, 4242);
-        synthFile = std::filesystem::temp_directory_path() / ("tarvik-synth-" + std::to_string(getpid()) + ".syx");
+        synthFile =
+            std::filesystem::temp_directory_path() / ("tarvik-synth-" + std::to_string(getpid()) + ".syx");
         writeBytes(synthFile.string(), encoded(synthVoice));
         options.insert(options.end(), {"--voice", synthFile.string()});
         synth = std::make_unique<VirtualSY22>(options);
@@ -156,7 +154,7 @@ TEST_F(Transport, SilenceGivesNoDataAfterOneToTwoSecondsTwiceWithTheVoiceKept)
         EXPECT_FALSE(fetchVoice(*port, events));
         const double waited = secondsSince(start);
         EXPECT_GE(waited, 1.0);
-        EXPECT_LT(waited, 4.0);     // bounded, not a speed figure
+        EXPECT_LT(waited, 4.0);   // bounded, not a speed figure
         EXPECT_EQ(events.noDataCalls, attempt);
         EXPECT_EQ(events.receivedCalls, 0);
         // The event loop ran all through the wait: a window had its turns.
@@ -176,11 +174,13 @@ TEST_F(Transport, LateAnswerToAnEarlierRequestIsNeverTaken)
     // A listener of our own on the synthesiser's output sees the late answer come in.
     TPlatformMIDI listener;
     listener.enumerate();
-    ASSERT_EQ(listener.openInput(inDevice, [](const uint8_t*, size_t, void*) {}, nullptr), "");
+    ASSERT_EQ(listener.openInput(
+                  inDevice, [](const uint8_t*, size_t, void*) {}, nullptr),
+              "");
     EXPECT_FALSE(fetchVoice(*port, events));
     ASSERT_TRUE(synth->waitForCount("answers", 1));
     EXPECT_TRUE(eventually([&] { return listener.inputBytes() >= dumpSize; }));
-    EXPECT_FALSE(port->voiceFetchProgress().arrived);     // nobody asked: not taken in
+    EXPECT_FALSE(port->voiceFetchProgress().arrived);   // nobody asked: not taken in
 
     // The next request's own answer comes too late as well: nothing may stand in for it.
     EXPECT_FALSE(fetchVoice(*port, events));
@@ -195,9 +195,11 @@ TEST_F(Transport, MissingDevicesGiveTwoReadableErrorsInputFirstAndTheProgramGoes
     p.events = &events;
     p.openPorts(p.inCount + 3, p.outCount + 7);
     ASSERT_EQ(events.openErrors.size(), 2u);
-    EXPECT_NE(events.openErrors[0].find("input device number " + std::to_string(p.inCount + 3)), std::string::npos)
+    EXPECT_NE(events.openErrors[0].find("input device number " + std::to_string(p.inCount + 3)),
+              std::string::npos)
         << events.openErrors[0];
-    EXPECT_NE(events.openErrors[1].find("output device number " + std::to_string(p.outCount + 7)), std::string::npos)
+    EXPECT_NE(events.openErrors[1].find("output device number " + std::to_string(p.outCount + 7)),
+              std::string::npos)
         << events.openErrors[1];
 
     p.openPorts(-1, -1);
@@ -238,7 +240,8 @@ TEST_F(Transport, ABurstOfEditsEndsWithTheFinalVoiceAndEveryDumpWholeAndInEditOr
     connect({"--silent"});
     // A bank request queued in the middle: a message that is no voice is never dropped
     // for a newer voice, and goes out between the dumps where it was queued.
-    const uint8_t bankRequest[] = {0xF0, 0x43, 0x20, 0x7E, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'V', 'M', 0xF7};
+    const uint8_t bankRequest[] = {0xF0, 0x43, 0x20, 0x7E, 'P', 'K', ' ', ' ',
+                                   '2',  '2',  '0',  '3',  'V', 'M', 0xF7};
     std::vector<Bytes> sent;
     const auto burstStart = Clock::now();
     for (int i = 0; i < 100; ++i) {
@@ -264,7 +267,7 @@ TEST_F(Transport, ABurstOfEditsEndsWithTheFinalVoiceAndEveryDumpWholeAndInEditOr
     const long received = synth->count("received");
     const long carried = 4 + static_cast<long>(burst / midiWireSeconds(dumpSize));
     EXPECT_LE(received, std::min(carried, 60L)) << "superseded voices should not go out";
-    size_t next = 0;            // dumps come in edit order, each one the editor held
+    size_t next = 0;   // dumps come in edit order, each one the editor held
     bool requestSeen = false;
     for (int n = 1; n <= received; ++n) {
         const Bytes message = synth->received(n);
@@ -287,9 +290,9 @@ TEST_F(Transport, FetchRightAfterAnEditAnswersWithTheEditedVoice)
 {
     connect();
     randomVoice(voice, 77);
-    ASSERT_TRUE(port->sendVoice(voice));     // on the wire
+    ASSERT_TRUE(port->sendVoice(voice));   // on the wire
     randomVoice(voice, 78);
-    ASSERT_TRUE(port->sendVoice(voice));     // waiting behind it
+    ASSERT_TRUE(port->sendVoice(voice));   // waiting behind it
     const Bytes edited = encoded(voice);
     resetVoice(voice);
     EXPECT_TRUE(fetchVoice(*port, events));
@@ -315,4 +318,4 @@ TEST_F(Transport, AVoiceStillWaitingAtCloseOrExitIsSent)
     EXPECT_TRUE(eventually([&] { return synth->currentVoice() == encoded(voice); }, 2.0));
 }
 
-}  // namespace
+}   // namespace

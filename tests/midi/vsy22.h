@@ -3,8 +3,8 @@
 #pragma once
 
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,8 +52,8 @@ inline void breakInnerChecksum(Bytes& message, int slot)
     const int block = slot / bankVoicesPerBlock;
     const size_t payload = bankBlockOffset(block) + 2;
     const size_t size = static_cast<size_t>(block == 0 ? bankFirstPayload : bankVoicePayload);
-    const size_t record = payload + (block == 0 ? 10 : 0) +
-                          static_cast<size_t>(slot % bankVoicesPerBlock) * bankRecordSize;
+    const size_t record =
+        payload + (block == 0 ? 10 : 0) + static_cast<size_t>(slot % bankVoicesPerBlock) * bankRecordSize;
     message[record + dumpInnerChecksumOffset - bankRecordOffset] = 0;
     message[record + dumpInnerChecksumOffset + 1 - bankRecordOffset] = 0;
     unsigned sum = 0;
@@ -75,8 +75,7 @@ inline void writeBytes(const std::string& path, const Bytes& data)
 }
 
 // Polls a condition every 10 ms for at most `seconds`: generous waits for delivery.
-template <class Condition>
-bool eventually(Condition condition, double seconds = 10.0)
+template <class Condition> bool eventually(Condition condition, double seconds = 10.0)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!condition()) {
@@ -104,7 +103,7 @@ inline pid_t spawn(const std::vector<std::string>& argv, const std::string& logF
     if (pid != 0)
         return pid;
     setpgid(0, 0);
-    prctl(PR_SET_PDEATHSIG, SIGTERM);     // never outlive the test
+    prctl(PR_SET_PDEATHSIG, SIGTERM);   // never outlive the test
     const int log = open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int null = open("/dev/null", O_RDONLY);
     if (log >= 0) {
@@ -165,13 +164,14 @@ public:
         if (pid <= 0)
             return false;
         return eventually([&] {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return true;
-            }
-            return std::filesystem::exists(dir + "/ready");
-        }) && pid > 0;
+                   int status = 0;
+                   if (waitpid(pid, &status, WNOHANG) == pid) {
+                       pid = -1;
+                       return true;
+                   }
+                   return std::filesystem::exists(dir + "/ready");
+               }) &&
+               pid > 0;
     }
 
     void stop() { stopChild(pid); }
@@ -262,8 +262,8 @@ public:
     std::chrono::steady_clock::time_point lastTick;
     int noDataCalls = 0;
     int receivedCalls = 0;
-    Bytes voiceWhenReceived;    // the voice record, encoded, as voiceReceived saw it
-    Voice voice{};              // what fetchVoice decoded the dump into
+    Bytes voiceWhenReceived;   // the voice record, encoded, as voiceReceived saw it
+    Voice voice{};             // what fetchVoice decoded the dump into
 };
 
 // Fetches the synthesiser's voice as the editor does: the fetch object in the event
@@ -301,8 +301,9 @@ public:
     {
         if (underPipeWire())
             return answers("");
-        pid = spawn({"jackd", "--name", name, "--no-realtime", "--sync", "-d", "dummy", "-r", "48000", "-p", "1024"},
-                    dir + "/jackd.log");
+        pid = spawn(
+            {"jackd", "--name", name, "--no-realtime", "--sync", "-d", "dummy", "-r", "48000", "-p", "1024"},
+            dir + "/jackd.log");
         if (pid <= 0)
             return false;
         setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);

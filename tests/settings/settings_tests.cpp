@@ -22,8 +22,8 @@ protected:
     void SetUp() override
     {
         dir = fs::temp_directory_path() /
-              ("tarvik-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+              ("tarvik-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = (dir / "TARVIK.INI").string();
@@ -47,7 +47,7 @@ protected:
     std::string path;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(SettingsFile, MissingFileGivesDefaultsAndNotFound)
 {
@@ -179,7 +179,8 @@ TEST_F(SettingsFile, NamesAndFolderFollowTheFiveLinesAndReadBack)
     const TSettings old = readText("MIDI channel=4\nModel=1\nIn device=2\nOut device=1\nAuto send=0\n");
     EXPECT_TRUE(old.inDeviceName.empty() && old.outDeviceName.empty() && old.lastFolder.empty());
     const std::string folder = "/" + std::string(300, 'f');
-    const TSettings late = readText("MIDI channel=4\nOut device name=b:in\nLast folder=" + folder + "\nModel=1\n");
+    const TSettings late =
+        readText("MIDI channel=4\nOut device name=b:in\nLast folder=" + folder + "\nModel=1\n");
     EXPECT_EQ(late.midiChannel, 4);
     EXPECT_EQ(late.outDeviceName, "b:in");
     EXPECT_EQ(late.lastFolder, folder);

@@ -67,8 +67,8 @@ protected:
     // Runs tarvik-voice in the scratch folder, so that SOUNDS.SYL is found there.
     Outcome run(const std::string& arguments) const
     {
-        const std::string command = "cd '" + dir.string() + "' && " + TARVIK_VOICE + " " + arguments +
-                                    " >stdout.txt 2>stderr.txt";
+        const std::string command =
+            "cd '" + dir.string() + "' && " + TARVIK_VOICE + " " + arguments + " >stdout.txt 2>stderr.txt";
         const int raw = std::system(command.c_str());
         const Bytes out = readBytes(file("stdout.txt")), err = readBytes(file("stderr.txt"));
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end()),
@@ -86,7 +86,7 @@ protected:
     fs::path dir;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(LibraryCli, AddListAndGetWorkTogether)
 {
@@ -164,8 +164,8 @@ TEST_F(LibraryCli, BadInputIsRefusedInOneLineAndTheLibraryStays)
           "library add a.syx --mask 12z", "library add a.syx --mask", "library add a.syx --bogus",
           "library add", "library get 1 out.syx", "library get -1 out.syx", "library get x out.syx",
           "library get 0", "library get 0 no-folder/out.syx", "library list missing.syl",
-          "library list folder.syl", "library frob", "library",
-          "library add a.syx --library folder.syl", "library add a.syx --library a.syx/x"}) {
+          "library list folder.syl", "library frob", "library", "library add a.syx --library folder.syl",
+          "library add a.syx --library a.syx/x"}) {
         SCOPED_TRACE(command);
         expectRefused(run(command));
         EXPECT_EQ(readBytes(file("SOUNDS.SYL")), before);
@@ -209,7 +209,8 @@ TEST_F(LibraryCli, ImportCountsAndExportGivesTheVoicesBack)
     const Bytes library = readBytes(file("SOUNDS.SYL"));
     ASSERT_EQ(library.size(), 5u + 61 * 596);
     EXPECT_EQ(Bytes(library.begin() + 5, library.begin() + 9), (Bytes{0x11, 0, 0, 0}));
-    EXPECT_EQ(Bytes(library.begin() + 9, library.begin() + 5 + 596), Bytes(voices[0].begin(), voices[0].end()));
+    EXPECT_EQ(Bytes(library.begin() + 9, library.begin() + 5 + 596),
+              Bytes(voices[0].begin(), voices[0].end()));
 
     r = run("library import singles.syx --keep-duplicates --library other.syl");
     EXPECT_EQ(r.out, "added 2, duplicates 0, refused 0\n");
@@ -235,7 +236,8 @@ TEST_F(LibraryCli, RenameDeleteAndCategories)
     EXPECT_EQ(run("library rename 2 -- -Lead-").status, 0);
     EXPECT_EQ(run("library categories 3 0x8001").status, 0);
     EXPECT_EQ(run("library delete 0").status, 0);
-    EXPECT_EQ(run("library list").out, "0\t00000000\tPad -1  \n1\t00000000\t-Lead-  \n2\t00008001\tThree   \n");
+    EXPECT_EQ(run("library list").out,
+              "0\t00000000\tPad -1  \n1\t00000000\t-Lead-  \n2\t00008001\tThree   \n");
     const Bytes before = readBytes(file("SOUNDS.SYL"));
     for (const char* command : {"library rename 3 Name", "library rename 0 TooLongName", "library rename 0",
                                 "library delete 0 5", "library delete", "library categories 0 70000",
@@ -275,7 +277,7 @@ std::string slots(const std::string& first, int from)
     return words;
 }
 
-}  // namespace
+}   // namespace
 
 TEST_F(LibraryCli, BankFromAnImportedBackupIsTheBackup)
 {
@@ -315,8 +317,8 @@ TEST_F(LibraryCli, BankFromAnImportedBackupIsTheBackup)
     damaged.resize(damaged.size() - 100);
     writeBytes(file("short.syx"), damaged);
     for (const std::string& command :
-         {slots("library bank x.syx", 0) + " --multis backup.syx --initial-multis", slots("library bank x.syx", 0),
-          std::string("library bank x.syx 0 1 2 --initial-multis"),
+         {slots("library bank x.syx", 0) + " --multis backup.syx --initial-multis",
+          slots("library bank x.syx", 0), std::string("library bank x.syx 0 1 2 --initial-multis"),
           slots("library bank SOUNDS.SYL", 0) + " --initial-multis"}) {
         SCOPED_TRACE(command);
         expectRefused(run(command));
@@ -340,7 +342,8 @@ TEST_F(LibraryCli, BankSetRewritesOnlyTheNamedFields)
     ASSERT_EQ(run("bank set bank.syx < all.txt").status, 0);
     EXPECT_EQ(readBytes(file("bank.syx")), original) << "its own lines change nothing";
 
-    const std::string lines = "multi[3].name=Pads    \nmulti[3].part[2].level=50\nmulti[3].part[5].channel=off\n";
+    const std::string lines =
+        "multi[3].name=Pads    \nmulti[3].part[2].level=50\nmulti[3].part[5].channel=off\n";
     writeBytes(file("lines.txt"), Bytes(lines.begin(), lines.end()));
     r = run("bank set bank.syx < lines.txt");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -350,7 +353,8 @@ TEST_F(LibraryCli, BankSetRewritesOnlyTheNamedFields)
     const size_t multi3 = bankBlockOffset(bankVoiceBlocks) + 2 + 2 * multiWireSize;
     for (size_t i = 0; i < changed.size(); ++i)
         if (changed[i] != original[i]) {
-            EXPECT_TRUE((i >= multi3 && i < multi3 + multiWireSize) || i == changed.size() - 2) << "byte " << i;
+            EXPECT_TRUE((i >= multi3 && i < multi3 + multiWireSize) || i == changed.size() - 2)
+                << "byte " << i;
         }
     EXPECT_EQ(changed[multi3 + 3], 'P');
 
@@ -359,7 +363,8 @@ TEST_F(LibraryCli, BankSetRewritesOnlyTheNamedFields)
     writeBytes(file("bad.txt"), Bytes(bad.begin(), bad.end()));
     r = run("bank set bank.syx < bad.txt");
     expectRefused(r);
-    EXPECT_EQ(r.err.rfind("tarvik-voice: line 2: '100' does not fit multi[3].part[2].level (0..99)", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("tarvik-voice: line 2: '100' does not fit multi[3].part[2].level (0..99)", 0), 0u)
+        << r.err;
     EXPECT_EQ(readBytes(file("bank.syx")), changed);
 
     Bytes broken = original;

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "library/voiceimport.h"
 #include "bench/library_race.h"
+#include "library/voiceimport.h"
 
 namespace fs = std::filesystem;
 
@@ -47,7 +47,7 @@ protected:
     std::string dir;
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(LibraryRace, TwoProgramsWritingAtOnceLoseNothingAndReportTruly)
 {
@@ -120,7 +120,8 @@ TEST_F(LibraryRace, OnlyALibraryIsWrittenAsOneAndDamageIsNamed)
 TEST_F(LibraryRace, AFloodOfRefusalsIsCountedWithinALittleMemory)
 {
     // 4 MB of bank heads with nothing after them: each head is 16 truncated blocks.
-    const uint8_t head[16] = {0xF0, 0x43, 0x00, 0x7E, 0x12, 0x02, 'P', 'K', ' ', ' ', '2', '2', '0', '3', 'V', 'M'};
+    const uint8_t head[16] = {0xF0, 0x43, 0x00, 0x7E, 0x12, 0x02, 'P', 'K',
+                              ' ',  ' ',  '2',  '2',  '0',  '3',  'V', 'M'};
     race::Bytes flood;
     const size_t heads = 4 * 1024 * 1024 / sizeof head;
     for (size_t i = 0; i < heads; ++i)
@@ -137,6 +138,8 @@ TEST_F(LibraryRace, AFloodOfRefusalsIsCountedWithinALittleMemory)
     const std::string text(out.begin(), out.end()), errors(err.begin(), err.end());
     const size_t refused = heads * bankVoiceBlocks;
     EXPECT_EQ(text, "added 0, duplicates 0, refused " + std::to_string(refused) + "\n");
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), static_cast<long>(keptRefusals) + 1) << errors.substr(0, 300);
-    EXPECT_NE(errors.find("and 4,194,204 more"), std::string::npos) << errors.substr(errors.size() > 200 ? errors.size() - 200 : 0);
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), static_cast<long>(keptRefusals) + 1)
+        << errors.substr(0, 300);
+    EXPECT_NE(errors.find("and 4,194,204 more"), std::string::npos)
+        << errors.substr(errors.size() > 200 ? errors.size() - 200 : 0);
 }

@@ -31,8 +31,8 @@ Bank variedBank()
     for (int m = 0; m < multiCount; ++m) {
         MultiRecord& r = bank.multis[static_cast<size_t>(m)];
         setMultiName(r, "Multi " + std::to_string(m + 1));
-        r[34 + m % 8] = static_cast<uint8_t>(0x40 | m);      // a part plays I(m+1)
-        r[50 + m % 8] = static_cast<uint8_t>(-(m % 16));    // negative detunes travel split
+        r[34 + m % 8] = static_cast<uint8_t>(0x40 | m);    // a part plays I(m+1)
+        r[50 + m % 8] = static_cast<uint8_t>(-(m % 16));   // negative detunes travel split
         r[66] = static_cast<uint8_t>(0x1B + m);
         setMultiChecksum(r);
     }
@@ -51,10 +51,11 @@ void mendBlock(Bytes& bank, int b)
 size_t voiceAt(int v)
 {
     const int b = v / bankVoicesPerBlock;
-    return bankBlockOffset(b) + 2 + (b == 0 ? 10 : 0) + static_cast<size_t>(v % bankVoicesPerBlock) * bankRecordSize;
+    return bankBlockOffset(b) + 2 + (b == 0 ? 10 : 0) +
+           static_cast<size_t>(v % bankVoicesPerBlock) * bankRecordSize;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(InnerChecksum, FollowsTheSplitRuleOnHandCases)
 {
@@ -208,9 +209,9 @@ TEST(MultiFields, ShowLinesApplyBackAndABadLineChangesNothing)
 {
     const Bank bank = variedBank();
     const std::string shown = formatBank(bank);
-    for (const char* line : {"voice[I64].name=", "\nmulti[1].part[8].channel=16\n", "\nmulti[2].part[2].voice=I02\n",
-                             "\nmulti[2].part[3].voice=P29\n", "\nmulti[3].part[3].detune=-2\n",
-                             "\nmulti[1].part[1].level=99\n"})
+    for (const char* line : {"voice[I64].name=", "\nmulti[1].part[8].channel=16\n",
+                             "\nmulti[2].part[2].voice=I02\n", "\nmulti[2].part[3].voice=P29\n",
+                             "\nmulti[3].part[3].detune=-2\n", "\nmulti[1].part[1].level=99\n"})
         EXPECT_NE(shown.find(line), std::string::npos) << line;
     Bank other = bank;
     other.multis.fill(initialMulti());
@@ -222,12 +223,14 @@ TEST(MultiFields, ShowLinesApplyBackAndABadLineChangesNothing)
     EXPECT_EQ(other.multis[3][35], 0xBF);
 
     for (const auto& [lines, expected] : std::vector<std::pair<std::string, std::string>>{
-             {"multi[1].effectType=3\nmulti[1].part[9].level=3", "line 2: unknown field 'multi[1].part[9].level'"},
+             {"multi[1].effectType=3\nmulti[1].part[9].level=3",
+              "line 2: unknown field 'multi[1].part[9].level'"},
              {"multi[17].name=Initial ", "line 1: unknown field 'multi[17].name'"},
              {"multi[1].part[1].detune=17", "line 1: '17' does not fit multi[1].part[1].detune (-16..16)"},
              {"multi[1].part[1].voice=I65",
               "line 1: 'I65' does not fit multi[1].part[1].voice (P01..P64, I01..I64, C01..C64)"},
-             {"multi[1].part[1].channel=17", "line 1: '17' does not fit multi[1].part[1].channel (1..16 or off)"},
+             {"multi[1].part[1].channel=17",
+              "line 1: '17' does not fit multi[1].part[1].channel (1..16 or off)"},
              {"voice[I01].name=Renamed!", "line 1: voice names are not set here"},
          }) {
         Bank b = bank;
@@ -249,11 +252,13 @@ TEST(MultiFields, RemapFollowsAMoveAndASwap)
 
     Bank moved = bank;
     remapMultiVoices(moved, 6, 20, false);
-    EXPECT_EQ(Bytes(moved.multis[15].begin() + 34, moved.multis[15].begin() + 38), (Bytes{0x54, 0x54, 6, 0x86}));
+    EXPECT_EQ(Bytes(moved.multis[15].begin() + 34, moved.multis[15].begin() + 38),
+              (Bytes{0x54, 0x54, 6, 0x86}));
     EXPECT_EQ(checkMulti(moved.multis[15]), "");
     EXPECT_EQ(moved.multis[0], initialMulti());
 
     remapMultiVoices(bank, 6, 20, true);
-    EXPECT_EQ(Bytes(bank.multis[15].begin() + 34, bank.multis[15].begin() + 38), (Bytes{0x54, 0x46, 6, 0x86}));
+    EXPECT_EQ(Bytes(bank.multis[15].begin() + 34, bank.multis[15].begin() + 38),
+              (Bytes{0x54, 0x46, 6, 0x86}));
     EXPECT_EQ(checkMulti(bank.multis[15]), "");
 }

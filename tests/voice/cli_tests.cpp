@@ -79,7 +79,7 @@ int lineCount(const std::string& text)
     return n;
 }
 
-}  // namespace
+}   // namespace
 
 TEST_F(Cli, ShowListsEveryFieldOfTheFirstDump)
 {
@@ -175,10 +175,10 @@ TEST_F(Cli, BadFilesGiveOneLineAndStatusOne)
 {
     write("empty.syx", {});
     write("nodump.syx", {0x01, 0x02, 0xF0, 0x43, 0xF7});
-    for (const std::string& args : {"show " + file("missing.syx"), "show " + file("empty.syx"),
-                                    "show " + file("nodump.syx"), "show " + dir.string(),
-                                    "check " + file("missing.syx"), "check " + file("empty.syx"),
-                                    "check " + file("nodump.syx"), std::string("show")}) {
+    for (const std::string& args :
+         {"show " + file("missing.syx"), "show " + file("empty.syx"), "show " + file("nodump.syx"),
+          "show " + dir.string(), "check " + file("missing.syx"), "check " + file("empty.syx"),
+          "check " + file("nodump.syx"), std::string("show")}) {
         const Outcome r = run(args);
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(lineCount(r.err), 1) << args << ": " << r.err;

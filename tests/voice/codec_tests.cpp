@@ -37,18 +37,17 @@ void makeVectorsMove(Voice& v)
     v.detuneVector.cdPosition[1] = static_cast<uint8_t>(v.detuneVector.cdPosition[0] ^ 1);
 }
 
-}  // namespace
+}   // namespace
 
 TEST(Codec, ResetVoiceGivesTheKnownDump)
 {
     std::vector<uint8_t> expected(dumpSize, 0);
-    const uint8_t head[] = {0xF0, 0x43, 0x00, 0x7E, 0x04, 0x48, 'P', 'K', ' ', ' ', '2', '2',
-                            '0',  '3',  'A',  'E',  0x01, 0x25, 0x00, '1', '2', '3', '4', '5',
-                            '6',  '7',  '8'};
+    const uint8_t head[] = {0xF0, 0x43, 0x00, 0x7E, 0x04, 0x48, 'P', 'K', ' ', ' ', '2', '2', '0', '3',
+                            'A',  'E',  0x01, 0x25, 0x00, '1',  '2', '3', '4', '5', '6', '7', '8'};
     std::memcpy(expected.data(), head, sizeof head);
     expected[47] = 0x10;   // element A: AM and PM bytes carry constant bits
     expected[48] = 0x20;
-    expected[121] = 0x10;  // element C
+    expected[121] = 0x10;   // element C
     expected[122] = 0x20;
     // Inner checksum: the internal bytes 0xA5 (tag), '1'..'8', 0x10, 0x20, 0x10, 0x20
     // sum to 681 = 169 mod 256, so byte 427 is 87 (00 57 on the wire).
@@ -178,8 +177,8 @@ TEST(Codec, AWMDecodeLeavesTheFieldsItDoesNotCarry)
     const Voice back = decoded(encoded(v), start);
     for (int i : {0, 2}) {
         EXPECT_EQ(back.element[i].feedback, start.element[i].feedback);
-        EXPECT_EQ(std::memcmp(&back.element[i].modulator, &start.element[i].modulator,
-                              sizeof(OperatorBlock)), 0);
+        EXPECT_EQ(std::memcmp(&back.element[i].modulator, &start.element[i].modulator, sizeof(OperatorBlock)),
+                  0);
         EXPECT_EQ(back.element[i].carrier.fixedFrequency, start.element[i].carrier.fixedFrequency);
         EXPECT_EQ(back.element[i].carrier.fmWaveform, start.element[i].carrier.fmWaveform);
         EXPECT_EQ(back.element[i].carrier.fmFrequency, start.element[i].carrier.fmFrequency);
@@ -307,14 +306,14 @@ TEST(Codec, BitsOutsideAFieldDoNotChangeARoundTrip)
         int offset;
         uint8_t value;
     } cases[] = {
-        {52, 0x02},   // element A carrier levelScaling high byte
-        {56, 0x02},   // element A carrier peakStage high byte
-        {41, 0x02},   // element A lfoWaveform high byte
-        {185, 0x11},  // level vector speed
-        {186, 0x7F},  // detune vector speed
-        {75, 0x40},   // element B AM byte: bit 1 of carrierAM
-        {79, 0x02},   // element B modulator fixedFrequency
-        {85, 0x03},   // element B modulator envelopeDelayOn
+        {52, 0x02},    // element A carrier levelScaling high byte
+        {56, 0x02},    // element A carrier peakStage high byte
+        {41, 0x02},    // element A lfoWaveform high byte
+        {185, 0x11},   // level vector speed
+        {186, 0x7F},   // detune vector speed
+        {75, 0x40},    // element B AM byte: bit 1 of carrierAM
+        {79, 0x02},    // element B modulator fixedFrequency
+        {85, 0x03},    // element B modulator envelopeDelayOn
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("byte " + std::to_string(c.offset));

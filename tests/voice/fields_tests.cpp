@@ -42,7 +42,7 @@ std::string layoutMap()
     return out.str();
 }
 
-}  // namespace
+}   // namespace
 
 TEST(FieldTable, DumpLayoutIsFrozen)
 {
@@ -122,7 +122,10 @@ TEST(FieldLines, NameEscapesAndSignedValues)
 {
     Voice v;
     resetVoice(v);
-    std::memcpy(v.name, "E\\P\x01" "ano\x7F", 8);
+    std::memcpy(v.name,
+                "E\\P\x01"
+                "ano\x7F",
+                8);
     v.element[2].pitch = -12;
     v.levelVector.repeats[0] = 255;
     const std::string text = formatVoice(v);

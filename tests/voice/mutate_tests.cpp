@@ -54,4 +54,4 @@ TEST(Mutate, AtFullStrengthEveryFieldStaysInItsRangeAndNameAndStepsStayUnlessTic
     }
 }
 
-}  // namespace
+}   // namespace

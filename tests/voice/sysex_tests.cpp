@@ -34,7 +34,7 @@ TEST(Sysex, DumpAndBankHeadsAreRecognisedOnAnyChannelAndNothingElse)
     EXPECT_FALSE(hasBankHead(dump.data(), dump.size()));
     EXPECT_FALSE(isVoiceDump(dump.data(), dump.size() - 1));
     EXPECT_FALSE(isVoiceDump(nullptr, dumpSize));
-    dump[dumpChannelOffset] = 0x2C;     // a request's device byte: no dump
+    dump[dumpChannelOffset] = 0x2C;   // a request's device byte: no dump
     EXPECT_FALSE(isVoiceDump(dump.data(), dump.size()));
 
     const Bytes bank = buildBankDump({}, 3);

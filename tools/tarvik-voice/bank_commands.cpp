@@ -20,7 +20,7 @@ const char* const setUsage = "usage: tarvik-voice bank set BANK.SYX < LINES";
 // A file far larger than a bank is refused without reading it all.
 constexpr std::uintmax_t largestBankFile = 1024 * 1024;
 
-}  // namespace
+}   // namespace
 
 bool readBankFile(const std::string& path, std::vector<uint8_t>& data, Bank& bank, std::string& error)
 {
@@ -86,7 +86,7 @@ int bankSet(const Args& args)
     return 0;
 }
 
-}  // namespace
+}   // namespace
 
 int cmdBank(const Args& args)
 {

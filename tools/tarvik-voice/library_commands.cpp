@@ -27,8 +27,8 @@ const char* const exportUsage = "usage: tarvik-voice library export OUT.SYX [--m
 const char* const renameUsage = "usage: tarvik-voice library rename N NAME [--library FILE]";
 const char* const deleteUsage = "usage: tarvik-voice library delete N... [--library FILE]";
 const char* const categoriesUsage = "usage: tarvik-voice library categories N MASK [--library FILE]";
-const char* const bankUsage =
-    "usage: tarvik-voice library bank OUT.SYX N1 ... N64 --multis BACKUP.SYX | --initial-multis [--library FILE]";
+const char* const bankUsage = "usage: tarvik-voice library bank OUT.SYX N1 ... N64 --multis BACKUP.SYX | "
+                              "--initial-multis [--library FILE]";
 
 // The editor's dialogs become one line on standard error, naming the file at hand.
 struct ToolEvents : TFileIOEvents {
@@ -141,7 +141,8 @@ int libraryCheck(const Args& args)
                     static_cast<int>(c.misalignedFrom), static_cast<long long>(c.misalignedAt),
                     static_cast<long long>(c.shift));
     if (c.tailBytes > 0)
-        std::printf("a part-record of %lld bytes at the end is not counted\n", static_cast<long long>(c.tailBytes));
+        std::printf("a part-record of %lld bytes at the end is not counted\n",
+                    static_cast<long long>(c.tailBytes));
     const bool sound = c.damagedCount == 0 && c.misalignedFrom < 0 && c.tailBytes == 0;
     std::printf("%s: %d records, %lld damaged%s\n", path.c_str(), static_cast<int>(c.records),
                 static_cast<long long>(c.damagedCount), sound ? ", sound" : "");
@@ -151,8 +152,8 @@ int libraryCheck(const Args& args)
 }
 
 // Splits "--library FILE" (and "--mask N" where allowed) from the other words.
-bool takeOptions(const Args& args, bool maskAllowed, Args& words, std::string& library,
-                 std::string& mask, std::string& error, bool* keepDuplicates = nullptr)
+bool takeOptions(const Args& args, bool maskAllowed, Args& words, std::string& library, std::string& mask,
+                 std::string& error, bool* keepDuplicates = nullptr)
 {
     bool optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -408,12 +409,13 @@ int libraryBank(const Args& args)
     if (initialMultis == !backup.empty())
         return fail("give either --multis BACKUP.SYX or --initial-multis; " + std::string(bankUsage));
     if (words.size() != 1 + bankVoices)
-        return fail("a bank takes 64 record numbers (slots I01..I64), " + std::to_string(words.size() - (words.empty() ? 0 : 1)) +
-                    " given; " + bankUsage);
+        return fail("a bank takes 64 record numbers (slots I01..I64), " +
+                    std::to_string(words.size() - (words.empty() ? 0 : 1)) + " given; " + bankUsage);
     const std::string& target = words[0];
     if (!isRegularFile(path))
         return libraryMissing(path);
-    struct stat st {}, library {};
+    struct stat st {
+    }, library{};
     if (stat(target.c_str(), &st) == 0 && stat(path.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
         st.st_ino == library.st_ino)
         return fail(target + ": is the library itself");
@@ -449,12 +451,13 @@ int libraryBank(const Args& args)
     return 0;
 }
 
-}  // namespace
+}   // namespace
 
 int cmdLibrary(const Args& args)
 {
     if (args.empty())
-        return fail("usage: tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check ...");
+        return fail(
+            "usage: tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check ...");
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == "list")
         return libraryList(rest);
@@ -476,6 +479,7 @@ int cmdLibrary(const Args& args)
         return libraryBank(rest);
     if (args[0] == "check")
         return libraryCheck(rest);
-    return fail("library " + args[0] +
-                ": unknown command (list, add, get, import, export, rename, delete, categories, bank or check)");
+    return fail(
+        "library " + args[0] +
+        ": unknown command (list, add, get, import, export, rename, delete, categories, bank or check)");
 }

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/tarvik-voice/commands.h"
 #include "tarvik_version.h"
+#include "tools/tarvik-voice/commands.h"
 
 static const char usage[] =
     "usage: tarvik-voice COMMAND ...\n"
@@ -52,16 +52,26 @@ int main(int argc, char** argv)
     }
     const std::string command = argv[1];
     const Args args(argv + 2, argv + argc);
-    if (command == "show") return cmdShow(args);
-    if (command == "encode") return cmdEncode(args);
-    if (command == "check") return cmdCheck(args);
-    if (command == "ports") return cmdPorts(args);
-    if (command == "send") return cmdSend(args);
-    if (command == "get") return cmdGet(args);
-    if (command == "get-bank") return cmdGetBank(args);
-    if (command == "send-bank") return cmdSendBank(args);
-    if (command == "library") return cmdLibrary(args);
-    if (command == "bank") return cmdBank(args);
+    if (command == "show")
+        return cmdShow(args);
+    if (command == "encode")
+        return cmdEncode(args);
+    if (command == "check")
+        return cmdCheck(args);
+    if (command == "ports")
+        return cmdPorts(args);
+    if (command == "send")
+        return cmdSend(args);
+    if (command == "get")
+        return cmdGet(args);
+    if (command == "get-bank")
+        return cmdGetBank(args);
+    if (command == "send-bank")
+        return cmdSendBank(args);
+    if (command == "library")
+        return cmdLibrary(args);
+    if (command == "bank")
+        return cmdBank(args);
     if (command == "--version") {
         std::printf("tarvik-voice %s\n", TARVIK_VERSION);
         return 0;

@@ -13,10 +13,10 @@
 #include <iterator>
 #include <thread>
 
-#include "settings/settings.h"
 #include "library/filewrite.h"
 #include "midi/fetch.h"
 #include "midi/midiport.h"
+#include "settings/settings.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
 #include "voice/dumpcodec.h"
@@ -42,8 +42,7 @@ struct ToolApplication {
 
 // Runs a fetch to its end in an event loop run once: the tool has no other. start is
 // the fetch's start; false when it did not start.
-template <class Start>
-bool runFetch(TMIDIFetch& fetch, Start start)
+template <class Start> bool runFetch(TMIDIFetch& fetch, Start start)
 {
     QEventLoop loop;
     QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
@@ -54,9 +53,9 @@ bool runFetch(TMIDIFetch& fetch, Start start)
 }
 
 struct MidiOptions {
-    TSettings settings;             // the settings file's, with the options on top
+    TSettings settings;   // the settings file's, with the options on top
     std::string file;
-    std::vector<std::string> more;  // send: the files after the first, in order
+    std::vector<std::string> more;   // send: the files after the first, in order
 };
 
 bool number(const std::string& text, long low, long high, int32_t& out)
@@ -129,14 +128,14 @@ bool openOutputPort(TMIDIPort& port, ToolEvents& events, const TSettings& settin
 bool openBothPorts(TMIDIPort& port, ToolEvents& events, const TSettings& settings, std::string& error)
 {
     if (!port.openInput(settings.inDevice)) {
-        error = "cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
-                events.lastError;
+        error =
+            "cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " + events.lastError;
         return false;
     }
     return openOutputPort(port, events, settings, error);
 }
 
-}  // namespace
+}   // namespace
 
 int cmdPorts(const Args& args)
 {
@@ -268,7 +267,8 @@ int cmdGetBank(const Args& args)
     TMIDIFetch fetch(port);
     std::vector<uint8_t> bank;
     std::string failure;
-    QObject::connect(&fetch, &TMIDIFetch::bankReceived, [&](const std::vector<uint8_t>& message) { bank = message; });
+    QObject::connect(&fetch, &TMIDIFetch::bankReceived,
+                     [&](const std::vector<uint8_t>& message) { bank = message; });
     QObject::connect(&fetch, &TMIDIFetch::tooLong,
                      [&] { failure = "the answer is longer than any bank; nothing was saved"; });
     QObject::connect(&fetch, &TMIDIFetch::noAnswer,
@@ -308,7 +308,8 @@ int cmdSendBank(const Args& args)
     // into its memory as it arrives, so a fault found half-way would be too late.
     std::error_code ec;
     if (!std::filesystem::is_regular_file(o.file, ec))
-        return fail(o.file + (std::filesystem::exists(o.file, ec) ? ": not a regular file" : ": no such file"));
+        return fail(o.file +
+                    (std::filesystem::exists(o.file, ec) ? ": not a regular file" : ": no such file"));
     const auto size = std::filesystem::file_size(o.file, ec);
     if (ec || size > 16 * bankExpectedSize)
         return fail(o.file + ": not a bank dump; nothing was sent");

@@ -67,18 +67,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t maxMessage = 64 * 1024;     // a bank dump is 38,306 bytes
+constexpr size_t maxMessage = 64 * 1024;   // a bank dump is 38,306 bytes
 constexpr size_t ringSize = 1 << 18;
 constexpr double byteMicroseconds = 320.0;   // 10 bits at 31,250 baud
 constexpr double blockGapMicroseconds = bankBlockGapMs * 1000.0;
 constexpr size_t maxPending = 512;
-constexpr size_t bankPiece = 256;       // bytes per JACK event of a bank answer
-constexpr size_t cycleBytes = 1024;     // at most this much leaves in one process cycle
+constexpr size_t bankPiece = 256;     // bytes per JACK event of a bank answer
+constexpr size_t cycleBytes = 1024;   // at most this much leaves in one process cycle
 
 struct Options {
     std::string name = "virtual-sy22";
     int channel = 0;
-    int answerChannel = -1;      // -1: its own channel
+    int answerChannel = -1;   // -1: its own channel
     std::string voiceFile;
     std::string bankFile;
     std::string stateDir;
@@ -119,9 +119,17 @@ struct Wire {
     std::atomic<unsigned long> processCycles{0};
 };
 
-void onSignal(int) { stopRequested.store(true); }
-void onShutdown(void* wire) { static_cast<Wire*>(wire)->serverGone.store(true); }
-void silent(const char*) {}
+void onSignal(int)
+{
+    stopRequested.store(true);
+}
+void onShutdown(void* wire)
+{
+    static_cast<Wire*>(wire)->serverGone.store(true);
+}
+void silent(const char*)
+{
+}
 
 // When bytes came in, in microseconds of the server's clock, two ways: when this
 // program's processing of the cycle began, and the cycle's frame time. On a busy
@@ -155,14 +163,14 @@ int process(jack_nframes_t frames, void* arg)
         const PieceHead head{static_cast<uint32_t>(event.size), now,
                              static_cast<uint64_t>(jack_frames_to_time(w.client, cycleStart + event.time))};
         if (jack_ringbuffer_write_space(w.rxRing) < sizeof head + event.size)
-            break;      // the main thread has fallen far behind: the rest is lost
+            break;   // the main thread has fallen far behind: the rest is lost
         jack_ringbuffer_write(w.rxRing, reinterpret_cast<const char*>(&head), sizeof head);
         jack_ringbuffer_write(w.rxRing, reinterpret_cast<const char*>(event.buffer), event.size);
     }
     void* out = jack_port_get_buffer(w.outPort, frames);
     if (out == nullptr) {
         w.processCycles.fetch_add(1);
-        return 0;       // what waits goes out in a later cycle
+        return 0;   // what waits goes out in a later cycle
     }
     jack_midi_clear_buffer(out);
     // Whatever does not fit this cycle waits for the next one; nothing is dropped. At
@@ -190,9 +198,15 @@ int process(jack_nframes_t frames, void* arg)
     return 0;
 }
 
-bool isDump(const Bytes& m) { return isVoiceDump(m.data(), m.size()); }
+bool isDump(const Bytes& m)
+{
+    return isVoiceDump(m.data(), m.size());
+}
 
-bool isRequest(const Bytes& m) { return isDumpRequest(m.data(), m.size()); }
+bool isRequest(const Bytes& m)
+{
+    return isDumpRequest(m.data(), m.size());
+}
 
 // F0 43 0n 7E, two count bytes (never looked at), "PK  2203VM".
 bool isBankHead(const uint8_t* m, size_t size)
@@ -200,7 +214,10 @@ bool isBankHead(const uint8_t* m, size_t size)
     return size >= sysexHeadSize && hasSysexHead(m, size) && std::memcmp(m + 6, bankHeaderText, 10) == 0;
 }
 
-bool isBankRequest(const Bytes& m) { return ::isBankRequest(m.data(), m.size()); }
+bool isBankRequest(const Bytes& m)
+{
+    return ::isBankRequest(m.data(), m.size());
+}
 
 bool writeFile(const std::string& path, const uint8_t* data, size_t size)
 {
@@ -409,19 +426,16 @@ public:
 
     void saveCounts()
     {
-        const std::string text = "dumps " + std::to_string(dumps) + "\nrequests " +
-                                 std::to_string(requests) + "\nanswers " + std::to_string(answers) +
-                                 "\nother " + std::to_string(other) + "\nreceived " +
-                                 std::to_string(received) + "\nnotes " +
-                                 std::to_string(notesReceived) + "\nbank-requests " +
-                                 std::to_string(bankRequests) + "\nbank-answers " +
-                                 std::to_string(bankAnswers) + "\nbanks " + std::to_string(banks) +
-                                 "\nbank-blocks " + std::to_string(bankBlocksTaken) + "\nbank-stops " +
-                                 std::to_string(bankStops) + "\nprotected " + std::to_string(protectedBanks) +
-                                 "\nshort-gaps " + std::to_string(shortGaps) + "\npower-on-resets " +
-                                 std::to_string(powerOnResets) + "\n" +
-                                 "cycles " + std::to_string(wire.processCycles.load()) + "\n" +
-                                 (minGap >= 0 ? "min-gap-us " + std::to_string(minGap) + "\n" : "");
+        const std::string text =
+            "dumps " + std::to_string(dumps) + "\nrequests " + std::to_string(requests) + "\nanswers " +
+            std::to_string(answers) + "\nother " + std::to_string(other) + "\nreceived " +
+            std::to_string(received) + "\nnotes " + std::to_string(notesReceived) + "\nbank-requests " +
+            std::to_string(bankRequests) + "\nbank-answers " + std::to_string(bankAnswers) + "\nbanks " +
+            std::to_string(banks) + "\nbank-blocks " + std::to_string(bankBlocksTaken) + "\nbank-stops " +
+            std::to_string(bankStops) + "\nprotected " + std::to_string(protectedBanks) + "\nshort-gaps " +
+            std::to_string(shortGaps) + "\npower-on-resets " + std::to_string(powerOnResets) + "\n" +
+            "cycles " + std::to_string(wire.processCycles.load()) + "\n" +
+            (minGap >= 0 ? "min-gap-us " + std::to_string(minGap) + "\n" : "");
         if (text == lastCounts)
             return;
         lastCounts = text;
@@ -439,13 +453,14 @@ private:
         if (!isBankHead(data.data(), data.size()) || data.size() + 1 < bankExpectedSize)
             return false;
         for (int r = 0; r < bankVoices; ++r) {
-            const size_t at = bankBlockOffset(r / bankVoicesPerBlock) + 2 + (r < bankVoicesPerBlock ? 10 : 0) +
+            const size_t at = bankBlockOffset(r / bankVoicesPerBlock) + 2 +
+                              (r < bankVoicesPerBlock ? 10 : 0) +
                               static_cast<size_t>(r % bankVoicesPerBlock) * bankRecordSize;
             memory.voices[static_cast<size_t>(r)] = dumpFromBankRecord(data.data() + at);
         }
         for (int k = 0; k < multiCount; ++k)
-            memory.multis[static_cast<size_t>(k)] =
-                multiFromWire(data.data() + bankBlockOffset(bankVoiceBlocks) + 2 + static_cast<size_t>(k) * multiWireSize);
+            memory.multis[static_cast<size_t>(k)] = multiFromWire(
+                data.data() + bankBlockOffset(bankVoiceBlocks) + 2 + static_cast<size_t>(k) * multiWireSize);
         held.fill(true);
         return true;
     }
@@ -513,9 +528,9 @@ private:
     void takeByte(uint8_t b, Times time, Clock::time_point now)
     {
         if (!inSysex && (b & 0xE0) == 0x80)
-            ++notesReceived;                // note off (8n) or note on (9n)
+            ++notesReceived;   // note off (8n) or note on (9n)
         if (b >= 0xF8)
-            return;                         // real-time bytes go through anything
+            return;   // real-time bytes go through anything
         if (b == 0xF0) {
             if (inSysex)
                 endSysex(now, false);
@@ -523,9 +538,9 @@ private:
             overflow = false;
             assembly.clear();
         } else if (!inSysex) {
-            return;                         // short messages
+            return;   // short messages
         } else if ((b & 0x80) != 0 && b != 0xF7) {
-            endSysex(now, false);           // a status byte broke the message off
+            endSysex(now, false);   // a status byte broke the message off
             return;
         }
         if (assembly.size() < maxMessage)
@@ -552,17 +567,18 @@ private:
     // The bank receive, byte by byte from block 1's count bytes on.
     struct BankIn {
         bool on = false;
-        int block = 0;          // 0..16
-        size_t at = 0;          // bytes of the block so far, count bytes included
+        int block = 0;   // 0..16
+        size_t at = 0;   // bytes of the block so far, count bytes included
         unsigned sum = 0;
         Bytes record;
-        Times lastEnd;          // when the last byte of the block before came in
+        Times lastEnd;   // when the last byte of the block before came in
     };
 
     static size_t payloadOf(int block)
     {
-        return static_cast<size_t>(block == 0 ? bankFirstPayload
-                                              : block < bankVoiceBlocks ? bankVoicePayload : bankMultiPayload);
+        return static_cast<size_t>(block == 0                ? bankFirstPayload
+                                   : block < bankVoiceBlocks ? bankVoicePayload
+                                                             : bankMultiPayload);
     }
 
     void beginBank(Times time)
@@ -594,22 +610,25 @@ private:
                 minGap = gapUs;
             if (gap < blockGapMicroseconds) {
                 ++shortGaps;
-                std::fprintf(stderr, "virtual-sy22: block %d came %.1f ms after the end of block %d (at least %d ms wanted)\n",
-                             in.block + 1, gap / 1000.0, in.block, bankBlockGapMs);
+                std::fprintf(
+                    stderr,
+                    "virtual-sy22: block %d came %.1f ms after the end of block %d (at least %d ms wanted)\n",
+                    in.block + 1, gap / 1000.0, in.block, bankBlockGapMs);
                 std::fflush(stderr);
             }
         }
         ++in.at;
         if (in.at <= 2)
-            return;                         // the count: never looked at
+            return;   // the count: never looked at
         const size_t payload = payloadOf(in.block);
         if (in.at <= 2 + payload) {
             in.sum += b;
             if (in.block == 0 && in.at <= 2 + 10)
-                return;                     // the header text
+                return;   // the header text
             in.record.push_back(b);
             const bool multis = in.block == bankVoiceBlocks;
-            const size_t size = multis ? static_cast<size_t>(multiWireSize) : static_cast<size_t>(bankRecordSize);
+            const size_t size =
+                multis ? static_cast<size_t>(multiWireSize) : static_cast<size_t>(bankRecordSize);
             if (in.record.size() == size) {
                 // Written as it arrives, before the block's checksum is in.
                 const size_t block = static_cast<size_t>(in.block);
@@ -690,23 +709,24 @@ private:
             return;
         for (size_t at = 0; at < message.size(); at += bankPiece) {
             const size_t size = std::min(bankPiece, message.size() - at);
-            queue(Bytes(message.begin() + static_cast<long>(at), message.begin() + static_cast<long>(at + size)),
+            queue(Bytes(message.begin() + static_cast<long>(at),
+                        message.begin() + static_cast<long>(at + size)),
                   due, at + size == message.size() ? Kind::bankEnd : Kind::bankPiece);
         }
     }
 
     void answer(Clock::time_point due)
     {
-        const uint8_t channel = static_cast<uint8_t>(
-            options.answerChannel >= 0 ? options.answerChannel : options.channel);
+        const uint8_t channel =
+            static_cast<uint8_t>(options.answerChannel >= 0 ? options.answerChannel : options.channel);
         if (options.otherFirst) {
             // A short parameter message, then one as long as a dump but with another
             // header: neither is a voice dump.
-            queue({0xF0, 0x43, static_cast<uint8_t>(0x10 | channel), 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7},
-                  due, false);
+            queue({0xF0, 0x43, static_cast<uint8_t>(0x10 | channel), 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7}, due,
+                  false);
             Bytes lookalike(dumpSize, 0x55);
-            const uint8_t head[] = {0xF0, 0x43, channel, 0x7E, 0x04, 0x48,
-                                    'X', 'X', ' ', ' ', '0', '0', '0', '0', 'X', 'X'};
+            const uint8_t head[] = {0xF0, 0x43, channel, 0x7E, 0x04, 0x48, 'X', 'X',
+                                    ' ',  ' ',  '0',     '0',  '0',  '0',  'X', 'X'};
             std::copy(std::begin(head), std::end(head), lookalike.begin());
             lookalike.back() = 0xF7;
             queue(std::move(lookalike), due, false);
@@ -721,7 +741,7 @@ private:
     Bytes voice;
     std::deque<Pending> pending;
     Bank memory;
-    std::array<bool, bankVoices> held{};    // written to; the others answer the current voice
+    std::array<bool, bankVoices> held{};   // written to; the others answer the current voice
     BankIn bankIn;
     Bytes assembly;
     bool inSysex = false;
@@ -738,7 +758,7 @@ private:
     std::string lastCounts;
 };
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {
@@ -763,9 +783,8 @@ int main(int argc, char** argv)
     jack_set_info_function(silent);
 
     jack_status_t status{};
-    wire.client = jack_client_open(options.name.c_str(),
-                                             static_cast<jack_options_t>(JackNoStartServer | JackUseExactName),
-                                             &status);
+    wire.client = jack_client_open(
+        options.name.c_str(), static_cast<jack_options_t>(JackNoStartServer | JackUseExactName), &status);
     if (wire.client == nullptr) {
         std::fprintf(stderr, "virtual-sy22: cannot join the JACK server as \"%s\"%s\n", options.name.c_str(),
                      (status & JackNameNotUnique) ? " (the name is taken)" : " (is a JACK server running?)");
@@ -775,7 +794,8 @@ int main(int argc, char** argv)
     wire.txRing = jack_ringbuffer_create(ringSize);
     wire.inPort = jack_port_register(wire.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     wire.outPort = jack_port_register(wire.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (wire.rxRing == nullptr || wire.txRing == nullptr || wire.inPort == nullptr || wire.outPort == nullptr) {
+    if (wire.rxRing == nullptr || wire.txRing == nullptr || wire.inPort == nullptr ||
+        wire.outPort == nullptr) {
         std::fputs("virtual-sy22: cannot create the MIDI ports\n", stderr);
         jack_client_close(wire.client);
         return 1;
@@ -787,7 +807,8 @@ int main(int argc, char** argv)
         jack_client_close(wire.client);
         return 1;
     }
-    const std::string ports = std::string(jack_port_name(wire.inPort)) + "\n" + jack_port_name(wire.outPort) + "\n";
+    const std::string ports =
+        std::string(jack_port_name(wire.inPort)) + "\n" + jack_port_name(wire.outPort) + "\n";
     if (!options.stateDir.empty()) {
         synth.saveCounts();
         writeText(options.stateDir + "/ready", ports);
@@ -801,7 +822,8 @@ int main(int argc, char** argv)
         const auto now = Clock::now();
         for (int guard = 0; guard < 256; ++guard) {
             PieceHead head{};
-            if (jack_ringbuffer_peek(wire.rxRing, reinterpret_cast<char*>(&head), sizeof head) != sizeof head ||
+            if (jack_ringbuffer_peek(wire.rxRing, reinterpret_cast<char*>(&head), sizeof head) !=
+                    sizeof head ||
                 jack_ringbuffer_read_space(wire.rxRing) < sizeof head + head.length)
                 break;
             Bytes piece(head.length);
