@@ -35,13 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // as a library, and only a sound record is loaded.
     const bool library =
         size == 0 || (size >= libraryMagicSize && std::memcmp(data, "TORVA", libraryMagicSize) == 0);
-    resetVoice(voice);
+    // The voice appended is the last record's when it loads, as the editor would hold it.
+    Voice voice = resetOne();
     if (count > 0) {
         const uint8_t* last = data + libraryMagicSize + static_cast<size_t>(count - 1) * libraryRecordSize;
-        FUZZ_CHECK(io.loadRecord(count - 1) == (library && !*checkVoiceDump(last + 4)));
+        const std::optional<VoiceDump> dump = io.loadRecord(count - 1);
+        FUZZ_CHECK(dump.has_value() == (library && !*checkVoiceDump(last + 4)));
+        if (dump)
+            decodeVoice(dump->data(), voice);
     }
     const uint32_t mask = size >= 4 ? static_cast<uint32_t>(data[0] | data[1] << 8 | data[2] << 16) : 0;
-    FUZZ_CHECK(io.appendRecord(mask) == library);
+    FUZZ_CHECK(io.appendRecord(mask, encodeVoice(voice)) == library);
 
     const std::vector<uint8_t> after = readWhole(path);
     if (!library) {
