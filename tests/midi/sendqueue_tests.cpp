@@ -2,9 +2,11 @@
 // The send queue's rules and the port's send faults, on a wire of the test's own: no JACK.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <future>
 #include <stdexcept>
+#include <thread>
 
 #include "midi/midiport.h"
 #include "midi/sendqueue.h"
@@ -157,5 +159,10 @@ TEST(FakePort, AThrowingSendIsToldOnceAndThePortGoesOnSendingAndASetUpThatThrows
     auto faulty = std::make_unique<TFakeMIDIBackend>();
     faulty->throwOnEnumerate = true;
     EXPECT_THROW(TMIDIPort{std::move(faulty)}, std::runtime_error);
+    // A joined thread may still be listed for a moment after the join returns; one
+    // that was never joined stays.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (threads() != before && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(threads(), before);
 }
