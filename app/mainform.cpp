@@ -787,10 +787,11 @@ void TMainForm::loadDump(const uint8_t* dump)
 
 bool TMainForm::loadRecord(int32_t n)
 {
-    const std::optional<VoiceDump> dump = fileIO ? fileIO->loadRecord(n) : std::nullopt;
-    if (dump)
-        loadDump(dump->data());
-    return dump.has_value();
+    VoiceDump dump;
+    if (!fileIO || !fileIO->readDump(n, dump.data()))
+        return false;
+    loadDump(dump.data());
+    return true;
 }
 
 void TMainForm::auditionRow(int row)

@@ -82,9 +82,8 @@ void createObjects(TTarvik& run, std::unique_ptr<TMIDIBackend> backend)
     // An open error is a modal dialog too: it never stays out of reach.
     installModalGuard();
     openSettingsDevices(run.port.get(), run.settings);
-    // 5. The voice starts from its reset (the document's own), and one sender follows
-    // it to the synthesiser.
-    resetVoice(run.document.voice);
+    // 5. The voice starts from its reset (the document makes it so), and one sender
+    // follows it to the synthesiser.
     run.sender = std::make_unique<TAutoSender>(run.document, run.settings, run.port.get());
     // 6. The voice file object; no file is open yet.
     run.fileIO = std::make_unique<TFileIO>();

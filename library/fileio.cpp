@@ -568,14 +568,6 @@ std::string TFileIO::readName(int32_t n)
     return name;
 }
 
-std::optional<VoiceDump> TFileIO::loadRecord(int32_t n)
-{
-    VoiceDump dump;
-    if (!readDump(n, dump.data()))
-        return std::nullopt;
-    return dump;
-}
-
 bool TFileIO::writeRecord(uint32_t mask, const VoiceDump& dump)
 {
     ++writes;

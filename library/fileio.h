@@ -111,9 +111,6 @@ public:
     std::string readName(int32_t n);
     // Whether the open file holds record n completely.
     bool holdsRecord(int32_t n);
-    // Record n's dump. None when the library holds no record n, the file is no
-    // library or record n is damaged: no dialog; lastError says why.
-    std::optional<VoiceDump> loadRecord(int32_t n);
     // Writes mask and dump at the current position of the open file. On failure the
     // file is put back to its previous length and content and false comes back (no
     // dialog here; appendRecord and overwriteRecord show it).
@@ -151,7 +148,9 @@ public:
     ImportSummary appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
                               const ImportProgress& progress = {});
 
-    // Record n's dump as stored, into 592 bytes. False when the file holds no record n.
+    // Record n's dump as stored, into 592 bytes. False when the library holds no
+    // record n, the file is no library or record n is damaged: no dialog; lastError
+    // says why.
     bool readDump(int32_t n, uint8_t* dump);
     // Whether a name may go into a record: at most 8 characters from 0x20..0x7E.
     static bool validRecordName(const std::string& name);

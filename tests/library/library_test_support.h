@@ -146,7 +146,11 @@ protected:
     // The file object's voice traffic as the editor drives it: what is loaded is
     // decoded into voice (and counted), what is saved or stored is voice encoded.
     bool loadVoiceFile(const std::string& p) { return took(io.loadVoiceFile(p)); }
-    bool loadRecord(int32_t n) { return took(io.loadRecord(n)); }
+    bool loadRecord(int32_t n)
+    {
+        VoiceDump dump;
+        return io.readDump(n, dump.data()) && took(dump);
+    }
     bool saveVoiceFile(const std::string& p) { return io.saveVoiceFile(p, encodeVoice(voice)); }
     bool appendRecord(uint32_t mask) { return io.appendRecord(mask, encodeVoice(voice)); }
     bool overwriteRecord(int32_t n, uint32_t mask, std::optional<uint64_t> expected = {})

@@ -240,11 +240,11 @@ int libraryGet(const Args& args)
     if (static_cast<long>(n) >= count)
         return fail(path + ": no record " + words[0] + " (the library holds " + std::to_string(count) +
                     (count == 1 ? " record)" : " records)"));
-    const std::optional<VoiceDump> record = io.loadRecord(static_cast<int32_t>(n));
-    if (!record)
+    VoiceDump record;
+    if (!io.readDump(static_cast<int32_t>(n), record.data()))
         return fail(io.lastError);
     events.file = words[1];
-    return io.saveVoiceFile(words[1], encodeVoice(decodedVoice(record->data()))) ? 0 : 1;
+    return io.saveVoiceFile(words[1], encodeVoice(decodedVoice(record.data()))) ? 0 : 1;
 }
 
 bool parseMask(const std::string& text, uint32_t& mask)
