@@ -8,7 +8,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "library/filewrite.h"
+#include "files/filewrite.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "files/filewrite.h"
 #include "library/fileio.h"
-#include "library/filewrite.h"
 #include "library/voiceimport.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/voice.h"
