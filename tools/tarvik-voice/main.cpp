@@ -22,7 +22,9 @@ const Command commands[] = {
     {"get-bank", "", "OUT.SYX [--in N] [--out N] [--channel C]",
      "save the synthesiser's 64 voices as it sends them", cmdGetBank},
     {"send-bank", "", "BANK.SYX [--out N] [--channel C]",
-     "check a bank file whole, then replace the\nsynthesiser's 64 voices and 16 multis with it", cmdSendBank},
+     "check a bank file whole, then replace the\n"
+     "synthesiser's 64 voices and 16 multis with it",
+     cmdSendBank},
     {"library", "list", "[FILE]", "", libraryList},
     {"library", "add", "FILE.SYX [--mask N] [--library FILE]", "", libraryAdd},
     {"library", "get", "N OUT.SYX [--library FILE]", "", libraryGet},
@@ -34,8 +36,8 @@ const Command commands[] = {
     {"library", "delete", "N... [--library FILE]", "", libraryDelete},
     {"library", "categories", "N MASK [--library FILE]", "", libraryCategories},
     {"library", "bank", "OUT.SYX N1 ... N64 --multis BACKUP.SYX | --initial-multis [--library FILE]",
-     "a bank of 64 entries in slot order I01..I64, with the\nmultis of a bank the synthesiser sent, or "
-     "initial ones",
+     "a bank of 64 entries in slot order I01..I64, with the\n"
+     "multis of a bank the synthesiser sent, or initial ones",
      libraryBank},
     {"bank", "show", "BANK.SYX", "print the bank's voice names and every multi field", bankShow},
     {"bank", "set", "BANK.SYX < LINES", "rewrite those multi fields in the bank file", bankSet},
