@@ -18,7 +18,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "library/filewrite.h"
+#include "files/filewrite.h"
 #include "voice/dumpcodec.h"
 #include "voice/sysex.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "library/filewrite.h"
+#include "files/filewrite.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The folders stand on a ladder, lowest first: voice, library, settings, midi,
-# document, editors, app, tools. A source file includes ("x/...") only from its own folder and those
-# below it, never from one above, nor from tests/ or bench/. Each include that climbs
-# is named with its file and line; the exit status is 1 when there is one.
+# The folders stand on a ladder, lowest first: files, voice, library, settings, midi,
+# document, editors, app, tools. A source file includes ("x/...") only from its own
+# folder and those below it, never from one above, nor from tests/ or bench/. Each
+# include that climbs is named with its file and line; the exit status is 1 when there
+# is one.
 set -euo pipefail
 top=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$top"
-ladder="voice library settings midi document editors app tools"
+ladder="files voice library settings midi document editors app tools"
 folders=()
 for folder in $ladder; do
   [[ -d $folder ]] && folders+=("$folder")

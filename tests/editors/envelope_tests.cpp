@@ -4,6 +4,7 @@
 #include "editors/envelope.h"
 #include "editors/presettables.h"
 
+#include <QCryptographicHash>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -179,6 +180,19 @@ TEST(AWMWaveNames, BothModelsWithTheSequenceWavesAndFifteenDifferences)
             EXPECT_EQ(sy35[i], sy22[i]) << i;
         EXPECT_FALSE(sy22[i].isEmpty());
     }
+}
+
+// Every name of both models as the synthesisers show them (a slip in one letter of one
+// name changes the digest): the waveform menus list them so.
+TEST(AWMWaveNames, EveryNameAsTheSynthesisersShowIt)
+{
+    const auto digest = [](int model) {
+        return QCryptographicHash::hash(awmWaveNames(model).join(QLatin1Char('\n')).toLatin1(),
+                                        QCryptographicHash::Sha1)
+            .toHex();
+    };
+    EXPECT_EQ(digest(0), "abedcd4b58f718bed77720591550717c9aaada74");
+    EXPECT_EQ(digest(1), "bcd404fd682a60fcfe01295180017fb1e9c2b8ea");
 }
 
 TEST(EnvelopeGeometry, ColumnsRowsAndClampedAdjustments)

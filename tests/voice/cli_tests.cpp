@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tarvik-voice show / encode / check, run as the musician runs them.
+// tarvik-voice show / encode / check and its usage, run as the musician runs them.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -184,4 +184,41 @@ TEST_F(Cli, BadFilesGiveOneLineAndStatusOne)
         EXPECT_EQ(lineCount(r.err), 1) << args << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << args;
     }
+}
+
+TEST_F(Cli, UsageListsEveryCommandAndUnknownWordsGetIt)
+{
+    const Outcome none = run("");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err.rfind("usage: tarvik-voice COMMAND ...\n", 0), 0u);
+    const std::string help(33, ' ');
+    EXPECT_NE(none.err.find("\n  show FILE.SYX                  print every field of the file's voice\n"),
+              std::string::npos);
+    EXPECT_NE(none.err.find("\n  get OUT.SYX [--in N] [--out N] [--channel C]\n  get-bank OUT.SYX [--in N] "
+                            "[--out N] [--channel C]\n" +
+                            help + "save the synthesiser's 64 voices as it sends them\n"),
+              std::string::npos);
+    EXPECT_NE(none.err.find("\n  send-bank BANK.SYX [--out N] [--channel C]\n" + help +
+                            "check a bank file whole, then replace the\n" + help + "synthesiser's 64"),
+              std::string::npos);
+    EXPECT_NE(none.err.find("\n  --version                      show the version\nDevices and channel"),
+              std::string::npos);
+    EXPECT_EQ(none.err.find("--help"), std::string::npos);
+
+    const Outcome asked = run("--help");
+    EXPECT_EQ(asked.status, 0);
+    EXPECT_EQ(asked.out, none.err);
+    EXPECT_EQ(run("frob").err, none.err);
+    EXPECT_EQ(run("--version").out.rfind("tarvik-voice ", 0), 0u);
+
+    const Outcome library = run("library");
+    EXPECT_EQ(library.status, 1);
+    EXPECT_EQ(library.err, "tarvik-voice: usage: tarvik-voice library "
+                           "list|add|get|import|export|rename|delete|categories|bank|check ...\n");
+    EXPECT_EQ(run("bank").err, "tarvik-voice: usage: tarvik-voice bank show|set BANK.SYX\n");
+    const Outcome unknown = run("bank frob");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "tarvik-voice: bank frob: unknown command (show or set)\n");
+    EXPECT_EQ(run("library list a b").err, "tarvik-voice: usage: tarvik-voice library list [FILE]\n");
 }

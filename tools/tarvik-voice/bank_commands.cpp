@@ -8,14 +8,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "library/filewrite.h"
+#include "files/filewrite.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
 
 namespace {
-
-const char* const showUsage = "usage: tarvik-voice bank show BANK.SYX";
-const char* const setUsage = "usage: tarvik-voice bank set BANK.SYX < LINES";
 
 // A file far larger than a bank is refused without reading it all.
 constexpr std::uintmax_t largestBankFile = 1024 * 1024;
@@ -41,15 +38,28 @@ bool readBankFile(const std::string& path, std::vector<uint8_t>& data, Bank& ban
 
 namespace {
 
+// The one bank file that show and set take; false, the message given, when the words
+// are not one file or the file is no good bank.
+bool readBankArgument(const Args& args, const char* sub, std::vector<uint8_t>& data, Bank& bank)
+{
+    std::string error;
+    if (args.size() != 1)
+        fail(usageOf("bank", sub));
+    else if (!readBankFile(args[0], data, bank, error))
+        fail(error);
+    else
+        return true;
+    return false;
+}
+
+}   // namespace
+
 int bankShow(const Args& args)
 {
-    if (args.size() != 1)
-        return fail(showUsage);
     std::vector<uint8_t> data;
     Bank bank;
-    std::string error;
-    if (!readBankFile(args[0], data, bank, error))
-        return fail(error);
+    if (!readBankArgument(args, "show", data, bank))
+        return 1;
     const std::string text = formatBank(bank);
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         return fail("cannot write the lines");
@@ -58,16 +68,14 @@ int bankShow(const Args& args)
 
 int bankSet(const Args& args)
 {
-    if (args.size() != 1)
-        return fail(setUsage);
     std::vector<uint8_t> data;
     Bank bank;
-    std::string error;
-    if (!readBankFile(args[0], data, bank, error))
-        return fail(error);
+    if (!readBankArgument(args, "set", data, bank))
+        return 1;
     std::ostringstream text;
     text << std::cin.rdbuf();
     const Bank before = bank;
+    std::string error;
     if (!parseMultiLines(text.str(), bank, error))
         return fail(error + "; " + args[0] + " is unchanged");
     if (bank.multis == before.multis)
@@ -84,18 +92,4 @@ int bankSet(const Args& args)
     if (!out.open(args[0]) || !out.write(data.data(), data.size()) || !out.commit())
         return fail(out.error + "; " + args[0] + " is unchanged");
     return 0;
-}
-
-}   // namespace
-
-int cmdBank(const Args& args)
-{
-    if (args.empty())
-        return fail("usage: tarvik-voice bank show|set BANK.SYX");
-    const Args rest(args.begin() + 1, args.end());
-    if (args[0] == "show")
-        return bankShow(rest);
-    if (args[0] == "set")
-        return bankSet(rest);
-    return fail("bank " + args[0] + ": unknown command (show or set)");
 }

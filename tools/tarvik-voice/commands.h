@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tarvik-voice: the editor's command-line companion. Each command takes the words
-// after its own name and returns the exit status (0 or 1).
+// after its own name (after both, for a command of two words such as "library list")
+// and returns the exit status (0 or 1). main.cpp holds the table of them.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,32 @@ int cmdSend(const Args& args);
 int cmdGet(const Args& args);
 int cmdGetBank(const Args& args);
 int cmdSendBank(const Args& args);
-int cmdLibrary(const Args& args);
-int cmdBank(const Args& args);
+int libraryList(const Args& args);
+int libraryAdd(const Args& args);
+int libraryGet(const Args& args);
+int libraryImport(const Args& args);
+int libraryExport(const Args& args);
+int libraryRename(const Args& args);
+int libraryDelete(const Args& args);
+int libraryCategories(const Args& args);
+int libraryBank(const Args& args);
+int libraryCheck(const Args& args);
+int bankShow(const Args& args);
+int bankSet(const Args& args);
+
+// One row of the command table: the command's name, its sub-command ("" for a command
+// of one word), the words that follow as the usage shows them, what it does (lines
+// separated by '\n', or "") and the handler.
+struct Command {
+    const char* name;
+    const char* sub;
+    const char* arguments;
+    const char* help;
+    int (*run)(const Args& args);
+};
+
+// "usage: tarvik-voice NAME [SUB] ARGUMENTS", from the command's row.
+std::string usageOf(const std::string& name, const std::string& sub = {});
 
 // Reads a whole file; false (with a message naming it) when it cannot be read. Only
 // regular files: a folder or a device is refused, never read.

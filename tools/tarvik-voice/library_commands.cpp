@@ -1,34 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check: the
-// voice library from scripts, through the
-// same file operations the editor's main window uses, so that both show a library
-// alike. Nothing is sent to the synthesiser here.
+// tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check:
+// the voice library from scripts, through the same file operations the editor's main
+// window uses, so that both show a library alike. Nothing is sent to the synthesiser here.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include "files/filewrite.h"
 #include "library/fileio.h"
-#include "library/filewrite.h"
 #include "library/voiceimport.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/voice.h"
 
 namespace {
 
-const char* const listUsage = "usage: tarvik-voice library list [FILE]";
-const char* const checkUsage = "usage: tarvik-voice library check [FILE]";
-const char* const addUsage = "usage: tarvik-voice library add FILE.SYX [--mask N] [--library FILE]";
-const char* const getUsage = "usage: tarvik-voice library get N OUT.SYX [--library FILE]";
-const char* const importUsage =
-    "usage: tarvik-voice library import FILE... [--mask N] [--keep-duplicates] [--library FILE]";
-const char* const exportUsage = "usage: tarvik-voice library export OUT.SYX [--mask N] [--library FILE]";
-const char* const renameUsage = "usage: tarvik-voice library rename N NAME [--library FILE]";
-const char* const deleteUsage = "usage: tarvik-voice library delete N... [--library FILE]";
-const char* const categoriesUsage = "usage: tarvik-voice library categories N MASK [--library FILE]";
-const char* const bankUsage = "usage: tarvik-voice library bank OUT.SYX N1 ... N64 --multis BACKUP.SYX | "
-                              "--initial-multis [--library FILE]";
+// "usage: tarvik-voice library SUB ...", from the command table.
+std::string usage(const char* sub)
+{
+    return usageOf("library", sub);
+}
 
 // The editor's dialogs become one line on standard error, naming the file at hand.
 struct ToolEvents : TFileIOEvents {
@@ -100,57 +92,6 @@ void printRecord(int32_t n, uint32_t mask, const char* name, bool damaged)
                 damaged ? "\tdamaged" : "");
 }
 
-int libraryList(const Args& args)
-{
-    if (args.size() > 1)
-        return fail(listUsage);
-    const std::string path = args.empty() ? libraryFileName : args[0];
-    if (!isRegularFile(path))
-        return libraryMissing(path);
-    TFileIO io(path);
-    LibraryListing listing;
-    io.refreshListing(listing);
-    if (!listing.problem.empty())
-        return fail(listing.problem);
-    for (int32_t n = 0; n < listing.count(); ++n)
-        printRecord(n, listing.masks[static_cast<size_t>(n)], listing.name(n), listing.isDamaged(n));
-    if (std::fflush(stdout) != 0)
-        return fail("cannot write the list");
-    return 0;
-}
-
-int libraryCheck(const Args& args)
-{
-    if (args.size() > 1)
-        return fail(checkUsage);
-    const std::string path = args.empty() ? libraryFileName : args[0];
-    if (!isRegularFile(path))
-        return libraryMissing(path);
-    TFileIO io(path);
-    const LibraryCheck c = io.checkLibrary();
-    if (!c.problem.empty())
-        return fail(c.problem);
-    for (const LibraryCheck::Damage& d : c.damaged)
-        std::printf("record %d: damaged (%s)\n", static_cast<int>(d.record), d.reason.c_str());
-    const int64_t more = c.damagedCount - static_cast<int64_t>(c.damaged.size());
-    if (more > 0)
-        std::printf("and %lld more damaged records\n", static_cast<long long>(more));
-    if (c.misalignedFrom >= 0)
-        std::printf("records from %d on are out of step: a voice begins at byte %lld, %lld bytes past a "
-                    "record's place (bytes were inserted or lost before it)\n",
-                    static_cast<int>(c.misalignedFrom), static_cast<long long>(c.misalignedAt),
-                    static_cast<long long>(c.shift));
-    if (c.tailBytes > 0)
-        std::printf("a part-record of %lld bytes at the end is not counted\n",
-                    static_cast<long long>(c.tailBytes));
-    const bool sound = c.damagedCount == 0 && c.misalignedFrom < 0 && c.tailBytes == 0;
-    std::printf("%s: %d records, %lld damaged%s\n", path.c_str(), static_cast<int>(c.records),
-                static_cast<long long>(c.damagedCount), sound ? ", sound" : "");
-    if (std::fflush(stdout) != 0)
-        return fail("cannot write the report");
-    return sound ? 0 : 1;
-}
-
 // Splits "--library FILE" (and "--mask N" where allowed) from the other words.
 bool takeOptions(const Args& args, bool maskAllowed, Args& words, std::string& library, std::string& mask,
                  std::string& error, bool* keepDuplicates = nullptr)
@@ -180,14 +121,137 @@ bool takeOptions(const Args& args, bool maskAllowed, Args& words, std::string& l
     return true;
 }
 
+bool parseMask(const std::string& text, uint32_t& mask)
+{
+    unsigned long value = 0;
+    if (!parseNumber(text, 0xFFFF, value)) {
+        fail(text + ": a category mask is 0..65535 (0x0000..0xFFFF)");
+        return false;
+    }
+    mask = static_cast<uint32_t>(value);
+    return true;
+}
+
+// A record number in decimal (0x is refused: it would read as a mask).
+bool parseRecordNumber(const std::string& text, int32_t& n)
+{
+    unsigned long value = 0;
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ||
+        !parseNumber(text, std::numeric_limits<int32_t>::max(), value)) {
+        fail(text + ": a record number is 0 or more");
+        return false;
+    }
+    n = static_cast<int32_t>(value);
+    return true;
+}
+
+// Whether the library of count records holds record n, written as text.
+bool recordHeld(int32_t n, const std::string& text, int32_t count, const std::string& library)
+{
+    if (n < count)
+        return true;
+    fail(library + ": no record " + text + " (the library holds " + std::to_string(count) +
+         (count == 1 ? " record)" : " records)"));
+    return false;
+}
+
+// A record number the library holds, in decimal.
+bool parseRecord(const std::string& text, int32_t count, const std::string& library, int32_t& n)
+{
+    return parseRecordNumber(text, n) && recordHeld(n, text, count, library);
+}
+
+// rename, delete and categories: the words after the options, and the library, which
+// must exist already.
+int housekeeping(const Args& args, const char* sub, size_t fewest, size_t most,
+                 int (*run)(TFileIO&, const Args&, const std::string&))
+{
+    Args words;
+    std::string path = libraryFileName, unused, error;
+    if (!takeOptions(args, false, words, path, unused, error))
+        return fail(error + "; " + usage(sub));
+    if (words.size() < fewest || words.size() > most)
+        return fail(usage(sub));
+    if (!isRegularFile(path))
+        return libraryMissing(path);
+    if (refusedAsNoLibrary(path))
+        return 1;
+    TFileIO io(path);
+    return run(io, words, path);
+}
+
+// The library that list and check read, which must exist already: the one word given,
+// or the default file. False, the message given, when there are more words or no file.
+bool takeLibraryArgument(const Args& args, const char* sub, std::string& path)
+{
+    if (args.size() > 1) {
+        fail(usage(sub));
+        return false;
+    }
+    path = args.empty() ? libraryFileName : args[0];
+    if (isRegularFile(path))
+        return true;
+    libraryMissing(path);
+    return false;
+}
+
+}   // namespace
+
+int libraryList(const Args& args)
+{
+    std::string path;
+    if (!takeLibraryArgument(args, "list", path))
+        return 1;
+    TFileIO io(path);
+    LibraryListing listing;
+    io.refreshListing(listing);
+    if (!listing.problem.empty())
+        return fail(listing.problem);
+    for (int32_t n = 0; n < listing.count(); ++n)
+        printRecord(n, listing.masks[static_cast<size_t>(n)], listing.name(n), listing.isDamaged(n));
+    if (std::fflush(stdout) != 0)
+        return fail("cannot write the list");
+    return 0;
+}
+
+int libraryCheck(const Args& args)
+{
+    std::string path;
+    if (!takeLibraryArgument(args, "check", path))
+        return 1;
+    TFileIO io(path);
+    const LibraryCheck c = io.checkLibrary();
+    if (!c.problem.empty())
+        return fail(c.problem);
+    for (const LibraryCheck::Damage& d : c.damaged)
+        std::printf("record %d: damaged (%s)\n", static_cast<int>(d.record), d.reason.c_str());
+    const int64_t more = c.damagedCount - static_cast<int64_t>(c.damaged.size());
+    if (more > 0)
+        std::printf("and %lld more damaged records\n", static_cast<long long>(more));
+    if (c.misalignedFrom >= 0)
+        std::printf("records from %d on are out of step: a voice begins at byte %lld, %lld bytes past a "
+                    "record's place (bytes were inserted or lost before it)\n",
+                    static_cast<int>(c.misalignedFrom), static_cast<long long>(c.misalignedAt),
+                    static_cast<long long>(c.shift));
+    if (c.tailBytes > 0)
+        std::printf("a part-record of %lld bytes at the end is not counted\n",
+                    static_cast<long long>(c.tailBytes));
+    const bool sound = c.damagedCount == 0 && c.misalignedFrom < 0 && c.tailBytes == 0;
+    std::printf("%s: %d records, %lld damaged%s\n", path.c_str(), static_cast<int>(c.records),
+                static_cast<long long>(c.damagedCount), sound ? ", sound" : "");
+    if (std::fflush(stdout) != 0)
+        return fail("cannot write the report");
+    return sound ? 0 : 1;
+}
+
 int libraryAdd(const Args& args)
 {
     Args words;
     std::string path = libraryFileName, maskText = "0", error;
     if (!takeOptions(args, true, words, path, maskText, error))
-        return fail(error + "; " + addUsage);
+        return fail(error + "; " + usage("add"));
     if (words.size() != 1)
-        return fail(addUsage);
+        return fail(usage("add"));
     unsigned long mask = 0;
     if (!parseNumber(maskText, 0xFFFF, mask))
         return fail("--mask " + maskText + ": a category mask is 0..65535 (0x0000..0xFFFF)");
@@ -220,13 +284,12 @@ int libraryGet(const Args& args)
     Args words;
     std::string path = libraryFileName, unused, error;
     if (!takeOptions(args, false, words, path, unused, error))
-        return fail(error + "; " + getUsage);
+        return fail(error + "; " + usage("get"));
     if (words.size() != 2)
-        return fail(getUsage);
-    unsigned long n = 0;
-    if (words[0].rfind("0x", 0) == 0 || words[0].rfind("0X", 0) == 0 ||
-        !parseNumber(words[0], std::numeric_limits<int32_t>::max(), n))
-        return fail(words[0] + ": a record number is 0 or more");
+        return fail(usage("get"));
+    int32_t n = 0;
+    if (!parseRecordNumber(words[0], n))
+        return 1;
     if (!isRegularFile(path))
         return libraryMissing(path);
     if (refusedAsNoLibrary(path))
@@ -236,44 +299,13 @@ int libraryGet(const Args& args)
     events.file = path;
     TFileIO io(path);
     io.events = &events;
-    const int32_t count = io.countRecords();
-    if (static_cast<long>(n) >= count)
-        return fail(path + ": no record " + words[0] + " (the library holds " + std::to_string(count) +
-                    (count == 1 ? " record)" : " records)"));
+    if (!recordHeld(n, words[0], io.countRecords(), path))
+        return 1;
     VoiceDump record;
-    if (!io.readDump(static_cast<int32_t>(n), record.data()))
+    if (!io.readDump(n, record.data()))
         return fail(io.lastError);
     events.file = words[1];
     return io.saveVoiceFile(words[1], encodeVoice(decodedVoice(record.data()))) ? 0 : 1;
-}
-
-bool parseMask(const std::string& text, uint32_t& mask)
-{
-    unsigned long value = 0;
-    if (!parseNumber(text, 0xFFFF, value)) {
-        fail(text + ": a category mask is 0..65535 (0x0000..0xFFFF)");
-        return false;
-    }
-    mask = static_cast<uint32_t>(value);
-    return true;
-}
-
-// A record number the library holds, in decimal.
-bool parseRecord(const std::string& text, int32_t count, const std::string& library, int32_t& n)
-{
-    unsigned long value = 0;
-    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ||
-        !parseNumber(text, std::numeric_limits<int32_t>::max(), value)) {
-        fail(text + ": a record number is 0 or more");
-        return false;
-    }
-    if (static_cast<long>(value) >= count) {
-        fail(library + ": no record " + text + " (the library holds " + std::to_string(count) +
-             (count == 1 ? " record)" : " records)"));
-        return false;
-    }
-    n = static_cast<int32_t>(value);
-    return true;
 }
 
 int libraryImport(const Args& args)
@@ -282,10 +314,10 @@ int libraryImport(const Args& args)
     std::string path = libraryFileName, maskText = "0", error;
     bool keep = false;
     if (!takeOptions(args, true, words, path, maskText, error, &keep))
-        return fail(error + "; " + importUsage);
+        return fail(error + "; " + usage("import"));
     uint32_t mask = 0;
     if (words.empty())
-        return fail(importUsage);
+        return fail(usage("import"));
     if (!parseMask(maskText, mask))
         return 1;
     TFileIO io(path);
@@ -306,9 +338,9 @@ int libraryExport(const Args& args)
     Args words;
     std::string path = libraryFileName, maskText = "0", error;
     if (!takeOptions(args, true, words, path, maskText, error))
-        return fail(error + "; " + exportUsage);
+        return fail(error + "; " + usage("export"));
     if (words.size() != 1)
-        return fail(exportUsage);
+        return fail(usage("export"));
     uint32_t mask = 0;
     if (!parseMask(maskText, mask))
         return 1;
@@ -327,28 +359,9 @@ int libraryExport(const Args& args)
     return 0;
 }
 
-// rename, delete and categories: the words after the options, and the library, which
-// must exist already.
-int housekeeping(const Args& args, const char* usage, size_t fewest, size_t most,
-                 int (*run)(TFileIO&, const Args&, const std::string&))
-{
-    Args words;
-    std::string path = libraryFileName, unused, error;
-    if (!takeOptions(args, false, words, path, unused, error))
-        return fail(error + "; " + usage);
-    if (words.size() < fewest || words.size() > most)
-        return fail(usage);
-    if (!isRegularFile(path))
-        return libraryMissing(path);
-    if (refusedAsNoLibrary(path))
-        return 1;
-    TFileIO io(path);
-    return run(io, words, path);
-}
-
 int libraryRename(const Args& args)
 {
-    return housekeeping(args, renameUsage, 2, 2, [](TFileIO& io, const Args& w, const std::string& path) {
+    return housekeeping(args, "rename", 2, 2, [](TFileIO& io, const Args& w, const std::string& path) {
         int32_t n = 0;
         if (!parseRecord(w[0], io.countRecords(), path, n))
             return 1;
@@ -360,7 +373,7 @@ int libraryRename(const Args& args)
 
 int libraryDelete(const Args& args)
 {
-    return housekeeping(args, deleteUsage, 1, std::numeric_limits<size_t>::max(),
+    return housekeeping(args, "delete", 1, std::numeric_limits<size_t>::max(),
                         [](TFileIO& io, const Args& w, const std::string& path) {
                             std::vector<int32_t> records;
                             const int32_t count = io.countRecords();
@@ -376,7 +389,7 @@ int libraryDelete(const Args& args)
 
 int libraryCategories(const Args& args)
 {
-    return housekeeping(args, categoriesUsage, 2, 2, [](TFileIO& io, const Args& w, const std::string& path) {
+    return housekeeping(args, "categories", 2, 2, [](TFileIO& io, const Args& w, const std::string& path) {
         int32_t n = 0;
         uint32_t mask = 0;
         if (!parseRecord(w[0], io.countRecords(), path, n) || !parseMask(w[1], mask))
@@ -396,21 +409,21 @@ int libraryBank(const Args& args)
         const std::string& a = args[i];
         if (a == "--library" || a == "--multis") {
             if (i + 1 == args.size())
-                return fail(a + " needs a value; " + bankUsage);
+                return fail(a + " needs a value; " + usage("bank"));
             (a == "--library" ? path : backup) = args[++i];
         } else if (a == "--initial-multis") {
             initialMultis = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            return fail("unknown option " + a + "; " + bankUsage);
+            return fail("unknown option " + a + "; " + usage("bank"));
         } else {
             words.push_back(a);
         }
     }
     if (initialMultis == !backup.empty())
-        return fail("give either --multis BACKUP.SYX or --initial-multis; " + std::string(bankUsage));
+        return fail("give either --multis BACKUP.SYX or --initial-multis; " + usage("bank"));
     if (words.size() != 1 + bankVoices)
         return fail("a bank takes 64 record numbers (slots I01..I64), " +
-                    std::to_string(words.size() - (words.empty() ? 0 : 1)) + " given; " + bankUsage);
+                    std::to_string(words.size() - (words.empty() ? 0 : 1)) + " given; " + usage("bank"));
     const std::string& target = words[0];
     if (!isRegularFile(path))
         return libraryMissing(path);
@@ -449,37 +462,4 @@ int libraryBank(const Args& args)
     if (!out.open(target) || !out.write(message.data(), message.size()) || !out.commit())
         return fail(out.error);
     return 0;
-}
-
-}   // namespace
-
-int cmdLibrary(const Args& args)
-{
-    if (args.empty())
-        return fail(
-            "usage: tarvik-voice library list|add|get|import|export|rename|delete|categories|bank|check ...");
-    const Args rest(args.begin() + 1, args.end());
-    if (args[0] == "list")
-        return libraryList(rest);
-    if (args[0] == "add")
-        return libraryAdd(rest);
-    if (args[0] == "get")
-        return libraryGet(rest);
-    if (args[0] == "import")
-        return libraryImport(rest);
-    if (args[0] == "export")
-        return libraryExport(rest);
-    if (args[0] == "rename")
-        return libraryRename(rest);
-    if (args[0] == "delete")
-        return libraryDelete(rest);
-    if (args[0] == "categories")
-        return libraryCategories(rest);
-    if (args[0] == "bank")
-        return libraryBank(rest);
-    if (args[0] == "check")
-        return libraryCheck(rest);
-    return fail(
-        "library " + args[0] +
-        ": unknown command (list, add, get, import, export, rename, delete, categories, bank or check)");
 }

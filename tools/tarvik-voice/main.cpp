@@ -5,38 +5,145 @@
 #include "tarvik_version.h"
 #include "tools/tarvik-voice/commands.h"
 
-static const char usage[] =
-    "usage: tarvik-voice COMMAND ...\n"
-    "  show FILE.SYX                  print every field of the file's voice\n"
-    "  encode < FIELDS > OUT.SYX      build a dump from path=value lines\n"
-    "  check FILE.SYX                 tell whether the file holds a well-formed voice dump\n"
-    "  ports                          list the MIDI devices\n"
-    "  send FILE.SYX [FILE.SYX ...] [--out N] [--channel C]\n"
-    "  get OUT.SYX [--in N] [--out N] [--channel C]\n"
-    "  get-bank OUT.SYX [--in N] [--out N] [--channel C]\n"
-    "                                 save the synthesiser's 64 voices as it sends them\n"
-    "  send-bank BANK.SYX [--out N] [--channel C]\n"
-    "                                 check a bank file whole, then replace the\n"
-    "                                 synthesiser's 64 voices and 16 multis with it\n"
-    "  library list [FILE]\n"
-    "  library add FILE.SYX [--mask N] [--library FILE]\n"
-    "  library get N OUT.SYX [--library FILE]\n"
-    "  library import FILE... [--mask N] [--keep-duplicates] [--library FILE]\n"
-    "                                 add every voice in .SYX, bank and .mid files\n"
-    "  library export OUT.SYX [--mask N] [--library FILE]\n"
-    "                                 the voices holding every category of N, as one .SYX\n"
-    "  library rename N NAME [--library FILE]\n"
-    "  library delete N... [--library FILE]\n"
-    "  library categories N MASK [--library FILE]\n"
-    "  library bank OUT.SYX N1 ... N64 --multis BACKUP.SYX | --initial-multis [--library FILE]\n"
-    "                                 a bank of 64 entries in slot order I01..I64, with the\n"
-    "                                 multis of a bank the synthesiser sent, or initial ones\n"
-    "  bank show BANK.SYX             print the bank's voice names and every multi field\n"
-    "  bank set BANK.SYX < LINES      rewrite those multi fields in the bank file\n"
-    "  library check [FILE]           name each damaged record and a lost step\n"
-    "  --version                      show the version\n"
-    "Devices and channel default to TARVIK.INI in the working directory; channels\n"
-    "count from 0 as in that file (0 = MIDI channel 1).\n";
+namespace {
+
+int showVersion(const Args&);
+int showHelp(const Args&);
+
+// Every command, in the order the usage lists them. A row without arguments (nullptr)
+// is an alias the usage leaves out.
+const Command commands[] = {
+    {"show", "", "FILE.SYX", "print every field of the file's voice", cmdShow},
+    {"encode", "", "< FIELDS > OUT.SYX", "build a dump from path=value lines", cmdEncode},
+    {"check", "", "FILE.SYX", "tell whether the file holds a well-formed voice dump", cmdCheck},
+    {"ports", "", "", "list the MIDI devices", cmdPorts},
+    {"send", "", "FILE.SYX [FILE.SYX ...] [--out N] [--channel C]", "", cmdSend},
+    {"get", "", "OUT.SYX [--in N] [--out N] [--channel C]", "", cmdGet},
+    {"get-bank", "", "OUT.SYX [--in N] [--out N] [--channel C]",
+     "save the synthesiser's 64 voices as it sends them", cmdGetBank},
+    {"send-bank", "", "BANK.SYX [--out N] [--channel C]",
+     "check a bank file whole, then replace the\n"
+     "synthesiser's 64 voices and 16 multis with it",
+     cmdSendBank},
+    {"library", "list", "[FILE]", "", libraryList},
+    {"library", "add", "FILE.SYX [--mask N] [--library FILE]", "", libraryAdd},
+    {"library", "get", "N OUT.SYX [--library FILE]", "", libraryGet},
+    {"library", "import", "FILE... [--mask N] [--keep-duplicates] [--library FILE]",
+     "add every voice in .SYX, bank and .mid files", libraryImport},
+    {"library", "export", "OUT.SYX [--mask N] [--library FILE]",
+     "the voices holding every category of N, as one .SYX", libraryExport},
+    {"library", "rename", "N NAME [--library FILE]", "", libraryRename},
+    {"library", "delete", "N... [--library FILE]", "", libraryDelete},
+    {"library", "categories", "N MASK [--library FILE]", "", libraryCategories},
+    {"library", "bank", "OUT.SYX N1 ... N64 --multis BACKUP.SYX | --initial-multis [--library FILE]",
+     "a bank of 64 entries in slot order I01..I64, with the\n"
+     "multis of a bank the synthesiser sent, or initial ones",
+     libraryBank},
+    {"bank", "show", "BANK.SYX", "print the bank's voice names and every multi field", bankShow},
+    {"bank", "set", "BANK.SYX < LINES", "rewrite those multi fields in the bank file", bankSet},
+    {"library", "check", "[FILE]", "name each damaged record and a lost step", libraryCheck},
+    {"--version", "", "", "show the version", showVersion},
+    {"--help", "", nullptr, "", showHelp},
+    {"-h", "", nullptr, "", showHelp},
+    {"help", "", nullptr, "", showHelp},
+};
+
+// What the usage of a command of two words names after its sub-commands.
+struct Group {
+    const char* name;
+    const char* rest;
+};
+const Group groups[] = {{"library", "..."}, {"bank", "BANK.SYX"}};
+
+// The help text of each row starts in this column, below the row when its words
+// reach it.
+constexpr size_t helpColumn = 33;
+
+std::string words(const Command& c)
+{
+    std::string text = c.name;
+    if (*c.sub)
+        text += std::string(" ") + c.sub;
+    if (c.arguments && *c.arguments)
+        text += std::string(" ") + c.arguments;
+    return text;
+}
+
+const std::string& usage()
+{
+    static const std::string text = [] {
+        std::string t = "usage: tarvik-voice COMMAND ...\n";
+        for (const Command& c : commands) {
+            if (!c.arguments)
+                continue;
+            std::string line = "  " + words(c);
+            const char* help = c.help;
+            while (*help) {
+                const char* end = std::strchr(help, '\n');
+                const size_t length = end ? static_cast<size_t>(end - help) : std::strlen(help);
+                if (line.size() >= helpColumn) {
+                    t += line + "\n";
+                    line.clear();
+                }
+                line.resize(helpColumn, ' ');
+                line.append(help, length);
+                help += length + (end ? 1 : 0);
+            }
+            t += line + "\n";
+        }
+        return t + "Devices and channel default to TARVIK.INI in the working directory; channels\n"
+                   "count from 0 as in that file (0 = MIDI channel 1).\n";
+    }();
+    return text;
+}
+
+int showVersion(const Args&)
+{
+    std::printf("tarvik-voice %s\n", TARVIK_VERSION);
+    return 0;
+}
+
+int showHelp(const Args&)
+{
+    std::fputs(usage().c_str(), stdout);
+    return 0;
+}
+
+// A command of two words: the sub-command's row, or the command's usage when it is
+// missing or unknown.
+int runSubCommand(const std::string& name, const Args& args)
+{
+    std::string subs, listed;
+    std::vector<const Command*> rows;
+    for (const Command& c : commands)
+        if (name == c.name)
+            rows.push_back(&c);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        subs += (i ? "|" : "") + std::string(rows[i]->sub);
+        listed += (i == 0 ? "" : i + 1 == rows.size() ? " or " : ", ") + std::string(rows[i]->sub);
+    }
+    if (args.empty()) {
+        const char* rest = "...";
+        for (const Group& g : groups)
+            if (name == g.name)
+                rest = g.rest;
+        return fail("usage: tarvik-voice " + name + " " + subs + " " + rest);
+    }
+    for (const Command* c : rows)
+        if (args[0] == c->sub)
+            return c->run(Args(args.begin() + 1, args.end()));
+    return fail(name + " " + args[0] + ": unknown command (" + listed + ")");
+}
+
+}   // namespace
+
+std::string usageOf(const std::string& name, const std::string& sub)
+{
+    for (const Command& c : commands)
+        if (name == c.name && sub == c.sub)
+            return "usage: tarvik-voice " + words(c);
+    return "usage: tarvik-voice " + name + (sub.empty() ? "" : " " + sub);
+}
 
 int fail(const std::string& message)
 {
@@ -47,39 +154,21 @@ int fail(const std::string& message)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fputs(usage, stderr);
+        std::fputs(usage().c_str(), stderr);
         return 1;
     }
-    const std::string command = argv[1];
+    const std::string name = argv[1];
     const Args args(argv + 2, argv + argc);
-    if (command == "show")
-        return cmdShow(args);
-    if (command == "encode")
-        return cmdEncode(args);
-    if (command == "check")
-        return cmdCheck(args);
-    if (command == "ports")
-        return cmdPorts(args);
-    if (command == "send")
-        return cmdSend(args);
-    if (command == "get")
-        return cmdGet(args);
-    if (command == "get-bank")
-        return cmdGetBank(args);
-    if (command == "send-bank")
-        return cmdSendBank(args);
-    if (command == "library")
-        return cmdLibrary(args);
-    if (command == "bank")
-        return cmdBank(args);
-    if (command == "--version") {
-        std::printf("tarvik-voice %s\n", TARVIK_VERSION);
-        return 0;
+    bool hasSubCommands = false;
+    for (const Command& c : commands) {
+        if (name != c.name)
+            continue;
+        if (!*c.sub)
+            return c.run(args);
+        hasSubCommands = true;
     }
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    std::fputs(usage, stderr);
+    if (hasSubCommands)
+        return runSubCommand(name, args);
+    std::fputs(usage().c_str(), stderr);
     return 1;
 }

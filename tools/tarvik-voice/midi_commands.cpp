@@ -13,7 +13,7 @@
 #include <iterator>
 #include <thread>
 
-#include "library/filewrite.h"
+#include "files/filewrite.h"
 #include "midi/fetch.h"
 #include "midi/midiport.h"
 #include "settings/settings.h"

@@ -38,14 +38,29 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& 
     return true;
 }
 
+namespace {
+
+// The one file that show and check take; false, the message given, when the words are
+// not one file or it cannot be read.
+bool readFileArgument(const Args& args, const char* name, std::vector<uint8_t>& data)
+{
+    std::string error;
+    if (args.size() != 1)
+        fail(usageOf(name));
+    else if (!readFile(args[0], data, error))
+        fail(error);
+    else
+        return true;
+    return false;
+}
+
+}   // namespace
+
 int cmdShow(const Args& args)
 {
-    if (args.size() != 1)
-        return fail("usage: tarvik-voice show FILE.SYX");
     std::vector<uint8_t> data;
-    std::string error;
-    if (!readFile(args[0], data, error))
-        return fail(error);
+    if (!readFileArgument(args, "show", data))
+        return 1;
     const long at = findVoiceDump(data.data(), data.size());
     if (at < 0)
         return fail(args[0] + ": no voice dump in the file");
@@ -61,7 +76,7 @@ int cmdShow(const Args& args)
 int cmdEncode(const Args& args)
 {
     if (!args.empty())
-        return fail("usage: tarvik-voice encode < FIELDS > OUT.SYX");
+        return fail(usageOf("encode"));
     std::ostringstream text;
     text << std::cin.rdbuf();
     Voice v;
@@ -77,12 +92,9 @@ int cmdEncode(const Args& args)
 
 int cmdCheck(const Args& args)
 {
-    if (args.size() != 1)
-        return fail("usage: tarvik-voice check FILE.SYX");
     std::vector<uint8_t> data;
-    std::string error;
-    if (!readFile(args[0], data, error))
-        return fail(error);
+    if (!readFileArgument(args, "check", data))
+        return 1;
     size_t start = 0;
     while (start < data.size() && data[start] != 0xF0)
         ++start;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "library/filewrite.h"
+#include "files/filewrite.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
