@@ -18,7 +18,7 @@
 #include "app/voicelist.h"
 #include "apptest.h"
 #include "document/voicehistory.h"
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/bank.h"

@@ -19,7 +19,7 @@
 #include "app/voicelist.h"
 #include "apptest.h"
 #include "editors/awmedit.h"
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 #include "editors/fmedit.h"
 #include "editors/multiedit.h"
 #include "editors/vectoredit.h"
