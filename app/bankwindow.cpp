@@ -27,7 +27,7 @@
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/voicelist.h"
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 #include "editors/controls.h"
 #include "editors/fieldbinder.h"
 #include "editors/multiedit.h"

@@ -50,33 +50,16 @@ std::string changeName(const Voice& before, const Voice& after)
     return consequence ? consequence->caption : std::string();
 }
 
+TVoiceHistory::TVoiceHistory() : Base(stepLimit, sameVoice, changeName)
+{
+}
+
 void TVoiceHistory::reset(const Voice& v)
 {
-    undoSteps.clear();
-    redoSteps.clear();
-    known = v;
     referenceVoice = v;
-    lastChange = v;
-    isPending = false;
     isComparing = false;
     editFromCompare = false;
-    pendingSource = nullptr;
-    notify();
-}
-
-void TVoiceHistory::notify()
-{
-    if (onChange)
-        onChange();
-}
-
-void TVoiceHistory::push(const Voice& before, const Voice& after, std::string name)
-{
-    editFromCompare = false;
-    undoSteps.push_back({before, after, std::move(name)});
-    while (undoSteps.size() > stepLimit)
-        undoSteps.pop_front();
-    redoSteps.clear();
+    Base::reset(v);
 }
 
 void TVoiceHistory::endComparison()
@@ -87,69 +70,28 @@ void TVoiceHistory::endComparison()
     editFromCompare = true;
 }
 
-std::string TVoiceHistory::stepName(const Voice& v) const
-{
-    // An edit made while comparing is named after what it changed in the voice shown.
-    return changeName(editFromCompare ? referenceVoice : known, v);
-}
-
 void TVoiceHistory::changed(const void* source, const Voice& v)
 {
     if (isComparing)
         endComparison();
-    if (isPending && source != pendingSource && !sameVoice(known, lastChange)) {
-        push(known, lastChange, stepName(lastChange));
-        known = lastChange;
-    }
-    const bool wasPending = isPending;
-    isPending = true;
-    pendingSource = source;
-    lastChange = v;
-    if (!wasPending)
-        notify();
-}
-
-void TVoiceHistory::finish(const Voice& v)
-{
-    if (!isPending)
-        return;
-    isPending = false;
-    pendingSource = nullptr;
-    if (!sameVoice(known, v)) {
-        push(known, v, stepName(v));
-        known = v;
-    }
-    notify();
+    Base::changed(source, v);
 }
 
 bool TVoiceHistory::commit(const std::string& name, const Voice& v)
 {
-    if (isPending)
-        finish(lastChange);
+    finishPending();
     if (isComparing)
         endComparison();
-    if (sameVoice(known, v)) {
-        notify();
-        return false;
-    }
-    push(known, v, name);
-    known = v;
-    notify();
-    return true;
+    return Base::commit(name, v);
 }
 
 void TVoiceHistory::loaded(const std::string& name, const Voice& v)
 {
     // What the user changed before the load is a step of its own.
-    if (isPending)
-        finish(lastChange);
+    finishPending();
     isComparing = false;
-    if (!sameVoice(known, v)) {
-        push(known, v, name);
-        known = v;
-    }
     referenceVoice = v;
-    notify();
+    Base::commit(name, v);
 }
 
 void TVoiceHistory::saved(const Voice& v)
@@ -158,63 +100,33 @@ void TVoiceHistory::saved(const Voice& v)
     notify();
 }
 
-std::string TVoiceHistory::undoName() const
+// Undo and redo first end a comparison, so that the voice the user edits is what
+// they work on: v is then that voice again, even with nothing to undo.
+bool TVoiceHistory::leaveComparison(Voice& v)
 {
-    if (isPending && !sameVoice(known, lastChange))
-        return stepName(lastChange);
-    return undoSteps.empty() ? std::string() : undoSteps.back().name;
-}
-
-std::string TVoiceHistory::redoName() const
-{
-    if (isPending && !sameVoice(known, lastChange))
-        return std::string();
-    return redoSteps.empty() ? std::string() : redoSteps.back().name;
+    if (!isComparing)
+        return false;
+    isComparing = false;
+    v = known;
+    return true;
 }
 
 bool TVoiceHistory::undo(Voice& v)
 {
-    return replay(v, undoSteps, redoSteps, &Step::before);
+    const bool shown = leaveComparison(v);
+    return Base::undo(v) || shown;
 }
 
 bool TVoiceHistory::redo(Voice& v)
 {
-    return replay(v, redoSteps, undoSteps, &Step::after);
-}
-
-// Takes the newest step of from, puts its side into v and hands it to to. Undo and
-// redo first end a comparison, so that the voice the user edits is what they work on.
-bool TVoiceHistory::replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to, Voice Step::*side)
-{
-    finish(v);
-    bool changedVoice = false;
-    if (isComparing) {
-        isComparing = false;
-        v = known;
-        changedVoice = true;
-    }
-    if (from.empty()) {
-        notify();
-        return changedVoice;
-    }
-    Step step = std::move(from.back());
-    from.pop_back();
-    v = step.*side;
-    known = v;
-    to.push_back(std::move(step));
-    notify();
-    return true;
+    const bool shown = leaveComparison(v);
+    return Base::redo(v) || shown;
 }
 
 void TVoiceHistory::toggleCompare(Voice& v)
 {
     finish(v);
-    if (!isComparing) {
-        isComparing = true;
-        v = referenceVoice;
-    } else {
-        isComparing = false;
-        v = known;
-    }
+    isComparing = !isComparing;
+    v = isComparing ? referenceVoice : known;
     notify();
 }

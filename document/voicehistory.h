@@ -1,19 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Undo, redo and compare over the whole voice record, free of Qt.
 //
-// A step is the whole voice before and after one user action. The history keeps the
-// voice as it last knew it (`known`); an action that ends with the voice different
-// from it becomes a step. The editors report each accepted change (`changed`) and the
-// end of the action (`finish`): a slider drag or typing in a box stays one action
-// until the slider is released or the box is left. Loads of a whole voice are steps
-// of their own (`loaded`), and set the voice that compare switches to.
+// The steps are those of every document's history (snapshothistory.h), over the
+// whole voice. Loads of a whole voice are steps of their own (`loaded`), and set the
+// voice that compare switches to: the voice as last loaded, fetched or saved.
 #pragma once
 
 #include <cstddef>
-#include <deque>
-#include <functional>
 #include <string>
 
+#include "document/snapshothistory.h"
 #include "voice/voice.h"
 
 // The same voice, field for field (the padding between fields plays no part).
@@ -23,10 +19,14 @@ bool sameVoice(const Voice& a, const Voice& b);
 // "LFO speed"), or "" when they are the same.
 std::string changeName(const Voice& before, const Voice& after);
 
-class TVoiceHistory {
+class TVoiceHistory : private TSnapshotHistory<Voice> {
+    using Base = TSnapshotHistory<Voice>;
+
 public:
     // More than enough for a long session; each step is two voices (under 2 KB).
     static constexpr size_t stepLimit = 2000;
+
+    TVoiceHistory();
 
     // Forgets every step: v is the voice as loaded, the one compare switches to.
     void reset(const Voice& v);
@@ -36,8 +36,8 @@ public:
     // closes the pending action first, at the voice its last change left.
     void changed(const void* source, const Voice& v);
     // The user's action is over: a pending change becomes a step.
-    void finish(const Voice& v);
-    bool pending() const { return isPending; }
+    using Base::finish;
+    using Base::pending;
 
     // A command that changed the whole voice at once (copy, swap, mutate): one step
     // named name. False when v did not change.
@@ -48,13 +48,13 @@ public:
     // v was saved: compare now switches to it.
     void saved(const Voice& v);
 
-    bool canUndo() const { return !undoSteps.empty() || isPending; }
-    bool canRedo() const { return !redoSteps.empty(); }
     // What undo or redo would undo or redo: "Pitch", "Load voice"; "" when nothing.
-    std::string undoName() const;
-    std::string redoName() const;
-    size_t undoCount() const { return undoSteps.size(); }
-    size_t redoCount() const { return redoSteps.size(); }
+    using Base::canRedo;
+    using Base::canUndo;
+    using Base::redoCount;
+    using Base::redoName;
+    using Base::undoCount;
+    using Base::undoName;
 
     // Puts the voice before the last step (after the last undone step) into v. A
     // pending change is made a step first; a comparison ends. False when there was
@@ -76,28 +76,19 @@ public:
     const Voice& reference() const { return referenceVoice; }
 
     // Called after anything that may change what undo, redo or compare offer.
-    std::function<void()> onChange;
+    using Base::onChange;
 
 private:
-    struct Step {
-        Voice before;
-        Voice after;
-        std::string name;
-    };
-    void push(const Voice& before, const Voice& after, std::string name);
+    // An edit made while comparing is named after what it changed in the voice shown.
+    const Voice& namedFrom(const Voice& before) const override
+    {
+        return editFromCompare ? referenceVoice : before;
+    }
+    void stepStored() override { editFromCompare = false; }
     void endComparison();
-    std::string stepName(const Voice& v) const;
-    void notify();
-    bool replay(Voice& v, std::deque<Step>& from, std::deque<Step>& to, Voice Step::*side);
+    bool leaveComparison(Voice& v);
 
-    std::deque<Step> undoSteps;
-    std::deque<Step> redoSteps;
-    Voice known{};
     Voice referenceVoice{};
-    // The voice as the last reported change left it, and who made it.
-    Voice lastChange{};
-    const void* pendingSource = nullptr;
-    bool isPending = false;
     bool isComparing = false;
     // The pending action began while comparing: the voice shown then was the
     // reference, the step still starts from the voice being edited.

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 #include "editors/controls.h"
 #include "editors/fieldbinder.h"
 #include "editors/voicecommonedit.h"

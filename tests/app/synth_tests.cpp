@@ -23,7 +23,7 @@
 #include "app/startup.h"
 #include "app/voicelist.h"
 #include "apptest.h"
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"

@@ -256,6 +256,24 @@ TEST_F(HistoryTest, TypingIsOneStepUntilTheBoxIsLeftAndCtrlZInTheBoxUndoesTheVoi
     EXPECT_EQ(voice.element[1].pitch, -12);
 }
 
+TEST_F(HistoryTest, WhileTypingRedoIsNotOfferedForLeavingTheBoxMakesANewStep)
+{
+    showActive(fm.get());
+    pick(fm->cbWaveform, 5);
+    commands.undo();
+    ASSERT_TRUE(document.history.canRedo());
+    bool redoOffered = true;
+    QObject::connect(&commands, &TEditCommands::historyChanged, fm.get(),
+                     [&] { redoOffered = document.history.canRedo(); });
+    fm->tfPitch->setFocus();
+    fm->tfPitch->selectAll();
+    QTest::keyClicks(fm->tfPitch, QStringLiteral("-12"));
+    ASSERT_TRUE(document.history.pending());
+    EXPECT_FALSE(redoOffered);
+    EXPECT_TRUE(document.history.canUndo());
+    EXPECT_EQ(commands.redoCaption(), QStringLiteral("&Redo"));
+}
+
 TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
 {
     const Voice loaded = voice;

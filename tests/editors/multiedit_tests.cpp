@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 #include "editors/controls.h"
 #include "editors/multiedit.h"
 #include "voice/bank.h"

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "editors/snapshothistory.h"
+#include "document/snapshothistory.h"
 #include "voice/bank.h"
 
 bool sameBank(const Bank& a, const Bank& b);

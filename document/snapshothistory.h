@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Undo and redo over whole snapshots of a document (a bank of voices and multis),
-// free of Qt. The rules are those of the voice's history: a step is the document
-// before and after one user action; the editors report each accepted change
-// (`changed`) and the end of the action (`finish`), so that typing in a box stays one
-// step until the box is left; commands over the whole document are steps of their
-// own (`commit`). Steps are named by whoever owns the history: from what differs
-// between the two snapshots, or by the command.
+// Undo and redo over whole snapshots of a document (a voice, a bank of voices and
+// multis), free of Qt. A step is the document before and after one user action; the
+// editors report each accepted change (`changed`) and the end of the action
+// (`finish`), so that a slider drag or typing in a box stays one step until the
+// slider is released or the box is left; commands over the whole document are steps
+// of their own (`commit`). Steps are named by whoever owns the history: from what
+// differs between the two snapshots, or by the command.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,7 @@ public:
         : limit(stepLimit), sameState(std::move(same)), nameOf(std::move(namer))
     {
     }
+    virtual ~TSnapshotHistory() = default;
 
     // Forgets every step; s is the document as it stands.
     void reset(const State& s)
@@ -37,11 +38,12 @@ public:
     }
 
     // The user's change has just been made to s by source (a token naming the
-    // control). A change from another source closes the pending action first.
+    // control; nullptr for none). A change from another source than the pending one
+    // closes the pending action first, at the state its last change left.
     void changed(const void* source, const State& s)
     {
-        if (isPending && source != pendingSource && !sameState(known, lastChange)) {
-            push(known, lastChange, nameOf(known, lastChange));
+        if (source != pendingSource && pendingStep()) {
+            push(known, lastChange, stepName(lastChange));
             known = lastChange;
         }
         const bool wasPending = isPending;
@@ -60,7 +62,7 @@ public:
         isPending = false;
         pendingSource = nullptr;
         if (!sameState(known, s)) {
-            push(known, s, nameOf(known, s));
+            push(known, s, stepName(s));
             known = s;
         }
         notify();
@@ -71,8 +73,7 @@ public:
     // s did not change.
     bool commit(const std::string& name, const State& s)
     {
-        if (isPending)
-            finish(lastChange);
+        finishPending();
         if (sameState(known, s)) {
             notify();
             return false;
@@ -83,21 +84,23 @@ public:
         return true;
     }
 
-    bool canUndo() const { return !undoSteps.empty() || (isPending && !sameState(known, lastChange)); }
-    bool canRedo() const { return !redoSteps.empty() && !(isPending && !sameState(known, lastChange)); }
+    bool canUndo() const { return !undoSteps.empty() || pendingStep(); }
+    bool canRedo() const { return !redoSteps.empty() && !pendingStep(); }
+    // What undo or redo would undo or redo; "" when nothing.
     std::string undoName() const
     {
-        if (isPending && !sameState(known, lastChange))
-            return nameOf(known, lastChange);
+        if (pendingStep())
+            return stepName(lastChange);
         return undoSteps.empty() ? std::string() : undoSteps.back().name;
     }
     std::string redoName() const
     {
-        if (isPending && !sameState(known, lastChange))
+        if (pendingStep())
             return std::string();
         return redoSteps.empty() ? std::string() : redoSteps.back().name;
     }
     size_t undoCount() const { return undoSteps.size(); }
+    size_t redoCount() const { return redoSteps.size(); }
 
     // Puts the document before the last step (after the last undone one) into s. A
     // pending change becomes a step first. False when there was nothing to undo
@@ -108,6 +111,22 @@ public:
     // Called after anything that may change what undo and redo offer.
     std::function<void()> onChange;
 
+protected:
+    // The pending action, if any, becomes a step at the state its last change left.
+    void finishPending()
+    {
+        if (isPending)
+            finish(lastChange);
+    }
+    void notify()
+    {
+        if (onChange)
+            onChange();
+    }
+
+    // The document as the last step (or reset) left it.
+    State known{};
+
 private:
     struct Step {
         State before;
@@ -115,11 +134,15 @@ private:
         std::string name;
     };
 
-    void notify()
-    {
-        if (onChange)
-            onChange();
-    }
+    // The state a new step ending at after is named from: where the step starts,
+    // unless the owner shows another one.
+    virtual const State& namedFrom(const State& before) const { return before; }
+    // A new step has been stored.
+    virtual void stepStored() {}
+
+    // A pending action that would make a step if it ended now.
+    bool pendingStep() const { return isPending && !sameState(known, lastChange); }
+    std::string stepName(const State& after) const { return nameOf(namedFrom(known), after); }
 
     void push(const State& before, const State& after, std::string name)
     {
@@ -127,6 +150,7 @@ private:
         while (undoSteps.size() > limit)
             undoSteps.pop_front();
         redoSteps.clear();
+        stepStored();
     }
 
     bool replay(State& s, std::deque<Step>& from, std::deque<Step>& to, State Step::*side)
@@ -151,7 +175,7 @@ private:
     Namer nameOf;
     std::deque<Step> undoSteps;
     std::deque<Step> redoSteps;
-    State known{};
+    // The state as the last reported change left it, and who made it.
     State lastChange{};
     const void* pendingSource = nullptr;
     bool isPending = false;

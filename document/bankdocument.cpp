@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editors/bankdocument.h"
+#include "document/bankdocument.h"
 
 #include <cstdio>
 
