@@ -202,5 +202,5 @@ void TAWMEdit::changeWaveform(int index)
         updatePeakStage(currentElement->carrier);
         refreshFromVoice();
     }
-    sendIfReady(cbWaveform);
+    reportEdit(cbWaveform);
 }

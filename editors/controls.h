@@ -7,7 +7,8 @@
 //   - sliders (tb...) and pick-only lists (cb...) report only the user's own actions;
 //   - scroll bars (sb...) and check boxes report every change (plain QScrollBar and
 //     QCheckBox do that already).
-// These rules are what make an editor's `ready` flag and "send if ready" work.
+// These rules are what let the binder tell a refresh from an edit and send each
+// edit once.
 #pragma once
 
 #include <QComboBox>

@@ -138,7 +138,7 @@ void TElementEdit::showDelay()
 
 void TElementEdit::refreshFromVoice()
 {
-    ready = false;
+    const TFieldBinder::Refreshing guard(*fields);
     currentElement = &voice.element[firstElement ? first : first + 2];
     currentOperator = editCarrier ? &currentElement->carrier : &currentElement->modulator;
     cbElement->select(firstElement ? 0 : 1);
@@ -147,16 +147,13 @@ void TElementEdit::refreshFromVoice()
     cbEnvType->select(currentElement->envelopeType);
     fields->refresh();
     showDelay();
-    ready = true;
 }
 
 void TElementEdit::refreshDelayTime()
 {
-    const bool wasReady = ready;
-    ready = false;
+    const TFieldBinder::Refreshing guard(*fields);
     fields->refreshControl(tfEnvelopeDelay);
     drawEnvelope();
-    ready = wasReady;
 }
 
 void TElementEdit::drawEnvelope()
@@ -183,5 +180,5 @@ void TElementEdit::envelopeTypePicked(int type)
         updatePeakStage(currentElement->carrier);
     }
     refreshFromVoice();
-    sendIfReady(cbEnvType);
+    reportEdit(cbEnvType);
 }

@@ -229,5 +229,5 @@ void TFMEdit::cbWaveformChange(int index)
         currentElement->envelopeType = 1;
         cbEnvType->select(1);
     }
-    sendIfReady(cbWaveform);
+    reportEdit(cbWaveform);
 }

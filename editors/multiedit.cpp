@@ -56,7 +56,7 @@ QString slotVoiceName(const Bank& bank, int value)
 TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      document(document), fields(new TFieldBinder(this))
+      document(document), fields(new TFieldBinder(*this, this))
 {
     setObjectName(QStringLiteral("MultiEdit"));
     setWindowTitle(QStringLiteral("Tarvik - Multis"));
@@ -220,12 +220,6 @@ void TMultiEdit::bindFields()
         };
         return r;
     };
-    fields->edited = [this](const TFieldRow&, QObject* control, bool held) {
-        document->edited(control, held);
-        showNames();
-    };
-    fields->actionOver = [this] { document->finishEdit(); };
-
     fields->bindList(cbEffectType, row(fieldAt("effectType")), QStringLiteral("Selects the effect type"));
     fields->bindNumber(tfEffectDepth, udEffectDepth, row(fieldAt("effectDepth")),
                        QStringLiteral("Sets the amount of effect"));
@@ -272,12 +266,22 @@ void TMultiEdit::selectMulti(int m)
 
 void TMultiEdit::refresh()
 {
+    const TFieldBinder::Refreshing guard(*fields);
     fields->refresh();
-    writingName = true;
     const std::string name = multiName(record());
     tfName->showName(name.c_str());
-    writingName = false;
     showNames();
+}
+
+void TMultiEdit::fieldEdited(QObject* control, bool held)
+{
+    document->edited(control, held);
+    showNames();
+}
+
+void TMultiEdit::editOver()
+{
+    document->finishEdit();
 }
 
 void TMultiEdit::showNames()
@@ -295,13 +299,12 @@ void TMultiEdit::showNames()
 
 void TMultiEdit::nameChanged()
 {
-    if (writingName)
+    if (!fields->ready())
         return;
     const QByteArray name = tfName->name();
     setMultiName(record(), std::string(name.constData(), static_cast<size_t>(name.size())));
     setMultiChecksum(record());
-    document->edited(tfName, tfName->hasFocus());
-    showNames();
+    fields->report(tfName);
 }
 
 void TMultiEdit::showHistory()

@@ -13,12 +13,12 @@
 
 #include <functional>
 
+#include "editors/fieldbinder.h"
 #include "voice/bank.h"
 
 class QLabel;
 class QPushButton;
 class TBankDocument;
-class TFieldBinder;
 class TNameBox;
 class TNumberBox;
 class TPickList;
@@ -27,7 +27,7 @@ class TUpDown;
 // A MIDI note number as the synthesiser names it: 0 = "C-2", 60 = "C3", 127 = "G8".
 QString noteName(int note);
 
-class TMultiEdit : public QWidget {
+class TMultiEdit : public QWidget, private TEditSink {
     Q_OBJECT
 public:
     explicit TMultiEdit(TBankDocument* document, QWidget* parent = nullptr);
@@ -77,9 +77,11 @@ private:
     void nameChanged();
     void showNames();
     void showHistory();
+    // An accepted change goes to the bank document.
+    void fieldEdited(QObject* control, bool held) override;
+    void editOver() override;
 
     TBankDocument* document;
     TFieldBinder* fields;
     int shown = 0;
-    bool writingName = false;
 };

@@ -180,14 +180,14 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
     connect(cbStepNumber, &TPickList::picked, this, [this](int entry) {
         currentStep = entry;
         refreshFromVoice();
-        sendIfReady(cbStepNumber);
+        reportEdit(cbStepNumber);
     });
     connect(cbVectorSelect, &TPickList::picked, this, [this](int entry) {
         editLevel = entry == 0;
         currentVector = editLevel ? &voice.levelVector : &voice.detuneVector;
         currentSpeed = editLevel ? &voice.levelVectorSpeed : &voice.detuneVectorSpeed;
         refreshFromVoice();
-        sendIfReady(cbVectorSelect);
+        reportEdit(cbVectorSelect);
     });
 
     currentStep = 0;

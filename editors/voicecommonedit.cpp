@@ -356,18 +356,16 @@ TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent)
 
 void TVoiceCommonEdit::showVoice()
 {
-    writingName = true;
     tfVoiceName->showName(voice.name);
-    writingName = false;
 }
 
 void TVoiceCommonEdit::tfVoiceNameChange()
 {
     // A name written by a refresh is the stored one already, byte for byte.
-    if (!writingName) {
-        const QByteArray name = tfVoiceName->name();
-        std::memcpy(voice.name, name.constData(), voiceNameLength);
-        voice.name[voiceNameLength] = 0;
-    }
-    sendIfReady(tfVoiceName);
+    if (!fields->ready())
+        return;
+    const QByteArray name = tfVoiceName->name();
+    std::memcpy(voice.name, name.constData(), voiceNameLength);
+    voice.name[voiceNameLength] = 0;
+    reportEdit(tfVoiceName);
 }

@@ -83,5 +83,4 @@ protected:
 
 private:
     void tfVoiceNameChange();
-    bool writingName = false;
 };

@@ -299,8 +299,11 @@ TEST_F(AWMEditTest, DelayTimeFollowsIntoTheFMEditorWithoutASecondSend)
     voice.envelopeDelay = 77;
     edit->refreshDelayTime();
     EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("77"));
-    EXPECT_TRUE(edit->ready);
     EXPECT_EQ(sends() - before, 1u);
+    // The window takes edits again: one edit sends once.
+    pasteOver(edit->tfEnvelopeDelay, QStringLiteral("78"));
+    EXPECT_EQ(voice.envelopeDelay, 78);
+    EXPECT_EQ(sends() - before, 2u);
 }
 
 TEST_F(AWMEditTest, WithAutoSendOffOnlySendVoiceSends)
@@ -376,13 +379,15 @@ TEST_F(AWMEditTest, RefreshNeverSendsAndKeepsValuesOutsideTheRanges)
     EXPECT_EQ(edit->cbWaveform->currentIndex(), -1);
     EXPECT_TRUE(edit->cbEnvelopeDelay->isChecked());
     EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
-    EXPECT_TRUE(edit->ready);
 
-    // "Preset" with a waveform past the table leaves the envelope as it is.
+    // "Preset" with a waveform past the table leaves the envelope as it is; the pick
+    // sends once.
+    const unsigned long sent = sends();
     edit->cbEnvType->select(0);
     QTest::keyClick(edit->cbEnvType, Qt::Key_Down);
     EXPECT_EQ(e.envelopeType, 1);
     EXPECT_EQ(e.carrier.rateAttack, 99);
+    EXPECT_EQ(sends() - sent, 1u);
 }
 
 TEST_F(AWMEditTest, WindowCaptionsSizeAndClosing)

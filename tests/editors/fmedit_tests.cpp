@@ -104,7 +104,10 @@ TEST_F(FMEditTest, WindowLooksAsDescribed)
                 QStringLiteral("Sets the amount of feedback on the modulator, higher numbers giving "
                                "more harmonics (0 to 7)");
     EXPECT_TRUE(feedbackCaption);
-    EXPECT_TRUE(edit->ready);
+    // Built, the window takes edits: one edit sends once.
+    const unsigned long before = sends();
+    paste(edit->tfLFOSpeed, QStringLiteral("9"));
+    EXPECT_EQ(sends() - before, 1u);
 }
 
 TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
@@ -521,8 +524,6 @@ TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
     EXPECT_EQ(voice.envelopeDelay, 40);
     EXPECT_EQ(awm.tfEnvelopeDelay->text(), QStringLiteral("40"));
     EXPECT_EQ(sends() - before, 1u);
-    EXPECT_TRUE(edit->ready);
-    EXPECT_TRUE(awm.ready);
 
     // The delayed carrier steps up at column 128 - 40.
     EXPECT_EQ(picture().pixel(60, 4 + 127) & 0xFFFFFF, darkBlue);
@@ -534,6 +535,12 @@ TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
     EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("70"));
     EXPECT_EQ(edit->udEnvelopeDelay->position(), 70);
     EXPECT_EQ(sends() - before, 1u);
+    // Both windows take edits again, each sending once.
+    paste(awm.tfEnvelopeDelay, QStringLiteral("71"));
+    EXPECT_EQ(sends() - before, 2u);
+    paste(edit->tfEnvelopeDelay, QStringLiteral("72"));
+    EXPECT_EQ(voice.envelopeDelay, 72);
+    EXPECT_EQ(sends() - before, 3u);
 }
 
 TEST_F(FMEditTest, CloseAndTheCloseBoxOnlyHide)

@@ -168,7 +168,6 @@ TEST_F(VectorTest, SlidersAndListsAreTheOnesTheUserExpects)
 
 TEST_F(VectorTest, ConstructionShowsTheLevelVectorAtStepOne)
 {
-    EXPECT_TRUE(edit->ready);
     EXPECT_TRUE(edit->editLevel);
     EXPECT_EQ(edit->currentStep, 0);
     EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("1"));
@@ -177,6 +176,10 @@ TEST_F(VectorTest, ConstructionShowsTheLevelVectorAtStepOne)
     // Step 10 stores AB 9 and CD 53.
     EXPECT_EQ(ab(10)->value(), 62 - 9);
     EXPECT_EQ(cd(10)->value(), 62 - 53);
+    // Built, the window takes edits: one pick sends once.
+    const unsigned long before = sends();
+    pick(edit->cbRepeats, 3);
+    EXPECT_EQ(sends() - before, 1u);
 }
 
 TEST_F(VectorTest, ABSliderEndsAndMiddleStoreAndShowTheBalance)
@@ -345,7 +348,6 @@ TEST_F(VectorTest, RefreshKeepsVectorAndStepAndNeverSends)
     const unsigned long before = sends();
     edit->refreshFromVoice();
     EXPECT_EQ(sends(), before);
-    EXPECT_TRUE(edit->ready);
     EXPECT_FALSE(edit->editLevel);
     EXPECT_EQ(edit->cbVectorSelect->currentText(), QStringLiteral("Detune"));
     EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("33"));
