@@ -18,6 +18,11 @@ protected:
     bool applyWaveformEnvelope() override;
 
 private:
+    // The window's groups, each placed by pixels.
+    void addTone();
+    void addLFO();
+    void addEnvelope();
+    void addOptions();
     void changeWaveform(int index);
     int modelShown = -1;   // the model whose names cbWaveform holds
 };

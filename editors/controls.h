@@ -18,6 +18,9 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <initializer_list>
+#include <utility>
+
 class QGroupBox;
 class QLabel;
 class QPixmap;
@@ -73,12 +76,16 @@ class TUpDown : public QWidget {
     Q_OBJECT
 public:
     TUpDown(int minimum, int maximum, QWidget* parent = nullptr);
+    // A spinner whose range its binding sets.
+    explicit TUpDown(QWidget* parent = nullptr) : TUpDown(0, 0, parent) {}
 
     int position() const { return pos; }
     int minimum() const { return lo; }
     int maximum() const { return hi; }
     // Program-set position, clamped to the spinner's own limits; reports nothing.
     void setPosition(int value);
+    // New limits; the spinner stands at the minimum, as a new one does.
+    void setRange(int minimum, int maximum);
 
     QToolButton* upButton() const { return up; }
     QToolButton* downButton() const { return down; }
@@ -100,6 +107,11 @@ class TSlider : public QSlider {
 public:
     // Vertical sliders have their minimum at the top.
     TSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent = nullptr);
+    // A slider whose range its binding sets.
+    explicit TSlider(Qt::Orientation orientation, QWidget* parent = nullptr)
+        : TSlider(orientation, 0, 0, parent)
+    {
+    }
     // Program-set position; reports nothing.
     void setPosition(int value);
     // Where the handle's centre lies, along the slider, when it stands at value (for
@@ -145,3 +157,6 @@ constexpr int boxPixels(int characters)
     return 14 + 8 * characters;
 }
 QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth);
+// Gives each object that has no name yet its name (its member's, as the window's form
+// names it): tests and the other windows find the controls by these names.
+void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects);

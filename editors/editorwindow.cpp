@@ -88,6 +88,8 @@ TFieldRow TEditorWindow::voiceRow(std::function<const VoiceField&()> field, bool
     r.caption = QString::fromStdString(now.caption);
     r.minimum = shown ? now.editMinimum : now.minimum;
     r.maximum = shown ? now.editMaximum : now.maximum;
+    if (shown)
+        r.rangeText = QString::fromStdString(now.rangeText);
     r.get = [this, field, shown] {
         const VoiceField& f = field();
         const int stored = fieldValue(voice, f);
@@ -98,10 +100,4 @@ TFieldRow TEditorWindow::voiceRow(std::function<const VoiceField&()> field, bool
         setFieldValue(voice, f, shown ? storedValue(f, value) : value);
     };
     return r;
-}
-
-TFieldRow TEditorWindow::voiceRow(const std::string& path)
-{
-    const VoiceField* f = findVoiceField(path);
-    return voiceRow([f]() -> const VoiceField& { return *f; });
 }

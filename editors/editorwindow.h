@@ -62,7 +62,12 @@ protected:
     // A row over the field field() gives, looked up at each use so that it follows
     // the element shown. shown: in the field's shown form, else as stored.
     TFieldRow voiceRow(std::function<const VoiceField&()> field, bool shown = true);
-    TFieldRow voiceRow(const std::string& path);
+    // A row over a field of the voice itself, named by its member.
+    template <class T> TFieldRow voiceRow(T Voice::*member)
+    {
+        const VoiceField* f = &voiceField(member);
+        return voiceRow([f]() -> const VoiceField& { return *f; });
+    }
 
     TFieldBinder* fields;
 

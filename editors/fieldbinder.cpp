@@ -48,9 +48,12 @@ size_t TFieldBinder::add(Binding b, QWidget* control, const QString& tip)
     return bindings.size() - 1;
 }
 
-void TFieldBinder::bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip)
+void TFieldBinder::bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip,
+                              std::optional<int> spinnerMaximum)
 {
     const QString text = tip.isEmpty() ? QString() : rangeTip(tip, row.minimum, row.maximum, row.rangeText);
+    if (ud)
+        ud->setRange(row.minimum, spinnerMaximum.value_or(row.maximum));
     Binding b{Kind::Number, std::move(row)};
     b.box = box;
     b.ud = ud;
@@ -90,6 +93,11 @@ void TFieldBinder::bindCheck(QCheckBox* box, TFieldRow row, const QString& tip)
 
 void TFieldBinder::bindSlider(TSlider* slider, TFieldRow row, const QString& tip)
 {
+    {
+        // A position the range moves the slider to is no user's.
+        const Refreshing guard(*this);
+        slider->setRange(row.minimum, row.maximum);
+    }
     Binding b{Kind::Slider, std::move(row)};
     b.slider = slider;
     const size_t index = add(std::move(b), slider, tip);
@@ -101,6 +109,10 @@ void TFieldBinder::bindSlider(TSlider* slider, TFieldRow row, const QString& tip
 
 void TFieldBinder::bindBar(QScrollBar* bar, TFieldRow row, const QString& tip)
 {
+    {
+        const Refreshing guard(*this);
+        bar->setRange(row.minimum, row.maximum);
+    }
     Binding b{Kind::Bar, std::move(row)};
     b.bar = bar;
     const size_t index = add(std::move(b), bar, tip);

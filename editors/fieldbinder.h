@@ -9,7 +9,8 @@
 //   - a released spinner writes its position into its box, which stores it; released
 //     at its limit without moving it changes nothing;
 //   - a slider or scroll bar stores the positions the user moves it to;
-//   - the tooltip names the range ("... (0 to 99)");
+//   - every control takes the row's range (a spinner may stop lower, as its binding
+//     says), and a number's tooltip names it ("... (0 to 99)");
 //   - each accepted change of the user is reported once to the window's sink, with
 //     whether the action goes on (a drag, typing), and the end of typing (the box
 //     left, Enter) once: the sink (the document) makes its undo step from there;
@@ -24,6 +25,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -76,8 +78,10 @@ public:
     };
 
     // A number box and the spinner beside it (either may be null). tip is the
-    // tooltip's text without the range (none when empty).
-    void bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip = QString());
+    // tooltip's text without the range (none when empty). The spinner stops at
+    // spinnerMaximum when given, at the row's maximum otherwise.
+    void bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip = QString(),
+                    std::optional<int> spinnerMaximum = std::nullopt);
     // A pick list whose item i stands for the value minimum + i.
     void bindList(TPickList* list, TFieldRow row, const QString& tip = QString());
     // A check box: checked is maximum, unchecked minimum.

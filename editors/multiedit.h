@@ -16,7 +16,9 @@
 #include "editors/fieldbinder.h"
 #include "voice/bank.h"
 
+class QGridLayout;
 class QLabel;
+class QLayout;
 class QPushButton;
 class TBankDocument;
 class TNameBox;
@@ -73,6 +75,12 @@ protected:
 
 private:
     MultiRecord& record();
+    // The window's parts: the multi, name and effect line, the parts' grid (a line
+    // per part) and the buttons.
+    QLayout* addTop();
+    QWidget* addParts();
+    void addPart(QGridLayout* grid, int p, const QStringList& channels, const QStringList& notes);
+    QLayout* addButtons();
     void bindFields();
     void nameChanged();
     void showNames();

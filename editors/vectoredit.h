@@ -11,6 +11,7 @@
 #include "editors/editorwindow.h"
 #include "voice/voice.h"
 
+class QLayout;
 class TPickList;
 class TSlider;
 
@@ -48,5 +49,11 @@ protected:
     void showVoice() override;
 
 private:
+    // The window's parts: the two rows of step sliders, the lists, their places, and
+    // the fields they show.
+    QLayout* addSliders();
+    void addLists();
+    void layOut(QLayout* sliderArea);
+    void bindFields();
     void showStep(int step);
 };

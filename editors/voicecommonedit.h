@@ -82,5 +82,8 @@ protected:
     void showVoice() override;
 
 private:
+    // The controls, bound to their fields, and their places.
+    void addControls();
+    void layOut();
     void tfVoiceNameChange();
 };
