@@ -25,13 +25,6 @@ public:
     // voice with values outside the window's ranges stays as it came.
     virtual void refreshFromVoice();
 
-    QPushButton* bGetVoice = nullptr;
-    QPushButton* bSendVoice = nullptr;
-    QPushButton* bCompare = nullptr;
-    QPushButton* bPlay = nullptr;
-    QPushButton* bElement = nullptr;   // the element editors only
-    QPushButton* bClose = nullptr;
-
     void bGetVoiceClick();
     void bSendVoiceClick();
 
@@ -39,6 +32,14 @@ public:
     TVoiceDocument& document;
 
 protected:
+    // The buttons, placed by each window.
+    QPushButton* bGetVoice = nullptr;
+    QPushButton* bSendVoice = nullptr;
+    QPushButton* bCompare = nullptr;
+    QPushButton* bPlay = nullptr;
+    QPushButton* bElement = nullptr;   // the element editors only
+    QPushButton* bClose = nullptr;
+
     // Shows the document's voice again whenever it is replaced.
     TEditorWindow(const QString& title, TEditCommands& commands, QWidget* parent);
 

@@ -42,6 +42,8 @@ public:
     VoiceElement* currentElement;
     OperatorBlock* currentOperator;
 
+protected:
+    // The shared controls, built by each window.
     TPickList* cbWaveform = nullptr;
     TPickList* cbEnvType = nullptr;
     TPickList* cbElement = nullptr;
@@ -61,7 +63,6 @@ public:
     QScrollBar *sbLevel = nullptr, *sbPan = nullptr;
     TEnvelopePicture* envWindow = nullptr;
 
-protected:
     // first: the first element of the kind (0 AWM, 1 FM).
     TElementEdit(const QString& title, int first, TEditCommands& commands, QWidget* parent);
     int shownElement() const override { return firstElement ? first : first + 2; }

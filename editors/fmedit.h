@@ -12,6 +12,11 @@ public:
 
     bool& editElementB = firstElement;
 
+protected:
+    // The "Preset" carrier envelope of the element's waveform; refreshes nothing.
+    bool applyWaveformEnvelope() override;
+
+private:
     TPickList* cbOperator = nullptr;
     TNumberBox *tfFeedback = nullptr, *tfFMWaveform = nullptr, *tfFMFrequency = nullptr,
                *tfOperatorLevel = nullptr;
@@ -19,12 +24,6 @@ public:
             *udOperatorLevel = nullptr;
     QCheckBox *cbFixedFrequency = nullptr, *cbCarrierAM = nullptr, *cbModulatorAM = nullptr,
               *cbCarrierPM = nullptr, *cbModulatorPM = nullptr;
-
-protected:
-    // The "Preset" carrier envelope of the element's waveform; refreshes nothing.
-    bool applyWaveformEnvelope() override;
-
-private:
     // The window's groups, each placed by pixels.
     void addTone();
     void addOperator();

@@ -43,6 +43,10 @@ public:
     // Started by the window's "Send bank to synth..." button (the Bank window's send).
     std::function<void()> sendBank;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     TPickList* cbMulti;
     TNameBox* tfName;
     TPickList* cbEffectType;
@@ -70,10 +74,6 @@ public:
     QPushButton* bSendBank;
     QPushButton* bClose;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     MultiRecord& record();
     // The window's parts: the multi, name and effect line, the parts' grid (a line
     // per part) and the buttons.
