@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 #include "editors/controls.h"
 #include "editors/envelope.h"
 #include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
 #include "editortest.h"
 
 namespace {
@@ -423,4 +426,32 @@ TEST_F(AWMEditTest, WindowCaptionsSizeAndClosing)
     QTest::mouseClick(child<QPushButton>(edit, "bClose"), Qt::LeftButton);
     EXPECT_TRUE(edit->isHidden());
     EXPECT_TRUE(edit->editElementA);
+}
+
+// The other windows and the tests find the editors' controls by name: every control
+// of every voice editor has one, and no two in a window share it.
+TEST_F(AWMEditTest, EveryControlOfTheVoiceEditorsHasItsOwnName)
+{
+    TFMEdit fm(commands);
+    TVoiceCommonEdit common(commands);
+    TVectorEdit vector(commands);
+    for (QWidget* window : std::initializer_list<QWidget*>{edit, &fm, &common, &vector}) {
+        QSet<QString> names;
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<TNumberBox*>(w) || qobject_cast<TUpDown*>(w) ||
+                                 qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QCheckBox*>(w) || qobject_cast<QPushButton*>(w) ||
+                                 qobject_cast<QLineEdit*>(w);
+            // A list's own pop-up and its scroll bars belong to the list.
+            bool inList = false;
+            for (QWidget* up = w->parentWidget(); up && up != window; up = up->parentWidget())
+                inList = inList || qobject_cast<QComboBox*>(up);
+            if (!control || inList)
+                continue;
+            EXPECT_FALSE(w->objectName().isEmpty())
+                << window->windowTitle().toStdString() << " " << w->metaObject()->className();
+            EXPECT_FALSE(names.contains(w->objectName())) << w->objectName().toStdString();
+            names.insert(w->objectName());
+        }
+    }
 }
