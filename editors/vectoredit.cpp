@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int positionTop = 62;     // slider range 0..62; position = 62 - stored value
+constexpr int positionTop = 62;     // the lists' last position
 constexpr int repeatMarker = 254;   // "Repeat"
 constexpr int endMarker = 255;      // "End"
 
@@ -196,8 +196,9 @@ void TVectorEdit::bindFields()
     for (int i = 0; i < 2 * vectorSteps; ++i) {
         const int step = i % vectorSteps;
         TFieldRow r = vectorRow(i < vectorSteps ? &VectorTable::abPosition : &VectorTable::cdPosition, step);
-        r.get = [get = r.get] { return positionTop - get(); };
-        r.set = [set = r.set](int p) { set(positionTop - p); };
+        // The slider's range is the field's, its top the field's first value.
+        r.get = [get = r.get, top = r.maximum] { return top - get(); };
+        r.set = [set = r.set, top = r.maximum](int p) { set(top - p); };
         r.after = [this, step] {
             currentStep = step;
             showStep(step);
