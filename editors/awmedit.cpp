@@ -15,103 +15,111 @@
 #include "editors/pictures.h"
 #include "settings/settings.h"
 
+namespace {
+
+constexpr int rowHeight = 26;
+
+}   // namespace
+
 TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
     : TElementEdit(QStringLiteral("Tarvik . . . AWM Edit"), 0, commands, parent)
 {
     setFixedSize(688, 432);
     setAttribute(Qt::WA_StyledBackground, true);
     captionTips = true;
-    constexpr int rowHeight = 26;
-    using S = Scope;
 
-    // Tone.
+    addTone();
+    addLFO();
+    levelAndPan(QRect(528, 2, 156, 168), QRect(12, 24, 18, 134), QRect(42, 82, 104, 18),
+                QStringLiteral("Sets the level of the element"));
+    addEnvelope();
+    addOptions();
+
+    createButtons(1, false);
+    bGetVoice->setGeometry(556, 292, 128, 24);
+    bSendVoice->setGeometry(556, 318, 128, 24);
+    bCompare->setGeometry(556, 344, 63, 24);
+    bPlay->setGeometry(621, 344, 63, 24);
+    bElement->setGeometry(556, 370, 128, 24);
+    bClose->setGeometry(556, 402, 128, 24);
+
+    bindShared();
+    nameControls();
+    cbModel->setObjectName(QStringLiteral("cbModel"));
+    connect(cbModel, &TPickList::picked, this, [this](int index) {
+        this->commands.settings.model = index;
+        refreshFromVoice();
+    });
+    connect(cbWaveform, &TPickList::picked, this, &TAWMEdit::changeWaveform);
+    refreshFromVoice();
+    commands.watchEditor(this);
+}
+
+void TAWMEdit::addTone()
+{
     QGroupBox* tone = addGroup(this, QStringLiteral(" Tone "), 4, 2, 320, 168);
     addLabel(tone, QStringLiteral("Waveform: "), 8, 24);
     cbWaveform = new TPickList({}, tone);
     cbWaveform->setGeometry(96, 20, 120, 24);
     const int toneBox = 116;
     number(tone, QStringLiteral("Temperament: "), 8, 54, toneBox, 1, tfTemperament, udTemperament,
-           row(S::Operator, "temperament"), QStringLiteral("Sets the element's keyboard pitch scaling"));
+           row(&OperatorBlock::temperament), QStringLiteral("Sets the element's keyboard pitch scaling"));
     number(tone, QStringLiteral("Detune: "), 8, 54 + rowHeight, toneBox, 2, tfDetune, udDetune,
-           row(S::Operator, "detune"), QStringLiteral("Detunes the element"));
-    TFieldRow pitch = row(S::Element, "pitch");
-    pitch.rangeText = QStringLiteral("(-12 to + 12)");
-    number(tone, QStringLiteral("Pitch: "), 8, 54 + 2 * rowHeight, toneBox, 3, tfPitch, udPitch, pitch,
-           QStringLiteral("Shifts the pitch of the element in semi-tones"));
+           row(&OperatorBlock::detune), QStringLiteral("Detunes the element"));
+    number(tone, QStringLiteral("Pitch: "), 8, 54 + 2 * rowHeight, toneBox, 3, tfPitch, udPitch,
+           row(&VoiceElement::pitch), QStringLiteral("Shifts the pitch of the element in semi-tones"));
 
     const int respX = 184, respW = 128;
-    QLabel* vel = addLabel(tone, QStringLiteral("Velocity response: "), respX - 16, 50);
-    tbVelResp = new TSlider(Qt::Horizontal, -5, 5, tone);
-    tbVelResp->setGeometry(respX, 66, respW, 20);
-    tbVelResp->setPageStep(1);
-    QLabel* at = addLabel(tone, QStringLiteral("Aftertouch response: "), respX - 16, 108);
-    tbATResp = new TSlider(Qt::Horizontal, -3, 3, tone);
-    tbATResp->setGeometry(respX, 124, respW, 20);
-    tbATResp->setPageStep(1);
     const QString velTip = QStringLiteral("Sets the element's response to key velocity");
     const QString atTip = QStringLiteral("Sets the element's response to key pressure");
-    vel->setToolTip(velTip);
-    tbVelResp->setToolTip(velTip);
-    at->setToolTip(atTip);
-    tbATResp->setToolTip(atTip);
+    addLabel(tone, QStringLiteral("Velocity response: "), respX - 16, 50)->setToolTip(velTip);
+    tbVelResp = slider(tone, Qt::Horizontal, QRect(respX, 66, respW, 20),
+                       row(&VoiceElement::velocityResponse), velTip);
+    addLabel(tone, QStringLiteral("Aftertouch response: "), respX - 16, 108)->setToolTip(atTip);
+    tbATResp = slider(tone, Qt::Horizontal, QRect(respX, 124, respW, 20),
+                      row(&VoiceElement::aftertouchResponse), atTip);
     for (int i = 0; i < 3; ++i) {
         const int px = respX + i * (respW - responsePictureWidth) / 2;
         addPicture(tone, velocityResponsePicture(i), px, 88)->setToolTip(velTip);
         addPicture(tone, aftertouchResponsePicture(i), px, 146)->setToolTip(atTip);
     }
+}
 
-    // Low frequency oscillator.
+void TAWMEdit::addLFO()
+{
     QGroupBox* lfo = addGroup(this, QStringLiteral(" Low Frequency Oscillator "), 328, 2, 196, 168);
-    tbLFOWaveform = new TSlider(Qt::Vertical, 0, 4, lfo);
-    tbLFOWaveform->setGeometry(8, 22, 22, 138);
-    tbLFOWaveform->setPageStep(1);
     const QString lfoTip = QStringLiteral("Selects the LFO waveform");
-    tbLFOWaveform->setToolTip(lfoTip);
+    tbLFOWaveform = slider(lfo, Qt::Vertical, QRect(8, 22, 22, 138), row(&VoiceElement::lfoWaveform), lfoTip);
     for (int i = 0; i < 5; ++i)
         addPicture(lfo, lfoWavePicture(i), 32, 22 + tbLFOWaveform->handleCentre(i) - lfoPictureHeight / 2)
             ->setToolTip(lfoTip);
     const int lfoLabel = 62, lfoBox = 134;
     number(lfo, QStringLiteral("Speed: "), lfoLabel, 22, lfoBox, 2, tfLFOSpeed, udLFOSpeed,
-           row(S::Element, "lfoSpeed"), QStringLiteral("Sets the LFO Speed"));
+           row(&VoiceElement::lfoSpeed), QStringLiteral("Sets the LFO Speed"));
     number(lfo, QStringLiteral("Delay: "), lfoLabel, 22 + rowHeight, lfoBox, 3, tfLFODelay, udLFODelay,
-           row(S::Element, "lfoDelay"), QStringLiteral("Sets the time before the LFO comes in"));
+           row(&VoiceElement::lfoDelay), QStringLiteral("Sets the time before the LFO comes in"));
     number(lfo, QStringLiteral("Rate: "), lfoLabel, 22 + 2 * rowHeight, lfoBox, 3, tfLFORate, udLFORate,
-           row(S::Element, "lfoRate"), QStringLiteral("Sets the rate at which the LFO fades in"));
+           row(&VoiceElement::lfoRate), QStringLiteral("Sets the rate at which the LFO fades in"));
     number(lfo, QStringLiteral("PM depth: "), lfoLabel, 22 + 3 * rowHeight, lfoBox, 2, tfLFOPMDepth,
-           udLFOPMDepth, row(S::Element, "lfoPMDepth"), QStringLiteral("Sets the amount of vibrato"));
+           udLFOPMDepth, row(&VoiceElement::lfoPMDepth), QStringLiteral("Sets the amount of vibrato"));
     number(lfo, QStringLiteral("AM depth: "), lfoLabel, 22 + 4 * rowHeight, lfoBox, 2, tfLFOAMDepth,
-           udLFOAMDepth, row(S::Element, "lfoAMDepth"), QStringLiteral("Sets the amount of tremolo"));
+           udLFOAMDepth, row(&VoiceElement::lfoAMDepth), QStringLiteral("Sets the amount of tremolo"));
+}
 
-    // Level and pan.
-    QGroupBox* levelPan = addGroup(this, QStringLiteral(" Level && Pan "), 528, 2, 156, 168);
-    sbLevel = new QScrollBar(Qt::Vertical, levelPan);
-    sbLevel->setRange(0, 127);
-    sbLevel->setPageStep(8);
-    sbLevel->setGeometry(12, 24, 18, 134);
-    sbLevel->setToolTip(QStringLiteral("Sets the level of the element"));
-    sbPan = new QScrollBar(Qt::Horizontal, levelPan);
-    sbPan->setRange(0, 4);
-    sbPan->setPageStep(1);
-    sbPan->setGeometry(42, 82, 104, 18);
-    sbPan->setToolTip(QStringLiteral("Sets the pan position of the element"));
-
-    // Envelope.
+void TAWMEdit::addEnvelope()
+{
     QGroupBox* env = addGroup(this, QStringLiteral(" Envelope "), 4, 174, 548, 254);
     addLabel(env, QStringLiteral("Type: "), 6, 24);
     cbEnvType = new TPickList(envelopeTypeNames(), env);
     cbEnvType->setGeometry(44, 20, 70, 24);
 
     const int scaleTop = 54, scaleHeight = 166;
-    tbLevelScaling = new TSlider(Qt::Vertical, 0, 15, env);
-    tbLevelScaling->setGeometry(26, scaleTop, 22, scaleHeight);
-    tbLevelScaling->setPageStep(1);
-    tbRateScaling = new TSlider(Qt::Vertical, 0, 7, env);
-    tbRateScaling->setGeometry(72, scaleTop, 22, scaleHeight);
-    tbRateScaling->setPageStep(1);
     const QString levelScalingTip = QStringLiteral("Sets the envelope level scaling to pitch");
     const QString rateScalingTip = QStringLiteral("Sets the envelope rate scaling to pitch");
-    tbLevelScaling->setToolTip(levelScalingTip);
-    tbRateScaling->setToolTip(rateScalingTip);
+    tbLevelScaling = slider(env, Qt::Vertical, QRect(26, scaleTop, 22, scaleHeight),
+                            row(&OperatorBlock::levelScaling, Role::EnvelopeScaling), levelScalingTip);
+    tbRateScaling = slider(env, Qt::Vertical, QRect(72, scaleTop, 22, scaleHeight),
+                           row(&OperatorBlock::rateScaling, Role::EnvelopeScaling), rateScalingTip);
     for (int n = 0; n < 16; ++n)
         addPicture(env, levelScalingPicture(n), 8,
                    scaleTop + tbLevelScaling->handleCentre(n) - scalingPictureHeight / 2)
@@ -137,13 +145,15 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
     cbEnvelopeDelay->setGeometry(118, 176, 84, 22);
     cbEnvelopeDelay->setToolTip(QStringLiteral("Selects whether the start of the attack is delayed"));
     number(env, QString(), 0, 176, 206, 3, tfEnvelopeDelay, udEnvelopeDelay,
-           row(S::Voice, "envelopeDelay", Role::Delay), QString());
+           row(&Voice::envelopeDelay, Role::Delay), QString());
 
     QGroupBox* levels = addGroup(env, QStringLiteral(" Levels "), 418, 14, 124, 118);
     QGroupBox* rates = addGroup(env, QStringLiteral(" Rates "), 418, 132, 124, 118);
     envelopeBoxes(levels, rates, 6, 68, 18, 24, false);
+}
 
-    // Options.
+void TAWMEdit::addOptions()
+{
     QGroupBox* options = addGroup(this, QStringLiteral(" Options "), 556, 174, 128, 112);
     addLabel(options, QStringLiteral("Select element"), 8, 20);
     cbElement = new TPickList({QStringLiteral("Element A"), QStringLiteral("Element C")}, options);
@@ -153,23 +163,6 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
     cbModel = new TPickList({QStringLiteral("SY-22"), QStringLiteral("SY-35")}, options);
     cbModel->setGeometry(8, 82, 112, 24);
     cbModel->setToolTip(QStringLiteral("Select synth model (SY-22 or SY-35)"));
-
-    createButtons(1, false);
-    bGetVoice->setGeometry(556, 292, 128, 24);
-    bSendVoice->setGeometry(556, 318, 128, 24);
-    bCompare->setGeometry(556, 344, 63, 24);
-    bPlay->setGeometry(621, 344, 63, 24);
-    bElement->setGeometry(556, 370, 128, 24);
-    bClose->setGeometry(556, 402, 128, 24);
-
-    bindShared();
-    connect(cbModel, &TPickList::picked, this, [this](int index) {
-        this->commands.settings.model = index;
-        refreshFromVoice();
-    });
-    connect(cbWaveform, &TPickList::picked, this, &TAWMEdit::changeWaveform);
-    refreshFromVoice();
-    commands.watchEditor(this);
 }
 
 void TAWMEdit::showVoice()
@@ -202,5 +195,5 @@ void TAWMEdit::changeWaveform(int index)
         updatePeakStage(currentElement->carrier);
         refreshFromVoice();
     }
-    sendIfReady(cbWaveform);
+    reportEdit(cbWaveform);
 }

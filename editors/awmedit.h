@@ -11,13 +11,18 @@ public:
     explicit TAWMEdit(TEditCommands& commands, QWidget* parent = nullptr);
 
     bool& editElementA = firstElement;
-    TPickList* cbModel;
 
 protected:
     void showVoice() override;
     bool applyWaveformEnvelope() override;
 
 private:
+    TPickList* cbModel;
+    // The window's groups, each placed by pixels.
+    void addTone();
+    void addLFO();
+    void addEnvelope();
+    void addOptions();
     void changeWaveform(int index);
     int modelShown = -1;   // the model whose names cbWaveform holds
 };

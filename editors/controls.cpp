@@ -173,6 +173,13 @@ void TUpDown::setPosition(int value)
     pos = qBound(lo, value, hi);
 }
 
+void TUpDown::setRange(int minimum, int maximum)
+{
+    lo = minimum;
+    hi = maximum;
+    pos = minimum;
+}
+
 void TUpDown::step(int delta)
 {
     pos = qBound(lo, pos + delta, hi);
@@ -281,4 +288,11 @@ QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth)
     l->addWidget(ud);
     l->addStretch(1);
     return w;
+}
+
+void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects)
+{
+    for (const auto& [object, name] : objects)
+        if (object && object->objectName().isEmpty())
+            object->setObjectName(QLatin1String(name));
 }

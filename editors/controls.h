@@ -7,7 +7,8 @@
 //   - sliders (tb...) and pick-only lists (cb...) report only the user's own actions;
 //   - scroll bars (sb...) and check boxes report every change (plain QScrollBar and
 //     QCheckBox do that already).
-// These rules are what make an editor's `ready` flag and "send if ready" work.
+// These rules are what let the binder tell a refresh from an edit and send each
+// edit once.
 #pragma once
 
 #include <QComboBox>
@@ -16,6 +17,9 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+
+#include <initializer_list>
+#include <utility>
 
 class QGroupBox;
 class QLabel;
@@ -72,12 +76,16 @@ class TUpDown : public QWidget {
     Q_OBJECT
 public:
     TUpDown(int minimum, int maximum, QWidget* parent = nullptr);
+    // A spinner whose range its binding sets.
+    explicit TUpDown(QWidget* parent = nullptr) : TUpDown(0, 0, parent) {}
 
     int position() const { return pos; }
     int minimum() const { return lo; }
     int maximum() const { return hi; }
     // Program-set position, clamped to the spinner's own limits; reports nothing.
     void setPosition(int value);
+    // New limits; the spinner stands at the minimum, as a new one does.
+    void setRange(int minimum, int maximum);
 
     QToolButton* upButton() const { return up; }
     QToolButton* downButton() const { return down; }
@@ -99,6 +107,11 @@ class TSlider : public QSlider {
 public:
     // Vertical sliders have their minimum at the top.
     TSlider(Qt::Orientation orientation, int minimum, int maximum, QWidget* parent = nullptr);
+    // A slider whose range its binding sets.
+    explicit TSlider(Qt::Orientation orientation, QWidget* parent = nullptr)
+        : TSlider(orientation, 0, 0, parent)
+    {
+    }
     // Program-set position; reports nothing.
     void setPosition(int value);
     // Where the handle's centre lies, along the slider, when it stands at value (for
@@ -144,3 +157,6 @@ constexpr int boxPixels(int characters)
     return 14 + 8 * characters;
 }
 QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth);
+// Gives each object that has no name yet its name (its member's, as the window's form
+// names it): tests and the other windows find the controls by these names.
+void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects);

@@ -107,18 +107,6 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void TEditCommands::noteVoiceEdit(QObject* source)
-{
-    bool held = false;
-    if (auto* slider = qobject_cast<QAbstractSlider*>(source))
-        held = slider->isSliderDown();
-    else if (auto* number = qobject_cast<TNumberBox*>(source))
-        held = number->userTyping();
-    else if (auto* box = qobject_cast<QLineEdit*>(source))
-        held = box->hasFocus();
-    document.fieldEdited(source, held);
-}
-
 void TEditCommands::watchEditor(QWidget* editor)
 {
     if (!editors.contains(editor)) {

@@ -39,12 +39,6 @@ public:
     TSettings& settings;
     std::function<bool()> getVoice;
 
-    // An editor's accepted change, reported where the editor would send: source is
-    // the control that made it (the editor's sender()). The change becomes an undo
-    // step when the action is over: at once, or for a slider drag when it is released
-    // and for typing when the box is left.
-    void noteVoiceEdit(QObject* source);
-
     // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
     // note, the end of drags and typing, and its place when it is hidden and shown
     // again.

@@ -13,13 +13,11 @@ TEditorWindow::TEditorWindow(const QString& title, TEditCommands& commands, QWid
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       commands(commands), document(commands.document), voice(commands.document.voice),
-      fields(new TFieldBinder(this))
+      fields(new TFieldBinder(*this, this))
 {
     setWindowTitle(title);
     setAttribute(Qt::WA_QuitOnClose, false);
     setStyleSheet(editorStyleSheet());
-    fields->setGate(&ready);
-    fields->edited = [this](const TFieldRow&, QObject* control, bool) { sendIfReady(control); };
     connect(&document, &TVoiceDocument::voiceReplaced, this, &TEditorWindow::refreshFromVoice);
 }
 
@@ -44,18 +42,25 @@ void TEditorWindow::createButtons(int elementKind, bool laidOut)
 
 void TEditorWindow::refreshFromVoice()
 {
-    ready = false;
+    const TFieldBinder::Refreshing guard(*fields);
     showVoice();
     fields->refresh();
-    ready = true;
 }
 
-void TEditorWindow::sendIfReady(QObject* source)
+void TEditorWindow::reportEdit(QObject* source)
 {
-    if (!ready)
-        return;
+    fields->report(source);
+}
+
+void TEditorWindow::fieldEdited(QObject* control, bool held)
+{
     // The document tells the sender, which sends when auto-send is on.
-    commands.noteVoiceEdit(source);
+    document.fieldEdited(control, held);
+}
+
+void TEditorWindow::editOver()
+{
+    document.finishEdit();
 }
 
 void TEditorWindow::bGetVoiceClick()
@@ -83,6 +88,8 @@ TFieldRow TEditorWindow::voiceRow(std::function<const VoiceField&()> field, bool
     r.caption = QString::fromStdString(now.caption);
     r.minimum = shown ? now.editMinimum : now.minimum;
     r.maximum = shown ? now.editMaximum : now.maximum;
+    if (shown)
+        r.rangeText = QString::fromStdString(now.rangeText);
     r.get = [this, field, shown] {
         const VoiceField& f = field();
         const int stored = fieldValue(voice, f);
@@ -93,10 +100,4 @@ TFieldRow TEditorWindow::voiceRow(std::function<const VoiceField&()> field, bool
         setFieldValue(voice, f, shown ? storedValue(f, value) : value);
     };
     return r;
-}
-
-TFieldRow TEditorWindow::voiceRow(const std::string& path)
-{
-    const VoiceField* f = findVoiceField(path);
-    return voiceRow([f]() -> const VoiceField& { return *f; });
 }

@@ -2,6 +2,7 @@
 #include "editors/elementedit.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QScrollBar>
 
@@ -23,17 +24,18 @@ TElementEdit::TElementEdit(const QString& title, int first, TEditCommands& comma
     });
 }
 
-TFieldRow TElementEdit::row(Scope scope, const std::string& name, Role role, bool shown)
+TFieldRow TElementEdit::row(Scope scope, size_t offset, Role role, bool shown)
 {
-    auto field = [this, scope, name]() -> const VoiceField& {
-        std::string path;
-        if (scope != Scope::Voice)
-            path = "element[" + std::to_string(firstElement ? first : first + 2) + "].";
-        if (scope == Scope::Carrier || (scope == Scope::Operator && editCarrier))
-            path += "carrier.";
+    auto field = [this, scope, offset]() -> const VoiceField& {
+        const int e = shownElement();
+        size_t base = 0;
+        if (scope == Scope::Element)
+            base = elementOffset(e);
+        else if (scope == Scope::Carrier || (scope == Scope::Operator && editCarrier))
+            base = operatorOffset(e, true);
         else if (scope == Scope::Operator)
-            path += "modulator.";
-        return *findVoiceField(path + name);
+            base = operatorOffset(e, false);
+        return *findVoiceFieldAt(base + offset);
     };
     TFieldRow r = voiceRow(field, shown);
     switch (role) {
@@ -59,64 +61,93 @@ TFieldRow TElementEdit::row(Scope scope, const std::string& name, Role role, boo
 
 void TElementEdit::number(QWidget* parent, const QString& caption, int x, int y, int boxX, int width,
                           TNumberBox*& box, TUpDown*& ud, TFieldRow fieldRow, const QString& tip,
-                          int spinnerMaximum)
+                          std::optional<int> spinnerMaximum)
 {
     QLabel* label = caption.isEmpty() ? nullptr : addLabel(parent, caption, x, y + 3);
     box = new TNumberBox(width, fieldRow.minimum < 0 ? TNumberBox::SignedDigits : TNumberBox::Digits, parent);
     box->setGeometry(boxX, y, boxPixels(width), 22);
-    ud = new TUpDown(fieldRow.minimum, spinnerMaximum >= 0 ? spinnerMaximum : fieldRow.maximum, parent);
+    ud = new TUpDown(parent);
     ud->move(boxX + boxPixels(width), y);
-    fields->bindNumber(box, ud, std::move(fieldRow), tip);
+    fields->bindNumber(box, ud, std::move(fieldRow), tip, spinnerMaximum);
     if (label && captionTips)
         label->setToolTip(box->toolTip());
+}
+
+TSlider* TElementEdit::slider(QWidget* parent, Qt::Orientation orientation, const QRect& at,
+                              TFieldRow fieldRow, const QString& tip)
+{
+    auto* s = new TSlider(orientation, parent);
+    s->setGeometry(at);
+    s->setPageStep(1);
+    s->setToolTip(tip);
+    fields->bindSlider(s, std::move(fieldRow));
+    return s;
+}
+
+void TElementEdit::levelAndPan(const QRect& group, const QRect& level, const QRect& pan,
+                               const QString& levelTip, std::function<void()> levelAfter)
+{
+    QGroupBox* box =
+        addGroup(this, QStringLiteral(" Level && Pan "), group.x(), group.y(), group.width(), group.height());
+    sbLevel = new QScrollBar(Qt::Vertical, box);
+    sbLevel->setObjectName(QStringLiteral("sbLevel"));
+    sbLevel->setPageStep(8);
+    sbLevel->setGeometry(level);
+    sbLevel->setToolTip(levelTip);
+    sbPan = new QScrollBar(Qt::Horizontal, box);
+    sbPan->setObjectName(QStringLiteral("sbPan"));
+    sbPan->setPageStep(1);
+    sbPan->setGeometry(pan);
+    sbPan->setToolTip(QStringLiteral("Sets the pan position of the element"));
+    // The bar shows the carrier's level as stored, 0 (loudest) at the top.
+    TFieldRow levelRow = row(Scope::Carrier, memberOffset(&OperatorBlock::level), Role::Other, false);
+    levelRow.after = std::move(levelAfter);
+    fields->bindBar(sbLevel, levelRow);
+    fields->bindBar(sbPan, row(&VoiceElement::pan));
 }
 
 void TElementEdit::envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, int boxX, int top, int step,
                                  bool interleaved)
 {
-    static const char* const levelRows[4][3] = {
-        {"Initial: ", "levelInitial", "Sets the initial level of the envelope"},
-        {"Attack: ", "levelAttack", "Sets the level of the envelope after the attack stage"},
-        {"Decay 1: ", "levelDecay1", "Sets the level of the envelope after the decay 1 stage"},
-        {"Decay 2: ", "levelDecay2", "Sets the level of the envelope after the decay 2 stage"},
+    struct Box {
+        const char* caption;
+        uint8_t OperatorBlock::*field;
+        const char* tip;
     };
-    static const char* const rateRows[4][3] = {
-        {"Attack: ", "rateAttack",
+    static const Box levelRows[4] = {
+        {"Initial: ", &OperatorBlock::levelInitial, "Sets the initial level of the envelope"},
+        {"Attack: ", &OperatorBlock::levelAttack, "Sets the level of the envelope after the attack stage"},
+        {"Decay 1: ", &OperatorBlock::levelDecay1, "Sets the level of the envelope after the decay 1 stage"},
+        {"Decay 2: ", &OperatorBlock::levelDecay2, "Sets the level of the envelope after the decay 2 stage"},
+    };
+    static const Box rateRows[4] = {
+        {"Attack: ", &OperatorBlock::rateAttack,
          "Sets the rate at which the volume changes from initial level to attack level"},
-        {"Decay 1: ", "rateDecay1",
+        {"Decay 1: ", &OperatorBlock::rateDecay1,
          "Sets the rate at which the volume changes from attack level to decay 1 level"},
-        {"Decay 2: ", "rateDecay2",
+        {"Decay 2: ", &OperatorBlock::rateDecay2,
          "Sets the rate at which the volume changes from decay 1 level to decay 2 level"},
-        {"Release: ", "rateRelease", "Sets the rate at which the volume falls from decay 2 level to silence"},
+        {"Release: ", &OperatorBlock::rateRelease,
+         "Sets the rate at which the volume falls from decay 2 level to silence"},
     };
     TNumberBox** levelBoxes[4] = {&tfLevelInitial, &tfLevelAttack, &tfLevelDecay1, &tfLevelDecay2};
     TUpDown** levelSpinners[4] = {&udLevelInitial, &udLevelAttack, &udLevelDecay1, &udLevelDecay2};
     TNumberBox** rateBoxes[4] = {&tfRateAttack, &tfRateDecay1, &tfRateDecay2, &tfRateRelease};
     TUpDown** rateSpinners[4] = {&udRateAttack, &udRateDecay1, &udRateDecay2, &udRateRelease};
     auto add = [&](bool rate, int i) {
-        const char* const* r = rate ? rateRows[i] : levelRows[i];
-        number(rate ? rates : levels, QLatin1String(r[0]), labelX, top + i * step, boxX, rate ? 2 : 3,
+        const Box& r = rate ? rateRows[i] : levelRows[i];
+        number(rate ? rates : levels, QLatin1String(r.caption), labelX, top + i * step, boxX, rate ? 2 : 3,
                *(rate ? rateBoxes : levelBoxes)[i], *(rate ? rateSpinners : levelSpinners)[i],
-               row(Scope::Operator, r[1], Role::EnvelopeLevel), QLatin1String(r[2]));
+               row(r.field, Role::EnvelopeLevel), QLatin1String(r.tip));
     };
     for (int i = 0; i < 8; ++i)
         interleaved ? add(i % 2 == 1, i / 2) : add(i >= 4, i % 4);
 }
 
-void TElementEdit::bindShared(std::function<void()> levelAfter)
+void TElementEdit::bindShared()
 {
-    fields->bindSlider(tbVelResp, row(Scope::Element, "velocityResponse"));
-    fields->bindSlider(tbATResp, row(Scope::Element, "aftertouchResponse"));
-    fields->bindSlider(tbLFOWaveform, row(Scope::Element, "lfoWaveform"));
-    fields->bindSlider(tbLevelScaling, row(Scope::Operator, "levelScaling", Role::EnvelopeScaling));
-    fields->bindSlider(tbRateScaling, row(Scope::Operator, "rateScaling", Role::EnvelopeScaling));
-    TFieldRow level = row(Scope::Carrier, "level", Role::Other, false);
-    level.after = std::move(levelAfter);
-    fields->bindBar(sbLevel, level);
-    fields->bindBar(sbPan, row(Scope::Element, "pan"));
-
     // The box shows any flag other than 0 as on; a click stores exactly 0 or 1.
-    TFieldRow delay = row(Scope::Operator, "envelopeDelayOn");
+    TFieldRow delay = row(&OperatorBlock::envelopeDelayOn);
     delay.get = [this] { return currentOperator->envelopeDelayOn != 0 ? 1 : 0; };
     delay.after = [this] { showDelay(); };
     fields->bindCheck(cbEnvelopeDelay, delay);
@@ -126,6 +157,56 @@ void TElementEdit::bindShared(std::function<void()> levelAfter)
         refreshFromVoice();
     });
     connect(cbEnvType, &TPickList::picked, this, &TElementEdit::envelopeTypePicked);
+}
+
+void TElementEdit::nameControls()
+{
+    nameObjects({{cbWaveform, "cbWaveform"},
+                 {cbEnvType, "cbEnvType"},
+                 {cbElement, "cbElement"},
+                 {tbVelResp, "tbVelResp"},
+                 {tbATResp, "tbATResp"},
+                 {tbLFOWaveform, "tbLFOWaveform"},
+                 {tbLevelScaling, "tbLevelScaling"},
+                 {tbRateScaling, "tbRateScaling"},
+                 {tfPitch, "tfPitch"},
+                 {udPitch, "udPitch"},
+                 {tfTemperament, "tfTemperament"},
+                 {udTemperament, "udTemperament"},
+                 {tfDetune, "tfDetune"},
+                 {udDetune, "udDetune"},
+                 {tfLFOSpeed, "tfLFOSpeed"},
+                 {udLFOSpeed, "udLFOSpeed"},
+                 {tfLFODelay, "tfLFODelay"},
+                 {udLFODelay, "udLFODelay"},
+                 {tfLFORate, "tfLFORate"},
+                 {udLFORate, "udLFORate"},
+                 {tfLFOAMDepth, "tfLFOAMDepth"},
+                 {udLFOAMDepth, "udLFOAMDepth"},
+                 {tfLFOPMDepth, "tfLFOPMDepth"},
+                 {udLFOPMDepth, "udLFOPMDepth"},
+                 {tfLevelInitial, "tfLevelInitial"},
+                 {udLevelInitial, "udLevelInitial"},
+                 {tfLevelAttack, "tfLevelAttack"},
+                 {udLevelAttack, "udLevelAttack"},
+                 {tfLevelDecay1, "tfLevelDecay1"},
+                 {udLevelDecay1, "udLevelDecay1"},
+                 {tfLevelDecay2, "tfLevelDecay2"},
+                 {udLevelDecay2, "udLevelDecay2"},
+                 {tfRateAttack, "tfRateAttack"},
+                 {udRateAttack, "udRateAttack"},
+                 {tfRateDecay1, "tfRateDecay1"},
+                 {udRateDecay1, "udRateDecay1"},
+                 {tfRateDecay2, "tfRateDecay2"},
+                 {udRateDecay2, "udRateDecay2"},
+                 {tfRateRelease, "tfRateRelease"},
+                 {udRateRelease, "udRateRelease"},
+                 {tfEnvelopeDelay, "tfEnvelopeDelay"},
+                 {udEnvelopeDelay, "udEnvelopeDelay"},
+                 {cbEnvelopeDelay, "cbEnvelopeDelay"},
+                 {sbLevel, "sbLevel"},
+                 {sbPan, "sbPan"},
+                 {envWindow, "envWindow"}});
 }
 
 void TElementEdit::showDelay()
@@ -138,7 +219,7 @@ void TElementEdit::showDelay()
 
 void TElementEdit::refreshFromVoice()
 {
-    ready = false;
+    const TFieldBinder::Refreshing guard(*fields);
     currentElement = &voice.element[firstElement ? first : first + 2];
     currentOperator = editCarrier ? &currentElement->carrier : &currentElement->modulator;
     cbElement->select(firstElement ? 0 : 1);
@@ -147,16 +228,13 @@ void TElementEdit::refreshFromVoice()
     cbEnvType->select(currentElement->envelopeType);
     fields->refresh();
     showDelay();
-    ready = true;
 }
 
 void TElementEdit::refreshDelayTime()
 {
-    const bool wasReady = ready;
-    ready = false;
+    const TFieldBinder::Refreshing guard(*fields);
     fields->refreshControl(tfEnvelopeDelay);
     drawEnvelope();
-    ready = wasReady;
 }
 
 void TElementEdit::drawEnvelope()
@@ -183,5 +261,5 @@ void TElementEdit::envelopeTypePicked(int type)
         updatePeakStage(currentElement->carrier);
     }
     refreshFromVoice();
-    sendIfReady(cbEnvType);
+    reportEdit(cbEnvType);
 }

@@ -10,12 +10,14 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "editors/editorwindow.h"
 #include "voice/voice.h"
 
 class QCheckBox;
+class QRect;
 class QScrollBar;
 class TEnvelopePicture;
 class TNumberBox;
@@ -40,6 +42,8 @@ public:
     VoiceElement* currentElement;
     OperatorBlock* currentOperator;
 
+protected:
+    // The shared controls, built by each window.
     TPickList* cbWaveform = nullptr;
     TPickList* cbEnvType = nullptr;
     TPickList* cbElement = nullptr;
@@ -59,32 +63,50 @@ public:
     QScrollBar *sbLevel = nullptr, *sbPan = nullptr;
     TEnvelopePicture* envWindow = nullptr;
 
-protected:
     // first: the first element of the kind (0 AWM, 1 FM).
     TElementEdit(const QString& title, int first, TEditCommands& commands, QWidget* parent);
     int shownElement() const override { return firstElement ? first : first + 2; }
 
-    // Where a row's field lies: the voice, the shown element, its shown operator, or
-    // its carrier whichever operator is shown.
-    enum class Scope { Voice, Element, Operator, Carrier };
     // What follows a stored value.
     enum class Role { Other, EnvelopeLevel, EnvelopeScaling, Delay };
-    TFieldRow row(Scope scope, const std::string& name, Role role = Role::Other, bool shown = true);
+    // A row over a field of the voice, of the shown element, or of its shown operator,
+    // named by its member.
+    template <class T> TFieldRow row(T Voice::*member, Role role = Role::Other)
+    {
+        return row(Scope::Voice, memberOffset(member), role);
+    }
+    template <class T> TFieldRow row(T VoiceElement::*member, Role role = Role::Other)
+    {
+        return row(Scope::Element, memberOffset(member), role);
+    }
+    template <class T> TFieldRow row(T OperatorBlock::*member, Role role = Role::Other)
+    {
+        return row(Scope::Operator, memberOffset(member), role);
+    }
 
     // A number box of width characters with its spinner (its top spinnerMaximum, or
     // the row's), the caption at x and the box at boxX, bound to the field.
     void number(QWidget* parent, const QString& caption, int x, int y, int boxX, int width, TNumberBox*& box,
-                TUpDown*& ud, TFieldRow fieldRow, const QString& tip, int spinnerMaximum = -1);
+                TUpDown*& ud, TFieldRow fieldRow, const QString& tip,
+                std::optional<int> spinnerMaximum = std::nullopt);
+    // A slider (page step 1) at at, bound to the field; its range is the field's.
+    TSlider* slider(QWidget* parent, Qt::Orientation orientation, const QRect& at, TFieldRow fieldRow,
+                    const QString& tip);
+    // The " Level & Pan " group at group: the element's level bar (the carrier's level,
+    // levelAfter following a stored one) at level and the pan bar at pan.
+    void levelAndPan(const QRect& group, const QRect& level, const QRect& pan, const QString& levelTip,
+                     std::function<void()> levelAfter = {});
     // The eight level and rate boxes of the envelope, one column each of four.
     // interleaved: created level, rate, level, ... (the focus order), else by column.
     void envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, int boxX, int top, int step,
                        bool interleaved);
-    // Binds the shared controls the layout placed: the sliders, the bars (levelAfter
-    // follows a stored element level), the delay check box, the element and envelope
-    // type lists.
-    void bindShared(std::function<void()> levelAfter = {});
+    // Binds the shared controls the layout placed: the delay check box, the element and
+    // envelope type lists.
+    void bindShared();
     // The delay time box follows the delay flag; the picture is redrawn.
     void showDelay();
+    // Gives the shared controls their form names.
+    void nameControls();
 
     void envelopeTypePicked(int type);
     // Loads the "Preset" envelope of the element's waveform into its carrier; false
@@ -94,4 +116,10 @@ protected:
 
     int first;
     bool captionTips = false;   // a caption shows its box's tooltip too
+
+private:
+    // Where a row's field lies: the voice, the shown element, its shown operator, or
+    // its carrier whichever operator is shown; offset is the member's inside that.
+    enum class Scope { Voice, Element, Operator, Carrier };
+    TFieldRow row(Scope scope, size_t offset, Role role = Role::Other, bool shown = true);
 };

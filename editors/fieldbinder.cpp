@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editors/fieldbinder.h"
 
+#include <QAbstractSlider>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -11,8 +12,25 @@
 
 #include "editors/controls.h"
 
-TFieldBinder::TFieldBinder(QObject* parent) : QObject(parent)
+TFieldBinder::TFieldBinder(TEditSink& sink, QObject* parent) : QObject(parent), sink(sink)
 {
+}
+
+bool TFieldBinder::held(const QObject* control)
+{
+    if (const auto* slider = qobject_cast<const QAbstractSlider*>(control))
+        return slider->isSliderDown();
+    if (const auto* number = qobject_cast<const TNumberBox*>(control))
+        return number->userTyping();
+    if (const auto* box = qobject_cast<const QLineEdit*>(control))
+        return box->hasFocus();
+    return false;
+}
+
+void TFieldBinder::report(QObject* control)
+{
+    if (ready())
+        sink.fieldEdited(control, held(control));
 }
 
 QString TFieldBinder::rangeTip(const QString& tip, int minimum, int maximum, const QString& rangeText)
@@ -30,9 +48,12 @@ size_t TFieldBinder::add(Binding b, QWidget* control, const QString& tip)
     return bindings.size() - 1;
 }
 
-void TFieldBinder::bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip)
+void TFieldBinder::bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip,
+                              std::optional<int> spinnerMaximum)
 {
     const QString text = tip.isEmpty() ? QString() : rangeTip(tip, row.minimum, row.maximum, row.rangeText);
+    if (ud)
+        ud->setRange(row.minimum, spinnerMaximum.value_or(row.maximum));
     Binding b{Kind::Number, std::move(row)};
     b.box = box;
     b.ud = ud;
@@ -55,7 +76,7 @@ void TFieldBinder::bindList(TPickList* list, TFieldRow row, const QString& tip)
     const size_t index = add(std::move(b), list, tip);
     connect(list, &TPickList::picked, this, [this, index](int item) {
         Binding& b = bindings[index];
-        store(b, b.row.minimum + item, b.list, false);
+        store(b, b.row.minimum + item, b.list);
     });
 }
 
@@ -66,41 +87,49 @@ void TFieldBinder::bindCheck(QCheckBox* box, TFieldRow row, const QString& tip)
     const size_t index = add(std::move(b), box, tip);
     connect(box, &QCheckBox::clicked, this, [this, index](bool on) {
         Binding& b = bindings[index];
-        store(b, on ? b.row.maximum : b.row.minimum, b.check, false);
+        store(b, on ? b.row.maximum : b.row.minimum, b.check);
     });
 }
 
 void TFieldBinder::bindSlider(TSlider* slider, TFieldRow row, const QString& tip)
 {
+    {
+        // A position the range moves the slider to is no user's.
+        const Refreshing guard(*this);
+        slider->setRange(row.minimum, row.maximum);
+    }
     Binding b{Kind::Slider, std::move(row)};
     b.slider = slider;
     const size_t index = add(std::move(b), slider, tip);
     connect(slider, &TSlider::userMoved, this, [this, index](int p) {
         Binding& b = bindings[index];
-        store(b, p, b.slider, b.slider->isSliderDown());
+        store(b, p, b.slider);
     });
 }
 
 void TFieldBinder::bindBar(QScrollBar* bar, TFieldRow row, const QString& tip)
 {
+    {
+        const Refreshing guard(*this);
+        bar->setRange(row.minimum, row.maximum);
+    }
     Binding b{Kind::Bar, std::move(row)};
     b.bar = bar;
     const size_t index = add(std::move(b), bar, tip);
     connect(bar, &QScrollBar::valueChanged, this, [this, index](int p) {
         Binding& b = bindings[index];
-        store(b, p, b.bar, b.bar->isSliderDown());
+        store(b, p, b.bar);
     });
 }
 
-void TFieldBinder::store(Binding& b, int value, QObject* control, bool held)
+void TFieldBinder::store(Binding& b, int value, QObject* control)
 {
     if (!ready() || value < b.row.minimum || value > b.row.maximum)
         return;
     b.row.set(value);
     if (b.row.after)
         b.row.after();
-    if (edited)
-        edited(b.row, control, held);
+    report(control);
 }
 
 void TFieldBinder::boxChanged(size_t index)
@@ -124,7 +153,7 @@ void TFieldBinder::boxChanged(size_t index)
     }
     if (b.ud)
         b.ud->setPosition(n);
-    store(b, n, b.box, b.box->userTyping());
+    store(b, n, b.box);
 }
 
 void TFieldBinder::spinnerReleased(size_t index)
@@ -138,7 +167,7 @@ void TFieldBinder::spinnerReleased(size_t index)
     if (b.box)
         setNumberText(b.box, p);
     else
-        store(b, p, b.ud, false);
+        store(b, p, b.ud);
 }
 
 void TFieldBinder::show(const Binding& b)
@@ -160,33 +189,28 @@ void TFieldBinder::show(const Binding& b)
 
 void TFieldBinder::refresh()
 {
-    const bool was = isReady;
-    isReady = false;
+    const Refreshing guard(*this);
     for (const Binding& b : bindings)
         show(b);
-    isReady = was;
 }
 
 void TFieldBinder::refreshControl(const QObject* control)
 {
-    const bool was = isReady;
-    isReady = false;
+    const Refreshing guard(*this);
     for (const Binding& b : bindings)
         if (control && (b.box == control || b.ud == control || b.list == control || b.check == control ||
                         b.slider == control || b.bar == control))
             show(b);
-    isReady = was;
 }
 
 bool TFieldBinder::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusOut) {
-        if (actionOver)
-            actionOver();
+        sink.editOver();
     } else if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && actionOver)
-            actionOver();
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            sink.editOver();
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Ties the editors' controls to the rows of a field table, so that every control of a
 // window follows the same rules:
-//   - store rule: a value the user gives is stored only while the owner is ready and
+//   - store rule: a value the user gives is stored only while no refresh runs and
 //     the value lies in the row's shown range; a refused value (or a box left with no
 //     number) shows the stored value again, which stores that value once more; an
 //     empty box or a lone sign while the user is still typing waits. A value equal
@@ -9,11 +9,14 @@
 //   - a released spinner writes its position into its box, which stores it; released
 //     at its limit without moving it changes nothing;
 //   - a slider or scroll bar stores the positions the user moves it to;
-//   - the tooltip names the range ("... (0 to 99)");
-//   - each accepted change of the user is reported once (`edited`), with whether the
-//     action goes on (typing), and the end of typing (the box left, Enter) once
-//     (`actionOver`): the owner makes its undo step and sends from there;
-//   - `refresh` rewrites every control from its field and reports nothing.
+//   - every control takes the row's range (a spinner may stop lower, as its binding
+//     says), and a number's tooltip names it ("... (0 to 99)");
+//   - each accepted change of the user is reported once to the window's sink, with
+//     whether the action goes on (a drag, typing), and the end of typing (the box
+//     left, Enter) once: the sink (the document) makes its undo step from there;
+//   - while a refresh runs (`Refreshing`, which nests) the controls only show the
+//     fields: nothing is stored or reported, so a value outside a control's range
+//     stays as it came.
 // A row reads and writes its field in shown form; the row's own get and set hold the
 // store rule (stored form 127 - x, a level table, a signed byte).
 #pragma once
@@ -22,6 +25,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -45,14 +49,39 @@ struct TFieldRow {
     QString rangeText;
 };
 
+// Where a window's accepted edits go: the document they change.
+class TEditSink {
+public:
+    virtual ~TEditSink() = default;
+    // An accepted change made with control; held: the action goes on (a drag, typing)
+    // and becomes one step at editOver.
+    virtual void fieldEdited(QObject* control, bool held) = 0;
+    // The user left a box (or pressed Enter in it): typing there is over.
+    virtual void editOver() = 0;
+};
+
 class TFieldBinder : public QObject {
     Q_OBJECT
 public:
-    explicit TFieldBinder(QObject* parent = nullptr);
+    explicit TFieldBinder(TEditSink& sink, QObject* parent = nullptr);
+
+    // Held while the window rewrites its controls from the record; nests.
+    class Refreshing {
+    public:
+        explicit Refreshing(TFieldBinder& binder) : binder(binder) { ++binder.refreshing; }
+        ~Refreshing() { --binder.refreshing; }
+        Refreshing(const Refreshing&) = delete;
+        Refreshing& operator=(const Refreshing&) = delete;
+
+    private:
+        TFieldBinder& binder;
+    };
 
     // A number box and the spinner beside it (either may be null). tip is the
-    // tooltip's text without the range (none when empty).
-    void bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip = QString());
+    // tooltip's text without the range (none when empty). The spinner stops at
+    // spinnerMaximum when given, at the row's maximum otherwise.
+    void bindNumber(TNumberBox* box, TUpDown* ud, TFieldRow row, const QString& tip = QString(),
+                    std::optional<int> spinnerMaximum = std::nullopt);
     // A pick list whose item i stands for the value minimum + i.
     void bindList(TPickList* list, TFieldRow row, const QString& tip = QString());
     // A check box: checked is maximum, unchecked minimum.
@@ -61,21 +90,18 @@ public:
     // positions store nothing while refresh runs or the gate is closed).
     void bindSlider(TSlider* slider, TFieldRow row, const QString& tip = QString());
     void bindBar(QScrollBar* bar, TFieldRow row, const QString& tip = QString());
-    // Stores only while *gate is true as well (the owner's own "ready").
-    void setGate(const bool* gate) { open = gate; }
-
     // Rewrites every bound control from its field; nothing is stored back or reported.
     void refresh();
     // Rewrites the controls bound with control from their field, the same way.
     void refreshControl(const QObject* control);
-    // False while refresh runs.
-    bool ready() const { return isReady && (!open || *open); }
+    // False while a refresh runs.
+    bool ready() const { return refreshing == 0; }
 
-    // An accepted change of the user: the row, the control, and whether the action
-    // goes on (typing in a box; the step waits for actionOver).
-    std::function<void(const TFieldRow& row, QObject* control, bool held)> edited;
-    // The user left a box (or pressed Enter in it): typing there is over.
-    std::function<void()> actionOver;
+    // A change the window stored itself (a control of its own, not bound here): goes
+    // to the sink like a bound control's, unless a refresh runs.
+    void report(QObject* control);
+    // Whether the user still holds control: drags a slider or bar, types in a box.
+    static bool held(const QObject* control);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -98,12 +124,12 @@ private:
     size_t add(Binding b, QWidget* control, const QString& tip);
     void boxChanged(size_t index);
     void spinnerReleased(size_t index);
-    void store(Binding& b, int value, QObject* control, bool held);
+    void store(Binding& b, int value, QObject* control);
     void show(const Binding& b);
 
+    TEditSink& sink;
     std::vector<Binding> bindings;
-    bool isReady = true;
-    const bool* open = nullptr;
+    int refreshing = 0;
 };
 
 // Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo anywhere in window, also while a text

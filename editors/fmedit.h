@@ -12,6 +12,11 @@ public:
 
     bool& editElementB = firstElement;
 
+protected:
+    // The "Preset" carrier envelope of the element's waveform; refreshes nothing.
+    bool applyWaveformEnvelope() override;
+
+private:
     TPickList* cbOperator = nullptr;
     TNumberBox *tfFeedback = nullptr, *tfFMWaveform = nullptr, *tfFMFrequency = nullptr,
                *tfOperatorLevel = nullptr;
@@ -19,11 +24,16 @@ public:
             *udOperatorLevel = nullptr;
     QCheckBox *cbFixedFrequency = nullptr, *cbCarrierAM = nullptr, *cbModulatorAM = nullptr,
               *cbCarrierPM = nullptr, *cbModulatorPM = nullptr;
-
-protected:
-    // The "Preset" carrier envelope of the element's waveform; refreshes nothing.
-    bool applyWaveformEnvelope() override;
-
-private:
+    // The window's groups, each placed by pixels.
+    void addTone();
+    void addOperator();
+    void addLFO();
+    void addOptions();
+    void addEnvelope();
+    // A shared slider with the FM editor's ticks; a check box at x, y bound to the
+    // field (unbound when the row has no field).
+    TSlider* fmSlider(QWidget* parent, Qt::Orientation o, const QRect& at, TFieldRow fieldRow,
+                      const QString& tip);
+    QCheckBox* check(QWidget* parent, const QString& text, int x, int y, TFieldRow fieldRow);
     void cbWaveformChange(int index);
 };

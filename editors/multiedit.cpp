@@ -24,17 +24,6 @@ QString noteName(int note)
 
 namespace {
 
-const MultiField& fieldAt(const std::string& path)
-{
-    // The table holds every path asked for here.
-    return *findMultiField(path);
-}
-
-std::string partPath(int p, const char* name)
-{
-    return "part[" + std::to_string(p + 1) + "]." + name;
-}
-
 QString slotVoiceName(const Bank& bank, int value)
 {
     const int bankIndex = value / 64;
@@ -56,119 +45,20 @@ QString slotVoiceName(const Bank& bank, int value)
 TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      document(document), fields(new TFieldBinder(this))
+      document(document), fields(new TFieldBinder(*this, this))
 {
     setObjectName(QStringLiteral("MultiEdit"));
     setWindowTitle(QStringLiteral("Tarvik - Multis"));
     setStyleSheet(editorStyleSheet() + QStringLiteral("TMultiEdit { background-color: black; }"));
 
-    cbMulti = new TPickList;
-    cbMulti->setObjectName(QStringLiteral("cbMulti"));
-    cbMulti->setToolTip(QStringLiteral("Selects the multi to edit"));
-    for (int m = 0; m < multiCount; ++m)
-        cbMulti->addItem(QString());
-    tfName = new TNameBox;
-    tfName->setObjectName(QStringLiteral("tfName"));
-    tfName->setToolTip(QStringLiteral("The multi's name (8 characters)"));
-    tfName->setFixedWidth(90);
-    cbEffectType = new TPickList(TVoiceCommonEdit::effectNames());
-    cbEffectType->setObjectName(QStringLiteral("cbEffectType"));
-    tfEffectDepth = new TNumberBox(1);
-    tfEffectDepth->setObjectName(QStringLiteral("tfEffectDepth"));
-    udEffectDepth = new TUpDown(0, 7);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Multi: ")));
-    top->addWidget(cbMulti);
-    top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Name: ")));
-    top->addWidget(tfName);
-    top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Effect: ")));
-    top->addWidget(cbEffectType);
-    top->addWidget(new QLabel(QStringLiteral("Depth: ")));
-    top->addWidget(numberWithArrows(tfEffectDepth, udEffectDepth, 24));
-    top->addStretch(1);
-
-    auto* parts = new QGroupBox(QStringLiteral(" Parts "));
-    auto* grid = new QGridLayout(parts);
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(3);
-    const char* const headings[] = {"Part",  "Channel", "Voice",      "",       "",
-                                    "Level", "Detune",  "Note shift", "Lowest", "Highest"};
-    for (int c = 0; c < 10; ++c)
-        grid->addWidget(new QLabel(QString::fromLatin1(headings[c])), 0, c);
-    QStringList channels;
-    for (int c = 1; c <= 16; ++c)
-        channels << QString::number(c);
-    channels << QStringLiteral("off");
-    QStringList notes;
-    for (int n = 0; n < 128; ++n)
-        notes << noteName(n);
-    for (int p = 0; p < multiParts; ++p) {
-        Part& c = part[p];
-        const QString suffix = QString::number(p + 1);
-        c.cbChannel = new TPickList(channels);
-        c.cbChannel->setObjectName(QStringLiteral("cbChannel") + suffix);
-        c.cbBank = new TPickList({QStringLiteral("P"), QStringLiteral("I"), QStringLiteral("C")});
-        c.cbBank->setObjectName(QStringLiteral("cbBank") + suffix);
-        c.tfNumber = new TNumberBox(2);
-        c.tfNumber->setObjectName(QStringLiteral("tfNumber") + suffix);
-        c.udNumber = new TUpDown(1, 64);
-        c.lVoiceName = new QLabel;
-        c.lVoiceName->setObjectName(QStringLiteral("lVoiceName") + suffix);
-        c.lVoiceName->setMinimumWidth(70);
-        c.tfLevel = new TNumberBox(2);
-        c.tfLevel->setObjectName(QStringLiteral("tfLevel") + suffix);
-        c.udLevel = new TUpDown(0, 99);
-        c.tfDetune = new TNumberBox(3, TNumberBox::SignedDigits);
-        c.tfDetune->setObjectName(QStringLiteral("tfDetune") + suffix);
-        c.udDetune = new TUpDown(-16, 16);
-        c.tfNoteShift = new TNumberBox(3, TNumberBox::SignedDigits);
-        c.tfNoteShift->setObjectName(QStringLiteral("tfNoteShift") + suffix);
-        c.udNoteShift = new TUpDown(-24, 24);
-        c.cbNoteLow = new TPickList(notes);
-        c.cbNoteLow->setObjectName(QStringLiteral("cbNoteLow") + suffix);
-        c.cbNoteHigh = new TPickList(notes);
-        c.cbNoteHigh->setObjectName(QStringLiteral("cbNoteHigh") + suffix);
-        c.cbNoteLow->setMaxVisibleItems(16);
-        c.cbNoteHigh->setMaxVisibleItems(16);
-        const int r = p + 1;
-        grid->addWidget(new QLabel(suffix), r, 0, Qt::AlignCenter);
-        grid->addWidget(c.cbChannel, r, 1);
-        grid->addWidget(c.cbBank, r, 2);
-        grid->addWidget(numberWithArrows(c.tfNumber, c.udNumber, 26), r, 3);
-        grid->addWidget(c.lVoiceName, r, 4);
-        grid->addWidget(numberWithArrows(c.tfLevel, c.udLevel, 26), r, 5);
-        grid->addWidget(numberWithArrows(c.tfDetune, c.udDetune, 34), r, 6);
-        grid->addWidget(numberWithArrows(c.tfNoteShift, c.udNoteShift, 34), r, 7);
-        grid->addWidget(c.cbNoteLow, r, 8);
-        grid->addWidget(c.cbNoteHigh, r, 9);
-    }
-
+    QLayout* top = addTop();
+    QWidget* parts = addParts();
     lSendNote =
         new QLabel(QStringLiteral("Changes to the multis go to the synthesiser with the next bank send: "
                                   "the synthesiser takes multis only inside a bank."));
     lSendNote->setObjectName(QStringLiteral("lSendNote"));
     lSendNote->setWordWrap(true);
-
-    bUndo = new QPushButton(QStringLiteral("Undo"));
-    bUndo->setObjectName(QStringLiteral("bUndo"));
-    bRedo = new QPushButton(QStringLiteral("Redo"));
-    bRedo->setObjectName(QStringLiteral("bRedo"));
-    bSendBank = new QPushButton(QStringLiteral("Send bank to synth..."));
-    bSendBank->setObjectName(QStringLiteral("bSendBank"));
-    bClose = new QPushButton(QStringLiteral("Close"));
-    bClose->setObjectName(QStringLiteral("bClose"));
-    // Fixed widths: the captions change with every step, the window should not.
-    bUndo->setFixedWidth(230);
-    bRedo->setFixedWidth(230);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(bUndo);
-    buttons->addWidget(bRedo);
-    buttons->addStretch(1);
-    buttons->addWidget(bSendBank);
-    buttons->addWidget(bClose);
+    QLayout* buttons = addButtons();
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -198,6 +88,126 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     showHistory();
 }
 
+QLayout* TMultiEdit::addTop()
+{
+    cbMulti = new TPickList;
+    cbMulti->setObjectName(QStringLiteral("cbMulti"));
+    cbMulti->setToolTip(QStringLiteral("Selects the multi to edit"));
+    for (int m = 0; m < multiCount; ++m)
+        cbMulti->addItem(QString());
+    tfName = new TNameBox;
+    tfName->setObjectName(QStringLiteral("tfName"));
+    tfName->setToolTip(QStringLiteral("The multi's name (8 characters)"));
+    tfName->setFixedWidth(90);
+    cbEffectType = new TPickList(TVoiceCommonEdit::effectNames());
+    cbEffectType->setObjectName(QStringLiteral("cbEffectType"));
+    tfEffectDepth = new TNumberBox(1);
+    tfEffectDepth->setObjectName(QStringLiteral("tfEffectDepth"));
+    udEffectDepth = new TUpDown;
+    udEffectDepth->setObjectName(QStringLiteral("udEffectDepth"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Multi: ")));
+    top->addWidget(cbMulti);
+    top->addSpacing(12);
+    top->addWidget(new QLabel(QStringLiteral("Name: ")));
+    top->addWidget(tfName);
+    top->addSpacing(12);
+    top->addWidget(new QLabel(QStringLiteral("Effect: ")));
+    top->addWidget(cbEffectType);
+    top->addWidget(new QLabel(QStringLiteral("Depth: ")));
+    top->addWidget(numberWithArrows(tfEffectDepth, udEffectDepth, 24));
+    top->addStretch(1);
+    return top;
+}
+
+QWidget* TMultiEdit::addParts()
+{
+    auto* parts = new QGroupBox(QStringLiteral(" Parts "));
+    auto* grid = new QGridLayout(parts);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(3);
+    const char* const headings[] = {"Part",  "Channel", "Voice",      "",       "",
+                                    "Level", "Detune",  "Note shift", "Lowest", "Highest"};
+    for (int c = 0; c < 10; ++c)
+        grid->addWidget(new QLabel(QString::fromLatin1(headings[c])), 0, c);
+    QStringList channels;
+    for (int c = 1; c <= 16; ++c)
+        channels << QString::number(c);
+    channels << QStringLiteral("off");
+    QStringList notes;
+    for (int n = 0; n < 128; ++n)
+        notes << noteName(n);
+    for (int p = 0; p < multiParts; ++p)
+        addPart(grid, p, channels, notes);
+    return parts;
+}
+
+void TMultiEdit::addPart(QGridLayout* grid, int p, const QStringList& channels, const QStringList& notes)
+{
+    Part& c = part[p];
+    const QString suffix = QString::number(p + 1);
+    auto named = [&suffix](QWidget* w, const char* name) {
+        w->setObjectName(QLatin1String(name) + suffix);
+        return w;
+    };
+    c.cbChannel = new TPickList(channels);
+    c.cbBank = new TPickList({QStringLiteral("P"), QStringLiteral("I"), QStringLiteral("C")});
+    c.tfNumber = new TNumberBox(2);
+    c.udNumber = new TUpDown;
+    c.lVoiceName = new QLabel;
+    c.lVoiceName->setMinimumWidth(70);
+    c.tfLevel = new TNumberBox(2);
+    c.udLevel = new TUpDown;
+    c.tfDetune = new TNumberBox(3, TNumberBox::SignedDigits);
+    c.udDetune = new TUpDown;
+    c.tfNoteShift = new TNumberBox(3, TNumberBox::SignedDigits);
+    c.udNoteShift = new TUpDown;
+    c.cbNoteLow = new TPickList(notes);
+    c.cbNoteHigh = new TPickList(notes);
+    c.cbNoteLow->setMaxVisibleItems(16);
+    c.cbNoteHigh->setMaxVisibleItems(16);
+    const int r = p + 1;
+    grid->addWidget(new QLabel(suffix), r, 0, Qt::AlignCenter);
+    grid->addWidget(named(c.cbChannel, "cbChannel"), r, 1);
+    grid->addWidget(named(c.cbBank, "cbBank"), r, 2);
+    grid->addWidget(numberWithArrows(c.tfNumber, c.udNumber, 26), r, 3);
+    grid->addWidget(named(c.lVoiceName, "lVoiceName"), r, 4);
+    grid->addWidget(numberWithArrows(c.tfLevel, c.udLevel, 26), r, 5);
+    grid->addWidget(numberWithArrows(c.tfDetune, c.udDetune, 34), r, 6);
+    grid->addWidget(numberWithArrows(c.tfNoteShift, c.udNoteShift, 34), r, 7);
+    grid->addWidget(named(c.cbNoteLow, "cbNoteLow"), r, 8);
+    grid->addWidget(named(c.cbNoteHigh, "cbNoteHigh"), r, 9);
+    const std::pair<QWidget*, const char*> numbers[] = {
+        {c.tfNumber, "tfNumber"},       {c.udNumber, "udNumber"},      {c.tfLevel, "tfLevel"},
+        {c.udLevel, "udLevel"},         {c.tfDetune, "tfDetune"},      {c.udDetune, "udDetune"},
+        {c.tfNoteShift, "tfNoteShift"}, {c.udNoteShift, "udNoteShift"}};
+    for (const auto& [w, name] : numbers)
+        named(w, name);
+}
+
+QLayout* TMultiEdit::addButtons()
+{
+    bUndo = new QPushButton(QStringLiteral("Undo"));
+    bUndo->setObjectName(QStringLiteral("bUndo"));
+    bRedo = new QPushButton(QStringLiteral("Redo"));
+    bRedo->setObjectName(QStringLiteral("bRedo"));
+    bSendBank = new QPushButton(QStringLiteral("Send bank to synth..."));
+    bSendBank->setObjectName(QStringLiteral("bSendBank"));
+    bClose = new QPushButton(QStringLiteral("Close"));
+    bClose->setObjectName(QStringLiteral("bClose"));
+    // Fixed widths: the captions change with every step, the window should not.
+    bUndo->setFixedWidth(230);
+    bRedo->setFixedWidth(230);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(bUndo);
+    buttons->addWidget(bRedo);
+    buttons->addStretch(1);
+    buttons->addWidget(bSendBank);
+    buttons->addWidget(bClose);
+    return buttons;
+}
+
 MultiRecord& TMultiEdit::record()
 {
     return document->edit().multis[static_cast<size_t>(shown)];
@@ -220,21 +230,16 @@ void TMultiEdit::bindFields()
         };
         return r;
     };
-    fields->edited = [this](const TFieldRow&, QObject* control, bool held) {
-        document->edited(control, held);
-        showNames();
-    };
-    fields->actionOver = [this] { document->finishEdit(); };
-
-    fields->bindList(cbEffectType, row(fieldAt("effectType")), QStringLiteral("Selects the effect type"));
-    fields->bindNumber(tfEffectDepth, udEffectDepth, row(fieldAt("effectDepth")),
+    fields->bindList(cbEffectType, row(multiField(MultiFieldId::EffectType)),
+                     QStringLiteral("Selects the effect type"));
+    fields->bindNumber(tfEffectDepth, udEffectDepth, row(multiField(MultiFieldId::EffectDepth)),
                        QStringLiteral("Sets the amount of effect"));
     for (int p = 0; p < multiParts; ++p) {
         Part& c = part[p];
-        fields->bindList(c.cbChannel, row(fieldAt(partPath(p, "channel"))),
+        fields->bindList(c.cbChannel, row(multiField(MultiFieldId::Channel, p)),
                          QStringLiteral("The MIDI channel the part receives on, or off"));
         // One field, two controls: the bank (P, I, C) and the number in it (1..64).
-        const TFieldRow voice = row(fieldAt(partPath(p, "voice")));
+        const TFieldRow voice = row(multiField(MultiFieldId::Voice, p));
         TFieldRow bankRow = voice;
         bankRow.minimum = 0;
         bankRow.maximum = 2;
@@ -248,15 +253,15 @@ void TMultiEdit::bindFields()
         numberRow.set = [get = voice.get, set = voice.set](int n) { set(get() / 64 * 64 + n - 1); };
         fields->bindNumber(c.tfNumber, c.udNumber, numberRow,
                            QStringLiteral("The voice's number in its bank"));
-        fields->bindNumber(c.tfLevel, c.udLevel, row(fieldAt(partPath(p, "level"))),
+        fields->bindNumber(c.tfLevel, c.udLevel, row(multiField(MultiFieldId::Level, p)),
                            QStringLiteral("Sets the part's level"));
-        fields->bindNumber(c.tfDetune, c.udDetune, row(fieldAt(partPath(p, "detune"))),
+        fields->bindNumber(c.tfDetune, c.udDetune, row(multiField(MultiFieldId::Detune, p)),
                            QStringLiteral("Detunes the part"));
-        fields->bindNumber(c.tfNoteShift, c.udNoteShift, row(fieldAt(partPath(p, "noteShift"))),
+        fields->bindNumber(c.tfNoteShift, c.udNoteShift, row(multiField(MultiFieldId::NoteShift, p)),
                            QStringLiteral("Shifts the part's notes in semitones"));
-        fields->bindList(c.cbNoteLow, row(fieldAt(partPath(p, "noteLow"))),
+        fields->bindList(c.cbNoteLow, row(multiField(MultiFieldId::NoteLow, p)),
                          QStringLiteral("The lowest note the part plays"));
-        fields->bindList(c.cbNoteHigh, row(fieldAt(partPath(p, "noteHigh"))),
+        fields->bindList(c.cbNoteHigh, row(multiField(MultiFieldId::NoteHigh, p)),
                          QStringLiteral("The highest note the part plays"));
     }
 }
@@ -272,12 +277,22 @@ void TMultiEdit::selectMulti(int m)
 
 void TMultiEdit::refresh()
 {
+    const TFieldBinder::Refreshing guard(*fields);
     fields->refresh();
-    writingName = true;
     const std::string name = multiName(record());
     tfName->showName(name.c_str());
-    writingName = false;
     showNames();
+}
+
+void TMultiEdit::fieldEdited(QObject* control, bool held)
+{
+    document->edited(control, held);
+    showNames();
+}
+
+void TMultiEdit::editOver()
+{
+    document->finishEdit();
 }
 
 void TMultiEdit::showNames()
@@ -287,7 +302,7 @@ void TMultiEdit::showNames()
         cbMulti->setItemText(m, QStringLiteral("%1  %2").arg(m + 1, 2).arg(
                                     QString::fromStdString(multiName(bank.multis[static_cast<size_t>(m)]))));
     cbMulti->select(shown);
-    const MultiField& voice = fieldAt("part[1].voice");
+    const MultiField& voice = multiField(MultiFieldId::Voice, 0);
     for (int p = 0; p < multiParts; ++p)
         part[p].lVoiceName->setText(
             slotVoiceName(bank, voice.get(bank.multis[static_cast<size_t>(shown)], p)));
@@ -295,13 +310,12 @@ void TMultiEdit::showNames()
 
 void TMultiEdit::nameChanged()
 {
-    if (writingName)
+    if (!fields->ready())
         return;
     const QByteArray name = tfName->name();
     setMultiName(record(), std::string(name.constData(), static_cast<size_t>(name.size())));
     setMultiChecksum(record());
-    document->edited(tfName, tfName->hasFocus());
-    showNames();
+    fields->report(tfName);
 }
 
 void TMultiEdit::showHistory()

@@ -13,12 +13,14 @@
 
 #include <functional>
 
+#include "editors/fieldbinder.h"
 #include "voice/bank.h"
 
+class QGridLayout;
 class QLabel;
+class QLayout;
 class QPushButton;
 class TBankDocument;
-class TFieldBinder;
 class TNameBox;
 class TNumberBox;
 class TPickList;
@@ -27,7 +29,7 @@ class TUpDown;
 // A MIDI note number as the synthesiser names it: 0 = "C-2", 60 = "C3", 127 = "G8".
 QString noteName(int note);
 
-class TMultiEdit : public QWidget {
+class TMultiEdit : public QWidget, private TEditSink {
     Q_OBJECT
 public:
     explicit TMultiEdit(TBankDocument* document, QWidget* parent = nullptr);
@@ -41,6 +43,10 @@ public:
     // Started by the window's "Send bank to synth..." button (the Bank window's send).
     std::function<void()> sendBank;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     TPickList* cbMulti;
     TNameBox* tfName;
     TPickList* cbEffectType;
@@ -68,18 +74,22 @@ public:
     QPushButton* bSendBank;
     QPushButton* bClose;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     MultiRecord& record();
+    // The window's parts: the multi, name and effect line, the parts' grid (a line
+    // per part) and the buttons.
+    QLayout* addTop();
+    QWidget* addParts();
+    void addPart(QGridLayout* grid, int p, const QStringList& channels, const QStringList& notes);
+    QLayout* addButtons();
     void bindFields();
     void nameChanged();
     void showNames();
     void showHistory();
+    // An accepted change goes to the bank document.
+    void fieldEdited(QObject* control, bool held) override;
+    void editOver() override;
 
     TBankDocument* document;
     TFieldBinder* fields;
     int shown = 0;
-    bool writingName = false;
 };

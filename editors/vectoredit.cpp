@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int positionTop = 62;     // slider range 0..62; position = 62 - stored value
+constexpr int positionTop = 62;     // the lists' last position
 constexpr int repeatMarker = 254;   // "Repeat"
 constexpr int endMarker = 255;      // "End"
 
@@ -56,7 +56,35 @@ QStringList TVectorEdit::speedNames()
 TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
     : TEditorWindow(QStringLiteral("Tarvik - Vectors"), commands, parent)
 {
+    QLayout* sliderArea = addSliders();
+    addLists();
+    createButtons(0, true);
+    layOut(sliderArea);
+    bindFields();
+    // Choosing the step or the vector shows it, and sends like every list.
+    connect(cbStepNumber, &TPickList::picked, this, [this](int entry) {
+        currentStep = entry;
+        refreshFromVoice();
+        reportEdit(cbStepNumber);
+    });
+    connect(cbVectorSelect, &TPickList::picked, this, [this](int entry) {
+        editLevel = entry == 0;
+        currentVector = editLevel ? &voice.levelVector : &voice.detuneVector;
+        currentSpeed = editLevel ? &voice.levelVectorSpeed : &voice.detuneVectorSpeed;
+        refreshFromVoice();
+        reportEdit(cbVectorSelect);
+    });
 
+    currentStep = 0;
+    editLevel = true;
+    currentVector = &voice.levelVector;
+    currentSpeed = &voice.levelVectorSpeed;
+    refreshFromVoice();
+    commands.watchEditor(this);
+}
+
+QLayout* TVectorEdit::addSliders()
+{
     // The two rows of sliders, AB first.
     auto* sliderArea = new QVBoxLayout;
     sliderArea->setSpacing(2);
@@ -68,7 +96,7 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
         auto* line = new QHBoxLayout;
         line->setSpacing(1);
         for (int step = 0; step < vectorSteps; ++step) {
-            auto* s = new TSlider(Qt::Vertical, 0, positionTop);
+            auto* s = new TSlider(Qt::Vertical);
             s->setObjectName(QStringLiteral("%1Step%2").arg(row == 0 ? "ab" : "cd").arg(step + 1));
             s->setTickPosition(QSlider::NoTicks);
             s->setPageStep(16);
@@ -89,7 +117,11 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
         sliderArea->addLayout(line);
         sliderArea->addWidget(bottom);
     }
+    return sliderArea;
+}
 
+void TVectorEdit::addLists()
+{
     cbStepNumber = new TPickList;
     for (int step = 1; step <= vectorSteps; ++step)
         cbStepNumber->addItem(QString::number(step));
@@ -101,9 +133,16 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
     for (TPickList* list :
          {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
         list->setMaxVisibleItems(16);
+    nameObjects({{cbStepNumber, "cbStepNumber"},
+                 {cbABPosition, "cbABPosition"},
+                 {cbCDPosition, "cbCDPosition"},
+                 {cbRepeats, "cbRepeats"},
+                 {cbVectorSpeed, "cbVectorSpeed"},
+                 {cbVectorSelect, "cbVectorSelect"}});
+}
 
-    createButtons(0, true);
-
+void TVectorEdit::layOut(QLayout* sliderArea)
+{
     auto* gStep = new QGroupBox(QStringLiteral(" Step values "));
     {
         auto* l = new QGridLayout(gStep);
@@ -143,59 +182,43 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
     outer->addSpacing(6);
     outer->addLayout(panels);
     outer->setSizeConstraint(QLayout::SetFixedSize);
+}
 
+void TVectorEdit::bindFields()
+{
     // A field of the vector shown, at step (the current step when -1).
-    auto vectorRow = [this](const char* name, int step) {
-        return voiceRow([this, name = std::string(name), step]() -> const VoiceField& {
-            return *findVoiceField((editLevel ? "levelVector." : "detuneVector.") + name + "[" +
-                                   std::to_string(step < 0 ? currentStep : step) + "]");
+    auto vectorRow = [this](auto member, int step) {
+        return voiceRow([this, member, step]() -> const VoiceField& {
+            return vectorField(editLevel, step < 0 ? currentStep : step, member);
         });
     };
     // A slider shows its step's position upside down and makes the step current.
     for (int i = 0; i < 2 * vectorSteps; ++i) {
         const int step = i % vectorSteps;
-        TFieldRow r = vectorRow(i < vectorSteps ? "abPosition" : "cdPosition", step);
-        r.get = [get = r.get] { return positionTop - get(); };
-        r.set = [set = r.set](int p) { set(positionTop - p); };
+        TFieldRow r = vectorRow(i < vectorSteps ? &VectorTable::abPosition : &VectorTable::cdPosition, step);
+        // The slider's range is the field's, its top the field's first value.
+        r.get = [get = r.get, top = r.maximum] { return top - get(); };
+        r.set = [set = r.set, top = r.maximum](int p) { set(top - p); };
         r.after = [this, step] {
             currentStep = step;
             showStep(step);
         };
         fields->bindSlider(sliders[i], r);
     }
-    TFieldRow ab = vectorRow("abPosition", -1);
+    TFieldRow ab = vectorRow(&VectorTable::abPosition, -1);
     ab.after = [this] { fields->refreshControl(sliders[currentStep]); };
     fields->bindList(cbABPosition, ab);
-    TFieldRow cd = vectorRow("cdPosition", -1);
+    TFieldRow cd = vectorRow(&VectorTable::cdPosition, -1);
     cd.after = [this] { fields->refreshControl(sliders[vectorSteps + currentStep]); };
     fields->bindList(cbCDPosition, cd);
-    TFieldRow repeats = vectorRow("repeats", -1);
+    TFieldRow repeats = vectorRow(&VectorTable::repeats, -1);
     repeats.after = [this] { updateStepVisibility(); };
     fields->bindList(cbRepeats, repeats);
     // Item i is the speed i + 1; a stored speed of 0 selects nothing.
     fields->bindList(cbVectorSpeed, voiceRow([this]() -> const VoiceField& {
-                         return *findVoiceField(editLevel ? "levelVectorSpeed" : "detuneVectorSpeed");
+                         return editLevel ? voiceField(&Voice::levelVectorSpeed)
+                                          : voiceField(&Voice::detuneVectorSpeed);
                      }));
-    // Choosing the step or the vector shows it, and sends like every list.
-    connect(cbStepNumber, &TPickList::picked, this, [this](int entry) {
-        currentStep = entry;
-        refreshFromVoice();
-        sendIfReady(cbStepNumber);
-    });
-    connect(cbVectorSelect, &TPickList::picked, this, [this](int entry) {
-        editLevel = entry == 0;
-        currentVector = editLevel ? &voice.levelVector : &voice.detuneVector;
-        currentSpeed = editLevel ? &voice.levelVectorSpeed : &voice.detuneVectorSpeed;
-        refreshFromVoice();
-        sendIfReady(cbVectorSelect);
-    });
-
-    currentStep = 0;
-    editLevel = true;
-    currentVector = &voice.levelVector;
-    currentSpeed = &voice.levelVectorSpeed;
-    refreshFromVoice();
-    commands.watchEditor(this);
 }
 
 // The step lists show one step's values.

@@ -11,6 +11,7 @@
 #include "editors/editorwindow.h"
 #include "voice/voice.h"
 
+class QLayout;
 class TPickList;
 class TSlider;
 
@@ -23,21 +24,10 @@ public:
     // "Repeat" and every step after it or after the first "End".
     void updateStepVisibility();
 
-    // Entries 0-49: the AB sliders abStep1..abStep50 of steps 1-50;
-    // entries 50-99: the CD sliders cdStep1..cdStep50.
-    QList<TSlider*> sliders;
-
     int currentStep = 0;
     bool editLevel = true;
     VectorTable* currentVector = &voice.levelVector;
     uint8_t* currentSpeed = &voice.levelVectorSpeed;
-
-    TPickList* cbStepNumber;
-    TPickList* cbABPosition;
-    TPickList* cbCDPosition;
-    TPickList* cbRepeats;
-    TPickList* cbVectorSpeed;
-    TPickList* cbVectorSelect;
 
     // The lists' entries.
     static QStringList positionNames(QChar first, QChar second);
@@ -48,5 +38,22 @@ protected:
     void showVoice() override;
 
 private:
+    TPickList* cbStepNumber;
+    TPickList* cbABPosition;
+    TPickList* cbCDPosition;
+    TPickList* cbRepeats;
+    TPickList* cbVectorSpeed;
+    TPickList* cbVectorSelect;
+
+    // Entries 0-49: the AB sliders abStep1..abStep50 of steps 1-50;
+    // entries 50-99: the CD sliders cdStep1..cdStep50.
+    QList<TSlider*> sliders;
+
+    // The window's parts: the two rows of step sliders, the lists, their places, and
+    // the fields they show.
+    QLayout* addSliders();
+    void addLists();
+    void layOut(QLayout* sliderArea);
+    void bindFields();
     void showStep(int step);
 };

@@ -236,55 +236,83 @@ QStringList TVoiceCommonEdit::effectNames()
 TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent)
     : TEditorWindow(QStringLiteral("Tarvik - Voice common"), commands, parent)
 {
-    // Controls
+    addControls();
+    createButtons(0, true);
+    layOut();
+    connect(tfVoiceName, &QLineEdit::textChanged, this, [this] { tfVoiceNameChange(); });
+    commands.watchEditor(this);
+}
+
+void TVoiceCommonEdit::addControls()
+{
     tfVoiceName = new TNameBox;
     tfVoiceName->setToolTip(QStringLiteral("Name of the voice"));
     tfVoiceName->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWWW")) + 12);
 
     cbVoiceConfig = new TPickList({QStringLiteral("A-B"), QStringLiteral("A-B-C-D")});
-    fields->bindList(cbVoiceConfig, voiceRow("voiceConfig"),
+    fields->bindList(cbVoiceConfig, voiceRow(&Voice::voiceConfig),
                      QStringLiteral("Sets the number of elements in this voice"));
     cbFXType = new TPickList(effectNames());
-    fields->bindList(cbFXType, voiceRow("effectType"), QStringLiteral("Selects the effect type"));
+    fields->bindList(cbFXType, voiceRow(&Voice::effectType), QStringLiteral("Selects the effect type"));
 
     // The attack and release adjustments show in the element editors' pictures, which
     // follow the document's changes.
-    auto number = [this](TNumberBox*& box, TUpDown*& ud, const char* path, const char* tip) {
-        TFieldRow r = voiceRow(path);
+    auto number = [this](TNumberBox*& box, TUpDown*& ud, auto member, const char* tip) {
+        TFieldRow r = voiceRow(member);
         box = new TNumberBox(r.maximum < 10 ? 1 : 3,
                              r.maximum < 10 ? TNumberBox::Digits : TNumberBox::SignedDigitsBlanks);
-        ud = new TUpDown(r.minimum, r.maximum);
+        ud = new TUpDown;
         fields->bindNumber(box, ud, r, QLatin1String(tip));
     };
     // A check box shows every flag other than 0 as on, and stores 0 or 1.
-    auto check = [this](const QString& text, const char* path, const QString& tip) {
+    auto check = [this](const QString& text, auto member, const QString& tip) {
         auto* box = new QCheckBox(text);
-        TFieldRow r = voiceRow(path);
+        TFieldRow r = voiceRow(member);
         r.get = [get = r.get] { return get() != 0 ? 1 : 0; };
         fields->bindCheck(box, r, tip);
         return box;
     };
-    number(tfFXDepth, udFXDepth, "effectDepth", "Sets the amount of effect");
-    number(tfBendRange, udBendRange, "bendRange", "Sets the maximum range of the pitch wheel in semitones");
-    cbAftertouchAM = check(QStringLiteral("Assign to AM"), "aftertouchAM",
+    number(tfFXDepth, udFXDepth, &Voice::effectDepth, "Sets the amount of effect");
+    number(tfBendRange, udBendRange, &Voice::bendRange,
+           "Sets the maximum range of the pitch wheel in semitones");
+    cbAftertouchAM = check(QStringLiteral("Assign to AM"), &Voice::aftertouchAM,
                            QStringLiteral("Sets aftertouch to control tremolo"));
-    cbAftertouchPM = check(QStringLiteral("Assign to PM"), "aftertouchPM",
+    cbAftertouchPM = check(QStringLiteral("Assign to PM"), &Voice::aftertouchPM,
                            QStringLiteral("Sets aftertouch to control vibrato"));
-    cbAftertouchLevel = check(QStringLiteral("Assign to level"), "aftertouchLevel",
+    cbAftertouchLevel = check(QStringLiteral("Assign to level"), &Voice::aftertouchLevel,
                               QStringLiteral("Sets aftertouch to control volume"));
-    number(tfAftertouchPitch, udAftertouchPitch, "aftertouchPitch",
+    number(tfAftertouchPitch, udAftertouchPitch, &Voice::aftertouchPitch,
            "Sets the maximum aftertouch pitch bend in semitones");
-    cbModWheelAM = check(QStringLiteral("Assign to AM"), "modWheelAM",
+    cbModWheelAM = check(QStringLiteral("Assign to AM"), &Voice::modWheelAM,
                          QStringLiteral("Sets the modulation wheel to control tremolo"));
-    cbModWheelPM = check(QStringLiteral("Assign to PM"), "modWheelPM",
+    cbModWheelPM = check(QStringLiteral("Assign to PM"), &Voice::modWheelPM,
                          QStringLiteral("Sets the modulation wheel to control vibrato"));
-    number(tfAttack, udAttack, "attackAdjust",
+    number(tfAttack, udAttack, &Voice::attackAdjust,
            "Sets the amount by which to alter each element's attack rate");
-    number(tfRelease, udRelease, "releaseAdjust",
+    number(tfRelease, udRelease, &Voice::releaseAdjust,
            "Sets the amount by which to alter each element's release rate");
-    createButtons(0, true);
+    nameObjects({{tfVoiceName, "tfVoiceName"},
+                 {cbVoiceConfig, "cbVoiceConfig"},
+                 {cbFXType, "cbFXType"},
+                 {tfFXDepth, "tfFXDepth"},
+                 {udFXDepth, "udFXDepth"},
+                 {tfBendRange, "tfBendRange"},
+                 {udBendRange, "udBendRange"},
+                 {cbAftertouchAM, "cbAftertouchAM"},
+                 {cbAftertouchPM, "cbAftertouchPM"},
+                 {cbAftertouchLevel, "cbAftertouchLevel"},
+                 {tfAftertouchPitch, "tfAftertouchPitch"},
+                 {udAftertouchPitch, "udAftertouchPitch"},
+                 {cbModWheelAM, "cbModWheelAM"},
+                 {cbModWheelPM, "cbModWheelPM"},
+                 {tfAttack, "tfAttack"},
+                 {udAttack, "udAttack"},
+                 {tfRelease, "tfRelease"},
+                 {udRelease, "udRelease"}});
+}
 
-    // Layout
+void TVoiceCommonEdit::layOut()
+{
     const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("-888")) + 12;
     auto label = [](const QString& text) { return new QLabel(text); };
 
@@ -349,25 +377,20 @@ TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent)
     grid->addWidget(gModWheel, 2, 2);
     grid->addLayout(buttons, 1, 3, 2, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
-
-    connect(tfVoiceName, &QLineEdit::textChanged, this, [this] { tfVoiceNameChange(); });
-    commands.watchEditor(this);
 }
 
 void TVoiceCommonEdit::showVoice()
 {
-    writingName = true;
     tfVoiceName->showName(voice.name);
-    writingName = false;
 }
 
 void TVoiceCommonEdit::tfVoiceNameChange()
 {
     // A name written by a refresh is the stored one already, byte for byte.
-    if (!writingName) {
-        const QByteArray name = tfVoiceName->name();
-        std::memcpy(voice.name, name.constData(), voiceNameLength);
-        voice.name[voiceNameLength] = 0;
-    }
-    sendIfReady(tfVoiceName);
+    if (!fields->ready())
+        return;
+    const QByteArray name = tfVoiceName->name();
+    std::memcpy(voice.name, name.constData(), voiceNameLength);
+    voice.name[voiceNameLength] = 0;
+    reportEdit(tfVoiceName);
 }

@@ -55,6 +55,13 @@ class TVoiceCommonEdit : public TEditorWindow {
 public:
     explicit TVoiceCommonEdit(TEditCommands& commands, QWidget* parent = nullptr);
 
+    // The effect types, entry number = effectType.
+    static QStringList effectNames();
+
+protected:
+    void showVoice() override;
+
+private:
     // Controls, named as the window's form names them.
     TNameBox* tfVoiceName;
     TPickList* cbVoiceConfig;
@@ -75,13 +82,8 @@ public:
     TNumberBox* tfRelease;
     TUpDown* udRelease;
 
-    // The effect types, entry number = effectType.
-    static QStringList effectNames();
-
-protected:
-    void showVoice() override;
-
-private:
+    // The controls, bound to their fields, and their places.
+    void addControls();
+    void layOut();
     void tfVoiceNameChange();
-    bool writingName = false;
 };

@@ -465,14 +465,17 @@ const std::vector<MultiField>& multiFields()
 
 const MultiField* findMultiField(const std::string& path)
 {
-    static const std::map<std::string, const MultiField*> byPath = [] {
-        std::map<std::string, const MultiField*> m;
-        for (const MultiField& f : multiFields())
-            m[f.path] = &f;
-        return m;
-    }();
-    const auto it = byPath.find(path);
-    return it == byPath.end() ? nullptr : it->second;
+    return findByPath(multiFields(), path);
+}
+
+const MultiField& multiField(MultiFieldId id, int part)
+{
+    // The table's order: name, effect type and depth, then seven rows per part.
+    constexpr int partFields = 7;
+    const int n = static_cast<int>(id);
+    const int first = static_cast<int>(MultiFieldId::Channel);
+    const int row = n < first ? 1 + n : 3 + part * partFields + (n - first);
+    return multiFields()[static_cast<size_t>(row)];
 }
 
 std::string multiName(const MultiRecord& m)

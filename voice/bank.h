@@ -125,6 +125,20 @@ struct MultiField {
 const std::vector<MultiField>& multiFields();
 // The row of a path relative to "multi[M]." ("part[3].level"), or nullptr.
 const MultiField* findMultiField(const std::string& path);
+// A multi field named so that the compiler checks it: the effect's, and each part's.
+enum class MultiFieldId {
+    EffectType,
+    EffectDepth,
+    Channel,
+    Voice,
+    Level,
+    Detune,
+    NoteShift,
+    NoteLow,
+    NoteHigh
+};
+// The row of a field of the multi, or of part p (0..7).
+const MultiField& multiField(MultiFieldId id, int part = 0);
 
 // The name as 8 stored characters; set pads with blanks to 8 (longer is cut).
 std::string multiName(const MultiRecord&);

@@ -5,197 +5,183 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <sstream>
 
 namespace {
 
+using K = FieldKind;
+using G = FieldGroup;
+
+// What the editors and exploring make of a field.
+struct Facts {
+    const char* caption;
+    FieldKind kind;
+    FieldGroup group;
+    FieldShown shown = FieldShown::Plain;
+    int editMaximum = -1;         // the controls' top, when not the field's
+    const char* rangeText = "";   // the tooltip's range, when not "(lo to hi)"
+};
+
 struct Builder {
     std::vector<VoiceField> fields;
-    void add(std::string path, FieldType t, size_t offset, int lo, int hi, bool travels = true)
+    int element = -1;
+    void add(std::string path, FieldType t, size_t offset, int lo, int hi, const Facts& facts,
+             bool travels = true)
     {
-        fields.push_back({std::move(path), t, offset, lo, hi, travels, {}, FieldShown::Plain, lo, hi});
+        const int editMaximum = facts.editMaximum >= 0 ? facts.editMaximum : hi;
+        fields.push_back({std::move(path), t, offset, lo, hi, travels, facts.caption, facts.shown, lo,
+                          editMaximum, facts.kind, facts.group, element, facts.rangeText});
     }
 };
-
-// The name of a change, by the last part of the path.
-const char* const captions[][2] = {
-    {"effectDepth", "Effect depth"},
-    {"effectType", "Effect type"},
-    {"name", "Voice name"},
-    {"voiceConfig", "Configuration"},
-    {"bendRange", "Pitch bend range"},
-    {"aftertouchAM", "Aftertouch AM"},
-    {"aftertouchPM", "Aftertouch PM"},
-    {"aftertouchLevel", "Aftertouch level"},
-    {"modWheelAM", "Mod wheel AM"},
-    {"modWheelPM", "Mod wheel PM"},
-    {"controllerReserved", "Controllers"},
-    {"aftertouchPitch", "Aftertouch pitch"},
-    {"envelopeDelay", "Delay time"},
-    {"attackAdjust", "Attack adjust"},
-    {"releaseAdjust", "Release adjust"},
-    {"waveform", "Waveform"},
-    {"pitch", "Pitch"},
-    {"velocityResponse", "Velocity response"},
-    {"aftertouchResponse", "Aftertouch response"},
-    {"lfoWaveform", "LFO waveform"},
-    {"lfoSpeed", "LFO speed"},
-    {"lfoDelay", "LFO delay"},
-    {"lfoRate", "LFO rate"},
-    {"lfoAMDepth", "AM depth"},
-    {"carrierAM", "Carrier AM"},
-    {"modulatorAM", "Modulator AM"},
-    {"lfoPMDepth", "PM depth"},
-    {"carrierPM", "Carrier PM"},
-    {"modulatorPM", "Modulator PM"},
-    {"envelopeType", "Envelope type"},
-    {"pan", "Pan"},
-    {"feedback", "Feedback"},
-    {"fixedFrequency", "Fixed frequency"},
-    {"fmWaveform", "FM waveform"},
-    {"fmFrequency", "FM frequency"},
-    {"level", "Level"},
-    {"temperament", "Temperament"},
-    {"detune", "Detune"},
-    {"levelScaling", "Level scaling"},
-    {"rateScaling", "Rate scaling"},
-    {"envelopeDelayOn", "Envelope delay"},
-    {"rateAttack", "Attack rate"},
-    {"rateDecay1", "Decay 1 rate"},
-    {"rateDecay2", "Decay 2 rate"},
-    {"rateRelease", "Release rate"},
-    {"levelInitial", "Initial level"},
-    {"levelAttack", "Attack level"},
-    {"levelDecay1", "Decay 1 level"},
-    {"levelDecay2", "Decay 2 level"},
-    {"levelVectorSpeed", "Level vector speed"},
-    {"detuneVectorSpeed", "Detune vector speed"},
-};
-
-// The editors' columns: captions, shown forms and the ranges that differ from the
-// field's own.
-void addEditorColumns(std::vector<VoiceField>& fields)
-{
-    for (VoiceField& f : fields) {
-        const std::string last = f.path.substr(f.path.rfind('.') + 1);
-        f.caption = last;
-        for (const auto& c : captions)
-            if (last == c[0])
-                f.caption = c[1];
-        if (f.path.rfind("levelVector.", 0) == 0)
-            f.caption = "Level vector";
-        else if (f.path.rfind("detuneVector.", 0) == 0)
-            f.caption = "Detune vector";
-        for (const char* inverted : {"level", "levelInitial", "levelAttack", "levelDecay1", "levelDecay2"})
-            if (last == inverted)
-                f.shown = FieldShown::Inverted;
-        if (last == "lfoRate") {
-            // The boxes show 0..127, the synthesiser's fastest rates.
-            f.shown = FieldShown::Inverted;
-            f.editMaximum = 127;
-        }
-        if (last == "pan")
-            f.shown = FieldShown::PanBar;
-        // The AWM editor's delay box takes 0..127, the FM editor's every delay.
-        if (f.path == "element[0].lfoDelay" || f.path == "element[2].lfoDelay")
-            f.editMaximum = 127;
-    }
-}
 
 #define OFF(member) offsetof(Voice, member)
 
-void addOperator(Builder& b, const std::string& prefix, size_t base, bool used, bool fmFields)
+void addOperator(Builder& b, const std::string& prefix, size_t base, bool used, bool fmFields, bool carrier)
 {
-    const size_t o = base;
-    auto at = [&](size_t m) { return o + m; };
+    auto at = [&](size_t m) { return base + m; };
     const bool fm = used && fmFields;
-    b.add(prefix + "fixedFrequency", FieldType::Flag, at(offsetof(OperatorBlock, fixedFrequency)), 0, 1, fm);
-    b.add(prefix + "fmWaveform", FieldType::U8, at(offsetof(OperatorBlock, fmWaveform)), 0, 7, fm);
-    b.add(prefix + "fmFrequency", FieldType::U8, at(offsetof(OperatorBlock, fmFrequency)), 0, 15, fm);
-    b.add(prefix + "level", FieldType::U8, at(offsetof(OperatorBlock, level)), 0, 127, used);
-    b.add(prefix + "temperament", FieldType::U8, at(offsetof(OperatorBlock, temperament)), 0, 3, used);
-    b.add(prefix + "detune", FieldType::U8, at(offsetof(OperatorBlock, detune)), 0, 15, used);
-    b.add(prefix + "levelScaling", FieldType::U8, at(offsetof(OperatorBlock, levelScaling)), 0, 15, used);
-    b.add(prefix + "rateScaling", FieldType::U8, at(offsetof(OperatorBlock, rateScaling)), 0, 7, used);
+    const FieldShown inv = FieldShown::Inverted;
+    // A carrier's level is the element's; a modulator's shapes its tone.
+    const FieldGroup levelGroup = carrier ? G::LevelPan : G::Tone;
+    b.add(prefix + "fixedFrequency", FieldType::Flag, at(offsetof(OperatorBlock, fixedFrequency)), 0, 1,
+          {"Fixed frequency", K::Choice, G::Tuning}, fm);
+    b.add(prefix + "fmWaveform", FieldType::U8, at(offsetof(OperatorBlock, fmWaveform)), 0, 7,
+          {"FM waveform", K::Choice, G::Tone}, fm);
+    b.add(prefix + "fmFrequency", FieldType::U8, at(offsetof(OperatorBlock, fmFrequency)), 0, 15,
+          {"FM frequency", K::Number, G::Tuning}, fm);
+    b.add(prefix + "level", FieldType::U8, at(offsetof(OperatorBlock, level)), 0, 127,
+          {"Level", K::Number, levelGroup, inv}, used);
+    b.add(prefix + "temperament", FieldType::U8, at(offsetof(OperatorBlock, temperament)), 0, 3,
+          {"Temperament", K::Number, G::Tuning}, used);
+    b.add(prefix + "detune", FieldType::U8, at(offsetof(OperatorBlock, detune)), 0, 15,
+          {"Detune", K::Number, G::Tuning}, used);
+    b.add(prefix + "levelScaling", FieldType::U8, at(offsetof(OperatorBlock, levelScaling)), 0, 15,
+          {"Level scaling", K::Number, G::Envelope}, used);
+    b.add(prefix + "rateScaling", FieldType::U8, at(offsetof(OperatorBlock, rateScaling)), 0, 7,
+          {"Rate scaling", K::Number, G::Envelope}, used);
     b.add(prefix + "envelopeDelayOn", FieldType::Flag, at(offsetof(OperatorBlock, envelopeDelayOn)), 0, 1,
-          used);
-    b.add(prefix + "rateAttack", FieldType::U8, at(offsetof(OperatorBlock, rateAttack)), 0, 63, used);
-    b.add(prefix + "rateDecay1", FieldType::U8, at(offsetof(OperatorBlock, rateDecay1)), 0, 63, used);
-    b.add(prefix + "peakStage", FieldType::U8, at(offsetof(OperatorBlock, peakStage)), 0, 3, used);
-    b.add(prefix + "rateDecay2", FieldType::U8, at(offsetof(OperatorBlock, rateDecay2)), 0, 63, used);
-    b.add(prefix + "rateRelease", FieldType::U8, at(offsetof(OperatorBlock, rateRelease)), 0, 63, used);
-    b.add(prefix + "levelInitial", FieldType::U8, at(offsetof(OperatorBlock, levelInitial)), 0, 127, used);
-    b.add(prefix + "levelAttack", FieldType::U8, at(offsetof(OperatorBlock, levelAttack)), 0, 127, used);
-    b.add(prefix + "levelDecay1", FieldType::U8, at(offsetof(OperatorBlock, levelDecay1)), 0, 127, used);
-    b.add(prefix + "levelDecay2", FieldType::U8, at(offsetof(OperatorBlock, levelDecay2)), 0, 127, used);
+          {"Envelope delay", K::Choice, G::Envelope}, used);
+    b.add(prefix + "rateAttack", FieldType::U8, at(offsetof(OperatorBlock, rateAttack)), 0, 63,
+          {"Attack rate", K::Number, G::Envelope}, used);
+    b.add(prefix + "rateDecay1", FieldType::U8, at(offsetof(OperatorBlock, rateDecay1)), 0, 63,
+          {"Decay 1 rate", K::Number, G::Envelope}, used);
+    b.add(prefix + "peakStage", FieldType::U8, at(offsetof(OperatorBlock, peakStage)), 0, 3,
+          {"peakStage", K::Choice, G::Envelope}, used);
+    b.add(prefix + "rateDecay2", FieldType::U8, at(offsetof(OperatorBlock, rateDecay2)), 0, 63,
+          {"Decay 2 rate", K::Number, G::Envelope}, used);
+    b.add(prefix + "rateRelease", FieldType::U8, at(offsetof(OperatorBlock, rateRelease)), 0, 63,
+          {"Release rate", K::Number, G::Envelope}, used);
+    b.add(prefix + "levelInitial", FieldType::U8, at(offsetof(OperatorBlock, levelInitial)), 0, 127,
+          {"Initial level", K::Number, G::Envelope, inv}, used);
+    b.add(prefix + "levelAttack", FieldType::U8, at(offsetof(OperatorBlock, levelAttack)), 0, 127,
+          {"Attack level", K::Number, G::Envelope, inv}, used);
+    b.add(prefix + "levelDecay1", FieldType::U8, at(offsetof(OperatorBlock, levelDecay1)), 0, 127,
+          {"Decay 1 level", K::Number, G::Envelope, inv}, used);
+    b.add(prefix + "levelDecay2", FieldType::U8, at(offsetof(OperatorBlock, levelDecay2)), 0, 127,
+          {"Decay 2 level", K::Number, G::Envelope, inv}, used);
 }
 
 void addElement(Builder& b, int i)
 {
     const std::string p = "element[" + std::to_string(i) + "].";
-    const size_t o = OFF(element) + static_cast<size_t>(i) * sizeof(VoiceElement);
+    const size_t o = elementOffset(i);
     const bool fm = isFMElement(i);
     auto at = [&](size_t m) { return o + m; };
-    b.add(p + "waveform", FieldType::U8, at(offsetof(VoiceElement, waveform)), 0, fm ? 255 : 127);
-    b.add(p + "pitch", FieldType::S8, at(offsetof(VoiceElement, pitch)), -12, 12);
-    b.add(p + "velocityResponse", FieldType::S8, at(offsetof(VoiceElement, velocityResponse)), -5, 5);
-    b.add(p + "aftertouchResponse", FieldType::S8, at(offsetof(VoiceElement, aftertouchResponse)), -3, 3);
-    b.add(p + "lfoWaveform", FieldType::U8, at(offsetof(VoiceElement, lfoWaveform)), 0, 4);
-    b.add(p + "lfoSpeed", FieldType::U8, at(offsetof(VoiceElement, lfoSpeed)), 0, 31);
-    b.add(p + "lfoDelay", FieldType::U8, at(offsetof(VoiceElement, lfoDelay)), 0, 255);
-    b.add(p + "lfoRate", FieldType::U8, at(offsetof(VoiceElement, lfoRate)), 0, 255);
-    b.add(p + "lfoAMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoAMDepth)), 0, 15);
-    b.add(p + "carrierAM", FieldType::Flag, at(offsetof(VoiceElement, carrierAM)), 0, 1, fm);
-    b.add(p + "modulatorAM", FieldType::Flag, at(offsetof(VoiceElement, modulatorAM)), 0, 1, fm);
-    b.add(p + "lfoPMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoPMDepth)), 0, 31);
-    b.add(p + "carrierPM", FieldType::Flag, at(offsetof(VoiceElement, carrierPM)), 0, 1, fm);
-    b.add(p + "modulatorPM", FieldType::Flag, at(offsetof(VoiceElement, modulatorPM)), 0, 1, fm);
-    b.add(p + "envelopeType", FieldType::U8, at(offsetof(VoiceElement, envelopeType)), 0, 7);
-    b.add(p + "pan", FieldType::U8, at(offsetof(VoiceElement, pan)), 0, 4);
-    b.add(p + "feedback", FieldType::U8, at(offsetof(VoiceElement, feedback)), 0, 7, fm);
-    addOperator(b, p + "modulator.", at(offsetof(VoiceElement, modulator)), fm, true);
-    addOperator(b, p + "carrier.", at(offsetof(VoiceElement, carrier)), true, fm);
+    b.element = i;
+    b.add(p + "waveform", FieldType::U8, at(offsetof(VoiceElement, waveform)), 0, fm ? 255 : 127,
+          {"Waveform", K::Choice, G::Tone});
+    b.add(p + "pitch", FieldType::S8, at(offsetof(VoiceElement, pitch)), -12, 12,
+          {"Pitch", K::Number, G::Tuning, FieldShown::Plain, -1, "(-12 to + 12)"});
+    b.add(p + "velocityResponse", FieldType::S8, at(offsetof(VoiceElement, velocityResponse)), -5, 5,
+          {"Velocity response", K::Number, G::Tone});
+    b.add(p + "aftertouchResponse", FieldType::S8, at(offsetof(VoiceElement, aftertouchResponse)), -3, 3,
+          {"Aftertouch response", K::Number, G::Tone});
+    b.add(p + "lfoWaveform", FieldType::U8, at(offsetof(VoiceElement, lfoWaveform)), 0, 4,
+          {"LFO waveform", K::Choice, G::LFO});
+    b.add(p + "lfoSpeed", FieldType::U8, at(offsetof(VoiceElement, lfoSpeed)), 0, 31,
+          {"LFO speed", K::Number, G::LFO});
+    // The AWM editor's delay box takes 0..127, the FM editor's every delay.
+    b.add(p + "lfoDelay", FieldType::U8, at(offsetof(VoiceElement, lfoDelay)), 0, 255,
+          {"LFO delay", K::Number, G::LFO, FieldShown::Plain, fm ? -1 : 127});
+    // The boxes show 0..127, the synthesiser's fastest rates.
+    b.add(p + "lfoRate", FieldType::U8, at(offsetof(VoiceElement, lfoRate)), 0, 255,
+          {"LFO rate", K::Number, G::LFO, FieldShown::Inverted, 127});
+    b.add(p + "lfoAMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoAMDepth)), 0, 15,
+          {"AM depth", K::Number, G::LFO});
+    b.add(p + "carrierAM", FieldType::Flag, at(offsetof(VoiceElement, carrierAM)), 0, 1,
+          {"Carrier AM", K::Choice, G::LFO}, fm);
+    b.add(p + "modulatorAM", FieldType::Flag, at(offsetof(VoiceElement, modulatorAM)), 0, 1,
+          {"Modulator AM", K::Choice, G::LFO}, fm);
+    b.add(p + "lfoPMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoPMDepth)), 0, 31,
+          {"PM depth", K::Number, G::LFO});
+    b.add(p + "carrierPM", FieldType::Flag, at(offsetof(VoiceElement, carrierPM)), 0, 1,
+          {"Carrier PM", K::Choice, G::LFO}, fm);
+    b.add(p + "modulatorPM", FieldType::Flag, at(offsetof(VoiceElement, modulatorPM)), 0, 1,
+          {"Modulator PM", K::Choice, G::LFO}, fm);
+    b.add(p + "envelopeType", FieldType::U8, at(offsetof(VoiceElement, envelopeType)), 0, 7,
+          {"Envelope type", K::Choice, G::Envelope});
+    b.add(p + "pan", FieldType::U8, at(offsetof(VoiceElement, pan)), 0, 4,
+          {"Pan", K::Number, G::LevelPan, FieldShown::PanBar});
+    b.add(p + "feedback", FieldType::U8, at(offsetof(VoiceElement, feedback)), 0, 7,
+          {"Feedback", K::Number, G::Tone}, fm);
+    addOperator(b, p + "modulator.", operatorOffset(i, false), fm, true, false);
+    addOperator(b, p + "carrier.", operatorOffset(i, true), true, fm, true);
+    b.element = -1;
 }
 
-void addVector(Builder& b, const std::string& name, size_t base)
+void addVector(Builder& b, bool level)
 {
+    const std::string name = level ? "levelVector" : "detuneVector";
+    const Facts number{level ? "Level vector" : "Detune vector", K::Number,
+                       level ? G::LevelVector : G::DetuneVector};
+    // A step's repeat count ends in the "Repeat" and "End" marks: no number to blend.
+    Facts repeats = number;
+    repeats.kind = K::Choice;
+    const size_t base = vectorOffset(level);
     for (int s = 0; s < vectorSteps; ++s)
         b.add(name + ".repeats[" + std::to_string(s) + "]", FieldType::S32,
-              base + offsetof(VectorTable, repeats) + static_cast<size_t>(s) * sizeof(int32_t), 0, 255);
+              base + offsetof(VectorTable, repeats) + static_cast<size_t>(s) * sizeof(int32_t), 0, 255,
+              repeats);
     for (int s = 0; s < vectorSteps; ++s)
         b.add(name + ".cdPosition[" + std::to_string(s) + "]", FieldType::U8,
-              base + offsetof(VectorTable, cdPosition) + static_cast<size_t>(s), 0, 62);
+              base + offsetof(VectorTable, cdPosition) + static_cast<size_t>(s), 0, 62, number);
     for (int s = 0; s < vectorSteps; ++s)
         b.add(name + ".abPosition[" + std::to_string(s) + "]", FieldType::U8,
-              base + offsetof(VectorTable, abPosition) + static_cast<size_t>(s), 0, 62);
+              base + offsetof(VectorTable, abPosition) + static_cast<size_t>(s), 0, 62, number);
+}
+
+void addCommon(Builder& b)
+{
+    const FieldType u8 = FieldType::U8, s8 = FieldType::S8, flag = FieldType::Flag;
+    b.add("effectDepth", u8, OFF(effectDepth), 0, 7, {"Effect depth", K::Number, G::Effect});
+    b.add("effectType", u8, OFF(effectType), 0, 15, {"Effect type", K::Choice, G::Effect});
+    b.add("name", FieldType::Name, OFF(name), 0, 0, {"Voice name", K::Choice, G::Name});
+    b.add("voiceConfig", u8, OFF(voiceConfig), 0, 1, {"Configuration", K::Choice, G::Common});
+    b.add("bendRange", u8, OFF(bendRange), 0, 12, {"Pitch bend range", K::Number, G::Common});
+    b.add("aftertouchAM", flag, OFF(aftertouchAM), 0, 1, {"Aftertouch AM", K::Choice, G::Common});
+    b.add("aftertouchPM", flag, OFF(aftertouchPM), 0, 1, {"Aftertouch PM", K::Choice, G::Common});
+    b.add("aftertouchLevel", flag, OFF(aftertouchLevel), 0, 1, {"Aftertouch level", K::Choice, G::Common});
+    b.add("modWheelAM", flag, OFF(modWheelAM), 0, 1, {"Mod wheel AM", K::Choice, G::Common});
+    b.add("modWheelPM", flag, OFF(modWheelPM), 0, 1, {"Mod wheel PM", K::Choice, G::Common});
+    b.add("controllerReserved", u8, OFF(controllerReserved), 0, 12, {"Controllers", K::Choice, G::Common});
+    b.add("aftertouchPitch", s8, OFF(aftertouchPitch), -12, 12, {"Aftertouch pitch", K::Number, G::Common});
+    b.add("envelopeDelay", u8, OFF(envelopeDelay), 0, 127, {"Delay time", K::Number, G::Common});
+    b.add("attackAdjust", s8, OFF(attackAdjust), -64, 63, {"Attack adjust", K::Number, G::Common});
+    b.add("releaseAdjust", s8, OFF(releaseAdjust), -64, 63, {"Release adjust", K::Number, G::Common});
 }
 
 std::vector<VoiceField> buildFields()
 {
     Builder b;
-    b.add("effectDepth", FieldType::U8, OFF(effectDepth), 0, 7);
-    b.add("effectType", FieldType::U8, OFF(effectType), 0, 15);
-    b.add("name", FieldType::Name, OFF(name), 0, 0);
-    b.add("voiceConfig", FieldType::U8, OFF(voiceConfig), 0, 1);
-    b.add("bendRange", FieldType::U8, OFF(bendRange), 0, 12);
-    b.add("aftertouchAM", FieldType::Flag, OFF(aftertouchAM), 0, 1);
-    b.add("aftertouchPM", FieldType::Flag, OFF(aftertouchPM), 0, 1);
-    b.add("aftertouchLevel", FieldType::Flag, OFF(aftertouchLevel), 0, 1);
-    b.add("modWheelAM", FieldType::Flag, OFF(modWheelAM), 0, 1);
-    b.add("modWheelPM", FieldType::Flag, OFF(modWheelPM), 0, 1);
-    b.add("controllerReserved", FieldType::U8, OFF(controllerReserved), 0, 12);
-    b.add("aftertouchPitch", FieldType::S8, OFF(aftertouchPitch), -12, 12);
-    b.add("envelopeDelay", FieldType::U8, OFF(envelopeDelay), 0, 127);
-    b.add("attackAdjust", FieldType::S8, OFF(attackAdjust), -64, 63);
-    b.add("releaseAdjust", FieldType::S8, OFF(releaseAdjust), -64, 63);
+    addCommon(b);
     for (int i = 0; i < 4; ++i)
         addElement(b, i);
-    b.add("levelVectorSpeed", FieldType::U8, OFF(levelVectorSpeed), 1, 16);
-    b.add("detuneVectorSpeed", FieldType::U8, OFF(detuneVectorSpeed), 1, 16);
-    addVector(b, "levelVector", OFF(levelVector));
-    addVector(b, "detuneVector", OFF(detuneVector));
-    addEditorColumns(b.fields);
+    b.add("levelVectorSpeed", FieldType::U8, OFF(levelVectorSpeed), 1, 16,
+          {"Level vector speed", K::Number, G::LevelVector});
+    b.add("detuneVectorSpeed", FieldType::U8, OFF(detuneVectorSpeed), 1, 16,
+          {"Detune vector speed", K::Number, G::DetuneVector});
+    addVector(b, true);
+    addVector(b, false);
     return std::move(b.fields);
 }
 
@@ -224,14 +210,33 @@ const std::vector<VoiceField>& voiceFields()
 
 const VoiceField* findVoiceField(const std::string& path)
 {
-    static const std::map<std::string, const VoiceField*> byPath = [] {
-        std::map<std::string, const VoiceField*> m;
+    return findByPath(voiceFields(), path);
+}
+
+const VoiceField* findVoiceFieldAt(size_t offset)
+{
+    static const std::vector<const VoiceField*> byOffset = [] {
+        std::vector<const VoiceField*> v(sizeof(Voice), nullptr);
         for (const VoiceField& f : voiceFields())
-            m[f.path] = &f;
-        return m;
+            v[f.offset] = &f;
+        return v;
     }();
-    const auto it = byPath.find(path);
-    return it == byPath.end() ? nullptr : it->second;
+    return offset < byOffset.size() ? byOffset[offset] : nullptr;
+}
+
+size_t elementOffset(int e)
+{
+    return offsetof(Voice, element) + static_cast<size_t>(e) * sizeof(VoiceElement);
+}
+
+size_t operatorOffset(int e, bool carrier)
+{
+    return elementOffset(e) + (carrier ? offsetof(VoiceElement, carrier) : offsetof(VoiceElement, modulator));
+}
+
+size_t vectorOffset(bool level)
+{
+    return level ? offsetof(Voice, levelVector) : offsetof(Voice, detuneVector);
 }
 
 int shownValue(const VoiceField& f, int stored)

@@ -365,13 +365,14 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(std::memcmp(&voice(), &first, sizeof(Voice)), 0);
     EXPECT_EQ(voiceSends, sends + 1);
-    EXPECT_EQ(mainForm()->VoiceCommonEdit->tfVoiceName->text(), QStringLiteral("STRINGS "));
+    EXPECT_EQ(mainForm()->VoiceCommonEdit->findChild<TNameBox*>(QStringLiteral("tfVoiceName"))->text(),
+              QStringLiteral("STRINGS "));
     EXPECT_EQ(mainForm()->Redo->text(), QStringLiteral("&Redo Load voice"));
     mainForm()->Redo->trigger();
     EXPECT_EQ(voiceName(), "BRASS   ");
 
     // Compare goes back to the voice as loaded.
-    mainForm()->VoiceCommonEdit->cbModWheelAM->click();
+    mainForm()->VoiceCommonEdit->findChild<QCheckBox*>(QStringLiteral("cbModWheelAM"))->click();
     mainForm()->Compare->trigger();
     EXPECT_TRUE(mainForm()->Compare->isChecked());
     EXPECT_EQ(voice().modWheelAM, 0);

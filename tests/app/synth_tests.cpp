@@ -222,7 +222,7 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     expectDumps(a, 1);
 
     // The user picks wave 200 for element B; auto-send takes it to the synthesiser.
-    emit mainForm()->FMEdit->cbWaveform->picked(200);
+    emit mainForm()->FMEdit->findChild<TPickList*>(QStringLiteral("cbWaveform"))->picked(200);
     expectDumps(a, 2);
     const Bytes sent = a.currentVoice();
     ASSERT_EQ(sent.size(), 592u);
@@ -235,7 +235,7 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
     EXPECT_EQ(voice().element[1].waveform, 200);
-    EXPECT_EQ(mainForm()->FMEdit->cbWaveform->currentIndex(), 200);
+    EXPECT_EQ(mainForm()->FMEdit->findChild<TPickList*>(QStringLiteral("cbWaveform"))->currentIndex(), 200);
 }
 
 TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
@@ -259,7 +259,7 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     createWindows();
     expectDumps(a, 1);
     mainForm()->VectorEdit->show();
-    TSlider* slider = mainForm()->VectorEdit->sliders.at(0);
+    TSlider* slider = mainForm()->VectorEdit->findChild<TSlider*>(QStringLiteral("abStep1"));
     const int from = slider->value();
     // What a mouse drag does to the slider: held down, passing position after position.
     // Each position asks for a send; a voice still waiting is replaced by the newer one.
@@ -297,9 +297,9 @@ TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
     createWindows();
     expectDumps(a, 1);
     for (int round = 0; round < 5; ++round) {
-        mainForm()->FMEdit->cbCarrierAM->click();
+        mainForm()->FMEdit->findChild<QCheckBox*>(QStringLiteral("cbCarrierAM"))->click();
         run->commands->playNote(true);
-        mainForm()->VoiceCommonEdit->cbModWheelAM->click();
+        mainForm()->VoiceCommonEdit->findChild<QCheckBox*>(QStringLiteral("cbModWheelAM"))->click();
         run->commands->playNote(false);
     }
     expectDumps(a, 11);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 #include "editors/controls.h"
 #include "editors/envelope.h"
 #include "editors/fmedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
 #include "editortest.h"
 
 namespace {
@@ -56,7 +59,7 @@ protected:
     {
         QTest::mouseClick(up ? ud->upButton() : ud->downButton(), Qt::LeftButton);
     }
-    QImage picture() const { return edit->envWindow->bitmap().toImage(); }
+    QImage picture() const { return child<TEnvelopePicture>(edit, "envWindow")->bitmap().toImage(); }
 
     TAWMEdit* edit = nullptr;
 };
@@ -67,16 +70,16 @@ TEST_F(AWMEditTest, ModelSwitchRenamesTheWavesAndLeavesTheVoiceAlone)
 {
     a().waveform = 8;
     edit->refreshFromVoice();
-    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Reed"));
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->currentText(), QStringLiteral("Reed"));
     const Voice before = voice;
-    QTest::keyClick(edit->cbModel, Qt::Key_Down);   // the user picks "SY-35"
+    QTest::keyClick(child<TPickList>(edit, "cbModel"), Qt::Key_Down);   // the user picks "SY-35"
     EXPECT_EQ(settings.model, 1);
-    EXPECT_EQ(edit->cbWaveform->currentIndex(), 8);
-    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Bandneon"));
-    EXPECT_EQ(edit->cbWaveform->itemText(126), QStringLiteral("SEQ 8"));
-    QTest::keyClick(edit->cbModel, Qt::Key_Up);
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->currentIndex(), 8);
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->currentText(), QStringLiteral("Bandneon"));
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->itemText(126), QStringLiteral("SEQ 8"));
+    QTest::keyClick(child<TPickList>(edit, "cbModel"), Qt::Key_Up);
     EXPECT_EQ(settings.model, 0);
-    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Reed"));
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->currentText(), QStringLiteral("Reed"));
     EXPECT_EQ(sends(), 0u);
     EXPECT_EQ(std::memcmp(&before, &voice, sizeof voice), 0);
 }
@@ -86,8 +89,8 @@ TEST_F(AWMEditTest, PresetTypeLoadsTheNewWaveformsEnvelopeWithOneSend)
     a().envelopeType = 1;
     a().waveform = 5;
     edit->refreshFromVoice();
-    ASSERT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Preset"));
-    QTest::keyClick(edit->cbWaveform, Qt::Key_Home);   // the user picks 0 "Piano"
+    ASSERT_EQ(child<TPickList>(edit, "cbEnvType")->currentText(), QStringLiteral("Preset"));
+    QTest::keyClick(child<TPickList>(edit, "cbWaveform"), Qt::Key_Home);   // the user picks 0 "Piano"
     EXPECT_EQ(sends(), 1u);
     EXPECT_EQ(a().waveform, 0);
     EXPECT_EQ(a().envelopeType, 1);
@@ -102,18 +105,22 @@ TEST_F(AWMEditTest, PresetTypeLoadsTheNewWaveformsEnvelopeWithOneSend)
     EXPECT_EQ(carrier().rateScaling, 2);
     EXPECT_EQ(carrier().levelScaling, 0);
     EXPECT_EQ(carrier().peakStage, 1);
-    const TNumberBox* boxes[] = {edit->tfLevelInitial, edit->tfLevelAttack, edit->tfLevelDecay1,
-                                 edit->tfLevelDecay2,  edit->tfRateAttack,  edit->tfRateDecay1,
-                                 edit->tfRateDecay2,   edit->tfRateRelease};
-    const TUpDown* spinners[] = {edit->udLevelInitial, edit->udLevelAttack, edit->udLevelDecay1,
-                                 edit->udLevelDecay2,  edit->udRateAttack,  edit->udRateDecay1,
-                                 edit->udRateDecay2,   edit->udRateRelease};
+    const TNumberBox* boxes[] = {
+        child<TNumberBox>(edit, "tfLevelInitial"), child<TNumberBox>(edit, "tfLevelAttack"),
+        child<TNumberBox>(edit, "tfLevelDecay1"),  child<TNumberBox>(edit, "tfLevelDecay2"),
+        child<TNumberBox>(edit, "tfRateAttack"),   child<TNumberBox>(edit, "tfRateDecay1"),
+        child<TNumberBox>(edit, "tfRateDecay2"),   child<TNumberBox>(edit, "tfRateRelease")};
+    const TUpDown* spinners[] = {
+        child<TUpDown>(edit, "udLevelInitial"), child<TUpDown>(edit, "udLevelAttack"),
+        child<TUpDown>(edit, "udLevelDecay1"),  child<TUpDown>(edit, "udLevelDecay2"),
+        child<TUpDown>(edit, "udRateAttack"),   child<TUpDown>(edit, "udRateDecay1"),
+        child<TUpDown>(edit, "udRateDecay2"),   child<TUpDown>(edit, "udRateRelease")};
     const int shown[] = {87, 127, 127, 0, 63, 0, 13, 30};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(boxes[i]->text(), QString::number(shown[i])) << i;
         EXPECT_EQ(spinners[i]->position(), shown[i]) << i;
     }
-    EXPECT_EQ(edit->tbRateScaling->value(), 2);
+    EXPECT_EQ(child<TSlider>(edit, "tbRateScaling")->value(), 2);
     // The picture follows: the attack reaches the top (row 6) in column 1 and decay 2
     // reaches silence at column 1 + 63 + 50 = 114.
     const QImage img = picture();
@@ -127,7 +134,7 @@ TEST_F(AWMEditTest, UserTypeKeepsTheEnvelopeOnAWaveformChange)
     carrier().rateAttack = 17;
     edit->refreshFromVoice();
     const OperatorBlock before = carrier();
-    QTest::keyClick(edit->cbWaveform, Qt::Key_Down);
+    QTest::keyClick(child<TPickList>(edit, "cbWaveform"), Qt::Key_Down);
     EXPECT_EQ(a().waveform, 1);
     EXPECT_EQ(std::memcmp(&before, &carrier(), sizeof before), 0);
     EXPECT_EQ(sends(), 1u);
@@ -137,18 +144,18 @@ TEST_F(AWMEditTest, PickingAnEnvelopeTypeAppliesItOnceAndSendsOnce)
 {
     a().waveform = 48;   // "Bells"
     edit->refreshFromVoice();
-    edit->cbEnvType->select(0);
-    QTest::keyClick(edit->cbEnvType, Qt::Key_Down);   // "Preset"
+    child<TPickList>(edit, "cbEnvType")->select(0);
+    QTest::keyClick(child<TPickList>(edit, "cbEnvType"), Qt::Key_Down);   // "Preset"
     EXPECT_EQ(a().envelopeType, 1);
     EXPECT_EQ(carrier().levelDecay1, 127 - 119);
     EXPECT_EQ(carrier().rateDecay1, 30);
     EXPECT_EQ(sends(), 1u);
-    edit->cbEnvType->select(5);
-    QTest::keyClick(edit->cbEnvType, Qt::Key_Down);   // "Strings"
+    child<TPickList>(edit, "cbEnvType")->select(5);
+    QTest::keyClick(child<TPickList>(edit, "cbEnvType"), Qt::Key_Down);   // "Strings"
     EXPECT_EQ(a().envelopeType, 6);
-    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("87"));
-    EXPECT_EQ(edit->tfLevelDecay2->text(), QStringLiteral("127"));
-    EXPECT_EQ(edit->tbLevelScaling->value(), 1);
+    EXPECT_EQ(child<TNumberBox>(edit, "tfLevelInitial")->text(), QStringLiteral("87"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfLevelDecay2")->text(), QStringLiteral("127"));
+    EXPECT_EQ(child<TSlider>(edit, "tbLevelScaling")->value(), 1);
     EXPECT_EQ(carrier().peakStage, 1);
     EXPECT_EQ(sends(), 2u);
 }
@@ -159,17 +166,17 @@ TEST_F(AWMEditTest, KeyInALevelOrRateBoxTurnsTheTypeToUserBeforeTheValueIsChecke
     carrier().rateAttack = 40;
     edit->refreshFromVoice();
     int typeWhenTextChanged = -1;
-    QObject::connect(edit->tfRateAttack, &TNumberBox::changed, edit, [&] {
+    QObject::connect(child<TNumberBox>(edit, "tfRateAttack"), &TNumberBox::changed, edit, [&] {
         if (typeWhenTextChanged < 0)
             typeWhenTextChanged = a().envelopeType;
     });
-    typeOver(edit->tfRateAttack, QStringLiteral("70"));
+    typeOver(child<TNumberBox>(edit, "tfRateAttack"), QStringLiteral("70"));
     EXPECT_EQ(typeWhenTextChanged, 0);
-    EXPECT_EQ(edit->cbEnvType->currentIndex(), 0);
+    EXPECT_EQ(child<TPickList>(edit, "cbEnvType")->currentIndex(), 0);
     // "7" was taken; "70" is refused and the box shows the stored rate again.
     EXPECT_EQ(carrier().rateAttack, 7);
-    EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("7"));
-    EXPECT_EQ(edit->udRateAttack->position(), 7);
+    EXPECT_EQ(child<TNumberBox>(edit, "tfRateAttack")->text(), QStringLiteral("7"));
+    EXPECT_EQ(child<TUpDown>(edit, "udRateAttack")->position(), 7);
 }
 
 TEST_F(AWMEditTest, TypingInOtherBoxesLeavesTheTypeAlone)
@@ -177,8 +184,8 @@ TEST_F(AWMEditTest, TypingInOtherBoxesLeavesTheTypeAlone)
     a().envelopeType = 3;
     carrier().envelopeDelayOn = 1;
     edit->refreshFromVoice();
-    typeOver(edit->tfEnvelopeDelay, QStringLiteral("5"));
-    typeOver(edit->tfDetune, QStringLiteral("9"));
+    typeOver(child<TNumberBox>(edit, "tfEnvelopeDelay"), QStringLiteral("5"));
+    typeOver(child<TNumberBox>(edit, "tfDetune"), QStringLiteral("9"));
     EXPECT_EQ(voice.envelopeDelay, 5);
     EXPECT_EQ(carrier().detune, 9);
     EXPECT_EQ(a().envelopeType, 3);
@@ -186,30 +193,30 @@ TEST_F(AWMEditTest, TypingInOtherBoxesLeavesTheTypeAlone)
 
 TEST_F(AWMEditTest, PitchTakesASignedValueAndRefusesOutOfRangeOrNoNumber)
 {
-    pasteOver(edit->tfPitch, QStringLiteral("-5"));
+    pasteOver(child<TNumberBox>(edit, "tfPitch"), QStringLiteral("-5"));
     EXPECT_EQ(a().pitch, -5);
-    EXPECT_EQ(edit->udPitch->position(), -5);
+    EXPECT_EQ(child<TUpDown>(edit, "udPitch")->position(), -5);
     EXPECT_EQ(sends(), 1u);
-    pasteOver(edit->tfPitch, QStringLiteral("13"));
+    pasteOver(child<TNumberBox>(edit, "tfPitch"), QStringLiteral("13"));
     EXPECT_EQ(a().pitch, -5);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    pasteOver(edit->tfPitch, QStringLiteral("-"));   // a lone sign
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QStringLiteral("-5"));
+    pasteOver(child<TNumberBox>(edit, "tfPitch"), QStringLiteral("-"));   // a lone sign
     EXPECT_EQ(a().pitch, -5);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    edit->tfPitch->selectAll();
-    QTest::keyClick(edit->tfPitch, Qt::Key_Backspace);   // emptied while typing: waits
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QStringLiteral("-5"));
+    child<TNumberBox>(edit, "tfPitch")->selectAll();
+    QTest::keyClick(child<TNumberBox>(edit, "tfPitch"), Qt::Key_Backspace);   // emptied while typing: waits
     EXPECT_EQ(a().pitch, -5);
-    EXPECT_EQ(edit->tfPitch->text(), QString());
-    QTest::keyClick(edit->tfPitch, Qt::Key_Return);   // left with no number
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QString());
+    QTest::keyClick(child<TNumberBox>(edit, "tfPitch"), Qt::Key_Return);   // left with no number
     EXPECT_EQ(a().pitch, -5);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    typeOver(edit->tfPitch, QStringLiteral("-7"));   // the sign on its way to a number
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QStringLiteral("-5"));
+    typeOver(child<TNumberBox>(edit, "tfPitch"), QStringLiteral("-7"));   // the sign on its way to a number
     EXPECT_EQ(a().pitch, -7);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-7"));
-    EXPECT_EQ(edit->udPitch->position(), -7);
-    pasteOver(edit->tfPitch, QStringLiteral("+12"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QStringLiteral("-7"));
+    EXPECT_EQ(child<TUpDown>(edit, "udPitch")->position(), -7);
+    pasteOver(child<TNumberBox>(edit, "tfPitch"), QStringLiteral("+12"));
     EXPECT_EQ(a().pitch, 12);
-    EXPECT_EQ(edit->udPitch->position(), 12);
+    EXPECT_EQ(child<TUpDown>(edit, "udPitch")->position(), 12);
 }
 
 TEST_F(AWMEditTest, SpinnerAtItsLimitChangesNothingButALevelOrRateSpinnerThatMovesSetsUser)
@@ -218,47 +225,47 @@ TEST_F(AWMEditTest, SpinnerAtItsLimitChangesNothingButALevelOrRateSpinnerThatMov
     carrier().rateAttack = 63;
     carrier().detune = 15;
     edit->refreshFromVoice();
-    click(edit->udRateAttack, true);
+    click(child<TUpDown>(edit, "udRateAttack"), true);
     EXPECT_EQ(sends(), 0u);
     EXPECT_EQ(carrier().rateAttack, 63);
     EXPECT_EQ(a().envelopeType, 4);   // nothing was stored
-    click(edit->udDetune, true);
+    click(child<TUpDown>(edit, "udDetune"), true);
     EXPECT_EQ(sends(), 0u);
     EXPECT_EQ(a().envelopeType, 4);
 
-    click(edit->udDetune, false);
+    click(child<TUpDown>(edit, "udDetune"), false);
     EXPECT_EQ(carrier().detune, 14);
-    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("14"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfDetune")->text(), QStringLiteral("14"));
     EXPECT_EQ(sends(), 1u);
-    click(edit->udLevelInitial, false);   // shown 127 -> 126, stored 1
+    click(child<TUpDown>(edit, "udLevelInitial"), false);   // shown 127 -> 126, stored 1
     EXPECT_EQ(carrier().levelInitial, 1);
-    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("126"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfLevelInitial")->text(), QStringLiteral("126"));
     EXPECT_EQ(a().envelopeType, 0);
     EXPECT_EQ(sends(), 2u);
 }
 
 TEST_F(AWMEditTest, LFORateIsStoredInverted)
 {
-    typeOver(edit->tfLFORate, QStringLiteral("100"));
+    typeOver(child<TNumberBox>(edit, "tfLFORate"), QStringLiteral("100"));
     EXPECT_EQ(a().lfoRate, 27);
-    pasteOver(edit->tfLFORate, QStringLiteral("99"));
+    pasteOver(child<TNumberBox>(edit, "tfLFORate"), QStringLiteral("99"));
     EXPECT_EQ(a().lfoRate, 28);
-    click(edit->udLFORate, true);
+    click(child<TUpDown>(edit, "udLFORate"), true);
     EXPECT_EQ(a().lfoRate, 27);
-    EXPECT_EQ(edit->tfLFORate->text(), QStringLiteral("100"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfLFORate")->text(), QStringLiteral("100"));
 }
 
 TEST_F(AWMEditTest, ScrollBarEndsStorePanAndLevel)
 {
     carrier().level = 50;
     edit->refreshFromVoice();
-    edit->sbPan->triggerAction(QAbstractSlider::SliderToMinimum);   // far left
+    child<QScrollBar>(edit, "sbPan")->triggerAction(QAbstractSlider::SliderToMinimum);   // far left
     EXPECT_EQ(a().pan, 4);
-    edit->sbPan->triggerAction(QAbstractSlider::SliderToMaximum);   // far right
+    child<QScrollBar>(edit, "sbPan")->triggerAction(QAbstractSlider::SliderToMaximum);   // far right
     EXPECT_EQ(a().pan, 0);
-    edit->sbLevel->triggerAction(QAbstractSlider::SliderToMinimum);   // top
+    child<QScrollBar>(edit, "sbLevel")->triggerAction(QAbstractSlider::SliderToMinimum);   // top
     EXPECT_EQ(carrier().level, 0);
-    edit->sbLevel->triggerAction(QAbstractSlider::SliderToMaximum);
+    child<QScrollBar>(edit, "sbLevel")->triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(carrier().level, 127);
     EXPECT_EQ(sends(), 4u);
 }
@@ -271,13 +278,13 @@ TEST_F(AWMEditTest, UncheckingDelayDisablesTheDelayTimeAndStartsTheCurveInColumn
     carrier().rateAttack = carrier().rateDecay1 = carrier().rateDecay2 = carrier().rateRelease = 63;
     edit->refreshFromVoice();
     const int y0 = 127 - 60 + 6;
-    EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
+    EXPECT_TRUE(child<TNumberBox>(edit, "tfEnvelopeDelay")->isEnabled());
     EXPECT_EQ(picture().pixelColor(64, y0), blue);   // flat start up to column 128
     EXPECT_EQ(picture().pixelColor(128, 100), blue);
-    edit->cbEnvelopeDelay->click();
+    child<QCheckBox>(edit, "cbEnvelopeDelay")->click();
     EXPECT_EQ(carrier().envelopeDelayOn, 0);
-    EXPECT_FALSE(edit->tfEnvelopeDelay->isEnabled());
-    EXPECT_FALSE(edit->udEnvelopeDelay->isEnabled());
+    EXPECT_FALSE(child<TNumberBox>(edit, "tfEnvelopeDelay")->isEnabled());
+    EXPECT_FALSE(child<TUpDown>(edit, "udEnvelopeDelay")->isEnabled());
     EXPECT_EQ(voice.envelopeDelay, 0);
     EXPECT_EQ(picture().pixelColor(64, y0), grey);
     EXPECT_EQ(picture().pixelColor(128, 100), grey);
@@ -291,16 +298,19 @@ TEST_F(AWMEditTest, DelayTimeFollowsIntoTheFMEditorWithoutASecondSend)
     edit->refreshFromVoice();
     TFMEdit fm(commands);
     const unsigned long before = sends();
-    pasteOver(edit->tfEnvelopeDelay, QStringLiteral("50"));
+    pasteOver(child<TNumberBox>(edit, "tfEnvelopeDelay"), QStringLiteral("50"));
     EXPECT_EQ(voice.envelopeDelay, 50);
-    EXPECT_EQ(fm.tfEnvelopeDelay->text(), QStringLiteral("50"));
+    EXPECT_EQ(child<TNumberBox>(&fm, "tfEnvelopeDelay")->text(), QStringLiteral("50"));
     EXPECT_EQ(sends() - before, 1u);
     // The other way round: the FM editor's change shows here at once, unsent.
     voice.envelopeDelay = 77;
     edit->refreshDelayTime();
-    EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("77"));
-    EXPECT_TRUE(edit->ready);
+    EXPECT_EQ(child<TNumberBox>(edit, "tfEnvelopeDelay")->text(), QStringLiteral("77"));
     EXPECT_EQ(sends() - before, 1u);
+    // The window takes edits again: one edit sends once.
+    pasteOver(child<TNumberBox>(edit, "tfEnvelopeDelay"), QStringLiteral("78"));
+    EXPECT_EQ(voice.envelopeDelay, 78);
+    EXPECT_EQ(sends() - before, 2u);
 }
 
 TEST_F(AWMEditTest, WithAutoSendOffOnlySendVoiceSends)
@@ -308,23 +318,23 @@ TEST_F(AWMEditTest, WithAutoSendOffOnlySendVoiceSends)
     settings.autoSend = false;
     carrier().envelopeDelayOn = 1;
     edit->refreshFromVoice();
-    typeOver(edit->tfDetune, QStringLiteral("7"));
-    typeOver(edit->tfRateDecay1, QStringLiteral("12"));
-    click(edit->udLFOSpeed, true);
-    click(edit->udLevelAttack, false);
-    QTest::keyClick(edit->tbVelResp, Qt::Key_Right);
-    QTest::keyClick(edit->tbLevelScaling, Qt::Key_Down);
-    edit->sbPan->triggerAction(QAbstractSlider::SliderToMinimum);
-    edit->sbLevel->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    edit->cbEnvelopeDelay->click();
-    QTest::keyClick(edit->cbEnvType, Qt::Key_End);
-    QTest::keyClick(edit->cbWaveform, Qt::Key_Down);
-    QTest::keyClick(edit->cbElement, Qt::Key_Down);
-    QTest::keyClick(edit->cbModel, Qt::Key_Down);
+    typeOver(child<TNumberBox>(edit, "tfDetune"), QStringLiteral("7"));
+    typeOver(child<TNumberBox>(edit, "tfRateDecay1"), QStringLiteral("12"));
+    click(child<TUpDown>(edit, "udLFOSpeed"), true);
+    click(child<TUpDown>(edit, "udLevelAttack"), false);
+    QTest::keyClick(child<TSlider>(edit, "tbVelResp"), Qt::Key_Right);
+    QTest::keyClick(child<TSlider>(edit, "tbLevelScaling"), Qt::Key_Down);
+    child<QScrollBar>(edit, "sbPan")->triggerAction(QAbstractSlider::SliderToMinimum);
+    child<QScrollBar>(edit, "sbLevel")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    child<QCheckBox>(edit, "cbEnvelopeDelay")->click();
+    QTest::keyClick(child<TPickList>(edit, "cbEnvType"), Qt::Key_End);
+    QTest::keyClick(child<TPickList>(edit, "cbWaveform"), Qt::Key_Down);
+    QTest::keyClick(child<TPickList>(edit, "cbElement"), Qt::Key_Down);
+    QTest::keyClick(child<TPickList>(edit, "cbModel"), Qt::Key_Down);
     EXPECT_EQ(carrier().detune, 7);
     EXPECT_EQ(a().velocityResponse, 1);
     EXPECT_EQ(sends(), 0u);
-    QTest::mouseClick(edit->bSendVoice, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(edit, "bSendVoice"), Qt::LeftButton);
     EXPECT_EQ(sends(), 1u);
 }
 
@@ -333,17 +343,17 @@ TEST_F(AWMEditTest, SwitchingElementsSendsNothingAndEditsTheOtherElement)
     voice.element[2].waveform = 38;
     voice.element[2].pitch = 3;
     edit->refreshFromVoice();
-    QTest::keyClick(edit->cbElement, Qt::Key_Down);
+    QTest::keyClick(child<TPickList>(edit, "cbElement"), Qt::Key_Down);
     EXPECT_FALSE(edit->editElementA);
-    EXPECT_EQ(edit->cbWaveform->currentText(), QStringLiteral("Strings"));
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("3"));
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->currentText(), QStringLiteral("Strings"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QStringLiteral("3"));
     EXPECT_EQ(sends(), 0u);
-    typeOver(edit->tfDetune, QStringLiteral("9"));
+    typeOver(child<TNumberBox>(edit, "tfDetune"), QStringLiteral("9"));
     EXPECT_EQ(voice.element[2].carrier.detune, 9);
     EXPECT_EQ(voice.element[0].carrier.detune, 0);
-    QTest::keyClick(edit->cbElement, Qt::Key_Up);
+    QTest::keyClick(child<TPickList>(edit, "cbElement"), Qt::Key_Up);
     EXPECT_TRUE(edit->editElementA);
-    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("0"));
+    EXPECT_EQ(child<TNumberBox>(edit, "tfDetune")->text(), QStringLiteral("0"));
     EXPECT_EQ(sends(), 1u);
 }
 
@@ -362,27 +372,29 @@ TEST_F(AWMEditTest, RefreshNeverSendsAndKeepsValuesOutsideTheRanges)
     e.carrier.rateAttack = 99;
     e.carrier.envelopeDelayOn = 5;   // the box turns on from off: still not stored as 1
     voice.envelopeDelay = 127;
-    ASSERT_FALSE(edit->cbEnvelopeDelay->isChecked());
+    ASSERT_FALSE(child<QCheckBox>(edit, "cbEnvelopeDelay")->isChecked());
     const Voice before = voice;
     edit->refreshFromVoice();
     edit->refreshDelayTime();
     EXPECT_EQ(sends(), 0u);
     EXPECT_EQ(std::memcmp(&before, &voice, sizeof voice), 0);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-128"));
-    EXPECT_EQ(edit->udPitch->position(), -12);
-    EXPECT_EQ(edit->tfLFODelay->text(), QStringLiteral("200"));
-    EXPECT_EQ(edit->udLFODelay->position(), 127);
-    EXPECT_EQ(edit->tfLFORate->text(), QStringLiteral("-128"));
-    EXPECT_EQ(edit->cbWaveform->currentIndex(), -1);
-    EXPECT_TRUE(edit->cbEnvelopeDelay->isChecked());
-    EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
-    EXPECT_TRUE(edit->ready);
+    EXPECT_EQ(child<TNumberBox>(edit, "tfPitch")->text(), QStringLiteral("-128"));
+    EXPECT_EQ(child<TUpDown>(edit, "udPitch")->position(), -12);
+    EXPECT_EQ(child<TNumberBox>(edit, "tfLFODelay")->text(), QStringLiteral("200"));
+    EXPECT_EQ(child<TUpDown>(edit, "udLFODelay")->position(), 127);
+    EXPECT_EQ(child<TNumberBox>(edit, "tfLFORate")->text(), QStringLiteral("-128"));
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->currentIndex(), -1);
+    EXPECT_TRUE(child<QCheckBox>(edit, "cbEnvelopeDelay")->isChecked());
+    EXPECT_TRUE(child<TNumberBox>(edit, "tfEnvelopeDelay")->isEnabled());
 
-    // "Preset" with a waveform past the table leaves the envelope as it is.
-    edit->cbEnvType->select(0);
-    QTest::keyClick(edit->cbEnvType, Qt::Key_Down);
+    // "Preset" with a waveform past the table leaves the envelope as it is; the pick
+    // sends once.
+    const unsigned long sent = sends();
+    child<TPickList>(edit, "cbEnvType")->select(0);
+    QTest::keyClick(child<TPickList>(edit, "cbEnvType"), Qt::Key_Down);
     EXPECT_EQ(e.envelopeType, 1);
     EXPECT_EQ(e.carrier.rateAttack, 99);
+    EXPECT_EQ(sends() - sent, 1u);
 }
 
 TEST_F(AWMEditTest, WindowCaptionsSizeAndClosing)
@@ -398,9 +410,10 @@ TEST_F(AWMEditTest, WindowCaptionsSizeAndClosing)
     for (const char* title : {" Tone ", " Low Frequency Oscillator ", " Envelope ", " Levels ", " Rates ",
                               " Level && Pan ", " Options "})
         EXPECT_TRUE(groups.contains(QString::fromLatin1(title))) << title;
-    EXPECT_EQ(edit->envWindow->size(), QSize(295, 139));
-    EXPECT_EQ(edit->envWindow->toolTip(), QStringLiteral("Visual representation of the envelope"));
-    EXPECT_EQ(edit->cbWaveform->count(), 128);
+    EXPECT_EQ(child<TEnvelopePicture>(edit, "envWindow")->size(), QSize(295, 139));
+    EXPECT_EQ(child<TEnvelopePicture>(edit, "envWindow")->toolTip(),
+              QStringLiteral("Visual representation of the envelope"));
+    EXPECT_EQ(child<TPickList>(edit, "cbWaveform")->count(), 128);
 
     const QImage shot = edit->grab().toImage();
     EXPECT_EQ(shot.size(), QSize(688, 432));
@@ -410,7 +423,35 @@ TEST_F(AWMEditTest, WindowCaptionsSizeAndClosing)
     edit->close();
     EXPECT_TRUE(edit->isHidden());
     edit->show();
-    QTest::mouseClick(edit->bClose, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(edit, "bClose"), Qt::LeftButton);
     EXPECT_TRUE(edit->isHidden());
     EXPECT_TRUE(edit->editElementA);
+}
+
+// The other windows and the tests find the editors' controls by name: every control
+// of every voice editor has one, and no two in a window share it.
+TEST_F(AWMEditTest, EveryControlOfTheVoiceEditorsHasItsOwnName)
+{
+    TFMEdit fm(commands);
+    TVoiceCommonEdit common(commands);
+    TVectorEdit vector(commands);
+    for (QWidget* window : std::initializer_list<QWidget*>{edit, &fm, &common, &vector}) {
+        QSet<QString> names;
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<TNumberBox*>(w) || qobject_cast<TUpDown*>(w) ||
+                                 qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QCheckBox*>(w) || qobject_cast<QPushButton*>(w) ||
+                                 qobject_cast<QLineEdit*>(w);
+            // A list's own pop-up and its scroll bars belong to the list.
+            bool inList = false;
+            for (QWidget* up = w->parentWidget(); up && up != window; up = up->parentWidget())
+                inList = inList || qobject_cast<QComboBox*>(up);
+            if (!control || inList)
+                continue;
+            EXPECT_FALSE(w->objectName().isEmpty())
+                << window->windowTitle().toStdString() << " " << w->metaObject()->className();
+            EXPECT_FALSE(names.contains(w->objectName())) << w->objectName().toStdString();
+            names.insert(w->objectName());
+        }
+    }
 }

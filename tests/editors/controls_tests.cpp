@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The editor controls' reporting rules, which the editors' ready flag and
-// "send if ready" depend on.
+// The editor controls' reporting rules, which the binder's refresh guard and its
+// one report per edit depend on.
 #include "editors/controls.h"
 
 #include <QElapsedTimer>

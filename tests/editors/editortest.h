@@ -5,6 +5,12 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
 
 #include "document/autosender.h"
 #include "document/voicedocument.h"
@@ -25,3 +31,15 @@ struct EditorBench {
     Voice& voice = document.voice;
     unsigned long voiceSends = 0;
 };
+
+// The control of w with the given object name (its form name); fails the test when w
+// has none.
+template <class T> T* child(const QWidget* w, const QString& name)
+{
+    T* control = w ? w->findChild<T*>(name) : nullptr;
+    if (!control) {
+        ADD_FAILURE() << "no control named " << name.toStdString();
+        throw std::runtime_error("no control named " + name.toStdString());
+    }
+    return control;
+}

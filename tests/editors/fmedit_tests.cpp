@@ -70,14 +70,14 @@ protected:
 
     QSet<QRgb> colours() const
     {
-        const QImage image = edit->envWindow->bitmap().toImage();
+        const QImage image = child<TEnvelopePicture>(edit.get(), "envWindow")->bitmap().toImage();
         QSet<QRgb> found;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 found.insert(image.pixel(x, y) & 0xFFFFFF);
         return found;
     }
-    QImage picture() const { return edit->envWindow->bitmap().toImage(); }
+    QImage picture() const { return child<TEnvelopePicture>(edit.get(), "envWindow")->bitmap().toImage(); }
 
     std::unique_ptr<TFMEdit> edit;
 };
@@ -93,9 +93,9 @@ TEST_F(FMEditTest, WindowLooksAsDescribed)
     EXPECT_EQ(edit->minimumSize(), edit->maximumSize());
     EXPECT_FALSE(edit->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(edit->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(edit->envWindow->size(), QSize(287, 135));
-    EXPECT_EQ(edit->cbWaveform->count(), 256);
-    EXPECT_EQ(edit->udLFODelay->maximum(), 127);
+    EXPECT_EQ(child<TEnvelopePicture>(edit.get(), "envWindow")->size(), QSize(287, 135));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbWaveform")->count(), 256);
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udLFODelay")->maximum(), 127);
     bool feedbackCaption = false;
     for (QLabel* label : edit->findChildren<QLabel*>())
         if (label->text() == QStringLiteral("Feedback: "))
@@ -104,7 +104,10 @@ TEST_F(FMEditTest, WindowLooksAsDescribed)
                 QStringLiteral("Sets the amount of feedback on the modulator, higher numbers giving "
                                "more harmonics (0 to 7)");
     EXPECT_TRUE(feedbackCaption);
-    EXPECT_TRUE(edit->ready);
+    // Built, the window takes edits: one edit sends once.
+    const unsigned long before = sends();
+    paste(child<TNumberBox>(edit.get(), "tfLFOSpeed"), QStringLiteral("9"));
+    EXPECT_EQ(sends() - before, 1u);
 }
 
 TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
@@ -113,7 +116,7 @@ TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
     const OperatorBlock carrierBefore = b().carrier;
     const unsigned long before = sends();
 
-    pick(edit->cbWaveform, 14);   // "Brass 1"
+    pick(child<TPickList>(edit.get(), "cbWaveform"), 14);   // "Brass 1"
 
     EXPECT_EQ(b().waveform, 14);
     EXPECT_EQ(b().feedback, 7);
@@ -131,27 +134,28 @@ TEST_F(FMEditTest, ChoosingAWaveLoadsItsSetupAndKeepsTheCarrierEnvelope)
                         sizeof(OperatorBlock) - offsetof(OperatorBlock, levelScaling)));
     EXPECT_EQ(b().carrier.level, 40);
     EXPECT_EQ(b().envelopeType, 0);
-    EXPECT_EQ(edit->tfFeedback->text(), QStringLiteral("7"));
-    EXPECT_EQ(edit->tfFMWaveform->text(), QStringLiteral("4"));
-    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("117"));   // carrier still shown
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFeedback")->text(), QStringLiteral("7"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFMWaveform")->text(), QStringLiteral("4"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfLevelInitial")->text(),
+              QStringLiteral("117"));   // carrier still shown
     EXPECT_EQ(sends() - before, 1u);
 
     // In the modulator view the new modulator envelope shows.
-    pick(edit->cbOperator, 1);
-    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("113"));
-    EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("41"));
-    EXPECT_EQ(edit->tfOperatorLevel->text(), QStringLiteral("119"));
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfLevelInitial")->text(), QStringLiteral("113"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfRateAttack")->text(), QStringLiteral("41"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfOperatorLevel")->text(), QStringLiteral("119"));
 }
 
 TEST_F(FMEditTest, ChoosingAWaveWithPresetTypeAppliesItsCarrierEnvelope)
 {
     givenCarrierEnvelope();
-    pick(edit->cbEnvType, 1);   // "Preset" for wave 0
+    pick(child<TPickList>(edit.get(), "cbEnvType"), 1);   // "Preset" for wave 0
     EXPECT_EQ(b().carrier.levelInitial, 127 - 70);
     EXPECT_EQ(b().carrier.rateAttack, 59);
     const unsigned long before = sends();
 
-    pick(edit->cbWaveform, 14);
+    pick(child<TPickList>(edit.get(), "cbWaveform"), 14);
 
     const OperatorBlock& c = b().carrier;
     EXPECT_EQ(c.levelInitial, 127);
@@ -167,8 +171,8 @@ TEST_F(FMEditTest, ChoosingAWaveWithPresetTypeAppliesItsCarrierEnvelope)
     EXPECT_EQ(c.peakStage, 1);
     EXPECT_EQ(c.level, 40);
     EXPECT_EQ(b().envelopeType, 1);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Preset"));
-    EXPECT_EQ(edit->tfRateRelease->text(), QStringLiteral("38"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("Preset"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfRateRelease")->text(), QStringLiteral("38"));
     EXPECT_EQ(sends() - before, 1u);
 }
 
@@ -178,26 +182,26 @@ TEST_F(FMEditTest, ModulatorViewEditsKeepTheType)
 {
     b().envelopeType = 2;
     edit->refreshFromVoice();
-    pick(edit->cbOperator, 1);
-    EXPECT_FALSE(edit->cbEnvType->isEnabled());
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Piano"));
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
+    EXPECT_FALSE(child<TPickList>(edit.get(), "cbEnvType")->isEnabled());
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("Piano"));
 
-    type(edit->tfLevelAttack, QStringLiteral("100"));
+    type(child<TNumberBox>(edit.get(), "tfLevelAttack"), QStringLiteral("100"));
     EXPECT_EQ(b().modulator.levelAttack, 27);
     EXPECT_EQ(b().carrier.levelAttack, 0);
-    edit->tbLevelScaling->setValue(9);   // as the user's drag reports it
-    edit->tbRateScaling->setValue(4);
+    child<TSlider>(edit.get(), "tbLevelScaling")->setValue(9);   // as the user's drag reports it
+    child<TSlider>(edit.get(), "tbRateScaling")->setValue(4);
     EXPECT_EQ(b().modulator.levelScaling, 9);
     EXPECT_EQ(b().modulator.rateScaling, 4);
     EXPECT_EQ(b().envelopeType, 2);
 
-    clickDown(edit->udLevelInitial);
+    clickDown(child<TUpDown>(edit.get(), "udLevelInitial"));
     EXPECT_EQ(b().modulator.levelInitial, 1);
     EXPECT_EQ(b().envelopeType, 2);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Piano"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("Piano"));
 
-    pick(edit->cbOperator, 0);
-    EXPECT_TRUE(edit->cbEnvType->isEnabled());
+    pick(child<TPickList>(edit.get(), "cbOperator"), 0);
+    EXPECT_TRUE(child<TPickList>(edit.get(), "cbEnvType")->isEnabled());
 }
 
 TEST_F(FMEditTest, CarrierViewEnvelopeEditsSetUser)
@@ -206,13 +210,13 @@ TEST_F(FMEditTest, CarrierViewEnvelopeEditsSetUser)
         b().envelopeType = 5;
         edit->refreshFromVoice();
         if (edit1 == 0)
-            type(edit->tfRateAttack, QStringLiteral("12"));
+            type(child<TNumberBox>(edit.get(), "tfRateAttack"), QStringLiteral("12"));
         else if (edit1 == 1)
-            edit->tbRateScaling->setValue(3);
+            child<TSlider>(edit.get(), "tbRateScaling")->setValue(3);
         else
-            clickDown(edit->udLevelDecay2);
+            clickDown(child<TUpDown>(edit.get(), "udLevelDecay2"));
         EXPECT_EQ(b().envelopeType, 0) << edit1;
-        EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("User")) << edit1;
+        EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("User")) << edit1;
     }
     EXPECT_EQ(b().carrier.rateAttack, 12);
     EXPECT_EQ(b().carrier.rateScaling, 3);
@@ -222,108 +226,108 @@ TEST_F(FMEditTest, CarrierViewEnvelopeEditsSetUser)
 TEST_F(FMEditTest, OperatorLevelAndElementLevelBar)
 {
     unsigned long before = sends();
-    paste(edit->tfOperatorLevel, QStringLiteral("100"));
+    paste(child<TNumberBox>(edit.get(), "tfOperatorLevel"), QStringLiteral("100"));
     EXPECT_EQ(b().carrier.level, 27);
-    EXPECT_EQ(edit->sbLevel->value(), 27);
-    EXPECT_EQ(edit->udOperatorLevel->position(), 100);
+    EXPECT_EQ(child<QScrollBar>(edit.get(), "sbLevel")->value(), 27);
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udOperatorLevel")->position(), 100);
     EXPECT_EQ(sends() - before, 1u);   // one send, not a second one for the bar
 
     before = sends();
-    edit->sbLevel->setValue(0);
+    child<QScrollBar>(edit.get(), "sbLevel")->setValue(0);
     EXPECT_EQ(b().carrier.level, 0);
-    EXPECT_EQ(edit->tfOperatorLevel->text(), QStringLiteral("127"));
-    EXPECT_EQ(edit->udOperatorLevel->position(), 127);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfOperatorLevel")->text(), QStringLiteral("127"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udOperatorLevel")->position(), 127);
     EXPECT_EQ(sends() - before, 1u);
 
     before = sends();
-    clickDown(edit->udOperatorLevel);
+    clickDown(child<TUpDown>(edit.get(), "udOperatorLevel"));
     EXPECT_EQ(b().carrier.level, 1);
-    EXPECT_EQ(edit->sbLevel->value(), 1);
+    EXPECT_EQ(child<QScrollBar>(edit.get(), "sbLevel")->value(), 1);
     EXPECT_EQ(sends() - before, 1u);
 
     // The modulator view: the box is the modulator's, the bar still the carrier's.
     b().modulator.level = 8;
-    pick(edit->cbOperator, 1);
-    EXPECT_EQ(edit->tfOperatorLevel->text(), QStringLiteral("119"));
-    EXPECT_EQ(edit->sbLevel->value(), 1);
-    edit->sbLevel->setValue(50);
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfOperatorLevel")->text(), QStringLiteral("119"));
+    EXPECT_EQ(child<QScrollBar>(edit.get(), "sbLevel")->value(), 1);
+    child<QScrollBar>(edit.get(), "sbLevel")->setValue(50);
     EXPECT_EQ(b().carrier.level, 50);
     EXPECT_EQ(b().modulator.level, 8);
-    EXPECT_EQ(edit->tfOperatorLevel->text(), QStringLiteral("119"));
-    paste(edit->tfOperatorLevel, QStringLiteral("90"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfOperatorLevel")->text(), QStringLiteral("119"));
+    paste(child<TNumberBox>(edit.get(), "tfOperatorLevel"), QStringLiteral("90"));
     EXPECT_EQ(b().modulator.level, 37);
     EXPECT_EQ(b().carrier.level, 50);
-    EXPECT_EQ(edit->sbLevel->value(), 50);
+    EXPECT_EQ(child<QScrollBar>(edit.get(), "sbLevel")->value(), 50);
 }
 
 TEST_F(FMEditTest, BoxesRefuseWhatLiesOutsideTheirRange)
 {
-    paste(edit->tfLFODelay, QStringLiteral("200"));
+    paste(child<TNumberBox>(edit.get(), "tfLFODelay"), QStringLiteral("200"));
     EXPECT_EQ(b().lfoDelay, 200);
-    EXPECT_EQ(edit->udLFODelay->position(), 127);
-    paste(edit->tfLFODelay, QStringLiteral("256"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udLFODelay")->position(), 127);
+    paste(child<TNumberBox>(edit.get(), "tfLFODelay"), QStringLiteral("256"));
     EXPECT_EQ(b().lfoDelay, 200);
-    EXPECT_EQ(edit->tfLFODelay->text(), QStringLiteral("200"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfLFODelay")->text(), QStringLiteral("200"));
 
-    paste(edit->tfPitch, QStringLiteral("-5"));
+    paste(child<TNumberBox>(edit.get(), "tfPitch"), QStringLiteral("-5"));
     EXPECT_EQ(b().pitch, -5);
-    paste(edit->tfPitch, QStringLiteral("13"));
+    paste(child<TNumberBox>(edit.get(), "tfPitch"), QStringLiteral("13"));
     EXPECT_EQ(b().pitch, -5);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
-    EXPECT_EQ(edit->udPitch->position(), -5);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfPitch")->text(), QStringLiteral("-5"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udPitch")->position(), -5);
 
-    paste(edit->tfLFORate, QStringLiteral("100"));
+    paste(child<TNumberBox>(edit.get(), "tfLFORate"), QStringLiteral("100"));
     EXPECT_EQ(b().lfoRate, 27);
-    type(edit->tfRateAttack, QStringLiteral("70"));
+    type(child<TNumberBox>(edit.get(), "tfRateAttack"), QStringLiteral("70"));
     EXPECT_EQ(b().carrier.rateAttack, 7);   // "7" was taken on the way, "70" refused
-    EXPECT_EQ(edit->tfRateAttack->text(), QStringLiteral("7"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfRateAttack")->text(), QStringLiteral("7"));
 
     // No number at all written into a box is refused like an out-of-range entry: the
     // stored value stays and shows again at once.
-    paste(edit->tfDetune, QStringLiteral("9"));
-    paste(edit->tfDetune, QString());
+    paste(child<TNumberBox>(edit.get(), "tfDetune"), QStringLiteral("9"));
+    paste(child<TNumberBox>(edit.get(), "tfDetune"), QString());
     EXPECT_EQ(b().carrier.detune, 9);
-    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("9"));
-    paste(edit->tfPitch, QStringLiteral("-"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfDetune")->text(), QStringLiteral("9"));
+    paste(child<TNumberBox>(edit.get(), "tfPitch"), QStringLiteral("-"));
     EXPECT_EQ(b().pitch, -5);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfPitch")->text(), QStringLiteral("-5"));
     // While the user types, a lone sign waits for its number; left without one (Enter),
     // the box shows the stored value again.
-    edit->tfPitch->selectAll();
-    QTest::keyClick(edit->tfPitch, Qt::Key_Minus);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-"));
+    child<TNumberBox>(edit.get(), "tfPitch")->selectAll();
+    QTest::keyClick(child<TNumberBox>(edit.get(), "tfPitch"), Qt::Key_Minus);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfPitch")->text(), QStringLiteral("-"));
     EXPECT_EQ(b().pitch, -5);
-    QTest::keyClick(edit->tfPitch, Qt::Key_Return);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-5"));
+    QTest::keyClick(child<TNumberBox>(edit.get(), "tfPitch"), Qt::Key_Return);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfPitch")->text(), QStringLiteral("-5"));
     EXPECT_EQ(b().pitch, -5);
-    paste(edit->tfFeedback, QStringLiteral("8"));
+    paste(child<TNumberBox>(edit.get(), "tfFeedback"), QStringLiteral("8"));
     EXPECT_EQ(b().feedback, 0);
-    EXPECT_EQ(edit->tfFeedback->text(), QStringLiteral("0"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFeedback")->text(), QStringLiteral("0"));
 }
 
 TEST_F(FMEditTest, NegativeAndRetypedNumbersCanBeTyped)
 {
     // The lone sign on the way to "-7" must not be answered by the stored value.
     unsigned long before = sends();
-    type(edit->tfPitch, QStringLiteral("-7"));
+    type(child<TNumberBox>(edit.get(), "tfPitch"), QStringLiteral("-7"));
     EXPECT_EQ(b().pitch, -7);
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-7"));
-    EXPECT_EQ(edit->udPitch->position(), -7);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfPitch")->text(), QStringLiteral("-7"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udPitch")->position(), -7);
     EXPECT_EQ(sends() - before, 1u);
 
     // Emptying a box with Backspace and typing afresh gives the typed number.
-    type(edit->tfDetune, QStringLiteral("12"));
-    QTest::keyClick(edit->tfDetune, Qt::Key_Backspace);
-    QTest::keyClick(edit->tfDetune, Qt::Key_Backspace);
-    QTest::keyClicks(edit->tfDetune, QStringLiteral("5"));
+    type(child<TNumberBox>(edit.get(), "tfDetune"), QStringLiteral("12"));
+    QTest::keyClick(child<TNumberBox>(edit.get(), "tfDetune"), Qt::Key_Backspace);
+    QTest::keyClick(child<TNumberBox>(edit.get(), "tfDetune"), Qt::Key_Backspace);
+    QTest::keyClicks(child<TNumberBox>(edit.get(), "tfDetune"), QStringLiteral("5"));
     EXPECT_EQ(b().carrier.detune, 5);
-    EXPECT_EQ(edit->tfDetune->text(), QStringLiteral("5"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfDetune")->text(), QStringLiteral("5"));
 }
 
 TEST_F(FMEditTest, NamedShapeStaysShownAcrossAnElementSwitch)
 {
     const unsigned long before = sends();
-    pick(edit->cbEnvType, 2);   // "Piano"
+    pick(child<TPickList>(edit.get(), "cbEnvType"), 2);   // "Piano"
     const OperatorBlock& c = b().carrier;
     EXPECT_EQ(c.levelInitial, 127 - 87);
     EXPECT_EQ(c.levelAttack, 0);
@@ -334,14 +338,14 @@ TEST_F(FMEditTest, NamedShapeStaysShownAcrossAnElementSwitch)
     EXPECT_EQ(c.rateScaling, 3);
     EXPECT_EQ(c.peakStage, 1);
     EXPECT_EQ(b().envelopeType, 2);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Piano"));
-    EXPECT_EQ(edit->tfLevelInitial->text(), QStringLiteral("87"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("Piano"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfLevelInitial")->text(), QStringLiteral("87"));
     EXPECT_EQ(sends() - before, 1u);
 
-    pick(edit->cbElement, 1);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("User"));
-    pick(edit->cbElement, 0);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Piano"));
+    pick(child<TPickList>(edit.get(), "cbElement"), 1);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("User"));
+    pick(child<TPickList>(edit.get(), "cbElement"), 0);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("Piano"));
     EXPECT_EQ(b().envelopeType, 2);
     EXPECT_EQ(sends() - before, 1u);   // switching elements sends nothing
 }
@@ -352,11 +356,11 @@ TEST_F(FMEditTest, SwitchingAndReceivingNeverChangeTheEnvelopeType)
     voice.element[3].envelopeType = 7;
     edit->refreshFromVoice();
     const unsigned long before = sends();
-    pick(edit->cbOperator, 1);
-    pick(edit->cbElement, 1);
-    EXPECT_EQ(edit->cbEnvType->currentText(), QStringLiteral("Organ"));
-    pick(edit->cbOperator, 0);
-    pick(edit->cbElement, 0);
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
+    pick(child<TPickList>(edit.get(), "cbElement"), 1);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbEnvType")->currentText(), QStringLiteral("Organ"));
+    pick(child<TPickList>(edit.get(), "cbOperator"), 0);
+    pick(child<TPickList>(edit.get(), "cbElement"), 0);
 
     // A voice arrives with other envelopes: every level box rewrites itself.
     for (int i : {1, 3}) {
@@ -364,7 +368,7 @@ TEST_F(FMEditTest, SwitchingAndReceivingNeverChangeTheEnvelopeType)
         voice.element[i].modulator.rateAttack = 17;
     }
     edit->refreshFromVoice();
-    pick(edit->cbOperator, 1);
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
     edit->refreshFromVoice();
     EXPECT_EQ(voice.element[1].envelopeType, 3);
     EXPECT_EQ(voice.element[3].envelopeType, 7);
@@ -373,17 +377,18 @@ TEST_F(FMEditTest, SwitchingAndReceivingNeverChangeTheEnvelopeType)
 
 TEST_F(FMEditTest, CheckBoxesStoreExactlyOneOrZero)
 {
-    edit->cbFixedFrequency->click();
+    child<QCheckBox>(edit.get(), "cbFixedFrequency")->click();
     EXPECT_EQ(b().carrier.fixedFrequency, 1);
-    edit->cbFixedFrequency->click();
+    child<QCheckBox>(edit.get(), "cbFixedFrequency")->click();
     EXPECT_EQ(b().carrier.fixedFrequency, 0);
-    pick(edit->cbOperator, 1);
-    edit->cbFixedFrequency->click();
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
+    child<QCheckBox>(edit.get(), "cbFixedFrequency")->click();
     EXPECT_EQ(b().modulator.fixedFrequency, 1);
     EXPECT_EQ(b().carrier.fixedFrequency, 0);
 
-    QCheckBox* const boxes[] = {edit->cbCarrierAM, edit->cbModulatorAM, edit->cbCarrierPM,
-                                edit->cbModulatorPM};
+    QCheckBox* const boxes[] = {
+        child<QCheckBox>(edit.get(), "cbCarrierAM"), child<QCheckBox>(edit.get(), "cbModulatorAM"),
+        child<QCheckBox>(edit.get(), "cbCarrierPM"), child<QCheckBox>(edit.get(), "cbModulatorPM")};
     uint8_t* const fields[] = {&b().carrierAM, &b().modulatorAM, &b().carrierPM, &b().modulatorPM};
     for (int i = 0; i < 4; ++i) {
         boxes[i]->click();
@@ -392,13 +397,13 @@ TEST_F(FMEditTest, CheckBoxesStoreExactlyOneOrZero)
     boxes[2]->click();
     EXPECT_EQ(b().carrierPM, 0);
 
-    edit->cbEnvelopeDelay->click();
+    child<QCheckBox>(edit.get(), "cbEnvelopeDelay")->click();
     EXPECT_EQ(b().modulator.envelopeDelayOn, 1);
-    EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
-    edit->cbEnvelopeDelay->click();
+    EXPECT_TRUE(child<TNumberBox>(edit.get(), "tfEnvelopeDelay")->isEnabled());
+    child<QCheckBox>(edit.get(), "cbEnvelopeDelay")->click();
     EXPECT_EQ(b().modulator.envelopeDelayOn, 0);
-    EXPECT_FALSE(edit->tfEnvelopeDelay->isEnabled());
-    EXPECT_FALSE(edit->udEnvelopeDelay->isEnabled());
+    EXPECT_FALSE(child<TNumberBox>(edit.get(), "tfEnvelopeDelay")->isEnabled());
+    EXPECT_FALSE(child<TUpDown>(edit.get(), "udEnvelopeDelay")->isEnabled());
 }
 
 TEST_F(FMEditTest, ValuesOutsideTheWindowsRangesAreShownAndKept)
@@ -413,15 +418,15 @@ TEST_F(FMEditTest, ValuesOutsideTheWindowsRangesAreShownAndKept)
     b().pitch = -128;
     edit->refreshFromVoice();
 
-    EXPECT_FALSE(edit->cbFixedFrequency->isChecked());
-    EXPECT_FALSE(edit->cbCarrierAM->isChecked());
-    EXPECT_TRUE(edit->cbModulatorPM->isChecked());
-    EXPECT_TRUE(edit->cbEnvelopeDelay->isChecked());
-    EXPECT_TRUE(edit->tfEnvelopeDelay->isEnabled());
-    EXPECT_EQ(edit->tfFeedback->text(), QStringLiteral("12"));
-    EXPECT_EQ(edit->tfLFORate->text(), QStringLiteral("-73"));
-    EXPECT_EQ(edit->tfPitch->text(), QStringLiteral("-128"));
-    EXPECT_EQ(edit->udPitch->position(), -12);
+    EXPECT_FALSE(child<QCheckBox>(edit.get(), "cbFixedFrequency")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(edit.get(), "cbCarrierAM")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(edit.get(), "cbModulatorPM")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>(edit.get(), "cbEnvelopeDelay")->isChecked());
+    EXPECT_TRUE(child<TNumberBox>(edit.get(), "tfEnvelopeDelay")->isEnabled());
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFeedback")->text(), QStringLiteral("12"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfLFORate")->text(), QStringLiteral("-73"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfPitch")->text(), QStringLiteral("-128"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udPitch")->position(), -12);
     // Nothing was stored back while the window rewrote itself.
     EXPECT_EQ(b().carrier.fixedFrequency, 2);
     EXPECT_EQ(b().carrierAM, 3);
@@ -447,7 +452,7 @@ TEST_F(FMEditTest, PictureShowsBothOperatorsAndOnlyTheCarrierTakesTheAdjustments
     b().modulator.rateRelease = 10;
     edit->refreshFromVoice();
     for (int view : {0, 1}) {
-        pick(edit->cbOperator, view);
+        pick(child<TPickList>(edit.get(), "cbOperator"), view);
         const QSet<QRgb> found = colours();
         EXPECT_TRUE(found.contains(red)) << view;
         EXPECT_TRUE(found.contains(darkBlue)) << view;
@@ -482,28 +487,28 @@ TEST_F(FMEditTest, SendingFollowsTheSwitchAndTheButton)
 {
     unsigned long before = sends();
     edit->refreshFromVoice();
-    pick(edit->cbElement, 1);
-    pick(edit->cbOperator, 1);
+    pick(child<TPickList>(edit.get(), "cbElement"), 1);
+    pick(child<TPickList>(edit.get(), "cbOperator"), 1);
     EXPECT_EQ(sends(), before);
 
     settings.autoSend = false;
-    pick(edit->cbWaveform, 30);
-    paste(edit->tfDetune, QStringLiteral("4"));
-    edit->sbPan->setValue(0);
-    pick(edit->cbOperator, 0);
-    pick(edit->cbEnvType, 4);
+    pick(child<TPickList>(edit.get(), "cbWaveform"), 30);
+    paste(child<TNumberBox>(edit.get(), "tfDetune"), QStringLiteral("4"));
+    child<QScrollBar>(edit.get(), "sbPan")->setValue(0);
+    pick(child<TPickList>(edit.get(), "cbOperator"), 0);
+    pick(child<TPickList>(edit.get(), "cbEnvType"), 4);
     EXPECT_EQ(sends(), before);
     EXPECT_EQ(voice.element[3].modulator.detune, 4);
     EXPECT_EQ(voice.element[3].pan, 4);
     EXPECT_EQ(voice.element[3].waveform, 30);
     EXPECT_EQ(voice.element[3].envelopeType, 4);
 
-    QTest::mouseClick(edit->bSendVoice, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(edit.get(), "bSendVoice"), Qt::LeftButton);
     EXPECT_EQ(sends() - before, 1u);
 
     settings.autoSend = true;
     before = sends();
-    edit->sbPan->setValue(4);
+    child<QScrollBar>(edit.get(), "sbPan")->setValue(4);
     EXPECT_EQ(voice.element[3].pan, 0);
     EXPECT_EQ(sends() - before, 1u);
 }
@@ -517,12 +522,10 @@ TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
     edit->refreshFromVoice();
 
     const unsigned long before = sends();
-    paste(edit->tfEnvelopeDelay, QStringLiteral("40"));
+    paste(child<TNumberBox>(edit.get(), "tfEnvelopeDelay"), QStringLiteral("40"));
     EXPECT_EQ(voice.envelopeDelay, 40);
-    EXPECT_EQ(awm.tfEnvelopeDelay->text(), QStringLiteral("40"));
+    EXPECT_EQ(child<TNumberBox>(&awm, "tfEnvelopeDelay")->text(), QStringLiteral("40"));
     EXPECT_EQ(sends() - before, 1u);
-    EXPECT_TRUE(edit->ready);
-    EXPECT_TRUE(awm.ready);
 
     // The delayed carrier steps up at column 128 - 40.
     EXPECT_EQ(picture().pixel(60, 4 + 127) & 0xFFFFFF, darkBlue);
@@ -531,20 +534,26 @@ TEST_F(FMEditTest, DelayTimeIsSharedWithTheAWMEditor)
 
     voice.envelopeDelay = 70;
     edit->refreshDelayTime();
-    EXPECT_EQ(edit->tfEnvelopeDelay->text(), QStringLiteral("70"));
-    EXPECT_EQ(edit->udEnvelopeDelay->position(), 70);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfEnvelopeDelay")->text(), QStringLiteral("70"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udEnvelopeDelay")->position(), 70);
     EXPECT_EQ(sends() - before, 1u);
+    // Both windows take edits again, each sending once.
+    paste(child<TNumberBox>(&awm, "tfEnvelopeDelay"), QStringLiteral("71"));
+    EXPECT_EQ(sends() - before, 2u);
+    paste(child<TNumberBox>(edit.get(), "tfEnvelopeDelay"), QStringLiteral("72"));
+    EXPECT_EQ(voice.envelopeDelay, 72);
+    EXPECT_EQ(sends() - before, 3u);
 }
 
 TEST_F(FMEditTest, CloseAndTheCloseBoxOnlyHide)
 {
-    pick(edit->cbElement, 1);
-    QTest::mouseClick(edit->bClose, Qt::LeftButton);
+    pick(child<TPickList>(edit.get(), "cbElement"), 1);
+    QTest::mouseClick(child<QPushButton>(edit.get(), "bClose"), Qt::LeftButton);
     EXPECT_TRUE(edit->isHidden());
     edit->show();
     edit->close();
     EXPECT_TRUE(edit->isHidden());
     edit->show();
     EXPECT_FALSE(edit->editElementB);
-    EXPECT_EQ(edit->cbElement->currentText(), QStringLiteral("Element D"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbElement")->currentText(), QStringLiteral("Element D"));
 }

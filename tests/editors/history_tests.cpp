@@ -144,10 +144,10 @@ TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
         {"typed box entry",
          [](HistoryTest& t) {
              showActive(t.awm.get());
-             t.awm->tfPitch->setFocus();
-             t.awm->tfPitch->selectAll();
-             QTest::keyClicks(t.awm->tfPitch, QStringLiteral("-11"));
-             QTest::keyClick(t.awm->tfPitch, Qt::Key_Return);
+             child<TNumberBox>(t.awm.get(), "tfPitch")->setFocus();
+             child<TNumberBox>(t.awm.get(), "tfPitch")->selectAll();
+             QTest::keyClicks(child<TNumberBox>(t.awm.get(), "tfPitch"), QStringLiteral("-11"));
+             QTest::keyClick(child<TNumberBox>(t.awm.get(), "tfPitch"), Qt::Key_Return);
          },
          "Pitch"},
         {"spinner release",
@@ -155,30 +155,38 @@ TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
              t.voice.element[1].feedback = 3;
              t.fm->refreshFromVoice();
              t.document.history.reset(t.voice);
-             QTest::mouseClick(t.fm->udFeedback->upButton(), Qt::LeftButton);
+             QTest::mouseClick(child<TUpDown>(t.fm.get(), "udFeedback")->upButton(), Qt::LeftButton);
          },
          "Feedback"},
-        {"list pick with its wave setup", [](HistoryTest& t) { pick(t.fm->cbWaveform, 17); }, "Waveform"},
-        {"check box", [](HistoryTest& t) { t.common->cbModWheelPM->click(); }, "Mod wheel PM"},
-        {"scroll bar", [](HistoryTest& t) { t.awm->sbPan->setValue(t.awm->sbPan->value() == 0 ? 3 : 0); },
+        {"list pick with its wave setup",
+         [](HistoryTest& t) { pick(child<TPickList>(t.fm.get(), "cbWaveform"), 17); }, "Waveform"},
+        {"check box", [](HistoryTest& t) { child<QCheckBox>(t.common.get(), "cbModWheelPM")->click(); },
+         "Mod wheel PM"},
+        {"scroll bar",
+         [](HistoryTest& t) {
+             child<QScrollBar>(t.awm.get(), "sbPan")
+                 ->setValue(child<QScrollBar>(t.awm.get(), "sbPan")->value() == 0 ? 3 : 0);
+         },
          "Pan"},
         {"slider drag",
          [](HistoryTest& t) {
              t.vector->show();
-             drag(t.vector->sliders[0], 20);
+             drag(child<TSlider>(t.vector.get(), "abStep1"), 20);
          },
          "Level vector"},
         {"name edit",
          [](HistoryTest& t) {
              showActive(t.common.get());
-             t.common->tfVoiceName->setFocus();
-             t.common->tfVoiceName->selectAll();
-             QTest::keyClicks(t.common->tfVoiceName, QStringLiteral("Dr.Kit"));
-             t.common->tfBendRange->setFocus();
+             child<TNameBox>(t.common.get(), "tfVoiceName")->setFocus();
+             child<TNameBox>(t.common.get(), "tfVoiceName")->selectAll();
+             QTest::keyClicks(child<TNameBox>(t.common.get(), "tfVoiceName"), QStringLiteral("Dr.Kit"));
+             child<TNumberBox>(t.common.get(), "tfBendRange")->setFocus();
          },
          "Voice name"},
         {"element copy",
-         [](HistoryTest& t) { menuItem(t.awm->bElement, QStringLiteral("Copy A to C"))->trigger(); },
+         [](HistoryTest& t) {
+             menuItem(child<QPushButton>(t.awm.get(), "bElement"), QStringLiteral("Copy A to C"))->trigger();
+         },
          "Copy A to C"},
     };
     for (const Kind& kind : kinds) {
@@ -208,9 +216,9 @@ TEST_F(HistoryTest, UndoOfEachKindOfStepRestoresTheVoiceByteForByteAndSendsOnce)
 TEST_F(HistoryTest, RedoAfterUndoAndANewEditClearsRedo)
 {
     const Voice start = voice;
-    pick(fm->cbWaveform, 5);
+    pick(child<TPickList>(fm.get(), "cbWaveform"), 5);
     const Voice first = voice;
-    fm->cbCarrierAM->click();
+    child<QCheckBox>(fm.get(), "cbCarrierAM")->click();
     EXPECT_EQ(document.history.undoCount(), 2u);
     commands.undo();
     commands.undo();
@@ -220,8 +228,8 @@ TEST_F(HistoryTest, RedoAfterUndoAndANewEditClearsRedo)
     EXPECT_TRUE(sameBytes(voice, first));
     EXPECT_TRUE(document.history.canRedo());
     // The editors show the voice put back: a new edit starts from it.
-    EXPECT_EQ(fm->cbWaveform->currentIndex(), 5);
-    common->cbAftertouchAM->click();
+    EXPECT_EQ(child<TPickList>(fm.get(), "cbWaveform")->currentIndex(), 5);
+    child<QCheckBox>(common.get(), "cbAftertouchAM")->click();
     EXPECT_FALSE(document.history.canRedo());
     EXPECT_EQ(document.history.undoCount(), 2u);
     EXPECT_EQ(commands.redoCaption(), QStringLiteral("&Redo"));
@@ -232,10 +240,10 @@ TEST_F(HistoryTest, ADragIsOneStepHoweverManyPositionsItSends)
 {
     vector->show();
     const unsigned long sent = sends();
-    drag(vector->sliders[3], 40);
+    drag(child<TSlider>(vector.get(), "abStep4"), 40);
     EXPECT_GT(sends(), sent + 3);
     EXPECT_EQ(document.history.undoCount(), 1u);
-    drag(vector->sliders[3], -10);
+    drag(child<TSlider>(vector.get(), "abStep4"), -10);
     EXPECT_EQ(document.history.undoCount(), 2u);
 }
 
@@ -243,16 +251,16 @@ TEST_F(HistoryTest, TypingIsOneStepUntilTheBoxIsLeftAndCtrlZInTheBoxUndoesTheVoi
 {
     showActive(fm.get());
     const int8_t pitch = voice.element[1].pitch;
-    fm->tfPitch->setFocus();
-    fm->tfPitch->selectAll();
-    QTest::keyClicks(fm->tfPitch, QStringLiteral("-12"));
+    child<TNumberBox>(fm.get(), "tfPitch")->setFocus();
+    child<TNumberBox>(fm.get(), "tfPitch")->selectAll();
+    QTest::keyClicks(child<TNumberBox>(fm.get(), "tfPitch"), QStringLiteral("-12"));
     EXPECT_EQ(voice.element[1].pitch, -12);
     EXPECT_TRUE(document.history.pending());
     EXPECT_EQ(document.history.undoCount(), 0u);
-    QTest::keyClick(fm->tfPitch, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(child<TNumberBox>(fm.get(), "tfPitch"), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(voice.element[1].pitch, pitch);
-    EXPECT_EQ(fm->tfPitch->text(), QString::number(pitch));
-    QTest::keyClick(fm->tfPitch, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(child<TNumberBox>(fm.get(), "tfPitch")->text(), QString::number(pitch));
+    QTest::keyClick(child<TNumberBox>(fm.get(), "tfPitch"), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(voice.element[1].pitch, -12);
 }
 
@@ -277,28 +285,29 @@ TEST_F(HistoryTest, WhileTypingRedoIsNotOfferedForLeavingTheBoxMakesANewStep)
 TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
 {
     const Voice loaded = voice;
-    fm->cbCarrierPM->click();
-    awm->sbLevel->setValue(awm->sbLevel->value() == 5 ? 6 : 5);
+    child<QCheckBox>(fm.get(), "cbCarrierPM")->click();
+    child<QScrollBar>(awm.get(), "sbLevel")
+        ->setValue(child<QScrollBar>(awm.get(), "sbLevel")->value() == 5 ? 6 : 5);
     const Voice edited = voice;
 
     unsigned long sent = sends();
     settings.autoSend = false;   // compare sends whatever the switch says
-    awm->bCompare->click();
+    child<QPushButton>(awm.get(), "bCompare")->click();
     EXPECT_TRUE(sameBytes(voice, loaded));
     EXPECT_EQ(sends(), sent + 1);
-    EXPECT_TRUE(fm->bCompare->isChecked());
-    EXPECT_EQ(fm->cbCarrierPM->isChecked(), loaded.element[1].carrierPM != 0);
-    fm->bCompare->click();
+    EXPECT_TRUE(child<QPushButton>(fm.get(), "bCompare")->isChecked());
+    EXPECT_EQ(child<QCheckBox>(fm.get(), "cbCarrierPM")->isChecked(), loaded.element[1].carrierPM != 0);
+    child<QPushButton>(fm.get(), "bCompare")->click();
     EXPECT_TRUE(sameBytes(voice, edited));
     EXPECT_EQ(sends(), sent + 2);
-    EXPECT_FALSE(awm->bCompare->isChecked());
+    EXPECT_FALSE(child<QPushButton>(awm.get(), "bCompare")->isChecked());
 
     // Editing while comparing: from the loaded voice, and the edited one is one undo
     // away, under the name of the edit; redo gives the new edit back.
     commands.compare();
-    common->cbModWheelAM->click();
+    child<QCheckBox>(common.get(), "cbModWheelAM")->click();
     EXPECT_FALSE(document.history.comparing());
-    EXPECT_FALSE(common->bCompare->isChecked());
+    EXPECT_FALSE(child<QPushButton>(common.get(), "bCompare")->isChecked());
     Voice expected = loaded;
     expected.modWheelAM = loaded.modWheelAM ? 0 : 1;
     EXPECT_TRUE(sameVoice(voice, expected));
@@ -311,7 +320,7 @@ TEST_F(HistoryTest, CompareSendsBothVoicesAndTheFirstEditStartsFromTheOneShown)
 
 TEST_F(HistoryTest, LoadsAreStepsAndSetWhatCompareReturnsTo)
 {
-    pick(fm->cbWaveform, 9);
+    pick(child<TPickList>(fm.get(), "cbWaveform"), 9);
     const Voice edited = voice;
     Voice other;
     randomVoice(other, 99);
@@ -329,7 +338,7 @@ TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
 {
     const Voice start = voice;
     unsigned long sent = sends();
-    menuItem(fm->bElement, QStringLiteral("Swap B and D"))->trigger();
+    menuItem(child<QPushButton>(fm.get(), "bElement"), QStringLiteral("Swap B and D"))->trigger();
     EXPECT_EQ(sends(), sent + 1);
     EXPECT_EQ(std::memcmp(&voice.element[1], &start.element[3], sizeof(VoiceElement)), 0);
     EXPECT_EQ(std::memcmp(&voice.element[3], &start.element[1], sizeof(VoiceElement)), 0);
@@ -340,9 +349,10 @@ TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
 
     // The envelope commands act on the element shown; the carrier taken from the
     // modulator becomes "User".
-    pick(fm->cbElement, 1);
+    pick(child<TPickList>(fm.get(), "cbElement"), 1);
     voice.element[3].envelopeType = 1;
-    menuItem(fm->bElement, QStringLiteral("Modulator envelope to carrier"))->trigger();
+    menuItem(child<QPushButton>(fm.get(), "bElement"), QStringLiteral("Modulator envelope to carrier"))
+        ->trigger();
     const OperatorBlock& c = voice.element[3].carrier;
     const OperatorBlock& m = voice.element[3].modulator;
     EXPECT_EQ(c.levelAttack, m.levelAttack);
@@ -352,7 +362,7 @@ TEST_F(HistoryTest, ElementCommandsSendOnceAndSwapTwiceGivesTheOriginal)
     EXPECT_EQ(voice.element[3].envelopeType, 0);
 
     sent = sends();
-    menuItem(awm->bElement, QStringLiteral("Initialise C"))->trigger();
+    menuItem(child<QPushButton>(awm.get(), "bElement"), QStringLiteral("Initialise C"))->trigger();
     Voice reset;
     resetVoice(reset);
     EXPECT_EQ(std::memcmp(&voice.element[2], &reset.element[2], sizeof(VoiceElement)), 0);
@@ -371,15 +381,15 @@ TEST_F(HistoryTest, RefreshesLeaveTheVoiceAsLoadedAndUndoOfASwapGivesItsBytesBac
     const Voice loaded = voice;
     document.history.reset(voice);
     document.reshow();
-    pick(awm->cbElement, 1);
-    pick(fm->cbElement, 1);
-    pick(fm->cbOperator, 1);
+    pick(child<TPickList>(awm.get(), "cbElement"), 1);
+    pick(child<TPickList>(fm.get(), "cbElement"), 1);
+    pick(child<TPickList>(fm.get(), "cbOperator"), 1);
     document.reshow();
     EXPECT_TRUE(sameBytes(voice, loaded));
     EXPECT_FALSE(document.history.canUndo());
 
-    menuItem(awm->bElement, QStringLiteral("Swap A and C"))->trigger();
-    menuItem(fm->bElement, QStringLiteral("Swap B and D"))->trigger();
+    menuItem(child<QPushButton>(awm.get(), "bElement"), QStringLiteral("Swap A and C"))->trigger();
+    menuItem(child<QPushButton>(fm.get(), "bElement"), QStringLiteral("Swap B and D"))->trigger();
     commands.undo();
     commands.undo();
     EXPECT_TRUE(sameBytes(voice, loaded));
@@ -388,21 +398,23 @@ TEST_F(HistoryTest, RefreshesLeaveTheVoiceAsLoadedAndUndoOfASwapGivesItsBytesBac
 TEST_F(HistoryTest, AWheelOverAControlWithoutTheFocusChangesNothing)
 {
     showActive(fm.get());
-    fm->bSendVoice->setFocus();
+    child<QPushButton>(fm.get(), "bSendVoice")->setFocus();
     const Voice start = voice;
     const unsigned long sent = sends();
-    for (QWidget* w : std::initializer_list<QWidget*>{fm->cbWaveform, fm->tbLFOWaveform, fm->sbPan,
-                                                      awm->sbLevel, awm->cbEnvType, vector->sliders[0]})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             child<TPickList>(fm.get(), "cbWaveform"), child<TSlider>(fm.get(), "tbLFOWaveform"),
+             child<QScrollBar>(fm.get(), "sbPan"), child<QScrollBar>(awm.get(), "sbLevel"),
+             child<TPickList>(awm.get(), "cbEnvType"), child<TSlider>(vector.get(), "abStep1")})
         wheel(w);
     EXPECT_TRUE(sameBytes(voice, start));
     EXPECT_EQ(sends(), sent);
-    EXPECT_EQ(fm->cbWaveform->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(fm->sbLevel->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(child<TPickList>(fm.get(), "cbWaveform")->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(child<QScrollBar>(fm.get(), "sbLevel")->focusPolicy(), Qt::StrongFocus);
 
     // With the focus the wheel still steps the control.
-    fm->sbPan->setFocus();
-    ASSERT_TRUE(fm->sbPan->hasFocus());
-    wheel(fm->sbPan);
+    child<QScrollBar>(fm.get(), "sbPan")->setFocus();
+    ASSERT_TRUE(child<QScrollBar>(fm.get(), "sbPan")->hasFocus());
+    wheel(child<QScrollBar>(fm.get(), "sbPan"));
     EXPECT_NE(voice.element[1].pan, start.element[1].pan);
     EXPECT_EQ(sends(), sent + 1);
 }
@@ -412,10 +424,10 @@ TEST_F(HistoryTest, PastingIntoAnAWMLevelOrRateMakesTheEnvelopeUser)
     voice.element[0].envelopeType = 1;
     voice.element[0].carrier.rateAttack = 10;
     awm->refreshFromVoice();
-    awm->tfRateAttack->setText(QStringLiteral("33"));   // as a paste writes it
+    child<TNumberBox>(awm.get(), "tfRateAttack")->setText(QStringLiteral("33"));   // as a paste writes it
     EXPECT_EQ(voice.element[0].carrier.rateAttack, 33);
     EXPECT_EQ(voice.element[0].envelopeType, 0);
-    EXPECT_EQ(awm->cbEnvType->currentIndex(), 0);
+    EXPECT_EQ(child<TPickList>(awm.get(), "cbEnvType")->currentIndex(), 0);
     // A refresh shows the values without making anything "User".
     voice.element[0].envelopeType = 1;
     voice.element[0].carrier.levelAttack = 20;
@@ -427,21 +439,25 @@ TEST_F(HistoryTest, PastingIntoAnAWMLevelOrRateMakesTheEnvelopeUser)
 TEST_F(HistoryTest, TooltipsNameTheRangesOfTheFieldTable)
 {
     const std::pair<QWidget*, const char*> tips[] = {
-        {awm->tfPitch, "Shifts the pitch of the element in semi-tones (-12 to + 12)"},
-        {fm->udPitch, "Shifts the pitch of the element in semi-tones (-12 to + 12)"},
-        {awm->tfLFODelay, "Sets the time before the LFO comes in (0 to 127)"},
-        {fm->tfLFODelay, "Sets the time before the LFO comes in (0 to 255)"},
-        {fm->tfLFORate, "Sets the rate at which the LFO fades in (0 to 127)"},
-        {awm->udRateRelease,
+        {child<TNumberBox>(awm.get(), "tfPitch"),
+         "Shifts the pitch of the element in semi-tones (-12 to + 12)"},
+        {child<TUpDown>(fm.get(), "udPitch"), "Shifts the pitch of the element in semi-tones (-12 to + 12)"},
+        {child<TNumberBox>(awm.get(), "tfLFODelay"), "Sets the time before the LFO comes in (0 to 127)"},
+        {child<TNumberBox>(fm.get(), "tfLFODelay"), "Sets the time before the LFO comes in (0 to 255)"},
+        {child<TNumberBox>(fm.get(), "tfLFORate"), "Sets the rate at which the LFO fades in (0 to 127)"},
+        {child<TUpDown>(awm.get(), "udRateRelease"),
          "Sets the rate at which the volume falls from decay 2 level to silence (0 to 63)"},
-        {fm->tfOperatorLevel, "Sets the level of the selected operator (carrier level affects volume, "
-                              "modulator level affects timbre)"},
-        {common->tfAftertouchPitch, "Sets the maximum aftertouch pitch bend in semitones (-12 to 12)"},
-        {common->udRelease, "Sets the amount by which to alter each element's release rate (-64 to 63)"},
+        {child<TNumberBox>(fm.get(), "tfOperatorLevel"),
+         "Sets the level of the selected operator (carrier level affects volume, "
+         "modulator level affects timbre)"},
+        {child<TNumberBox>(common.get(), "tfAftertouchPitch"),
+         "Sets the maximum aftertouch pitch bend in semitones (-12 to 12)"},
+        {child<TUpDown>(common.get(), "udRelease"),
+         "Sets the amount by which to alter each element's release rate (-64 to 63)"},
     };
     for (const auto& [control, tip] : tips)
         EXPECT_EQ(control->toolTip(), QString::fromUtf8(tip));
-    EXPECT_TRUE(fm->tfEnvelopeDelay->toolTip().isEmpty());
+    EXPECT_TRUE(child<TNumberBox>(fm.get(), "tfEnvelopeDelay")->toolTip().isEmpty());
 }
 
 TEST_F(HistoryTest, CloseAndTheCloseBoxOnlyHideAndTheEditorReopensWhereItWasLeft)
@@ -449,7 +465,7 @@ TEST_F(HistoryTest, CloseAndTheCloseBoxOnlyHideAndTheEditorReopensWhereItWasLeft
     for (TEditorWindow* editor :
          std::initializer_list<TEditorWindow*>{awm.get(), fm.get(), common.get(), vector.get()}) {
         editor->show();
-        QTest::mouseClick(editor->bClose, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(editor, "bClose"), Qt::LeftButton);
         ASSERT_TRUE(editor->isHidden());
         editor->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));

@@ -13,6 +13,7 @@
 #include "document/bankdocument.h"
 #include "editors/controls.h"
 #include "editors/multiedit.h"
+#include "editortest.h"
 #include "voice/bank.h"
 
 namespace {
@@ -50,14 +51,14 @@ TEST(MultiEdit, EachAcceptedChangeIsOneStepAndUndoGivesBackTheBytes)
     const int typed = level == 50 ? 51 : 50;
 
     // Typing is one step, counted when the box is left (here: Enter).
-    TNumberBox* box = edit.part[2].tfLevel;
+    TNumberBox* box = child<TNumberBox>(&edit, "tfLevel3");
     box->setFocus();
     box->selectAll();
     QTest::keyClicks(box, QString::number(typed));
     EXPECT_EQ(field(doc.bank(), 2, "part[3].level"), typed);
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(doc.undoName(), QStringLiteral("Multi 3: Part 3 level"));
-    EXPECT_EQ(edit.bUndo->text(), QStringLiteral("Undo Multi 3: Part 3 level"));
+    EXPECT_EQ(child<QPushButton>(&edit, "bUndo")->text(), QStringLiteral("Undo Multi 3: Part 3 level"));
     EXPECT_EQ(checkMulti(doc.bank().multis[2]), "");
     for (int m = 0; m < multiCount; ++m) {
         if (m != 2) {
@@ -77,7 +78,7 @@ TEST(MultiEdit, EachAcceptedChangeIsOneStepAndUndoGivesBackTheBytes)
     EXPECT_EQ(box->text(), QString::number(typed));
 
     // A value outside the range is refused: the box shows the stored value again.
-    TNumberBox* number = edit.part[2].tfNumber;
+    TNumberBox* number = child<TNumberBox>(&edit, "tfNumber3");
     const QString shownNumber = number->text();
     const Bank beforeRefusal = doc.bank();
     number->setFocus();
@@ -90,13 +91,14 @@ TEST(MultiEdit, EachAcceptedChangeIsOneStepAndUndoGivesBackTheBytes)
 
     // A spinner click and a pick are one step each, at once.
     const int shift = field(doc.bank(), 2, "part[3].noteShift");
-    QToolButton* up =
-        shift < 24 ? edit.part[2].udNoteShift->upButton() : edit.part[2].udNoteShift->downButton();
+    QToolButton* up = shift < 24 ? child<TUpDown>(&edit, "udNoteShift3")->upButton()
+                                 : child<TUpDown>(&edit, "udNoteShift3")->downButton();
     QTest::mouseClick(up, Qt::LeftButton);
     EXPECT_EQ(field(doc.bank(), 2, "part[3].noteShift"), shift < 24 ? shift + 1 : shift - 1);
     EXPECT_EQ(doc.undoName(), QStringLiteral("Multi 3: Part 3 note shift"));
-    EXPECT_EQ(edit.part[2].tfNoteShift->text(), QString::number(field(doc.bank(), 2, "part[3].noteShift")));
-    pick(edit.part[2].cbChannel, 16);
+    EXPECT_EQ(child<TNumberBox>(&edit, "tfNoteShift3")->text(),
+              QString::number(field(doc.bank(), 2, "part[3].noteShift")));
+    pick(child<TPickList>(&edit, "cbChannel3"), 16);
     EXPECT_EQ(field(doc.bank(), 2, "part[3].channel"), 17);   // off
     EXPECT_EQ(doc.undoName(), QStringLiteral("Multi 3: Part 3 channel"));
     EXPECT_TRUE(doc.undo());
@@ -112,24 +114,23 @@ TEST(MultiEdit, APartNamesItsVoiceByBankAndNumberWithTheInternalVoicesName)
     doc.command("name", [](Bank& b) { std::memcpy(b.voices[6].data() + 19, "SEVENTH ", 8); });
     TMultiEdit edit(&doc);
     edit.show();
-    TMultiEdit::Part& p = edit.part[0];
-    pick(p.cbBank, 1);
-    p.tfNumber->setFocus();
-    p.tfNumber->selectAll();
-    QTest::keyClicks(p.tfNumber, QStringLiteral("7"));
-    QTest::keyClick(p.tfNumber, Qt::Key_Return);
+    pick(child<TPickList>(&edit, "cbBank1"), 1);
+    child<TNumberBox>(&edit, "tfNumber1")->setFocus();
+    child<TNumberBox>(&edit, "tfNumber1")->selectAll();
+    QTest::keyClicks(child<TNumberBox>(&edit, "tfNumber1"), QStringLiteral("7"));
+    QTest::keyClick(child<TNumberBox>(&edit, "tfNumber1"), Qt::Key_Return);
     EXPECT_EQ(field(doc.bank(), 0, "part[1].voice"), 64 + 6);
-    EXPECT_EQ(p.lVoiceName->text(), QStringLiteral("SEVENTH "));
-    pick(p.cbBank, 2);
+    EXPECT_EQ(child<QLabel>(&edit, "lVoiceName1")->text(), QStringLiteral("SEVENTH "));
+    pick(child<TPickList>(&edit, "cbBank1"), 2);
     EXPECT_EQ(field(doc.bank(), 0, "part[1].voice"), 128 + 6);
-    EXPECT_EQ(p.lVoiceName->text(), QStringLiteral("card"));
+    EXPECT_EQ(child<QLabel>(&edit, "lVoiceName1")->text(), QStringLiteral("card"));
     // The note limits are shown by name, as the synthesiser shows them.
     EXPECT_EQ(noteName(0), QStringLiteral("C-2"));
     EXPECT_EQ(noteName(61), QStringLiteral("C#3"));
     EXPECT_EQ(noteName(127), QStringLiteral("G8"));
-    pick(p.cbNoteHigh, 60);
+    pick(child<TPickList>(&edit, "cbNoteHigh1"), 60);
     EXPECT_EQ(field(doc.bank(), 0, "part[1].noteHigh"), 60);
-    EXPECT_EQ(p.cbNoteHigh->currentText(), QStringLiteral("C3"));
+    EXPECT_EQ(child<TPickList>(&edit, "cbNoteHigh1")->currentText(), QStringLiteral("C3"));
 }
 
 }   // namespace

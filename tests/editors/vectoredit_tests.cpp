@@ -93,8 +93,8 @@ protected:
     void TearDown() override { edit.reset(); }
 
     unsigned long sends() const { return voiceSends; }
-    TSlider* ab(int step) const { return edit->sliders[step - 1]; }
-    TSlider* cd(int step) const { return edit->sliders[vectorSteps + step - 1]; }
+    TSlider* ab(int step) const { return child<TSlider>(edit.get(), QStringLiteral("abStep%1").arg(step)); }
+    TSlider* cd(int step) const { return child<TSlider>(edit.get(), QStringLiteral("cdStep%1").arg(step)); }
     // Steps 1..50 whose sliders are hidden.
     std::vector<int> hiddenSteps() const
     {
@@ -119,11 +119,11 @@ protected:
 
 TEST_F(VectorTest, SlidersAndListsAreTheOnesTheUserExpects)
 {
-    ASSERT_EQ(edit->sliders.size(), 100);
+    ASSERT_EQ(edit->findChildren<TSlider*>().size(), 100);
     for (int i = 0; i < 100; ++i) {
         TSlider* s =
             edit->findChild<TSlider*>(QStringLiteral("%1Step%2").arg(i < 50 ? "ab" : "cd").arg(i % 50 + 1));
-        ASSERT_EQ(s, edit->sliders[i]) << i;
+        ASSERT_NE(s, nullptr) << i;
         EXPECT_EQ(s->orientation(), Qt::Vertical);
         EXPECT_EQ(s->tickPosition(), QSlider::NoTicks);
         EXPECT_EQ(s->pageStep(), 16);
@@ -138,45 +138,54 @@ TEST_F(VectorTest, SlidersAndListsAreTheOnesTheUserExpects)
     EXPECT_LT(ab(49)->x(), ab(50)->x());
     EXPECT_LT(ab(1)->y(), cd(1)->y());
 
-    ASSERT_EQ(edit->cbABPosition->count(), 63);
-    EXPECT_EQ(edit->cbABPosition->itemText(0), QStringLiteral("-31 (0% A, 100% B)"));
-    EXPECT_EQ(edit->cbABPosition->itemText(1), QStringLiteral("-30"));
-    EXPECT_EQ(edit->cbABPosition->itemText(30), QStringLiteral("-1"));
-    EXPECT_EQ(edit->cbABPosition->itemText(31), QStringLiteral("0 (50% A, 50% B)"));
-    EXPECT_EQ(edit->cbABPosition->itemText(32), QStringLiteral("1"));
-    EXPECT_EQ(edit->cbABPosition->itemText(62), QStringLiteral("31 (100% A, 0% B)"));
-    ASSERT_EQ(edit->cbCDPosition->count(), 63);
-    EXPECT_EQ(edit->cbCDPosition->itemText(0), QStringLiteral("-31 (0% C, 100% D)"));
-    EXPECT_EQ(edit->cbCDPosition->itemText(31), QStringLiteral("0 (50% C, 50% D)"));
-    EXPECT_EQ(edit->cbCDPosition->itemText(62), QStringLiteral("31 (100% C, 0% D)"));
-    ASSERT_EQ(edit->cbRepeats->count(), 256);
-    EXPECT_EQ(edit->cbRepeats->itemText(0), QStringLiteral("1"));
-    EXPECT_EQ(edit->cbRepeats->itemText(253), QStringLiteral("254"));
-    EXPECT_EQ(edit->cbRepeats->itemText(254), QStringLiteral("Repeat"));
-    EXPECT_EQ(edit->cbRepeats->itemText(255), QStringLiteral("End"));
-    ASSERT_EQ(edit->cbVectorSpeed->count(), 16);
-    EXPECT_EQ(edit->cbVectorSpeed->itemText(0), QStringLiteral("10 ms"));
-    EXPECT_EQ(edit->cbVectorSpeed->itemText(15), QStringLiteral("160 ms"));
-    ASSERT_EQ(edit->cbStepNumber->count(), 50);
-    EXPECT_EQ(edit->cbStepNumber->itemText(49), QStringLiteral("50"));
-    EXPECT_EQ(edit->cbVectorSelect->itemText(0), QStringLiteral("Level"));
-    EXPECT_EQ(edit->cbVectorSelect->itemText(1), QStringLiteral("Detune"));
-    for (TPickList* list : {edit->cbStepNumber, edit->cbABPosition, edit->cbCDPosition, edit->cbRepeats,
-                            edit->cbVectorSpeed, edit->cbVectorSelect})
+    ASSERT_EQ(child<TPickList>(edit.get(), "cbABPosition")->count(), 63);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->itemText(0),
+              QStringLiteral("-31 (0% A, 100% B)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->itemText(1), QStringLiteral("-30"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->itemText(30), QStringLiteral("-1"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->itemText(31), QStringLiteral("0 (50% A, 50% B)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->itemText(32), QStringLiteral("1"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->itemText(62),
+              QStringLiteral("31 (100% A, 0% B)"));
+    ASSERT_EQ(child<TPickList>(edit.get(), "cbCDPosition")->count(), 63);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbCDPosition")->itemText(0),
+              QStringLiteral("-31 (0% C, 100% D)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbCDPosition")->itemText(31), QStringLiteral("0 (50% C, 50% D)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbCDPosition")->itemText(62),
+              QStringLiteral("31 (100% C, 0% D)"));
+    ASSERT_EQ(child<TPickList>(edit.get(), "cbRepeats")->count(), 256);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->itemText(0), QStringLiteral("1"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->itemText(253), QStringLiteral("254"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->itemText(254), QStringLiteral("Repeat"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->itemText(255), QStringLiteral("End"));
+    ASSERT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->count(), 16);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->itemText(0), QStringLiteral("10 ms"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->itemText(15), QStringLiteral("160 ms"));
+    ASSERT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->count(), 50);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->itemText(49), QStringLiteral("50"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSelect")->itemText(0), QStringLiteral("Level"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSelect")->itemText(1), QStringLiteral("Detune"));
+    for (TPickList* list :
+         {child<TPickList>(edit.get(), "cbStepNumber"), child<TPickList>(edit.get(), "cbABPosition"),
+          child<TPickList>(edit.get(), "cbCDPosition"), child<TPickList>(edit.get(), "cbRepeats"),
+          child<TPickList>(edit.get(), "cbVectorSpeed"), child<TPickList>(edit.get(), "cbVectorSelect")})
         EXPECT_FALSE(list->isEditable());
 }
 
 TEST_F(VectorTest, ConstructionShowsTheLevelVectorAtStepOne)
 {
-    EXPECT_TRUE(edit->ready);
     EXPECT_TRUE(edit->editLevel);
     EXPECT_EQ(edit->currentStep, 0);
-    EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("1"));
-    EXPECT_EQ(edit->cbVectorSelect->currentText(), QStringLiteral("Level"));
-    EXPECT_EQ(edit->cbVectorSpeed->currentText(), QStringLiteral("30 ms"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->currentText(), QStringLiteral("1"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSelect")->currentText(), QStringLiteral("Level"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentText(), QStringLiteral("30 ms"));
     // Step 10 stores AB 9 and CD 53.
     EXPECT_EQ(ab(10)->value(), 62 - 9);
     EXPECT_EQ(cd(10)->value(), 62 - 53);
+    // Built, the window takes edits: one pick sends once.
+    const unsigned long before = sends();
+    pick(child<TPickList>(edit.get(), "cbRepeats"), 3);
+    EXPECT_EQ(sends() - before, 1u);
 }
 
 TEST_F(VectorTest, ABSliderEndsAndMiddleStoreAndShowTheBalance)
@@ -188,17 +197,20 @@ TEST_F(VectorTest, ABSliderEndsAndMiddleStoreAndShowTheBalance)
     dragTo(s, 0);
     EXPECT_EQ(s->value(), 0);
     EXPECT_EQ(voice.levelVector.abPosition[3], 62);
-    EXPECT_EQ(edit->cbABPosition->currentText(), QStringLiteral("31 (100% A, 0% B)"));
-    EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("4"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentText(),
+              QStringLiteral("31 (100% A, 0% B)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->currentText(), QStringLiteral("4"));
 
     dragTo(s, s->height() - 1);
     EXPECT_EQ(s->value(), 62);
     EXPECT_EQ(voice.levelVector.abPosition[3], 0);
-    EXPECT_EQ(edit->cbABPosition->currentText(), QStringLiteral("-31 (0% A, 100% B)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentText(),
+              QStringLiteral("-31 (0% A, 100% B)"));
 
     s->setValue(31);   // as the keyboard or the wheel would
     EXPECT_EQ(voice.levelVector.abPosition[3], 31);
-    EXPECT_EQ(edit->cbABPosition->currentText(), QStringLiteral("0 (50% A, 50% B)"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentText(),
+              QStringLiteral("0 (50% A, 50% B)"));
 }
 
 TEST_F(VectorTest, DraggingASliderSendsOncePerPositionPassed)
@@ -231,39 +243,39 @@ TEST_F(VectorTest, MovingCDSlider12MakesStep12Current)
     cd(12)->setValue(20);
     EXPECT_EQ(edit->currentStep, 11);
     EXPECT_EQ(voice.levelVector.cdPosition[11], 42);
-    EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("12"));
-    EXPECT_EQ(edit->cbABPosition->currentIndex(), 11);
-    EXPECT_EQ(edit->cbCDPosition->currentIndex(), 42);
-    EXPECT_EQ(edit->cbRepeats->currentText(), QStringLiteral("Repeat"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->currentText(), QStringLiteral("12"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentIndex(), 11);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbCDPosition")->currentIndex(), 42);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->currentText(), QStringLiteral("Repeat"));
 }
 
 TEST_F(VectorTest, EndAndRepeatMarkersHideTheStepsAfterThem)
 {
     EXPECT_TRUE(hiddenSteps().empty());
 
-    pick(edit->cbStepNumber, QStringLiteral("5"));
-    pick(edit->cbRepeats, QStringLiteral("End"));
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), QStringLiteral("5"));
+    pick(child<TPickList>(edit.get(), "cbRepeats"), QStringLiteral("End"));
     EXPECT_EQ(voice.levelVector.repeats[4], 255);
     EXPECT_EQ(hiddenSteps(), range(6, 50));
 
-    pick(edit->cbRepeats, QStringLiteral("Repeat"));
+    pick(child<TPickList>(edit.get(), "cbRepeats"), QStringLiteral("Repeat"));
     EXPECT_EQ(voice.levelVector.repeats[4], 254);
     EXPECT_EQ(hiddenSteps(), range(5, 50));
 
-    pick(edit->cbRepeats, QStringLiteral("3"));
+    pick(child<TPickList>(edit.get(), "cbRepeats"), QStringLiteral("3"));
     EXPECT_TRUE(hiddenSteps().empty());
 
-    pick(edit->cbStepNumber, QStringLiteral("20"));
-    pick(edit->cbRepeats, QStringLiteral("End"));
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), QStringLiteral("20"));
+    pick(child<TPickList>(edit.get(), "cbRepeats"), QStringLiteral("End"));
     EXPECT_EQ(hiddenSteps(), range(21, 50));
-    pick(edit->cbStepNumber, QStringLiteral("10"));
-    pick(edit->cbRepeats, QStringLiteral("Repeat"));
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), QStringLiteral("10"));
+    pick(child<TPickList>(edit.get(), "cbRepeats"), QStringLiteral("Repeat"));
     EXPECT_EQ(hiddenSteps(), range(10, 50));
 
     // Markers of the other vector do not count.
-    pick(edit->cbVectorSelect, QStringLiteral("Detune"));
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), QStringLiteral("Detune"));
     EXPECT_TRUE(hiddenSteps().empty());
-    pick(edit->cbVectorSelect, QStringLiteral("Level"));
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), QStringLiteral("Level"));
     EXPECT_EQ(hiddenSteps(), range(10, 50));
 }
 
@@ -271,14 +283,14 @@ TEST_F(VectorTest, AHiddenStepIsEditedThroughTheLists)
 {
     voice.levelVector.repeats[2] = 255;
     edit->refreshFromVoice();
-    pick(edit->cbStepNumber, QStringLiteral("30"));
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), QStringLiteral("30"));
     EXPECT_TRUE(ab(30)->isHidden());
-    EXPECT_EQ(edit->cbABPosition->currentIndex(), 29);
-    EXPECT_EQ(edit->cbCDPosition->currentIndex(), 33);
-    EXPECT_EQ(edit->cbRepeats->currentIndex(), 29);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentIndex(), 29);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbCDPosition")->currentIndex(), 33);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->currentIndex(), 29);
 
-    pick(edit->cbABPosition, 40);
-    pick(edit->cbCDPosition, QStringLiteral("31 (100% C, 0% D)"));
+    pick(child<TPickList>(edit.get(), "cbABPosition"), 40);
+    pick(child<TPickList>(edit.get(), "cbCDPosition"), QStringLiteral("31 (100% C, 0% D)"));
     EXPECT_EQ(voice.levelVector.abPosition[29], 40);
     EXPECT_EQ(voice.levelVector.cdPosition[29], 62);
     EXPECT_EQ(ab(30)->value(), 22);
@@ -291,52 +303,52 @@ TEST_F(VectorTest, AHiddenStepIsEditedThroughTheLists)
 
 TEST_F(VectorTest, SwitchingVectorsKeepsTheStepAndShowsEachVectorsOwnValues)
 {
-    pick(edit->cbStepNumber, QStringLiteral("7"));
-    pick(edit->cbVectorSelect, QStringLiteral("Detune"));
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), QStringLiteral("7"));
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), QStringLiteral("Detune"));
     EXPECT_FALSE(edit->editLevel);
     EXPECT_EQ(edit->currentVector, &voice.detuneVector);
     EXPECT_EQ(edit->currentStep, 6);
-    EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("7"));
-    EXPECT_EQ(edit->cbABPosition->currentIndex(), 16);
-    EXPECT_EQ(edit->cbRepeats->currentText(), QStringLiteral("107"));
-    EXPECT_EQ(edit->cbVectorSpeed->currentText(), QStringLiteral("90 ms"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentIndex(), 16);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->currentText(), QStringLiteral("107"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentText(), QStringLiteral("90 ms"));
     EXPECT_EQ(ab(1)->value(), 52);
     EXPECT_EQ(cd(50)->value(), 31);
 
     // Edits now land in the detune vector.
-    pick(edit->cbVectorSpeed, QStringLiteral("160 ms"));
+    pick(child<TPickList>(edit.get(), "cbVectorSpeed"), QStringLiteral("160 ms"));
     EXPECT_EQ(voice.detuneVectorSpeed, 16);
     EXPECT_EQ(voice.levelVectorSpeed, 3);
     ab(7)->setValue(0);
     EXPECT_EQ(voice.detuneVector.abPosition[6], 62);
     EXPECT_EQ(voice.levelVector.abPosition[6], 6);
 
-    pick(edit->cbVectorSelect, QStringLiteral("Level"));
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), QStringLiteral("Level"));
     EXPECT_TRUE(edit->editLevel);
     EXPECT_EQ(edit->currentStep, 6);
-    EXPECT_EQ(edit->cbABPosition->currentIndex(), 6);
-    EXPECT_EQ(edit->cbVectorSpeed->currentText(), QStringLiteral("30 ms"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentIndex(), 6);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentText(), QStringLiteral("30 ms"));
     EXPECT_EQ(ab(7)->value(), 56);
 }
 
 TEST_F(VectorTest, SpeedListShowsTenMillisecondsPerUnit)
 {
-    pick(edit->cbVectorSpeed, QStringLiteral("160 ms"));
+    pick(child<TPickList>(edit.get(), "cbVectorSpeed"), QStringLiteral("160 ms"));
     EXPECT_EQ(voice.levelVectorSpeed, 16);
     voice.levelVectorSpeed = 1;
     edit->refreshFromVoice();
-    EXPECT_EQ(edit->cbVectorSpeed->currentText(), QStringLiteral("10 ms"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentText(), QStringLiteral("10 ms"));
     // A stored 0 has no entry: the list shows none.
     voice.levelVectorSpeed = 0;
     edit->refreshFromVoice();
-    EXPECT_EQ(edit->cbVectorSpeed->currentIndex(), -1);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentIndex(), -1);
     EXPECT_EQ(voice.levelVectorSpeed, 0);
 }
 
 TEST_F(VectorTest, RefreshKeepsVectorAndStepAndNeverSends)
 {
-    pick(edit->cbVectorSelect, QStringLiteral("Detune"));
-    pick(edit->cbStepNumber, QStringLiteral("33"));
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), QStringLiteral("Detune"));
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), QStringLiteral("33"));
     edit->hide();
     resetVoice(voice);
     voice.detuneVector.abPosition[32] = 5;
@@ -345,13 +357,12 @@ TEST_F(VectorTest, RefreshKeepsVectorAndStepAndNeverSends)
     const unsigned long before = sends();
     edit->refreshFromVoice();
     EXPECT_EQ(sends(), before);
-    EXPECT_TRUE(edit->ready);
     EXPECT_FALSE(edit->editLevel);
-    EXPECT_EQ(edit->cbVectorSelect->currentText(), QStringLiteral("Detune"));
-    EXPECT_EQ(edit->cbStepNumber->currentText(), QStringLiteral("33"));
-    EXPECT_EQ(edit->cbABPosition->currentIndex(), 5);
-    EXPECT_EQ(edit->cbRepeats->currentText(), QStringLiteral("End"));
-    EXPECT_EQ(edit->cbVectorSpeed->currentText(), QStringLiteral("20 ms"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSelect")->currentText(), QStringLiteral("Detune"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbStepNumber")->currentText(), QStringLiteral("33"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentIndex(), 5);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->currentText(), QStringLiteral("End"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentText(), QStringLiteral("20 ms"));
     EXPECT_EQ(hiddenSteps(), range(34, 50));
 }
 
@@ -361,9 +372,9 @@ TEST_F(VectorTest, ValuesOutsideTheListsAreShownWithoutBeingChanged)
     voice.levelVector.repeats[0] = 300;
     voice.levelVectorSpeed = 17;
     edit->refreshFromVoice();
-    EXPECT_EQ(edit->cbABPosition->currentIndex(), -1);
-    EXPECT_EQ(edit->cbRepeats->currentIndex(), -1);
-    EXPECT_EQ(edit->cbVectorSpeed->currentIndex(), -1);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbABPosition")->currentIndex(), -1);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbRepeats")->currentIndex(), -1);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVectorSpeed")->currentIndex(), -1);
     EXPECT_EQ(ab(1)->value(), 0);
     EXPECT_TRUE(hiddenSteps().empty());
     EXPECT_EQ(voice.levelVector.abPosition[0], 100);
@@ -374,25 +385,25 @@ TEST_F(VectorTest, ValuesOutsideTheListsAreShownWithoutBeingChanged)
 TEST_F(VectorTest, EveryListPickSendsOnlyWithAutoSend)
 {
     unsigned long before = sends();
-    pick(edit->cbStepNumber, 3);
-    pick(edit->cbVectorSelect, 1);
-    pick(edit->cbABPosition, 2);
-    pick(edit->cbCDPosition, 2);
-    pick(edit->cbRepeats, 2);
-    pick(edit->cbVectorSpeed, 2);
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), 3);
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), 1);
+    pick(child<TPickList>(edit.get(), "cbABPosition"), 2);
+    pick(child<TPickList>(edit.get(), "cbCDPosition"), 2);
+    pick(child<TPickList>(edit.get(), "cbRepeats"), 2);
+    pick(child<TPickList>(edit.get(), "cbVectorSpeed"), 2);
     EXPECT_EQ(sends(), before + 6);
 
     settings.autoSend = false;
     before = sends();
-    pick(edit->cbStepNumber, 4);
-    pick(edit->cbVectorSelect, 0);
-    pick(edit->cbABPosition, 1);
-    pick(edit->cbRepeats, 255);
-    pick(edit->cbVectorSpeed, 5);
+    pick(child<TPickList>(edit.get(), "cbStepNumber"), 4);
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), 0);
+    pick(child<TPickList>(edit.get(), "cbABPosition"), 1);
+    pick(child<TPickList>(edit.get(), "cbRepeats"), 255);
+    pick(child<TPickList>(edit.get(), "cbVectorSpeed"), 5);
     ab(2)->setValue(10);
     EXPECT_EQ(sends(), before);
     EXPECT_EQ(voice.levelVectorSpeed, 6);
-    QTest::mouseClick(edit->bSendVoice, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(edit.get(), "bSendVoice"), Qt::LeftButton);
     EXPECT_EQ(sends(), before + 1);
 }
 

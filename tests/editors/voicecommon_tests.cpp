@@ -91,19 +91,19 @@ TEST_F(VoiceCommonTest, EffectDepthRefusesEightAndTakesFive)
     edit->refreshFromVoice();
     unsigned long before = sends();
 
-    edit->tfFXDepth->selectAll();
-    QTest::keyClicks(edit->tfFXDepth, QStringLiteral("8"));
+    child<TNumberBox>(edit.get(), "tfFXDepth")->selectAll();
+    QTest::keyClicks(child<TNumberBox>(edit.get(), "tfFXDepth"), QStringLiteral("8"));
     EXPECT_EQ(voice.effectDepth, 3);
-    EXPECT_EQ(edit->tfFXDepth->text(), QStringLiteral("3"));
-    EXPECT_EQ(edit->udFXDepth->position(), 3);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFXDepth")->text(), QStringLiteral("3"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udFXDepth")->position(), 3);
     // The refused entry sends the unchanged voice once.
     EXPECT_EQ(sends(), before + 1);
 
     before = sends();
-    edit->tfFXDepth->selectAll();
-    QTest::keyClicks(edit->tfFXDepth, QStringLiteral("5"));
+    child<TNumberBox>(edit.get(), "tfFXDepth")->selectAll();
+    QTest::keyClicks(child<TNumberBox>(edit.get(), "tfFXDepth"), QStringLiteral("5"));
     EXPECT_EQ(voice.effectDepth, 5);
-    EXPECT_EQ(edit->udFXDepth->position(), 5);
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udFXDepth")->position(), 5);
     EXPECT_EQ(sends(), before + 1);
 }
 
@@ -112,23 +112,23 @@ TEST_F(VoiceCommonTest, AftertouchPitchAndBendRangeLimits)
     voice.aftertouchPitch = 4;
     edit->refreshFromVoice();
     for (const char* refused : {"13", "-13", "+99"}) {
-        edit->tfAftertouchPitch->setText(QString::fromLatin1(refused));
+        child<TNumberBox>(edit.get(), "tfAftertouchPitch")->setText(QString::fromLatin1(refused));
         EXPECT_EQ(voice.aftertouchPitch, 4) << refused;
-        EXPECT_EQ(edit->tfAftertouchPitch->text(), QStringLiteral("4")) << refused;
+        EXPECT_EQ(child<TNumberBox>(edit.get(), "tfAftertouchPitch")->text(), QStringLiteral("4")) << refused;
     }
-    edit->tfAftertouchPitch->setText(QStringLiteral("-12"));
+    child<TNumberBox>(edit.get(), "tfAftertouchPitch")->setText(QStringLiteral("-12"));
     EXPECT_EQ(voice.aftertouchPitch, -12);
-    EXPECT_EQ(edit->udAftertouchPitch->position(), -12);
-    edit->tfAftertouchPitch->setText(QStringLiteral(" 12"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udAftertouchPitch")->position(), -12);
+    child<TNumberBox>(edit.get(), "tfAftertouchPitch")->setText(QStringLiteral(" 12"));
     EXPECT_EQ(voice.aftertouchPitch, 12);
-    EXPECT_EQ(edit->udAftertouchPitch->position(), 12);
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udAftertouchPitch")->position(), 12);
 
-    edit->tfBendRange->setText(QStringLiteral("13"));
+    child<TNumberBox>(edit.get(), "tfBendRange")->setText(QStringLiteral("13"));
     EXPECT_EQ(voice.bendRange, 0);
-    edit->tfBendRange->setText(QStringLiteral("-1"));
+    child<TNumberBox>(edit.get(), "tfBendRange")->setText(QStringLiteral("-1"));
     EXPECT_EQ(voice.bendRange, 0);
-    EXPECT_EQ(edit->tfBendRange->text(), QStringLiteral("0"));
-    edit->tfBendRange->setText(QStringLiteral("12"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfBendRange")->text(), QStringLiteral("0"));
+    child<TNumberBox>(edit.get(), "tfBendRange")->setText(QStringLiteral("12"));
     EXPECT_EQ(voice.bendRange, 12);
 }
 
@@ -138,25 +138,26 @@ TEST_F(VoiceCommonTest, BoxWithoutANumberShowsTheStoredValueAgain)
     voice.effectDepth = 6;
     edit->refreshFromVoice();
     for (const char* empty : {"", "-", "+", "   "}) {
-        edit->tfAttack->setText(QString::fromLatin1(empty));
+        child<TNumberBox>(edit.get(), "tfAttack")->setText(QString::fromLatin1(empty));
         EXPECT_EQ(voice.attackAdjust, -7) << '"' << empty << '"';
-        EXPECT_EQ(edit->tfAttack->text(), QStringLiteral("-7")) << '"' << empty << '"';
+        EXPECT_EQ(child<TNumberBox>(edit.get(), "tfAttack")->text(), QStringLiteral("-7"))
+            << '"' << empty << '"';
     }
     // Deleting the one digit of the depth box waits for the next one; leaving the box
     // without one puts the stored depth back.
-    edit->tfFXDepth->setFocus();
-    edit->tfFXDepth->end(false);
-    QTest::keyClick(edit->tfFXDepth, Qt::Key_Backspace);
+    child<TNumberBox>(edit.get(), "tfFXDepth")->setFocus();
+    child<TNumberBox>(edit.get(), "tfFXDepth")->end(false);
+    QTest::keyClick(child<TNumberBox>(edit.get(), "tfFXDepth"), Qt::Key_Backspace);
     EXPECT_EQ(voice.effectDepth, 6);
-    EXPECT_EQ(edit->tfFXDepth->text(), QString());
-    QTest::keyClick(edit->tfFXDepth, Qt::Key_Return);
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFXDepth")->text(), QString());
+    QTest::keyClick(child<TNumberBox>(edit.get(), "tfFXDepth"), Qt::Key_Return);
     EXPECT_EQ(voice.effectDepth, 6);
-    EXPECT_EQ(edit->tfFXDepth->text(), QStringLiteral("6"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfFXDepth")->text(), QStringLiteral("6"));
     // A negative number typed over the whole text: the sign waits for its digits.
-    edit->tfAttack->selectAll();
-    QTest::keyClicks(edit->tfAttack, QStringLiteral("-64"));
+    child<TNumberBox>(edit.get(), "tfAttack")->selectAll();
+    QTest::keyClicks(child<TNumberBox>(edit.get(), "tfAttack"), QStringLiteral("-64"));
     EXPECT_EQ(voice.attackAdjust, -64);
-    EXPECT_EQ(edit->udAttack->position(), -64);
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udAttack")->position(), -64);
 }
 
 // The element pictures that show them: AttackAndReleaseShowInTheElementPictures.
@@ -164,18 +165,18 @@ TEST_F(VoiceCommonTest, AttackAndReleaseTakeTheirRangeAndTheArrowsFollow)
 {
     voice.attackAdjust = 10;
     edit->refreshFromVoice();
-    edit->tfAttack->setText(QStringLiteral("64"));
+    child<TNumberBox>(edit.get(), "tfAttack")->setText(QStringLiteral("64"));
     EXPECT_EQ(voice.attackAdjust, 10);
-    EXPECT_EQ(edit->tfAttack->text(), QStringLiteral("10"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfAttack")->text(), QStringLiteral("10"));
     for (int accepted : {63, -64}) {
-        edit->tfAttack->setText(QString::number(accepted));
+        child<TNumberBox>(edit.get(), "tfAttack")->setText(QString::number(accepted));
         EXPECT_EQ(voice.attackAdjust, accepted);
-        EXPECT_EQ(edit->udAttack->position(), accepted);
+        EXPECT_EQ(child<TUpDown>(edit.get(), "udAttack")->position(), accepted);
     }
-    edit->tfRelease->setText(QStringLiteral("20"));
+    child<TNumberBox>(edit.get(), "tfRelease")->setText(QStringLiteral("20"));
     EXPECT_EQ(voice.releaseAdjust, 20);
-    EXPECT_EQ(edit->udRelease->position(), 20);
-    edit->tfRelease->setText(QStringLiteral("-65"));
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udRelease")->position(), 20);
+    child<TNumberBox>(edit.get(), "tfRelease")->setText(QStringLiteral("-65"));
     EXPECT_EQ(voice.releaseAdjust, 20);
 }
 
@@ -196,17 +197,17 @@ TEST_F(VoiceCommonTest, AttackAndReleaseShowInTheElementPictures)
     fm->refreshFromVoice();
     edit->refreshFromVoice();
 
-    QImage awmBefore = awm->envWindow->bitmap().toImage();
-    QImage fmBefore = fm->envWindow->bitmap().toImage();
-    edit->tfAttack->setText(QStringLiteral("40"));
-    EXPECT_NE(awm->envWindow->bitmap().toImage(), awmBefore);
-    EXPECT_NE(fm->envWindow->bitmap().toImage(), fmBefore);
+    QImage awmBefore = child<TEnvelopePicture>(awm.get(), "envWindow")->bitmap().toImage();
+    QImage fmBefore = child<TEnvelopePicture>(fm.get(), "envWindow")->bitmap().toImage();
+    child<TNumberBox>(edit.get(), "tfAttack")->setText(QStringLiteral("40"));
+    EXPECT_NE(child<TEnvelopePicture>(awm.get(), "envWindow")->bitmap().toImage(), awmBefore);
+    EXPECT_NE(child<TEnvelopePicture>(fm.get(), "envWindow")->bitmap().toImage(), fmBefore);
 
-    awmBefore = awm->envWindow->bitmap().toImage();
-    fmBefore = fm->envWindow->bitmap().toImage();
-    edit->tfRelease->setText(QStringLiteral("-40"));
-    EXPECT_NE(awm->envWindow->bitmap().toImage(), awmBefore);
-    EXPECT_NE(fm->envWindow->bitmap().toImage(), fmBefore);
+    awmBefore = child<TEnvelopePicture>(awm.get(), "envWindow")->bitmap().toImage();
+    fmBefore = child<TEnvelopePicture>(fm.get(), "envWindow")->bitmap().toImage();
+    child<TNumberBox>(edit.get(), "tfRelease")->setText(QStringLiteral("-40"));
+    EXPECT_NE(child<TEnvelopePicture>(awm.get(), "envWindow")->bitmap().toImage(), awmBefore);
+    EXPECT_NE(child<TEnvelopePicture>(fm.get(), "envWindow")->bitmap().toImage(), fmBefore);
 }
 
 TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
@@ -218,12 +219,16 @@ TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
         std::function<int()> field;
     };
     const Case cases[] = {
-        {edit->tfFXDepth, edit->udFXDepth, 0, 7, [this] { return int(voice.effectDepth); }},
-        {edit->tfBendRange, edit->udBendRange, 0, 12, [this] { return int(voice.bendRange); }},
-        {edit->tfAftertouchPitch, edit->udAftertouchPitch, -12, 12,
-         [this] { return int(voice.aftertouchPitch); }},
-        {edit->tfAttack, edit->udAttack, -64, 63, [this] { return int(voice.attackAdjust); }},
-        {edit->tfRelease, edit->udRelease, -64, 63, [this] { return int(voice.releaseAdjust); }},
+        {child<TNumberBox>(edit.get(), "tfFXDepth"), child<TUpDown>(edit.get(), "udFXDepth"), 0, 7,
+         [this] { return int(voice.effectDepth); }},
+        {child<TNumberBox>(edit.get(), "tfBendRange"), child<TUpDown>(edit.get(), "udBendRange"), 0, 12,
+         [this] { return int(voice.bendRange); }},
+        {child<TNumberBox>(edit.get(), "tfAftertouchPitch"), child<TUpDown>(edit.get(), "udAftertouchPitch"),
+         -12, 12, [this] { return int(voice.aftertouchPitch); }},
+        {child<TNumberBox>(edit.get(), "tfAttack"), child<TUpDown>(edit.get(), "udAttack"), -64, 63,
+         [this] { return int(voice.attackAdjust); }},
+        {child<TNumberBox>(edit.get(), "tfRelease"), child<TUpDown>(edit.get(), "udRelease"), -64, 63,
+         [this] { return int(voice.releaseAdjust); }},
     };
     showActive();
     for (const Case& c : cases) {
@@ -242,7 +247,7 @@ TEST_F(VoiceCommonTest, EachArrowStopsAtItsRangesEnds)
     }
     // One arrow click is one stored value and one send.
     const unsigned long before = sends();
-    clickArrow(edit->udAttack->upButton(), 1);
+    clickArrow(child<TUpDown>(edit.get(), "udAttack")->upButton(), 1);
     EXPECT_EQ(voice.attackAdjust, -63);
     EXPECT_EQ(sends(), before + 1);
 }
@@ -253,17 +258,17 @@ TEST_F(VoiceCommonTest, WithAutoSendOffOnlySendVoiceSends)
     settings.autoSend = false;
     const unsigned long before = sends();
 
-    edit->tfVoiceName->setFocus();
-    edit->tfVoiceName->home(false);
-    QTest::keyClick(edit->tfVoiceName, Qt::Key_Q);
-    edit->cbVoiceConfig->setCurrentIndex(1);
-    emit edit->cbVoiceConfig->activated(1);
-    edit->cbFXType->setCurrentIndex(9);
-    emit edit->cbFXType->activated(9);
-    edit->cbAftertouchAM->click();
-    edit->tfBendRange->setText(QStringLiteral("5"));
-    edit->tfAttack->setText(QStringLiteral("99"));
-    clickArrow(edit->udRelease->upButton(), 2);
+    child<TNameBox>(edit.get(), "tfVoiceName")->setFocus();
+    child<TNameBox>(edit.get(), "tfVoiceName")->home(false);
+    QTest::keyClick(child<TNameBox>(edit.get(), "tfVoiceName"), Qt::Key_Q);
+    child<TPickList>(edit.get(), "cbVoiceConfig")->setCurrentIndex(1);
+    emit child<TPickList>(edit.get(), "cbVoiceConfig")->activated(1);
+    child<TPickList>(edit.get(), "cbFXType")->setCurrentIndex(9);
+    emit child<TPickList>(edit.get(), "cbFXType")->activated(9);
+    child<QCheckBox>(edit.get(), "cbAftertouchAM")->click();
+    child<TNumberBox>(edit.get(), "tfBendRange")->setText(QStringLiteral("5"));
+    child<TNumberBox>(edit.get(), "tfAttack")->setText(QStringLiteral("99"));
+    clickArrow(child<TUpDown>(edit.get(), "udRelease")->upButton(), 2);
 
     EXPECT_EQ(voice.name[0], 'q');
     EXPECT_EQ(voice.voiceConfig, 1);
@@ -273,28 +278,28 @@ TEST_F(VoiceCommonTest, WithAutoSendOffOnlySendVoiceSends)
     EXPECT_EQ(voice.releaseAdjust, 2);
     EXPECT_EQ(sends(), before);
 
-    QTest::mouseClick(edit->bSendVoice, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(edit.get(), "bSendVoice"), Qt::LeftButton);
     EXPECT_EQ(sends(), before + 1);
 }
 
 TEST_F(VoiceCommonTest, ListsAndCheckBoxesStoreAndSend)
 {
-    ASSERT_EQ(edit->cbFXType->count(), 16);
-    EXPECT_EQ(edit->cbFXType->itemText(0), QStringLiteral("Reverb Hall"));
-    EXPECT_EQ(edit->cbFXType->itemText(15), QStringLiteral("Distortion & Reverb"));
+    ASSERT_EQ(child<TPickList>(edit.get(), "cbFXType")->count(), 16);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbFXType")->itemText(0), QStringLiteral("Reverb Hall"));
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbFXType")->itemText(15), QStringLiteral("Distortion & Reverb"));
 
     unsigned long before = sends();
-    edit->cbFXType->setCurrentIndex(13);
-    emit edit->cbFXType->activated(13);
+    child<TPickList>(edit.get(), "cbFXType")->setCurrentIndex(13);
+    emit child<TPickList>(edit.get(), "cbFXType")->activated(13);
     EXPECT_EQ(voice.effectType, 13);
     EXPECT_EQ(sends(), before + 1);
 
     before = sends();
-    edit->cbModWheelPM->click();
+    child<QCheckBox>(edit.get(), "cbModWheelPM")->click();
     EXPECT_EQ(voice.modWheelPM, 1);
-    edit->cbModWheelPM->click();
+    child<QCheckBox>(edit.get(), "cbModWheelPM")->click();
     EXPECT_EQ(voice.modWheelPM, 0);
-    edit->cbAftertouchLevel->click();
+    child<QCheckBox>(edit.get(), "cbAftertouchLevel")->click();
     EXPECT_EQ(voice.aftertouchLevel, 1);
     EXPECT_EQ(voice.modWheelAM, 0);
     EXPECT_EQ(sends(), before + 3);
@@ -314,28 +319,28 @@ TEST_F(VoiceCommonTest, RefreshNeverSendsAndArrowsFollowTheirBoxes)
     const unsigned long before = sends();
     edit->refreshFromVoice();
     EXPECT_EQ(sends(), before);
-    EXPECT_TRUE(edit->ready);
 
-    const std::pair<TNumberBox*, TUpDown*> pairs[] = {{edit->tfFXDepth, edit->udFXDepth},
-                                                      {edit->tfBendRange, edit->udBendRange},
-                                                      {edit->tfAftertouchPitch, edit->udAftertouchPitch},
-                                                      {edit->tfAttack, edit->udAttack},
-                                                      {edit->tfRelease, edit->udRelease}};
+    const std::pair<TNumberBox*, TUpDown*> pairs[] = {
+        {child<TNumberBox>(edit.get(), "tfFXDepth"), child<TUpDown>(edit.get(), "udFXDepth")},
+        {child<TNumberBox>(edit.get(), "tfBendRange"), child<TUpDown>(edit.get(), "udBendRange")},
+        {child<TNumberBox>(edit.get(), "tfAftertouchPitch"), child<TUpDown>(edit.get(), "udAftertouchPitch")},
+        {child<TNumberBox>(edit.get(), "tfAttack"), child<TUpDown>(edit.get(), "udAttack")},
+        {child<TNumberBox>(edit.get(), "tfRelease"), child<TUpDown>(edit.get(), "udRelease")}};
     for (const auto& [box, ud] : pairs)
         EXPECT_EQ(box->text().toInt(), ud->position()) << box->toolTip().toStdString();
-    EXPECT_EQ(edit->udAttack->position(), -64);
-    EXPECT_EQ(edit->cbFXType->currentIndex(), 15);
-    EXPECT_EQ(edit->cbVoiceConfig->currentText(), QStringLiteral("A-B-C-D"));
-    EXPECT_TRUE(edit->cbModWheelAM->isChecked());
-    EXPECT_FALSE(edit->cbModWheelPM->isChecked());
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udAttack")->position(), -64);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbFXType")->currentIndex(), 15);
+    EXPECT_EQ(child<TPickList>(edit.get(), "cbVoiceConfig")->currentText(), QStringLiteral("A-B-C-D"));
+    EXPECT_TRUE(child<QCheckBox>(edit.get(), "cbModWheelAM")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(edit.get(), "cbModWheelPM")->isChecked());
     // A name with other characters is shown as it is and stays as it is.
-    EXPECT_EQ(edit->tfVoiceName->text(), QStringLiteral("Pad-1 ok"));
+    EXPECT_EQ(child<TNameBox>(edit.get(), "tfVoiceName")->text(), QStringLiteral("Pad-1 ok"));
     EXPECT_STREQ(voice.name, "Pad-1 ok");
 
     // A second refresh after an arrow was moved without a release.
-    edit->udAttack->setPosition(0);
+    child<TUpDown>(edit.get(), "udAttack")->setPosition(0);
     edit->refreshFromVoice();
-    EXPECT_EQ(edit->udAttack->position(), -64);
+    EXPECT_EQ(child<TUpDown>(edit.get(), "udAttack")->position(), -64);
     EXPECT_EQ(sends(), before);
 }
 
@@ -345,20 +350,20 @@ TEST_F(VoiceCommonTest, StoredValueOutsideItsRangeIsShownUnchanged)
     voice.attackAdjust = 100;
     const unsigned long before = sends();
     edit->refreshFromVoice();
-    EXPECT_EQ(edit->tfBendRange->text(), QStringLiteral("200"));
-    EXPECT_EQ(edit->tfAttack->text(), QStringLiteral("100"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfBendRange")->text(), QStringLiteral("200"));
+    EXPECT_EQ(child<TNumberBox>(edit.get(), "tfAttack")->text(), QStringLiteral("100"));
     EXPECT_EQ(voice.bendRange, 200);
     EXPECT_EQ(voice.attackAdjust, 100);
     EXPECT_EQ(sends(), before);
     // A valid entry replaces it as usual.
-    edit->tfBendRange->setText(QStringLiteral("2"));
+    child<TNumberBox>(edit.get(), "tfBendRange")->setText(QStringLiteral("2"));
     EXPECT_EQ(voice.bendRange, 2);
 }
 
 TEST_F(VoiceCommonTest, EveryKeystrokeInTheNameReachesTheVoice)
 {
     showActive();
-    TNameBox* box = edit->tfVoiceName;
+    TNameBox* box = child<TNameBox>(edit.get(), "tfVoiceName");
     box->setFocus();
     box->home(false);
     unsigned long before = sends();
@@ -398,7 +403,7 @@ TEST_F(VoiceCommonTest, EveryKeystrokeInTheNameReachesTheVoice)
     EXPECT_EQ(box->text(), QStringLiteral("Ab3"));
 
     // A full box is typed over, not pushed along.
-    edit->tfVoiceName->setText(QStringLiteral("ABCDEFGH"));
+    child<TNameBox>(edit.get(), "tfVoiceName")->setText(QStringLiteral("ABCDEFGH"));
     box->setCursorPosition(7);
     QTest::keyClicks(box, QStringLiteral("Z9"));
     EXPECT_STREQ(voice.name, "ABCDEFGZ");
@@ -409,7 +414,7 @@ TEST_F(VoiceCommonTest, IncompleteNameKeepsTheFocusUntilEscape)
     ModalAnswer answer;
     answerModals(&answer, edit.get());
     showActive();
-    TNameBox* box = edit->tfVoiceName;
+    TNameBox* box = child<TNameBox>(edit.get(), "tfVoiceName");
     box->setFocus(Qt::MouseFocusReason);
     ASSERT_TRUE(waitFor([&] { return box->hasFocus(); }));
     // Only a name of nothing but blanks is refused.
@@ -417,7 +422,7 @@ TEST_F(VoiceCommonTest, IncompleteNameKeepsTheFocusUntilEscape)
     QTest::keyClick(box, Qt::Key_Delete);
     ASSERT_STREQ(voice.name, "        ");
 
-    edit->tfBendRange->setFocus(Qt::TabFocusReason);
+    child<TNumberBox>(edit.get(), "tfBendRange")->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(waitFor([&] { return answer.seen > 0; }));
     EXPECT_EQ(answer.text, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
     EXPECT_TRUE(waitFor([&] { return box->hasFocus(); }));
@@ -427,16 +432,16 @@ TEST_F(VoiceCommonTest, IncompleteNameKeepsTheFocusUntilEscape)
     EXPECT_EQ(box->text(), QStringLiteral("12345678"));
     EXPECT_STREQ(voice.name, "12345678");
     const int seen = answer.seen;
-    edit->tfBendRange->setFocus(Qt::TabFocusReason);
+    child<TNumberBox>(edit.get(), "tfBendRange")->setFocus(Qt::TabFocusReason);
     waitFor([] { return false; }, 100);
     EXPECT_EQ(answer.seen, seen);
-    EXPECT_TRUE(edit->tfBendRange->hasFocus());
+    EXPECT_TRUE(child<TNumberBox>(edit.get(), "tfBendRange")->hasFocus());
 
     // A complete new name leaves quietly.
     box->setFocus(Qt::TabFocusReason);
     box->selectAll();
     QTest::keyClicks(box, QStringLiteral("Strings1"));
-    edit->tfBendRange->setFocus(Qt::TabFocusReason);
+    child<TNumberBox>(edit.get(), "tfBendRange")->setFocus(Qt::TabFocusReason);
     waitFor([] { return false; }, 100);
     EXPECT_EQ(answer.seen, seen);
     EXPECT_STREQ(voice.name, "Strings1");
@@ -445,7 +450,7 @@ TEST_F(VoiceCommonTest, IncompleteNameKeepsTheFocusUntilEscape)
     box->setFocus(Qt::TabFocusReason);
     box->selectAll();
     QTest::keyClicks(box, QStringLiteral("Dr.Kit"));
-    edit->tfBendRange->setFocus(Qt::TabFocusReason);
+    child<TNumberBox>(edit.get(), "tfBendRange")->setFocus(Qt::TabFocusReason);
     waitFor([] { return false; }, 100);
     EXPECT_EQ(answer.seen, seen);
     EXPECT_EQ(box->text(), QStringLiteral("Dr.Kit  "));
@@ -459,11 +464,11 @@ TEST_F(VoiceCommonTest, NameFromAVoiceIsNotCheckedUnlessChanged)
     std::memcpy(voice.name, "E.Piano ", 9);
     edit->refreshFromVoice();
     showActive();
-    edit->tfVoiceName->setFocus(Qt::TabFocusReason);
-    edit->tfBendRange->setFocus(Qt::TabFocusReason);
+    child<TNameBox>(edit.get(), "tfVoiceName")->setFocus(Qt::TabFocusReason);
+    child<TNumberBox>(edit.get(), "tfBendRange")->setFocus(Qt::TabFocusReason);
     waitFor([] { return false; }, 100);
     EXPECT_EQ(answer.seen, 0);
-    EXPECT_TRUE(edit->tfBendRange->hasFocus());
+    EXPECT_TRUE(child<TNumberBox>(edit.get(), "tfBendRange")->hasFocus());
     EXPECT_STREQ(voice.name, "E.Piano ");
 }
 

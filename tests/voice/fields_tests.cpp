@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
@@ -100,6 +101,72 @@ TEST(FieldTable, EditorColumns)
         EXPECT_EQ(storedValue(*f, c.shown), c.stored) << c.path;
     }
     EXPECT_EQ(findVoiceField("element[4].pitch"), nullptr);
+    EXPECT_EQ(findVoiceField("element[3].pitch")->rangeText, "(-12 to + 12)");
+    EXPECT_EQ(findVoiceField("aftertouchPitch")->rangeText, "");
+}
+
+TEST(FieldTable, MembersFindTheirRows)
+{
+    EXPECT_EQ(voiceField(&Voice::bendRange).path, "bendRange");
+    EXPECT_EQ(elementField(2, &VoiceElement::pitch).path, "element[2].pitch");
+    EXPECT_EQ(operatorField(1, false, &OperatorBlock::levelAttack).path, "element[1].modulator.levelAttack");
+    EXPECT_EQ(operatorField(3, true, &OperatorBlock::level).path, "element[3].carrier.level");
+    EXPECT_EQ(vectorField(false, 7, &VectorTable::repeats).path, "detuneVector.repeats[7]");
+    EXPECT_EQ(vectorField(true, 49, &VectorTable::abPosition).path, "levelVector.abPosition[49]");
+    for (const VoiceField& f : voiceFields())
+        EXPECT_EQ(findVoiceFieldAt(f.offset), &f) << f.path;
+    EXPECT_EQ(findVoiceFieldAt(sizeof(Voice)), nullptr);
+    // The multi table by name: every row of every part.
+    EXPECT_EQ(multiField(MultiFieldId::EffectType).path, "effectType");
+    EXPECT_EQ(multiField(MultiFieldId::EffectDepth).path, "effectDepth");
+    EXPECT_EQ(multiField(MultiFieldId::Channel, 0).path, "part[1].channel");
+    EXPECT_EQ(multiField(MultiFieldId::NoteHigh, 7).path, "part[8].noteHigh");
+    EXPECT_EQ(multiField(MultiFieldId::Level, 2).path, "part[3].level");
+}
+
+TEST(FieldTable, KindsAndGroups)
+{
+    struct Case {
+        const char* path;
+        FieldKind kind;
+        FieldGroup group;
+        int element;
+    } cases[] = {
+        {"effectType", FieldKind::Choice, FieldGroup::Effect, -1},
+        {"effectDepth", FieldKind::Number, FieldGroup::Effect, -1},
+        {"bendRange", FieldKind::Number, FieldGroup::Common, -1},
+        {"modWheelAM", FieldKind::Choice, FieldGroup::Common, -1},
+        {"voiceConfig", FieldKind::Choice, FieldGroup::Common, -1},
+        {"name", FieldKind::Choice, FieldGroup::Name, -1},
+        {"element[0].waveform", FieldKind::Choice, FieldGroup::Tone, 0},
+        {"element[1].pitch", FieldKind::Number, FieldGroup::Tuning, 1},
+        {"element[3].carrier.fixedFrequency", FieldKind::Choice, FieldGroup::Tuning, 3},
+        {"element[3].modulator.fmFrequency", FieldKind::Number, FieldGroup::Tuning, 3},
+        {"element[2].carrier.detune", FieldKind::Number, FieldGroup::Tuning, 2},
+        {"element[2].lfoWaveform", FieldKind::Choice, FieldGroup::LFO, 2},
+        {"element[2].lfoSpeed", FieldKind::Number, FieldGroup::LFO, 2},
+        {"element[1].envelopeType", FieldKind::Choice, FieldGroup::Envelope, 1},
+        {"element[1].carrier.rateAttack", FieldKind::Number, FieldGroup::Envelope, 1},
+        {"element[0].carrier.level", FieldKind::Number, FieldGroup::LevelPan, 0},
+        {"element[1].modulator.level", FieldKind::Number, FieldGroup::Tone, 1},
+        {"element[0].pan", FieldKind::Number, FieldGroup::LevelPan, 0},
+        {"levelVector.repeats[3]", FieldKind::Choice, FieldGroup::LevelVector, -1},
+        {"detuneVector.abPosition[3]", FieldKind::Number, FieldGroup::DetuneVector, -1},
+        {"detuneVectorSpeed", FieldKind::Number, FieldGroup::DetuneVector, -1},
+    };
+    for (const Case& c : cases) {
+        const VoiceField* f = findVoiceField(c.path);
+        ASSERT_NE(f, nullptr) << c.path;
+        EXPECT_EQ(f->kind, c.kind) << c.path;
+        EXPECT_EQ(f->group, c.group) << c.path;
+        EXPECT_EQ(f->element, c.element) << c.path;
+    }
+    // Every flag is a choice.
+    for (const VoiceField& f : voiceFields()) {
+        if (f.type == FieldType::Flag) {
+            EXPECT_EQ(f.kind, FieldKind::Choice) << f.path;
+        }
+    }
 }
 
 TEST(FieldLines, FormatThenParseGivesTheSameVoice)
