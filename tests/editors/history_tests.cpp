@@ -267,15 +267,16 @@ TEST_F(HistoryTest, TypingIsOneStepUntilTheBoxIsLeftAndCtrlZInTheBoxUndoesTheVoi
 TEST_F(HistoryTest, WhileTypingRedoIsNotOfferedForLeavingTheBoxMakesANewStep)
 {
     showActive(fm.get());
-    pick(fm->cbWaveform, 5);
+    pick(child<TPickList>(fm.get(), "cbWaveform"), 5);
     commands.undo();
     ASSERT_TRUE(document.history.canRedo());
     bool redoOffered = true;
     QObject::connect(&commands, &TEditCommands::historyChanged, fm.get(),
                      [&] { redoOffered = document.history.canRedo(); });
-    fm->tfPitch->setFocus();
-    fm->tfPitch->selectAll();
-    QTest::keyClicks(fm->tfPitch, QStringLiteral("-12"));
+    TNumberBox* pitch = child<TNumberBox>(fm.get(), "tfPitch");
+    pitch->setFocus();
+    pitch->selectAll();
+    QTest::keyClicks(pitch, QStringLiteral("-12"));
     ASSERT_TRUE(document.history.pending());
     EXPECT_FALSE(redoOffered);
     EXPECT_TRUE(document.history.canUndo());
