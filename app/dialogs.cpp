@@ -22,6 +22,7 @@
 #include <QWindow>
 
 #include "app/pictures.h"
+#include "settings/settings.h"
 #include "tarvik_version.h"
 
 void centreOnScreen(QWidget* window)
@@ -450,4 +451,34 @@ void TAboutTarvik::showEvent(QShowEvent* event)
     keepWithOwner(this);
     centreOnScreen(this);
     QDialog::showEvent(event);
+}
+
+bool runFileDialog(QFileDialog* dialog, TSettings& settings, const QString& proposed)
+{
+    const QString folder = QString::fromStdString(settings.lastFolder);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
+    if (!proposed.isEmpty())
+        dialog->selectFile(proposed);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    if (accepted) {
+        const QFileInfo chosen(dialog->selectedFiles().constFirst());
+        settings.lastFolder =
+            (chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath()).toStdString();
+    }
+    return accepted;
+}
+
+QString shownName(const QString& name)
+{
+    QString shown = name;
+    while (shown.endsWith(QLatin1Char(' ')))
+        shown.chop(1);
+    return shown;
+}
+
+void tellUser(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box.exec();
 }

@@ -10,6 +10,7 @@
 
 class QLabel;
 class QPushButton;
+class TSettings;
 
 // Black, fixed, red bold lines centred across the width. The message dialogs have no
 // title-bar buttons: only their own button closes them (Escape and the window
@@ -121,3 +122,14 @@ public:
     // Hides the name completion popup, should it be showing.
     void hidePopups();
 };
+
+// Runs a file dialog in the folder last used by any of them; the folder it ended in is
+// remembered (and kept in the settings), proposed (when given) is the name offered.
+// True when accepted with a file.
+bool runFileDialog(QFileDialog* dialog, TSettings& settings, const QString& proposed = QString());
+
+// An 8-character name as the user reads it: without the trailing blanks.
+QString shownName(const QString& name);
+
+// A message with an OK button, modal over parent.
+void tellUser(QWidget* parent, const QString& caption, const QString& text);

@@ -29,20 +29,15 @@
 #include <unordered_map>
 
 #include "app/appevents.h"
-#include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/pictures.h"
-#include "app/setdevices.h"
 #include "app/tarvik.h"
 #include "app/voicelist.h"
 #include "document/autosender.h"
 #include "document/voicedocument.h"
-#include "editors/awmedit.h"
+#include "document/voicefetch.h"
 #include "editors/editcommands.h"
-#include "editors/fmedit.h"
-#include "editors/vectoredit.h"
-#include "editors/voicecommonedit.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/fetch.h"
@@ -74,21 +69,6 @@ QStringList localFiles(const QMimeData* data)
     return files;
 }
 
-// An 8-character name as the user reads it: without the trailing blanks.
-QString shownName(const QString& name)
-{
-    QString shown = name;
-    while (shown.endsWith(QLatin1Char(' ')))
-        shown.chop(1);
-    return shown;
-}
-
-void tellUser(QWidget* parent, const QString& caption, const QString& text)
-{
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
 void setTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
@@ -111,35 +91,13 @@ TMainForm::TMainForm(TTarvik& run, QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       settings(run.settings), document(run.document), voice(run.document.voice), commands(*run.commands),
-      midiPort(run.port.get()), fileIO(run.fileIO.get())
+      midiPort(run.port.get()), fileIO(run.fileIO.get()), fetch(run.voiceFetch.get())
 {
-    if (midiPort) {
-        fetch = new TMIDIFetch(*midiPort, this);
-        connect(fetch, &TMIDIFetch::voiceReceived, this, [this](const std::vector<uint8_t>& dump) {
-            if (!fetchingVoice)
-                return;
-            voiceFetchEnded();
-            // A fetched voice can be undone like an edit, and is what compare goes
-            // back to; the synthesiser has it already.
-            Voice fetched = voice;
-            decodeVoice(dump.data(), fetched);
-            document.replace(fetched, "Get voice", TVoiceDocument::Send::never);
-            if (DataReceivedForm)
-                DataReceivedForm->exec();
-        });
-        connect(fetch, &TMIDIFetch::noAnswer, this, [this] {
-            if (!fetchingVoice)
-                return;
-            voiceFetchEnded();
-            if (noMIDIData)
-                noMIDIData->exec();
-        });
-    }
-
+    OverwriteDlg = std::make_unique<TOverwriteDlg>();
     // 1. The window and its controls.
     setWindowTitle(QStringLiteral("Tarvik"));
     buildControls();
-    buildMenus();
+    buildLibraryActions();
     setFixedSize(clientWidth, clientHeight + menuBar()->sizeHint().height());
 
     // 2. The auto-send buttons take the setting.
@@ -164,21 +122,6 @@ TMainForm::TMainForm(TTarvik& run, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
-
-void TMainForm::createWindows()
-{
-    SetDevices = std::make_unique<TSetDevices>(midiPort, settings);
-    AWMEdit = std::make_unique<TAWMEdit>(commands);
-    FMEdit = std::make_unique<TFMEdit>(commands);
-    VoiceCommonEdit = std::make_unique<TVoiceCommonEdit>(commands);
-    VectorEdit = std::make_unique<TVectorEdit>(commands);
-    AboutTarvik = std::make_unique<TAboutTarvik>();
-    InvFile = std::make_unique<TInvFile>();
-    SaveErrDlg = std::make_unique<TSaveErrDlg>();
-    OverwriteDlg = std::make_unique<TOverwriteDlg>();
-    noMIDIData = std::make_unique<TnoMIDIData>();
-    DataReceivedForm = std::make_unique<TDataReceivedForm>();
-}
 
 void TMainForm::buildControls()
 {
@@ -347,20 +290,6 @@ void TMainForm::buildControls()
     connect(bAutoSend, &QPushButton::clicked, this, [this] { bAutoSendClick(); });
     connect(bNoAutoSend, &QPushButton::clicked, this, [this] { bNoAutoSendClick(); });
 
-    fileOpenDlg = new TFileDialog(this, QStringLiteral("Open sound file"));
-    fileOpenDlg->setObjectName(QStringLiteral("fileOpenDlg"));
-    fileOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
-    fileOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    // The file system is case-sensitive here: the pattern takes both spellings.
-    fileOpenDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-
-    fileSaveDlg = new TFileDialog(this, QStringLiteral("Save voice"));
-    fileSaveDlg->setObjectName(QStringLiteral("fileSaveDlg"));
-    fileSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
-    fileSaveDlg->setFileMode(QFileDialog::AnyFile);
-    fileSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-    fileSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
-
     fileImportDlg = new QFileDialog(this, QStringLiteral("Import voices"));
     fileImportDlg->setObjectName(QStringLiteral("fileImportDlg"));
     fileImportDlg->setOption(QFileDialog::DontUseNativeDialog);
@@ -378,78 +307,39 @@ void TMainForm::buildControls()
     fileExportDlg->setDefaultSuffix(QStringLiteral("SYX"));
 }
 
-void TMainForm::buildMenus()
+void TMainForm::buildLibraryActions()
 {
-    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
+    auto item = [this](QAction*& action, const char* name, const QString& caption,
                        const QKeySequence& shortcut, void (TMainForm::*handler)()) {
-        action = menu->addAction(caption);
+        action = new QAction(caption, this);
         action->setObjectName(QString::fromLatin1(name));
         if (!shortcut.isEmpty())
             action->setShortcut(shortcut);
         connect(action, &QAction::triggered, this, handler);
     };
-
-    FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    item(FileMenu, LoadVoice, "LoadVoice", QStringLiteral("&Load voice"), QKeySequence(Qt::CTRL | Qt::Key_O),
-         &TMainForm::LoadVoiceClick);
-    item(FileMenu, SaveVoice, "SaveVoice", QStringLiteral("&Save voice"), QKeySequence(Qt::CTRL | Qt::Key_S),
-         &TMainForm::SaveVoiceClick);
-    FileMenu->addSeparator()->setObjectName(QStringLiteral("sepDatabase"));
-    item(FileMenu, ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
+    item(ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
          QKeySequence(Qt::CTRL | Qt::Key_M), &TMainForm::ModifyVoiceClick);
-    item(FileMenu, AddVoice, "AddVoice", QStringLiteral("&Add voice to database"),
-         QKeySequence(Qt::CTRL | Qt::Key_D), &TMainForm::AddVoiceClick);
-    FileMenu->addSeparator();
-    item(FileMenu, ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
+    item(AddVoice, "AddVoice", QStringLiteral("&Add voice to database"), QKeySequence(Qt::CTRL | Qt::Key_D),
+         &TMainForm::AddVoiceClick);
+    item(ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
          &TMainForm::ImportVoicesClick);
-    item(FileMenu, ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."), QKeySequence(),
+    item(ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."), QKeySequence(),
          &TMainForm::ExportListedClick);
-    item(FileMenu, ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."), QKeySequence(),
+    item(ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."), QKeySequence(),
          &TMainForm::ExportVoiceClick);
-    FileMenu->addSeparator();
-    item(FileMenu, RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
+    item(RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
          &TMainForm::RenameVoiceClick);
-    item(FileMenu, Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
+    item(Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
          &TMainForm::CategoriesClick);
-    item(FileMenu, MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(), &TMainForm::MoveUpClick);
-    item(FileMenu, MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(),
-         &TMainForm::MoveDownClick);
-    item(FileMenu, DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
+    item(MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(), &TMainForm::MoveUpClick);
+    item(MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(), &TMainForm::MoveDownClick);
+    item(DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
          &TMainForm::DeleteVoiceClick);
-    FileMenu->addSeparator()->setObjectName(QStringLiteral("sepExit"));
-    item(FileMenu, Exit, "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
-         &TMainForm::ExitClick);
-
-    EditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
-    item(EditMenu, ElementsAC, "ElementsAC", QStringLiteral("Elements &A && C"),
-         QKeySequence(Qt::CTRL | Qt::Key_A), &TMainForm::ElementsACClick);
-    item(EditMenu, ElementsBD, "ElementsBD", QStringLiteral("Elements &B && D"),
-         QKeySequence(Qt::CTRL | Qt::Key_B), &TMainForm::ElementsBDClick);
-    item(EditMenu, VoiceCommon, "VoiceCommon", QStringLiteral("Voice &common"),
-         QKeySequence(Qt::CTRL | Qt::Key_C), &TMainForm::VoiceCommonClick);
-    item(EditMenu, Vectors, "Vectors", QStringLiteral("&Vectors"), QKeySequence(Qt::CTRL | Qt::Key_V),
-         &TMainForm::VectorsClick);
-    EditMenu->addSeparator();
-    item(EditMenu, Undo, "Undo", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-         &TMainForm::UndoClick);
-    item(EditMenu, Redo, "Redo", QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-         &TMainForm::RedoClick);
-    Redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    item(EditMenu, Compare, "Compare", QStringLiteral("C&ompare"), QKeySequence(), &TMainForm::CompareClick);
-    Compare->setCheckable(true);
-    item(EditMenu, Mutate, "Mutate", QStringLiteral("&Mutate voice..."), QKeySequence(),
-         &TMainForm::MutateClick);
-    connect(EditMenu, &QMenu::aboutToShow, this, [this] { document.finishEdit(); });
-    connect(&commands, &TEditCommands::historyChanged, this, &TMainForm::showHistory);
-    showHistory();
-
-    MidiMenu = menuBar()->addMenu(QStringLiteral("&MIDI"));
-    item(MidiMenu, SelectMidiDevices, "SelectMidiDevices", QStringLiteral("&Select MIDI devices"),
-         QKeySequence(), &TMainForm::SelectMidiDevicesClick);
-    item(MidiMenu, GetVoiceFromSynth, "GetVoiceFromSynth", QStringLiteral("&Get voice from synth"),
-         QKeySequence(), &TMainForm::GetVoiceFromSynthClick);
-    item(MidiMenu, GetAllVoices, "GetAllVoices", QStringLiteral("Get &all voices from synth..."),
-         QKeySequence(), &TMainForm::GetAllVoicesClick);
+    item(GetAllVoices, "GetAllVoices", QStringLiteral("Get &all voices from synth..."), QKeySequence(),
+         &TMainForm::GetAllVoicesClick);
+    // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
+    for (QAction* action : {ModifyVoice, AddVoice})
+        action->setShortcutContext(Qt::WindowShortcut);
 
     // The same housekeeping on the list's context menu.
     ListMenu = new QMenu(this);
@@ -458,19 +348,62 @@ void TMainForm::buildMenus()
         ListMenu->addAction(action);
     ListMenu->addSeparator();
     ListMenu->addAction(ExportVoice);
-
-    // "&About" sits in the bar itself and acts when chosen.
-    About = menuBar()->addAction(QStringLiteral("&About"));
-    About->setObjectName(QStringLiteral("About"));
-    connect(About, &QAction::triggered, this, &TMainForm::AboutClick);
-    buildBankMenus();
-
-    // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
-    for (QAction* action : {LoadVoice, SaveVoice, ModifyVoice, AddVoice, Exit, ElementsAC, ElementsBD,
-                            VoiceCommon, Vectors, Undo, Redo})
-        action->setShortcutContext(Qt::WindowShortcut);
+    stabilizeForm();
 }
 
+void TMainForm::buildMenus(const std::vector<TMenuEntry>& hosted)
+{
+    // The hosted entries of a place, in the order handed over.
+    auto host = [this, &hosted](QMenu* menu, TMenuPlace place) {
+        int added = 0;
+        for (const TMenuEntry& entry : hosted) {
+            if (entry.place != place)
+                continue;
+            QAction* action = menu ? menu->addAction(entry.caption) : menuBar()->addAction(entry.caption);
+            action->setObjectName(QString::fromLatin1(entry.name));
+            if (!entry.shortcuts.isEmpty()) {
+                action->setShortcuts(entry.shortcuts);
+                // The menu's shortcuts win over the list's own keys (Ctrl+A, Ctrl+C).
+                action->setShortcutContext(Qt::WindowShortcut);
+            }
+            connect(action, &QAction::triggered, this, entry.run);
+            if (entry.made)
+                entry.made(*action);
+            ++added;
+        }
+        return added;
+    };
+
+    FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    host(FileMenu, TMenuPlace::fileVoice);
+    FileMenu->addSeparator()->setObjectName(QStringLiteral("sepDatabase"));
+    FileMenu->addActions({ModifyVoice, AddVoice});
+    FileMenu->addSeparator();
+    FileMenu->addActions({ImportVoices, ExportListed, ExportVoice});
+    FileMenu->addSeparator();
+    FileMenu->addActions({RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice});
+    // The bank's files beside the voice's own, before "Exit".
+    if (host(FileMenu, TMenuPlace::fileBank) > 0)
+        FileMenu->addSeparator();
+    FileMenu->addSeparator()->setObjectName(QStringLiteral("sepExit"));
+    host(FileMenu, TMenuPlace::fileExit);
+
+    EditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    host(EditMenu, TMenuPlace::editWindows);
+    EditMenu->addSeparator();
+    host(EditMenu, TMenuPlace::editHistory);
+    connect(EditMenu, &QMenu::aboutToShow, this, [this] { document.finishEdit(); });
+
+    MidiMenu = menuBar()->addMenu(QStringLiteral("&MIDI"));
+    host(MidiMenu, TMenuPlace::midiDevices);
+    host(MidiMenu, TMenuPlace::midiVoice);
+    MidiMenu->addAction(GetAllVoices);
+    host(MidiMenu, TMenuPlace::midiBank);
+
+    // Entries of the bar itself ("&About") act when chosen.
+    host(nullptr, TMenuPlace::bar);
+    setFixedSize(clientWidth, clientHeight + menuBar()->sizeHint().height());
+}
 bool TMainForm::matchesFilter(uint32_t mask, uint32_t filter)
 {
     const uint32_t wanted = filter & 0xFFFFu;
@@ -778,19 +711,12 @@ void TMainForm::extractVoice()
     }
 }
 
-void TMainForm::loadDump(const uint8_t* dump)
-{
-    Voice loaded = voice;
-    decodeVoice(dump, loaded);
-    document.replace(loaded, "Load voice", TVoiceDocument::Send::always);
-}
-
 bool TMainForm::loadRecord(int32_t n)
 {
     VoiceDump dump;
     if (!fileIO || !fileIO->readDump(n, dump.data()))
         return false;
-    loadDump(dump.data());
+    document.loadDump(dump.data(), "Load voice", TVoiceDocument::Send::always);
     return true;
 }
 
@@ -872,78 +798,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TMainForm::runFileDialog(QFileDialog* dialog, const QString& proposed)
-{
-    const QString folder = QString::fromStdString(settings.lastFolder);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        dialog->setDirectory(folder);
-    if (!proposed.isEmpty())
-        dialog->selectFile(proposed);
-    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
-    if (accepted) {
-        const QFileInfo chosen(dialog->selectedFiles().constFirst());
-        settings.lastFolder =
-            (chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath()).toStdString();
-    }
-    return accepted;
-}
-
-void TMainForm::LoadVoiceClick()
-{
-    if (!runFileDialog(fileOpenDlg))
-        return;
-    const QString path = fileOpenDlg->selectedFiles().constFirst();
-    if (offerManyVoices(path) || !fileIO)
-        return;
-    if (const std::optional<VoiceDump> dump = fileIO->loadVoiceFile(QFile::encodeName(path).toStdString()))
-        loadDump(dump->data());
-}
-
-bool TMainForm::offerManyVoices(const QString& path)
-{
-    if (!fileIO)
-        return false;
-    const std::string name = QFile::encodeName(path).toStdString();
-    const VoiceReadResult read = readVoiceFile(name);
-    // A MIDI file, or more than one voice (a bank): not a single voice file.
-    QFile file(path);
-    const bool midi = file.open(QIODevice::ReadOnly) && file.read(4) == "MThd";
-    file.close();
-    if (read.voices.empty() || (read.voices.size() == 1 && !midi))
-        return false;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Load voice"),
-                    QStringLiteral("\u201C%1\u201D holds %2 voices, not a single one.\n"
-                                   "Import them into the database, or load the first of them?")
-                        .arg(QFileInfo(path).fileName())
-                        .arg(read.voices.size()),
-                    QMessageBox::NoButton, this);
-    box.setObjectName(QStringLiteral("ManyVoicesQuestion"));
-    QPushButton* importButton = box.addButton(QStringLiteral("Import"), QMessageBox::AcceptRole);
-    QPushButton* firstButton = box.addButton(QStringLiteral("Load the first"), QMessageBox::ActionRole);
-    box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(importButton);
-    box.exec();
-    if (box.clickedButton() == importButton) {
-        importFiles({path});
-    } else if (box.clickedButton() == firstButton) {
-        // As a load from a file: one undo step, and the voice goes to the synthesiser.
-        loadDump(read.voices.front().data());
-    }
-    return true;
-}
-
-void TMainForm::SaveVoiceClick()
-{
-    // The voice's name is the name proposed, without what a file name cannot hold.
-    QString proposed = shownName(QString::fromLatin1(voice.name, voiceNameLength)).trimmed();
-    proposed.replace(QLatin1Char('/'), QLatin1Char('_'));
-    if (!runFileDialog(fileSaveDlg, proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX")))
-        return;
-    if (fileIO &&
-        fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString(), encodeVoice(voice)))
-        document.saved();
-}
-
 void TMainForm::ModifyVoiceClick()
 {
     if (!fileIO || !ModifyVoice->isEnabled())
@@ -987,132 +841,15 @@ void TMainForm::AddVoiceClick()
     fillList();
 }
 
-void TMainForm::ExitClick()
-{
-    close();
-}
-
-bool TMainForm::confirmLeaving()
-{
-    document.finishEdit();
-    if (!document.history.changedSinceLoaded(voice))
-        return true;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
-                    QStringLiteral("The voice \u201C%1\u201D has changed since it was last loaded, "
-                                   "fetched or saved.")
-                        .arg(shownName(QString::fromLatin1(voice.name, voiceNameLength))),
-                    QMessageBox::NoButton, this);
-    box.setObjectName(QStringLiteral("ExitQuestion"));
-    QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
-    QPushButton* leave = box.addButton(QStringLiteral("Exit anyway"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == leave)
-        return true;
-    if (box.clickedButton() != save)
-        return false;
-    // Saved as "Save voice" saves; a cancelled or failed save stays in the program.
-    SaveVoiceClick();
-    return !document.history.changedSinceLoaded(voice);
-}
-
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // Closing the main window ends the program; shutdown follows the event loop.
-    if (!confirmLeaving()) {
+    if (mayLeave && !mayLeave()) {
         event->ignore();
         return;
     }
     event->accept();
     QCoreApplication::exit(0);
-}
-
-static void bringUp(QWidget* editor)
-{
-    if (!editor)
-        return;
-    editor->show();
-    editor->raise();
-    editor->activateWindow();
-}
-
-void TMainForm::ElementsACClick()
-{
-    bringUp(AWMEdit.get());
-}
-void TMainForm::ElementsBDClick()
-{
-    bringUp(FMEdit.get());
-}
-void TMainForm::VoiceCommonClick()
-{
-    bringUp(VoiceCommonEdit.get());
-}
-void TMainForm::VectorsClick()
-{
-    bringUp(VectorEdit.get());
-}
-
-void TMainForm::SelectMidiDevicesClick()
-{
-    if (SetDevices)
-        SetDevices->exec();
-}
-
-void TMainForm::GetVoiceFromSynthClick()
-{
-    fetchVoice();
-}
-
-bool TMainForm::fetchVoice()
-{
-    // A second ask while the voice is being fetched: the fetch under way answers.
-    if (!fetch || !fetch->startVoice())
-        return false;
-    fetchingVoice = true;
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    return true;
-}
-
-void TMainForm::voiceFetchEnded()
-{
-    fetchingVoice = false;
-    QApplication::restoreOverrideCursor();
-}
-
-void TMainForm::AboutClick()
-{
-    if (AboutTarvik)
-        AboutTarvik->exec();
-}
-
-void TMainForm::UndoClick()
-{
-    commands.undo();
-}
-void TMainForm::RedoClick()
-{
-    commands.redo();
-}
-void TMainForm::CompareClick()
-{
-    commands.compare();
-}
-void TMainForm::MutateClick()
-{
-    commands.mutateVoiceDialog(this);
-}
-
-void TMainForm::showHistory()
-{
-    const TVoiceHistory& history = document.history;
-    Undo->setText(commands.undoCaption());
-    Undo->setEnabled(history.canUndo() || history.comparing());
-    Redo->setText(commands.redoCaption());
-    Redo->setEnabled(history.canRedo());
-    Compare->setChecked(history.comparing());
 }
 
 void TMainForm::bAutoSendClick()
@@ -1153,7 +890,7 @@ void TMainForm::showSummary(const ImportSummary& summary, const QString& caption
 
 void TMainForm::ImportVoicesClick()
 {
-    if (!runFileDialog(fileImportDlg))
+    if (!runFileDialog(fileImportDlg, settings))
         return;
     importFiles(fileImportDlg->selectedFiles());
 }
@@ -1227,7 +964,7 @@ void TMainForm::ExportListedClick()
     if (!fileIO || rowCount <= 0)
         return;
     fileExportDlg->setWindowTitle(QStringLiteral("Export listed voices"));
-    if (!runFileDialog(fileExportDlg))
+    if (!runFileDialog(fileExportDlg, settings))
         return;
     const std::vector<int32_t> records(rowRecord.begin(), rowRecord.begin() + rowCount);
     const QString path = fileExportDlg->selectedFiles().constFirst();
@@ -1249,7 +986,7 @@ void TMainForm::ExportVoiceClick()
     } else {
         fileExportDlg->setWindowTitle(QStringLiteral("Export selected voices"));
     }
-    if (!runFileDialog(fileExportDlg, proposed))
+    if (!runFileDialog(fileExportDlg, settings, proposed))
         return;
     const QString path = fileExportDlg->selectedFiles().constFirst();
     exported(fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
@@ -1455,14 +1192,15 @@ void TMainForm::GetAllVoicesClick()
 {
     // A voice fetch still waiting for its answer (a second or two) ends on its own and
     // says how it went; this choice is ignored meanwhile, as a second Get voice is.
-    if (!midiPort || !fileIO || (fetch && fetch->busy()))
+    if (!midiPort || !fileIO || !fetch || fetch->busy())
         return;
     const QString caption = QStringLiteral("Get all voices from synth");
     TCategoryDlg choice(this, caption, false);
     choice.setMask(filterMask);
     if (choice.exec() != QDialog::Accepted)
         return;
-    if (!fetch || !fetch->startBank()) {
+    TMIDIFetch* bankFetch = fetch->bankFetch();
+    if (!bankFetch || !bankFetch->startBank()) {
         tellUser(this, caption,
                  QStringLiteral("The request could not be sent: check the MIDI output device."));
         return;
@@ -1483,30 +1221,30 @@ void TMainForm::GetAllVoicesClick()
     Outcome outcome = running;
     size_t received = 0;
     std::vector<uint8_t> bank;
-    connect(fetch, &TMIDIFetch::progress, &progress, [&](qulonglong bytes) {
+    connect(bankFetch, &TMIDIFetch::progress, &progress, [&](qulonglong bytes) {
         progress.setValue(static_cast<int>(std::min<size_t>(bytes, bankExpectedSize - 1)));
     });
-    connect(fetch, &TMIDIFetch::bankReceived, &progress, [&](const std::vector<uint8_t>& message) {
+    connect(bankFetch, &TMIDIFetch::bankReceived, &progress, [&](const std::vector<uint8_t>& message) {
         bank = message;
         outcome = complete;
     });
-    connect(fetch, &TMIDIFetch::noAnswer, &progress, [&] { outcome = unanswered; });
-    connect(fetch, &TMIDIFetch::stalled, &progress, [&](qulonglong bytes) {
+    connect(bankFetch, &TMIDIFetch::noAnswer, &progress, [&] { outcome = unanswered; });
+    connect(bankFetch, &TMIDIFetch::stalled, &progress, [&](qulonglong bytes) {
         received = bytes;
         outcome = stalled;
     });
-    connect(fetch, &TMIDIFetch::tooLong, &progress, [&] { outcome = tooLong; });
-    connect(fetch, &TMIDIFetch::finished, &progress, [&] { progress.hide(); });
+    connect(bankFetch, &TMIDIFetch::tooLong, &progress, [&] { outcome = tooLong; });
+    connect(bankFetch, &TMIDIFetch::finished, &progress, [&] { progress.hide(); });
     connect(&progress, &QProgressDialog::canceled, &progress, [&] {
         if (outcome == running)
             outcome = cancelled;
-        fetch->cancel();
+        bankFetch->cancel();
         progress.hide();
     });
     if (outcome == running)
         progress.exec();
-    if (fetch->busy())
-        fetch->cancel();
+    if (bankFetch->busy())
+        bankFetch->cancel();
     progress.hide();
 
     switch (outcome) {
@@ -1529,7 +1267,7 @@ void TMainForm::GetAllVoicesClick()
     case complete: break;
     }
     // The whole bank, multis included, also becomes the current bank.
-    const std::string notKept = bankWindow()->takeReceivedBank(bank);
+    const std::string notKept = keepBank ? keepBank(bank) : std::string("no bank window");
     const QString note =
         notKept.empty()
             ? QStringLiteral("The bank, with its 16 multis, is now the current bank (Edit, Bank).")

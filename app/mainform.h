@@ -6,8 +6,12 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "app/menuentry.h"
 
 #include "library/fileio.h"
 #include "library/voiceimport.h"
@@ -21,24 +25,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class TAWMEdit;
-class TAboutTarvik;
-class TBankWindow;
-class TDataReceivedForm;
 class TEditCommands;
-class TFMEdit;
-class TInvFile;
 class TMIDIFetch;
 class TMIDIPort;
 class TOverwriteDlg;
-class TSaveErrDlg;
-class TSetDevices;
 class TSettings;
-class TVectorEdit;
-class TVoiceCommonEdit;
 class TVoiceDocument;
+class TVoiceFetch;
 class TVoiceListView;
-class TnoMIDIData;
 struct TTarvik;
 struct Voice;
 
@@ -49,9 +43,14 @@ public:
     explicit TMainForm(TTarvik& run, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Makes the windows the main window owns, in start-up's order: the device dialog,
-    // the four editors, the about box and the message dialogs.
-    void createWindows();
+    // Lays out the menus: the library's own commands and, in their places, the entries
+    // hosted for the run's verbs and windows.
+    void buildMenus(const std::vector<TMenuEntry>& hosted);
+    // Asked before the window closes (and the program ends): false keeps it open.
+    std::function<bool()> mayLeave;
+    // A whole bank received by "Get all voices" becomes the current bank there: ""
+    // when it did, else why not.
+    std::function<std::string(const std::vector<uint8_t>& bank)> keepBank;
 
     // What the run gives the main window: the settings, the voice being edited, the
     // editors' commands, the transport and the voice file object.
@@ -62,28 +61,12 @@ public:
     TMIDIPort* midiPort;
     TFileIO* fileIO;
 
-    std::unique_ptr<TSetDevices> SetDevices;
-    std::unique_ptr<TAWMEdit> AWMEdit;
-    std::unique_ptr<TFMEdit> FMEdit;
-    std::unique_ptr<TVoiceCommonEdit> VoiceCommonEdit;
-    std::unique_ptr<TVectorEdit> VectorEdit;
-    std::unique_ptr<TAboutTarvik> AboutTarvik;
-    std::unique_ptr<TInvFile> InvFile;
-    std::unique_ptr<TSaveErrDlg> SaveErrDlg;
     std::unique_ptr<TOverwriteDlg> OverwriteDlg;
-    std::unique_ptr<TnoMIDIData> noMIDIData;
-    std::unique_ptr<TDataReceivedForm> DataReceivedForm;
 
-    // A dump loaded from a file, the library or the bank becomes the voice being
-    // edited: one undo step, and it goes to the synthesiser whatever auto-send says.
-    void loadDump(const uint8_t* dump);
-    // Record n of the library, loaded so; false (nothing changes) when the library
+    // Record n of the library becomes the voice being edited: one undo step, and it
+    // goes to the synthesiser whatever auto-send says; false (nothing changes) when the library
     // does not hold it whole and well.
     bool loadRecord(int32_t n);
-
-    // "Get voice" (menu and editors alike): starts fetching the synthesiser's voice;
-    // the answer comes later, through the fetch object. False when it did not start.
-    bool fetchVoice();
 
     // Library list, the name search beside it and the count of listed voices.
     TVoiceListView* dbListBox;
@@ -105,38 +88,18 @@ public:
     QWidget* pnDatabase;
 
     // Menu entries.
-    QAction *LoadVoice, *SaveVoice, *ModifyVoice, *AddVoice, *Exit;
+    QAction *ModifyVoice, *AddVoice;
     QAction *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice, *MoveUp, *MoveDown,
         *Categories, *GetAllVoices;
     QMenu* ListMenu;   // the list's context menu: the entry's housekeeping
-    QAction *ElementsAC, *ElementsBD, *VoiceCommon, *Vectors;
-    QAction *Undo, *Redo, *Compare, *Mutate;
-    QAction *SelectMidiDevices, *GetVoiceFromSynth, *About;
-    QAction *OpenBank, *SaveBank, *ShowBank, *ShowMultis, *SendBank;
     QMenu *FileMenu, *EditMenu, *MidiMenu;
 
-    QFileDialog* fileOpenDlg;
-    QFileDialog* fileSaveDlg;
     QFileDialog* fileImportDlg;
     QFileDialog* fileExportDlg;
 
     // Handlers, one per command.
-    void LoadVoiceClick();
-    void SaveVoiceClick();
     void ModifyVoiceClick();
     void AddVoiceClick();
-    void ExitClick();
-    void ElementsACClick();
-    void ElementsBDClick();
-    void VoiceCommonClick();
-    void VectorsClick();
-    void SelectMidiDevicesClick();
-    void GetVoiceFromSynthClick();
-    void AboutClick();
-    void UndoClick();
-    void RedoClick();
-    void CompareClick();
-    void MutateClick();
     void ImportVoicesClick();
     void ExportListedClick();
     void ExportVoiceClick();
@@ -158,14 +121,8 @@ public:
     void extractVoiceOnKey(int key);
     // Sends the voice of the row to be heard, when "Audition" is ticked.
     void auditionRow(int row);
-    // Leaving with a voice changed since it was last loaded, fetched or saved asks
-    // first ("Save", "Exit anyway", "Cancel"). True when the program may end.
-    bool confirmLeaving();
 
     static bool matchesFilter(uint32_t mask, uint32_t filter);
-
-    // The Bank window, made at first use: it holds the current bank and its multis.
-    TBankWindow* bankWindow();
 
     uint32_t filterMask = 0;
     int32_t voiceCount = 0;
@@ -188,13 +145,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Runs a file dialog in the folder last used by any of them; the folder it ended
-    // in is remembered (and kept in the settings), proposed (when given) is the name
-    // offered. True when accepted with a file.
-    bool runFileDialog(QFileDialog* dialog, const QString& proposed = QString());
-    // "Load voice" on a file of several voices (a bank, a MIDI file): offers to import
-    // them or to load the first. False when the file is no such file.
-    bool offerManyVoices(const QString& path);
     // After records were appended from firstNew on: lists them (lifting a filter that
     // would hide them) and selects them.
     void showNewRecords(int32_t firstNew);
@@ -225,10 +175,8 @@ private:
     // Another program changed the library at every try.
     void keptChanging(const QString& caption);
     void moveSelected(int step);
-    void buildMenus();
-    void buildBankMenus();
+    void buildLibraryActions();
     void buildControls();
-    void showHistory();
     // The identities of records as listed, and where voices of those identities
     // stand in the list now (nearest their old places; -1 where gone).
     std::vector<uint64_t> listedHashes(const std::vector<int32_t>& records) const;
@@ -237,9 +185,6 @@ private:
     // Before a command on the chosen voices: the library as it is now. False (and
     // the user told which) when a chosen voice is no longer in it.
     bool chosenStillThere(const QString& caption);
-    TBankWindow* BankWindow = nullptr;
-    // Fetches from the synthesiser (voice and bank); null without a transport.
-    TMIDIFetch* fetch = nullptr;
-    bool fetchingVoice = false;
-    void voiceFetchEnded();
+    // The run's fetch: "Get all voices" fetches the bank with it.
+    TVoiceFetch* fetch;
 };

@@ -25,6 +25,7 @@
 #include "app/startup.h"
 #include "app/tarvik.h"
 #include "bench/benchlibrary.h"
+#include "document/autosender.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
 #include "settings/settings.h"

@@ -19,6 +19,7 @@
 #include "apptest.h"
 #include "document/voicehistory.h"
 #include "editors/bankdocument.h"
+#include "editors/multiedit.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/bank.h"
@@ -65,7 +66,7 @@ protected:
         createObjects();
         createWindows();
         mainForm()->show();
-        window = mainForm()->bankWindow();
+        window = apptest::window<TBankWindow>("BankWindow");
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         window->lvSlots->doItemsLayout();

@@ -178,9 +178,9 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     ScratchDir scratch;
     writeText("TARVIK.INI", "MIDI channel=2\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
     ModalAnswerer answerer([](QWidget* d) {
-        if (!mainForm() || d != mainForm()->SetDevices.get())
+        if (!mainForm() || d != window<TSetDevices>("SetDevices"))
             return answerFirstButton(d);
-        QComboBox* channels = mainForm()->SetDevices->cbMIDIChannel;
+        QComboBox* channels = window<TSetDevices>("SetDevices")->cbMIDIChannel;
         QStringList entries;
         for (int i = 0; i < channels->count(); ++i)
             entries << channels->itemText(i);
@@ -192,16 +192,16 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
         QTest::keyClick(channels, Qt::Key_End);
         EXPECT_EQ(run->settings.midiChannel, 15);
         // The close box ends the dialog just as "&Okay" does.
-        mainForm()->SetDevices->close();
+        window<TSetDevices>("SetDevices")->close();
         return true;
     });
     createObjects();
     createWindows();
-    EXPECT_EQ(mainForm()->SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
+    EXPECT_EQ(window<TSetDevices>("SetDevices")->windowTitle(), QStringLiteral("Select MIDI Devices"));
     answerer.seen.clear();
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Select MIDI Devices"});
-    EXPECT_FALSE(mainForm()->SetDevices->isVisible());
+    EXPECT_FALSE(window<TSetDevices>("SetDevices")->isVisible());
     EXPECT_EQ(run->settings.midiChannel, 15);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
@@ -223,15 +223,15 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
         checked.push_back(d->windowTitle().toStdString());
         EXPECT_FALSE(d->windowFlags() & Qt::WindowMinimizeButtonHint);
         EXPECT_TRUE(d->windowHandle() && d->windowHandle()->transientParent() == mainForm()->windowHandle());
-        if (mainForm() && d == mainForm()->SetDevices.get()) {
+        if (mainForm() && d == window<TSetDevices>("SetDevices")) {
             // Channel 99 goes out on channel 4 (its low 4 bits): the box says so.
-            EXPECT_EQ(mainForm()->SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(window<TSetDevices>("SetDevices")->cbMIDIChannel->currentText(), QStringLiteral("4"));
             // (No port opens here: its error dialog would wait inside this one.)
             TMIDIPortEvents* events = run->port->events;
             run->port->events = nullptr;
-            mainForm()->SetDevices->bRefresh->click();
+            window<TSetDevices>("SetDevices")->bRefresh->click();
             run->port->events = events;
-            EXPECT_EQ(mainForm()->SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(window<TSetDevices>("SetDevices")->cbMIDIChannel->currentText(), QStringLiteral("4"));
             // Minimised anyway (a window manager may offer it): the main window's
             // activation brings it back.
             d->setWindowState(Qt::WindowMinimized);
@@ -248,9 +248,9 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     createWindows();
     mainForm()->show();
     mainForm()->activateWindow();
-    mainForm()->SelectMidiDevices->trigger();
-    mainForm()->InvFile->exec();
-    mainForm()->About->trigger();
+    action("SelectMidiDevices")->trigger();
+    run->InvFile->exec();
+    action("About")->trigger();
     EXPECT_EQ(checked, (std::vector<std::string>{"Select MIDI Devices", "Invalid file", "About Tarvik"}));
     shutDown();
     // The channel the file held is written back as it was: no pick changed it.
@@ -267,7 +267,7 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     writeText("TARVIK.INI", "MIDI channel=0\r\nModel=0\r\nIn device=-1\r\nOut device=-1\r\nAuto send=1\r\n");
     std::vector<bool> restored;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (!mainForm() || d != mainForm()->DataReceivedForm.get())
+        if (!mainForm() || d != run->verbs->DataReceivedForm.get())
             return answerFirstButton(d);
         for (const uint8_t type : {uint8_t(4), uint8_t(9 | 0x80)}) {   // a click; a focus given
             d->setWindowState(Qt::WindowMinimized);
@@ -283,8 +283,8 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     createObjects();
     createWindows();
     mainForm()->show();
-    mainForm()->AWMEdit->show();
-    mainForm()->DataReceivedForm->exec();
+    window<TAWMEdit>("AWMEdit")->show();
+    run->verbs->DataReceivedForm->exec();
     EXPECT_EQ(restored, (std::vector<bool>{true, true}));
     shutDown();
     releaseAll();
@@ -299,7 +299,7 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
         writeText("TARVIK.INI", "MIDI channel=0\r\n");
         int messages = 0;
         ModalAnswerer answerer([&](QWidget* d) {
-            if (mainForm() && (d == mainForm()->fileSaveDlg || d == mainForm()->fileExportDlg))
+            if (mainForm() && (d == run->verbs->fileSaveDlg || d == mainForm()->fileExportDlg))
                 return false;
             if (d->windowTitle() == QStringLiteral("Save voice") ||
                 d->windowTitle() == QStringLiteral("Export voices")) {
@@ -312,7 +312,7 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
         createObjects();
         createWindows();
         mainForm()->show();
-        QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : mainForm()->fileSaveDlg;
+        QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : run->verbs->fileSaveDlg;
         dialog->setDirectory(QDir::currentPath());
         dialog->open();
         dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));

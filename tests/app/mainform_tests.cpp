@@ -333,7 +333,7 @@ TEST_F(MainFormTest, LeavingWithAnEditedVoiceAsksFirst)
     mainForm()->show();
     voice().name[0] = 'Y';
     answer = "Exit anyway";
-    EXPECT_TRUE(leaves([] { mainForm()->Exit->trigger(); }));
+    EXPECT_TRUE(leaves([] { action("Exit")->trigger(); }));
     EXPECT_EQ(asked, 4);
 
     // Nothing changed since the last save: no question.
@@ -347,15 +347,15 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
 {
     // Start-up's voice is where the history begins.
     ASSERT_EQ(voiceName(), "STRINGS ");
-    EXPECT_FALSE(mainForm()->Undo->isEnabled());
+    EXPECT_FALSE(action("Undo")->isEnabled());
     const Voice first = voice();
     mainForm()->bAutoSend->click();
     auto* list = mainForm()->dbListBox;
     list->setCurrentRow(4);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(4));
     ASSERT_EQ(voiceName(), "BRASS   ");
-    EXPECT_EQ(mainForm()->Undo->text(), QStringLiteral("&Undo Load voice"));
-    EXPECT_EQ(mainForm()->Redo->shortcuts(),
+    EXPECT_EQ(action("Undo")->text(), QStringLiteral("&Undo Load voice"));
+    EXPECT_EQ(action("Redo")->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
                                    QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
@@ -365,17 +365,17 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(std::memcmp(&voice(), &first, sizeof(Voice)), 0);
     EXPECT_EQ(voiceSends, sends + 1);
-    EXPECT_EQ(mainForm()->VoiceCommonEdit->tfVoiceName->text(), QStringLiteral("STRINGS "));
-    EXPECT_EQ(mainForm()->Redo->text(), QStringLiteral("&Redo Load voice"));
-    mainForm()->Redo->trigger();
+    EXPECT_EQ(window<TVoiceCommonEdit>("VoiceCommonEdit")->tfVoiceName->text(), QStringLiteral("STRINGS "));
+    EXPECT_EQ(action("Redo")->text(), QStringLiteral("&Redo Load voice"));
+    action("Redo")->trigger();
     EXPECT_EQ(voiceName(), "BRASS   ");
 
     // Compare goes back to the voice as loaded.
-    mainForm()->VoiceCommonEdit->cbModWheelAM->click();
-    mainForm()->Compare->trigger();
-    EXPECT_TRUE(mainForm()->Compare->isChecked());
+    window<TVoiceCommonEdit>("VoiceCommonEdit")->cbModWheelAM->click();
+    action("Compare")->trigger();
+    EXPECT_TRUE(action("Compare")->isChecked());
     EXPECT_EQ(voice().modWheelAM, 0);
-    mainForm()->Compare->trigger();
+    action("Compare")->trigger();
     EXPECT_EQ(voice().modWheelAM, 1);
 }
 
@@ -479,18 +479,18 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
         const char* shortcut;
     };
     const Item items[] = {
-        {mainForm()->LoadVoice, "&Load voice", "Ctrl+O"},
-        {mainForm()->SaveVoice, "&Save voice", "Ctrl+S"},
+        {action("LoadVoice"), "&Load voice", "Ctrl+O"},
+        {action("SaveVoice"), "&Save voice", "Ctrl+S"},
         {mainForm()->ModifyVoice, "&Modify voice in database", "Ctrl+M"},
         {mainForm()->AddVoice, "&Add voice to database", "Ctrl+D"},
-        {mainForm()->Exit, "E&xit", "Ctrl+X"},
-        {mainForm()->ElementsAC, "Elements &A && C", "Ctrl+A"},
-        {mainForm()->ElementsBD, "Elements &B && D", "Ctrl+B"},
-        {mainForm()->VoiceCommon, "Voice &common", "Ctrl+C"},
-        {mainForm()->Vectors, "&Vectors", "Ctrl+V"},
-        {mainForm()->SelectMidiDevices, "&Select MIDI devices", ""},
-        {mainForm()->GetVoiceFromSynth, "&Get voice from synth", ""},
-        {mainForm()->About, "&About", ""},
+        {action("Exit"), "E&xit", "Ctrl+X"},
+        {action("ElementsAC"), "Elements &A && C", "Ctrl+A"},
+        {action("ElementsBD"), "Elements &B && D", "Ctrl+B"},
+        {action("VoiceCommon"), "Voice &common", "Ctrl+C"},
+        {action("Vectors"), "&Vectors", "Ctrl+V"},
+        {action("SelectMidiDevices"), "&Select MIDI devices", ""},
+        {action("GetVoiceFromSynth"), "&Get voice from synth", ""},
+        {action("About"), "&About", ""},
     };
     for (const Item& item : items) {
         EXPECT_EQ(item.action->text().toStdString(), item.caption);
@@ -506,30 +506,30 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
     mainForm()->dbListBox->setFocus();
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(mainForm()->AWMEdit->isVisible());
+    EXPECT_TRUE(window<TAWMEdit>("AWMEdit")->isVisible());
     EXPECT_EQ(mainForm()->dbListBox->selectionModel()->selectedRows().size(), 1);
     mainForm()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_TRUE(mainForm()->VoiceCommonEdit->isVisible());
-    mainForm()->ElementsBD->trigger();
-    mainForm()->Vectors->trigger();
-    EXPECT_TRUE(mainForm()->FMEdit->isVisible());
-    EXPECT_TRUE(mainForm()->VectorEdit->isVisible());
+    EXPECT_TRUE(window<TVoiceCommonEdit>("VoiceCommonEdit")->isVisible());
+    action("ElementsBD")->trigger();
+    action("Vectors")->trigger();
+    EXPECT_TRUE(window<TFMEdit>("FMEdit")->isVisible());
+    EXPECT_TRUE(window<TVectorEdit>("VectorEdit")->isVisible());
 
     // Modal commands: the about box, the device dialog, a fetch that gets no answer.
     answerer.seen.clear();
-    mainForm()->About->trigger();
-    mainForm()->SelectMidiDevices->trigger();
+    action("About")->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
 }
 
 TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
 {
-    EXPECT_EQ(mainForm()->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->nameFilters(),
+    EXPECT_EQ(run->verbs->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
+    EXPECT_EQ(run->verbs->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
+    EXPECT_EQ(run->verbs->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
+    EXPECT_EQ(run->verbs->fileSaveDlg->nameFilters(),
               QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
     std::memcpy(voice().name, "ON DISK ", 8);
 
@@ -540,14 +540,14 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = folder + QStringLiteral("/mine");
     QString proposed, openedIn;
     librarianAnswer = [&](QWidget* d) {
-        if (d == mainForm()->fileSaveDlg && proposed.isEmpty())
+        if (d == run->verbs->fileSaveDlg && proposed.isEmpty())
             proposed = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-        if (d == mainForm()->fileOpenDlg || d == mainForm()->fileExportDlg)
+        if (d == run->verbs->fileOpenDlg || d == mainForm()->fileExportDlg)
             openedIn = static_cast<QFileDialog*>(d)->directory().absolutePath();
         return false;
     };
     answerer.seen.clear();
-    mainForm()->SaveVoice->trigger();
+    action("SaveVoice")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save voice"});
     EXPECT_EQ(proposed, QStringLiteral("ON DISK.SYX"));
     EXPECT_EQ(run->settings.lastFolder, folder.toStdString());
@@ -558,12 +558,12 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // Cancelled: nothing loaded, nothing sent.
     chosenFile.clear();
     forgetVoice();
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_TRUE(nothingLoaded());
 
     // Loaded: the voice comes back and goes to the synthesiser though auto-send is off.
     chosenFile = folder + QStringLiteral("/mine.SYX");
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_TRUE(loaded("ON DISK "));
     EXPECT_EQ(openedIn, folder);
 
@@ -572,13 +572,13 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("broken.SYX"));
     answerer.seen.clear();
     forgetVoice();
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open sound file", "Invalid file"}));
     EXPECT_TRUE(nothingLoaded());
 
     // Asking for a voice that never comes: "No data", the voice stays.
     answerer.seen.clear();
-    mainForm()->GetVoiceFromSynth->trigger();
+    action("GetVoiceFromSynth")->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
@@ -616,11 +616,11 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     };
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("bank.syx"));
     forgetVoice();
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_TRUE(question.contains(QStringLiteral("64 voices"))) << question.toStdString();
     EXPECT_TRUE(loaded("BANK10  "));
     choose = "Import";
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("Voices added: 64"), std::string::npos) << told[0];
     EXPECT_EQ(mainForm()->dbListBox->selectedCount(), 64);
@@ -868,9 +868,9 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     answerer.seen.clear();
     mainForm()->AddVoice->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_TRUE(mainForm()->SaveErrDlg->lError->text().startsWith(
-        QStringLiteral("Error saving file: not a library file")))
-        << mainForm()->SaveErrDlg->lError->text().toStdString();
+    EXPECT_TRUE(
+        run->SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
+        << run->SaveErrDlg->lError->text().toStdString();
     EXPECT_EQ(readFile("SOUNDS.SYL"), syx);
 }
 

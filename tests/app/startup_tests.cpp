@@ -48,7 +48,7 @@ protected:
     long sendsWhileDeviceDialogOpen = -1;
     std::function<void()> whileDeviceDialogOpen;
     ModalAnswerer answerer{[this](QWidget* d) {
-        if (mainForm() && d == mainForm()->SetDevices.get()) {
+        if (mainForm() && d == window<TSetDevices>("SetDevices")) {
             sendsWhileDeviceDialogOpen = long(voiceSends);
             if (whileDeviceDialogOpen)
                 whileDeviceDialogOpen();
@@ -69,10 +69,10 @@ TEST_F(StartupTest, FirstRunMakesAnEmptyLibraryAsksForDevicesAndSendsNothing)
     EXPECT_EQ(voiceName(), "12345678");
     EXPECT_TRUE(mainForm()->bAutoSend->isChecked());
     // Only the main window shows once the loop runs.
-    EXPECT_FALSE(mainForm()->SetDevices->isVisible());
+    EXPECT_FALSE(window<TSetDevices>("SetDevices")->isVisible());
     EXPECT_FALSE(run->openErrorDialog->isVisible());
 
-    QTimer::singleShot(0, [] { mainForm()->Exit->trigger(); });
+    QTimer::singleShot(0, [] { action("Exit")->trigger(); });
     runEventLoop(*run);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
@@ -96,7 +96,7 @@ TEST_F(StartupTest, SettingsMissingSendTheFirstRecordAgainAfterTheDevicesArePick
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
     // While the dialog is open the user picks channel 16 and lists another voice.
     whileDeviceDialogOpen = [] {
-        mainForm()->SetDevices->cbMIDIChannel->setCurrentIndex(15);
+        window<TSetDevices>("SetDevices")->cbMIDIChannel->setCurrentIndex(15);
         resetVoice(voice());
     };
     start();
@@ -113,7 +113,7 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
     start();
     QTimer::singleShot(0, [] {
         mainForm()->bNoAutoSend->click();
-        mainForm()->Exit->trigger();
+        action("Exit")->trigger();
     });
     runEventLoop(*run);
     shutDown();
@@ -140,8 +140,8 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
     writeText("TARVIK.INI", "MIDI channel=99\r\nModel=7\r\nIn device=42\r\nOut device=-3\r\nAuto send=x\r\n");
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}}));
     start();
-    EXPECT_EQ(mainForm()->SetDevices->lbInputs->currentRow(), -1);
-    EXPECT_EQ(mainForm()->SetDevices->lbOutputs->currentRow(), -1);
+    EXPECT_EQ(window<TSetDevices>("SetDevices")->lbInputs->currentRow(), -1);
+    EXPECT_EQ(window<TSetDevices>("SetDevices")->lbOutputs->currentRow(), -1);
     EXPECT_EQ(mainForm()->dbListBox->count(), 1);
 }
 
@@ -165,9 +165,10 @@ TEST(DesktopStart, DataFolderIsMadeUsedAndNamedInTheAboutBox)
     ModalAnswerer answerer([](QWidget* d) { return answerFirstButton(d); });
     createObjects();
     createWindows();
-    mainForm()->AboutTarvik->show();
-    EXPECT_TRUE(mainForm()->AboutTarvik->tfFolder->text().contains(QString::fromStdString(folder)));
-    mainForm()->AboutTarvik->hide();
+    window<TAboutTarvik>("AboutTarvik")->show();
+    EXPECT_TRUE(
+        window<TAboutTarvik>("AboutTarvik")->tfFolder->text().contains(QString::fromStdString(folder)));
+    window<TAboutTarvik>("AboutTarvik")->hide();
     shutDown();
     releaseAll();
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder + "/TARVIK.INI")));

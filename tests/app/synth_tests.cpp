@@ -112,7 +112,7 @@ protected:
     std::function<void()> pickDevices;
     bool picked = false;
     ModalAnswerer answerer{[this](QWidget* d) {
-        if (!mainForm() || d != mainForm()->SetDevices.get())
+        if (!mainForm() || d != window<TSetDevices>("SetDevices"))
             return answerFirstButton(d);
         if (pickDevices && !picked) {
             picked = true;
@@ -140,8 +140,8 @@ TEST_F(SynthTest, SettingsMissingSendTheFirstRecordThroughTheDefaultPortsThenThe
     ASSERT_EQ(aIn, 0);
     ASSERT_EQ(aOut, 0);
     pickDevices = [this] {
-        mainForm()->SetDevices->lbOutputs->setCurrentRow(bOut);
-        mainForm()->SetDevices->lbInputs->setCurrentRow(bIn);
+        window<TSetDevices>("SetDevices")->lbOutputs->setCurrentRow(bOut);
+        window<TSetDevices>("SetDevices")->lbInputs->setCurrentRow(bIn);
     };
     createObjects();
     createWindows();
@@ -181,7 +181,7 @@ TEST_F(SynthTest, GettingTheSynthesisersVoiceAcknowledgesItsArrival)
     expectDumps(a, 1);
     resetVoice(voice());
     answerer.seen.clear();
-    mainForm()->GetVoiceFromSynth->trigger();
+    action("GetVoiceFromSynth")->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
@@ -200,10 +200,10 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
 
     pickDevices = [this] {
         // The input list, holding no selection, takes the focus first: no pick.
-        mainForm()->SetDevices->lbInputs->setFocus();
-        mainForm()->SetDevices->lbOutputs->setCurrentRow(bOut);
+        window<TSetDevices>("SetDevices")->lbInputs->setFocus();
+        window<TSetDevices>("SetDevices")->lbOutputs->setCurrentRow(bOut);
     };
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 2);
     EXPECT_EQ(run->settings.inDevice, 99);
     EXPECT_EQ(run->settings.outDevice, bOut);
@@ -222,7 +222,7 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     expectDumps(a, 1);
 
     // The user picks wave 200 for element B; auto-send takes it to the synthesiser.
-    emit mainForm()->FMEdit->cbWaveform->picked(200);
+    emit window<TFMEdit>("FMEdit")->cbWaveform->picked(200);
     expectDumps(a, 2);
     const Bytes sent = a.currentVoice();
     ASSERT_EQ(sent.size(), 592u);
@@ -231,11 +231,11 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
 
     resetVoice(voice());
     answerer.seen.clear();
-    mainForm()->FMEdit->bGetVoiceClick();
+    window<TFMEdit>("FMEdit")->bGetVoiceClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
     EXPECT_EQ(voice().element[1].waveform, 200);
-    EXPECT_EQ(mainForm()->FMEdit->cbWaveform->currentIndex(), 200);
+    EXPECT_EQ(window<TFMEdit>("FMEdit")->cbWaveform->currentIndex(), 200);
 }
 
 TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
@@ -247,7 +247,7 @@ TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
     writeFile("ONE.SYX", dumpNamed("FROMFILE"));
     const std::optional<VoiceDump> dump = run->fileIO->loadVoiceFile("ONE.SYX");
     ASSERT_TRUE(dump);
-    mainForm()->loadDump(dump->data());
+    run->document.loadDump(dump->data(), "Load voice", TVoiceDocument::Send::always);
     expectDumps(a, 2);
     EXPECT_EQ(dumpName(a.currentVoice()), "FROMFILE");
 }
@@ -258,8 +258,8 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     createObjects();
     createWindows();
     expectDumps(a, 1);
-    mainForm()->VectorEdit->show();
-    TSlider* slider = mainForm()->VectorEdit->sliders.at(0);
+    window<TVectorEdit>("VectorEdit")->show();
+    TSlider* slider = window<TVectorEdit>("VectorEdit")->sliders.at(0);
     const int from = slider->value();
     // What a mouse drag does to the slider: held down, passing position after position.
     // Each position asks for a send; a voice still waiting is replaced by the newer one.
@@ -297,9 +297,9 @@ TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
     createWindows();
     expectDumps(a, 1);
     for (int round = 0; round < 5; ++round) {
-        mainForm()->FMEdit->cbCarrierAM->click();
+        window<TFMEdit>("FMEdit")->cbCarrierAM->click();
         run->commands->playNote(true);
-        mainForm()->VoiceCommonEdit->cbModWheelAM->click();
+        window<TVoiceCommonEdit>("VoiceCommonEdit")->cbModWheelAM->click();
         run->commands->playNote(false);
     }
     expectDumps(a, 11);
@@ -360,13 +360,13 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
     EXPECT_EQ(openErrors(), 1);
 
     pickDevices = [this] {
-        QListWidget* outputs = mainForm()->SetDevices->lbOutputs;
+        QListWidget* outputs = window<TSetDevices>("SetDevices")->lbOutputs;
         const QPoint selected = outputs->visualItemRect(outputs->item(aOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, selected);   // again: a retry
         const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);   // a new pick: once
     };
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 3);
     EXPECT_EQ(run->settings.outDevice, bOut);
 }
@@ -396,15 +396,15 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     b.stop();
     std::string told;
     pickDevices = [&] {
-        mainForm()->SetDevices->bRefresh->click();
+        window<TSetDevices>("SetDevices")->bRefresh->click();
         told = run->openErrorDialog->tfError->text().toStdString();
-        EXPECT_EQ(mainForm()->SetDevices->lbOutputs->currentRow(), -1);
-        EXPECT_EQ(mainForm()->SetDevices->lbInputs->currentRow(), -1);
+        EXPECT_EQ(window<TSetDevices>("SetDevices")->lbOutputs->currentRow(), -1);
+        EXPECT_EQ(window<TSetDevices>("SetDevices")->lbInputs->currentRow(), -1);
         TMIDIPort probe;
-        mainForm()->SetDevices->lbInputs->setCurrentRow(a.inDevice(probe));
+        window<TSetDevices>("SetDevices")->lbInputs->setCurrentRow(a.inDevice(probe));
     };
     answerer.seen.clear();
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 1);
     EXPECT_NE(told.find(bInName), std::string::npos) << told;
     EXPECT_NE(told.find(bOutName), std::string::npos) << told;
@@ -494,12 +494,13 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
     }
     EXPECT_EQ(mainForm()->dbListBox->count(), 64);
     // The whole bank is the current bank too.
-    const Bank& current = mainForm()->bankWindow()->document()->bank();
+    const Bank& current = window<TBankWindow>("BankWindow")->document()->bank();
     for (int k = 0; k < 64; ++k)
         EXPECT_TRUE(
             std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), current.voices[size_t(k)].begin()))
             << k;
-    EXPECT_EQ(mainForm()->bankWindow()->document()->origin(), QStringLiteral("From the synthesiser"));
+    EXPECT_EQ(window<TBankWindow>("BankWindow")->document()->origin(),
+              QStringLiteral("From the synthesiser"));
 
     // Fetched again: every voice is there already, nothing is added.
     messages.clear();
@@ -515,7 +516,7 @@ TEST_F(BankTest, NoAnswerIsToldAndAddsNothing)
     VirtualSY22 synth({"--silent"});
     startEditor(synth);
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    TBankDocument* bank = mainForm()->bankWindow()->document();
+    TBankDocument* bank = window<TBankWindow>("BankWindow")->document();
     bank->replace(initialBank(), "Open bank", QStringLiteral("old.syx"));
     const Bank old = bank->bank();
     mainForm()->GetAllVoices->trigger();
@@ -533,7 +534,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
 {
     VirtualSY22 synth;
     startEditor(synth);
-    TBankWindow* window = mainForm()->bankWindow();
+    TBankWindow* window = apptest::window<TBankWindow>("BankWindow");
     window->show();
     const Bytes message = testBankMessage(5, 0);
     ASSERT_EQ(window->takeReceivedBank(message), "");
