@@ -122,9 +122,9 @@ void createWindows(TTarvik& run)
     run.verbs = std::make_unique<TVoiceVerbs>(run, *run.mainForm);
     run.verbs->importFiles = [&run](const QStringList& paths) { run.mainForm->importFiles(paths); };
     run.mainForm->mayLeave = [&run] { return run.verbs->confirmLeaving(); };
-    run.mainForm->keepBank = [&run](const std::vector<uint8_t>& bank) {
+    run.mainForm->setBankKeeper([&run](const std::vector<uint8_t>& bank) {
         return run.windows->window<TBankWindow>("BankWindow")->takeReceivedBank(bank);
-    };
+    });
     run.windows = std::make_unique<TWindowList>(run);
     std::vector<TMenuEntry> entries = run.verbs->menuEntries();
     for (TMenuEntry& entry : run.windows->menuEntries())

@@ -25,6 +25,7 @@
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "app/tarvik.h"
+#include "app/voicelist.h"
 #include "app/voiceverbs.h"
 #include "app/windowlist.h"
 #include "document/autosender.h"
@@ -81,6 +82,21 @@ template <class T> T* child(const QObject* w, const char* name)
     T* found = w ? w->findChild<T*>(QString::fromLatin1(name)) : nullptr;
     EXPECT_NE(found, nullptr) << "no " << name;
     return found;
+}
+
+// The library list of the main window.
+inline TVoiceListView* dbList()
+{
+    return child<TVoiceListView>(mainForm(), "dbListBox");
+}
+
+// The first top-level window of that class.
+template <class T> T* topLevel()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<T*>(w))
+            return found;
+    return nullptr;
 }
 
 // The main window's menu action of that object name.

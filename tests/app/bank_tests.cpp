@@ -139,7 +139,7 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
     ASSERT_FALSE(innerChecksumOk(second));
     writeFile("SOUNDS.SYL", library);
 
-    TVoiceListView* list = mainForm()->dbListBox;
+    TVoiceListView* list = dbList();
     list->selectAll();
     QMimeData* data = list->names()->mimeData(list->selectionModel()->selectedIndexes());
     const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(61, 0)).center();

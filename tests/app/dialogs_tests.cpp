@@ -299,7 +299,8 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
         writeText("TARVIK.INI", "MIDI channel=0\r\n");
         int messages = 0;
         ModalAnswerer answerer([&](QWidget* d) {
-            if (mainForm() && (d == run->verbs->fileSaveDlg || d == mainForm()->fileExportDlg))
+            if (mainForm() && (d == child<QFileDialog>(mainForm(), "fileSaveDlg") ||
+                               d == child<QFileDialog>(mainForm(), "fileExportDlg")))
                 return false;
             if (d->windowTitle() == QStringLiteral("Save voice") ||
                 d->windowTitle() == QStringLiteral("Export voices")) {
@@ -312,7 +313,8 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
         createObjects();
         createWindows();
         mainForm()->show();
-        QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : run->verbs->fileSaveDlg;
+        QFileDialog* dialog = exporting ? child<QFileDialog>(mainForm(), "fileExportDlg")
+                                        : child<QFileDialog>(mainForm(), "fileSaveDlg");
         dialog->setDirectory(QDir::currentPath());
         dialog->open();
         dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));

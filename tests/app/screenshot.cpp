@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     createWindows();
     mainForm()->show();
     mainForm()->move(40, 40);
-    mainForm()->dbListBox->setCurrentRow(3);
+    dbList()->setCurrentRow(3);
     QWidget* shown = mainForm();
     QDialog* dialog = nullptr;
     if (which == QStringLiteral("about"))
@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     else if (which == QStringLiteral("devices"))
         dialog = window<TSetDevices>("SetDevices");
     else if (which == QStringLiteral("overwrite"))
-        dialog = mainForm()->OverwriteDlg.get();
+        dialog = topLevel<TOverwriteDlg>();
     else if (which == QStringLiteral("openerror")) {
         run->openErrorDialog->tfError->setText(
             QStringLiteral("There is no MIDI output device number 3: 2 output devices."));

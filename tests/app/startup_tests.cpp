@@ -63,11 +63,11 @@ TEST_F(StartupTest, FirstRunMakesAnEmptyLibraryAsksForDevicesAndSendsNothing)
     start();
     EXPECT_TRUE(deviceDialogShown());
     EXPECT_EQ(readFile("SOUNDS.SYL"), (std::vector<uint8_t>{'T', 'O', 'R', 'V', 'A'}));
-    EXPECT_EQ(mainForm()->dbListBox->count(), 0);
-    EXPECT_FALSE(mainForm()->ModifyVoice->isEnabled());
+    EXPECT_EQ(dbList()->count(), 0);
+    EXPECT_FALSE(action("ModifyVoice")->isEnabled());
     EXPECT_EQ(voiceSends, 0u);
     EXPECT_EQ(voiceName(), "12345678");
-    EXPECT_TRUE(mainForm()->bAutoSend->isChecked());
+    EXPECT_TRUE(child<QPushButton>(mainForm(), "bAutoSend")->isChecked());
     // Only the main window shows once the loop runs.
     EXPECT_FALSE(window<TSetDevices>("SetDevices")->isVisible());
     EXPECT_FALSE(run->openErrorDialog->isVisible());
@@ -87,7 +87,7 @@ TEST_F(StartupTest, SettingsAndLibraryPresentLoadAndSendTheFirstRecordOnce)
     EXPECT_FALSE(deviceDialogShown());
     EXPECT_EQ(voiceSends, 1u);
     EXPECT_EQ(voiceName(), "FIRST   ");
-    EXPECT_EQ(mainForm()->dbListBox->count(), 2);
+    EXPECT_EQ(dbList()->count(), 2);
     EXPECT_EQ(run->settings.midiChannel, 3);
 }
 
@@ -112,7 +112,7 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
     writeText("TARVIK.INI", settingsText);
     start();
     QTimer::singleShot(0, [] {
-        mainForm()->bNoAutoSend->click();
+        child<QPushButton>(mainForm(), "bNoAutoSend")->click();
         action("Exit")->trigger();
     });
     runEventLoop(*run);
@@ -123,9 +123,9 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
 
     start();
     EXPECT_FALSE(run->settings.autoSend);
-    EXPECT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    EXPECT_TRUE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
     QTimer::singleShot(0, [] {
-        mainForm()->bAutoSend->click();
+        child<QPushButton>(mainForm(), "bAutoSend")->click();
         mainForm()->close();
     });
     runEventLoop(*run);
@@ -142,7 +142,7 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
     start();
     EXPECT_EQ(window<TSetDevices>("SetDevices")->lbInputs->currentRow(), -1);
     EXPECT_EQ(window<TSetDevices>("SetDevices")->lbOutputs->currentRow(), -1);
-    EXPECT_EQ(mainForm()->dbListBox->count(), 1);
+    EXPECT_EQ(dbList()->count(), 1);
 }
 
 }   // namespace

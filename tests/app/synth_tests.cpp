@@ -159,10 +159,10 @@ TEST_F(SynthTest, LoadingFromTheListSendsWithAutoSendOff)
     createObjects();
     createWindows();
     mainForm()->show();
-    ASSERT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    ASSERT_TRUE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
     expectDumps(a, 1);
 
-    auto* list = mainForm()->dbListBox;
+    auto* list = dbList();
     list->setCurrentRow(1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
     expectDumps(a, 2);
@@ -336,19 +336,18 @@ TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
 
     std::string shown;
     run->fileIO->openLibrary();
-    for (int row = 0; row < mainForm()->dbListBox->count(); ++row) {
+    for (int row = 0; row < dbList()->count(); ++row) {
         char mask[9];
         std::snprintf(mask, sizeof mask, "%08X", run->fileIO->readCategories(row));
-        shown +=
-            std::to_string(row) + "\t" + mask + "\t" + mainForm()->dbListBox->text(row).toStdString() + "\n";
+        shown += std::to_string(row) + "\t" + mask + "\t" + dbList()->text(row).toStdString() + "\n";
     }
     run->fileIO->closeFile();
     EXPECT_EQ(shown, readText("LIST.TXT"));
 
     // Ticking "Brass" lists the one voice that carries it, as the masks say.
-    mainForm()->cbBrass->click();
-    ASSERT_EQ(mainForm()->dbListBox->count(), 1);
-    EXPECT_EQ(mainForm()->dbListBox->text(0).toStdString(), "Brass  2");
+    child<QCheckBox>(mainForm(), "cbBrass")->click();
+    ASSERT_EQ(dbList()->count(), 1);
+    EXPECT_EQ(dbList()->text(0).toStdString(), "Brass  2");
 }
 
 TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
@@ -478,9 +477,9 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
     writeFile("voices.syx", file);
     VirtualSY22 synth({"--bank", QDir::current().absoluteFilePath("voices.syx").toStdString()});
     startEditor(synth);
-    ASSERT_EQ(mainForm()->voiceCount, 0);
+    ASSERT_EQ(mainForm()->voiceCount(), 0);
 
-    mainForm()->GetAllVoices->trigger();
+    action("GetAllVoices")->trigger();
     EXPECT_TRUE(progressShown);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Voices added: 64"), std::string::npos) << messages[0];
@@ -492,7 +491,7 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
             std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), library.begin() + 5 + 596 * k + 4))
             << k;
     }
-    EXPECT_EQ(mainForm()->dbListBox->count(), 64);
+    EXPECT_EQ(dbList()->count(), 64);
     // The whole bank is the current bank too.
     const Bank& current = window<TBankWindow>("BankWindow")->document()->bank();
     for (int k = 0; k < 64; ++k)
@@ -504,7 +503,7 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
 
     // Fetched again: every voice is there already, nothing is added.
     messages.clear();
-    mainForm()->GetAllVoices->trigger();
+    action("GetAllVoices")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Duplicates skipped: 64"), std::string::npos) << messages[0];
     EXPECT_EQ(readFile("SOUNDS.SYL"), library);
@@ -519,12 +518,12 @@ TEST_F(BankTest, NoAnswerIsToldAndAddsNothing)
     TBankDocument* bank = window<TBankWindow>("BankWindow")->document();
     bank->replace(initialBank(), "Open bank", QStringLiteral("old.syx"));
     const Bank old = bank->bank();
-    mainForm()->GetAllVoices->trigger();
+    action("GetAllVoices")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("did not answer"), std::string::npos) << messages[0];
     EXPECT_EQ(synth.count("bank-requests"), 1);
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
-    EXPECT_EQ(mainForm()->voiceCount, 1);
+    EXPECT_EQ(mainForm()->voiceCount(), 1);
     // The current bank stays.
     EXPECT_TRUE(sameBank(bank->bank(), old));
     EXPECT_EQ(bank->origin(), QStringLiteral("old.syx"));
