@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -528,6 +529,75 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
     action("About")->trigger();
     action("SelectMidiDevices")->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
+}
+
+// The menus hold the library's commands and the entries of the run's verbs and window
+// list in the order they always had, and each listed window opens from its action:
+// the editors exist from the start, the Bank window and the Multi editor from their
+// first use.
+TEST_F(MainFormTest, EveryMenuInItsOrderAndEveryListedWindowOpensFromItsAction)
+{
+    auto names = [](QMenu* menu) {
+        QStringList shown;
+        for (QAction* a : menu->actions())
+            shown << (a->isSeparator() && a->objectName().isEmpty() ? QStringLiteral("-") : a->objectName());
+        return shown;
+    };
+    const QList<QAction*> bar = mainForm()->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 4);
+    EXPECT_EQ(names(bar[0]->menu()), (QStringList{"LoadVoice",   "SaveVoice", "sepDatabase",  "ModifyVoice",
+                                                  "AddVoice",    "-",         "ImportVoices", "ExportListed",
+                                                  "ExportVoice", "-",         "RenameVoice",  "Categories",
+                                                  "MoveUp",      "MoveDown",  "DeleteVoice",  "OpenBank",
+                                                  "SaveBank",    "-",         "sepExit",      "Exit"}));
+    EXPECT_EQ(names(bar[1]->menu()),
+              (QStringList{"ElementsAC", "ElementsBD", "VoiceCommon", "Vectors", "ShowBank", "ShowMultis",
+                           "-", "Undo", "Redo", "Compare", "Mutate"}));
+    EXPECT_EQ(names(bar[2]->menu()),
+              (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "GetAllVoices", "SendBank"}));
+    EXPECT_EQ(bar[3]->objectName(), QStringLiteral("About"));
+    EXPECT_EQ(action("Redo")->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                   QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+    EXPECT_TRUE(action("Compare")->isCheckable());
+    const std::pair<const char*, const char*> bankCaptions[] = {
+        {"OpenBank", "Open &bank..."},
+        {"SaveBank", "Save ban&k as..."},
+        {"ShowBank", "Ban&k"},
+        {"ShowMultis", "Mul&tis"},
+        {"SendBank", "Send &bank to synth..."},
+        {"GetAllVoices", "Get &all voices from synth..."},
+        {"Mutate", "&Mutate voice..."}};
+    for (const auto& [name, caption] : bankCaptions)
+        EXPECT_EQ(action(name)->text().toStdString(), caption);
+
+    for (const TWindowEntry& entry : run->windows->entries()) {
+        EXPECT_EQ(action(entry.action)->text().toStdString(), entry.caption) << entry.action;
+        if (entry.made == TWindowEntry::Made::atStart) {
+            EXPECT_NE(run->windows->made(entry.window), nullptr) << entry.window;
+        }
+    }
+    EXPECT_NE(run->windows->made("AWMEdit"), nullptr);
+    EXPECT_EQ(run->windows->made("BankWindow"), nullptr);
+    EXPECT_EQ(run->windows->made("MultiEdit"), nullptr);
+    action("ShowBank")->trigger();
+    QWidget* bank = run->windows->made("BankWindow");
+    ASSERT_NE(bank, nullptr);
+    EXPECT_TRUE(bank->isVisible());
+    EXPECT_EQ(bank->windowTitle(), QStringLiteral("Tarvik - Bank"));
+    action("ShowMultis")->trigger();
+    ASSERT_NE(run->windows->made("MultiEdit"), nullptr);
+    EXPECT_TRUE(run->windows->made("MultiEdit")->isVisible());
+    // The Bank window's own "Multis..." opens the same editor, through the run.
+    run->windows->made("MultiEdit")->hide();
+    child<QPushButton>(bank, "bMultis")->click();
+    EXPECT_TRUE(run->windows->made("MultiEdit")->isVisible());
+    // Opening a bank shows the window and its open dialog (cancelled here).
+    bank->hide();
+    answerer.seen.clear();
+    action("OpenBank")->trigger();
+    EXPECT_TRUE(bank->isVisible());
+    EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open bank"}));
 }
 
 TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
