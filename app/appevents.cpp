@@ -13,7 +13,7 @@ void TAppMIDIEvents::openError(const std::string& text)
 {
     if (!run.openErrorDialog)
         return;
-    run.openErrorDialog->tfError->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    run.openErrorDialog->setError(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
     run.openErrorDialog->exec();
 }
 

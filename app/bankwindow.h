@@ -131,7 +131,10 @@ public:
     void askOpen();
     void askSave();
 
-    // The open and save dialogs (tests answer them).
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     QFileDialog* bankOpenDlg;
     QFileDialog* bankSaveDlg;
 
@@ -140,11 +143,6 @@ public:
     QLabel* lOrigin;
     QLabel* lHint;
     QPushButton *bGet, *bOpen, *bNew, *bSave, *bSend, *bMultis, *bUndo, *bRedo, *bClose;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void buildControls();
     QLayout* buildButtons();
     void buildDialogs();

@@ -482,3 +482,8 @@ void tellUser(QWidget* parent, const QString& caption, const QString& text)
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+void TMIDIOpenError::setError(const QString& text)
+{
+    tfError->setText(text);
+}

@@ -40,6 +40,8 @@ class TInvFile : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TInvFile();
+
+private:
     QPushButton* bOkay;
 };
 
@@ -49,6 +51,8 @@ public:
     explicit TSaveErrDlg();
     // The system's reason after the fixed text: "Error saving file: Permission denied".
     void setReason(const QString& reason);
+
+private:
     QLabel* lError;
     QPushButton* saveErrDlg;
 };
@@ -59,6 +63,8 @@ public:
     explicit TOverwriteDlg();
     // The voice the answer Yes replaces, on the line under the question.
     void setVoiceName(const QString& name);
+
+private:
     QLabel* lVoiceName;
     QPushButton* bNo;
     QPushButton* bYes;
@@ -68,6 +74,8 @@ class TnoMIDIData : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TnoMIDIData();
+
+private:
     QPushButton* bBummer;
 };
 
@@ -75,6 +83,8 @@ class TDataReceivedForm : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TDataReceivedForm();
+
+private:
     QPushButton* bOkay;
 };
 
@@ -82,7 +92,11 @@ class TMIDIOpenError : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TMIDIOpenError();
-    QLabel* tfError;   // the system's text for the latest failure
+    // The system's text for the latest failure.
+    void setError(const QString& text);
+
+private:
+    QLabel* tfError;
     QPushButton* bNuts;
 };
 
@@ -91,11 +105,13 @@ class TAboutTarvik : public QDialog {
     Q_OBJECT
 public:
     explicit TAboutTarvik();
-    QPushButton* bOK;
-    QLabel* tfFolder;   // the folder of TARVIK.INI and SOUNDS.SYL
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    QPushButton* bOK;
+    QLabel* tfFolder;   // the folder of TARVIK.INI and SOUNDS.SYL
 };
 
 // Puts a top-level window in the middle of the screen it would appear on.

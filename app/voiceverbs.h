@@ -43,12 +43,11 @@ public:
     // "Load voice" on a file of several voices offers to import them: the library's.
     std::function<void(const QStringList& paths)> importFiles;
 
+private:
     QFileDialog* fileOpenDlg;
     QFileDialog* fileSaveDlg;
     std::unique_ptr<TnoMIDIData> noMIDIData;
     std::unique_ptr<TDataReceivedForm> DataReceivedForm;
-
-private:
     // A file of several voices (a bank, a MIDI file): offers to import them or to load
     // the first. False when the file is no such file.
     bool offerManyVoices(const QString& path);

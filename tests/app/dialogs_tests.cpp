@@ -110,7 +110,7 @@ TEST(MessageDialogs, CaptionsLinesButtonsResultsAndOnlyAButtonCloses)
                         true});
     TSaveErrDlg saveErr;
     checkMessageDialog(saveErr, {"Save error", {"Error saving file"}, {427, 75}, {{"Okay", 1}}, false});
-    EXPECT_EQ(saveErr.saveErrDlg->text(), QStringLiteral("Okay"));
+    EXPECT_EQ(child<QPushButton>(&saveErr, "saveErrDlg")->text(), QStringLiteral("Okay"));
     TOverwriteDlg overwrite;
     checkMessageDialog(overwrite,
                        {"Overwrite voice",
@@ -133,7 +133,7 @@ TEST(MessageDialogs, EnterInTheOverwriteQuestionAnswersNoWhereverTheFocusIs)
     EXPECT_EQ(runModal(dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Return); }), 2);
     EXPECT_EQ(runModal(dialog,
                        [&] {
-                           dialog.bYes->setFocus();
+                           child<QPushButton>(&dialog, "bYes")->setFocus();
                            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                        }),
               2);
@@ -146,7 +146,7 @@ TEST(MessageDialogs, EachOpenErrorShowsItsOwnTextInTurn)
     run->openErrorDialog = std::make_unique<TMIDIOpenError>();
     QStringList shown;
     ModalAnswerer answerer([&](QWidget* d) {
-        shown << run->openErrorDialog->tfError->text();
+        shown << child<QLabel>(run->openErrorDialog.get(), "tfError")->text();
         return clickButton(d, "bNuts");
     });
     run->midiEvents.openError("input device 7 is not there");
@@ -167,7 +167,7 @@ TEST(AboutBox, HasACloseBoxItsTextsAndOkAnswersOne)
     EXPECT_TRUE(lines.contains(QStringLiteral("Voice editor for the Yamaha")));
     EXPECT_TRUE(lines.contains(QStringLiteral("SY-22 and SY-35 Vector Synthesisers.")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Version " TARVIK_VERSION)));
-    EXPECT_TRUE(about.bOK->isDefault());
+    EXPECT_TRUE(child<QPushButton>(&about, "bOK")->isDefault());
     EXPECT_EQ(runModal(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }), 1);
     // The close box closes it too.
     EXPECT_EQ(runModal(about, [&] { about.close(); }), 0);
@@ -180,7 +180,7 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     ModalAnswerer answerer([](QWidget* d) {
         if (!mainForm() || d != window<TSetDevices>("SetDevices"))
             return answerFirstButton(d);
-        QComboBox* channels = window<TSetDevices>("SetDevices")->cbMIDIChannel;
+        QComboBox* channels = child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel");
         QStringList entries;
         for (int i = 0; i < channels->count(); ++i)
             entries << channels->itemText(i);
@@ -225,13 +225,15 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
         EXPECT_TRUE(d->windowHandle() && d->windowHandle()->transientParent() == mainForm()->windowHandle());
         if (mainForm() && d == window<TSetDevices>("SetDevices")) {
             // Channel 99 goes out on channel 4 (its low 4 bits): the box says so.
-            EXPECT_EQ(window<TSetDevices>("SetDevices")->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel")->currentText(),
+                      QStringLiteral("4"));
             // (No port opens here: its error dialog would wait inside this one.)
             TMIDIPortEvents* events = run->port->events;
             run->port->events = nullptr;
-            window<TSetDevices>("SetDevices")->bRefresh->click();
+            child<QPushButton>(window<TSetDevices>("SetDevices"), "bRefresh")->click();
             run->port->events = events;
-            EXPECT_EQ(window<TSetDevices>("SetDevices")->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel")->currentText(),
+                      QStringLiteral("4"));
             // Minimised anyway (a window manager may offer it): the main window's
             // activation brings it back.
             d->setWindowState(Qt::WindowMinimized);
@@ -267,7 +269,7 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     writeText("TARVIK.INI", "MIDI channel=0\r\nModel=0\r\nIn device=-1\r\nOut device=-1\r\nAuto send=1\r\n");
     std::vector<bool> restored;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (!mainForm() || d != run->verbs->DataReceivedForm.get())
+        if (!mainForm() || qobject_cast<TDataReceivedForm*>(d) == nullptr)
             return answerFirstButton(d);
         for (const uint8_t type : {uint8_t(4), uint8_t(9 | 0x80)}) {   // a click; a focus given
             d->setWindowState(Qt::WindowMinimized);
@@ -284,7 +286,7 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     createWindows();
     mainForm()->show();
     window<TAWMEdit>("AWMEdit")->show();
-    run->verbs->DataReceivedForm->exec();
+    topLevel<TDataReceivedForm>()->exec();
     EXPECT_EQ(restored, (std::vector<bool>{true, true}));
     shutDown();
     releaseAll();

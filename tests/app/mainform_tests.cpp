@@ -768,7 +768,7 @@ TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordO
     std::memcpy(voice().name, "CHANGED ", 8);
     QString named;
     overwriteAnswer = [&named](QWidget* d) {
-        named = topLevel<TOverwriteDlg>()->lVoiceName->text();
+        named = child<QLabel>(topLevel<TOverwriteDlg>(), "lVoiceName")->text();
         return clickButton(d, "bYes");
     };
     action("ModifyVoice")->trigger();
@@ -880,7 +880,8 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     ASSERT_TRUE(other.deleteRecords({0}));
     std::memcpy(voice().name, "MODIFIED", 8);
     action("ModifyVoice")->trigger();
-    EXPECT_EQ(topLevel<TOverwriteDlg>()->lVoiceName->text(), QStringLiteral("\u201CBRASS   \u201D"));
+    EXPECT_EQ(child<QLabel>(topLevel<TOverwriteDlg>(), "lVoiceName")->text(),
+              QStringLiteral("\u201CBRASS   \u201D"));
     EXPECT_EQ(names(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  "}));
 
     // A voice another program adds is listed once the editor is in front again.
@@ -947,9 +948,10 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     answerer.seen.clear();
     action("AddVoice")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_TRUE(
-        run->SaveErrDlg->lError->text().startsWith(QStringLiteral("Error saving file: not a library file")))
-        << run->SaveErrDlg->lError->text().toStdString();
+    EXPECT_TRUE(child<QLabel>(run->SaveErrDlg.get(), "lError")
+                    ->text()
+                    .startsWith(QStringLiteral("Error saving file: not a library file")))
+        << child<QLabel>(run->SaveErrDlg.get(), "lError")->text().toStdString();
     EXPECT_EQ(readFile("SOUNDS.SYL"), syx);
 }
 

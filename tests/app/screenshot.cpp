@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     else if (which == QStringLiteral("overwrite"))
         dialog = topLevel<TOverwriteDlg>();
     else if (which == QStringLiteral("openerror")) {
-        run->openErrorDialog->tfError->setText(
+        run->openErrorDialog->setError(
             QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
         dialog = run->openErrorDialog.get();
     }
@@ -111,7 +111,8 @@ int main(int argc, char** argv)
             set("effectDepth", 4);
             setMultiChecksum(m);
         });
-        bank->lvSlots->setCurrentIndex(bank->lvSlots->model()->index(13, 0));
+        child<TBankSlotView>(bank, "lvSlots")
+            ->setCurrentIndex(child<TBankSlotView>(bank, "lvSlots")->model()->index(13, 0));
         if (which == QStringLiteral("bank")) {
             editor = bank;
         } else {

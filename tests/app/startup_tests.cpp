@@ -96,7 +96,7 @@ TEST_F(StartupTest, SettingsMissingSendTheFirstRecordAgainAfterTheDevicesArePick
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
     // While the dialog is open the user picks channel 16 and lists another voice.
     whileDeviceDialogOpen = [] {
-        window<TSetDevices>("SetDevices")->cbMIDIChannel->setCurrentIndex(15);
+        child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel")->setCurrentIndex(15);
         resetVoice(voice());
     };
     start();
@@ -140,8 +140,8 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
     writeText("TARVIK.INI", "MIDI channel=99\r\nModel=7\r\nIn device=42\r\nOut device=-3\r\nAuto send=x\r\n");
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}}));
     start();
-    EXPECT_EQ(window<TSetDevices>("SetDevices")->lbInputs->currentRow(), -1);
-    EXPECT_EQ(window<TSetDevices>("SetDevices")->lbOutputs->currentRow(), -1);
+    EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->currentRow(), -1);
+    EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->currentRow(), -1);
     EXPECT_EQ(dbList()->count(), 1);
 }
 
@@ -166,8 +166,9 @@ TEST(DesktopStart, DataFolderIsMadeUsedAndNamedInTheAboutBox)
     createObjects();
     createWindows();
     window<TAboutTarvik>("AboutTarvik")->show();
-    EXPECT_TRUE(
-        window<TAboutTarvik>("AboutTarvik")->tfFolder->text().contains(QString::fromStdString(folder)));
+    EXPECT_TRUE(child<QLabel>(window<TAboutTarvik>("AboutTarvik"), "tfFolder")
+                    ->text()
+                    .contains(QString::fromStdString(folder)));
     window<TAboutTarvik>("AboutTarvik")->hide();
     shutDown();
     releaseAll();

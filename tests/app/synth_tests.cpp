@@ -140,8 +140,8 @@ TEST_F(SynthTest, SettingsMissingSendTheFirstRecordThroughTheDefaultPortsThenThe
     ASSERT_EQ(aIn, 0);
     ASSERT_EQ(aOut, 0);
     pickDevices = [this] {
-        window<TSetDevices>("SetDevices")->lbOutputs->setCurrentRow(bOut);
-        window<TSetDevices>("SetDevices")->lbInputs->setCurrentRow(bIn);
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->setCurrentRow(bOut);
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->setCurrentRow(bIn);
     };
     createObjects();
     createWindows();
@@ -200,8 +200,8 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
 
     pickDevices = [this] {
         // The input list, holding no selection, takes the focus first: no pick.
-        window<TSetDevices>("SetDevices")->lbInputs->setFocus();
-        window<TSetDevices>("SetDevices")->lbOutputs->setCurrentRow(bOut);
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->setFocus();
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->setCurrentRow(bOut);
     };
     action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 2);
@@ -359,7 +359,7 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
     EXPECT_EQ(openErrors(), 1);
 
     pickDevices = [this] {
-        QListWidget* outputs = window<TSetDevices>("SetDevices")->lbOutputs;
+        QListWidget* outputs = child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs");
         const QPoint selected = outputs->visualItemRect(outputs->item(aOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, selected);   // again: a retry
         const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
@@ -395,12 +395,12 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     b.stop();
     std::string told;
     pickDevices = [&] {
-        window<TSetDevices>("SetDevices")->bRefresh->click();
-        told = run->openErrorDialog->tfError->text().toStdString();
-        EXPECT_EQ(window<TSetDevices>("SetDevices")->lbOutputs->currentRow(), -1);
-        EXPECT_EQ(window<TSetDevices>("SetDevices")->lbInputs->currentRow(), -1);
+        child<QPushButton>(window<TSetDevices>("SetDevices"), "bRefresh")->click();
+        told = child<QLabel>(run->openErrorDialog.get(), "tfError")->text().toStdString();
+        EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->currentRow(), -1);
+        EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->currentRow(), -1);
         TMIDIPort probe;
-        window<TSetDevices>("SetDevices")->lbInputs->setCurrentRow(a.inDevice(probe));
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->setCurrentRow(a.inDevice(probe));
     };
     answerer.seen.clear();
     action("SelectMidiDevices")->trigger();
@@ -419,7 +419,8 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     answerer.seen.clear();
     createObjects();
     EXPECT_EQ(openErrors(), 1);
-    EXPECT_NE(run->openErrorDialog->tfError->text().toStdString().find(bOutName), std::string::npos);
+    EXPECT_NE(child<QLabel>(run->openErrorDialog.get(), "tfError")->text().toStdString().find(bOutName),
+              std::string::npos);
     EXPECT_EQ(run->settings.outDevice, -1);
     EXPECT_FALSE(run->port->sendVoice(voice()));
 }
@@ -570,7 +571,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     EXPECT_TRUE(synth.waitForCount("bank-blocks", p.blocksSent));
     QTest::qWait(300);
     EXPECT_EQ(synth.count("bank-blocks"), p.blocksSent);
-    EXPECT_TRUE(window->bSend->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(window, "bSend")->isEnabled());
 }
 
 }   // namespace
