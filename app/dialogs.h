@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The seven small fixed windows: failures, one confirmation, the acknowledgement of a
-// received dump, and the about box. Each only builds itself; a button closes it with
+// The six small fixed windows: failures, one confirmation, the acknowledgement of a
+// received dump. Each only builds itself; a button closes it with
 // its result code: 1 for the confirming button, 2 for "&No".
 #pragma once
 
@@ -100,19 +100,11 @@ private:
     QPushButton* bNuts;
 };
 
-// The about box has a system menu with a close box.
-class TAboutTarvik : public QDialog {
-    Q_OBJECT
-public:
-    explicit TAboutTarvik();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    QPushButton* bOK;
-    QLabel* tfFolder;   // the folder of TARVIK.INI and SOUNDS.SYL
-};
+// A window painted black with yellow text, as the message dialogs and the about box.
+void paintBlack(QWidget* window);
+// A message line about 16 pixels high whose text runs wider than its room steps down
+// a pixel at a time rather than be cut.
+void fitLine(QLabel* label);
 
 // Puts a top-level window in the middle of the screen it would appear on.
 void centreOnScreen(QWidget* window);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDialog>
 
+#include "app/aboutbox.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"

@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include "app/aboutbox.h"
 #include "app/appevents.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"

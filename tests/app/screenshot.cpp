@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/aboutbox.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"

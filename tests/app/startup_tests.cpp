@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/aboutbox.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
