@@ -43,21 +43,6 @@ void paintBlack(QWidget* window)
     window->setAutoFillBackground(true);
 }
 
-static void colourText(QLabel* label, const QColor& colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
-static QFont boldFont(int pixels)
-{
-    QFont font;
-    font.setBold(true);
-    font.setPixelSize(pixels);
-    return font;
-}
-
 // The message lines are about 16 pixels high; where the desktop's font runs wider
 // than the line's room, the line steps down a pixel at a time rather than be cut.
 void fitLine(QLabel* label)
@@ -244,8 +229,8 @@ TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clie
 QLabel* TMessageDialog::addLine(const QString& text, int top)
 {
     auto* label = new QLabel(text, this);
-    label->setFont(boldFont(16));
-    colourText(label, pictures::red);
+    label->setFont(pictures::pixelFont(16, true));
+    pictures::setTextColour(label, pictures::red);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label->setGeometry(0, top, width(), 20);
     fitLine(label);
@@ -300,7 +285,7 @@ void TSaveErrDlg::setReason(const QString& reason)
 {
     lError->setText(reason.isEmpty() ? QStringLiteral("Error saving file")
                                      : QStringLiteral("Error saving file: %1").arg(reason));
-    lError->setFont(boldFont(16));
+    lError->setFont(pictures::pixelFont(16, true));
     lError->setWordWrap(false);
     lError->setGeometry(0, 10, width(), 20);
     fitLine(lError);
@@ -317,7 +302,7 @@ TOverwriteDlg::TOverwriteDlg() : TMessageDialog(QStringLiteral("Overwrite voice"
     addLine(QStringLiteral("voice in the database?"), 26);
     lVoiceName = addLine(QString(), 46);
     lVoiceName->setObjectName(QStringLiteral("lVoiceName"));
-    colourText(lVoiceName, pictures::yellow);
+    pictures::setTextColour(lVoiceName, pictures::yellow);
     bNo = addButton(QStringLiteral("&No"), Cross, ResultNo, QRect(118, 78, 80, 27));
     bNo->setObjectName(QStringLiteral("bNo"));
     bYes = addButton(QStringLiteral("&Yes"), Tick, ResultConfirm, QRect(229, 78, 80, 27));
@@ -357,7 +342,7 @@ TMIDIOpenError::TMIDIOpenError() : TMessageDialog(QStringLiteral("MIDI Open Erro
     QFont font;
     font.setPixelSize(11);
     tfError->setFont(font);
-    colourText(tfError, pictures::aqua);
+    pictures::setTextColour(tfError, pictures::aqua);
     tfError->setAlignment(Qt::AlignCenter);
     tfError->setWordWrap(true);
     tfError->setGeometry(8, 30, 411, 44);
