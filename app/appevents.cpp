@@ -7,14 +7,13 @@
 #include <QString>
 
 #include "app/dialogs.h"
-#include "app/mainform.h"
 #include "app/tarvik.h"
 
 void TAppMIDIEvents::openError(const std::string& text)
 {
     if (!run.openErrorDialog)
         return;
-    run.openErrorDialog->tfError->setText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    run.openErrorDialog->setError(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
     run.openErrorDialog->exec();
 }
 
@@ -26,14 +25,14 @@ void TAppMIDIEvents::sendError(const std::string& text)
 
 void TAppFileEvents::invalidFile()
 {
-    if (run.mainForm && run.mainForm->InvFile)
-        run.mainForm->InvFile->exec();
+    if (run.InvFile)
+        run.InvFile->exec();
 }
 
 void TAppFileEvents::saveError(const std::string& reason)
 {
-    if (!run.mainForm || !run.mainForm->SaveErrDlg)
+    if (!run.SaveErrDlg)
         return;
-    run.mainForm->SaveErrDlg->setReason(QString::fromLocal8Bit(reason.data(), qsizetype(reason.size())));
-    run.mainForm->SaveErrDlg->exec();
+    run.SaveErrDlg->setReason(QString::fromLocal8Bit(reason.data(), qsizetype(reason.size())));
+    run.SaveErrDlg->exec();
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/bankwindow.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
@@ -21,16 +20,14 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 
 #include "app/dialogs.h"
-#include "app/mainform.h"
 #include "app/voicelist.h"
 #include "document/bankdocument.h"
+#include "document/voicedocument.h"
 #include "editors/controls.h"
 #include "editors/fieldbinder.h"
-#include "editors/multiedit.h"
 #include "files/filewrite.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
@@ -241,10 +238,10 @@ void TBankSlotView::dropEvent(QDropEvent* event)
 
 // ---- the window ----
 
-TBankWindow::TBankWindow(TMainForm& main)
-    : QWidget(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      main(main), midiPort(main.midiPort), fileIO(main.fileIO), settings(main.settings),
+TBankWindow::TBankWindow(const Needs& needs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      needs(needs), midiPort(needs.port), fileIO(needs.fileIO), settings(needs.settings),
       bank(new TBankDocument(this))
 {
     setObjectName(QStringLiteral("BankWindow"));
@@ -253,7 +250,14 @@ TBankWindow::TBankWindow(TMainForm& main)
                   QStringLiteral("TBankWindow { background-color: black; }"
                                  "QListView { background-color: white; color: black; }"
                                  "QListView::item:selected { background-color: navy; color: white; }"));
+    buildControls();
+    buildDialogs();
+    connectControls();
+    showState();
+}
 
+void TBankWindow::buildControls()
+{
     lOrigin = new QLabel;
     lOrigin->setObjectName(QStringLiteral("lOrigin"));
     slotModel = new TBankSlots(bank, this);
@@ -273,6 +277,19 @@ TBankWindow::TBankWindow(TMainForm& main)
     lHint->setWordWrap(true);
     lHint->setFixedWidth(lvSlots->width());
 
+    auto* left = new QVBoxLayout;
+    left->addWidget(lOrigin);
+    left->addWidget(lvSlots);
+    left->addWidget(cbFollow);
+    left->addWidget(lHint);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addLayout(buildButtons());
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QLayout* TBankWindow::buildButtons()
+{
     auto button = [](const char* name, const QString& text) {
         auto* b = new QPushButton(text);
         b->setObjectName(QString::fromLatin1(name));
@@ -296,16 +313,11 @@ TBankWindow::TBankWindow(TMainForm& main)
     buttons->addStretch(1);
     for (QPushButton* b : {bUndo, bRedo, bClose})
         buttons->addWidget(b);
-    auto* left = new QVBoxLayout;
-    left->addWidget(lOrigin);
-    left->addWidget(lvSlots);
-    left->addWidget(cbFollow);
-    left->addWidget(lHint);
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    return buttons;
+}
 
+void TBankWindow::buildDialogs()
+{
     bankOpenDlg = new TFileDialog(this, QStringLiteral("Open bank"));
     bankOpenDlg->setObjectName(QStringLiteral("bankOpenDlg"));
     bankOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
@@ -318,12 +330,10 @@ TBankWindow::TBankWindow(TMainForm& main)
     bankSaveDlg->setFileMode(QFileDialog::AnyFile);
     bankSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
     bankSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
+}
 
-    // The editor over the multis sits beside this window, owned by the same owner, so
-    // that hiding one leaves the other.
-    multiEdit = new TMultiEdit(bank, &main);
-    multiEdit->sendBank = [this] { sendBank(); };
-
+void TBankWindow::connectControls()
+{
     // Drops are handled once the drag is over: they may tell the user something.
     connect(
         lvSlots, &TBankSlotView::recordsDropped, this,
@@ -333,13 +343,19 @@ TBankWindow::TBankWindow(TMainForm& main)
         lvSlots, &TBankSlotView::slotDropped, this,
         [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
     connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
-    // The main window's command: it imports the voices and keeps the bank.
-    connect(bGet, &QPushButton::clicked, this, [this] { this->main.GetAllVoices->trigger(); });
+    // The library's command: it imports the voices and keeps the bank.
+    connect(bGet, &QPushButton::clicked, this, [this] {
+        if (needs.getAllVoices)
+            needs.getAllVoices();
+    });
     connect(bOpen, &QPushButton::clicked, this, &TBankWindow::askOpen);
     connect(bNew, &QPushButton::clicked, this, &TBankWindow::newBank);
     connect(bSave, &QPushButton::clicked, this, &TBankWindow::askSave);
     connect(bSend, &QPushButton::clicked, this, &TBankWindow::sendBank);
-    connect(bMultis, &QPushButton::clicked, this, &TBankWindow::showMultis);
+    connect(bMultis, &QPushButton::clicked, this, [this] {
+        if (needs.showMultis)
+            needs.showMultis();
+    });
     connect(bUndo, &QPushButton::clicked, this, [this] { bank->undo(); });
     connect(bRedo, &QPushButton::clicked, this, [this] { bank->redo(); });
     connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
@@ -350,7 +366,6 @@ TBankWindow::TBankWindow(TMainForm& main)
         showState();
     });
     connect(bank, &TBankDocument::historyChanged, this, &TBankWindow::showState);
-    showState();
 }
 
 TBankWindow::~TBankWindow()
@@ -358,7 +373,6 @@ TBankWindow::~TBankWindow()
     // Nothing more goes out once the window that sent it is gone.
     if (sendActive && midiPort)
         midiPort->cancelBankSend();
-    delete multiEdit;
 }
 
 void TBankWindow::showState()
@@ -385,13 +399,6 @@ void TBankWindow::closeEvent(QCloseEvent* event)
     bank->finishEdit();
     hide();
     event->accept();
-}
-
-void TBankWindow::showMultis()
-{
-    multiEdit->show();
-    multiEdit->raise();
-    multiEdit->activateWindow();
 }
 
 // ---- files ----
@@ -561,7 +568,8 @@ void TBankWindow::loadSlot(int slot)
     bank->finishEdit();
     // The same road as a load from the library: the voice becomes an undo step of its
     // own and goes to the synthesiser, and the editors show it.
-    main.loadDump(bank->bank().voices[static_cast<size_t>(slot)].data());
+    needs.voice.loadDump(bank->bank().voices[static_cast<size_t>(slot)].data(), "Load voice",
+                         TVoiceDocument::Send::always);
 }
 
 // ---- sending ----
@@ -695,56 +703,4 @@ void TBankWindow::finishSend(const QString& text, bool warning)
     sendActive = false;
     showState();
     tell(sendCaption(), text, warning);
-}
-
-// ---- the main window's share ----
-
-TBankWindow* TMainForm::bankWindow()
-{
-    if (!BankWindow)
-        BankWindow = new TBankWindow(*this);
-    return BankWindow;
-}
-
-void TMainForm::buildBankMenus()
-{
-    auto action = [this](const char* name, const QString& caption, const std::function<void()>& run) {
-        auto* a = new QAction(caption, this);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, run);
-        return a;
-    };
-    auto show = [this] {
-        TBankWindow* w = bankWindow();
-        w->show();
-        w->raise();
-        w->activateWindow();
-    };
-    OpenBank = action("OpenBank", QStringLiteral("Open &bank..."), [this, show] {
-        show();
-        bankWindow()->askOpen();
-    });
-    SaveBank = action("SaveBank", QStringLiteral("Save ban&k as..."), [this] { bankWindow()->askSave(); });
-    ShowBank = action("ShowBank", QStringLiteral("Ban&k"), show);
-    ShowMultis = action("ShowMultis", QStringLiteral("Mul&tis"), [this] { bankWindow()->showMultis(); });
-    SendBank =
-        action("SendBank", QStringLiteral("Send &bank to synth..."), [this] { bankWindow()->sendBank(); });
-
-    // File: beside the voice's own file commands, before "Exit".
-    QAction* beforeExit = nullptr;
-    for (QAction* a : FileMenu->actions())
-        if (a->objectName() == QStringLiteral("sepExit"))
-            beforeExit = a;
-    FileMenu->insertAction(beforeExit, OpenBank);
-    FileMenu->insertAction(beforeExit, SaveBank);
-    FileMenu->insertSeparator(beforeExit);
-    // Edit: with the other windows, before undo.
-    QAction* beforeUndo = nullptr;
-    const QList<QAction*> edit = EditMenu->actions();
-    for (qsizetype i = 0; i < edit.size(); ++i)
-        if (edit[i] == Undo)
-            beforeUndo = i > 0 && edit[i - 1]->isSeparator() ? edit[i - 1] : edit[i];
-    EditMenu->insertAction(beforeUndo, ShowBank);
-    EditMenu->insertAction(beforeUndo, ShowMultis);
-    MidiMenu->addAction(SendBank);
 }

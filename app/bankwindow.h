@@ -3,8 +3,8 @@
 // a bank file, from the synthesiser ("Get all voices from synth...") or new; voices
 // dropped in from the library list, slots swapped or moved by dragging; the bank
 // saved to a .SYX file or sent to the synthesiser, block by block, with a progress bar
-// that Cancel stops between blocks. It owns the current bank (and the Multi editor
-// over its multis); the main window owns it. Caption "Tarvik - Bank".
+// that Cancel stops between blocks. It owns the current bank; the run's window list
+// owns it (and the Multi editor over the bank's multis). Caption "Tarvik - Bank".
 #pragma once
 
 #include <QAbstractListModel>
@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,8 @@ class QTimer;
 class TBankDocument;
 class TFileIO;
 class TMIDIPort;
-class TMainForm;
 class TSettings;
-class TMultiEdit;
+class TVoiceDocument;
 
 // The dragged slot of the Bank window's list (its number 0..63, decimal).
 inline constexpr char bankSlotMimeType[] = "application/x-tarvik-bank-slot";
@@ -86,12 +86,23 @@ QString dumpVoiceName(const VoiceDump& dump);
 class TBankWindow : public QWidget {
     Q_OBJECT
 public:
-    // A window of main's: it loads voices and sends banks through main's transport.
-    explicit TBankWindow(TMainForm& main);
+    // What the window works with, all of it the run's: the voice a slot loads into,
+    // the transport a bank goes out through (null: none), the library records dropped
+    // onto slots come from (null: none), the settings (the channel), and the commands
+    // of its "Get" and "Multis..." buttons.
+    struct Needs {
+        TVoiceDocument& voice;
+        TMIDIPort* port;
+        TFileIO* fileIO;
+        TSettings& settings;
+        std::function<void()> getAllVoices = {};
+        std::function<void()> showMultis = {};
+    };
+    // parent: the window it stays with (the main window).
+    TBankWindow(const Needs& needs, QWidget* parent);
     ~TBankWindow() override;
 
     TBankDocument* document() const { return bank; }
-    TMultiEdit* multiEditor() const { return multiEdit; }
 
     // The commands. Each tells the user of a refusal or failure itself.
     // Opens a bank file; a bad one is refused with its reason and changes nothing.
@@ -116,12 +127,14 @@ public:
     void dropSlot(int from, int to, bool move);
     // Loads the slot's voice into the editors, as loading from the library does.
     void loadSlot(int slot);
-    void showMultis();
     // The file dialogs, then openBankFile or saveBankFile.
     void askOpen();
     void askSave();
 
-    // The open and save dialogs (tests answer them).
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     QFileDialog* bankOpenDlg;
     QFileDialog* bankSaveDlg;
 
@@ -130,12 +143,12 @@ public:
     QLabel* lOrigin;
     QLabel* lHint;
     QPushButton *bGet, *bOpen, *bNew, *bSave, *bSend, *bMultis, *bUndo, *bRedo, *bClose;
+    void buildControls();
+    QLayout* buildButtons();
+    void buildDialogs();
+    void connectControls();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    TMainForm& main;
+    Needs needs;
     TMIDIPort* midiPort;
     TFileIO* fileIO;
     TSettings& settings;
@@ -146,7 +159,6 @@ private:
 
     TBankDocument* bank;
     TBankSlots* slotModel;
-    TMultiEdit* multiEdit;
     QProgressDialog* sendProgress = nullptr;
     QTimer* sendTimer = nullptr;
     bool sendActive = false;

@@ -22,6 +22,7 @@
 #include <QWindow>
 
 #include "app/pictures.h"
+#include "settings/settings.h"
 #include "tarvik_version.h"
 
 void centreOnScreen(QWidget* window)
@@ -33,7 +34,7 @@ void centreOnScreen(QWidget* window)
     window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
 }
 
-static void paintBlack(QWidget* window)
+void paintBlack(QWidget* window)
 {
     QPalette palette = window->palette();
     palette.setColor(QPalette::Window, pictures::black);
@@ -42,24 +43,9 @@ static void paintBlack(QWidget* window)
     window->setAutoFillBackground(true);
 }
 
-static void colourText(QLabel* label, const QColor& colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
-static QFont boldFont(int pixels)
-{
-    QFont font;
-    font.setBold(true);
-    font.setPixelSize(pixels);
-    return font;
-}
-
 // The message lines are about 16 pixels high; where the desktop's font runs wider
 // than the line's room, the line steps down a pixel at a time rather than be cut.
-static void fitLine(QLabel* label)
+void fitLine(QLabel* label)
 {
     QFont font = label->font();
     while (font.pixelSize() > 11 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width() - 4)
@@ -243,8 +229,8 @@ TMessageDialog::TMessageDialog(const QString& caption, int clientWidth, int clie
 QLabel* TMessageDialog::addLine(const QString& text, int top)
 {
     auto* label = new QLabel(text, this);
-    label->setFont(boldFont(16));
-    colourText(label, pictures::red);
+    label->setFont(pictures::pixelFont(16, true));
+    pictures::setTextColour(label, pictures::red);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label->setGeometry(0, top, width(), 20);
     fitLine(label);
@@ -299,7 +285,7 @@ void TSaveErrDlg::setReason(const QString& reason)
 {
     lError->setText(reason.isEmpty() ? QStringLiteral("Error saving file")
                                      : QStringLiteral("Error saving file: %1").arg(reason));
-    lError->setFont(boldFont(16));
+    lError->setFont(pictures::pixelFont(16, true));
     lError->setWordWrap(false);
     lError->setGeometry(0, 10, width(), 20);
     fitLine(lError);
@@ -316,7 +302,7 @@ TOverwriteDlg::TOverwriteDlg() : TMessageDialog(QStringLiteral("Overwrite voice"
     addLine(QStringLiteral("voice in the database?"), 26);
     lVoiceName = addLine(QString(), 46);
     lVoiceName->setObjectName(QStringLiteral("lVoiceName"));
-    colourText(lVoiceName, pictures::yellow);
+    pictures::setTextColour(lVoiceName, pictures::yellow);
     bNo = addButton(QStringLiteral("&No"), Cross, ResultNo, QRect(118, 78, 80, 27));
     bNo->setObjectName(QStringLiteral("bNo"));
     bYes = addButton(QStringLiteral("&Yes"), Tick, ResultConfirm, QRect(229, 78, 80, 27));
@@ -356,7 +342,7 @@ TMIDIOpenError::TMIDIOpenError() : TMessageDialog(QStringLiteral("MIDI Open Erro
     QFont font;
     font.setPixelSize(11);
     tfError->setFont(font);
-    colourText(tfError, pictures::aqua);
+    pictures::setTextColour(tfError, pictures::aqua);
     tfError->setAlignment(Qt::AlignCenter);
     tfError->setWordWrap(true);
     tfError->setGeometry(8, 30, 411, 44);
@@ -365,89 +351,37 @@ TMIDIOpenError::TMIDIOpenError() : TMessageDialog(QStringLiteral("MIDI Open Erro
     bNuts->setDefault(true);
 }
 
-TAboutTarvik::TAboutTarvik()
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint)
+bool runFileDialog(QFileDialog* dialog, TSettings& settings, const QString& proposed)
 {
-    setWindowTitle(QStringLiteral("About Tarvik"));
-    setModal(true);
-    setFixedSize(427, 453);
-    paintBlack(this);
-
-    auto* image = new QLabel(this);
-    image->setObjectName(QStringLiteral("imNameStrip"));
-    image->setPixmap(pictures::nameStrip(pictures::green));
-    image->setAlignment(Qt::AlignCenter);
-    image->setGeometry(0, 0, pictures::stripWidth, 420);
-    auto* version = new QLabel(QStringLiteral("Version " TARVIK_VERSION), this);
-    version->setFont(boldFont(10));
-    colourText(version, pictures::teal);
-    version->setAlignment(Qt::AlignCenter);
-    version->setGeometry(0, 425, pictures::stripWidth, 16);
-
-    const int left = pictures::stripWidth + 8;
-    const int width = 427 - left - 8;
-    int top = 18;
-    for (const char* line : {"Voice editor for the Yamaha", "SY-22 and SY-35 Vector Synthesisers."}) {
-        auto* label = new QLabel(QString::fromLatin1(line), this);
-        label->setFont(boldFont(16));
-        colourText(label, pictures::yellow);
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(left - 6, top, width + 12, 22);
-        fitLine(label);
-        top += 22;
+    const QString folder = QString::fromStdString(settings.lastFolder);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
+    if (!proposed.isEmpty())
+        dialog->selectFile(proposed);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    if (accepted) {
+        const QFileInfo chosen(dialog->selectedFiles().constFirst());
+        settings.lastFolder =
+            (chosen.isDir() ? chosen.absoluteFilePath() : chosen.absolutePath()).toStdString();
     }
-
-    auto* notice = new QLabel(this);
-    notice->setObjectName(QStringLiteral("notice"));
-    notice->setWordWrap(true);
-    notice->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont small;
-    small.setPixelSize(12);
-    notice->setFont(small);
-    colourText(notice, pictures::yellow);
-    notice->setText(
-        QStringLiteral("Tarvik is free software: you may use, copy, share and change it under the "
-                       "terms of the licence that comes with it. It comes with no warranty of any kind."
-                       "<br><br>"
-                       "Tarvik holds one voice and lets you edit every parameter of it in four windows: "
-                       "the AWM elements, the FM elements, the voice's common settings and the vectors. "
-                       "Each change can go to the synthesiser at once. It fetches the voice the "
-                       "synthesiser is playing, saves and loads single voices as System Exclusive "
-                       "files, and keeps your voices in a library sorted by sixteen sound categories."
-                       "<br><br>"
-                       "Version " TARVIK_VERSION " brings the editor to today's desktops, with its own MIDI "
-                       "layer and a library that never loses a record."
-                       "<br><br>"
-                       "Questions, bug reports and ideas are welcome on the Tarvik project's "
-                       "issue tracker."));
-    notice->setTextFormat(Qt::RichText);
-    notice->setGeometry(left, top + 20, width, 290);
-
-    // Where this run keeps its settings and library (filled in when shown).
-    tfFolder = new QLabel(this);
-    tfFolder->setObjectName(QStringLiteral("tfFolder"));
-    tfFolder->setWordWrap(true);
-    tfFolder->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont folderFont;
-    folderFont.setPixelSize(11);
-    tfFolder->setFont(folderFont);
-    colourText(tfFolder, pictures::aqua);
-    tfFolder->setGeometry(left, top + 314, width, 34);
-
-    bOK = new QPushButton(QIcon(pictures::tick()), QStringLiteral("OK"), this);
-    bOK->setObjectName(QStringLiteral("bOK"));
-    bOK->setIconSize(QSize(20, 20));
-    bOK->setGeometry(left + width / 2 - 40, 412, 80, 27);
-    bOK->setDefault(true);
-    connect(bOK, &QPushButton::clicked, this, [this] { done(1); });
+    return accepted;
 }
 
-void TAboutTarvik::showEvent(QShowEvent* event)
+QString shownName(const QString& name)
 {
-    tfFolder->setText(QStringLiteral("Settings and library are kept in %1")
-                          .arg(QDir::toNativeSeparators(QDir::currentPath())));
-    keepWithOwner(this);
-    centreOnScreen(this);
-    QDialog::showEvent(event);
+    QString shown = name;
+    while (shown.endsWith(QLatin1Char(' ')))
+        shown.chop(1);
+    return shown;
+}
+
+void tellUser(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void TMIDIOpenError::setError(const QString& text)
+{
+    tfError->setText(text);
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The seven small fixed windows: failures, one confirmation, the acknowledgement of a
-// received dump, and the about box. Each only builds itself; a button closes it with
+// The six small fixed windows: failures, one confirmation, the acknowledgement of a
+// received dump. Each only builds itself; a button closes it with
 // its result code: 1 for the confirming button, 2 for "&No".
 #pragma once
 
@@ -10,6 +10,7 @@
 
 class QLabel;
 class QPushButton;
+class TSettings;
 
 // Black, fixed, red bold lines centred across the width. The message dialogs have no
 // title-bar buttons: only their own button closes them (Escape and the window
@@ -39,6 +40,8 @@ class TInvFile : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TInvFile();
+
+private:
     QPushButton* bOkay;
 };
 
@@ -48,6 +51,8 @@ public:
     explicit TSaveErrDlg();
     // The system's reason after the fixed text: "Error saving file: Permission denied".
     void setReason(const QString& reason);
+
+private:
     QLabel* lError;
     QPushButton* saveErrDlg;
 };
@@ -58,6 +63,8 @@ public:
     explicit TOverwriteDlg();
     // The voice the answer Yes replaces, on the line under the question.
     void setVoiceName(const QString& name);
+
+private:
     QLabel* lVoiceName;
     QPushButton* bNo;
     QPushButton* bYes;
@@ -67,6 +74,8 @@ class TnoMIDIData : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TnoMIDIData();
+
+private:
     QPushButton* bBummer;
 };
 
@@ -74,6 +83,8 @@ class TDataReceivedForm : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TDataReceivedForm();
+
+private:
     QPushButton* bOkay;
 };
 
@@ -81,21 +92,19 @@ class TMIDIOpenError : public TMessageDialog {
     Q_OBJECT
 public:
     explicit TMIDIOpenError();
-    QLabel* tfError;   // the system's text for the latest failure
+    // The system's text for the latest failure.
+    void setError(const QString& text);
+
+private:
+    QLabel* tfError;
     QPushButton* bNuts;
 };
 
-// The about box has a system menu with a close box.
-class TAboutTarvik : public QDialog {
-    Q_OBJECT
-public:
-    explicit TAboutTarvik();
-    QPushButton* bOK;
-    QLabel* tfFolder;   // the folder of TARVIK.INI and SOUNDS.SYL
-
-protected:
-    void showEvent(QShowEvent* event) override;
-};
+// A window painted black with yellow text, as the message dialogs and the about box.
+void paintBlack(QWidget* window);
+// A message line about 16 pixels high whose text runs wider than its room steps down
+// a pixel at a time rather than be cut.
+void fitLine(QLabel* label);
 
 // Puts a top-level window in the middle of the screen it would appear on.
 void centreOnScreen(QWidget* window);
@@ -121,3 +130,14 @@ public:
     // Hides the name completion popup, should it be showing.
     void hidePopups();
 };
+
+// Runs a file dialog in the folder last used by any of them; the folder it ended in is
+// remembered (and kept in the settings), proposed (when given) is the name offered.
+// True when accepted with a file.
+bool runFileDialog(QFileDialog* dialog, TSettings& settings, const QString& proposed = QString());
+
+// An 8-character name as the user reads it: without the trailing blanks.
+QString shownName(const QString& name);
+
+// A message with an OK button, modal over parent.
+void tellUser(QWidget* parent, const QString& caption, const QString& text);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/pictures.h"
 
+#include <QPalette>
+#include <QWidget>
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -115,6 +118,21 @@ QPixmap appIcon(int size)
     p.setBrush(yellow);
     p.drawEllipse(QPointF(38 * s, 26 * s), 6 * s, 6 * s);
     return picture;
+}
+
+QFont pixelFont(int pixels, bool bold)
+{
+    QFont font;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
 }
 
 }   // namespace pictures

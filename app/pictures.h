@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QIcon>
 #include <QPixmap>
+
+class QWidget;
 
 namespace pictures {
 
@@ -31,5 +34,9 @@ QPixmap cross();
 QPixmap socketStrip(int height);
 // The program's icon, drawn at any size.
 QPixmap appIcon(int size);
+
+// The main window's fonts, sized in pixels, and its text colours.
+QFont pixelFont(int pixels, bool bold);
+void setTextColour(QWidget* widget, const QColor& colour);
 
 }   // namespace pictures

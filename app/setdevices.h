@@ -26,12 +26,6 @@ public:
     // reported by its name and nothing is opened in its place.
     void bRefreshClick();
 
-    QListWidget* lbInputs;
-    QListWidget* lbOutputs;
-    QComboBox* cbMIDIChannel;
-    QPushButton* bOkay;
-    QPushButton* bRefresh;
-
     void selectInputDevice();
     void selectOutputDevice();
     void setMIDIChannel();
@@ -41,6 +35,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QListWidget* lbInputs;
+    QListWidget* lbOutputs;
+    QComboBox* cbMIDIChannel;
+    QPushButton* bOkay;
+    QPushButton* bRefresh;
     TMIDIPort* midiPort;
     TSettings& settings;
     // A click on the entry already selected picks it again (say, to retry a device

@@ -10,9 +10,19 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "app/bankwindow.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
 #include "app/pictures.h"
 #include "app/setdevices.h"
 #include "app/tarvik.h"
+#include "app/voiceverbs.h"
+#include "app/windowlist.h"
+#include "document/autosender.h"
+#include "document/voicefetch.h"
+#include "editors/editcommands.h"
+#include "library/fileio.h"
+#include "midi/midiport.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -102,23 +112,37 @@ void createWindows(TTarvik& run)
 
     // 8. The windows, main window first: it lists the library and loads and sends the
     // first voice before any other window exists. "Get voice" from any editor starts
-    // the main window's fetch.
-    run.commands = std::make_unique<TEditCommands>(run.document, *run.sender, run.settings, [&run] {
-        return run.mainForm && run.mainForm->fetchVoice();
-    });
+    // the run's fetch, as the MIDI menu does.
+    run.InvFile = std::make_unique<TInvFile>();
+    run.SaveErrDlg = std::make_unique<TSaveErrDlg>();
+    run.voiceFetch = std::make_unique<TVoiceFetch>(run.document, run.port.get());
+    run.commands = std::make_unique<TEditCommands>(run.document, *run.sender, run.settings,
+                                                   [&run] { return run.verbs && run.verbs->fetchVoice(); });
     run.mainForm = std::make_unique<TMainForm>(run);
-    run.mainForm->createWindows();
+    run.verbs = std::make_unique<TVoiceVerbs>(run, *run.mainForm);
+    run.verbs->importFiles = [&run](const QStringList& paths) { run.mainForm->importFiles(paths); };
+    run.mainForm->mayLeave = [&run] { return run.verbs->confirmLeaving(); };
+    run.mainForm->setBankKeeper([&run](const std::vector<uint8_t>& bank) {
+        return run.windows->window<TBankWindow>("BankWindow")->takeReceivedBank(bank);
+    });
+    run.windows = std::make_unique<TWindowList>(run);
+    std::vector<TMenuEntry> entries = run.verbs->menuEntries();
+    for (TMenuEntry& entry : run.windows->menuEntries())
+        entries.push_back(std::move(entry));
+    run.mainForm->buildMenus(entries);
+    run.windows->createStartWindows();
 
     // A modal dialog never hides behind the window it belongs to.
     installModalGuard();
 
     // 9. The device lists.
-    run.mainForm->SetDevices->fillDeviceLists();
+    auto* devices = run.windows->window<TSetDevices>("SetDevices");
+    devices->fillDeviceLists();
 
     // 10. A first run asks for the ports and the channel, then loads the library's first
     // voice again so that it reaches the synthesiser through the ports now chosen.
     if (!run.settings.fileFound) {
-        run.mainForm->SetDevices->exec();
+        devices->exec();
         if (run.fileIO->countRecords() > 0)
             run.mainForm->loadRecord(0);
     }

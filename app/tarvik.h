@@ -1,24 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Everything one run of the editor owns, made by start-up in its order and taken down
 // in the reverse one: the settings, the voice being edited, the MIDI transport and the
-// sender that follows the voice, the voice file object, and the windows (the main
-// window owns the editors and the dialogs it opens).
+// sender that follows the voice, the voice file object, the fetch of the voice, the
+// library window, the run's commands on the voice and the list of the other windows.
 #pragma once
 
 #include <memory>
 
 #include "app/appevents.h"
-#include "app/dialogs.h"
-#include "app/mainform.h"
-#include "document/autosender.h"
 #include "document/voicedocument.h"
-#include "editors/editcommands.h"
-#include "library/fileio.h"
-#include "midi/midiport.h"
 #include "settings/settings.h"
 
+class TAutoSender;
+class TEditCommands;
+class TFileIO;
+class TInvFile;
+class TMIDIOpenError;
+class TMIDIPort;
+class TMainForm;
+class TSaveErrDlg;
+class TVoiceFetch;
+class TVoiceVerbs;
+class TWindowList;
+
 struct TTarvik {
-    TTarvik() = default;
+    TTarvik();
+    ~TTarvik();
     TTarvik(const TTarvik&) = delete;
     TTarvik& operator=(const TTarvik&) = delete;
 
@@ -31,6 +38,13 @@ struct TTarvik {
     std::unique_ptr<TMIDIPort> port;
     std::unique_ptr<TAutoSender> sender;
     std::unique_ptr<TFileIO> fileIO;
+    // What the file object tells the user: a file that is no voice, a failed save.
+    std::unique_ptr<TInvFile> InvFile;
+    std::unique_ptr<TSaveErrDlg> SaveErrDlg;
+    std::unique_ptr<TVoiceFetch> voiceFetch;
     std::unique_ptr<TEditCommands> commands;
     std::unique_ptr<TMainForm> mainForm;
+    // Taken down before the main window: their dialogs and windows sit on it.
+    std::unique_ptr<TVoiceVerbs> verbs;
+    std::unique_ptr<TWindowList> windows;
 };

@@ -25,6 +25,7 @@
 #include "app/startup.h"
 #include "app/tarvik.h"
 #include "bench/benchlibrary.h"
+#include "document/autosender.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
 #include "settings/settings.h"
@@ -98,7 +99,7 @@ double tick()
     double worst = 0;
     for (int i = 0; i < 2; ++i)
         worst = std::max(worst, seconds([] {
-                             run->mainForm->cbBrass->click();
+                             run->mainForm->findChild<QCheckBox*>(QStringLiteral("cbBrass"))->click();
                              settle();
                          }));
     return worst;
@@ -109,7 +110,8 @@ double search()
     double worst = 0;
     for (const char* text : {"V00012", ""})
         worst = std::max(worst, seconds([text] {
-                             run->mainForm->edSearch->setText(QString::fromLatin1(text));
+                             run->mainForm->findChild<QLineEdit*>(QStringLiteral("edSearch"))
+                                 ->setText(QString::fromLatin1(text));
                              settle();
                          }));
     return worst;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/voicedocument.h"
 
+#include "voice/dumpcodec.h"
+
 TVoiceDocument::TVoiceDocument()
 {
     resetVoice(voice);
@@ -26,6 +28,17 @@ void TVoiceDocument::replace(const Voice& v, const std::string& stepName, Send s
     voice = v;
     history.loaded(stepName, voice);
     emit voiceReplaced(send);
+}
+
+bool TVoiceDocument::loadDump(const uint8_t* dump, const std::string& stepName, Send send)
+{
+    if (dump == nullptr)
+        return false;
+    // Decoded over the voice as it is: what a dump does not carry stays.
+    Voice loaded = voice;
+    decodeVoice(dump, loaded);
+    replace(loaded, stepName, send);
+    return true;
 }
 
 bool TVoiceDocument::undo()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QObject>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -34,6 +35,10 @@ public:
     // The whole voice replaced by v, as one undo step named stepName ("Load voice",
     // "Get voice"), and the voice compare now goes back to.
     void replace(const Voice& v, const std::string& stepName, Send send);
+    // A voice dump (592 bytes, as a file, the library, a bank or the synthesiser holds
+    // it) becomes the voice being edited, so: load, fetch and the bank alike. False
+    // (nothing changes) without a dump.
+    bool loadDump(const uint8_t* dump, const std::string& stepName, Send send);
     // Undo, redo: false (and nothing told) when there was nothing to undo or redo.
     bool undo();
     bool redo();

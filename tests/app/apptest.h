@@ -20,8 +20,19 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "app/mainform.h"
 #include "app/startup.h"
 #include "app/tarvik.h"
+#include "app/voicelist.h"
+#include "app/voiceverbs.h"
+#include "app/windowlist.h"
+#include "document/autosender.h"
+#include "document/voicefetch.h"
+#include "editors/editcommands.h"
+#include "library/fileio.h"
+#include "midi/midiport.h"
 #include "voice/dumpcodec.h"
 #include "voice/voice.h"
 
@@ -58,6 +69,42 @@ inline TMainForm* mainForm()
 {
     return run ? run->mainForm.get() : nullptr;
 }
+// A window of the run's window list, by its key ("AWMEdit", "BankWindow"), made now
+// when it is made at first use; null without a run.
+template <class T> T* window(const char* key)
+{
+    return run && run->windows ? run->windows->window<T>(key) : nullptr;
+}
+
+// The control of that object name inside w; the test fails when there is none.
+template <class T> T* child(const QObject* w, const char* name)
+{
+    T* found = w ? w->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    EXPECT_NE(found, nullptr) << "no " << name;
+    return found;
+}
+
+// The library list of the main window.
+inline TVoiceListView* dbList()
+{
+    return child<TVoiceListView>(mainForm(), "dbListBox");
+}
+
+// The first top-level window of that class.
+template <class T> T* topLevel()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<T*>(w))
+            return found;
+    return nullptr;
+}
+
+// The main window's menu action of that object name.
+inline QAction* action(const char* name)
+{
+    return child<QAction>(mainForm(), name);
+}
+
 inline Voice& voice()
 {
     return run->document.voice;

@@ -19,6 +19,7 @@
 #include "apptest.h"
 #include "document/bankdocument.h"
 #include "document/voicehistory.h"
+#include "editors/multiedit.h"
 #include "library/voiceimport.h"
 #include "midi/midiport.h"
 #include "voice/bank.h"
@@ -65,10 +66,10 @@ protected:
         createObjects();
         createWindows();
         mainForm()->show();
-        window = mainForm()->bankWindow();
+        window = apptest::window<TBankWindow>("BankWindow");
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        window->lvSlots->doItemsLayout();
+        child<TBankSlotView>(window, "lvSlots")->doItemsLayout();
         doc = window->document();
     }
     void TearDown() override { releaseAll(); }
@@ -103,7 +104,8 @@ TEST_F(BankWindowTest, SwappedAndMovedSlotsTakeTheMultiPartsAlongUnlessTheBoxIsO
     EXPECT_EQ(voiceOf(doc->bank(), 0, 2), 64 + 4);
     EXPECT_EQ(voiceOf(doc->bank(), 0, 3), 2);
     EXPECT_EQ(voiceOf(doc->bank(), 1, 7), 64 + 9);
-    EXPECT_EQ(window->lvSlots->model()->index(9, 0).data().toString(), QStringLiteral("I10  SLOT02  "));
+    EXPECT_EQ(child<TBankSlotView>(window, "lvSlots")->model()->index(9, 0).data().toString(),
+              QStringLiteral("I10  SLOT02  "));
     EXPECT_EQ(doc->undoName(), QStringLiteral("Swap I03 and I10"));
     ASSERT_TRUE(doc->undo());
     EXPECT_TRUE(sameBank(doc->bank(), start));
@@ -122,7 +124,7 @@ TEST_F(BankWindowTest, SwappedAndMovedSlotsTakeTheMultiPartsAlongUnlessTheBoxIsO
     ASSERT_TRUE(doc->undo());
 
     // Box off: the voices swap, the multis stay byte for byte.
-    window->cbFollow->setChecked(false);
+    child<QCheckBox>(window, "cbFollow")->setChecked(false);
     window->dropSlot(2, 9, false);
     EXPECT_EQ(slotText(doc->bank(), 9), "SLOT02  ");
     EXPECT_EQ(doc->bank().multis, start.multis);
@@ -138,17 +140,19 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
     ASSERT_FALSE(innerChecksumOk(second));
     writeFile("SOUNDS.SYL", library);
 
-    TVoiceListView* list = mainForm()->dbListBox;
+    TVoiceListView* list = dbList();
     list->selectAll();
     QMimeData* data = list->names()->mimeData(list->selectionModel()->selectedIndexes());
-    const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(61, 0)).center();
+    const QPoint at = child<TBankSlotView>(window, "lvSlots")
+                          ->visualRect(child<TBankSlotView>(window, "lvSlots")->model()->index(61, 0))
+                          .center();
     // As a drag from the list ends: it enters the slots (which makes them the target),
     // then drops.
     QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window->lvSlots->viewport(), &enter);
+    QApplication::sendEvent(child<TBankSlotView>(window, "lvSlots")->viewport(), &enter);
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window->lvSlots->viewport(), &drop);
+    QApplication::sendEvent(child<TBankSlotView>(window, "lvSlots")->viewport(), &drop);
     EXPECT_TRUE(drop.isAccepted());
     ASSERT_TRUE(QTest::qWaitFor([&] { return slotText(doc->bank(), 61) == "FIRST   "; }, 2000));
     EXPECT_EQ(slotText(doc->bank(), 62), "SECOND  ");
@@ -211,21 +215,23 @@ TEST_F(BankWindowTest, ABadBankFileIsRefusedWithItsReasonAndAGoodOneRoundTrips)
 
     ASSERT_TRUE(window->openBankFile(QStringLiteral("good.syx")));
     EXPECT_EQ(slotText(doc->bank(), 6), "SEVENTH ");
-    EXPECT_EQ(window->lOrigin->text(), QStringLiteral("Bank: good.syx"));
+    EXPECT_EQ(child<QLabel>(window, "lOrigin")->text(), QStringLiteral("Bank: good.syx"));
     ASSERT_TRUE(window->saveBankFile(QStringLiteral("saved.syx")));
     EXPECT_EQ(readFile("saved.syx"), file);
     // Opening is one step: undo brings back the bank it replaced, and where it came from.
     ASSERT_TRUE(doc->undo());
     EXPECT_TRUE(sameBank(doc->bank(), before));
-    EXPECT_EQ(window->lOrigin->text(), QStringLiteral("Bank: New bank"));
+    EXPECT_EQ(child<QLabel>(window, "lOrigin")->text(), QStringLiteral("Bank: New bank"));
 }
 
 TEST_F(BankWindowTest, DoubleClickingASlotLoadsItsVoiceAsALoadFromTheLibraryDoes)
 {
     doc->command("put", [](Bank& b) { b.voices[4] = named("SLOTFIVE"); });
     const unsigned long sends = voiceSends;
-    const QPoint at = window->lvSlots->visualRect(window->lvSlots->model()->index(4, 0)).center();
-    QTest::mouseDClick(window->lvSlots->viewport(), Qt::LeftButton, {}, at);
+    const QPoint at = child<TBankSlotView>(window, "lvSlots")
+                          ->visualRect(child<TBankSlotView>(window, "lvSlots")->model()->index(4, 0))
+                          .center();
+    QTest::mouseDClick(child<TBankSlotView>(window, "lvSlots")->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(voiceName(), "SLOTFIVE");
     EXPECT_EQ(voiceSends, sends + 1);
     EXPECT_EQ(run->document.history.undoName(), "Load voice");

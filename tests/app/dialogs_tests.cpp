@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include "app/aboutbox.h"
 #include "app/appevents.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
@@ -110,7 +111,7 @@ TEST(MessageDialogs, CaptionsLinesButtonsResultsAndOnlyAButtonCloses)
                         true});
     TSaveErrDlg saveErr;
     checkMessageDialog(saveErr, {"Save error", {"Error saving file"}, {427, 75}, {{"Okay", 1}}, false});
-    EXPECT_EQ(saveErr.saveErrDlg->text(), QStringLiteral("Okay"));
+    EXPECT_EQ(child<QPushButton>(&saveErr, "saveErrDlg")->text(), QStringLiteral("Okay"));
     TOverwriteDlg overwrite;
     checkMessageDialog(overwrite,
                        {"Overwrite voice",
@@ -133,7 +134,7 @@ TEST(MessageDialogs, EnterInTheOverwriteQuestionAnswersNoWhereverTheFocusIs)
     EXPECT_EQ(runModal(dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Return); }), 2);
     EXPECT_EQ(runModal(dialog,
                        [&] {
-                           dialog.bYes->setFocus();
+                           child<QPushButton>(&dialog, "bYes")->setFocus();
                            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                        }),
               2);
@@ -146,7 +147,7 @@ TEST(MessageDialogs, EachOpenErrorShowsItsOwnTextInTurn)
     run->openErrorDialog = std::make_unique<TMIDIOpenError>();
     QStringList shown;
     ModalAnswerer answerer([&](QWidget* d) {
-        shown << run->openErrorDialog->tfError->text();
+        shown << child<QLabel>(run->openErrorDialog.get(), "tfError")->text();
         return clickButton(d, "bNuts");
     });
     run->midiEvents.openError("input device 7 is not there");
@@ -167,7 +168,7 @@ TEST(AboutBox, HasACloseBoxItsTextsAndOkAnswersOne)
     EXPECT_TRUE(lines.contains(QStringLiteral("Voice editor for the Yamaha")));
     EXPECT_TRUE(lines.contains(QStringLiteral("SY-22 and SY-35 Vector Synthesisers.")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Version " TARVIK_VERSION)));
-    EXPECT_TRUE(about.bOK->isDefault());
+    EXPECT_TRUE(child<QPushButton>(&about, "bOK")->isDefault());
     EXPECT_EQ(runModal(about, [&] { QTest::keyClick(&about, Qt::Key_Return); }), 1);
     // The close box closes it too.
     EXPECT_EQ(runModal(about, [&] { about.close(); }), 0);
@@ -178,9 +179,9 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
     ScratchDir scratch;
     writeText("TARVIK.INI", "MIDI channel=2\r\nModel=1\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n");
     ModalAnswerer answerer([](QWidget* d) {
-        if (!mainForm() || d != mainForm()->SetDevices.get())
+        if (!mainForm() || d != window<TSetDevices>("SetDevices"))
             return answerFirstButton(d);
-        QComboBox* channels = mainForm()->SetDevices->cbMIDIChannel;
+        QComboBox* channels = child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel");
         QStringList entries;
         for (int i = 0; i < channels->count(); ++i)
             entries << channels->itemText(i);
@@ -192,16 +193,16 @@ TEST(DeviceDialog, ChannelSixteenIsStoredAs15AndReachesTheSettingsFile)
         QTest::keyClick(channels, Qt::Key_End);
         EXPECT_EQ(run->settings.midiChannel, 15);
         // The close box ends the dialog just as "&Okay" does.
-        mainForm()->SetDevices->close();
+        window<TSetDevices>("SetDevices")->close();
         return true;
     });
     createObjects();
     createWindows();
-    EXPECT_EQ(mainForm()->SetDevices->windowTitle(), QStringLiteral("Select MIDI Devices"));
+    EXPECT_EQ(window<TSetDevices>("SetDevices")->windowTitle(), QStringLiteral("Select MIDI Devices"));
     answerer.seen.clear();
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Select MIDI Devices"});
-    EXPECT_FALSE(mainForm()->SetDevices->isVisible());
+    EXPECT_FALSE(window<TSetDevices>("SetDevices")->isVisible());
     EXPECT_EQ(run->settings.midiChannel, 15);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
@@ -223,15 +224,17 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
         checked.push_back(d->windowTitle().toStdString());
         EXPECT_FALSE(d->windowFlags() & Qt::WindowMinimizeButtonHint);
         EXPECT_TRUE(d->windowHandle() && d->windowHandle()->transientParent() == mainForm()->windowHandle());
-        if (mainForm() && d == mainForm()->SetDevices.get()) {
+        if (mainForm() && d == window<TSetDevices>("SetDevices")) {
             // Channel 99 goes out on channel 4 (its low 4 bits): the box says so.
-            EXPECT_EQ(mainForm()->SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel")->currentText(),
+                      QStringLiteral("4"));
             // (No port opens here: its error dialog would wait inside this one.)
             TMIDIPortEvents* events = run->port->events;
             run->port->events = nullptr;
-            mainForm()->SetDevices->bRefresh->click();
+            child<QPushButton>(window<TSetDevices>("SetDevices"), "bRefresh")->click();
             run->port->events = events;
-            EXPECT_EQ(mainForm()->SetDevices->cbMIDIChannel->currentText(), QStringLiteral("4"));
+            EXPECT_EQ(child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel")->currentText(),
+                      QStringLiteral("4"));
             // Minimised anyway (a window manager may offer it): the main window's
             // activation brings it back.
             d->setWindowState(Qt::WindowMinimized);
@@ -248,9 +251,9 @@ TEST(Dialogs, ModalDialogsStayWithTheirMainWindow)
     createWindows();
     mainForm()->show();
     mainForm()->activateWindow();
-    mainForm()->SelectMidiDevices->trigger();
-    mainForm()->InvFile->exec();
-    mainForm()->About->trigger();
+    action("SelectMidiDevices")->trigger();
+    run->InvFile->exec();
+    action("About")->trigger();
     EXPECT_EQ(checked, (std::vector<std::string>{"Select MIDI Devices", "Invalid file", "About Tarvik"}));
     shutDown();
     // The channel the file held is written back as it was: no pick changed it.
@@ -267,7 +270,7 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     writeText("TARVIK.INI", "MIDI channel=0\r\nModel=0\r\nIn device=-1\r\nOut device=-1\r\nAuto send=1\r\n");
     std::vector<bool> restored;
     ModalAnswerer answerer([&](QWidget* d) {
-        if (!mainForm() || d != mainForm()->DataReceivedForm.get())
+        if (!mainForm() || qobject_cast<TDataReceivedForm*>(d) == nullptr)
             return answerFirstButton(d);
         for (const uint8_t type : {uint8_t(4), uint8_t(9 | 0x80)}) {   // a click; a focus given
             d->setWindowState(Qt::WindowMinimized);
@@ -283,8 +286,8 @@ TEST(Dialogs, AMinimisedDialogComesBackOnAnyClickOrFocus)
     createObjects();
     createWindows();
     mainForm()->show();
-    mainForm()->AWMEdit->show();
-    mainForm()->DataReceivedForm->exec();
+    window<TAWMEdit>("AWMEdit")->show();
+    topLevel<TDataReceivedForm>()->exec();
     EXPECT_EQ(restored, (std::vector<bool>{true, true}));
     shutDown();
     releaseAll();
@@ -299,7 +302,8 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
         writeText("TARVIK.INI", "MIDI channel=0\r\n");
         int messages = 0;
         ModalAnswerer answerer([&](QWidget* d) {
-            if (mainForm() && (d == mainForm()->fileSaveDlg || d == mainForm()->fileExportDlg))
+            if (mainForm() && (d == child<QFileDialog>(mainForm(), "fileSaveDlg") ||
+                               d == child<QFileDialog>(mainForm(), "fileExportDlg")))
                 return false;
             if (d->windowTitle() == QStringLiteral("Save voice") ||
                 d->windowTitle() == QStringLiteral("Export voices")) {
@@ -312,7 +316,8 @@ TEST(Dialogs, SaveDialogRefusesAFolderThatDoesNotExist)
         createObjects();
         createWindows();
         mainForm()->show();
-        QFileDialog* dialog = exporting ? mainForm()->fileExportDlg : mainForm()->fileSaveDlg;
+        QFileDialog* dialog = exporting ? child<QFileDialog>(mainForm(), "fileExportDlg")
+                                        : child<QFileDialog>(mainForm(), "fileSaveDlg");
         dialog->setDirectory(QDir::currentPath());
         dialog->open();
         dialog->selectFile(QStringLiteral("no-such-folder/new.SYX"));

@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -70,8 +71,8 @@ protected:
     std::vector<std::string> rows() const
     {
         std::vector<std::string> names;
-        for (int r = 0; r < mainForm()->dbListBox->count(); ++r)
-            names.push_back(mainForm()->dbListBox->text(r).toStdString());
+        for (int r = 0; r < dbList()->count(); ++r)
+            names.push_back(dbList()->text(r).toStdString());
         return names;
     }
     // The list shows these rows, and row 0 is selected after a rebuild that is not a
@@ -79,10 +80,10 @@ protected:
     void expectRows(const std::vector<std::string>& names) const
     {
         EXPECT_EQ(rows(), names);
-        EXPECT_EQ(mainForm()->rowCount, int(names.size()));
-        EXPECT_EQ(mainForm()->ModifyVoice->isEnabled(), !names.empty());
+        EXPECT_EQ(mainForm()->rowCount(), int(names.size()));
+        EXPECT_EQ(action("ModifyVoice")->isEnabled(), !names.empty());
         if (!names.empty()) {
-            EXPECT_EQ(mainForm()->dbListBox->currentRow(), 0);
+            EXPECT_EQ(dbList()->currentRow(), 0);
         }
     }
     // After a filter change: the rows, and the selected row's name ("" for none, when
@@ -90,12 +91,12 @@ protected:
     void expectFiltered(const std::vector<std::string>& names, const std::string& selected) const
     {
         EXPECT_EQ(rows(), names);
-        EXPECT_EQ(mainForm()->rowCount, int(names.size()));
-        const int row = mainForm()->dbListBox->selectedRow();
-        EXPECT_EQ(row < 0 ? std::string() : mainForm()->dbListBox->text(row).toStdString(), selected);
-        EXPECT_EQ(mainForm()->ModifyVoice->isEnabled(), !selected.empty());
+        EXPECT_EQ(mainForm()->rowCount(), int(names.size()));
+        const int row = dbList()->selectedRow();
+        EXPECT_EQ(row < 0 ? std::string() : dbList()->text(row).toStdString(), selected);
+        EXPECT_EQ(action("ModifyVoice")->isEnabled(), !selected.empty());
     }
-    QPoint rowCentre(int row) const { return mainForm()->dbListBox->rowRect(row).center(); }
+    QPoint rowCentre(int row) const { return dbList()->rowRect(row).center(); }
     // Forgets what start-up loaded, so that a load shows in the name and the count.
     void forgetVoice()
     {
@@ -117,7 +118,7 @@ protected:
     ModalAnswerer answerer{[this](QWidget* d) {
         if (librarianAnswer && librarianAnswer(d))
             return true;
-        if (mainForm() && d == mainForm()->OverwriteDlg.get())
+        if (mainForm() && qobject_cast<TOverwriteDlg*>(d) != nullptr)
             return overwriteAnswer(d);
         if (auto* files = qobject_cast<QFileDialog*>(d)) {
             if (chosenFile.isEmpty()) {
@@ -140,38 +141,40 @@ TEST_F(MainFormTest, CheckedCategoriesCombineWithAndAndUnmarkedRecordsShowOnlyUn
 {
     expectRows(everyRow);
 
-    mainForm()->cbStrings->click();
-    EXPECT_EQ(mainForm()->filterMask, 0x0001u);
+    child<QCheckBox>(mainForm(), "cbStrings")->click();
+    EXPECT_EQ(mainForm()->filterMask(), 0x0001u);
     expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "STRINGS ");
 
     // The selected voice is no longer listed: nothing is selected.
-    mainForm()->cbBrass->click();
-    EXPECT_EQ(mainForm()->filterMask, 0x0003u);
+    child<QCheckBox>(mainForm(), "cbBrass")->click();
+    EXPECT_EQ(mainForm()->filterMask(), 0x0003u);
     expectFiltered({"STRBRASS", "ALMOST  "}, "");
 
-    mainForm()->dbListBox->setCurrentRow(1);
-    mainForm()->cbStrings->click();
-    EXPECT_EQ(mainForm()->filterMask, 0x0002u);
+    dbList()->setCurrentRow(1);
+    child<QCheckBox>(mainForm(), "cbStrings")->click();
+    EXPECT_EQ(mainForm()->filterMask(), 0x0002u);
     expectFiltered({"STRBRASS", "BRASS   ", "ALMOST  "}, "ALMOST  ");
 
-    mainForm()->cbSynthetic->click();
+    child<QCheckBox>(mainForm(), "cbSynthetic")->click();
     expectFiltered({"ALMOST  "}, "ALMOST  ");
 
     // Nothing carries Realistic together with the others: an empty list, nothing to
     // replace, and neither a double-click nor Enter loads anything.
-    mainForm()->cbRealistic->click();
-    EXPECT_EQ(mainForm()->filterMask, 0x8082u);
+    child<QCheckBox>(mainForm(), "cbRealistic")->click();
+    EXPECT_EQ(mainForm()->filterMask(), 0x8082u);
     expectFiltered({}, "");
     forgetVoice();
-    QTest::mouseDClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
-    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
+    QTest::mouseDClick(dbList()->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::keyClick(dbList(), Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
 
     // Unchecking everything lists every record again, also masks 0 and high bits only;
     // the voice chosen last, hidden meanwhile, is chosen again.
-    for (QCheckBox* box : {mainForm()->cbBrass, mainForm()->cbSynthetic, mainForm()->cbRealistic})
+    for (QCheckBox* box :
+         {child<QCheckBox>(mainForm(), "cbBrass"), child<QCheckBox>(mainForm(), "cbSynthetic"),
+          child<QCheckBox>(mainForm(), "cbRealistic")})
         box->click();
-    EXPECT_EQ(mainForm()->filterMask, 0u);
+    EXPECT_EQ(mainForm()->filterMask(), 0u);
     expectFiltered(everyRow, "ALMOST  ");
 }
 
@@ -180,15 +183,19 @@ TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
     const uint32_t expected[16] = {0x0001, 0x0002, 0x0004, 0x0008, 0x0010, 0x0020, 0x0040, 0x0080,
                                    0x0100, 0x0200, 0x0400, 0x0800, 0x1000, 0x2000, 0x4000, 0x8000};
     QCheckBox* boxes[16] = {
-        mainForm()->cbStrings,  mainForm()->cbBrass,     mainForm()->cbWoodwind,  mainForm()->cbPercussion,
-        mainForm()->cbPlucked,  mainForm()->cbPad,       mainForm()->cbSolo,      mainForm()->cbSynthetic,
-        mainForm()->cbBass,     mainForm()->cbVocal,     mainForm()->cbPiano,     mainForm()->cbOrgan,
-        mainForm()->cbKeyboard, mainForm()->cbMusicalFX, mainForm()->cbUntunedFX, mainForm()->cbRealistic};
+        child<QCheckBox>(mainForm(), "cbStrings"),   child<QCheckBox>(mainForm(), "cbBrass"),
+        child<QCheckBox>(mainForm(), "cbWoodwind"),  child<QCheckBox>(mainForm(), "cbPercussion"),
+        child<QCheckBox>(mainForm(), "cbPlucked"),   child<QCheckBox>(mainForm(), "cbPad"),
+        child<QCheckBox>(mainForm(), "cbSolo"),      child<QCheckBox>(mainForm(), "cbSynthetic"),
+        child<QCheckBox>(mainForm(), "cbBass"),      child<QCheckBox>(mainForm(), "cbVocal"),
+        child<QCheckBox>(mainForm(), "cbPiano"),     child<QCheckBox>(mainForm(), "cbOrgan"),
+        child<QCheckBox>(mainForm(), "cbKeyboard"),  child<QCheckBox>(mainForm(), "cbMusicalFX"),
+        child<QCheckBox>(mainForm(), "cbUntunedFX"), child<QCheckBox>(mainForm(), "cbRealistic")};
     for (int bit = 0; bit < 16; ++bit) {
         boxes[bit]->click();
-        EXPECT_EQ(mainForm()->filterMask, expected[bit]) << bit;
+        EXPECT_EQ(mainForm()->filterMask(), expected[bit]) << bit;
         boxes[bit]->click();
-        EXPECT_EQ(mainForm()->filterMask, 0u);
+        EXPECT_EQ(mainForm()->filterMask(), 0u);
     }
 
     // Top to bottom on screen, caption at the left of the box.
@@ -208,10 +215,10 @@ TEST_F(MainFormTest, EachBoxStandsForItsOwnBitWhateverItsPlaceOnScreen)
 
 TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
 {
-    ASSERT_TRUE(mainForm()->bNoAutoSend->isChecked());
-    mainForm()->cbBrass->click();
+    ASSERT_TRUE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
+    child<QCheckBox>(mainForm(), "cbBrass")->click();
     ASSERT_EQ(rows(), (std::vector<std::string>{"STRBRASS", "BRASS   ", "ALMOST  "}));
-    auto* list = mainForm()->dbListBox;
+    auto* list = dbList();
     list->setFocus();
 
     // Selecting by click or arrow keys, and typing a letter, load nothing.
@@ -242,7 +249,7 @@ TEST_F(MainFormTest, OnlyDoubleClickAndEnterLoadAndTheyLoadTheRecordTheRowShows)
     // With "Audition" ticked a click or an arrow sends the voice chosen, once each, and
     // the voice being edited stays; space sounds the test note while held.
     forgetVoice();
-    mainForm()->cbAudition->click();
+    child<QCheckBox>(mainForm(), "cbAudition")->click();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(0));
     EXPECT_EQ(voiceSends, sends + 1);
     QTest::keyClick(list, Qt::Key_Down);
@@ -268,7 +275,7 @@ TEST_F(MainFormTest, DeleteAndAltArrowsInTheListActOnTheChosenVoice)
         box->button(QMessageBox::No)->click();
         return true;
     };
-    auto* list = mainForm()->dbListBox;
+    auto* list = dbList();
     list->setFocus();
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
@@ -333,7 +340,7 @@ TEST_F(MainFormTest, LeavingWithAnEditedVoiceAsksFirst)
     mainForm()->show();
     voice().name[0] = 'Y';
     answer = "Exit anyway";
-    EXPECT_TRUE(leaves([] { mainForm()->Exit->trigger(); }));
+    EXPECT_TRUE(leaves([] { action("Exit")->trigger(); }));
     EXPECT_EQ(asked, 4);
 
     // Nothing changed since the last save: no question.
@@ -347,15 +354,15 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
 {
     // Start-up's voice is where the history begins.
     ASSERT_EQ(voiceName(), "STRINGS ");
-    EXPECT_FALSE(mainForm()->Undo->isEnabled());
+    EXPECT_FALSE(action("Undo")->isEnabled());
     const Voice first = voice();
-    mainForm()->bAutoSend->click();
-    auto* list = mainForm()->dbListBox;
+    child<QPushButton>(mainForm(), "bAutoSend")->click();
+    auto* list = dbList();
     list->setCurrentRow(4);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(4));
     ASSERT_EQ(voiceName(), "BRASS   ");
-    EXPECT_EQ(mainForm()->Undo->text(), QStringLiteral("&Undo Load voice"));
-    EXPECT_EQ(mainForm()->Redo->shortcuts(),
+    EXPECT_EQ(action("Undo")->text(), QStringLiteral("&Undo Load voice"));
+    EXPECT_EQ(action("Redo")->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
                                    QKeySequence(Qt::CTRL | Qt::Key_Y)}));
 
@@ -365,39 +372,38 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(std::memcmp(&voice(), &first, sizeof(Voice)), 0);
     EXPECT_EQ(voiceSends, sends + 1);
-    EXPECT_EQ(mainForm()->VoiceCommonEdit->findChild<TNameBox*>(QStringLiteral("tfVoiceName"))->text(),
-              QStringLiteral("STRINGS "));
-    EXPECT_EQ(mainForm()->Redo->text(), QStringLiteral("&Redo Load voice"));
-    mainForm()->Redo->trigger();
+    EXPECT_EQ(child<TNameBox>(window<TVoiceCommonEdit>("VoiceCommonEdit"), "tfVoiceName")->text(), QStringLiteral("STRINGS "));
+    EXPECT_EQ(action("Redo")->text(), QStringLiteral("&Redo Load voice"));
+    action("Redo")->trigger();
     EXPECT_EQ(voiceName(), "BRASS   ");
 
     // Compare goes back to the voice as loaded.
-    mainForm()->VoiceCommonEdit->findChild<QCheckBox*>(QStringLiteral("cbModWheelAM"))->click();
-    mainForm()->Compare->trigger();
-    EXPECT_TRUE(mainForm()->Compare->isChecked());
+    child<QCheckBox>(window<TVoiceCommonEdit>("VoiceCommonEdit"), "cbModWheelAM")->click();
+    action("Compare")->trigger();
+    EXPECT_TRUE(action("Compare")->isChecked());
     EXPECT_EQ(voice().modWheelAM, 0);
-    mainForm()->Compare->trigger();
+    action("Compare")->trigger();
     EXPECT_EQ(voice().modWheelAM, 1);
 }
 
 TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheCheckedSet)
 {
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    mainForm()->cbStrings->click();
+    child<QCheckBox>(mainForm(), "cbStrings")->click();
     ASSERT_EQ(rows(), (std::vector<std::string>{"STRINGS ", "STRBRASS", "ALMOST  "}));
 
     // A row deselected by Ctrl+click is still the current row, but nothing is
     // selected: no question, nothing replaced, nothing loaded.
-    mainForm()->dbListBox->setFocus();
-    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
-    ASSERT_EQ(mainForm()->dbListBox->currentRow(), 0);
-    ASSERT_LT(mainForm()->dbListBox->selectedRow(), 0);
+    dbList()->setFocus();
+    QTest::mouseClick(dbList()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
+    ASSERT_EQ(dbList()->currentRow(), 0);
+    ASSERT_LT(dbList()->selectedRow(), 0);
     answerer.seen.clear();
-    mainForm()->ModifyVoice->trigger();
+    action("ModifyVoice")->trigger();
     EXPECT_TRUE(answerer.seen.empty());
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
     forgetVoice();
-    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
+    QTest::keyClick(dbList(), Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
 
     // Enter in the question answers No: nothing changes.
@@ -405,60 +411,60 @@ TEST_F(MainFormTest, ModifyReplacesTheShownRecordAndItsMaskBecomesExactlyTheChec
         QTest::keyClick(d, Qt::Key_Return);
         return true;
     };
-    mainForm()->dbListBox->setCurrentRow(2);
+    dbList()->setCurrentRow(2);
     std::memcpy(voice().name, "CHANGED ", 8);
-    mainForm()->ModifyVoice->trigger();
+    action("ModifyVoice")->trigger();
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
-    EXPECT_EQ(mainForm()->dbListBox->currentRow(), 2);
+    EXPECT_EQ(dbList()->currentRow(), 2);
 
     // Yes replaces record 5 (row 2) and its mask drops every unchecked category.
     overwriteAnswer = [](QWidget* d) { return clickButton(d, "bYes"); };
-    mainForm()->ModifyVoice->trigger();
+    action("ModifyVoice")->trigger();
     const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(recordMask(after, 5), 0x0001u);
     EXPECT_EQ(recordName(after, 5), "CHANGED ");
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5 + 596 * 5, after.begin()));
     expectRows({"STRINGS ", "STRBRASS", "CHANGED "});
-    EXPECT_EQ(mainForm()->voiceCount, 6);
+    EXPECT_EQ(mainForm()->voiceCount(), 6);
 }
 
 TEST_F(MainFormTest, AddStoresTheCheckedSetAsMaskAndCountsOnlyWhatTheFileTook)
 {
     std::memcpy(voice().name, "ADDED   ", 8);
-    mainForm()->AddVoice->trigger();
+    action("AddVoice")->trigger();
     std::vector<uint8_t> file = readFile("SOUNDS.SYL");
     ASSERT_EQ(file.size(), 5u + 596 * 7);
     EXPECT_EQ(recordMask(file, 6), 0u);
     EXPECT_EQ(recordName(file, 6), "ADDED   ");
-    EXPECT_EQ(mainForm()->voiceCount, 7);
+    EXPECT_EQ(mainForm()->voiceCount(), 7);
     std::vector<std::string> expected = everyRow;
     expected.push_back("ADDED   ");
     expectRows(expected);
 
     // A mask-0 record is hidden by any checked box.
-    mainForm()->cbWoodwind->click();
+    child<QCheckBox>(mainForm(), "cbWoodwind")->click();
     expectFiltered({"ALMOST  "}, "");
 
     // With Woodwind and Pad checked the new record carries exactly those.
-    mainForm()->cbPad->click();
+    child<QCheckBox>(mainForm(), "cbPad")->click();
     std::memcpy(voice().name, "ADDED 2 ", 8);
-    mainForm()->AddVoice->trigger();
+    action("AddVoice")->trigger();
     file = readFile("SOUNDS.SYL");
     EXPECT_EQ(recordMask(file, 7), 0x0024u);
     expectRows({"ALMOST  ", "ADDED 2 "});
-    mainForm()->dbListBox->setCurrentRow(1);
+    dbList()->setCurrentRow(1);
     forgetVoice();
-    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
+    QTest::keyClick(dbList(), Qt::Key_Return);
     EXPECT_TRUE(loaded("ADDED 2 "));
 
     // A library that takes no record: the "Save error" dialog, and the count stays.
     ASSERT_TRUE(QFile::remove(QStringLiteral("SOUNDS.SYL")));
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("SOUNDS.SYL")));
     answerer.seen.clear();
-    mainForm()->AddVoice->trigger();
+    action("AddVoice")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_EQ(mainForm()->voiceCount, 8);
+    EXPECT_EQ(mainForm()->voiceCount(), 8);
 }
 
 TEST_F(MainFormTest, AListNeverShowsRecordsTheFileNoLongerHolds)
@@ -467,8 +473,8 @@ TEST_F(MainFormTest, AListNeverShowsRecordsTheFileNoLongerHolds)
     std::vector<uint8_t> file = readFile("SOUNDS.SYL");
     file.resize(5 + 596 * 2);
     writeFile("SOUNDS.SYL", file);
-    mainForm()->cbStrings->click();
-    mainForm()->cbStrings->click();
+    child<QCheckBox>(mainForm(), "cbStrings")->click();
+    child<QCheckBox>(mainForm(), "cbStrings")->click();
     expectFiltered({"STRINGS ", "STRBRASS"}, "STRINGS ");
 }
 
@@ -480,18 +486,18 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
         const char* shortcut;
     };
     const Item items[] = {
-        {mainForm()->LoadVoice, "&Load voice", "Ctrl+O"},
-        {mainForm()->SaveVoice, "&Save voice", "Ctrl+S"},
-        {mainForm()->ModifyVoice, "&Modify voice in database", "Ctrl+M"},
-        {mainForm()->AddVoice, "&Add voice to database", "Ctrl+D"},
-        {mainForm()->Exit, "E&xit", "Ctrl+X"},
-        {mainForm()->ElementsAC, "Elements &A && C", "Ctrl+A"},
-        {mainForm()->ElementsBD, "Elements &B && D", "Ctrl+B"},
-        {mainForm()->VoiceCommon, "Voice &common", "Ctrl+C"},
-        {mainForm()->Vectors, "&Vectors", "Ctrl+V"},
-        {mainForm()->SelectMidiDevices, "&Select MIDI devices", ""},
-        {mainForm()->GetVoiceFromSynth, "&Get voice from synth", ""},
-        {mainForm()->About, "&About", ""},
+        {action("LoadVoice"), "&Load voice", "Ctrl+O"},
+        {action("SaveVoice"), "&Save voice", "Ctrl+S"},
+        {action("ModifyVoice"), "&Modify voice in database", "Ctrl+M"},
+        {action("AddVoice"), "&Add voice to database", "Ctrl+D"},
+        {action("Exit"), "E&xit", "Ctrl+X"},
+        {action("ElementsAC"), "Elements &A && C", "Ctrl+A"},
+        {action("ElementsBD"), "Elements &B && D", "Ctrl+B"},
+        {action("VoiceCommon"), "Voice &common", "Ctrl+C"},
+        {action("Vectors"), "&Vectors", "Ctrl+V"},
+        {action("SelectMidiDevices"), "&Select MIDI devices", ""},
+        {action("GetVoiceFromSynth"), "&Get voice from synth", ""},
+        {action("About"), "&About", ""},
     };
     for (const Item& item : items) {
         EXPECT_EQ(item.action->text().toStdString(), item.caption);
@@ -505,32 +511,102 @@ TEST_F(MainFormTest, MenuCaptionsShortcutsAndTheWindowsTheyOpen)
     // Ctrl+A and Ctrl+C belong to the menu even while the list has the focus.
     mainForm()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
-    mainForm()->dbListBox->setFocus();
+    dbList()->setFocus();
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_A, Qt::ControlModifier);
-    EXPECT_TRUE(mainForm()->AWMEdit->isVisible());
-    EXPECT_EQ(mainForm()->dbListBox->selectionModel()->selectedRows().size(), 1);
+    EXPECT_TRUE(window<TAWMEdit>("AWMEdit")->isVisible());
+    EXPECT_EQ(dbList()->selectionModel()->selectedRows().size(), 1);
     mainForm()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(mainForm()));
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_C, Qt::ControlModifier);
-    EXPECT_TRUE(mainForm()->VoiceCommonEdit->isVisible());
-    mainForm()->ElementsBD->trigger();
-    mainForm()->Vectors->trigger();
-    EXPECT_TRUE(mainForm()->FMEdit->isVisible());
-    EXPECT_TRUE(mainForm()->VectorEdit->isVisible());
+    EXPECT_TRUE(window<TVoiceCommonEdit>("VoiceCommonEdit")->isVisible());
+    action("ElementsBD")->trigger();
+    action("Vectors")->trigger();
+    EXPECT_TRUE(window<TFMEdit>("FMEdit")->isVisible());
+    EXPECT_TRUE(window<TVectorEdit>("VectorEdit")->isVisible());
 
     // Modal commands: the about box, the device dialog, a fetch that gets no answer.
     answerer.seen.clear();
-    mainForm()->About->trigger();
-    mainForm()->SelectMidiDevices->trigger();
+    action("About")->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"About Tarvik", "Select MIDI Devices"}));
+}
+
+// The menus hold the library's commands and the entries of the run's verbs and window
+// list in the order they always had, and each listed window opens from its action:
+// the editors exist from the start, the Bank window and the Multi editor from their
+// first use.
+TEST_F(MainFormTest, EveryMenuInItsOrderAndEveryListedWindowOpensFromItsAction)
+{
+    auto names = [](QMenu* menu) {
+        QStringList shown;
+        for (QAction* a : menu->actions())
+            shown << (a->isSeparator() && a->objectName().isEmpty() ? QStringLiteral("-") : a->objectName());
+        return shown;
+    };
+    const QList<QAction*> bar = mainForm()->menuBar()->actions();
+    ASSERT_EQ(bar.size(), 4);
+    EXPECT_EQ(names(bar[0]->menu()), (QStringList{"LoadVoice",   "SaveVoice", "sepDatabase",  "ModifyVoice",
+                                                  "AddVoice",    "-",         "ImportVoices", "ExportListed",
+                                                  "ExportVoice", "-",         "RenameVoice",  "Categories",
+                                                  "MoveUp",      "MoveDown",  "DeleteVoice",  "OpenBank",
+                                                  "SaveBank",    "-",         "sepExit",      "Exit"}));
+    EXPECT_EQ(names(bar[1]->menu()),
+              (QStringList{"ElementsAC", "ElementsBD", "VoiceCommon", "Vectors", "ShowBank", "ShowMultis",
+                           "-", "Undo", "Redo", "Compare", "Mutate"}));
+    EXPECT_EQ(names(bar[2]->menu()),
+              (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "GetAllVoices", "SendBank"}));
+    EXPECT_EQ(bar[3]->objectName(), QStringLiteral("About"));
+    EXPECT_EQ(action("Redo")->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                                   QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+    EXPECT_TRUE(action("Compare")->isCheckable());
+    const std::pair<const char*, const char*> bankCaptions[] = {
+        {"OpenBank", "Open &bank..."},
+        {"SaveBank", "Save ban&k as..."},
+        {"ShowBank", "Ban&k"},
+        {"ShowMultis", "Mul&tis"},
+        {"SendBank", "Send &bank to synth..."},
+        {"GetAllVoices", "Get &all voices from synth..."},
+        {"Mutate", "&Mutate voice..."}};
+    for (const auto& [name, caption] : bankCaptions)
+        EXPECT_EQ(action(name)->text().toStdString(), caption);
+
+    for (const TWindowEntry& entry : run->windows->entries()) {
+        EXPECT_EQ(action(entry.action)->text().toStdString(), entry.caption) << entry.action;
+        if (entry.made == TWindowEntry::Made::atStart) {
+            EXPECT_NE(run->windows->made(entry.window), nullptr) << entry.window;
+        }
+    }
+    EXPECT_NE(run->windows->made("AWMEdit"), nullptr);
+    EXPECT_EQ(run->windows->made("BankWindow"), nullptr);
+    EXPECT_EQ(run->windows->made("MultiEdit"), nullptr);
+    action("ShowBank")->trigger();
+    QWidget* bank = run->windows->made("BankWindow");
+    ASSERT_NE(bank, nullptr);
+    EXPECT_TRUE(bank->isVisible());
+    EXPECT_EQ(bank->windowTitle(), QStringLiteral("Tarvik - Bank"));
+    action("ShowMultis")->trigger();
+    ASSERT_NE(run->windows->made("MultiEdit"), nullptr);
+    EXPECT_TRUE(run->windows->made("MultiEdit")->isVisible());
+    // The Bank window's own "Multis..." opens the same editor, through the run.
+    run->windows->made("MultiEdit")->hide();
+    child<QPushButton>(bank, "bMultis")->click();
+    EXPECT_TRUE(run->windows->made("MultiEdit")->isVisible());
+    // Opening a bank shows the window and its open dialog (cancelled here).
+    bank->hide();
+    answerer.seen.clear();
+    action("OpenBank")->trigger();
+    EXPECT_TRUE(bank->isVisible());
+    EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open bank"}));
 }
 
 TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
 {
-    EXPECT_EQ(mainForm()->fileOpenDlg->windowTitle(), QStringLiteral("Open sound file"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->windowTitle(), QStringLiteral("Save voice"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->defaultSuffix(), QStringLiteral("SYX"));
-    EXPECT_EQ(mainForm()->fileSaveDlg->nameFilters(),
+    EXPECT_EQ(child<QFileDialog>(mainForm(), "fileOpenDlg")->windowTitle(),
+              QStringLiteral("Open sound file"));
+    EXPECT_EQ(child<QFileDialog>(mainForm(), "fileSaveDlg")->windowTitle(), QStringLiteral("Save voice"));
+    EXPECT_EQ(child<QFileDialog>(mainForm(), "fileSaveDlg")->defaultSuffix(), QStringLiteral("SYX"));
+    EXPECT_EQ(child<QFileDialog>(mainForm(), "fileSaveDlg")->nameFilters(),
               QStringList{QStringLiteral("System Exclusive files (*.SYX *.syx)")});
     std::memcpy(voice().name, "ON DISK ", 8);
 
@@ -541,14 +617,15 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = folder + QStringLiteral("/mine");
     QString proposed, openedIn;
     librarianAnswer = [&](QWidget* d) {
-        if (d == mainForm()->fileSaveDlg && proposed.isEmpty())
+        if (d == child<QFileDialog>(mainForm(), "fileSaveDlg") && proposed.isEmpty())
             proposed = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-        if (d == mainForm()->fileOpenDlg || d == mainForm()->fileExportDlg)
+        if (d == child<QFileDialog>(mainForm(), "fileOpenDlg") ||
+            d == child<QFileDialog>(mainForm(), "fileExportDlg"))
             openedIn = static_cast<QFileDialog*>(d)->directory().absolutePath();
         return false;
     };
     answerer.seen.clear();
-    mainForm()->SaveVoice->trigger();
+    action("SaveVoice")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save voice"});
     EXPECT_EQ(proposed, QStringLiteral("ON DISK.SYX"));
     EXPECT_EQ(run->settings.lastFolder, folder.toStdString());
@@ -559,12 +636,12 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // Cancelled: nothing loaded, nothing sent.
     chosenFile.clear();
     forgetVoice();
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_TRUE(nothingLoaded());
 
     // Loaded: the voice comes back and goes to the synthesiser though auto-send is off.
     chosenFile = folder + QStringLiteral("/mine.SYX");
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_TRUE(loaded("ON DISK "));
     EXPECT_EQ(openedIn, folder);
 
@@ -573,13 +650,13 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("broken.SYX"));
     answerer.seen.clear();
     forgetVoice();
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open sound file", "Invalid file"}));
     EXPECT_TRUE(nothingLoaded());
 
     // Asking for a voice that never comes: "No data", the voice stays.
     answerer.seen.clear();
-    mainForm()->GetVoiceFromSynth->trigger();
+    action("GetVoiceFromSynth")->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
@@ -617,19 +694,19 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     };
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("bank.syx"));
     forgetVoice();
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     EXPECT_TRUE(question.contains(QStringLiteral("64 voices"))) << question.toStdString();
     EXPECT_TRUE(loaded("BANK10  "));
     choose = "Import";
-    mainForm()->LoadVoice->trigger();
+    action("LoadVoice")->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("Voices added: 64"), std::string::npos) << told[0];
-    EXPECT_EQ(mainForm()->dbListBox->selectedCount(), 64);
+    EXPECT_EQ(dbList()->selectedCount(), 64);
 
     // An export says how many voices it wrote.
     told.clear();
     chosenFile = folder + QStringLiteral("/all.syx");
-    mainForm()->ExportListed->trigger();
+    action("ExportListed")->trigger();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("70 voices written"), std::string::npos) << told[0];
     EXPECT_EQ(readFile("voices/all.syx").size(), 70u * 592);
@@ -638,14 +715,14 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
 TEST_F(MainFormTest, AutoSendButtonsAreOneGroupAndSetTheSwitch)
 {
     EXPECT_FALSE(run->settings.autoSend);
-    EXPECT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    EXPECT_TRUE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
     const unsigned long before = voiceSends;
-    mainForm()->bAutoSend->click();
+    child<QPushButton>(mainForm(), "bAutoSend")->click();
     EXPECT_TRUE(run->settings.autoSend);
-    EXPECT_FALSE(mainForm()->bNoAutoSend->isChecked());
-    mainForm()->bNoAutoSend->click();
+    EXPECT_FALSE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
+    child<QPushButton>(mainForm(), "bNoAutoSend")->click();
     EXPECT_FALSE(run->settings.autoSend);
-    EXPECT_FALSE(mainForm()->bAutoSend->isChecked());
+    EXPECT_FALSE(child<QPushButton>(mainForm(), "bAutoSend")->isChecked());
     EXPECT_EQ(voiceSends, before);
 }
 
@@ -656,45 +733,45 @@ TEST_F(MainFormTest, WindowLook)
     EXPECT_EQ(mainForm()->minimumSize(), mainForm()->maximumSize());
     EXPECT_FALSE(mainForm()->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(mainForm()->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(mainForm()->dbListBox->size(), QSize(111, 329));
-    EXPECT_TRUE(mainForm()->dbListBox->font().bold());
-    EXPECT_EQ(mainForm()->dbListBox->toolTip(), QStringLiteral("Double click a voice name to load it"));
-    EXPECT_EQ(mainForm()->lVersion->text(), QStringLiteral("Version " TARVIK_VERSION));
-    EXPECT_EQ(mainForm()->lSendOnChange->text(), QStringLiteral("Send voice on change: "));
-    EXPECT_EQ(mainForm()->gbDatabase->title(), QStringLiteral(" Database "));
-    EXPECT_EQ(mainForm()->imNameStrip->pixmap().size(), QSize(89, 275));
+    EXPECT_EQ(dbList()->size(), QSize(111, 329));
+    EXPECT_TRUE(dbList()->font().bold());
+    EXPECT_EQ(dbList()->toolTip(), QStringLiteral("Double click a voice name to load it"));
+    EXPECT_EQ(child<QLabel>(mainForm(), "lVersion")->text(), QStringLiteral("Version " TARVIK_VERSION));
+    EXPECT_EQ(child<QLabel>(mainForm(), "lSendOnChange")->text(), QStringLiteral("Send voice on change: "));
+    EXPECT_EQ(child<QGroupBox>(mainForm(), "gbDatabase")->title(), QStringLiteral(" Database "));
+    EXPECT_EQ(child<QLabel>(mainForm(), "imNameStrip")->pixmap().size(), QSize(89, 275));
 }
 
 TEST_F(MainFormTest, SearchAndCategoriesCombineAndModifyReplacesTheChosenRecordOnly)
 {
     // The user chooses ALMOST (record 5) and ticks Strings: it is still listed, and
     // stays selected, so Ctrl+M replaces it and nothing else.
-    mainForm()->dbListBox->setCurrentRow(5);
-    mainForm()->cbStrings->click();
+    dbList()->setCurrentRow(5);
+    child<QCheckBox>(mainForm(), "cbStrings")->click();
     expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
-    EXPECT_EQ(mainForm()->lListed->text(), QStringLiteral("3 of 6"));
+    EXPECT_EQ(child<QLabel>(mainForm(), "lListed")->text(), QStringLiteral("3 of 6"));
 
     // The search narrows the ticked list further: both must match, case ignored.
-    mainForm()->edSearch->setText(QStringLiteral("str"));
+    child<QLineEdit>(mainForm(), "edSearch")->setText(QStringLiteral("str"));
     expectFiltered({"STRINGS ", "STRBRASS"}, "");
-    EXPECT_EQ(mainForm()->lListed->text(), QStringLiteral("2 of 6"));
+    EXPECT_EQ(child<QLabel>(mainForm(), "lListed")->text(), QStringLiteral("2 of 6"));
     answerer.seen.clear();
-    mainForm()->ModifyVoice->trigger();   // disabled: no question, nothing written
+    action("ModifyVoice")->trigger();   // disabled: no question, nothing written
     EXPECT_TRUE(answerer.seen.empty());
     // Lifted, the search gives the chosen voice back.
-    mainForm()->edSearch->clear();
+    child<QLineEdit>(mainForm(), "edSearch")->clear();
     expectFiltered({"STRINGS ", "STRBRASS", "ALMOST  "}, "ALMOST  ");
 
-    mainForm()->dbListBox->setCurrentRow(2);
-    EXPECT_TRUE(mainForm()->ModifyVoice->isEnabled());
+    dbList()->setCurrentRow(2);
+    EXPECT_TRUE(action("ModifyVoice")->isEnabled());
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
     std::memcpy(voice().name, "CHANGED ", 8);
     QString named;
     overwriteAnswer = [&named](QWidget* d) {
-        named = mainForm()->OverwriteDlg->lVoiceName->text();
+        named = child<QLabel>(topLevel<TOverwriteDlg>(), "lVoiceName")->text();
         return clickButton(d, "bYes");
     };
-    mainForm()->ModifyVoice->trigger();
+    action("ModifyVoice")->trigger();
     EXPECT_EQ(named, QStringLiteral("\u201CALMOST  \u201D"));
     const std::vector<uint8_t> after = readFile("SOUNDS.SYL");
     EXPECT_EQ(recordName(after, 5), "CHANGED ");
@@ -746,22 +823,22 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     expected.push_back("NEW ONE ");
     expected.push_back("NEW TWO ");
     EXPECT_EQ(rows(), expected);
-    EXPECT_EQ(mainForm()->dbListBox->selectedRows(), (std::vector<int>{6, 7}));
+    EXPECT_EQ(dbList()->selectedRows(), (std::vector<int>{6, 7}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
     ASSERT_EQ(before.size(), 5u + 596 * 8);
     EXPECT_EQ(recordMask(before, 7), 0x0040u);
 
     // Delete STRBRASS (record 1) through the context menu's action: asked by name,
     // every other record byte for byte as it was, the next voice selected.
-    mainForm()->dbListBox->setCurrentRow(1);
-    mainForm()->DeleteVoice->trigger();
+    dbList()->setCurrentRow(1);
+    action("DeleteVoice")->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS"))) << questions[0].toStdString();
     std::vector<uint8_t> wanted(before.begin(), before.begin() + 5 + 596);
     wanted.insert(wanted.end(), before.begin() + 5 + 596 * 2, before.end());
     EXPECT_EQ(readFile("SOUNDS.SYL"), wanted);
-    EXPECT_EQ(mainForm()->voiceCount, 7);
-    EXPECT_EQ(mainForm()->dbListBox->text(mainForm()->dbListBox->selectedRow()), QStringLiteral("NOMASK  "));
+    EXPECT_EQ(mainForm()->voiceCount(), 7);
+    EXPECT_EQ(dbList()->text(dbList()->selectedRow()), QStringLiteral("NOMASK  "));
 }
 
 TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
@@ -790,20 +867,21 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     TFileIO other("SOUNDS.SYL");
 
     // HIGHBITS is chosen; another program deletes record 0 meanwhile.
-    mainForm()->dbListBox->setCurrentRow(3);
+    dbList()->setCurrentRow(3);
     ASSERT_TRUE(other.deleteRecords({0}));
-    mainForm()->DeleteVoice->trigger();
+    action("DeleteVoice")->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("HIGHBITS"))) << questions[0].toStdString();
     EXPECT_EQ(names(), (std::vector<std::string>{"STRBRASS", "NOMASK  ", "BRASS   ", "ALMOST  "}));
     EXPECT_EQ(rows(), names());
 
     // BRASS is chosen; another program deletes STRBRASS: BRASS is what is replaced.
-    mainForm()->dbListBox->setCurrentRow(2);
+    dbList()->setCurrentRow(2);
     ASSERT_TRUE(other.deleteRecords({0}));
     std::memcpy(voice().name, "MODIFIED", 8);
-    mainForm()->ModifyVoice->trigger();
-    EXPECT_EQ(mainForm()->OverwriteDlg->lVoiceName->text(), QStringLiteral("\u201CBRASS   \u201D"));
+    action("ModifyVoice")->trigger();
+    EXPECT_EQ(child<QLabel>(topLevel<TOverwriteDlg>(), "lVoiceName")->text(),
+              QStringLiteral("\u201CBRASS   \u201D"));
     EXPECT_EQ(names(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  "}));
 
     // A voice another program adds is listed once the editor is in front again.
@@ -811,14 +889,14 @@ TEST_F(MainFormTest, ALibraryChangedByAnotherProgramIsActedOnAsTheUserSawIt)
     ASSERT_TRUE(other.appendRecord(0, encodeVoice(voice())));
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_EQ(rows(), (std::vector<std::string>{"NOMASK  ", "MODIFIED", "ALMOST  ", "ELSEWHRE"}));
-    EXPECT_EQ(mainForm()->voiceCount, 4);
+    EXPECT_EQ(mainForm()->voiceCount(), 4);
 
     // The chosen voice is deleted elsewhere before the command: the user is told,
     // nothing is asked and nothing written.
-    mainForm()->dbListBox->setCurrentRow(0);
+    dbList()->setCurrentRow(0);
     ASSERT_TRUE(other.deleteRecords({0}));
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    mainForm()->DeleteVoice->trigger();
+    action("DeleteVoice")->trigger();
     EXPECT_EQ(questions.size(), 1u);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("NOMASK")) &&
@@ -843,17 +921,17 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     };
     mainForm()->syncLibrary();
     EXPECT_EQ(rows(), everyRow);
-    EXPECT_TRUE(mainForm()->dbListBox->names()->damaged(1));
-    EXPECT_FALSE(mainForm()->dbListBox->names()->damaged(0));
-    EXPECT_TRUE(mainForm()
-                    ->dbListBox->names()
-                    ->data(mainForm()->dbListBox->names()->index(1, 0), Qt::ToolTipRole)
+    EXPECT_TRUE(dbList()->names()->damaged(1));
+    EXPECT_FALSE(dbList()->names()->damaged(0));
+    EXPECT_TRUE(dbList()
+                    ->names()
+                    ->data(dbList()->names()->index(1, 0), Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("Damaged")));
     forgetVoice();
-    mainForm()->dbListBox->setFocus();
-    mainForm()->dbListBox->setCurrentRow(1);
-    QTest::keyClick(mainForm()->dbListBox, Qt::Key_Return);
+    dbList()->setFocus();
+    dbList()->setCurrentRow(1);
+    QTest::keyClick(dbList(), Qt::Key_Return);
     EXPECT_TRUE(nothingLoaded());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("damaged"))) << messages[0].toStdString();
@@ -864,14 +942,16 @@ TEST_F(MainFormTest, DamagedRecordsAreMarkedAndNeverLoadedAndAFileThatIsNoLibrar
     const std::vector<uint8_t> syx = readFile("SOUNDS.SYL");
     mainForm()->syncLibrary();
     EXPECT_TRUE(rows().empty());
-    EXPECT_TRUE(mainForm()->lListed->toolTip().contains(QStringLiteral("not a library file")))
-        << mainForm()->lListed->toolTip().toStdString();
+    EXPECT_TRUE(
+        child<QLabel>(mainForm(), "lListed")->toolTip().contains(QStringLiteral("not a library file")))
+        << child<QLabel>(mainForm(), "lListed")->toolTip().toStdString();
     answerer.seen.clear();
-    mainForm()->AddVoice->trigger();
+    action("AddVoice")->trigger();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Save error"});
-    EXPECT_TRUE(mainForm()->SaveErrDlg->lError->text().startsWith(
-        QStringLiteral("Error saving file: not a library file")))
-        << mainForm()->SaveErrDlg->lError->text().toStdString();
+    EXPECT_TRUE(child<QLabel>(run->SaveErrDlg.get(), "lError")
+                    ->text()
+                    .startsWith(QStringLiteral("Error saving file: not a library file")))
+        << child<QLabel>(run->SaveErrDlg.get(), "lError")->text().toStdString();
     EXPECT_EQ(readFile("SOUNDS.SYL"), syx);
 }
 
@@ -889,17 +969,17 @@ TEST_F(MainFormTest, DeletingTwoSelectedVoicesKeepsEveryOtherRecord)
         return true;
     };
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    mainForm()->dbListBox->setFocus();
-    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
-    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(4));
-    ASSERT_EQ(mainForm()->dbListBox->selectedCount(), 2);
+    dbList()->setFocus();
+    QTest::mouseClick(dbList()->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    QTest::mouseClick(dbList()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(4));
+    ASSERT_EQ(dbList()->selectedCount(), 2);
     // Commands on one entry wait while two are chosen.
-    EXPECT_FALSE(mainForm()->ModifyVoice->isEnabled());
-    EXPECT_FALSE(mainForm()->RenameVoice->isEnabled());
-    EXPECT_FALSE(mainForm()->MoveUp->isEnabled());
-    EXPECT_TRUE(mainForm()->DeleteVoice->isEnabled());
+    EXPECT_FALSE(action("ModifyVoice")->isEnabled());
+    EXPECT_FALSE(action("RenameVoice")->isEnabled());
+    EXPECT_FALSE(action("MoveUp")->isEnabled());
+    EXPECT_TRUE(action("DeleteVoice")->isEnabled());
 
-    mainForm()->DeleteVoice->trigger();
+    action("DeleteVoice")->trigger();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_TRUE(questions[0].contains(QStringLiteral("STRBRASS")) &&
                 questions[0].contains(QStringLiteral("\u201CBRASS\u201D")))
@@ -923,10 +1003,10 @@ TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
         dialog->bOK->click();
         return true;
     };
-    mainForm()->dbListBox->setFocus();
-    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
-    QTest::mouseClick(mainForm()->dbListBox->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
-    mainForm()->Categories->trigger();
+    dbList()->setFocus();
+    QTest::mouseClick(dbList()->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+    QTest::mouseClick(dbList()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    action("Categories")->trigger();
     ASSERT_EQ(brassShown, std::vector<Qt::CheckState>{Qt::PartiallyChecked});
     // Strings was shared and stays; Brass stays as each had it; Piano is added.
     ASSERT_TRUE(run->fileIO->openLibrary());

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/aboutbox.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
@@ -57,29 +58,30 @@ int main(int argc, char** argv)
     createWindows();
     mainForm()->show();
     mainForm()->move(40, 40);
-    mainForm()->dbListBox->setCurrentRow(3);
+    dbList()->setCurrentRow(3);
     QWidget* shown = mainForm();
     QDialog* dialog = nullptr;
     if (which == QStringLiteral("about"))
-        dialog = mainForm()->AboutTarvik.get();
+        dialog = window<TAboutTarvik>("AboutTarvik");
     else if (which == QStringLiteral("devices"))
-        dialog = mainForm()->SetDevices.get();
+        dialog = window<TSetDevices>("SetDevices");
     else if (which == QStringLiteral("overwrite"))
-        dialog = mainForm()->OverwriteDlg.get();
+        dialog = topLevel<TOverwriteDlg>();
     else if (which == QStringLiteral("openerror")) {
-        run->openErrorDialog->tfError->setText(
+        run->openErrorDialog->setError(
             QStringLiteral("There is no MIDI output device number 3: 2 output devices."));
         dialog = run->openErrorDialog.get();
     }
-    QWidget* editor =
-        which == QStringLiteral("awm")       ? static_cast<QWidget*>(mainForm()->AWMEdit.get())
-        : which == QStringLiteral("fm")      ? static_cast<QWidget*>(mainForm()->FMEdit.get())
-        : which == QStringLiteral("common")  ? static_cast<QWidget*>(mainForm()->VoiceCommonEdit.get())
-        : which == QStringLiteral("vectors") ? static_cast<QWidget*>(mainForm()->VectorEdit.get())
-                                             : nullptr;
+    QWidget* editor = which == QStringLiteral("awm")  ? static_cast<QWidget*>(window<TAWMEdit>("AWMEdit"))
+                      : which == QStringLiteral("fm") ? static_cast<QWidget*>(window<TFMEdit>("FMEdit"))
+                      : which == QStringLiteral("common")
+                          ? static_cast<QWidget*>(window<TVoiceCommonEdit>("VoiceCommonEdit"))
+                      : which == QStringLiteral("vectors")
+                          ? static_cast<QWidget*>(window<TVectorEdit>("VectorEdit"))
+                          : nullptr;
     if (which == QStringLiteral("bank") || which == QStringLiteral("multis")) {
         // A bank of the library's voices and a split multi over four of them.
-        TBankWindow* bank = mainForm()->bankWindow();
+        TBankWindow* bank = window<TBankWindow>("BankWindow");
         std::vector<int32_t> records;
         for (int32_t n = 0; n < 16; ++n)
             records.push_back(n);
@@ -110,12 +112,13 @@ int main(int argc, char** argv)
             set("effectDepth", 4);
             setMultiChecksum(m);
         });
-        bank->lvSlots->setCurrentIndex(bank->lvSlots->model()->index(13, 0));
+        child<TBankSlotView>(bank, "lvSlots")
+            ->setCurrentIndex(child<TBankSlotView>(bank, "lvSlots")->model()->index(13, 0));
         if (which == QStringLiteral("bank")) {
             editor = bank;
         } else {
-            bank->multiEditor()->refresh();
-            editor = bank->multiEditor();
+            window<TMultiEdit>("MultiEdit")->refresh();
+            editor = window<TMultiEdit>("MultiEdit");
         }
     }
     if (editor) {

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "app/aboutbox.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
@@ -48,7 +49,7 @@ protected:
     long sendsWhileDeviceDialogOpen = -1;
     std::function<void()> whileDeviceDialogOpen;
     ModalAnswerer answerer{[this](QWidget* d) {
-        if (mainForm() && d == mainForm()->SetDevices.get()) {
+        if (mainForm() && d == window<TSetDevices>("SetDevices")) {
             sendsWhileDeviceDialogOpen = long(voiceSends);
             if (whileDeviceDialogOpen)
                 whileDeviceDialogOpen();
@@ -63,16 +64,16 @@ TEST_F(StartupTest, FirstRunMakesAnEmptyLibraryAsksForDevicesAndSendsNothing)
     start();
     EXPECT_TRUE(deviceDialogShown());
     EXPECT_EQ(readFile("SOUNDS.SYL"), (std::vector<uint8_t>{'T', 'O', 'R', 'V', 'A'}));
-    EXPECT_EQ(mainForm()->dbListBox->count(), 0);
-    EXPECT_FALSE(mainForm()->ModifyVoice->isEnabled());
+    EXPECT_EQ(dbList()->count(), 0);
+    EXPECT_FALSE(action("ModifyVoice")->isEnabled());
     EXPECT_EQ(voiceSends, 0u);
     EXPECT_EQ(voiceName(), "12345678");
-    EXPECT_TRUE(mainForm()->bAutoSend->isChecked());
+    EXPECT_TRUE(child<QPushButton>(mainForm(), "bAutoSend")->isChecked());
     // Only the main window shows once the loop runs.
-    EXPECT_FALSE(mainForm()->SetDevices->isVisible());
+    EXPECT_FALSE(window<TSetDevices>("SetDevices")->isVisible());
     EXPECT_FALSE(run->openErrorDialog->isVisible());
 
-    QTimer::singleShot(0, [] { mainForm()->Exit->trigger(); });
+    QTimer::singleShot(0, [] { action("Exit")->trigger(); });
     runEventLoop(*run);
     shutDown();
     EXPECT_EQ(readText("TARVIK.INI"),
@@ -87,7 +88,7 @@ TEST_F(StartupTest, SettingsAndLibraryPresentLoadAndSendTheFirstRecordOnce)
     EXPECT_FALSE(deviceDialogShown());
     EXPECT_EQ(voiceSends, 1u);
     EXPECT_EQ(voiceName(), "FIRST   ");
-    EXPECT_EQ(mainForm()->dbListBox->count(), 2);
+    EXPECT_EQ(dbList()->count(), 2);
     EXPECT_EQ(run->settings.midiChannel, 3);
 }
 
@@ -96,7 +97,7 @@ TEST_F(StartupTest, SettingsMissingSendTheFirstRecordAgainAfterTheDevicesArePick
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}, {0x0001, "SECOND  "}}));
     // While the dialog is open the user picks channel 16 and lists another voice.
     whileDeviceDialogOpen = [] {
-        mainForm()->SetDevices->cbMIDIChannel->setCurrentIndex(15);
+        child<QComboBox>(window<TSetDevices>("SetDevices"), "cbMIDIChannel")->setCurrentIndex(15);
         resetVoice(voice());
     };
     start();
@@ -112,8 +113,8 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
     writeText("TARVIK.INI", settingsText);
     start();
     QTimer::singleShot(0, [] {
-        mainForm()->bNoAutoSend->click();
-        mainForm()->Exit->trigger();
+        child<QPushButton>(mainForm(), "bNoAutoSend")->click();
+        action("Exit")->trigger();
     });
     runEventLoop(*run);
     shutDown();
@@ -123,9 +124,9 @@ TEST_F(StartupTest, ExitAndTheCloseBoxBothEndTheRunAndWriteTheSettings)
 
     start();
     EXPECT_FALSE(run->settings.autoSend);
-    EXPECT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    EXPECT_TRUE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
     QTimer::singleShot(0, [] {
-        mainForm()->bAutoSend->click();
+        child<QPushButton>(mainForm(), "bAutoSend")->click();
         mainForm()->close();
     });
     runEventLoop(*run);
@@ -140,9 +141,9 @@ TEST_F(StartupTest, AHandEditedSettingsFileStartsCalmly)
     writeText("TARVIK.INI", "MIDI channel=99\r\nModel=7\r\nIn device=42\r\nOut device=-3\r\nAuto send=x\r\n");
     writeFile("SOUNDS.SYL", libraryBytes({{0x0004, "FIRST   "}}));
     start();
-    EXPECT_EQ(mainForm()->SetDevices->lbInputs->currentRow(), -1);
-    EXPECT_EQ(mainForm()->SetDevices->lbOutputs->currentRow(), -1);
-    EXPECT_EQ(mainForm()->dbListBox->count(), 1);
+    EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->currentRow(), -1);
+    EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->currentRow(), -1);
+    EXPECT_EQ(dbList()->count(), 1);
 }
 
 }   // namespace
@@ -165,9 +166,11 @@ TEST(DesktopStart, DataFolderIsMadeUsedAndNamedInTheAboutBox)
     ModalAnswerer answerer([](QWidget* d) { return answerFirstButton(d); });
     createObjects();
     createWindows();
-    mainForm()->AboutTarvik->show();
-    EXPECT_TRUE(mainForm()->AboutTarvik->tfFolder->text().contains(QString::fromStdString(folder)));
-    mainForm()->AboutTarvik->hide();
+    window<TAboutTarvik>("AboutTarvik")->show();
+    EXPECT_TRUE(child<QLabel>(window<TAboutTarvik>("AboutTarvik"), "tfFolder")
+                    ->text()
+                    .contains(QString::fromStdString(folder)));
+    window<TAboutTarvik>("AboutTarvik")->hide();
     shutDown();
     releaseAll();
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder + "/TARVIK.INI")));

@@ -112,7 +112,7 @@ protected:
     std::function<void()> pickDevices;
     bool picked = false;
     ModalAnswerer answerer{[this](QWidget* d) {
-        if (!mainForm() || d != mainForm()->SetDevices.get())
+        if (!mainForm() || d != window<TSetDevices>("SetDevices"))
             return answerFirstButton(d);
         if (pickDevices && !picked) {
             picked = true;
@@ -140,8 +140,8 @@ TEST_F(SynthTest, SettingsMissingSendTheFirstRecordThroughTheDefaultPortsThenThe
     ASSERT_EQ(aIn, 0);
     ASSERT_EQ(aOut, 0);
     pickDevices = [this] {
-        mainForm()->SetDevices->lbOutputs->setCurrentRow(bOut);
-        mainForm()->SetDevices->lbInputs->setCurrentRow(bIn);
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->setCurrentRow(bOut);
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->setCurrentRow(bIn);
     };
     createObjects();
     createWindows();
@@ -159,10 +159,10 @@ TEST_F(SynthTest, LoadingFromTheListSendsWithAutoSendOff)
     createObjects();
     createWindows();
     mainForm()->show();
-    ASSERT_TRUE(mainForm()->bNoAutoSend->isChecked());
+    ASSERT_TRUE(child<QPushButton>(mainForm(), "bNoAutoSend")->isChecked());
     expectDumps(a, 1);
 
-    auto* list = mainForm()->dbListBox;
+    auto* list = dbList();
     list->setCurrentRow(1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->rowRect(1).center());
     expectDumps(a, 2);
@@ -181,7 +181,7 @@ TEST_F(SynthTest, GettingTheSynthesisersVoiceAcknowledgesItsArrival)
     expectDumps(a, 1);
     resetVoice(voice());
     answerer.seen.clear();
-    mainForm()->GetVoiceFromSynth->trigger();
+    action("GetVoiceFromSynth")->trigger();
     // The fetch runs on in the event loop; its outcome is a dialog.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
@@ -200,10 +200,10 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
 
     pickDevices = [this] {
         // The input list, holding no selection, takes the focus first: no pick.
-        mainForm()->SetDevices->lbInputs->setFocus();
-        mainForm()->SetDevices->lbOutputs->setCurrentRow(bOut);
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->setFocus();
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->setCurrentRow(bOut);
     };
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 2);
     EXPECT_EQ(run->settings.inDevice, 99);
     EXPECT_EQ(run->settings.outDevice, bOut);
@@ -222,7 +222,7 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
     expectDumps(a, 1);
 
     // The user picks wave 200 for element B; auto-send takes it to the synthesiser.
-    emit mainForm()->FMEdit->findChild<TPickList*>(QStringLiteral("cbWaveform"))->picked(200);
+    emit child<TPickList>(window<TFMEdit>("FMEdit"), "cbWaveform")->picked(200);
     expectDumps(a, 2);
     const Bytes sent = a.currentVoice();
     ASSERT_EQ(sent.size(), 592u);
@@ -231,11 +231,11 @@ TEST_F(SynthTest, AnFMWaveAboveOneTwentySevenSurvivesASendAndAFetchBack)
 
     resetVoice(voice());
     answerer.seen.clear();
-    mainForm()->FMEdit->bGetVoiceClick();
+    window<TFMEdit>("FMEdit")->bGetVoiceClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
     EXPECT_EQ(voice().element[1].waveform, 200);
-    EXPECT_EQ(mainForm()->FMEdit->findChild<TPickList*>(QStringLiteral("cbWaveform"))->currentIndex(), 200);
+    EXPECT_EQ(child<TPickList>(window<TFMEdit>("FMEdit"), "cbWaveform")->currentIndex(), 200);
 }
 
 TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
@@ -247,7 +247,7 @@ TEST_F(SynthTest, ALoadedVoiceFileIsSentWithAutoSendOff)
     writeFile("ONE.SYX", dumpNamed("FROMFILE"));
     const std::optional<VoiceDump> dump = run->fileIO->loadVoiceFile("ONE.SYX");
     ASSERT_TRUE(dump);
-    mainForm()->loadDump(dump->data());
+    run->document.loadDump(dump->data(), "Load voice", TVoiceDocument::Send::always);
     expectDumps(a, 2);
     EXPECT_EQ(dumpName(a.currentVoice()), "FROMFILE");
 }
@@ -258,8 +258,8 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     createObjects();
     createWindows();
     expectDumps(a, 1);
-    mainForm()->VectorEdit->show();
-    TSlider* slider = mainForm()->VectorEdit->findChild<TSlider*>(QStringLiteral("abStep1"));
+    window<TVectorEdit>("VectorEdit")->show();
+    TSlider* slider = child<TSlider>(window<TVectorEdit>("VectorEdit"), "abStep1");
     const int from = slider->value();
     // What a mouse drag does to the slider: held down, passing position after position.
     // Each position asks for a send; a voice still waiting is replaced by the newer one.
@@ -297,9 +297,9 @@ TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
     createWindows();
     expectDumps(a, 1);
     for (int round = 0; round < 5; ++round) {
-        mainForm()->FMEdit->findChild<QCheckBox*>(QStringLiteral("cbCarrierAM"))->click();
+        child<QCheckBox>(window<TFMEdit>("FMEdit"), "cbCarrierAM")->click();
         run->commands->playNote(true);
-        mainForm()->VoiceCommonEdit->findChild<QCheckBox*>(QStringLiteral("cbModWheelAM"))->click();
+        child<QCheckBox>(window<TVoiceCommonEdit>("VoiceCommonEdit"), "cbModWheelAM")->click();
         run->commands->playNote(false);
     }
     expectDumps(a, 11);
@@ -336,19 +336,18 @@ TEST_F(SynthTest, ALibraryBuiltWithTheCommandLineListsAsTheCommandLineShowsIt)
 
     std::string shown;
     run->fileIO->openLibrary();
-    for (int row = 0; row < mainForm()->dbListBox->count(); ++row) {
+    for (int row = 0; row < dbList()->count(); ++row) {
         char mask[9];
         std::snprintf(mask, sizeof mask, "%08X", run->fileIO->readCategories(row));
-        shown +=
-            std::to_string(row) + "\t" + mask + "\t" + mainForm()->dbListBox->text(row).toStdString() + "\n";
+        shown += std::to_string(row) + "\t" + mask + "\t" + dbList()->text(row).toStdString() + "\n";
     }
     run->fileIO->closeFile();
     EXPECT_EQ(shown, readText("LIST.TXT"));
 
     // Ticking "Brass" lists the one voice that carries it, as the masks say.
-    mainForm()->cbBrass->click();
-    ASSERT_EQ(mainForm()->dbListBox->count(), 1);
-    EXPECT_EQ(mainForm()->dbListBox->text(0).toStdString(), "Brass  2");
+    child<QCheckBox>(mainForm(), "cbBrass")->click();
+    ASSERT_EQ(dbList()->count(), 1);
+    EXPECT_EQ(dbList()->text(0).toStdString(), "Brass  2");
 }
 
 TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
@@ -360,13 +359,13 @@ TEST_F(SynthTest, ClickingTheSelectedDeviceAgainRetriesIt)
     EXPECT_EQ(openErrors(), 1);
 
     pickDevices = [this] {
-        QListWidget* outputs = mainForm()->SetDevices->lbOutputs;
+        QListWidget* outputs = child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs");
         const QPoint selected = outputs->visualItemRect(outputs->item(aOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, selected);   // again: a retry
         const QPoint other = outputs->visualItemRect(outputs->item(bOut)).center();
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, other);   // a new pick: once
     };
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 3);
     EXPECT_EQ(run->settings.outDevice, bOut);
 }
@@ -396,15 +395,15 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     b.stop();
     std::string told;
     pickDevices = [&] {
-        mainForm()->SetDevices->bRefresh->click();
-        told = run->openErrorDialog->tfError->text().toStdString();
-        EXPECT_EQ(mainForm()->SetDevices->lbOutputs->currentRow(), -1);
-        EXPECT_EQ(mainForm()->SetDevices->lbInputs->currentRow(), -1);
+        child<QPushButton>(window<TSetDevices>("SetDevices"), "bRefresh")->click();
+        told = child<QLabel>(run->openErrorDialog.get(), "tfError")->text().toStdString();
+        EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbOutputs")->currentRow(), -1);
+        EXPECT_EQ(child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->currentRow(), -1);
         TMIDIPort probe;
-        mainForm()->SetDevices->lbInputs->setCurrentRow(a.inDevice(probe));
+        child<QListWidget>(window<TSetDevices>("SetDevices"), "lbInputs")->setCurrentRow(a.inDevice(probe));
     };
     answerer.seen.clear();
-    mainForm()->SelectMidiDevices->trigger();
+    action("SelectMidiDevices")->trigger();
     EXPECT_EQ(openErrors(), 1);
     EXPECT_NE(told.find(bInName), std::string::npos) << told;
     EXPECT_NE(told.find(bOutName), std::string::npos) << told;
@@ -420,7 +419,8 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     answerer.seen.clear();
     createObjects();
     EXPECT_EQ(openErrors(), 1);
-    EXPECT_NE(run->openErrorDialog->tfError->text().toStdString().find(bOutName), std::string::npos);
+    EXPECT_NE(child<QLabel>(run->openErrorDialog.get(), "tfError")->text().toStdString().find(bOutName),
+              std::string::npos);
     EXPECT_EQ(run->settings.outDevice, -1);
     EXPECT_FALSE(run->port->sendVoice(voice()));
 }
@@ -478,9 +478,9 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
     writeFile("voices.syx", file);
     VirtualSY22 synth({"--bank", QDir::current().absoluteFilePath("voices.syx").toStdString()});
     startEditor(synth);
-    ASSERT_EQ(mainForm()->voiceCount, 0);
+    ASSERT_EQ(mainForm()->voiceCount(), 0);
 
-    mainForm()->GetAllVoices->trigger();
+    action("GetAllVoices")->trigger();
     EXPECT_TRUE(progressShown);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Voices added: 64"), std::string::npos) << messages[0];
@@ -492,18 +492,19 @@ TEST_F(BankTest, SixtyFourVoicesArriveInPiecesAtTheWireRateAndComeInByteForByte)
             std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), library.begin() + 5 + 596 * k + 4))
             << k;
     }
-    EXPECT_EQ(mainForm()->dbListBox->count(), 64);
+    EXPECT_EQ(dbList()->count(), 64);
     // The whole bank is the current bank too.
-    const Bank& current = mainForm()->bankWindow()->document()->bank();
+    const Bank& current = window<TBankWindow>("BankWindow")->document()->bank();
     for (int k = 0; k < 64; ++k)
         EXPECT_TRUE(
             std::equal(voices[size_t(k)].begin(), voices[size_t(k)].end(), current.voices[size_t(k)].begin()))
             << k;
-    EXPECT_EQ(mainForm()->bankWindow()->document()->origin(), QStringLiteral("From the synthesiser"));
+    EXPECT_EQ(window<TBankWindow>("BankWindow")->document()->origin(),
+              QStringLiteral("From the synthesiser"));
 
     // Fetched again: every voice is there already, nothing is added.
     messages.clear();
-    mainForm()->GetAllVoices->trigger();
+    action("GetAllVoices")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Duplicates skipped: 64"), std::string::npos) << messages[0];
     EXPECT_EQ(readFile("SOUNDS.SYL"), library);
@@ -515,15 +516,15 @@ TEST_F(BankTest, NoAnswerIsToldAndAddsNothing)
     VirtualSY22 synth({"--silent"});
     startEditor(synth);
     const std::vector<uint8_t> before = readFile("SOUNDS.SYL");
-    TBankDocument* bank = mainForm()->bankWindow()->document();
+    TBankDocument* bank = window<TBankWindow>("BankWindow")->document();
     bank->replace(initialBank(), "Open bank", QStringLiteral("old.syx"));
     const Bank old = bank->bank();
-    mainForm()->GetAllVoices->trigger();
+    action("GetAllVoices")->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("did not answer"), std::string::npos) << messages[0];
     EXPECT_EQ(synth.count("bank-requests"), 1);
     EXPECT_EQ(readFile("SOUNDS.SYL"), before);
-    EXPECT_EQ(mainForm()->voiceCount, 1);
+    EXPECT_EQ(mainForm()->voiceCount(), 1);
     // The current bank stays.
     EXPECT_TRUE(sameBank(bank->bank(), old));
     EXPECT_EQ(bank->origin(), QStringLiteral("old.syx"));
@@ -533,7 +534,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
 {
     VirtualSY22 synth;
     startEditor(synth);
-    TBankWindow* window = mainForm()->bankWindow();
+    TBankWindow* window = apptest::window<TBankWindow>("BankWindow");
     window->show();
     const Bytes message = testBankMessage(5, 0);
     ASSERT_EQ(window->takeReceivedBank(message), "");
@@ -570,7 +571,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     EXPECT_TRUE(synth.waitForCount("bank-blocks", p.blocksSent));
     QTest::qWait(300);
     EXPECT_EQ(synth.count("bank-blocks"), p.blocksSent);
-    EXPECT_TRUE(window->bSend->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(window, "bSend")->isEnabled());
 }
 
 }   // namespace

@@ -1,0 +1,572 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/librarycommands.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <algorithm>
+
+#include "app/dialogs.h"
+#include "app/librarydialogs.h"
+#include "app/librarylist.h"
+#include "app/tarvik.h"
+#include "app/voicelist.h"
+#include "document/voicedocument.h"
+#include "document/voicefetch.h"
+#include "library/fileio.h"
+#include "library/voiceimport.h"
+#include "midi/fetch.h"
+#include "midi/midiport.h"
+#include "voice/bank.h"
+#include "voice/dumpcodec.h"
+
+TLibraryCommands::TLibraryCommands(TTarvik& run, TLibraryList& list, QWidget& window)
+    : QObject(&window), run(run), list(list), window(window), OverwriteDlg(std::make_unique<TOverwriteDlg>())
+{
+    buildActions();
+    buildDialogs();
+    connect(&list, &TLibraryList::choiceChanged, this, &TLibraryCommands::stabilize);
+    stabilize();
+}
+
+TLibraryCommands::~TLibraryCommands() = default;
+
+void TLibraryCommands::buildActions()
+{
+    // Children of the window, so that their shortcuts and object names are the window's.
+    auto item = [this](QAction*& action, const char* name, const QString& caption,
+                       const QKeySequence& shortcut, const std::function<void()>& handler) {
+        action = new QAction(caption, &window);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!shortcut.isEmpty()) {
+            action->setShortcut(shortcut);
+            // The menu's shortcuts win over the list's own keys.
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        connect(action, &QAction::triggered, this, handler);
+    };
+    item(ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
+         QKeySequence(Qt::CTRL | Qt::Key_M), [this] { modifyVoice(); });
+    item(AddVoice, "AddVoice", QStringLiteral("&Add voice to database"), QKeySequence(Qt::CTRL | Qt::Key_D),
+         [this] { addVoice(); });
+    item(ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
+         [this] { importVoices(); });
+    item(ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."), QKeySequence(),
+         [this] { exportListed(); });
+    item(ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."), QKeySequence(),
+         [this] { exportVoice(); });
+    item(RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
+         [this] { renameVoice(); });
+    item(Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
+         [this] { categories(); });
+    item(MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(), [this] { moveSelected(-1); });
+    item(MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(), [this] { moveSelected(1); });
+    item(DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
+         [this] { deleteVoices(); });
+    item(GetAllVoices, "GetAllVoices", QStringLiteral("Get &all voices from synth..."), QKeySequence(),
+         [this] { getAllVoices(); });
+
+    // The same housekeeping on the list's context menu.
+    ListMenu = new QMenu(&window);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
+    for (QAction* action : {RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice})
+        ListMenu->addAction(action);
+    ListMenu->addSeparator();
+    ListMenu->addAction(ExportVoice);
+}
+
+void TLibraryCommands::buildDialogs()
+{
+    fileImportDlg = new QFileDialog(&window, QStringLiteral("Import voices"));
+    fileImportDlg->setObjectName(QStringLiteral("fileImportDlg"));
+    fileImportDlg->setOption(QFileDialog::DontUseNativeDialog);
+    fileImportDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    fileImportDlg->setFileMode(QFileDialog::ExistingFiles);
+    fileImportDlg->setNameFilters(
+        {QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"), QStringLiteral("All files (*)")});
+
+    // A folder that does not exist is refused inside the dialog, as "Save voice" does.
+    fileExportDlg = new TFileDialog(&window, QStringLiteral("Export voices"));
+    fileExportDlg->setObjectName(QStringLiteral("fileExportDlg"));
+    fileExportDlg->setAcceptMode(QFileDialog::AcceptSave);
+    fileExportDlg->setFileMode(QFileDialog::AnyFile);
+    fileExportDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
+    fileExportDlg->setDefaultSuffix(QStringLiteral("SYX"));
+}
+
+void TLibraryCommands::modifyVoice()
+{
+    if (!run.fileIO || !ModifyVoice->isEnabled())
+        return;
+    // The record replaced is the one the user saw: when another program changed the
+    // library meanwhile, the list is read again and the question asked again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!list.chosenStillThere(QStringLiteral("Modify voice in database")))
+            return;
+        // The current row may have been deselected (Ctrl+click), or several chosen:
+        // then nothing is replaced.
+        const int row = list.view()->singleRow();
+        if (row < 0 || row >= list.rowCount())
+            return;
+        const int32_t n = list.recordAt(row);
+        OverwriteDlg->setVoiceName(list.view()->text(row));
+        if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
+            return;
+        if (run.fileIO->overwriteRecord(n, list.filterMask(), encodeVoice(run.document.voice),
+                                        list.listedHashes({n}).front()))
+            run.document.saved();
+        else if (run.fileIO->stale)
+            continue;
+        list.fillList();
+        return;
+    }
+    keptChanging(QStringLiteral("Modify voice in database"));
+    list.fillList();
+}
+
+void TLibraryCommands::addVoice()
+{
+    if (!run.fileIO)
+        return;
+    // A record the file did not take is not counted: the list never shows a voice that
+    // the library does not hold.
+    if (!run.fileIO->appendRecord(list.filterMask(), encodeVoice(run.document.voice)))
+        return;
+    run.document.saved();
+    // Counted from the file: another program may have added voices too.
+    list.recount();
+    list.fillList();
+}
+
+void TLibraryCommands::showSummary(const ImportSummary& summary, const QString& caption, const QString& note)
+{
+    QStringList lines;
+    if (summary.cancelled)
+        lines << QStringLiteral("Cancelled: the voices added until then stay in the database.") << QString();
+    if (summary.writeFailed)
+        lines << QStringLiteral("The database could not take every voice.") << QString();
+    lines << QStringLiteral("Voices added: %1").arg(summary.added)
+          << QStringLiteral("Duplicates skipped: %1").arg(summary.duplicates)
+          << QStringLiteral("Refused: %1").arg(summary.refused);
+    // A long list of refusals is cut short: the summary has to fit on the screen.
+    constexpr int shown = 10;
+    const int reasons = static_cast<int>(summary.reasons.size());
+    for (int i = 0; i < std::min(reasons, shown); ++i)
+        lines << QStringLiteral("  ") + QString::fromStdString(summary.reasons[static_cast<size_t>(i)]);
+    // Past the refusals kept, the rest were only counted.
+    if (summary.refused > shown && reasons > shown)
+        lines << QStringLiteral("  ... and %1 more")
+                     .arg(
+                         QLocale(QLocale::English).toString(static_cast<qlonglong>(summary.refused - shown)));
+    if (!note.isEmpty())
+        lines << QString() << note;
+    tellUser(&window, caption, lines.join(QLatin1Char('\n')));
+}
+
+void TLibraryCommands::importVoices()
+{
+    if (!runFileDialog(fileImportDlg, run.settings))
+        return;
+    importFiles(fileImportDlg->selectedFiles());
+}
+
+void TLibraryCommands::importFiles(const QStringList& paths)
+{
+    if (!run.fileIO || paths.isEmpty())
+        return;
+    TCategoryDlg choice(&window, QStringLiteral("Import voices"), true);
+    choice.setMask(list.filterMask());
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    std::vector<std::string> files;
+    for (const QString& path : paths)
+        files.push_back(QFile::encodeName(path).toStdString());
+
+    const int32_t before = run.fileIO->countRecords();
+    ImportSummary summary;
+    {
+        // Shown only when the import takes a while; the window stays painted meanwhile.
+        // It is gone before the summary: its timer would show it over the summary.
+        QProgressDialog progress(QStringLiteral("Importing voices..."), QStringLiteral("Cancel"), 0, 0,
+                                 &window);
+        progress.setWindowTitle(QStringLiteral("Import voices"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        summary = importVoiceFiles(*run.fileIO, files, choice.mask(), choice.keepDuplicates(),
+                                   [&](size_t done, size_t total) {
+                                       progress.setMaximum(static_cast<int>(total));
+                                       progress.setValue(static_cast<int>(std::min(done, total)));
+                                       QCoreApplication::processEvents();
+                                       return !progress.wasCanceled();
+                                   });
+    }
+    list.recount();
+    list.showNewRecords(before);
+    showSummary(summary, QStringLiteral("Import voices"));
+}
+
+void TLibraryCommands::exportListed()
+{
+    if (run.fileIO)
+        list.syncLibrary();
+    if (!run.fileIO || list.rowCount() <= 0)
+        return;
+    fileExportDlg->setWindowTitle(QStringLiteral("Export listed voices"));
+    if (!runFileDialog(fileExportDlg, run.settings))
+        return;
+    std::vector<int32_t> records;
+    for (int row = 0; row < list.rowCount(); ++row)
+        records.push_back(list.recordAt(row));
+    const QString path = fileExportDlg->selectedFiles().constFirst();
+    exported(run.fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
+             QStringLiteral("Export listed voices"));
+}
+
+void TLibraryCommands::exportVoice()
+{
+    if (!run.fileIO || !list.chosenStillThere(QStringLiteral("Export voice")))
+        return;
+    const std::vector<int32_t> records = list.selectedRecords();
+    if (!run.fileIO || records.empty())
+        return;
+    QString proposed;
+    if (records.size() == 1) {
+        fileExportDlg->setWindowTitle(QStringLiteral("Export voice"));
+        proposed = shownName(list.view()->text(list.view()->selectedRows().front())) + QStringLiteral(".SYX");
+    } else {
+        fileExportDlg->setWindowTitle(QStringLiteral("Export selected voices"));
+    }
+    if (!runFileDialog(fileExportDlg, run.settings, proposed))
+        return;
+    const QString path = fileExportDlg->selectedFiles().constFirst();
+    exported(run.fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
+             fileExportDlg->windowTitle());
+}
+
+void TLibraryCommands::exported(bool ok, size_t voices, const QString& path, const QString& caption)
+{
+    // A write that failed has shown "Error saving file" already.
+    const int damaged = run.fileIO->skippedDamaged;
+    if (!ok) {
+        if (damaged > 0)
+            tellUser(&window, caption,
+                     QStringLiteral("Every chosen voice is damaged: nothing was exported."));
+        return;
+    }
+    QString text = (voices - damaged == 1 ? QStringLiteral("1 voice written to %2")
+                                          : QStringLiteral("%1 voices written to %2"))
+                       .arg(voices - damaged)
+                       .arg(QDir::toNativeSeparators(path));
+    if (damaged > 0)
+        text += QStringLiteral("\n%1 damaged voice(s) left out: their stored dumps fail their check.")
+                    .arg(damaged);
+    tellUser(&window, caption, text);
+}
+
+void TLibraryCommands::renameVoice()
+{
+    if (!run.fileIO)
+        return;
+    const QString caption = QStringLiteral("Rename voice");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!list.chosenStillThere(caption))
+            return;
+        const int32_t n = list.singleRecord();
+        if (n < 0)
+            return;
+        if (list.listing().isDamaged(n)) {
+            tellUser(&window, caption,
+                     QStringLiteral(
+                         "This voice is damaged: its stored dump fails its check, so it is not renamed."));
+            return;
+        }
+        QInputDialog dialog(&window);
+        dialog.setObjectName(QStringLiteral("RenameDlg"));
+        dialog.setWindowTitle(caption);
+        dialog.setLabelText(QStringLiteral("Name (at most 8 characters):"));
+        dialog.setTextValue(shownName(list.view()->text(list.view()->selectedRow())));
+        if (auto* edit = dialog.findChild<QLineEdit*>())
+            edit->setMaxLength(8);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const QString typed = dialog.textValue();
+        const bool plain = std::all_of(typed.begin(), typed.end(),
+                                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
+        const std::string name = typed.toStdString();
+        if (!plain || !TFileIO::validRecordName(name)) {
+            tellUser(&window, caption,
+                     QStringLiteral("A voice name has at most 8 characters: plain letters, digits, "
+                                    "blanks and punctuation."));
+            return;
+        }
+        if (!run.fileIO->renameRecord(n, name, list.listedHashes({n}).front()) && run.fileIO->stale)
+            continue;
+        list.fillList(n, true);
+        return;
+    }
+    keptChanging(caption);
+}
+
+void TLibraryCommands::categories()
+{
+    if (!run.fileIO)
+        return;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!list.chosenStillThere(QStringLiteral("Categories")))
+            return;
+        const std::vector<int32_t> records = list.selectedRecords();
+        if (records.empty())
+            return;
+        // Several entries start from the categories they all share, those only some
+        // of them carry half-ticked; OK changes what the user changed and keeps the rest.
+        uint32_t all = 0xFFFF, some = 0;
+        std::vector<uint32_t> masks;
+        for (const int32_t n : records) {
+            masks.push_back(list.listing().masks[static_cast<size_t>(n)]);
+            all &= masks.back();
+            some |= masks.back();
+        }
+        const QString caption =
+            records.size() == 1 ? QStringLiteral("Categories of %1")
+                                      .arg(shownName(list.view()->text(list.view()->selectedRows().front())))
+                                : QStringLiteral("Categories of %1 voices").arg(records.size());
+        TCategoryDlg dialog(&window, caption, false);
+        dialog.setObjectName(QStringLiteral("CategoriesDlg"));
+        dialog.setMasks(all, some & 0xFFFF);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        std::vector<uint32_t> changed;
+        for (const uint32_t old : masks)
+            changed.push_back(dialog.apply(old));
+        const std::vector<uint64_t> hashes = list.listedHashes(records);
+        if (!run.fileIO->setRecordsCategories(records, changed, &hashes) && run.fileIO->stale)
+            continue;
+        const int32_t current = list.selectedRecord();
+        list.fillList(current >= 0 ? current : records.front(), true);
+        return;
+    }
+    keptChanging(QStringLiteral("Categories"));
+}
+
+void TLibraryCommands::moveSelected(int step)
+{
+    const QString caption = step < 0 ? QStringLiteral("Move up") : QStringLiteral("Move down");
+    if (!run.fileIO || !list.chosenStillThere(caption))
+        return;
+    const int row = list.view()->singleRow();
+    const int other = row + step;
+    if (row < 0 || row >= list.rowCount() || other < 0 || other >= list.rowCount())
+        return;
+    // Past the neighbour in the list, which in a filtered list may be far away in
+    // the file: the others keep their order.
+    const int32_t from = list.recordAt(row);
+    const int32_t to = list.recordAt(other);
+    const std::vector<uint64_t> hashes = list.listedHashes({from, to});
+    const bool moved = run.fileIO->moveRecord(from, to, &hashes);
+    if (!moved && run.fileIO->stale) {
+        list.syncLibrary();
+        tellUser(&window, caption,
+                 QStringLiteral("Another program changed the database meanwhile: nothing was moved. "
+                                "The list shows the database as it is now."));
+        return;
+    }
+    list.fillList(moved ? to : from, true);
+}
+
+void TLibraryCommands::deleteVoices()
+{
+    if (!run.fileIO)
+        return;
+    // The records deleted are the ones the user saw named: when another program
+    // changed the library meanwhile, the list is read again and the question asked
+    // again about the voices chosen, wherever they stand now.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!list.chosenStillThere(QStringLiteral("Delete voice")))
+            return;
+        const std::vector<int> rows = list.view()->selectedRows();
+        const std::vector<int32_t> records = list.selectedRecords();
+        if (records.empty())
+            return;
+        QString question;
+        if (records.size() == 1) {
+            question = QStringLiteral("Delete the voice \u201C%1\u201D from the database?")
+                           .arg(shownName(list.view()->text(rows.front())));
+        } else {
+            // The names, as many as fit on the screen.
+            constexpr size_t named = 10;
+            QStringList names;
+            for (size_t i = 0; i < std::min(named, rows.size()); ++i)
+                names << QStringLiteral("\u201C%1\u201D").arg(shownName(list.view()->text(rows[i])));
+            question = QStringLiteral("Delete these %1 voices from the database?\n%2")
+                           .arg(records.size())
+                           .arg(names.join(QStringLiteral(", ")));
+            if (rows.size() > named)
+                question += QStringLiteral(" and %1 more").arg(rows.size() - named);
+        }
+        QMessageBox box(QMessageBox::Question,
+                        records.size() == 1 ? QStringLiteral("Delete voice")
+                                            : QStringLiteral("Delete voices"),
+                        question, QMessageBox::Yes | QMessageBox::No, &window);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+        const std::vector<uint64_t> hashes = list.listedHashes(records);
+        const bool deleted = run.fileIO->deleteRecords(records, &hashes);
+        if (!deleted && run.fileIO->stale)
+            continue;
+        list.recount();
+        // The record after the first one deleted takes its number: it is the one
+        // selected next.
+        list.fillList(deleted ? records.front() : list.selectedRecord(), true);
+        return;
+    }
+    keptChanging(QStringLiteral("Delete voice"));
+}
+
+void TLibraryCommands::keptChanging(const QString& caption)
+{
+    tellUser(&window, caption,
+             QStringLiteral("Another program kept changing the database: nothing was done. "
+                            "The list shows the database as it is now."));
+}
+
+void TLibraryCommands::getAllVoices()
+{
+    // A voice fetch still waiting for its answer (a second or two) ends on its own and
+    // says how it went; this choice is ignored meanwhile, as a second Get voice is.
+    if (!run.port || !run.fileIO || !run.voiceFetch || run.voiceFetch->busy())
+        return;
+    const QString caption = QStringLiteral("Get all voices from synth");
+    TCategoryDlg choice(&window, caption, false);
+    choice.setMask(list.filterMask());
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    const std::vector<uint8_t> bank = receiveBank(caption);
+    if (!bank.empty())
+        addReceivedBank(bank, choice.mask(), caption);
+}
+
+std::vector<uint8_t> TLibraryCommands::receiveBank(const QString& caption)
+{
+    TMIDIFetch* bankFetch = run.voiceFetch->bankFetch();
+    if (!bankFetch || !bankFetch->startBank()) {
+        tellUser(&window, caption,
+                 QStringLiteral("The request could not be sent: check the MIDI output device."));
+        return {};
+    }
+
+    // The window is painted and Cancel works while the input callback gathers the
+    // bank and the fetch object's timer looks at how far it came.
+    QProgressDialog progress(QStringLiteral("Receiving the voices from the synthesiser..."),
+                             QStringLiteral("Cancel"), 0, static_cast<int>(bankExpectedSize), &window);
+    progress.setObjectName(QStringLiteral("BankProgress"));
+    progress.setWindowTitle(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    enum Outcome { running, complete, unanswered, stalled, tooLong, cancelled };
+    Outcome outcome = running;
+    size_t received = 0;
+    std::vector<uint8_t> bank;
+    connect(bankFetch, &TMIDIFetch::progress, &progress, [&](qulonglong bytes) {
+        progress.setValue(static_cast<int>(std::min<size_t>(bytes, bankExpectedSize - 1)));
+    });
+    connect(bankFetch, &TMIDIFetch::bankReceived, &progress, [&](const std::vector<uint8_t>& message) {
+        bank = message;
+        outcome = complete;
+    });
+    connect(bankFetch, &TMIDIFetch::noAnswer, &progress, [&] { outcome = unanswered; });
+    connect(bankFetch, &TMIDIFetch::stalled, &progress, [&](qulonglong bytes) {
+        received = bytes;
+        outcome = stalled;
+    });
+    connect(bankFetch, &TMIDIFetch::tooLong, &progress, [&] { outcome = tooLong; });
+    connect(bankFetch, &TMIDIFetch::finished, &progress, [&] { progress.hide(); });
+    connect(&progress, &QProgressDialog::canceled, &progress, [&] {
+        if (outcome == running)
+            outcome = cancelled;
+        bankFetch->cancel();
+        progress.hide();
+    });
+    if (outcome == running)
+        progress.exec();
+    if (bankFetch->busy())
+        bankFetch->cancel();
+    progress.hide();
+
+    switch (outcome) {
+    case running:
+    case cancelled: return {};
+    case unanswered:
+        tellUser(&window, caption,
+                 QStringLiteral("The synthesiser did not answer. Nothing was added.\n"
+                                "Check the MIDI devices and the channel."));
+        return {};
+    case stalled:
+        tellUser(&window, caption,
+                 QStringLiteral("The synthesiser stopped sending after %1 bytes. Nothing was added.")
+                     .arg(received));
+        return {};
+    case tooLong:
+        tellUser(&window, caption,
+                 QStringLiteral("The answer was longer than any bank of voices. Nothing was added."));
+        return {};
+    case complete: break;
+    }
+    return bank;
+}
+
+void TLibraryCommands::addReceivedBank(const std::vector<uint8_t>& bank, uint32_t mask,
+                                       const QString& caption)
+{
+    // The whole bank, multis included, also becomes the current bank.
+    const std::string notKept = keepBank ? keepBank(bank) : std::string("no bank window");
+    const QString note =
+        notKept.empty()
+            ? QStringLiteral("The bank, with its 16 multis, is now the current bank (Edit, Bank).")
+            : QStringLiteral("The bank was not kept as the current bank: %1.")
+                  .arg(QString::fromStdString(notKept));
+    const VoiceReadResult read = readVoices(bank.data(), bank.size());
+    ImportSummary summary;
+    const int32_t before = run.fileIO->countRecords();
+    if (!read.voices.empty())
+        summary = run.fileIO->appendDumps(read.voices, mask, false);
+    summary.refused += static_cast<int>(read.refusals.size());
+    for (const VoiceRefusal& refusal : read.refusals)
+        summary.reasons.push_back(refusal.text());
+    list.recount();
+    list.showNewRecords(before);
+    showSummary(summary, caption, note);
+}
+
+void TLibraryCommands::stabilize()
+{
+    // Rename, move and modify act on one entry; export, delete and the categories on
+    // every selected one.
+    const int row = list.view()->singleRow();
+    const bool one = row >= 0 && row < list.rowCount();
+    const int selected = list.view()->selectedCount();
+    for (QAction* action : {ExportVoice, DeleteVoice, Categories})
+        action->setEnabled(selected > 0);
+    ExportVoice->setText(selected > 1 ? QStringLiteral("Export selected voices...")
+                                      : QStringLiteral("Export selected voice..."));
+    DeleteVoice->setText(selected > 1 ? QStringLiteral("&Delete voices...")
+                                      : QStringLiteral("&Delete voice..."));
+    RenameVoice->setEnabled(one);
+    ModifyVoice->setEnabled(one);
+    MoveUp->setEnabled(one && row > 0);
+    MoveDown->setEnabled(one && row + 1 < list.rowCount());
+    ExportListed->setEnabled(list.rowCount() > 0);
+}

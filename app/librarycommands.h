@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The library's commands, on the list's chosen voices or the whole library: modify,
+// add, import, export, rename, categories, move, delete, and "Get all voices from
+// synth..." (the synthesiser's bank into the library). Each reads the library again
+// first, should another program have changed it, and acts on the voices the user saw.
+// The actions are the main window's (its menus and the list's context menu).
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QFileDialog;
+class QMenu;
+class QWidget;
+class TLibraryList;
+class TOverwriteDlg;
+struct ImportSummary;
+struct TTarvik;
+
+class TLibraryCommands : public QObject {
+    Q_OBJECT
+public:
+    TLibraryCommands(TTarvik& run, TLibraryList& list, QWidget& window);
+    ~TLibraryCommands() override;
+
+    void modifyVoice();
+    void addVoice();
+    void importVoices();
+    // Asks for the categories (and whether duplicates stay), then imports the files
+    // with a progress dialog and shows the summary. The menu command and a drop on
+    // the list end up here.
+    void importFiles(const QStringList& paths);
+    void exportListed();
+    void exportVoice();
+    void renameVoice();
+    void categories();
+    // The chosen entry past its neighbour in the list: step -1 up, 1 down.
+    void moveSelected(int step);
+    void deleteVoices();
+    void getAllVoices();
+
+    // Enables the commands that the list's choice allows.
+    void stabilize();
+
+    // A whole bank received by "Get all voices" becomes the current bank there: ""
+    // when it did, else why not.
+    std::function<std::string(const std::vector<uint8_t>& bank)> keepBank;
+
+    QAction *ModifyVoice, *AddVoice, *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice,
+        *MoveUp, *MoveDown, *Categories, *GetAllVoices;
+    QMenu* ListMenu;   // the list's context menu: the entry's housekeeping
+
+private:
+    void buildActions();
+    void buildDialogs();
+    // The bank the synthesiser sent, or empty (and the user told why) when none came.
+    std::vector<uint8_t> receiveBank(const QString& caption);
+    void addReceivedBank(const std::vector<uint8_t>& bank, uint32_t mask, const QString& caption);
+    void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
+    // Tells how many voices an export wrote, and of damaged ones it left out.
+    void exported(bool ok, size_t voices, const QString& path, const QString& caption);
+    // Another program changed the library at every try.
+    void keptChanging(const QString& caption);
+
+    TTarvik& run;
+    TLibraryList& list;
+    QWidget& window;
+    QFileDialog* fileImportDlg;
+    QFileDialog* fileExportDlg;
+    std::unique_ptr<TOverwriteDlg> OverwriteDlg;
+};

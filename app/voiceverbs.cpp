@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/voiceverbs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/dialogs.h"
+#include "app/tarvik.h"
+#include "document/voicedocument.h"
+#include "document/voicefetch.h"
+#include "editors/editcommands.h"
+#include "library/fileio.h"
+#include "library/voiceimport.h"
+#include "voice/dumpcodec.h"
+
+TVoiceVerbs::TVoiceVerbs(TTarvik& run, QWidget& window) : run(run), window(window)
+{
+    fileOpenDlg = new TFileDialog(&window, QStringLiteral("Open sound file"));
+    fileOpenDlg->setObjectName(QStringLiteral("fileOpenDlg"));
+    fileOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    fileOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    // The file system is case-sensitive here: the pattern takes both spellings.
+    fileOpenDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
+
+    fileSaveDlg = new TFileDialog(&window, QStringLiteral("Save voice"));
+    fileSaveDlg->setObjectName(QStringLiteral("fileSaveDlg"));
+    fileSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
+    fileSaveDlg->setFileMode(QFileDialog::AnyFile);
+    fileSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
+    fileSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
+
+    noMIDIData = std::make_unique<TnoMIDIData>();
+    DataReceivedForm = std::make_unique<TDataReceivedForm>();
+    connect(run.voiceFetch.get(), &TVoiceFetch::received, this, [this] {
+        fetchEnded();
+        DataReceivedForm->exec();
+    });
+    connect(run.voiceFetch.get(), &TVoiceFetch::noAnswer, this, [this] {
+        fetchEnded();
+        noMIDIData->exec();
+    });
+    connect(run.commands.get(), &TEditCommands::historyChanged, this, &TVoiceVerbs::showHistory);
+}
+
+TVoiceVerbs::~TVoiceVerbs()
+{
+    if (fetching)
+        QApplication::restoreOverrideCursor();
+}
+
+std::vector<TMenuEntry> TVoiceVerbs::menuEntries()
+{
+    TEditCommands& commands = *run.commands;
+    const auto ctrl = [](int key) { return QList<QKeySequence>{QKeySequence(Qt::CTRL | key)}; };
+    return {
+        {TMenuPlace::fileVoice, "LoadVoice", QStringLiteral("&Load voice"), ctrl(Qt::Key_O),
+         [this] { loadVoice(); }},
+        {TMenuPlace::fileVoice, "SaveVoice", QStringLiteral("&Save voice"), ctrl(Qt::Key_S),
+         [this] { saveVoice(); }},
+        {TMenuPlace::fileExit, "Exit", QStringLiteral("E&xit"), ctrl(Qt::Key_X), [this] { window.close(); }},
+        {TMenuPlace::editHistory, "Undo", QStringLiteral("&Undo"), ctrl(Qt::Key_Z),
+         [&commands] { commands.undo(); },
+         [this](QAction& a) {
+             undo = &a;
+             showHistory();
+         }},
+        {TMenuPlace::editHistory,
+         "Redo",
+         QStringLiteral("&Redo"),
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+         [&commands] { commands.redo(); },
+         [this](QAction& a) {
+             redo = &a;
+             showHistory();
+         }},
+        {TMenuPlace::editHistory,
+         "Compare",
+         QStringLiteral("C&ompare"),
+         {},
+         [&commands] { commands.compare(); },
+         [this](QAction& a) {
+             a.setCheckable(true);
+             compare = &a;
+             showHistory();
+         }},
+        {TMenuPlace::editHistory,
+         "Mutate",
+         QStringLiteral("&Mutate voice..."),
+         {},
+         [this, &commands] { commands.mutateVoiceDialog(&window); }},
+        {TMenuPlace::midiVoice,
+         "GetVoiceFromSynth",
+         QStringLiteral("&Get voice from synth"),
+         {},
+         [this] { fetchVoice(); }},
+    };
+}
+
+void TVoiceVerbs::showHistory()
+{
+    const TVoiceHistory& history = run.document.history;
+    if (undo) {
+        undo->setText(run.commands->undoCaption());
+        undo->setEnabled(history.canUndo() || history.comparing());
+    }
+    if (redo) {
+        redo->setText(run.commands->redoCaption());
+        redo->setEnabled(history.canRedo());
+    }
+    if (compare)
+        compare->setChecked(history.comparing());
+}
+
+void TVoiceVerbs::loadVoice()
+{
+    if (!runFileDialog(fileOpenDlg, run.settings))
+        return;
+    const QString path = fileOpenDlg->selectedFiles().constFirst();
+    if (offerManyVoices(path) || !run.fileIO)
+        return;
+    if (const std::optional<VoiceDump> dump =
+            run.fileIO->loadVoiceFile(QFile::encodeName(path).toStdString()))
+        run.document.loadDump(dump->data(), "Load voice", TVoiceDocument::Send::always);
+}
+
+bool TVoiceVerbs::offerManyVoices(const QString& path)
+{
+    if (!run.fileIO)
+        return false;
+    const VoiceReadResult read = readVoiceFile(QFile::encodeName(path).toStdString());
+    // A MIDI file, or more than one voice (a bank): not a single voice file.
+    QFile file(path);
+    const bool midi = file.open(QIODevice::ReadOnly) && file.read(4) == "MThd";
+    file.close();
+    if (read.voices.empty() || (read.voices.size() == 1 && !midi))
+        return false;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Load voice"),
+                    QStringLiteral("\u201C%1\u201D holds %2 voices, not a single one.\n"
+                                   "Import them into the database, or load the first of them?")
+                        .arg(QFileInfo(path).fileName())
+                        .arg(read.voices.size()),
+                    QMessageBox::NoButton, &window);
+    box.setObjectName(QStringLiteral("ManyVoicesQuestion"));
+    QPushButton* importButton = box.addButton(QStringLiteral("Import"), QMessageBox::AcceptRole);
+    QPushButton* firstButton = box.addButton(QStringLiteral("Load the first"), QMessageBox::ActionRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(importButton);
+    box.exec();
+    if (box.clickedButton() == importButton) {
+        if (importFiles)
+            importFiles({path});
+    } else if (box.clickedButton() == firstButton) {
+        // As a load from a file: one undo step, and the voice goes to the synthesiser.
+        run.document.loadDump(read.voices.front().data(), "Load voice", TVoiceDocument::Send::always);
+    }
+    return true;
+}
+
+void TVoiceVerbs::saveVoice()
+{
+    const Voice& voice = run.document.voice;
+    // The voice's name is the name proposed, without what a file name cannot hold.
+    QString proposed = shownName(QString::fromLatin1(voice.name, voiceNameLength)).trimmed();
+    proposed.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (!runFileDialog(fileSaveDlg, run.settings,
+                       proposed.isEmpty() ? QString() : proposed + QStringLiteral(".SYX")))
+        return;
+    if (run.fileIO && run.fileIO->saveVoiceFile(fileSaveDlg->selectedFiles().constFirst().toStdString(),
+                                                encodeVoice(voice)))
+        run.document.saved();
+}
+
+bool TVoiceVerbs::fetchVoice()
+{
+    // A second ask while the voice is being fetched: the fetch under way answers.
+    if (!run.voiceFetch || !run.voiceFetch->start())
+        return false;
+    if (!fetching)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    fetching = true;
+    return true;
+}
+
+void TVoiceVerbs::fetchEnded()
+{
+    if (fetching)
+        QApplication::restoreOverrideCursor();
+    fetching = false;
+}
+
+bool TVoiceVerbs::confirmLeaving()
+{
+    TVoiceDocument& document = run.document;
+    document.finishEdit();
+    if (!document.history.changedSinceLoaded(document.voice))
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
+                    QStringLiteral("The voice \u201C%1\u201D has changed since it was last loaded, "
+                                   "fetched or saved.")
+                        .arg(shownName(QString::fromLatin1(document.voice.name, voiceNameLength))),
+                    QMessageBox::NoButton, &window);
+    box.setObjectName(QStringLiteral("ExitQuestion"));
+    QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
+    QPushButton* leave = box.addButton(QStringLiteral("Exit anyway"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == leave)
+        return true;
+    if (box.clickedButton() != save)
+        return false;
+    // Saved as "Save voice" saves; a cancelled or failed save stays in the program.
+    saveVoice();
+    return !document.history.changedSinceLoaded(document.voice);
+}

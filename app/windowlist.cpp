@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/windowlist.h"
+
+#include <QAction>
+#include <QDialog>
+
+#include "app/aboutbox.h"
+#include "app/bankwindow.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/setdevices.h"
+#include "app/tarvik.h"
+#include "editors/awmedit.h"
+#include "editors/fmedit.h"
+#include "editors/multiedit.h"
+#include "editors/vectoredit.h"
+#include "editors/voicecommonedit.h"
+
+namespace {
+
+using Made = TWindowEntry::Made;
+
+template <class Editor> std::unique_ptr<QWidget> makeEditor(TTarvik& run)
+{
+    return std::make_unique<Editor>(*run.commands);
+}
+
+std::unique_ptr<QWidget> makeDevices(TTarvik& run)
+{
+    return std::make_unique<TSetDevices>(run.port.get(), run.settings);
+}
+
+std::unique_ptr<QWidget> makeAbout(TTarvik&)
+{
+    return std::make_unique<TAboutTarvik>();
+}
+
+// The Bank window stays with the main window; its "Get" button is the main window's
+// "Get all voices from synth...", its "Multis..." the Multi editor's entry.
+std::unique_ptr<QWidget> makeBank(TTarvik& run)
+{
+    TBankWindow::Needs needs{run.document, run.port.get(), run.fileIO.get(), run.settings};
+    needs.getAllVoices = [&run] {
+        if (auto* action = run.mainForm->findChild<QAction*>(QStringLiteral("GetAllVoices")))
+            action->trigger();
+    };
+    needs.showMultis = [&run] { TWindowList::bringUp(*run.windows->window("MultiEdit")); };
+    return std::make_unique<TBankWindow>(needs, run.mainForm.get());
+}
+
+// The Multi editor edits the Bank window's current bank and sits beside it, owned by
+// the same owner, so that hiding one leaves the other.
+std::unique_ptr<QWidget> makeMultis(TTarvik& run)
+{
+    auto* bank = run.windows->window<TBankWindow>("BankWindow");
+    auto editor = std::make_unique<TMultiEdit>(bank->document(), run.mainForm.get());
+    editor->sendBank = [bank] { bank->sendBank(); };
+    return editor;
+}
+
+TBankWindow& bankOf(QWidget& window)
+{
+    return static_cast<TBankWindow&>(window);
+}
+
+std::vector<TWindowEntry> windowTable()
+{
+    const auto show = &TWindowList::bringUp;
+    const auto dialog = &TWindowList::runDialog;
+    return {
+        {"SetDevices",
+         TMenuPlace::midiDevices,
+         "SelectMidiDevices",
+         "&Select MIDI devices",
+         {},
+         Made::atStart,
+         makeDevices,
+         dialog},
+        {"AWMEdit", TMenuPlace::editWindows, "ElementsAC", "Elements &A && C",
+         QKeySequence(Qt::CTRL | Qt::Key_A), Made::atStart, makeEditor<TAWMEdit>, show},
+        {"FMEdit", TMenuPlace::editWindows, "ElementsBD", "Elements &B && D",
+         QKeySequence(Qt::CTRL | Qt::Key_B), Made::atStart, makeEditor<TFMEdit>, show},
+        {"VoiceCommonEdit", TMenuPlace::editWindows, "VoiceCommon", "Voice &common",
+         QKeySequence(Qt::CTRL | Qt::Key_C), Made::atStart, makeEditor<TVoiceCommonEdit>, show},
+        {"VectorEdit", TMenuPlace::editWindows, "Vectors", "&Vectors", QKeySequence(Qt::CTRL | Qt::Key_V),
+         Made::atStart, makeEditor<TVectorEdit>, show},
+        {"AboutTarvik", TMenuPlace::bar, "About", "&About", {}, Made::atStart, makeAbout, dialog},
+        {"BankWindow", TMenuPlace::editWindows, "ShowBank", "Ban&k", {}, Made::atFirstUse, makeBank, show},
+        {"BankWindow",
+         TMenuPlace::fileBank,
+         "OpenBank",
+         "Open &bank...",
+         {},
+         Made::atFirstUse,
+         makeBank,
+         [](QWidget& w) {
+             TWindowList::bringUp(w);
+             bankOf(w).askOpen();
+         }},
+        {"BankWindow",
+         TMenuPlace::fileBank,
+         "SaveBank",
+         "Save ban&k as...",
+         {},
+         Made::atFirstUse,
+         makeBank,
+         [](QWidget& w) { bankOf(w).askSave(); }},
+        {"BankWindow",
+         TMenuPlace::midiBank,
+         "SendBank",
+         "Send &bank to synth...",
+         {},
+         Made::atFirstUse,
+         makeBank,
+         [](QWidget& w) { bankOf(w).sendBank(); }},
+        {"MultiEdit",
+         TMenuPlace::editWindows,
+         "ShowMultis",
+         "Mul&tis",
+         {},
+         Made::atFirstUse,
+         makeMultis,
+         show},
+    };
+}
+
+}   // namespace
+
+TWindowList::TWindowList(TTarvik& run) : run(run), table(windowTable())
+{
+}
+
+TWindowList::~TWindowList()
+{
+    // The last made first: the Multi editor edits the Bank window's bank.
+    while (!windows.empty())
+        windows.pop_back();
+}
+
+void TWindowList::createStartWindows()
+{
+    for (const TWindowEntry& entry : table)
+        if (entry.made == Made::atStart)
+            window(entry.window);
+}
+
+QWidget* TWindowList::made(const std::string& key) const
+{
+    for (const auto& [name, made] : windows)
+        if (name == key)
+            return made.get();
+    return nullptr;
+}
+
+QWidget* TWindowList::window(const std::string& key)
+{
+    if (QWidget* w = made(key))
+        return w;
+    for (const TWindowEntry& entry : table) {
+        if (entry.window != key)
+            continue;
+        std::unique_ptr<QWidget> w = entry.make(run);
+        QWidget* shown = w.get();
+        windows.emplace_back(key, std::move(w));
+        return shown;
+    }
+    return nullptr;
+}
+
+void TWindowList::open(const TWindowEntry& entry)
+{
+    if (QWidget* w = window(entry.window))
+        entry.open(*w);
+}
+
+std::vector<TMenuEntry> TWindowList::menuEntries()
+{
+    std::vector<TMenuEntry> entries;
+    for (const TWindowEntry& entry : table) {
+        QList<QKeySequence> shortcuts;
+        if (!entry.shortcut.isEmpty())
+            shortcuts << entry.shortcut;
+        entries.push_back({entry.place, entry.action, QString::fromUtf8(entry.caption), shortcuts,
+                           [this, &entry] { open(entry); }});
+    }
+    return entries;
+}
+
+void TWindowList::bringUp(QWidget& window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void TWindowList::runDialog(QWidget& window)
+{
+    if (auto* dialog = qobject_cast<QDialog*>(&window))
+        dialog->exec();
+}
