@@ -26,7 +26,7 @@ class QPushButton;
 class QTimer;
 class TBankDocument;
 class TFileIO;
-class TMIDIPort;
+class TSYProtocol;
 class TMainForm;
 class TSettings;
 class TMultiEdit;
@@ -136,7 +136,7 @@ protected:
 
 private:
     TMainForm& main;
-    TMIDIPort* midiPort;
+    TSYProtocol* protocol;
     TFileIO* fileIO;
     TSettings& settings;
     void tell(const QString& caption, const QString& text, bool warning = false);

@@ -111,10 +111,10 @@ TMainForm::TMainForm(TTarvik& run, QWidget* parent)
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       settings(run.settings), document(run.document), voice(run.document.voice), commands(*run.commands),
-      midiPort(run.port.get()), fileIO(run.fileIO.get())
+      midiPort(run.port.get()), protocol(run.protocol.get()), fileIO(run.fileIO.get())
 {
-    if (midiPort) {
-        fetch = new TMIDIFetch(*midiPort, this);
+    if (protocol) {
+        fetch = new TMIDIFetch(*protocol, this);
         connect(fetch, &TMIDIFetch::voiceReceived, this, [this](const std::vector<uint8_t>& dump) {
             if (!fetchingVoice)
                 return;
@@ -167,7 +167,7 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::createWindows()
 {
-    SetDevices = std::make_unique<TSetDevices>(midiPort, settings);
+    SetDevices = std::make_unique<TSetDevices>(midiPort, protocol, settings);
     AWMEdit = std::make_unique<TAWMEdit>(commands);
     FMEdit = std::make_unique<TFMEdit>(commands);
     VoiceCommonEdit = std::make_unique<TVoiceCommonEdit>(commands);

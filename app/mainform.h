@@ -30,6 +30,7 @@ class TFMEdit;
 class TInvFile;
 class TMIDIFetch;
 class TMIDIPort;
+class TSYProtocol;
 class TOverwriteDlg;
 class TSaveErrDlg;
 class TSetDevices;
@@ -60,6 +61,7 @@ public:
     Voice& voice;
     TEditCommands& commands;
     TMIDIPort* midiPort;
+    TSYProtocol* protocol;
     TFileIO* fileIO;
 
     std::unique_ptr<TSetDevices> SetDevices;

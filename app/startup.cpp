@@ -78,13 +78,14 @@ void createObjects(TTarvik& run, std::unique_ptr<TMIDIBackend> backend)
     // 3.-4. The transport lists the devices, then opens the ports of the settings.
     run.port = backend ? std::make_unique<TMIDIPort>(std::move(backend)) : std::make_unique<TMIDIPort>();
     run.port->events = &run.midiEvents;
-    run.port->setChannel(run.settings.midiChannel);
+    run.protocol = std::make_unique<TSYProtocol>(*run.port);
+    run.protocol->setChannel(run.settings.midiChannel);
     // An open error is a modal dialog too: it never stays out of reach.
     installModalGuard();
     openSettingsDevices(run.port.get(), run.settings);
     // 5. The voice starts from its reset (the document makes it so), and one sender
     // follows it to the synthesiser.
-    run.sender = std::make_unique<TAutoSender>(run.document, run.settings, run.port.get());
+    run.sender = std::make_unique<TAutoSender>(run.document, run.settings, run.protocol.get());
     // 6. The voice file object; no file is open yet.
     run.fileIO = std::make_unique<TFileIO>();
     run.fileIO->events = &run.fileEvents;

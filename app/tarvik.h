@@ -15,6 +15,7 @@
 #include "editors/editcommands.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "settings/settings.h"
 
 struct TTarvik {
@@ -29,6 +30,7 @@ struct TTarvik {
     // Made before any port opens: an open error is told through it.
     std::unique_ptr<TMIDIOpenError> openErrorDialog;
     std::unique_ptr<TMIDIPort> port;
+    std::unique_ptr<TSYProtocol> protocol;   // the synthesiser's requests and sends, on the port
     std::unique_ptr<TAutoSender> sender;
     std::unique_ptr<TFileIO> fileIO;
     std::unique_ptr<TEditCommands> commands;
