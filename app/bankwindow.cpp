@@ -31,7 +31,7 @@
 #include "files/filewrite.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
-#include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "settings/settings.h"
 #include "voice/dumpcodec.h"
 
@@ -241,7 +241,7 @@ void TBankSlotView::dropEvent(QDropEvent* event)
 TBankWindow::TBankWindow(const Needs& needs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      needs(needs), midiPort(needs.port), fileIO(needs.fileIO), settings(needs.settings),
+      needs(needs), protocol(needs.protocol), fileIO(needs.fileIO), settings(needs.settings),
       bank(new TBankDocument(this))
 {
     setObjectName(QStringLiteral("BankWindow"));
@@ -371,8 +371,8 @@ void TBankWindow::connectControls()
 TBankWindow::~TBankWindow()
 {
     // Nothing more goes out once the window that sent it is gone.
-    if (sendActive && midiPort)
-        midiPort->cancelBankSend();
+    if (sendActive && protocol)
+        protocol->cancelBankSend();
 }
 
 void TBankWindow::showState()
@@ -602,7 +602,7 @@ void TBankWindow::sendBank()
             true);
         return;
     }
-    if (!midiPort || !midiPort->startBankSend(message)) {
+    if (!protocol || !protocol->startBankSend(message)) {
         tell(sendCaption(),
              QStringLiteral("The bank could not be sent: check the MIDI output device. "
                             "Nothing was sent."),
@@ -623,9 +623,9 @@ void TBankWindow::sendBank()
     sendProgress->setAutoReset(false);
     sendProgress->setValue(0);
     connect(sendProgress, &QProgressDialog::canceled, this, [this] {
-        if (!cancelAsked && midiPort) {
+        if (!cancelAsked && protocol) {
             cancelAsked = true;
-            midiPort->cancelBankSend();
+            protocol->cancelBankSend();
         }
     });
     sendProgress->show();
@@ -638,16 +638,16 @@ void TBankWindow::sendBank()
 
 void TBankWindow::pollSend()
 {
-    if (!midiPort) {
+    if (!protocol) {
         finishSend(QStringLiteral("The MIDI output is gone: sending stopped."), true);
         return;
     }
     // However the dialog was cancelled (its button, Escape, its close box).
     if (!cancelAsked && sendProgress && sendProgress->wasCanceled()) {
         cancelAsked = true;
-        midiPort->cancelBankSend();
+        protocol->cancelBankSend();
     }
-    const TMIDIPort::BankSendProgress p = midiPort->bankSendProgress();
+    const TSYProtocol::BankSendProgress p = protocol->bankSendProgress();
     const int blocks = p.blocks > 0 ? p.blocks : 17;
     const int sent = std::clamp(p.blocksSent, 0, blocks);
     if (p.cancelled) {

@@ -27,7 +27,7 @@ class QPushButton;
 class QTimer;
 class TBankDocument;
 class TFileIO;
-class TMIDIPort;
+class TSYProtocol;
 class TSettings;
 class TVoiceDocument;
 
@@ -92,7 +92,7 @@ public:
     // of its "Get" and "Multis..." buttons.
     struct Needs {
         TVoiceDocument& voice;
-        TMIDIPort* port;
+        TSYProtocol* protocol;
         TFileIO* fileIO;
         TSettings& settings;
         std::function<void()> getAllVoices = {};
@@ -149,7 +149,7 @@ private:
     void connectControls();
 
     Needs needs;
-    TMIDIPort* midiPort;
+    TSYProtocol* protocol;
     TFileIO* fileIO;
     TSettings& settings;
     void tell(const QString& caption, const QString& text, bool warning = false);

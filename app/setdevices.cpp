@@ -12,6 +12,7 @@
 #include "app/dialogs.h"
 #include "app/pictures.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "settings/settings.h"
 
 namespace {
@@ -120,10 +121,10 @@ void whiteList(QWidget* list)
 }
 }   // namespace
 
-TSetDevices::TSetDevices(TMIDIPort* midiPort, TSettings& settings, QWidget* parent)
+TSetDevices::TSetDevices(TMIDIPort* midiPort, TSYProtocol* protocol, TSettings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      midiPort(midiPort), settings(settings)
+      midiPort(midiPort), protocol(protocol), settings(settings)
 {
     setWindowTitle(QStringLiteral("Select MIDI Devices"));
     setModal(true);
@@ -272,8 +273,8 @@ void TSetDevices::setMIDIChannel()
     if (index < 0 || index >= 16)
         return;
     settings.midiChannel = index;
-    if (midiPort)
-        midiPort->setChannel(index);
+    if (protocol)
+        protocol->setChannel(index);
 }
 
 void openSettingsDevices(TMIDIPort* midiPort, TSettings& settings)

@@ -9,13 +9,14 @@ class QComboBox;
 class QListWidget;
 class QPushButton;
 class TMIDIPort;
+class TSYProtocol;
 class TSettings;
 
 class TSetDevices : public QDialog {
     Q_OBJECT
 public:
-    // port may be null (no transport): the lists stay empty.
-    TSetDevices(TMIDIPort* port, TSettings& settings, QWidget* parent = nullptr);
+    // port and protocol may be null (no transport): the lists stay empty.
+    TSetDevices(TMIDIPort* port, TSYProtocol* protocol, TSettings& settings, QWidget* parent = nullptr);
 
     // Fills the lists from the MIDI transport's device tables and selects what the
     // settings say. A channel outside 1..16 shows as the channel messages really go
@@ -41,6 +42,7 @@ private:
     QPushButton* bOkay;
     QPushButton* bRefresh;
     TMIDIPort* midiPort;
+    TSYProtocol* protocol;
     TSettings& settings;
     // A click on the entry already selected picks it again (say, to retry a device
     // that could not be opened): a click counts as a pick when it did not change the

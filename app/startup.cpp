@@ -23,6 +23,7 @@
 #include "editors/editcommands.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -88,13 +89,14 @@ void createObjects(TTarvik& run, std::unique_ptr<TMIDIBackend> backend)
     // 3.-4. The transport lists the devices, then opens the ports of the settings.
     run.port = backend ? std::make_unique<TMIDIPort>(std::move(backend)) : std::make_unique<TMIDIPort>();
     run.port->events = &run.midiEvents;
-    run.port->setChannel(run.settings.midiChannel);
+    run.protocol = std::make_unique<TSYProtocol>(*run.port);
+    run.protocol->setChannel(run.settings.midiChannel);
     // An open error is a modal dialog too: it never stays out of reach.
     installModalGuard();
     openSettingsDevices(run.port.get(), run.settings);
     // 5. The voice starts from its reset (the document makes it so), and one sender
     // follows it to the synthesiser.
-    run.sender = std::make_unique<TAutoSender>(run.document, run.settings, run.port.get());
+    run.sender = std::make_unique<TAutoSender>(run.document, run.settings, run.protocol.get());
     // 6. The voice file object; no file is open yet.
     run.fileIO = std::make_unique<TFileIO>();
     run.fileIO->events = &run.fileEvents;
@@ -115,7 +117,7 @@ void createWindows(TTarvik& run)
     // the run's fetch, as the MIDI menu does.
     run.InvFile = std::make_unique<TInvFile>();
     run.SaveErrDlg = std::make_unique<TSaveErrDlg>();
-    run.voiceFetch = std::make_unique<TVoiceFetch>(run.document, run.port.get());
+    run.voiceFetch = std::make_unique<TVoiceFetch>(run.document, run.protocol.get());
     run.commands = std::make_unique<TEditCommands>(run.document, *run.sender, run.settings,
                                                    [&run] { return run.verbs && run.verbs->fetchVoice(); });
     run.mainForm = std::make_unique<TMainForm>(run);

@@ -10,6 +10,7 @@
 #include "editors/editcommands.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 
 TTarvik::TTarvik() = default;
 

@@ -19,6 +19,7 @@ class TMIDIOpenError;
 class TMIDIPort;
 class TMainForm;
 class TSaveErrDlg;
+class TSYProtocol;
 class TVoiceFetch;
 class TVoiceVerbs;
 class TWindowList;
@@ -36,6 +37,7 @@ struct TTarvik {
     // Made before any port opens: an open error is told through it.
     std::unique_ptr<TMIDIOpenError> openErrorDialog;
     std::unique_ptr<TMIDIPort> port;
+    std::unique_ptr<TSYProtocol> protocol;   // the synthesiser's requests and sends, on the port
     std::unique_ptr<TAutoSender> sender;
     std::unique_ptr<TFileIO> fileIO;
     // What the file object tells the user: a file that is no voice, a failed save.

@@ -27,7 +27,7 @@ template <class Editor> std::unique_ptr<QWidget> makeEditor(TTarvik& run)
 
 std::unique_ptr<QWidget> makeDevices(TTarvik& run)
 {
-    return std::make_unique<TSetDevices>(run.port.get(), run.settings);
+    return std::make_unique<TSetDevices>(run.port.get(), run.protocol.get(), run.settings);
 }
 
 std::unique_ptr<QWidget> makeAbout(TTarvik&)
@@ -39,7 +39,7 @@ std::unique_ptr<QWidget> makeAbout(TTarvik&)
 // "Get all voices from synth...", its "Multis..." the Multi editor's entry.
 std::unique_ptr<QWidget> makeBank(TTarvik& run)
 {
-    TBankWindow::Needs needs{run.document, run.port.get(), run.fileIO.get(), run.settings};
+    TBankWindow::Needs needs{run.document, run.protocol.get(), run.fileIO.get(), run.settings};
     needs.getAllVoices = [&run] {
         if (auto* action = run.mainForm->findChild<QAction*>(QStringLiteral("GetAllVoices")))
             action->trigger();

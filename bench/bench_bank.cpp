@@ -34,6 +34,7 @@ int main()
     }
     RecordingEvents events;
     TMIDIPort port;
+    TSYProtocol protocol(port);
     port.events = &events;
     if (!port.openOutput(synth.outDevice(port))) {
         std::fprintf(stderr, "bench_bank: %s\n",
@@ -51,7 +52,7 @@ int main()
     const std::vector<uint8_t> message = encodeBankDump(bank, 0);
 
     const auto start = Clock::now();
-    if (!port.startBankSend(message)) {
+    if (!protocol.startBankSend(message)) {
         std::fputs("bench_bank: startBankSend refused the bank\n", stderr);
         return 1;
     }
@@ -60,10 +61,10 @@ int main()
     auto last = Clock::now();
     double longestUnserved = seconds(last - start);
     double longestCall = 0;   // inside bankSendProgress itself
-    TMIDIPort::BankSendProgress progress;
+    TSYProtocol::BankSendProgress progress;
     for (;;) {
         const auto before = Clock::now();
-        progress = port.bankSendProgress();
+        progress = protocol.bankSendProgress();
         const auto now = Clock::now();
         longestCall = std::max(longestCall, seconds(now - before));
         longestUnserved = std::max(longestUnserved, seconds(now - last));

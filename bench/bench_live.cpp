@@ -37,7 +37,7 @@ struct Result {
     bool arrived = false;
 };
 
-Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSecond, uint32_t seed)
+Result burst(TSYProtocol& protocol, const VirtualSY22& synth, int edits, double perSecond, uint32_t seed)
 {
     Voice voice{};
     const double wire = midiWireSeconds(dumpSize);
@@ -50,7 +50,7 @@ Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSec
                                                   std::chrono::duration<double>(i / perSecond)));
         randomVoice(voice, seed + static_cast<uint32_t>(i));
         const auto before = Clock::now();
-        port.sendVoice(voice);
+        protocol.sendVoice(voice);
         r.longestCallMs = std::max(r.longestCallMs, seconds(Clock::now() - before) * 1000.0);
     }
     const auto lastEdit = Clock::now();
@@ -60,7 +60,7 @@ Result burst(TMIDIPort& port, const VirtualSY22& synth, int edits, double perSec
     while (!(r.arrived = synth.currentVoice() == final) && Clock::now() < giveUp)
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     r.finalWires = seconds(Clock::now() - lastEdit) / wire;
-    port.flush(2000);
+    protocol.port().flush(2000);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));   // the synthesiser's counts follow
     r.dumps = synth.count("dumps") - dumpsBefore;
     return r;
@@ -84,8 +84,9 @@ int main()
     }
     RecordingEvents events;
     TMIDIPort port;
+    TSYProtocol protocol(port);
     port.events = &events;
-    port.setChannel(TSettings().midiChannel);
+    protocol.setChannel(TSettings().midiChannel);
     port.openPorts(synth.inDevice(port), synth.outDevice(port));
     if (!events.openErrors.empty()) {
         std::fprintf(stderr, "bench_live: %s\n", events.openErrors.front().c_str());
@@ -109,7 +110,7 @@ int main()
     uint32_t seed = 1;
     for (const Case& c : cases) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));   // the wire at rest
-        const Result r = burst(port, synth, c.edits, c.rate, seed);
+        const Result r = burst(protocol, synth, c.edits, c.rate, seed);
         seed += static_cast<uint32_t>(c.edits);
         ok = ok && r.arrived;
         std::printf("%-22s %6d %6ld %19.2f wt %8.2f wt %15.3f ms%s\n", c.name, r.edits, r.dumps, r.finalWires,

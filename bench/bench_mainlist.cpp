@@ -28,6 +28,7 @@
 #include "document/autosender.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "settings/settings.h"
 #include "voice/dumpcodec.h"
 
@@ -62,8 +63,9 @@ void createObjectsQuietly()
     run->openErrorDialog = std::make_unique<TMIDIOpenError>();
     run->port = std::make_unique<TMIDIPort>();
     run->port->events = &run->midiEvents;
+    run->protocol = std::make_unique<TSYProtocol>(*run->port);
     resetVoice(run->document.voice);
-    run->sender = std::make_unique<TAutoSender>(run->document, run->settings, run->port.get());
+    run->sender = std::make_unique<TAutoSender>(run->document, run->settings, run->protocol.get());
     run->fileIO = std::make_unique<TFileIO>();
     run->fileIO->events = &run->fileEvents;
 }

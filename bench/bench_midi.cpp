@@ -34,6 +34,7 @@ int main(int argc, char** argv)
     }
     RecordingEvents events;
     TMIDIPort port;
+    TSYProtocol protocol(port);
     port.events = &events;
     const int in = synth.inDevice(port);
     const int out = synth.outDevice(port);
@@ -47,7 +48,7 @@ int main(int argc, char** argv)
     std::vector<double> times;
     for (int i = 0; i < trips; ++i) {
         const auto start = Clock::now();
-        const bool got = fetchVoice(port, events);
+        const bool got = fetchVoice(protocol, events);
         times.push_back(seconds(Clock::now() - start));
         if (!got) {
             std::fprintf(stderr, "bench_midi: round trip %d got no answer\n", i + 1);
@@ -63,7 +64,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < dumps; ++i) {
         randomVoice(voice, static_cast<uint32_t>(i + 1));
         // Each one out before the next: a dump still waiting would be replaced.
-        if (!port.sendVoice(voice) || !port.flush(2000)) {
+        if (!protocol.sendVoice(voice) || !port.flush(2000)) {
             std::fputs("bench_midi: sendVoice failed\n", stderr);
             return 1;
         }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "document/autosender.h"
 
-#include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "settings/settings.h"
 
-TAutoSender::TAutoSender(TVoiceDocument& document, const TSettings& settings, TMIDIPort* port)
-    : document(document), settings(settings), port(port)
+TAutoSender::TAutoSender(TVoiceDocument& document, const TSettings& settings, TSYProtocol* protocol)
+    : document(document), settings(settings), protocol(protocol)
 {
     connect(&document, &TVoiceDocument::fieldChanged, this, [this] { send(false); });
     connect(&document, &TVoiceDocument::voiceReplaced, this, [this](TVoiceDocument::Send how) {
@@ -18,20 +18,20 @@ void TAutoSender::send(bool always)
 {
     if (!always && !settings.autoSend)
         return;
-    if (port)
-        port->sendVoice(document.voice);
+    if (protocol)
+        protocol->sendVoice(document.voice);
     emit voiceSent();
 }
 
 void TAutoSender::sendHeard(const Voice& v)
 {
-    if (port)
-        port->sendVoice(v);
+    if (protocol)
+        protocol->sendVoice(v);
     emit voiceSent();
 }
 
 void TAutoSender::sendNote(bool on)
 {
-    if (port)
-        port->sendNote(on);
+    if (protocol)
+        protocol->sendNote(on);
 }

@@ -7,12 +7,12 @@
 #include "document/voicedocument.h"
 #include "midi/fetch.h"
 
-TVoiceFetch::TVoiceFetch(TVoiceDocument& document, TMIDIPort* port, QObject* parent)
+TVoiceFetch::TVoiceFetch(TVoiceDocument& document, TSYProtocol* protocol, QObject* parent)
     : QObject(parent), document(document)
 {
-    if (!port)
+    if (!protocol)
         return;
-    fetch = new TMIDIFetch(*port, this);
+    fetch = new TMIDIFetch(*protocol, this);
     // The fetch object answers a bank fetch with the same "no answer": only a voice
     // fetch started here ends here.
     connect(fetch, &TMIDIFetch::voiceReceived, this, [this](const std::vector<uint8_t>& dump) {

@@ -9,14 +9,14 @@
 #include <QObject>
 
 class TMIDIFetch;
-class TMIDIPort;
+class TSYProtocol;
 class TVoiceDocument;
 
 class TVoiceFetch : public QObject {
     Q_OBJECT
 public:
-    // Without a transport (port null) nothing is ever fetched.
-    TVoiceFetch(TVoiceDocument& document, TMIDIPort* port, QObject* parent = nullptr);
+    // Without a transport (protocol null) nothing is ever fetched.
+    TVoiceFetch(TVoiceDocument& document, TSYProtocol* protocol, QObject* parent = nullptr);
     ~TVoiceFetch() override;
 
     // Starts fetching the voice. False when it did not start: no transport, or a

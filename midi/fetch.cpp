@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 
-#include "midi/midiport.h"
+#include "midi/syprotocol.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ qint64 wholeSecond()
 
 }   // namespace
 
-TMIDIFetch::TMIDIFetch(TMIDIPort& p, QObject* parent) : QObject(parent), port(p)
+TMIDIFetch::TMIDIFetch(TSYProtocol& p, QObject* parent) : QObject(parent), protocol(p)
 {
     timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, this, &TMIDIFetch::poll);
@@ -39,7 +39,7 @@ bool TMIDIFetch::startVoice()
         return false;
     kind = Kind::voice;
     answerWindow = false;
-    port.startVoiceFetch();
+    protocol.startVoiceFetch();
     since.start();
     timer.start(voicePollMs);
     return true;
@@ -47,7 +47,7 @@ bool TMIDIFetch::startVoice()
 
 bool TMIDIFetch::startBank()
 {
-    if (busy() || !port.startBankFetch())
+    if (busy() || !protocol.startBankFetch())
         return false;
     kind = Kind::bank;
     timer.start(bankPollMs);
@@ -57,9 +57,9 @@ bool TMIDIFetch::startBank()
 void TMIDIFetch::cancel()
 {
     if (kind == Kind::voice)
-        port.cancelVoiceFetch();
+        protocol.cancelVoiceFetch();
     else if (kind == Kind::bank)
-        port.cancelBankFetch();
+        protocol.cancelBankFetch();
     kind = Kind::none;
     timer.stop();
 }
@@ -82,7 +82,7 @@ void TMIDIFetch::poll()
 
 void TMIDIFetch::pollVoice()
 {
-    const TMIDIPort::VoiceFetchProgress p = port.voiceFetchProgress();
+    const TSYProtocol::VoiceFetchProgress p = protocol.voiceFetchProgress();
     if (!answerWindow) {
         // The wait for the answer starts once the request is out; a port that takes
         // nothing holds it up for a few seconds at most.
@@ -93,7 +93,7 @@ void TMIDIFetch::pollVoice()
         startSecond = wholeSecond();
     }
     std::array<uint8_t, dumpSize> dump{};
-    if (p.arrived && port.takeVoice(dump)) {
+    if (p.arrived && protocol.takeVoice(dump)) {
         end();
         emit voiceReceived(std::vector<uint8_t>(dump.begin(), dump.end()));
         emit finished();
@@ -102,7 +102,7 @@ void TMIDIFetch::pollVoice()
     if (wholeSecond() - startSecond < 2 && since.elapsed() < answerCapMs)
         return;
     // A dump the callback began to copy in the last moment still counts.
-    const bool late = port.finishVoiceFetch(dump);
+    const bool late = protocol.finishVoiceFetch(dump);
     end();
     if (late)
         emit voiceReceived(std::vector<uint8_t>(dump.begin(), dump.end()));
@@ -113,9 +113,9 @@ void TMIDIFetch::pollVoice()
 
 void TMIDIFetch::pollBank()
 {
-    const TMIDIPort::BankProgress p = port.bankProgress();
+    const TSYProtocol::BankProgress p = protocol.bankProgress();
     std::vector<uint8_t> bank;
-    if (p.complete && port.takeBank(bank)) {
+    if (p.complete && protocol.takeBank(bank)) {
         end();
         emit bankReceived(bank);
     } else if (p.overflow) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fetching from the synthesiser, a single voice and the whole bank alike: the request
-// goes out through the port, and a timer of the event loop looks at how far the
+// goes out through the synthesiser protocol, and a timer of the event loop looks at how far the
 // answer came, until it is in or the synthesiser has said nothing for too long. Nothing
 // waits here: the caller's event loop runs on, and the outcome comes as one signal.
 //
@@ -17,12 +17,12 @@
 #include <cstdint>
 #include <vector>
 
-class TMIDIPort;
+class TSYProtocol;
 
 class TMIDIFetch : public QObject {
     Q_OBJECT
 public:
-    explicit TMIDIFetch(TMIDIPort& port, QObject* parent = nullptr);
+    explicit TMIDIFetch(TSYProtocol& protocol, QObject* parent = nullptr);
     ~TMIDIFetch() override;
 
     // Starts fetching the edit voice. False when a fetch is under way already (the
@@ -56,7 +56,7 @@ private:
     void pollBank();
     void end();
 
-    TMIDIPort& port;
+    TSYProtocol& protocol;
     QTimer timer;
     Kind kind = Kind::none;
     // Voice: the request's time to leave, then the whole-second window (capped at 2 s

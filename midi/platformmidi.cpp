@@ -586,6 +586,61 @@ struct TPlatformMIDI::Impl {
         out.reset();
     }
 
+    // What opening either side shares: the device's number checked, the JACK server a
+    // JACK device needs asked for (never started), the client name chosen and what the
+    // system throws made readable. open(device, client) makes and opens the port.
+    template <class Open>
+    std::string openDevice(const std::vector<Device>& devices, int n, bool input, Open open)
+    {
+        const char* kind = input ? "input" : "output";
+        const int count = static_cast<int>(devices.size());
+        if (n < 0 || n >= count)
+            return std::string("There is no MIDI ") + kind + " device number " + std::to_string(n) + ": " +
+                   countText(count, kind) + ".";
+        const Device device = devices[static_cast<size_t>(n)];
+        const bool jack = device.system == System::jack;
+        if (jack && !jackRunning())
+            return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
+        try {
+            const std::string client = jack ? uniqueClientName() : std::string(clientName);
+            return open(device, client);
+        } catch (const RtMidiError& e) {
+            return readable(e.getMessage());
+        } catch (const std::exception& e) {
+            return std::string(systemName(device.system)) + ": " + e.what();
+        }
+    }
+
+    // Opens port on device under the name own ("in" or "out"). On JACK: a port of our
+    // own, connected by name (from the device to an input, from an output to the
+    // device), so that ports coming and going meanwhile cannot make us use the wrong
+    // one. On ALSA: the device's port, looked up by its name as the list is now.
+    // Empty text on success; RtMidi's complaints arrive in errors.
+    std::string openOn(RtMidi& port, const Device& device, const std::string& client, bool input,
+                       ErrorSink& errors)
+    {
+        const std::string own = input ? "in" : "out";
+        const std::string side = input ? "input" : "output";
+        if (device.system == System::jack) {
+            port.openVirtualPort(own);
+            if (errors.text.empty()) {
+                const std::string ours = client + ":" + own;
+                const std::string error =
+                    input ? connectJack(device.name, ours) : connectJack(ours, device.name);
+                if (!error.empty())
+                    return error;
+            }
+        } else {
+            const int index = currentIndex(port, device.name);
+            if (index < 0)
+                return "The MIDI " + side + " device \"" + device.name + "\" is no longer there.";
+            port.openPort(static_cast<unsigned>(index), own);
+            if (errors.text.empty() && !port.isPortOpen())
+                errors.text = "The MIDI " + side + " device \"" + device.name + "\" cannot be opened.";
+        }
+        return errors.text.empty() ? std::string() : readable(errors.text);
+    }
+
     bool usable(System system) const { return system != System::jack || !jackGone(); }
 };
 
@@ -650,15 +705,7 @@ std::string TPlatformMIDI::outputName(int n) const
 std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* context)
 {
     closeInput();
-    if (n < 0 || n >= inputCount())
-        return "There is no MIDI input device number " + std::to_string(n) + ": " +
-               countText(inputCount(), "input") + ".";
-    const Device device = impl->ins[static_cast<size_t>(n)];
-    const bool jack = device.system == System::jack;
-    if (jack && !impl->jackRunning())
-        return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
-    try {
-        const std::string client = jack ? impl->uniqueClientName() : std::string(clientName);
+    return impl->openDevice(impl->ins, n, true, [&](const Device& device, const std::string& client) {
         // The relay outlives the port (declared first), wherever the port ends.
         auto relay = std::make_shared<InputRelay>();
         auto port = std::make_unique<RtMidiIn>(apiOf(device.system), client, 100);
@@ -668,26 +715,12 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         relay->handler.store(handler);
         port->setCallback(&Impl::onInput, relay.get());
         port->ignoreTypes(false, true, true);   // System Exclusive messages wanted
-        if (jack) {
-            // JACK: a port of our own, connected by name, so that ports coming and
-            // going meanwhile cannot make us listen to the wrong one.
-            port->openVirtualPort("in");
-            if (impl->inErrors.text.empty()) {
-                const std::string error = impl->connectJack(device.name, client + ":in");
-                if (!error.empty())
-                    return error;
-                impl->startTap(device.name);
-            }
-        } else {
-            const int index = currentIndex(*port, device.name);
-            if (index < 0)
-                return "The MIDI input device \"" + device.name + "\" is no longer there.";
-            port->openPort(static_cast<unsigned>(index), "in");
-            if (impl->inErrors.text.empty() && !port->isPortOpen())
-                impl->inErrors.text = "The MIDI input device \"" + device.name + "\" cannot be opened.";
-        }
-        if (!impl->inErrors.text.empty())
-            return readable(impl->inErrors.text);
+        const std::string error = impl->openOn(*port, device, client, true, impl->inErrors);
+        if (!error.empty())
+            return error;
+        const bool jack = device.system == System::jack;
+        if (jack)
+            impl->startTap(device.name);
         // Later warnings come from the service's own thread: nobody listens to them.
         port->setErrorCallback(ignoreError, nullptr);
         impl->in = std::move(port);
@@ -695,63 +728,33 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         impl->inSystem = device.system;
         if (jack)
             impl->settleJackConnection();
-        return {};
-    } catch (const RtMidiError& e) {
-        return readable(e.getMessage());
-    } catch (const std::exception& e) {
-        return std::string(systemName(device.system)) + ": " + e.what();
-    }
+        return std::string();
+    });
 }
 
 std::string TPlatformMIDI::openOutput(int n)
 {
     closeOutput();
-    if (n < 0 || n >= outputCount())
-        return "There is no MIDI output device number " + std::to_string(n) + ": " +
-               countText(outputCount(), "output") + ".";
-    const Device device = impl->outs[static_cast<size_t>(n)];
-    const bool jack = device.system == System::jack;
-    if (jack && !impl->jackRunning())
-        return "The JACK server is not running, so \"" + device.name + "\" cannot be opened.";
-    try {
-        const std::string client = jack ? impl->uniqueClientName() : std::string(clientName);
+    return impl->openDevice(impl->outs, n, false, [&](const Device& device, const std::string& client) {
         auto port = std::make_unique<RtMidiOut>(apiOf(device.system), client);
         impl->outErrors.text.clear();
         port->setErrorCallback(collectError, &impl->outErrors);
-        if (jack) {
-            port->openVirtualPort("out");
-            if (impl->outErrors.text.empty()) {
-                const std::string error = impl->connectJack(client + ":out", device.name);
-                if (!error.empty())
-                    return error;
-            }
-        } else {
-            const int index = currentIndex(*port, device.name);
-            if (index < 0)
-                return "The MIDI output device \"" + device.name + "\" is no longer there.";
-            port->openPort(static_cast<unsigned>(index), "out");
-            if (impl->outErrors.text.empty() && !port->isPortOpen())
-                impl->outErrors.text = "The MIDI output device \"" + device.name + "\" cannot be opened.";
-        }
-        if (!impl->outErrors.text.empty())
-            return readable(impl->outErrors.text);
+        const std::string error = impl->openOn(*port, device, client, false, impl->outErrors);
+        if (!error.empty())
+            return error;
         impl->out = std::move(port);
         impl->outSystem = device.system;
         impl->outStalled = false;
         impl->outTapping = false;
-        if (jack) {
+        if (device.system == System::jack) {
             jack_port_t* tap = impl->watchState->outTap.load(std::memory_order_acquire);
             // Without it, a message counts as on the wire a process cycle after it was handed over.
             if (tap != nullptr)
                 impl->outTapping = impl->connectJack(client + ":out", jack_port_name(tap)).empty();
             impl->settleJackConnection();
         }
-        return {};
-    } catch (const RtMidiError& e) {
-        return readable(e.getMessage());
-    } catch (const std::exception& e) {
-        return std::string(systemName(device.system)) + ": " + e.what();
-    }
+        return std::string();
+    });
 }
 
 void TPlatformMIDI::closeInput()

@@ -209,7 +209,7 @@ TEST_F(SynthTest, PickingAnOutputDeviceKeepsTheInputDeviceButReopensBothPorts)
     EXPECT_EQ(run->settings.outDevice, bOut);
 
     // The voice now goes to the second synthesiser only.
-    run->port->sendVoice(voice());
+    run->protocol->sendVoice(voice());
     expectDumps(b, 1);
     expectDumps(a, 1);
 }
@@ -409,7 +409,7 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     EXPECT_NE(told.find(bOutName), std::string::npos) << told;
     EXPECT_EQ(told.find("number"), std::string::npos) << told;
     EXPECT_EQ(run->settings.outDevice, -1);
-    EXPECT_FALSE(run->port->sendVoice(voice()));
+    EXPECT_FALSE(run->protocol->sendVoice(voice()));
     expectDumps(a, 0);
     shutDown();
     EXPECT_NE(readText("TARVIK.INI").find("Out device name=" + bOutName + "\r\n"), std::string::npos);
@@ -422,7 +422,7 @@ TEST_F(SynthTest, DevicesAreOpenedByNameAndAMissingOneIsNamedNotReplaced)
     EXPECT_NE(child<QLabel>(run->openErrorDialog.get(), "tfError")->text().toStdString().find(bOutName),
               std::string::npos);
     EXPECT_EQ(run->settings.outDevice, -1);
-    EXPECT_FALSE(run->port->sendVoice(voice()));
+    EXPECT_FALSE(run->protocol->sendVoice(voice()));
 }
 
 // The whole bank from a virtual SY-22 over JACK, through the main window's command.
@@ -546,7 +546,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     EXPECT_NE(messages[0].find("memory protect must be off"), std::string::npos) << messages[0];
     ASSERT_TRUE(window->sending());
     // The window is painted and answers while the blocks go out.
-    ASSERT_TRUE(QTest::qWaitFor([] { return run->port->bankSendProgress().blocksSent >= 2; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return run->protocol->bankSendProgress().blocksSent >= 2; }, 30000));
     EXPECT_TRUE(progressShown);
     auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("BankSendProgress"));
     ASSERT_NE(progress, nullptr);
@@ -555,7 +555,7 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     ASSERT_NE(cancel, nullptr);
     cancel->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->sending(); }, 10000));
-    const TMIDIPort::BankSendProgress p = run->port->bankSendProgress();
+    const TSYProtocol::BankSendProgress p = run->protocol->bankSendProgress();
     EXPECT_TRUE(p.cancelled);
     ASSERT_LT(p.blocksSent, 17);
     ASSERT_EQ(messages.size(), 2u);

@@ -21,17 +21,19 @@ protected:
     }
     void openPorts()
     {
+        protocol.reset();
         port = std::make_unique<TMIDIPort>();
+        protocol = std::make_unique<TSYProtocol>(*port);
         port->events = &events;
         port->openPorts(synth->inDevice(*port), synth->outDevice(*port));
         ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
     }
 
-    TMIDIPort::BankSendProgress sendAndWait(const Bytes& message)
+    TSYProtocol::BankSendProgress sendAndWait(const Bytes& message)
     {
-        EXPECT_TRUE(port->startBankSend(message));
-        TMIDIPort::BankSendProgress p;
-        EXPECT_TRUE(eventually([&] { return (p = port->bankSendProgress()).done; }, 60));
+        EXPECT_TRUE(protocol->startBankSend(message));
+        TSYProtocol::BankSendProgress p;
+        EXPECT_TRUE(eventually([&] { return (p = protocol->bankSendProgress()).done; }, 60));
         return p;
     }
 
@@ -39,29 +41,31 @@ protected:
     Bytes fetchBank()
     {
         Bytes bank;
-        EXPECT_TRUE(port->startBankFetch());
-        EXPECT_TRUE(eventually([&] { return port->bankProgress().complete && port->takeBank(bank); }, 60))
+        EXPECT_TRUE(protocol->startBankFetch());
+        EXPECT_TRUE(
+            eventually([&] { return protocol->bankProgress().complete && protocol->takeBank(bank); }, 60))
             << synth->log();
         return bank;
     }
 
     std::unique_ptr<VirtualSY22> synth;
     std::unique_ptr<TMIDIPort> port;
+    std::unique_ptr<TSYProtocol> protocol;   // goes before the port
     RecordingEvents events;
 };
 
 TEST_F(BankSend, TheSynthTakesTheBankWholeWithItsPausesAndAnswersWithItByteForByte)
 {
     connect({"--channel", "3"});
-    port->setChannel(3);
+    protocol->setChannel(3);
     TMIDIPort closed;
-    EXPECT_FALSE(closed.startBankSend(testBankMessage(1, 3)));
+    EXPECT_FALSE(TSYProtocol(closed).startBankSend(testBankMessage(1, 3)));
 
     const Bytes message = testBankMessage(2, 3);
-    ASSERT_TRUE(port->startBankSend(message));
-    EXPECT_FALSE(port->startBankSend(message));   // one at a time
-    TMIDIPort::BankSendProgress p;
-    ASSERT_TRUE(eventually([&] { return (p = port->bankSendProgress()).done; }, 60));
+    ASSERT_TRUE(protocol->startBankSend(message));
+    EXPECT_FALSE(protocol->startBankSend(message));   // one at a time
+    TSYProtocol::BankSendProgress p;
+    ASSERT_TRUE(eventually([&] { return (p = protocol->bankSendProgress()).done; }, 60));
     EXPECT_EQ(p.blocksSent, 17);
     EXPECT_FALSE(p.failed || p.cancelled);
 
@@ -81,11 +85,11 @@ TEST_F(BankSend, ACancelBetweenBlocksLeavesTheEarlierBlocksWrittenAndSendsNothin
     connect({"--bank", dir + "/old.syx"});
     const Bytes fresh = testBankMessage(4, 0);
 
-    ASSERT_TRUE(port->startBankSend(fresh));
-    ASSERT_TRUE(eventually([&] { return port->bankSendProgress().blocksSent >= 3; }, 30));
-    port->cancelBankSend();
-    TMIDIPort::BankSendProgress p;
-    ASSERT_TRUE(eventually([&] { return (p = port->bankSendProgress()).done; }));
+    ASSERT_TRUE(protocol->startBankSend(fresh));
+    ASSERT_TRUE(eventually([&] { return protocol->bankSendProgress().blocksSent >= 3; }, 30));
+    protocol->cancelBankSend();
+    TSYProtocol::BankSendProgress p;
+    ASSERT_TRUE(eventually([&] { return (p = protocol->bankSendProgress()).done; }));
     EXPECT_TRUE(p.cancelled);
     EXPECT_FALSE(p.failed);
     ASSERT_GE(p.blocksSent, 3);
@@ -112,7 +116,7 @@ TEST_F(BankSend, MemoryProtectTakesNothing)
 {
     connect({"--protect"});
     const Bytes before = fetchBank();
-    const TMIDIPort::BankSendProgress p = sendAndWait(testBankMessage(5, 0));
+    const TSYProtocol::BankSendProgress p = sendAndWait(testBankMessage(5, 0));
     EXPECT_EQ(p.blocksSent, 17);
     ASSERT_TRUE(synth->waitForCount("protected", 1));
     EXPECT_EQ(synth->count("bank-blocks"), 0);
@@ -128,10 +132,11 @@ TEST_F(BankSend, APowerCycleKeepsEveryVoiceSentWithItsInnerChecksumAndResetsOneW
     ASSERT_TRUE(parseBankDump(message.data(), message.size(), sent, error)) << error;
     breakInnerChecksum(message, 6);   // I07 as written before the inner checksum was known
     EXPECT_EQ(checkBankDump(message.data(), message.size()), "voice I07: bad inner checksum");
-    const TMIDIPort::BankSendProgress p = sendAndWait(message);
+    const TSYProtocol::BankSendProgress p = sendAndWait(message);
     ASSERT_EQ(p.blocksSent, 17);
     ASSERT_TRUE(synth->waitForCount("banks", 1));
 
+    protocol.reset();
     port.reset();
     ASSERT_TRUE(synth->restart({"--power-cycle"})) << synth->log();
     ASSERT_NO_FATAL_FAILURE(openPorts());

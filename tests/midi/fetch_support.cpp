@@ -7,9 +7,9 @@
 #include "tests/midi/vsy22.h"
 #include "voice/dumpcodec.h"
 
-bool fetchVoice(TMIDIPort& port, RecordingEvents& events)
+bool fetchVoice(TSYProtocol& protocol, RecordingEvents& events)
 {
-    TMIDIFetch fetch(port);
+    TMIDIFetch fetch(protocol);
     bool received = false;
     QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
         decodeVoice(dump.data(), events.voice);

@@ -7,6 +7,7 @@
 
 #include "midi/fetch.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "tests/midi/fakebackend.h"
 #include "voice/bank.h"
 
@@ -42,10 +43,12 @@ struct FakeFetch : ::testing::Test {
         auto owned = std::make_unique<TFakeMIDIBackend>();
         fake = owned.get();
         port = std::make_unique<TMIDIPort>(std::move(owned));
+        protocol = std::make_unique<TSYProtocol>(*port);
         port->openPorts(0, 0);
     }
     TFakeMIDIBackend* fake = nullptr;
     std::unique_ptr<TMIDIPort> port;
+    std::unique_ptr<TSYProtocol> protocol;
 };
 
 }   // namespace
@@ -63,7 +66,7 @@ TEST_F(FakeFetch, ABankInPiecesArrivesWholeAnOverlongAnswerIsRefusedAndAStopIsSt
                 Bytes(bank.begin() + long(at), bank.begin() + long(std::min(bank.size(), at + step))));
         return true;
     });
-    TMIDIFetch fetch(*port);
+    TMIDIFetch fetch(*protocol);
     Outcome o = run(fetch);
     EXPECT_EQ(o.what, "bank");
     EXPECT_EQ(o.bytes, bank);

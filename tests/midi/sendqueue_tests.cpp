@@ -10,6 +10,7 @@
 
 #include "midi/midiport.h"
 #include "midi/sendqueue.h"
+#include "midi/syprotocol.h"
 #include "tests/midi/fakebackend.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
@@ -141,8 +142,9 @@ TEST(FakePort, AThrowingSendIsToldOnceAndThePortGoesOnSendingAndASetUpThatThrows
     throwing = false;
     Voice voice;
     randomVoice(voice, 3);
-    port.setChannel(5);
-    EXPECT_TRUE(port.sendVoice(voice));
+    TSYProtocol protocol(port);
+    protocol.setChannel(5);
+    EXPECT_TRUE(protocol.sendVoice(voice));
     EXPECT_TRUE(port.flush(5000));
     const VoiceDump expectedBytes = encodeVoice(voice);
     Bytes expected(expectedBytes.begin(), expectedBytes.end());

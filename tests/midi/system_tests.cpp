@@ -28,6 +28,7 @@ TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
     testing::internal::CaptureStderr();
     {
         TMIDIPort port;
+        TSYProtocol protocol(port);
         port.events = &events;
         if (access("/dev/snd/seq", F_OK) != 0) {
             EXPECT_EQ(port.inCount, 0);
@@ -35,8 +36,8 @@ TEST(MidiSystems, WithoutAJackServerTheListsStayQuietAndNoServerIsStarted)
             EXPECT_EQ(port.inDeviceName(0), "");
         }
         port.openPorts(port.inCount, port.outCount);
-        EXPECT_FALSE(port.sendVoice(voice));
-        EXPECT_FALSE(fetchVoice(port, events));
+        EXPECT_FALSE(protocol.sendVoice(voice));
+        EXPECT_FALSE(fetchVoice(protocol, events));
     }
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(printed, "");
@@ -55,6 +56,7 @@ TEST(MidiSystems, JackServerGoingAwayWhilePortsAreOpenMakesSendingFailQuietly)
     resetVoice(voice);
     RecordingEvents events;
     auto port = std::make_unique<TMIDIPort>();
+    auto protocol = std::make_unique<TSYProtocol>(*port);
     port->events = &events;
     const int in = synth.inDevice(*port);
     const int out = synth.outDevice(*port);
@@ -62,19 +64,20 @@ TEST(MidiSystems, JackServerGoingAwayWhilePortsAreOpenMakesSendingFailQuietly)
     ASSERT_GE(out, 0);
     port->openPorts(in, out);
     ASSERT_TRUE(events.openErrors.empty());
-    EXPECT_TRUE(port->sendVoice(voice));
+    EXPECT_TRUE(protocol->sendVoice(voice));
     ASSERT_TRUE(synth.waitForCount("dumps", 1));
 
     jack.stop();
-    EXPECT_TRUE(eventually([&] { return !port->sendVoice(voice); }));
-    EXPECT_FALSE(port->sendDumpRequest());
-    EXPECT_FALSE(fetchVoice(*port, events));
+    EXPECT_TRUE(eventually([&] { return !protocol->sendVoice(voice); }));
+    EXPECT_FALSE(protocol->sendDumpRequest());
+    EXPECT_FALSE(fetchVoice(*protocol, events));
     EXPECT_EQ(events.noDataCalls, 1);
 
     port->closePorts();
     port->openPorts(in, out);
     ASSERT_EQ(events.openErrors.size(), 2u);
     EXPECT_NE(events.openErrors[0].find("JACK"), std::string::npos) << events.openErrors[0];
+    protocol.reset();
     port.reset();
     EXPECT_TRUE(eventually([&] { return !synth.running(); }));
 }
@@ -88,6 +91,7 @@ TEST(MidiSystems, JackServerThatStallsNeverMakesSendingHang)
     resetVoice(voice);
     RecordingEvents events;
     auto port = std::make_unique<TMIDIPort>();
+    auto protocol = std::make_unique<TSYProtocol>(*port);
     port->events = &events;
     const int in = synth.inDevice(*port);
     const int out = synth.outDevice(*port);
@@ -106,14 +110,14 @@ TEST(MidiSystems, JackServerThatStallsNeverMakesSendingHang)
     } resume{server};
     alarm(60);   // a hang fails here, not at the test run's time-out
     for (int i = 0; i < 40; ++i)
-        port->sendVoice(voice);
+        protocol->sendVoice(voice);
     alarm(0);
 
     // Once it runs again, so does sending: the voice the stall held up may be gone,
     // but the next ones arrive.
     kill(server, SIGCONT);
     EXPECT_TRUE(eventually([&] {
-        port->sendVoice(voice);
+        protocol->sendVoice(voice);
         port->flush(1000);
         return synth.count("dumps") >= 2;
     }));
@@ -128,19 +132,21 @@ TEST(MidiSystems, ClosingAgainstAJackServerThatStoppedAnsweringEndsInTime)
     resetVoice(voice);
     RecordingEvents events;
     auto port = std::make_unique<TMIDIPort>();
+    auto protocol = std::make_unique<TSYProtocol>(*port);
     port->events = &events;
     port->openPorts(synth.inDevice(*port), synth.outDevice(*port));
     ASSERT_TRUE(events.openErrors.empty()) << events.openErrors.front();
-    EXPECT_TRUE(port->sendVoice(voice));
+    EXPECT_TRUE(protocol->sendVoice(voice));
     ASSERT_TRUE(synth.waitForCount("dumps", 1));
 
     // Stopped, not gone: every call to it would wait for as long as it stays stopped.
     // The program ends with an edit still to send, as it may at exit.
     ASSERT_EQ(kill(jack.pid, SIGSTOP), 0);
     randomVoice(voice, 9);
-    port->sendVoice(voice);
+    protocol->sendVoice(voice);
     alarm(30);   // a hang fails here, not at the test run's time-out
     const auto start = std::chrono::steady_clock::now();
+    protocol.reset();
     port.reset();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     alarm(0);
@@ -164,6 +170,7 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
     resetVoice(voice);
     RecordingEvents events;
     TMIDIPort port;
+    TSYProtocol protocol(port);
     port.events = &events;
     {
         VirtualSY22 synth({"--silent"});
@@ -175,7 +182,7 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
         alarm(60);   // a hang fails here, not at the test run's time-out
         for (int i = 0; i < 100; ++i) {
             randomVoice(voice, static_cast<uint32_t>(i + 1));
-            port.sendVoice(voice);
+            protocol.sendVoice(voice);
             if (i == 30)
                 kill(jack.pid, SIGKILL);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -196,7 +203,7 @@ TEST(MidiSystems, JackServerKilledDuringABurstNeitherHangsNorCrashesAndSendingRe
     port.openPorts(synth.inDevice(port), synth.outDevice(port));
     ASSERT_EQ(events.openErrors.size(), errorsBefore) << events.openErrors.back();
     randomVoice(voice, 500);
-    EXPECT_TRUE(port.sendVoice(voice));
+    EXPECT_TRUE(protocol.sendVoice(voice));
     EXPECT_TRUE(port.flush(2000));
     const VoiceDump expected = encodeVoice(voice);
     EXPECT_TRUE(eventually([&] { return synth.currentVoice() == Bytes(expected.begin(), expected.end()); }));

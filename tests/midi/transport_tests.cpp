@@ -46,6 +46,7 @@ protected:
         synth = std::make_unique<VirtualSY22>(options);
         ASSERT_TRUE(synth->start()) << synth->log();
         port = std::make_unique<TMIDIPort>();
+        protocol = std::make_unique<TSYProtocol>(*port);
         port->events = &events;
         inDevice = synth->inDevice(*port);
         outDevice = synth->outDevice(*port);
@@ -57,6 +58,7 @@ protected:
 
     void TearDown() override
     {
+        protocol.reset();
         port.reset();
         synth.reset();
         if (!synthFile.empty())
@@ -76,6 +78,7 @@ protected:
     std::filesystem::path synthFile;
     std::unique_ptr<VirtualSY22> synth;
     std::unique_ptr<TMIDIPort> port;
+    std::unique_ptr<TSYProtocol> protocol;
     RecordingEvents events;
     // The voice the test sends, and the one a fetch decodes into.
     Voice& voice = events.voice;
@@ -89,9 +92,9 @@ TEST_F(Transport, DumpAndRequestCarryOnlyTheChannelsLowBitsInByteTwo)
     randomVoice(voice, 7);
     const Bytes dump = encoded(voice);
     for (int channel : {0, 15, 200}) {
-        port->setChannel(channel);
-        EXPECT_TRUE(port->sendVoice(voice));
-        EXPECT_TRUE(port->sendDumpRequest());
+        protocol->setChannel(channel);
+        EXPECT_TRUE(protocol->sendVoice(voice));
+        EXPECT_TRUE(protocol->sendDumpRequest());
     }
     ASSERT_TRUE(synth->waitForCount("received", 6)) << synth->log();
 
@@ -111,7 +114,7 @@ TEST_F(Transport, FetchedVoiceLandsInTheRecordBeforeTheEditorsAreTold)
     const Bytes expected = synthVoiceAsDecoded();
     ASSERT_NE(encoded(voice), expected);
 
-    EXPECT_TRUE(fetchVoice(*port, events));
+    EXPECT_TRUE(fetchVoice(*protocol, events));
     EXPECT_EQ(events.receivedCalls, 1);
     EXPECT_EQ(events.noDataCalls, 0);
     EXPECT_EQ(events.voiceWhenReceived, expected);
@@ -126,7 +129,7 @@ TEST_F(Transport, AnswerArrivingWhileTheRequestIsStillBeingSentIsTaken)
     const Bytes expected = synthVoiceAsDecoded();
     for (int attempt = 0; attempt < 3; ++attempt) {
         resetVoice(voice);
-        EXPECT_TRUE(fetchVoice(*port, events)) << "attempt " << attempt;
+        EXPECT_TRUE(fetchVoice(*protocol, events)) << "attempt " << attempt;
         EXPECT_EQ(encoded(voice), expected);
     }
     EXPECT_EQ(events.noDataCalls, 0);
@@ -138,7 +141,7 @@ TEST_F(Transport, OtherMessagesFirstAndAnswerOnAnotherChannelStillGiveTheDump)
     connect({"--other-first", "--answer-channel", "9"});
     const Bytes expected = synthVoiceAsDecoded();
 
-    EXPECT_TRUE(fetchVoice(*port, events));
+    EXPECT_TRUE(fetchVoice(*protocol, events));
     EXPECT_EQ(events.receivedCalls, 1);
     EXPECT_EQ(events.noDataCalls, 0);
     EXPECT_EQ(encoded(voice), expected);
@@ -151,7 +154,7 @@ TEST_F(Transport, SilenceGivesNoDataAfterOneToTwoSecondsTwiceWithTheVoiceKept)
     const Bytes before = encoded(voice);
     for (int attempt = 1; attempt <= 2; ++attempt) {
         const auto start = Clock::now();
-        EXPECT_FALSE(fetchVoice(*port, events));
+        EXPECT_FALSE(fetchVoice(*protocol, events));
         const double waited = secondsSince(start);
         EXPECT_GE(waited, 1.0);
         EXPECT_LT(waited, 4.0);   // bounded, not a speed figure
@@ -177,13 +180,13 @@ TEST_F(Transport, LateAnswerToAnEarlierRequestIsNeverTaken)
     ASSERT_EQ(listener.openInput(
                   inDevice, [](const uint8_t*, size_t, void*) {}, nullptr),
               "");
-    EXPECT_FALSE(fetchVoice(*port, events));
+    EXPECT_FALSE(fetchVoice(*protocol, events));
     ASSERT_TRUE(synth->waitForCount("answers", 1));
     EXPECT_TRUE(eventually([&] { return listener.inputBytes() >= dumpSize; }));
-    EXPECT_FALSE(port->voiceFetchProgress().arrived);   // nobody asked: not taken in
+    EXPECT_FALSE(protocol->voiceFetchProgress().arrived);   // nobody asked: not taken in
 
     // The next request's own answer comes too late as well: nothing may stand in for it.
-    EXPECT_FALSE(fetchVoice(*port, events));
+    EXPECT_FALSE(fetchVoice(*protocol, events));
     EXPECT_EQ(events.noDataCalls, 2);
     EXPECT_EQ(events.receivedCalls, 0);
     EXPECT_EQ(encoded(voice), before);
@@ -192,6 +195,7 @@ TEST_F(Transport, LateAnswerToAnEarlierRequestIsNeverTaken)
 TEST_F(Transport, MissingDevicesGiveTwoReadableErrorsInputFirstAndTheProgramGoesOn)
 {
     TMIDIPort p;
+    TSYProtocol sy(p);
     p.events = &events;
     p.openPorts(p.inCount + 3, p.outCount + 7);
     ASSERT_EQ(events.openErrors.size(), 2u);
@@ -208,9 +212,9 @@ TEST_F(Transport, MissingDevicesGiveTwoReadableErrorsInputFirstAndTheProgramGoes
     EXPECT_NE(events.openErrors[3].find("output"), std::string::npos);
 
     const Bytes before = encoded(voice);
-    EXPECT_FALSE(p.sendVoice(voice));
-    EXPECT_FALSE(p.sendDumpRequest());
-    EXPECT_FALSE(fetchVoice(p, events));
+    EXPECT_FALSE(sy.sendVoice(voice));
+    EXPECT_FALSE(sy.sendDumpRequest());
+    EXPECT_FALSE(fetchVoice(sy, events));
     EXPECT_EQ(events.noDataCalls, 1);
     EXPECT_EQ(encoded(voice), before);
 }
@@ -218,20 +222,20 @@ TEST_F(Transport, MissingDevicesGiveTwoReadableErrorsInputFirstAndTheProgramGoes
 TEST_F(Transport, ClosingAndReopeningThePortsWorks)
 {
     connect();
-    EXPECT_TRUE(port->sendVoice(voice));
+    EXPECT_TRUE(protocol->sendVoice(voice));
     ASSERT_TRUE(synth->waitForCount("dumps", 1));
 
     port->closePorts();
-    EXPECT_FALSE(port->sendVoice(voice));
-    EXPECT_FALSE(fetchVoice(*port, events));
+    EXPECT_FALSE(protocol->sendVoice(voice));
+    EXPECT_FALSE(fetchVoice(*protocol, events));
     EXPECT_EQ(events.noDataCalls, 1);
     EXPECT_EQ(synth->count("dumps"), 1);
 
     port->openPorts(inDevice, outDevice);
     EXPECT_TRUE(events.openErrors.empty()) << events.openErrors.front();
-    EXPECT_TRUE(port->sendVoice(voice));
+    EXPECT_TRUE(protocol->sendVoice(voice));
     EXPECT_TRUE(synth->waitForCount("dumps", 2));
-    EXPECT_TRUE(fetchVoice(*port, events));
+    EXPECT_TRUE(fetchVoice(*protocol, events));
     EXPECT_EQ(events.receivedCalls, 1);
 }
 
@@ -247,7 +251,7 @@ TEST_F(Transport, ABurstOfEditsEndsWithTheFinalVoiceAndEveryDumpWholeAndInEditOr
     for (int i = 0; i < 100; ++i) {
         randomVoice(voice, 100 + static_cast<uint32_t>(i));
         sent.push_back(encoded(voice));
-        EXPECT_TRUE(port->sendVoice(voice));
+        EXPECT_TRUE(protocol->sendVoice(voice));
         if (i == 49) {
             EXPECT_TRUE(port->sendMessage(bankRequest, sizeof bankRequest));
         }
@@ -290,12 +294,12 @@ TEST_F(Transport, FetchRightAfterAnEditAnswersWithTheEditedVoice)
 {
     connect();
     randomVoice(voice, 77);
-    ASSERT_TRUE(port->sendVoice(voice));   // on the wire
+    ASSERT_TRUE(protocol->sendVoice(voice));   // on the wire
     randomVoice(voice, 78);
-    ASSERT_TRUE(port->sendVoice(voice));   // waiting behind it
+    ASSERT_TRUE(protocol->sendVoice(voice));   // waiting behind it
     const Bytes edited = encoded(voice);
     resetVoice(voice);
-    EXPECT_TRUE(fetchVoice(*port, events));
+    EXPECT_TRUE(fetchVoice(*protocol, events));
     EXPECT_EQ(encoded(voice), edited);
 }
 
@@ -304,7 +308,7 @@ TEST_F(Transport, AVoiceStillWaitingAtCloseOrExitIsSent)
     connect({"--silent"});
     for (uint32_t seed : {5u, 6u, 7u}) {
         randomVoice(voice, seed);
-        port->sendVoice(voice);
+        protocol->sendVoice(voice);
     }
     port->closePorts();
     EXPECT_TRUE(eventually([&] { return synth->currentVoice() == encoded(voice); }, 2.0));
@@ -312,8 +316,9 @@ TEST_F(Transport, AVoiceStillWaitingAtCloseOrExitIsSent)
     port->openPorts(inDevice, outDevice);
     for (uint32_t seed : {8u, 9u}) {
         randomVoice(voice, seed);
-        port->sendVoice(voice);
+        protocol->sendVoice(voice);
     }
+    protocol.reset();
     port.reset();
     EXPECT_TRUE(eventually([&] { return synth->currentVoice() == encoded(voice); }, 2.0));
 }

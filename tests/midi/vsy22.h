@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "voice/bank.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
@@ -268,7 +269,7 @@ public:
 
 // Fetches the synthesiser's voice as the editor does: the fetch object in the event
 // loop, the dump decoded into voice before events hear of it. True when one came.
-bool fetchVoice(TMIDIPort& port, RecordingEvents& events);
+bool fetchVoice(TSYProtocol& protocol, RecordingEvents& events);
 
 // A JACK server of the test's own, under a name of its own, so that a test
 // may stop it or count its ports without disturbing the shared server.

@@ -16,6 +16,7 @@
 #include "files/filewrite.h"
 #include "midi/fetch.h"
 #include "midi/midiport.h"
+#include "midi/syprotocol.h"
 #include "settings/settings.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
@@ -39,18 +40,6 @@ struct ToolApplication {
     char* argv[2] = {name, nullptr};
     QCoreApplication application{argc, argv};
 };
-
-// Runs a fetch to its end in an event loop run once: the tool has no other. start is
-// the fetch's start; false when it did not start.
-template <class Start> bool runFetch(TMIDIFetch& fetch, Start start)
-{
-    QEventLoop loop;
-    QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
-    if (!start())
-        return false;
-    loop.exec();
-    return true;
-}
 
 struct MidiOptions {
     TSettings settings;   // the settings file's, with the options on top
@@ -108,31 +97,62 @@ bool readOptions(const Args& args, bool wantIn, bool several, MidiOptions& o, st
     return true;
 }
 
-// The port on the options' channel, telling events.
-void setUp(TMIDIPort& port, ToolEvents& events, const TSettings& settings)
-{
-    port.events = &events;
-    port.setChannel(settings.midiChannel);
-}
+// The transport and the synthesiser protocol on the options' channel, telling events.
+struct ToolMidi {
+    explicit ToolMidi(const TSettings& settings)
+    {
+        port.events = &events;
+        protocol.setChannel(settings.midiChannel);
+    }
+    ToolEvents events;
+    TMIDIPort port;
+    TSYProtocol protocol{port};   // goes before the port
+};
 
 // The output port of the settings; false with the reason in error.
-bool openOutputPort(TMIDIPort& port, ToolEvents& events, const TSettings& settings, std::string& error)
+bool openOutputPort(ToolMidi& midi, const TSettings& settings, std::string& error)
 {
-    if (port.openOutput(settings.outDevice))
+    if (midi.port.openOutput(settings.outDevice))
         return true;
-    error = "cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " + events.lastError;
+    error =
+        "cannot open MIDI output device " + std::to_string(settings.outDevice) + ": " + midi.events.lastError;
     return false;
 }
 
 // Both ports from the settings, input first; false with the reason in error.
-bool openBothPorts(TMIDIPort& port, ToolEvents& events, const TSettings& settings, std::string& error)
+bool openBothPorts(ToolMidi& midi, const TSettings& settings, std::string& error)
 {
-    if (!port.openInput(settings.inDevice)) {
-        error =
-            "cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " + events.lastError;
+    if (!midi.port.openInput(settings.inDevice)) {
+        error = "cannot open MIDI input device " + std::to_string(settings.inDevice) + ": " +
+                midi.events.lastError;
         return false;
     }
-    return openOutputPort(port, events, settings, error);
+    return openOutputPort(midi, settings, error);
+}
+
+// One fetch from the synthesiser on the options' ports, the bank or the edit voice,
+// run to its end in an event loop of its own (the tool has no other); hook connects the
+// command's handlers to the fetch object's signals first. The ports are closed by the
+// time it returns. False with the reason in error when a port did not open or the
+// fetch did not start.
+template <class Hook> bool fetchFromSynth(const TSettings& settings, bool bank, Hook hook, std::string& error)
+{
+    ToolMidi midi(settings);
+    if (!openBothPorts(midi, settings, error))
+        return false;
+    const ToolApplication application;
+    TMIDIFetch fetch(midi.protocol);
+    hook(fetch);
+    QEventLoop loop;
+    QObject::connect(&fetch, &TMIDIFetch::finished, &loop, &QEventLoop::quit);
+    if (!(bank ? fetch.startBank() : fetch.startVoice())) {
+        error = std::string(bank ? "the bank request" : "the dump request") +
+                " could not be sent to MIDI output device " + std::to_string(settings.outDevice);
+        return false;
+    }
+    loop.exec();
+    midi.port.closePorts();
+    return true;
 }
 
 }   // namespace
@@ -188,11 +208,9 @@ int cmdSend(const Args& args)
             return fail(error);
     }
 
-    ToolEvents events;
-    TMIDIPort port;
-    setUp(port, events, o.settings);
     const TSettings& settings = o.settings;
-    if (!openOutputPort(port, events, settings, error))
+    ToolMidi midi(settings);
+    if (!openOutputPort(midi, settings, error))
         return fail(error);
     for (size_t i = 0; i < dumps.size(); ++i) {
         // Exactly as the editor sends its voice record: decoded, encoded afresh, channel
@@ -201,10 +219,10 @@ int cmdSend(const Args& args)
         Voice v;
         resetVoice(v);
         decodeVoice(dumps[i].data(), v);
-        if (!port.sendVoice(v) || !port.flush(5000))
+        if (!midi.protocol.sendVoice(v) || !midi.port.flush(5000))
             return fail(files[i] + ": the voice could not be sent to MIDI output device " +
                         std::to_string(settings.outDevice) +
-                        (events.lastError.empty() ? std::string() : " (" + events.lastError + ")"));
+                        (midi.events.lastError.empty() ? std::string() : " (" + midi.events.lastError + ")"));
     }
     return 0;
 }
@@ -216,27 +234,21 @@ int cmdGet(const Args& args)
     if (!readOptions(args, true, false, o, error))
         return fail("get: " + error);
 
-    ToolEvents events;
-    TMIDIPort port;
-    setUp(port, events, o.settings);
-    const TSettings& settings = o.settings;
-    if (!openBothPorts(port, events, settings, error))
-        return fail(error);
     Voice voice;
     resetVoice(voice);
-    const ToolApplication application;
-    TMIDIFetch fetch(port);
     bool received = false;
-    QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
-        decodeVoice(dump.data(), voice);
-        std::fputs("MIDI dump received\n", stderr);
-        received = true;
-    });
-    QObject::connect(&fetch, &TMIDIFetch::noAnswer, [] { std::fputs("No data received\n", stderr); });
-    runFetch(fetch, [&] { return fetch.startVoice(); });
+    const auto hook = [&](TMIDIFetch& fetch) {
+        QObject::connect(&fetch, &TMIDIFetch::voiceReceived, [&](const std::vector<uint8_t>& dump) {
+            decodeVoice(dump.data(), voice);
+            std::fputs("MIDI dump received\n", stderr);
+            received = true;
+        });
+        QObject::connect(&fetch, &TMIDIFetch::noAnswer, [] { std::fputs("No data received\n", stderr); });
+    };
+    if (!fetchFromSynth(o.settings, false, hook, error))
+        return fail(error);
     if (!received)
         return 1;   // "No data received" is on standard error already
-    port.closePorts();
 
     // A single-voice file as the editor saves one: encoded afresh, byte 2 = 0x00.
     const VoiceDump dump = encodeVoice(voice);
@@ -257,31 +269,24 @@ int cmdGetBank(const Args& args)
     if (!readOptions(args, true, false, o, error))
         return fail("get-bank: " + error);
 
-    ToolEvents events;
-    TMIDIPort port;
-    setUp(port, events, o.settings);
-    const TSettings& settings = o.settings;
-    if (!openBothPorts(port, events, settings, error))
-        return fail(error);
-    const ToolApplication application;
-    TMIDIFetch fetch(port);
     std::vector<uint8_t> bank;
     std::string failure;
-    QObject::connect(&fetch, &TMIDIFetch::bankReceived,
-                     [&](const std::vector<uint8_t>& message) { bank = message; });
-    QObject::connect(&fetch, &TMIDIFetch::tooLong,
-                     [&] { failure = "the answer is longer than any bank; nothing was saved"; });
-    QObject::connect(&fetch, &TMIDIFetch::noAnswer,
-                     [&] { failure = "no bank received: the synthesiser did not answer"; });
-    QObject::connect(&fetch, &TMIDIFetch::stalled, [&](qulonglong received) {
-        failure = "the bank stopped coming after " + std::to_string(received) + " bytes; nothing was saved";
-    });
-    if (!runFetch(fetch, [&] { return fetch.startBank(); }))
-        return fail("the bank request could not be sent to MIDI output device " +
-                    std::to_string(settings.outDevice));
+    const auto hook = [&](TMIDIFetch& fetch) {
+        QObject::connect(&fetch, &TMIDIFetch::bankReceived,
+                         [&](const std::vector<uint8_t>& message) { bank = message; });
+        QObject::connect(&fetch, &TMIDIFetch::tooLong,
+                         [&] { failure = "the answer is longer than any bank; nothing was saved"; });
+        QObject::connect(&fetch, &TMIDIFetch::noAnswer,
+                         [&] { failure = "no bank received: the synthesiser did not answer"; });
+        QObject::connect(&fetch, &TMIDIFetch::stalled, [&](qulonglong received) {
+            failure =
+                "the bank stopped coming after " + std::to_string(received) + " bytes; nothing was saved";
+        });
+    };
+    if (!fetchFromSynth(o.settings, true, hook, error))
+        return fail(error);
     if (!failure.empty())
         return fail(failure);
-    port.closePorts();
 
     // A bank that lost bytes on the way is no backup: it is not saved as one.
     const std::string fault = checkBankDump(bank.data(), bank.size());
@@ -323,13 +328,11 @@ int cmdSendBank(const Args& args)
     if (channelGiven)
         bank[dumpChannelOffset] = channelBits(o.settings.midiChannel);
 
-    ToolEvents events;
-    TMIDIPort port;
-    setUp(port, events, o.settings);
     const TSettings& settings = o.settings;
-    if (!openOutputPort(port, events, settings, error))
+    ToolMidi midi(settings);
+    if (!openOutputPort(midi, settings, error))
         return fail(error);
-    if (!port.startBankSend(bank))
+    if (!midi.protocol.startBankSend(bank))
         return fail("the bank could not be sent to MIDI output device " + std::to_string(settings.outDevice));
 
     // A block takes well under a second; one that takes far longer means the port
@@ -337,7 +340,7 @@ int cmdSendBank(const Args& args)
     int shown = 0;
     auto lastChange = std::chrono::steady_clock::now();
     for (;;) {
-        const TMIDIPort::BankSendProgress p = port.bankSendProgress();
+        const TSYProtocol::BankSendProgress p = midi.protocol.bankSendProgress();
         const auto now = std::chrono::steady_clock::now();
         if (p.blocksSent > shown) {
             for (; shown < p.blocksSent; ++shown)
@@ -351,7 +354,7 @@ int cmdSendBank(const Args& args)
             return fail("the bank stopped after " + std::to_string(p.blocksSent) + " of " +
                         std::to_string(p.blocks) + " blocks: the output port took no more");
         if (now - lastChange > std::chrono::seconds(10)) {
-            port.cancelBankSend();
+            midi.protocol.cancelBankSend();
             return fail("the bank stopped after " + std::to_string(p.blocksSent) + " of " +
                         std::to_string(p.blocks) + " blocks: the output port took no more");
         }
