@@ -296,3 +296,23 @@ void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects
         if (object && object->objectName().isEmpty())
             object->setObjectName(QLatin1String(name));
 }
+
+QStringList effectTypeNames()
+{
+    return {QStringLiteral("Reverb Hall"),
+            QStringLiteral("Reverb Room"),
+            QStringLiteral("Reverb Plate"),
+            QStringLiteral("Reverb Club"),
+            QStringLiteral("Reverb Metal"),
+            QStringLiteral("Single Short Delay"),
+            QStringLiteral("Long Delay 1"),
+            QStringLiteral("Long Delay 2"),
+            QStringLiteral("Doubler"),
+            QStringLiteral("Ping-Pong Delay"),
+            QStringLiteral("Panned Reflections"),
+            QStringLiteral("Early Reflections"),
+            QStringLiteral("Gated Reverb"),
+            QStringLiteral("Delay & Reverb 1"),
+            QStringLiteral("Delay & Reverb 2"),
+            QStringLiteral("Distortion & Reverb")};
+}

@@ -160,3 +160,7 @@ QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth);
 // Gives each object that has no name yet its name (its member's, as the window's form
 // names it): tests and the other windows find the controls by these names.
 void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects);
+
+// The effect types in the synthesiser's order, as the voice common and multi editors
+// list them.
+QStringList effectTypeNames();

@@ -12,7 +12,7 @@
 #include "document/bankdocument.h"
 #include "editors/controls.h"
 #include "editors/fieldbinder.h"
-#include "editors/voicecommonedit.h"
+#include "editors/namebox.h"
 
 QString noteName(int note)
 {
@@ -99,7 +99,7 @@ QLayout* TMultiEdit::addTop()
     tfName->setObjectName(QStringLiteral("tfName"));
     tfName->setToolTip(QStringLiteral("The multi's name (8 characters)"));
     tfName->setFixedWidth(90);
-    cbEffectType = new TPickList(TVoiceCommonEdit::effectNames());
+    cbEffectType = new TPickList(effectTypeNames());
     cbEffectType->setObjectName(QStringLiteral("cbEffectType"));
     tfEffectDepth = new TNumberBox(1);
     tfEffectDepth->setObjectName(QStringLiteral("tfEffectDepth"));

@@ -30,6 +30,7 @@
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
+#include "editors/namebox.h"
 #include "editors/voicecommonedit.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"

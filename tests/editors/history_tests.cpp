@@ -24,6 +24,7 @@
 #include "editors/elementops.h"
 #include "editors/fmedit.h"
 #include "editors/vectoredit.h"
+#include "editors/namebox.h"
 #include "editors/voicecommonedit.h"
 #include "editortest.h"
 #include "voice/voice.h"

@@ -19,6 +19,7 @@
 #include "editors/controls.h"
 #include "editors/envelope.h"
 #include "editors/fmedit.h"
+#include "editors/namebox.h"
 #include "editors/voicecommonedit.h"
 #include "editortest.h"
 #include "voice/voice.h"
