@@ -31,56 +31,60 @@
 TLibraryCommands::TLibraryCommands(TTarvik& run, TLibraryList& list, QWidget& window)
     : QObject(&window), run(run), list(list), window(window), OverwriteDlg(std::make_unique<TOverwriteDlg>())
 {
-    buildActions();
+    ListMenu = new QMenu(&window);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
     buildDialogs();
     connect(&list, &TLibraryList::choiceChanged, this, &TLibraryCommands::stabilize);
-    stabilize();
 }
 
 TLibraryCommands::~TLibraryCommands() = default;
 
-void TLibraryCommands::buildActions()
+std::vector<TMenuEntry> TLibraryCommands::menuEntries()
 {
-    // Children of the window, so that their shortcuts and object names are the window's.
-    auto item = [this](QAction*& action, const char* name, const QString& caption,
-                       const QKeySequence& shortcut, const std::function<void()>& handler) {
-        action = new QAction(caption, &window);
-        action->setObjectName(QString::fromLatin1(name));
-        if (!shortcut.isEmpty()) {
-            action->setShortcut(shortcut);
-            // The menu's shortcuts win over the list's own keys.
-            action->setShortcutContext(Qt::WindowShortcut);
-        }
-        connect(action, &QAction::triggered, this, handler);
+    // The actions the choice enables are kept, and enabled for it as soon as made.
+    const auto keep = [this](QAction*& kept) { return keepAction(kept, [this] { stabilize(); }); };
+    const auto ctrl = [](int key) { return QList<QKeySequence>{QKeySequence(Qt::CTRL | key)}; };
+    const QList<QKeySequence> none;
+    using P = TMenuPlace;
+    return {
+        {P::fileRecord, "ModifyVoice", QStringLiteral("&Modify voice in database"), ctrl(Qt::Key_M),
+         [this] { modifyVoice(); }, keep(ModifyVoice)},
+        {P::fileRecord, "AddVoice", QStringLiteral("&Add voice to database"), ctrl(Qt::Key_D),
+         [this] { addVoice(); }},
+        {P::fileExchange, "ImportVoices", QStringLiteral("&Import voices..."), none,
+         [this] { importVoices(); }},
+        {P::fileExchange, "ExportListed", QStringLiteral("&Export listed voices..."), none,
+         [this] { exportListed(); }, keep(ExportListed)},
+        {P::fileExchange, "ExportVoice", QStringLiteral("Export selected voice..."), none,
+         [this] { exportVoice(); }, keep(ExportVoice)},
+        {P::fileEntry, "RenameVoice", QStringLiteral("&Rename voice..."), none, [this] { renameVoice(); },
+         keep(RenameVoice)},
+        {P::fileEntry, "Categories", QStringLiteral("Ca&tegories..."), none, [this] { categories(); },
+         keep(Categories)},
+        {P::fileEntry, "MoveUp", QStringLiteral("Move &up"), none, [this] { moveSelected(-1); },
+         keep(MoveUp)},
+        {P::fileEntry, "MoveDown", QStringLiteral("Move do&wn"), none, [this] { moveSelected(1); },
+         keep(MoveDown)},
+        {P::fileEntry, "DeleteVoice", QStringLiteral("&Delete voice..."), none, [this] { deleteVoices(); },
+         keep(DeleteVoice)},
+        {P::midiLibrary, "GetAllVoices", QStringLiteral("Get &all voices from synth..."), none,
+         [this] { getAllVoices(); }},
     };
-    item(ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
-         QKeySequence(Qt::CTRL | Qt::Key_M), [this] { modifyVoice(); });
-    item(AddVoice, "AddVoice", QStringLiteral("&Add voice to database"), QKeySequence(Qt::CTRL | Qt::Key_D),
-         [this] { addVoice(); });
-    item(ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
-         [this] { importVoices(); });
-    item(ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."), QKeySequence(),
-         [this] { exportListed(); });
-    item(ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."), QKeySequence(),
-         [this] { exportVoice(); });
-    item(RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
-         [this] { renameVoice(); });
-    item(Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
-         [this] { categories(); });
-    item(MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(), [this] { moveSelected(-1); });
-    item(MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(), [this] { moveSelected(1); });
-    item(DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
-         [this] { deleteVoices(); });
-    item(GetAllVoices, "GetAllVoices", QStringLiteral("Get &all voices from synth..."), QKeySequence(),
-         [this] { getAllVoices(); });
+}
 
-    // The same housekeeping on the list's context menu.
-    ListMenu = new QMenu(&window);
-    ListMenu->setObjectName(QStringLiteral("ListMenu"));
-    for (QAction* action : {RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice})
-        ListMenu->addAction(action);
-    ListMenu->addSeparator();
-    ListMenu->addAction(ExportVoice);
+void TLibraryCommands::popupListMenu(const QPoint& at)
+{
+    // The same housekeeping as the File menu's, once its actions are made.
+    if (!actionsMade())
+        return;
+    if (ListMenu->isEmpty()) {
+        ListMenu->addActions({RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice});
+        ListMenu->addSeparator();
+        ListMenu->addAction(ExportVoice);
+    }
+    stabilize();
+    if (list.view()->selectedCount() > 0)
+        ListMenu->popup(at);
 }
 
 void TLibraryCommands::buildDialogs()
@@ -94,17 +98,13 @@ void TLibraryCommands::buildDialogs()
         {QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"), QStringLiteral("All files (*)")});
 
     // A folder that does not exist is refused inside the dialog, as "Save voice" does.
-    fileExportDlg = new TFileDialog(&window, QStringLiteral("Export voices"));
-    fileExportDlg->setObjectName(QStringLiteral("fileExportDlg"));
-    fileExportDlg->setAcceptMode(QFileDialog::AcceptSave);
-    fileExportDlg->setFileMode(QFileDialog::AnyFile);
-    fileExportDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-    fileExportDlg->setDefaultSuffix(QStringLiteral("SYX"));
+    fileExportDlg =
+        makeSyxDialog(&window, "fileExportDlg", QStringLiteral("Export voices"), QFileDialog::AcceptSave);
 }
 
 void TLibraryCommands::modifyVoice()
 {
-    if (!run.fileIO || !ModifyVoice->isEnabled())
+    if (!run.fileIO || (ModifyVoice && !ModifyVoice->isEnabled()))
         return;
     // The record replaced is the one the user saw: when another program changed the
     // library meanwhile, the list is read again and the question asked again.
@@ -551,8 +551,20 @@ void TLibraryCommands::addReceivedBank(const std::vector<uint8_t>& bank, uint32_
     showSummary(summary, caption, note);
 }
 
+bool TLibraryCommands::actionsMade() const
+{
+    for (const QAction* action :
+         {ModifyVoice, ExportListed, ExportVoice, RenameVoice, DeleteVoice, MoveUp, MoveDown, Categories})
+        if (!action)
+            return false;
+    return true;
+}
+
 void TLibraryCommands::stabilize()
 {
+    // The main window makes the actions all at once, with its menus.
+    if (!actionsMade())
+        return;
     // Rename, move and modify act on one entry; export, delete and the categories on
     // every selected one.
     const int row = list.view()->singleRow();
