@@ -108,28 +108,26 @@ void TLibraryCommands::modifyVoice()
         return;
     // The record replaced is the one the user saw: when another program changed the
     // library meanwhile, the list is read again and the question asked again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(QStringLiteral("Modify voice in database")))
-            return;
+    const bool done = tryOnChosen(QStringLiteral("Modify voice in database"), [&] {
         // The current row may have been deselected (Ctrl+click), or several chosen:
         // then nothing is replaced.
         const int row = list.view()->singleRow();
         if (row < 0 || row >= list.rowCount())
-            return;
+            return true;
         const int32_t n = list.recordAt(row);
         OverwriteDlg->setVoiceName(list.view()->text(row));
         if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
-            return;
+            return true;
         if (run.fileIO->overwriteRecord(n, list.filterMask(), encodeVoice(run.document.voice),
                                         list.listedHashes({n}).front()))
             run.document.saved();
         else if (run.fileIO->stale)
-            continue;
+            return false;
         list.fillList();
-        return;
-    }
-    keptChanging(QStringLiteral("Modify voice in database"));
-    list.fillList();
+        return true;
+    });
+    if (!done)
+        list.fillList();
 }
 
 void TLibraryCommands::addVoice()
@@ -278,17 +276,15 @@ void TLibraryCommands::renameVoice()
     if (!run.fileIO)
         return;
     const QString caption = QStringLiteral("Rename voice");
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(caption))
-            return;
+    tryOnChosen(caption, [&] {
         const int32_t n = list.singleRecord();
         if (n < 0)
-            return;
+            return true;
         if (list.listing().isDamaged(n)) {
             tellUser(&window, caption,
                      QStringLiteral(
                          "This voice is damaged: its stored dump fails its check, so it is not renamed."));
-            return;
+            return true;
         }
         QInputDialog dialog(&window);
         dialog.setObjectName(QStringLiteral("RenameDlg"));
@@ -298,7 +294,7 @@ void TLibraryCommands::renameVoice()
         if (auto* edit = dialog.findChild<QLineEdit*>())
             edit->setMaxLength(8);
         if (dialog.exec() != QDialog::Accepted)
-            return;
+            return true;
         const QString typed = dialog.textValue();
         const bool plain = std::all_of(typed.begin(), typed.end(),
                                        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
@@ -307,26 +303,23 @@ void TLibraryCommands::renameVoice()
             tellUser(&window, caption,
                      QStringLiteral("A voice name has at most 8 characters: plain letters, digits, "
                                     "blanks and punctuation."));
-            return;
+            return true;
         }
         if (!run.fileIO->renameRecord(n, name, list.listedHashes({n}).front()) && run.fileIO->stale)
-            continue;
+            return false;
         list.fillList(n, true);
-        return;
-    }
-    keptChanging(caption);
+        return true;
+    });
 }
 
 void TLibraryCommands::categories()
 {
     if (!run.fileIO)
         return;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(QStringLiteral("Categories")))
-            return;
+    tryOnChosen(QStringLiteral("Categories"), [&] {
         const std::vector<int32_t> records = list.selectedRecords();
         if (records.empty())
-            return;
+            return true;
         // Several entries start from the categories they all share, those only some
         // of them carry half-ticked; OK changes what the user changed and keeps the rest.
         uint32_t all = 0xFFFF, some = 0;
@@ -344,18 +337,17 @@ void TLibraryCommands::categories()
         dialog.setObjectName(QStringLiteral("CategoriesDlg"));
         dialog.setMasks(all, some & 0xFFFF);
         if (dialog.exec() != QDialog::Accepted)
-            return;
+            return true;
         std::vector<uint32_t> changed;
         for (const uint32_t old : masks)
             changed.push_back(dialog.apply(old));
         const std::vector<uint64_t> hashes = list.listedHashes(records);
         if (!run.fileIO->setRecordsCategories(records, changed, &hashes) && run.fileIO->stale)
-            continue;
+            return false;
         const int32_t current = list.selectedRecord();
         list.fillList(current >= 0 ? current : records.front(), true);
-        return;
-    }
-    keptChanging(QStringLiteral("Categories"));
+        return true;
+    });
 }
 
 void TLibraryCommands::moveSelected(int step)
@@ -390,13 +382,11 @@ void TLibraryCommands::deleteVoices()
     // The records deleted are the ones the user saw named: when another program
     // changed the library meanwhile, the list is read again and the question asked
     // again about the voices chosen, wherever they stand now.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(QStringLiteral("Delete voice")))
-            return;
+    tryOnChosen(QStringLiteral("Delete voice"), [&] {
         const std::vector<int> rows = list.view()->selectedRows();
         const std::vector<int32_t> records = list.selectedRecords();
         if (records.empty())
-            return;
+            return true;
         QString question;
         if (records.size() == 1) {
             question = QStringLiteral("Delete the voice \u201C%1\u201D from the database?")
@@ -419,18 +409,26 @@ void TLibraryCommands::deleteVoices()
                         question, QMessageBox::Yes | QMessageBox::No, &window);
         box.setDefaultButton(QMessageBox::No);
         if (box.exec() != QMessageBox::Yes)
-            return;
+            return true;
         const std::vector<uint64_t> hashes = list.listedHashes(records);
         const bool deleted = run.fileIO->deleteRecords(records, &hashes);
         if (!deleted && run.fileIO->stale)
-            continue;
+            return false;
         list.recount();
         // The record after the first one deleted takes its number: it is the one
         // selected next.
         list.fillList(deleted ? records.front() : list.selectedRecord(), true);
-        return;
-    }
-    keptChanging(QStringLiteral("Delete voice"));
+        return true;
+    });
+}
+
+bool TLibraryCommands::tryOnChosen(const QString& caption, const std::function<bool()>& attempt)
+{
+    for (int tries = 0; tries < 3; ++tries)
+        if (!list.chosenStillThere(caption) || attempt())
+            return true;
+    keptChanging(caption);
+    return false;
 }
 
 void TLibraryCommands::keptChanging(const QString& caption)

@@ -74,6 +74,12 @@ private:
     void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
     // Tells how many voices an export wrote, and of damaged ones it left out.
     void exported(bool ok, size_t voices, const QString& path, const QString& caption);
+    // A command on the chosen voices, tried again while another program changes the
+    // library under it: attempt answers true when it is done, false when the library
+    // changed meanwhile (it is read again, the voices chosen found again, and attempt
+    // runs anew). A chosen voice that is gone ends it quietly; after the third try the
+    // user is told. False only then.
+    bool tryOnChosen(const QString& caption, const std::function<bool()>& attempt);
     // Another program changed the library at every try.
     void keptChanging(const QString& caption);
 
