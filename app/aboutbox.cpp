@@ -42,14 +42,19 @@ TAboutTarvik::TAboutTarvik()
         top += 22;
     }
 
-    auto* notice = new QLabel(this);
-    notice->setObjectName(QStringLiteral("notice"));
-    notice->setWordWrap(true);
-    notice->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont small;
-    small.setPixelSize(12);
-    notice->setFont(small);
-    pictures::setTextColour(notice, pictures::yellow);
+    // A paragraph, wrapped and centred, in plain type of that size.
+    const auto paragraph = [this](const char* name, int pixels, const QColor& colour) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        QFont font;
+        font.setPixelSize(pixels);
+        label->setFont(font);
+        pictures::setTextColour(label, colour);
+        return label;
+    };
+    auto* notice = paragraph("notice", 12, pictures::yellow);
     notice->setText(
         QStringLiteral("Tarvik is free software: you may use, copy, share and change it under the "
                        "terms of the licence that comes with it. It comes with no warranty of any kind."
@@ -69,22 +74,13 @@ TAboutTarvik::TAboutTarvik()
     notice->setGeometry(left, top + 20, width, 290);
 
     // Where this run keeps its settings and library (filled in when shown).
-    tfFolder = new QLabel(this);
-    tfFolder->setObjectName(QStringLiteral("tfFolder"));
-    tfFolder->setWordWrap(true);
-    tfFolder->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont folderFont;
-    folderFont.setPixelSize(11);
-    tfFolder->setFont(folderFont);
-    pictures::setTextColour(tfFolder, pictures::aqua);
+    tfFolder = paragraph("tfFolder", 11, pictures::aqua);
     tfFolder->setGeometry(left, top + 314, width, 34);
 
-    bOK = new QPushButton(QIcon(pictures::tick()), QStringLiteral("OK"), this);
+    bOK = addPictureButton(this, QStringLiteral("OK"), pictures::tick(), 1,
+                           QRect(left + width / 2 - 40, 412, 80, 27));
     bOK->setObjectName(QStringLiteral("bOK"));
-    bOK->setIconSize(QSize(20, 20));
-    bOK->setGeometry(left + width / 2 - 40, 412, 80, 27);
     bOK->setDefault(true);
-    connect(bOK, &QPushButton::clicked, this, [this] { done(1); });
 }
 
 void TAboutTarvik::showEvent(QShowEvent* event)

@@ -318,18 +318,9 @@ QLayout* TBankWindow::buildButtons()
 
 void TBankWindow::buildDialogs()
 {
-    bankOpenDlg = new TFileDialog(this, QStringLiteral("Open bank"));
-    bankOpenDlg->setObjectName(QStringLiteral("bankOpenDlg"));
-    bankOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
-    bankOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    bankOpenDlg->setNameFilters(
-        {QStringLiteral("System Exclusive files (*.SYX *.syx)"), QStringLiteral("All files (*)")});
-    bankSaveDlg = new TFileDialog(this, QStringLiteral("Save bank as"));
-    bankSaveDlg->setObjectName(QStringLiteral("bankSaveDlg"));
-    bankSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
-    bankSaveDlg->setFileMode(QFileDialog::AnyFile);
-    bankSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-    bankSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
+    bankOpenDlg =
+        makeSyxDialog(this, "bankOpenDlg", QStringLiteral("Open bank"), QFileDialog::AcceptOpen, true);
+    bankSaveDlg = makeSyxDialog(this, "bankSaveDlg", QStringLiteral("Save bank as"), QFileDialog::AcceptSave);
 }
 
 void TBankWindow::connectControls()
@@ -387,13 +378,6 @@ void TBankWindow::showState()
     bSend->setEnabled(!sendActive);
 }
 
-void TBankWindow::tell(const QString& caption, const QString& text, bool warning)
-{
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text, QMessageBox::Ok,
-                    this);
-    box.exec();
-}
-
 void TBankWindow::closeEvent(QCloseEvent* event)
 {
     bank->finishEdit();
@@ -421,18 +405,16 @@ bool TBankWindow::openBankFile(const QString& path)
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        tell(caption,
-             QStringLiteral("%1 could not be read: %2.\nThe current bank is unchanged.")
-                 .arg(name, file.errorString()),
-             true);
+        warnUser(this, caption,
+                 QStringLiteral("%1 could not be read: %2.\nThe current bank is unchanged.")
+                     .arg(name, file.errorString()));
         return false;
     }
     if (file.size() > bankFileLimit) {
-        tell(caption,
-             QStringLiteral("%1 was not opened: not a bank dump (far too long).\n"
-                            "The current bank is unchanged.")
-                 .arg(name),
-             true);
+        warnUser(this, caption,
+                 QStringLiteral("%1 was not opened: not a bank dump (far too long).\n"
+                                "The current bank is unchanged.")
+                     .arg(name));
         return false;
     }
     const QByteArray bytes = file.readAll();
@@ -440,10 +422,9 @@ bool TBankWindow::openBankFile(const QString& path)
     std::string error;
     if (!parseBankDump(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()),
                        read, error)) {
-        tell(caption,
-             QStringLiteral("%1 was not opened: %2.\nThe current bank is unchanged.")
-                 .arg(name, QString::fromStdString(error)),
-             true);
+        warnUser(this, caption,
+                 QStringLiteral("%1 was not opened: %2.\nThe current bank is unchanged.")
+                     .arg(name, QString::fromStdString(error)));
         return false;
     }
     bank->replace(read, "Open bank", name);
@@ -462,14 +443,14 @@ bool TBankWindow::saveBankFile(const QString& path)
     const std::vector<uint8_t> message = encodeBankDump(bank->bank(), 0);
     const std::string fault = checkBankDump(message.data(), message.size());
     if (!fault.empty()) {
-        tell(caption, QStringLiteral("The bank was not saved: %1.").arg(QString::fromStdString(fault)), true);
+        warnUser(this, caption,
+                 QStringLiteral("The bank was not saved: %1.").arg(QString::fromStdString(fault)));
         return false;
     }
     if (!replaceFileAtomically(QFile::encodeName(path).toStdString(), message.data(), message.size())) {
-        tell(caption,
-             QStringLiteral("%1 could not be written; any file of that name is as it was.")
-                 .arg(QFileInfo(path).fileName()),
-             true);
+        warnUser(this, caption,
+                 QStringLiteral("%1 could not be written; any file of that name is as it was.")
+                     .arg(QFileInfo(path).fileName()));
         return false;
     }
     return true;
@@ -532,7 +513,7 @@ void TBankWindow::dropRecords(int slot, const std::vector<int32_t>& records)
     if (!refused.isEmpty())
         lines << QStringLiteral("Not put in: ") + refused.join(QStringLiteral(", ")) + QLatin1Char('.');
     if (!lines.isEmpty())
-        tell(QStringLiteral("Bank"), lines.join(QLatin1Char('\n')));
+        tellUser(this, QStringLiteral("Bank"), lines.join(QLatin1Char('\n')));
 }
 
 void TBankWindow::dropSlot(int from, int to, bool move)
@@ -596,17 +577,15 @@ void TBankWindow::sendBank()
     const std::vector<uint8_t> message = encodeBankDump(bank->bank(), channelBits(settings.midiChannel));
     const std::string fault = checkBankDump(message.data(), message.size());
     if (!fault.empty()) {
-        tell(
-            sendCaption(),
-            QStringLiteral("The bank was not sent: %1. Nothing was sent.").arg(QString::fromStdString(fault)),
-            true);
+        warnUser(this, sendCaption(),
+                 QStringLiteral("The bank was not sent: %1. Nothing was sent.")
+                     .arg(QString::fromStdString(fault)));
         return;
     }
     if (!protocol || !protocol->startBankSend(message)) {
-        tell(sendCaption(),
-             QStringLiteral("The bank could not be sent: check the MIDI output device. "
-                            "Nothing was sent."),
-             true);
+        warnUser(this, sendCaption(),
+                 QStringLiteral("The bank could not be sent: check the MIDI output device. "
+                                "Nothing was sent."));
         return;
     }
     sendActive = true;
@@ -702,5 +681,5 @@ void TBankWindow::finishSend(const QString& text, bool warning)
     }
     sendActive = false;
     showState();
-    tell(sendCaption(), text, warning);
+    (warning ? warnUser : tellUser)(this, sendCaption(), text);
 }

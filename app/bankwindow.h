@@ -152,7 +152,6 @@ private:
     TSYProtocol* protocol;
     TFileIO* fileIO;
     TSettings& settings;
-    void tell(const QString& caption, const QString& text, bool warning = false);
     void pollSend();
     void finishSend(const QString& text, bool warning);
     void showState();

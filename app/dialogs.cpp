@@ -197,16 +197,30 @@ void TFileDialog::accept()
     if (acceptMode() == QFileDialog::AcceptSave && !files.isEmpty()) {
         const QFileInfo file(files.constFirst());
         if (!file.isDir() && !file.absoluteDir().exists()) {
-            QMessageBox box(
-                QMessageBox::Warning, windowTitle(),
-                QStringLiteral("%1\nFolder not found.\nPlease verify the correct folder name was given.")
-                    .arg(QDir::toNativeSeparators(file.absolutePath())),
-                QMessageBox::Ok, this);
-            box.exec();
+            warnUser(this, windowTitle(),
+                     QStringLiteral("%1\nFolder not found.\nPlease verify the correct folder name was given.")
+                         .arg(QDir::toNativeSeparators(file.absolutePath())));
             return;
         }
     }
     QFileDialog::accept();
+}
+
+TFileDialog* makeSyxDialog(QWidget* parent, const char* name, const QString& caption,
+                           QFileDialog::AcceptMode mode, bool withAllFiles)
+{
+    auto* dialog = new TFileDialog(parent, caption);
+    dialog->setObjectName(QString::fromLatin1(name));
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // The file system is case-sensitive here: the pattern takes both spellings.
+    QStringList filters{QStringLiteral("System Exclusive files (*.SYX *.syx)")};
+    if (withAllFiles)
+        filters << QStringLiteral("All files (*)");
+    dialog->setNameFilters(filters);
+    if (mode == QFileDialog::AcceptSave)
+        dialog->setDefaultSuffix(QStringLiteral("SYX"));
+    return dialog;
 }
 
 void TFileDialog::done(int result)
@@ -237,15 +251,22 @@ QLabel* TMessageDialog::addLine(const QString& text, int top)
     return label;
 }
 
+QPushButton* addPictureButton(QDialog* dialog, const QString& caption, const QPixmap& picture, int result,
+                              const QRect& place)
+{
+    auto* button = new QPushButton(QIcon(picture), caption, dialog);
+    button->setGeometry(place);
+    button->setIconSize(QSize(20, 20));
+    QObject::connect(button, &QPushButton::clicked, dialog, [dialog, result] { dialog->done(result); });
+    return button;
+}
+
 QPushButton* TMessageDialog::addButton(const QString& caption, Picture picture, int result,
                                        const QRect& place)
 {
-    auto* button =
-        new QPushButton(QIcon(picture == Tick ? pictures::tick() : pictures::cross()), caption, this);
-    button->setGeometry(place);
-    button->setIconSize(QSize(20, 20));
+    QPushButton* button = addPictureButton(
+        this, caption, picture == Tick ? pictures::tick() : pictures::cross(), result, place);
     button->setAutoDefault(false);
-    connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
     return button;
 }
 
@@ -375,10 +396,20 @@ QString shownName(const QString& name)
     return shown;
 }
 
+static void showMessage(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 void tellUser(QWidget* parent, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
-    box.exec();
+    showMessage(QMessageBox::Information, parent, caption, text);
+}
+
+void warnUser(QWidget* parent, const QString& caption, const QString& text)
+{
+    showMessage(QMessageBox::Warning, parent, caption, text);
 }
 
 void TMIDIOpenError::setError(const QString& text)

@@ -100,6 +100,11 @@ private:
     QPushButton* bNuts;
 };
 
+// A button on dialog at place, with a 20 x 20 picture (the tick, the cross), that
+// closes the dialog with result.
+QPushButton* addPictureButton(QDialog* dialog, const QString& caption, const QPixmap& picture, int result,
+                              const QRect& place);
+
 // A window painted black with yellow text, as the message dialogs and the about box.
 void paintBlack(QWidget* window);
 // A message line about 16 pixels high whose text runs wider than its room steps down
@@ -131,6 +136,12 @@ public:
     void hidePopups();
 };
 
+// A file dialog of System Exclusive files, to open one that exists (AcceptOpen) or to
+// save one (AcceptSave: "SYX" is added to a name without a suffix); withAllFiles offers
+// "All files (*)" after them. name is its object name.
+TFileDialog* makeSyxDialog(QWidget* parent, const char* name, const QString& caption,
+                           QFileDialog::AcceptMode mode, bool withAllFiles = false);
+
 // Runs a file dialog in the folder last used by any of them; the folder it ended in is
 // remembered (and kept in the settings), proposed (when given) is the name offered.
 // True when accepted with a file.
@@ -139,5 +150,6 @@ bool runFileDialog(QFileDialog* dialog, TSettings& settings, const QString& prop
 // An 8-character name as the user reads it: without the trailing blanks.
 QString shownName(const QString& name);
 
-// A message with an OK button, modal over parent.
+// A message with an OK button, modal over parent: told, or warned of a failure.
 void tellUser(QWidget* parent, const QString& caption, const QString& text);
+void warnUser(QWidget* parent, const QString& caption, const QString& text);

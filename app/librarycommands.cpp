@@ -31,56 +31,60 @@
 TLibraryCommands::TLibraryCommands(TTarvik& run, TLibraryList& list, QWidget& window)
     : QObject(&window), run(run), list(list), window(window), OverwriteDlg(std::make_unique<TOverwriteDlg>())
 {
-    buildActions();
+    ListMenu = new QMenu(&window);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
     buildDialogs();
     connect(&list, &TLibraryList::choiceChanged, this, &TLibraryCommands::stabilize);
-    stabilize();
 }
 
 TLibraryCommands::~TLibraryCommands() = default;
 
-void TLibraryCommands::buildActions()
+std::vector<TMenuEntry> TLibraryCommands::menuEntries()
 {
-    // Children of the window, so that their shortcuts and object names are the window's.
-    auto item = [this](QAction*& action, const char* name, const QString& caption,
-                       const QKeySequence& shortcut, const std::function<void()>& handler) {
-        action = new QAction(caption, &window);
-        action->setObjectName(QString::fromLatin1(name));
-        if (!shortcut.isEmpty()) {
-            action->setShortcut(shortcut);
-            // The menu's shortcuts win over the list's own keys.
-            action->setShortcutContext(Qt::WindowShortcut);
-        }
-        connect(action, &QAction::triggered, this, handler);
+    // The actions the choice enables are kept, and enabled for it as soon as made.
+    const auto keep = [this](QAction*& kept) { return keepAction(kept, [this] { stabilize(); }); };
+    const auto ctrl = [](int key) { return QList<QKeySequence>{QKeySequence(Qt::CTRL | key)}; };
+    const QList<QKeySequence> none;
+    using P = TMenuPlace;
+    return {
+        {P::fileRecord, "ModifyVoice", QStringLiteral("&Modify voice in database"), ctrl(Qt::Key_M),
+         [this] { modifyVoice(); }, keep(ModifyVoice)},
+        {P::fileRecord, "AddVoice", QStringLiteral("&Add voice to database"), ctrl(Qt::Key_D),
+         [this] { addVoice(); }},
+        {P::fileExchange, "ImportVoices", QStringLiteral("&Import voices..."), none,
+         [this] { importVoices(); }},
+        {P::fileExchange, "ExportListed", QStringLiteral("&Export listed voices..."), none,
+         [this] { exportListed(); }, keep(ExportListed)},
+        {P::fileExchange, "ExportVoice", QStringLiteral("Export selected voice..."), none,
+         [this] { exportVoice(); }, keep(ExportVoice)},
+        {P::fileEntry, "RenameVoice", QStringLiteral("&Rename voice..."), none, [this] { renameVoice(); },
+         keep(RenameVoice)},
+        {P::fileEntry, "Categories", QStringLiteral("Ca&tegories..."), none, [this] { categories(); },
+         keep(Categories)},
+        {P::fileEntry, "MoveUp", QStringLiteral("Move &up"), none, [this] { moveSelected(-1); },
+         keep(MoveUp)},
+        {P::fileEntry, "MoveDown", QStringLiteral("Move do&wn"), none, [this] { moveSelected(1); },
+         keep(MoveDown)},
+        {P::fileEntry, "DeleteVoice", QStringLiteral("&Delete voice..."), none, [this] { deleteVoices(); },
+         keep(DeleteVoice)},
+        {P::midiLibrary, "GetAllVoices", QStringLiteral("Get &all voices from synth..."), none,
+         [this] { getAllVoices(); }},
     };
-    item(ModifyVoice, "ModifyVoice", QStringLiteral("&Modify voice in database"),
-         QKeySequence(Qt::CTRL | Qt::Key_M), [this] { modifyVoice(); });
-    item(AddVoice, "AddVoice", QStringLiteral("&Add voice to database"), QKeySequence(Qt::CTRL | Qt::Key_D),
-         [this] { addVoice(); });
-    item(ImportVoices, "ImportVoices", QStringLiteral("&Import voices..."), QKeySequence(),
-         [this] { importVoices(); });
-    item(ExportListed, "ExportListed", QStringLiteral("&Export listed voices..."), QKeySequence(),
-         [this] { exportListed(); });
-    item(ExportVoice, "ExportVoice", QStringLiteral("Export selected voice..."), QKeySequence(),
-         [this] { exportVoice(); });
-    item(RenameVoice, "RenameVoice", QStringLiteral("&Rename voice..."), QKeySequence(),
-         [this] { renameVoice(); });
-    item(Categories, "Categories", QStringLiteral("Ca&tegories..."), QKeySequence(),
-         [this] { categories(); });
-    item(MoveUp, "MoveUp", QStringLiteral("Move &up"), QKeySequence(), [this] { moveSelected(-1); });
-    item(MoveDown, "MoveDown", QStringLiteral("Move do&wn"), QKeySequence(), [this] { moveSelected(1); });
-    item(DeleteVoice, "DeleteVoice", QStringLiteral("&Delete voice..."), QKeySequence(),
-         [this] { deleteVoices(); });
-    item(GetAllVoices, "GetAllVoices", QStringLiteral("Get &all voices from synth..."), QKeySequence(),
-         [this] { getAllVoices(); });
+}
 
-    // The same housekeeping on the list's context menu.
-    ListMenu = new QMenu(&window);
-    ListMenu->setObjectName(QStringLiteral("ListMenu"));
-    for (QAction* action : {RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice})
-        ListMenu->addAction(action);
-    ListMenu->addSeparator();
-    ListMenu->addAction(ExportVoice);
+void TLibraryCommands::popupListMenu(const QPoint& at)
+{
+    // The same housekeeping as the File menu's, once its actions are made.
+    if (!actionsMade())
+        return;
+    if (ListMenu->isEmpty()) {
+        ListMenu->addActions({RenameVoice, Categories, MoveUp, MoveDown, DeleteVoice});
+        ListMenu->addSeparator();
+        ListMenu->addAction(ExportVoice);
+    }
+    stabilize();
+    if (list.view()->selectedCount() > 0)
+        ListMenu->popup(at);
 }
 
 void TLibraryCommands::buildDialogs()
@@ -94,42 +98,36 @@ void TLibraryCommands::buildDialogs()
         {QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"), QStringLiteral("All files (*)")});
 
     // A folder that does not exist is refused inside the dialog, as "Save voice" does.
-    fileExportDlg = new TFileDialog(&window, QStringLiteral("Export voices"));
-    fileExportDlg->setObjectName(QStringLiteral("fileExportDlg"));
-    fileExportDlg->setAcceptMode(QFileDialog::AcceptSave);
-    fileExportDlg->setFileMode(QFileDialog::AnyFile);
-    fileExportDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-    fileExportDlg->setDefaultSuffix(QStringLiteral("SYX"));
+    fileExportDlg =
+        makeSyxDialog(&window, "fileExportDlg", QStringLiteral("Export voices"), QFileDialog::AcceptSave);
 }
 
 void TLibraryCommands::modifyVoice()
 {
-    if (!run.fileIO || !ModifyVoice->isEnabled())
+    if (!run.fileIO || (ModifyVoice && !ModifyVoice->isEnabled()))
         return;
     // The record replaced is the one the user saw: when another program changed the
     // library meanwhile, the list is read again and the question asked again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(QStringLiteral("Modify voice in database")))
-            return;
+    const bool done = tryOnChosen(QStringLiteral("Modify voice in database"), [&] {
         // The current row may have been deselected (Ctrl+click), or several chosen:
         // then nothing is replaced.
         const int row = list.view()->singleRow();
         if (row < 0 || row >= list.rowCount())
-            return;
+            return true;
         const int32_t n = list.recordAt(row);
         OverwriteDlg->setVoiceName(list.view()->text(row));
         if (OverwriteDlg->exec() != TMessageDialog::ResultConfirm)
-            return;
+            return true;
         if (run.fileIO->overwriteRecord(n, list.filterMask(), encodeVoice(run.document.voice),
                                         list.listedHashes({n}).front()))
             run.document.saved();
         else if (run.fileIO->stale)
-            continue;
+            return false;
         list.fillList();
-        return;
-    }
-    keptChanging(QStringLiteral("Modify voice in database"));
-    list.fillList();
+        return true;
+    });
+    if (!done)
+        list.fillList();
 }
 
 void TLibraryCommands::addVoice()
@@ -278,17 +276,15 @@ void TLibraryCommands::renameVoice()
     if (!run.fileIO)
         return;
     const QString caption = QStringLiteral("Rename voice");
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(caption))
-            return;
+    tryOnChosen(caption, [&] {
         const int32_t n = list.singleRecord();
         if (n < 0)
-            return;
+            return true;
         if (list.listing().isDamaged(n)) {
             tellUser(&window, caption,
                      QStringLiteral(
                          "This voice is damaged: its stored dump fails its check, so it is not renamed."));
-            return;
+            return true;
         }
         QInputDialog dialog(&window);
         dialog.setObjectName(QStringLiteral("RenameDlg"));
@@ -298,7 +294,7 @@ void TLibraryCommands::renameVoice()
         if (auto* edit = dialog.findChild<QLineEdit*>())
             edit->setMaxLength(8);
         if (dialog.exec() != QDialog::Accepted)
-            return;
+            return true;
         const QString typed = dialog.textValue();
         const bool plain = std::all_of(typed.begin(), typed.end(),
                                        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; });
@@ -307,26 +303,23 @@ void TLibraryCommands::renameVoice()
             tellUser(&window, caption,
                      QStringLiteral("A voice name has at most 8 characters: plain letters, digits, "
                                     "blanks and punctuation."));
-            return;
+            return true;
         }
         if (!run.fileIO->renameRecord(n, name, list.listedHashes({n}).front()) && run.fileIO->stale)
-            continue;
+            return false;
         list.fillList(n, true);
-        return;
-    }
-    keptChanging(caption);
+        return true;
+    });
 }
 
 void TLibraryCommands::categories()
 {
     if (!run.fileIO)
         return;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(QStringLiteral("Categories")))
-            return;
+    tryOnChosen(QStringLiteral("Categories"), [&] {
         const std::vector<int32_t> records = list.selectedRecords();
         if (records.empty())
-            return;
+            return true;
         // Several entries start from the categories they all share, those only some
         // of them carry half-ticked; OK changes what the user changed and keeps the rest.
         uint32_t all = 0xFFFF, some = 0;
@@ -344,18 +337,17 @@ void TLibraryCommands::categories()
         dialog.setObjectName(QStringLiteral("CategoriesDlg"));
         dialog.setMasks(all, some & 0xFFFF);
         if (dialog.exec() != QDialog::Accepted)
-            return;
+            return true;
         std::vector<uint32_t> changed;
         for (const uint32_t old : masks)
             changed.push_back(dialog.apply(old));
         const std::vector<uint64_t> hashes = list.listedHashes(records);
         if (!run.fileIO->setRecordsCategories(records, changed, &hashes) && run.fileIO->stale)
-            continue;
+            return false;
         const int32_t current = list.selectedRecord();
         list.fillList(current >= 0 ? current : records.front(), true);
-        return;
-    }
-    keptChanging(QStringLiteral("Categories"));
+        return true;
+    });
 }
 
 void TLibraryCommands::moveSelected(int step)
@@ -390,13 +382,11 @@ void TLibraryCommands::deleteVoices()
     // The records deleted are the ones the user saw named: when another program
     // changed the library meanwhile, the list is read again and the question asked
     // again about the voices chosen, wherever they stand now.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!list.chosenStillThere(QStringLiteral("Delete voice")))
-            return;
+    tryOnChosen(QStringLiteral("Delete voice"), [&] {
         const std::vector<int> rows = list.view()->selectedRows();
         const std::vector<int32_t> records = list.selectedRecords();
         if (records.empty())
-            return;
+            return true;
         QString question;
         if (records.size() == 1) {
             question = QStringLiteral("Delete the voice \u201C%1\u201D from the database?")
@@ -419,18 +409,26 @@ void TLibraryCommands::deleteVoices()
                         question, QMessageBox::Yes | QMessageBox::No, &window);
         box.setDefaultButton(QMessageBox::No);
         if (box.exec() != QMessageBox::Yes)
-            return;
+            return true;
         const std::vector<uint64_t> hashes = list.listedHashes(records);
         const bool deleted = run.fileIO->deleteRecords(records, &hashes);
         if (!deleted && run.fileIO->stale)
-            continue;
+            return false;
         list.recount();
         // The record after the first one deleted takes its number: it is the one
         // selected next.
         list.fillList(deleted ? records.front() : list.selectedRecord(), true);
-        return;
-    }
-    keptChanging(QStringLiteral("Delete voice"));
+        return true;
+    });
+}
+
+bool TLibraryCommands::tryOnChosen(const QString& caption, const std::function<bool()>& attempt)
+{
+    for (int tries = 0; tries < 3; ++tries)
+        if (!list.chosenStillThere(caption) || attempt())
+            return true;
+    keptChanging(caption);
+    return false;
 }
 
 void TLibraryCommands::keptChanging(const QString& caption)
@@ -551,8 +549,20 @@ void TLibraryCommands::addReceivedBank(const std::vector<uint8_t>& bank, uint32_
     showSummary(summary, caption, note);
 }
 
+bool TLibraryCommands::actionsMade() const
+{
+    for (const QAction* action :
+         {ModifyVoice, ExportListed, ExportVoice, RenameVoice, DeleteVoice, MoveUp, MoveDown, Categories})
+        if (!action)
+            return false;
+    return true;
+}
+
 void TLibraryCommands::stabilize()
 {
+    // The main window makes the actions all at once, with its menus.
+    if (!actionsMade())
+        return;
     // Rename, move and modify act on one entry; export, delete and the categories on
     // every selected one.
     const int row = list.view()->singleRow();

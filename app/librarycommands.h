@@ -3,7 +3,8 @@
 // add, import, export, rename, categories, move, delete, and "Get all voices from
 // synth..." (the synthesiser's bank into the library). Each reads the library again
 // first, should another program have changed it, and acts on the voices the user saw.
-// The actions are the main window's (its menus and the list's context menu).
+// The main window lays their menu entries out; the list's context menu holds the
+// entry's housekeeping.
 #pragma once
 
 #include <QObject>
@@ -15,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "app/menuentry.h"
+
 class QAction;
 class QFileDialog;
 class QMenu;
+class QPoint;
 class QWidget;
 class TLibraryList;
 class TOverwriteDlg;
@@ -29,6 +33,13 @@ class TLibraryCommands : public QObject {
 public:
     TLibraryCommands(TTarvik& run, TLibraryList& list, QWidget& window);
     ~TLibraryCommands() override;
+
+    // The commands' menu entries, for the main window to lay out; the commands keep
+    // the actions made of them up to date.
+    std::vector<TMenuEntry> menuEntries();
+    // The list's context menu at a point of the screen, once the commands are
+    // enabled for the list's choice; nothing while no row is chosen.
+    void popupListMenu(const QPoint& at);
 
     void modifyVoice();
     void addVoice();
@@ -53,25 +64,32 @@ public:
     // when it did, else why not.
     std::function<std::string(const std::vector<uint8_t>& bank)> keepBank;
 
-    QAction *ModifyVoice, *AddVoice, *ImportVoices, *ExportListed, *ExportVoice, *RenameVoice, *DeleteVoice,
-        *MoveUp, *MoveDown, *Categories, *GetAllVoices;
-    QMenu* ListMenu;   // the list's context menu: the entry's housekeeping
-
 private:
-    void buildActions();
     void buildDialogs();
+    // The main window has made every action that the list's choice enables.
+    bool actionsMade() const;
     // The bank the synthesiser sent, or empty (and the user told why) when none came.
     std::vector<uint8_t> receiveBank(const QString& caption);
     void addReceivedBank(const std::vector<uint8_t>& bank, uint32_t mask, const QString& caption);
     void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
     // Tells how many voices an export wrote, and of damaged ones it left out.
     void exported(bool ok, size_t voices, const QString& path, const QString& caption);
+    // A command on the chosen voices, tried again while another program changes the
+    // library under it: attempt answers true when it is done, false when the library
+    // changed meanwhile (it is read again, the voices chosen found again, and attempt
+    // runs anew). A chosen voice that is gone ends it quietly; after the third try the
+    // user is told. False only then.
+    bool tryOnChosen(const QString& caption, const std::function<bool()>& attempt);
     // Another program changed the library at every try.
     void keptChanging(const QString& caption);
 
     TTarvik& run;
     TLibraryList& list;
     QWidget& window;
+    // Made by the main window from the entries (null until then).
+    QAction *ModifyVoice = nullptr, *ExportListed = nullptr, *ExportVoice = nullptr, *RenameVoice = nullptr,
+            *DeleteVoice = nullptr, *MoveUp = nullptr, *MoveDown = nullptr, *Categories = nullptr;
+    QMenu* ListMenu;   // the list's context menu: the entry's housekeeping
     QFileDialog* fileImportDlg;
     QFileDialog* fileExportDlg;
     std::unique_ptr<TOverwriteDlg> OverwriteDlg;

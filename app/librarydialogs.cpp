@@ -64,22 +64,23 @@ void TCategoryDlg::setMasks(uint32_t all, uint32_t some)
     }
 }
 
-uint32_t TCategoryDlg::keptMask() const
+uint32_t TCategoryDlg::boxesIn(Qt::CheckState state) const
 {
     uint32_t mask = 0;
     for (int bit = 0; bit < 16; ++bit)
-        if (box[bit]->checkState() == Qt::PartiallyChecked)
+        if (box[bit]->checkState() == state)
             mask |= 1u << bit;
     return mask;
 }
 
+uint32_t TCategoryDlg::keptMask() const
+{
+    return boxesIn(Qt::PartiallyChecked);
+}
+
 uint32_t TCategoryDlg::mask() const
 {
-    uint32_t mask = 0;
-    for (int bit = 0; bit < 16; ++bit)
-        if (box[bit]->checkState() == Qt::Checked)
-            mask |= 1u << bit;
-    return mask;
+    return boxesIn(Qt::Checked);
 }
 
 bool TCategoryDlg::keepDuplicates() const

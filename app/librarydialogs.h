@@ -26,7 +26,11 @@ public:
     uint32_t apply(uint32_t old) const { return (old & keptMask()) | mask(); }
     bool keepDuplicates() const;
 
-    QCheckBox* box[16];   // by category bit
+private:
+    // The categories whose box shows that state, as a mask.
+    uint32_t boxesIn(Qt::CheckState state) const;
+
+    QCheckBox* box[16];   // by category bit ("cbCategory<bit>")
     QCheckBox* cbKeepDuplicates;
     QPushButton* bOK;
     QPushButton* bCancel;

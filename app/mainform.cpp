@@ -232,9 +232,7 @@ void TMainForm::watchList()
         const QModelIndex index = view->indexAt(at);
         if (index.isValid() && !view->selectionModel()->isSelected(index))
             view->setCurrentRow(index.row());
-        library->stabilize();
-        if (view->selectedCount() > 0)
-            library->ListMenu->popup(view->viewport()->mapToGlobal(at));
+        library->popupListMenu(view->viewport()->mapToGlobal(at));
     });
     connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -250,10 +248,13 @@ void TMainForm::watchList()
 
 void TMainForm::buildMenus(const std::vector<TMenuEntry>& hosted)
 {
-    // The hosted entries of a place, in the order handed over.
-    auto host = [this, &hosted](QMenu* menu, TMenuPlace place) {
+    // The library's own entries, then the hosted ones.
+    std::vector<TMenuEntry> entries = library->menuEntries();
+    entries.insert(entries.end(), hosted.begin(), hosted.end());
+    // The entries of a place, in the order handed over.
+    auto host = [this, &entries](QMenu* menu, TMenuPlace place) {
         int added = 0;
-        for (const TMenuEntry& entry : hosted) {
+        for (const TMenuEntry& entry : entries) {
             if (entry.place != place)
                 continue;
             QAction* action = menu ? menu->addAction(entry.caption) : menuBar()->addAction(entry.caption);
@@ -270,16 +271,16 @@ void TMainForm::buildMenus(const std::vector<TMenuEntry>& hosted)
         }
         return added;
     };
-    const TLibraryCommands& l = *library;
 
     FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
     host(FileMenu, TMenuPlace::fileVoice);
     FileMenu->addSeparator()->setObjectName(QStringLiteral("sepDatabase"));
-    FileMenu->addActions({l.ModifyVoice, l.AddVoice});
+    host(FileMenu, TMenuPlace::fileRecord);
     FileMenu->addSeparator();
-    FileMenu->addActions({l.ImportVoices, l.ExportListed, l.ExportVoice});
+    host(FileMenu, TMenuPlace::fileExchange);
     FileMenu->addSeparator();
-    FileMenu->addActions({l.RenameVoice, l.Categories, l.MoveUp, l.MoveDown, l.DeleteVoice});
+    host(FileMenu, TMenuPlace::fileEntry);
     // The bank's files beside the voice's own, before "Exit".
     if (host(FileMenu, TMenuPlace::fileBank) > 0)
         FileMenu->addSeparator();
@@ -287,15 +288,17 @@ void TMainForm::buildMenus(const std::vector<TMenuEntry>& hosted)
     host(FileMenu, TMenuPlace::fileExit);
 
     EditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    EditMenu->setObjectName(QStringLiteral("EditMenu"));
     host(EditMenu, TMenuPlace::editWindows);
     EditMenu->addSeparator();
     host(EditMenu, TMenuPlace::editHistory);
     connect(EditMenu, &QMenu::aboutToShow, this, [this] { document.finishEdit(); });
 
     MidiMenu = menuBar()->addMenu(QStringLiteral("&MIDI"));
+    MidiMenu->setObjectName(QStringLiteral("MidiMenu"));
     host(MidiMenu, TMenuPlace::midiDevices);
     host(MidiMenu, TMenuPlace::midiVoice);
-    MidiMenu->addAction(l.GetAllVoices);
+    host(MidiMenu, TMenuPlace::midiLibrary);
     host(MidiMenu, TMenuPlace::midiBank);
 
     // Entries of the bar itself ("&About") act when chosen.

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QPen>
 #include <cmath>
+#include <functional>
 
 namespace pictures {
 
@@ -38,33 +39,36 @@ QPixmap nameStrip(const QColor& colour)
     return picture;
 }
 
-QPixmap tick()
+// A 20 x 20 button picture: strokes of one pen on a clear ground.
+static QPixmap buttonPicture(const QPen& pen, const std::function<void(QPainter&)>& draw)
 {
     QPixmap picture(20, 20);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(QColor(0, 160, 0), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(pen);
-    QPainterPath path;
-    path.moveTo(3, 10.5);
-    path.lineTo(8, 16);
-    path.lineTo(17, 4);
-    p.drawPath(path);
+    draw(p);
     return picture;
+}
+
+QPixmap tick()
+{
+    return buttonPicture(QPen(QColor(0, 160, 0), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin),
+                         [](QPainter& p) {
+                             QPainterPath path;
+                             path.moveTo(3, 10.5);
+                             path.lineTo(8, 16);
+                             path.lineTo(17, 4);
+                             p.drawPath(path);
+                         });
 }
 
 QPixmap cross()
 {
-    QPixmap picture(20, 20);
-    picture.fill(Qt::transparent);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(QColor(220, 0, 0), 3.2, Qt::SolidLine, Qt::RoundCap);
-    p.setPen(pen);
-    p.drawLine(QPointF(4, 4), QPointF(16, 16));
-    p.drawLine(QPointF(16, 4), QPointF(4, 16));
-    return picture;
+    return buttonPicture(QPen(QColor(220, 0, 0), 3.2, Qt::SolidLine, Qt::RoundCap), [](QPainter& p) {
+        p.drawLine(QPointF(4, 4), QPointF(16, 16));
+        p.drawLine(QPointF(16, 4), QPointF(4, 16));
+    });
 }
 
 static void drawSocket(QPainter& p, QPointF centre, double radius)

@@ -164,12 +164,10 @@ TSetDevices::TSetDevices(TMIDIPort* midiPort, TSYProtocol* protocol, TSettings& 
     lbInputs->setSelectionMode(QAbstractItemView::SingleSelection);
     lbOutputs->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    bOkay = new QPushButton(QIcon(pictures::tick()), QStringLiteral("&Okay"), this);
+    bOkay = addPictureButton(this, QStringLiteral("&Okay"), pictures::tick(), 1,
+                             QRect(left + width / 2 - 45, 318, 90, 27));
     bOkay->setObjectName(QStringLiteral("bOkay"));
-    bOkay->setIconSize(QSize(20, 20));
-    bOkay->setGeometry(left + width / 2 - 45, 318, 90, 27);
     bOkay->setDefault(true);
-    connect(bOkay, &QPushButton::clicked, this, [this] { done(1); });
 
     // Beside the channel box; made after "&Okay" so that "&Okay" stays the first button.
     bRefresh = new QPushButton(QStringLiteral("Refresh"), this);
@@ -247,24 +245,26 @@ static int selectedRow(const QListWidget* list)
     return selected.isEmpty() ? -1 : list->row(selected.constFirst());
 }
 
-void TSetDevices::selectInputDevice()
+// The device of the list's selected row becomes the setting (its number and name),
+// and the ports open anew.
+static void pickDevice(const QListWidget* list, TMIDIPort* midiPort, TSettings& settings, bool input)
 {
-    const int row = selectedRow(lbInputs);
+    const int row = selectedRow(list);
     if (row < 0)
         return;
-    settings.inDevice = row;
-    settings.inDeviceName = deviceName(midiPort, true, row);
+    (input ? settings.inDevice : settings.outDevice) = row;
+    (input ? settings.inDeviceName : settings.outDeviceName) = deviceName(midiPort, input, row);
     reopenAfterPick(midiPort, settings);
+}
+
+void TSetDevices::selectInputDevice()
+{
+    pickDevice(lbInputs, midiPort, settings, true);
 }
 
 void TSetDevices::selectOutputDevice()
 {
-    const int row = selectedRow(lbOutputs);
-    if (row < 0)
-        return;
-    settings.outDevice = row;
-    settings.outDeviceName = deviceName(midiPort, false, row);
-    reopenAfterPick(midiPort, settings);
+    pickDevice(lbOutputs, midiPort, settings, false);
 }
 
 void TSetDevices::setMIDIChannel()

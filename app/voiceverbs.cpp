@@ -20,19 +20,10 @@
 
 TVoiceVerbs::TVoiceVerbs(TTarvik& run, QWidget& window) : run(run), window(window)
 {
-    fileOpenDlg = new TFileDialog(&window, QStringLiteral("Open sound file"));
-    fileOpenDlg->setObjectName(QStringLiteral("fileOpenDlg"));
-    fileOpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
-    fileOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    // The file system is case-sensitive here: the pattern takes both spellings.
-    fileOpenDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-
-    fileSaveDlg = new TFileDialog(&window, QStringLiteral("Save voice"));
-    fileSaveDlg->setObjectName(QStringLiteral("fileSaveDlg"));
-    fileSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
-    fileSaveDlg->setFileMode(QFileDialog::AnyFile);
-    fileSaveDlg->setNameFilter(QStringLiteral("System Exclusive files (*.SYX *.syx)"));
-    fileSaveDlg->setDefaultSuffix(QStringLiteral("SYX"));
+    fileOpenDlg =
+        makeSyxDialog(&window, "fileOpenDlg", QStringLiteral("Open sound file"), QFileDialog::AcceptOpen);
+    fileSaveDlg =
+        makeSyxDialog(&window, "fileSaveDlg", QStringLiteral("Save voice"), QFileDialog::AcceptSave);
 
     noMIDIData = std::make_unique<TnoMIDIData>();
     DataReceivedForm = std::make_unique<TDataReceivedForm>();
@@ -64,30 +55,23 @@ std::vector<TMenuEntry> TVoiceVerbs::menuEntries()
          [this] { saveVoice(); }},
         {TMenuPlace::fileExit, "Exit", QStringLiteral("E&xit"), ctrl(Qt::Key_X), [this] { window.close(); }},
         {TMenuPlace::editHistory, "Undo", QStringLiteral("&Undo"), ctrl(Qt::Key_Z),
-         [&commands] { commands.undo(); },
-         [this](QAction& a) {
-             undo = &a;
-             showHistory();
-         }},
+         [&commands] { commands.undo(); }, keepAction(undo, [this] { showHistory(); })},
         {TMenuPlace::editHistory,
          "Redo",
          QStringLiteral("&Redo"),
          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
          [&commands] { commands.redo(); },
-         [this](QAction& a) {
-             redo = &a;
-             showHistory();
-         }},
+         keepAction(redo, [this] { showHistory(); })},
         {TMenuPlace::editHistory,
          "Compare",
          QStringLiteral("C&ompare"),
          {},
          [&commands] { commands.compare(); },
-         [this](QAction& a) {
-             a.setCheckable(true);
-             compare = &a;
-             showHistory();
-         }},
+         keepAction(compare,
+                    [this] {
+                        compare->setCheckable(true);
+                        showHistory();
+                    })},
         {TMenuPlace::editHistory,
          "Mutate",
          QStringLiteral("&Mutate voice..."),

@@ -29,8 +29,8 @@
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"
-#include "editors/vectoredit.h"
 #include "editors/namebox.h"
+#include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
@@ -373,7 +373,8 @@ TEST_F(MainFormTest, AnAccidentalLoadIsUndoneFromTheEditMenuOrCtrlZ)
     QTest::keyClick(mainForm()->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(std::memcmp(&voice(), &first, sizeof(Voice)), 0);
     EXPECT_EQ(voiceSends, sends + 1);
-    EXPECT_EQ(child<TNameBox>(window<TVoiceCommonEdit>("VoiceCommonEdit"), "tfVoiceName")->text(), QStringLiteral("STRINGS "));
+    EXPECT_EQ(child<TNameBox>(window<TVoiceCommonEdit>("VoiceCommonEdit"), "tfVoiceName")->text(),
+              QStringLiteral("STRINGS "));
     EXPECT_EQ(action("Redo")->text(), QStringLiteral("&Redo Load voice"));
     action("Redo")->trigger();
     EXPECT_EQ(voiceName(), "BRASS   ");
@@ -793,7 +794,7 @@ TEST_F(MainFormTest, ImportSummarisesAndDeleteAsksByNameAndKeepsTheOthers)
     std::vector<QString> questions;
     librarianAnswer = [&](QWidget* d) {
         if (auto* choice = qobject_cast<TCategoryDlg*>(d)) {
-            choice->box[6]->setChecked(true);   // Solo
+            child<QCheckBox>(choice, "cbCategory6")->setChecked(true);   // Solo
             return clickButton(d, "bOK");
         }
         if (auto* box = qobject_cast<QMessageBox*>(d)) {
@@ -999,10 +1000,9 @@ TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
         auto* dialog = qobject_cast<TCategoryDlg*>(d);
         if (!dialog)
             return false;
-        brassShown.push_back(dialog->box[1]->checkState());
-        dialog->box[10]->setChecked(true);   // Piano for both
-        dialog->bOK->click();
-        return true;
+        brassShown.push_back(child<QCheckBox>(dialog, "cbCategory1")->checkState());
+        child<QCheckBox>(dialog, "cbCategory10")->setChecked(true);   // Piano for both
+        return clickButton(dialog, "bOK");
     };
     dbList()->setFocus();
     QTest::mouseClick(dbList()->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));

@@ -447,7 +447,7 @@ protected:
     bool progressShown = false;
     ModalAnswerer answerer{[this](QWidget* d) {
         if (auto* choice = qobject_cast<TCategoryDlg*>(d)) {
-            choice->box[3]->setChecked(true);   // Percussion
+            child<QCheckBox>(choice, "cbCategory3")->setChecked(true);   // Percussion
             return clickButton(d, "bOK");
         }
         if (qobject_cast<QProgressDialog*>(d)) {
