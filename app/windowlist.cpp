@@ -63,65 +63,40 @@ TBankWindow& bankOf(QWidget& window)
     return static_cast<TBankWindow&>(window);
 }
 
+void openBank(QWidget& w)
+{
+    TWindowList::bringUp(w);
+    bankOf(w).askOpen();
+}
+void saveBank(QWidget& w)
+{
+    bankOf(w).askSave();
+}
+void sendBank(QWidget& w)
+{
+    bankOf(w).sendBank();
+}
+
 std::vector<TWindowEntry> windowTable()
 {
     const auto show = &TWindowList::bringUp;
     const auto dialog = &TWindowList::runDialog;
+    // clang-format off
+    // Each row: key, menu place, action, caption, shortcut, when made, how made, how opened.
     return {
-        {"SetDevices",
-         TMenuPlace::midiDevices,
-         "SelectMidiDevices",
-         "&Select MIDI devices",
-         {},
-         Made::atStart,
-         makeDevices,
-         dialog},
-        {"AWMEdit", TMenuPlace::editWindows, "ElementsAC", "Elements &A && C",
-         QKeySequence(Qt::CTRL | Qt::Key_A), Made::atStart, makeEditor<TAWMEdit>, show},
-        {"FMEdit", TMenuPlace::editWindows, "ElementsBD", "Elements &B && D",
-         QKeySequence(Qt::CTRL | Qt::Key_B), Made::atStart, makeEditor<TFMEdit>, show},
-        {"VoiceCommonEdit", TMenuPlace::editWindows, "VoiceCommon", "Voice &common",
-         QKeySequence(Qt::CTRL | Qt::Key_C), Made::atStart, makeEditor<TVoiceCommonEdit>, show},
-        {"VectorEdit", TMenuPlace::editWindows, "Vectors", "&Vectors", QKeySequence(Qt::CTRL | Qt::Key_V),
-         Made::atStart, makeEditor<TVectorEdit>, show},
-        {"AboutTarvik", TMenuPlace::bar, "About", "&About", {}, Made::atStart, makeAbout, dialog},
-        {"BankWindow", TMenuPlace::editWindows, "ShowBank", "Ban&k", {}, Made::atFirstUse, makeBank, show},
-        {"BankWindow",
-         TMenuPlace::fileBank,
-         "OpenBank",
-         "Open &bank...",
-         {},
-         Made::atFirstUse,
-         makeBank,
-         [](QWidget& w) {
-             TWindowList::bringUp(w);
-             bankOf(w).askOpen();
-         }},
-        {"BankWindow",
-         TMenuPlace::fileBank,
-         "SaveBank",
-         "Save ban&k as...",
-         {},
-         Made::atFirstUse,
-         makeBank,
-         [](QWidget& w) { bankOf(w).askSave(); }},
-        {"BankWindow",
-         TMenuPlace::midiBank,
-         "SendBank",
-         "Send &bank to synth...",
-         {},
-         Made::atFirstUse,
-         makeBank,
-         [](QWidget& w) { bankOf(w).sendBank(); }},
-        {"MultiEdit",
-         TMenuPlace::editWindows,
-         "ShowMultis",
-         "Mul&tis",
-         {},
-         Made::atFirstUse,
-         makeMultis,
-         show},
+        {"SetDevices",      TMenuPlace::midiDevices,   "SelectMidiDevices", "&Select MIDI devices",   {},                                 Made::atStart,    makeDevices,                   dialog},
+        {"AWMEdit",         TMenuPlace::editWindows,   "ElementsAC",        "Elements &A && C",       QKeySequence(Qt::CTRL | Qt::Key_A), Made::atStart,    makeEditor<TAWMEdit>,          show},
+        {"FMEdit",          TMenuPlace::editWindows,   "ElementsBD",        "Elements &B && D",       QKeySequence(Qt::CTRL | Qt::Key_B), Made::atStart,    makeEditor<TFMEdit>,           show},
+        {"VoiceCommonEdit", TMenuPlace::editWindows,   "VoiceCommon",       "Voice &common",          QKeySequence(Qt::CTRL | Qt::Key_C), Made::atStart,    makeEditor<TVoiceCommonEdit>,  show},
+        {"VectorEdit",      TMenuPlace::editWindows,   "Vectors",           "&Vectors",               QKeySequence(Qt::CTRL | Qt::Key_V), Made::atStart,    makeEditor<TVectorEdit>,       show},
+        {"AboutTarvik",     TMenuPlace::bar,           "About",             "&About",                 {},                                 Made::atStart,    makeAbout,                     dialog},
+        {"BankWindow",      TMenuPlace::editWindows,   "ShowBank",          "Ban&k",                  {},                                 Made::atFirstUse, makeBank,                      show},
+        {"BankWindow",      TMenuPlace::fileBank,      "OpenBank",          "Open &bank...",          {},                                 Made::atFirstUse, makeBank,                      openBank},
+        {"BankWindow",      TMenuPlace::fileBank,      "SaveBank",          "Save ban&k as...",       {},                                 Made::atFirstUse, makeBank,                      saveBank},
+        {"BankWindow",      TMenuPlace::midiBank,      "SendBank",          "Send &bank to synth...", {},                                 Made::atFirstUse, makeBank,                      sendBank},
+        {"MultiEdit",       TMenuPlace::editWindows,   "ShowMultis",        "Mul&tis",                {},                                 Made::atFirstUse, makeMultis,                    show},
     };
+    // clang-format on
 }
 
 }   // namespace
