@@ -429,16 +429,13 @@ std::string parseFieldGroup(const std::string& name, FieldGroup& group)
 
 void clampToEditRanges(Voice& v)
 {
-    const VectorTable level = v.levelVector, detune = v.detuneVector;
     for (const Limit& l : limits())
         if (l.field->type != FieldType::Name)
             setFieldValue(v, *l.field, clampInt(fieldValue(v, *l.field), l.lo, l.hi));
     v.controllerReserved &= 0x0C;
     v.name[voiceNameLength] = 0;
-    if (!sameTable(level, v.levelVector))
-        markStill(v.levelVector);
-    if (!sameTable(detune, v.detuneVector))
-        markStill(v.detuneVector);
+    markStill(v.levelVector);
+    markStill(v.detuneVector);
 }
 
 std::string blendVoices(const Voice& a, const Voice& b, double t, const GroupLocks& locks, Voice& result)

@@ -52,8 +52,9 @@ std::string fieldGroupNames();
 std::string parseFieldGroup(const std::string& name, FieldGroup& group);
 
 // Every field into the editors' range (in shown form; a field without one into its
-// own), the controller byte to its two spare bits. A vector whose steps clamping
-// brought onto one position is marked ended at step 1, as the codec reads it.
+// own), the controller byte to its two spare bits, and a vector whose steps all share
+// one position marked ended at step 1, as the synthesiser keeps it (the codec reads
+// such a table so). A voice that came from a dump and lies in range stays as it is.
 void clampToEditRanges(Voice& v);
 
 // a and b mixed: t = 0 gives a, t = 1 gives b, choices from the nearer (a at 0.5).
