@@ -208,8 +208,8 @@ TEST(Explore, BreedingIsTheSameForTheSameSeedAndNamesItsCandidates)
     for (int k = 0; k < breedCount; ++k) {
         EXPECT_EQ(encodeVoice(first[k]), encodeVoice(again[k])) << k;
         differ += encodeVoice(first[k]) != encodeVoice(other[k]);
-        char name[16];
-        std::snprintf(name, sizeof name, "Horns %02d", k + 1);
+        const std::string name = std::string("Horns ") + static_cast<char>('0' + (k + 1) / 10) +
+                                 static_cast<char>('0' + (k + 1) % 10);
         EXPECT_EQ(std::string(first[k].name, voiceNameLength), name);
         // The tuning stays the current voice's.
         for (int e = 0; e < 4; ++e)
