@@ -14,6 +14,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,7 +78,7 @@ constexpr int breedCount = 16;
 
 // What one round of breeding starts from.
 struct BreedInput {
-    Voice current;                   // the voice being edited; locked groups keep its values
+    Voice current{};                 // the voice being edited; locked groups keep its values
     std::vector<Voice> favourites;   // 0..3, the first the most liked
     std::optional<Voice> previous;   // the last round's pick, to step away from
     double strength = 0.3;           // 0..1: how many fields a mutation moves and how far
