@@ -3,14 +3,14 @@
 # Runs the fuzz targets for as long as asked:
 #   bash tools/fuzz.sh [SECONDS] [TARGET...]
 # SECONDS per target (default 300); TARGETs among codec voicelines settings syx library bank midi bankdump
-# (default all). Inputs found worth keeping grow build-fuzz/tests/fuzz/corpus/TARGET;
+# explore (default all). Inputs found worth keeping grow build-fuzz/tests/fuzz/corpus/TARGET;
 # an input that breaks an invariant is written to build-fuzz/tests/fuzz/artifacts/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-300}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(codec voicelines settings syx library bank midi bankdump)
+[ ${#targets[@]} -eq 0 ] && targets=(codec voicelines settings syx library bank midi bankdump explore)
 "$top/tools/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DTARVIK_FUZZ=ON >/dev/null

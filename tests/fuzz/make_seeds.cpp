@@ -17,7 +17,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const fs::path top = argv[1];
-    for (const char* d : {"codec", "syx", "library", "settings", "voicelines", "bank", "midi", "bankdump"})
+    for (const char* d :
+         {"codec", "syx", "library", "settings", "voicelines", "bank", "midi", "bankdump", "explore"})
         fs::create_directories(top / d);
     auto put = [&](const char* dir, const std::string& name, const std::vector<uint8_t>& bytes) {
         if (!writeWhole((top / dir / name).string(), bytes.data(), bytes.size()))
@@ -45,6 +46,13 @@ int main(int argc, char** argv)
         decodeVoice(dumps[i].data(), v);
         const std::string text = formatVoice(v);
         put("voicelines", name + ".txt", std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    // Exploring: twelve control bytes, then two to four voices.
+    for (uint8_t voices = 0; voices < 3; ++voices) {
+        std::vector<uint8_t> explore = {voices, 0x80, 0x00, 0x40, 0x00, 0x00, 0x08, 1, 0, 0, 0, 0x60};
+        for (size_t i = 0; i < 2u + voices; ++i)
+            explore.insert(explore.end(), dumps[i].begin(), dumps[i].end());
+        put("explore", "voices" + std::to_string(2 + voices) + ".bin", explore);
     }
     put("library", "empty.syl", {'T', 'O', 'R', 'V', 'A'});
     put("library", "four.syl", library);

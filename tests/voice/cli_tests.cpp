@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "voice/dumpcodec.h"
+#include "voice/explore.h"
 #include "voice/voicefields.h"
 
 namespace fs = std::filesystem;
@@ -222,3 +223,78 @@ TEST_F(Cli, UsageListsEveryCommandAndUnknownWordsGetIt)
     EXPECT_EQ(unknown.err, "tarvik-voice: bank frob: unknown command (show or set)\n");
     EXPECT_EQ(run("library list a b").err, "tarvik-voice: usage: tarvik-voice library list [FILE]\n");
 }
+
+namespace {
+
+Voice explored(uint32_t seed)
+{
+    Voice v;
+    randomVoice(v, seed);
+    clampToEditRanges(v);
+    return v;
+}
+
+TEST_F(Cli, BlendMorphNudgeAndBreedWriteVoicesFromWellFormedParentsOnly)
+{
+    const Voice a = explored(11), b = explored(12);
+    write("a.syx", dumpOf(a));
+    write("b.syx", dumpOf(b));
+    const std::vector<uint8_t> bytesA = dumpOf(a), bytesB = dumpOf(b);
+    const std::string dumpA(bytesA.begin(), bytesA.end()), dumpB(bytesB.begin(), bytesB.end());
+    const std::string pa = file("a.syx"), pb = file("b.syx");
+
+    Outcome o = run("blend " + pa + " " + pb + " --at 0");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(o.out == dumpA);
+    EXPECT_TRUE(run("blend " + pa + " " + pb + " --at 1").out == dumpB);
+    o = run("blend " + pa + " " + pb + " --at 0.5 --lock tuning --lock name");
+    EXPECT_EQ(o.status, 0) << o.err;
+    ASSERT_EQ(o.out.size(), static_cast<size_t>(dumpSize));
+    const Voice half = decodedVoice(reinterpret_cast<const uint8_t*>(o.out.data()));
+    EXPECT_EQ(std::string(half.name, voiceNameLength), std::string(a.name, voiceNameLength));
+    EXPECT_EQ(half.element[1].pitch, a.element[1].pitch);
+    EXPECT_TRUE(run("morph " + pa + " " + pb + " " + pa + " --x 1 --y 0").out == dumpB);
+    EXPECT_TRUE(run("nudge " + pa + " " + pb + " --by 0").out == dumpA);
+    EXPECT_EQ(run("nudge " + pa + " " + pb + " --by -0.5 --unlock tuning").status, 0);
+
+    fs::create_directories(dir / "bred");
+    o = run("breed " + pa + " " + pb + " --seed 5 --strength 0.4 --into " + file("bred"));
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string first = read("bred/candidate-01.syx");
+    EXPECT_EQ(first.size(), static_cast<size_t>(dumpSize));
+    EXPECT_STREQ(checkVoiceDump(reinterpret_cast<const uint8_t*>(first.data())), "");
+    EXPECT_EQ(read("bred/candidate-16.syx").size(), static_cast<size_t>(dumpSize));
+    run("breed " + pa + " " + pb + " --seed 5 --strength 0.4 --into " + file("bred"));
+    EXPECT_TRUE(read("bred/candidate-01.syx") == first);
+
+    // A bank, a damaged dump and bad numbers are refused with the reason; nothing is written.
+    std::vector<uint8_t> two = dumpOf(a);
+    two.insert(two.end(), two.begin(), two.end());
+    write("two.syx", two);
+    std::vector<uint8_t> damaged = dumpOf(b);
+    damaged[100] ^= 0x01;
+    write("damaged.syx", damaged);
+    const std::pair<std::string, std::string> refused[] = {
+        {"blend " + file("two.syx") + " " + pb + " --at 0.5", "more than one voice dump"},
+        {"blend " + pa + " " + file("damaged.syx") + " --at 0.5", "checksum does not match"},
+        {"blend " + pa + " " + pb + " --at 1.5", "--at 1.5: a number in 0..1"},
+        {"blend " + pa + " " + pb, "--at is missing"},
+        {"nudge " + pa + " " + pb + " --by -2", "a number in -1..1"},
+        {"morph " + pa + " " + pb + " --x 0.5 --y nan", "a number in 0..1"},
+        {"blend " + pa + " " + pb + " --at 0.5 --lock pitch", "unknown group 'pitch' (groups: common effect"},
+        {"blend " + pa + " " + pb + " --at 0.5 --unlock tuning", "--unlock: unknown option"},
+        {"morph " + pa + " " + pb + " " + pa + " " + pb + " " + pa + " --x 0 --y 0",
+         "usage: tarvik-voice morph"},
+        {"breed " + pa + " --seed -1 --strength 0.5 --into " + file("bred"), "--seed -1: a whole number"},
+        {"breed " + file("damaged.syx") + " --seed 1 --strength 0.5 --into " + file("bred2"), "checksum"},
+    };
+    for (const auto& [arguments, message] : refused) {
+        o = run(arguments);
+        EXPECT_EQ(o.status, 1) << arguments;
+        EXPECT_EQ(o.out, "") << arguments;
+        EXPECT_NE(o.err.find(message), std::string::npos) << arguments << ": " << o.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "bred2"));
+}
+
+}   // namespace

@@ -31,6 +31,10 @@ int libraryBank(const Args& args);
 int libraryCheck(const Args& args);
 int bankShow(const Args& args);
 int bankSet(const Args& args);
+int cmdBlend(const Args& args);
+int cmdMorph(const Args& args);
+int cmdNudge(const Args& args);
+int cmdBreed(const Args& args);
 
 // One row of the command table: the command's name, its sub-command ("" for a command
 // of one word), the words that follow as the usage shows them, what it does (lines

@@ -4,6 +4,7 @@
 
 #include "tarvik_version.h"
 #include "tools/tarvik-voice/commands.h"
+#include "voice/explore.h"
 
 namespace {
 
@@ -42,6 +43,16 @@ const Command commands[] = {
     {"bank", "show", "BANK.SYX", "print the bank's voice names and every multi field", bankShow},
     {"bank", "set", "BANK.SYX < LINES", "rewrite those multi fields in the bank file", bankSet},
     {"library", "check", "[FILE]", "name each damaged record and a lost step", libraryCheck},
+    {"blend", "", "A.SYX B.SYX --at T [--lock GROUP]...", "a voice T (0..1) of the way from A to B",
+     cmdBlend},
+    {"morph", "", "A.SYX B.SYX [C.SYX [D.SYX]] --x X --y Y [--lock GROUP]...",
+     "the voice at (X, Y) of a square with A, B, C, D\n"
+     "at (0,0), (1,0), (0,1), (1,1)",
+     cmdMorph},
+    {"nudge", "", "A.SYX TARGET.SYX --by P [--lock GROUP]... [--unlock tuning]",
+     "A moved P (-1..1) toward TARGET", cmdNudge},
+    {"breed", "", "PARENT.SYX... --seed S --strength P --into DIR [--lock GROUP]... [--unlock tuning]",
+     "16 candidates bred from 1 to 3 favourites", cmdBreed},
     {"--version", "", "", "show the version", showVersion},
     {"--help", "", nullptr, "", showHelp},
     {"-h", "", nullptr, "", showHelp},
@@ -91,8 +102,11 @@ const std::string& usage()
             }
             t += line + "\n";
         }
-        return t + "Devices and channel default to TARVIK.INI in the working directory; channels\n"
-                   "count from 0 as in that file (0 = MIDI channel 1).\n";
+        return t +
+               "Devices and channel default to TARVIK.INI in the working directory; channels\n"
+               "count from 0 as in that file (0 = MIDI channel 1).\n"
+               "blend, morph and nudge write the dump to standard output. GROUP is one of\n" +
+               fieldGroupNames() + ";\nbreed and nudge lock tuning unless --unlock tuning.\n";
     }();
     return text;
 }
