@@ -99,3 +99,33 @@ TEST_F(ExploreTest, LockedGroupsStayAcrossABreedAndBackReturnsTheLastRound)
 }
 
 }   // namespace
+
+TEST_F(ExploreTest, ThePadSendsTheMorphAtItsPointAndAnArchivePlaceKeepsACandidate)
+{
+    QWidget* pad = child<QWidget>(explore, "padMorph");
+    click("cell2");
+    click("bCornerFromAudition2");
+    click("cell7");
+    click("bCornerFromAudition1");
+    const std::vector<Voice> corners = {explore->candidates()[6], explore->candidates()[1]};
+
+    unsigned long sends = voiceSends;
+    QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(80, 40));
+    QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(80, 40));
+    EXPECT_EQ(voiceSends, sends + 1);
+    Voice expected{};
+    ASSERT_EQ(morphVoices(corners, 80.0 / 159, 1.0 - 40.0 / 159, GroupLocks{}, expected), "");
+    ASSERT_TRUE(explore->auditioned().has_value());
+    EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(expected));
+    click("bKeep");
+    EXPECT_EQ(encodeVoice(voice()), encodeVoice(expected)) << "Keep takes the pad's voice";
+
+    // A dropped candidate stays in its place across rounds and auditions from there.
+    explore->archive(0, 4);
+    const Voice archived = explore->candidates()[4];
+    click("bNextRound");
+    sends = voiceSends;
+    click("archive1");
+    EXPECT_EQ(voiceSends, sends + 1);
+    EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(archived));
+}
