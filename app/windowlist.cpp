@@ -7,6 +7,7 @@
 #include "app/aboutbox.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
+#include "app/explorewindow.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/tarvik.h"
@@ -28,6 +29,11 @@ template <class Editor> std::unique_ptr<QWidget> makeEditor(TTarvik& run)
 std::unique_ptr<QWidget> makeDevices(TTarvik& run)
 {
     return std::make_unique<TSetDevices>(run.port.get(), run.protocol.get(), run.settings);
+}
+
+std::unique_ptr<QWidget> makeExplore(TTarvik& run)
+{
+    return std::make_unique<TExploreWindow>(run);
 }
 
 std::unique_ptr<QWidget> makeAbout(TTarvik&)
@@ -95,6 +101,7 @@ std::vector<TWindowEntry> windowTable()
         {"BankWindow",      TMenuPlace::fileBank,      "SaveBank",          "Save ban&k as...",       {},                                 Made::atFirstUse, makeBank,                      saveBank},
         {"BankWindow",      TMenuPlace::midiBank,      "SendBank",          "Send &bank to synth...", {},                                 Made::atFirstUse, makeBank,                      sendBank},
         {"MultiEdit",       TMenuPlace::editWindows,   "ShowMultis",        "Mul&tis",                {},                                 Made::atFirstUse, makeMultis,                    show},
+        {"ExploreWindow",   TMenuPlace::editWindows,   "Explore",           "E&xplore...",            {},                                 Made::atFirstUse, makeExplore,                   show},
     };
     // clang-format on
 }

@@ -554,7 +554,7 @@ TEST_F(MainFormTest, EveryMenuInItsOrderAndEveryListedWindowOpensFromItsAction)
                                                   "SaveBank",    "-",         "sepExit",      "Exit"}));
     EXPECT_EQ(names(bar[1]->menu()),
               (QStringList{"ElementsAC", "ElementsBD", "VoiceCommon", "Vectors", "ShowBank", "ShowMultis",
-                           "-", "Undo", "Redo", "Compare", "Mutate"}));
+                           "Explore", "-", "Undo", "Redo", "Compare", "Mutate"}));
     EXPECT_EQ(names(bar[2]->menu()),
               (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "GetAllVoices", "SendBank"}));
     EXPECT_EQ(bar[3]->objectName(), QStringLiteral("About"));
