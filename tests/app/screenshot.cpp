@@ -2,7 +2,7 @@
 // Takes the picture of the main window for the README (or of another window, to look
 // at it): run under Xvfb with the xcb platform, in a scratch directory holding a small
 // library.
-//   app_screenshot OUT.png [about|devices|overwrite|openerror|awm|fm|common|vectors|bank|multis]
+//   app_screenshot OUT.png [about|devices|overwrite|openerror|awm|fm|common|vectors|bank|multis|explore]
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -14,6 +14,7 @@
 #include "app/aboutbox.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
+#include "app/explorewindow.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
@@ -120,6 +121,11 @@ int main(int argc, char** argv)
             window<TMultiEdit>("MultiEdit")->refresh();
             editor = window<TMultiEdit>("MultiEdit");
         }
+    }
+    if (which == QStringLiteral("explore")) {
+        // A round bred from the current voice, one candidate heard and two favourites.
+        editor = window<TExploreWindow>("ExploreWindow");
+        child<QAbstractButton>(editor, "cell6")->click();
     }
     if (editor) {
         editor->show();
