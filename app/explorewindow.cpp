@@ -367,7 +367,8 @@ void TExploreWindow::addToLibrary()
     TCategoryDlg categories(this, QStringLiteral("Add to library"), false);
     if (categories.exec() != QDialog::Accepted)
         return;
-    run.fileIO->appendRecord(categories.mask(), encodeVoice(v));
+    if (run.fileIO->appendRecord(categories.mask(), encodeVoice(v)))
+        run.libraryChanged();
 }
 
 void TExploreWindow::setCornerFromCurrent(int corner)

@@ -14,6 +14,12 @@
 
 TTarvik::TTarvik() = default;
 
+void TTarvik::libraryChanged()
+{
+    if (mainForm)
+        mainForm->syncLibrary();
+}
+
 TTarvik::~TTarvik()
 {
     // The windows and the verbs before the main window they sit on.

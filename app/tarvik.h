@@ -30,6 +30,10 @@ struct TTarvik {
     TTarvik(const TTarvik&) = delete;
     TTarvik& operator=(const TTarvik&) = delete;
 
+    // A window other than the library window wrote to the library: the list shows
+    // the library as it is now.
+    void libraryChanged();
+
     TSettings settings;
     TVoiceDocument document;
     TAppMIDIEvents midiEvents{*this};

@@ -129,3 +129,13 @@ TEST_F(ExploreTest, ThePadSendsTheMorphAtItsPointAndAnArchivePlaceKeepsACandidat
     EXPECT_EQ(voiceSends, sends + 1);
     EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(archived));
 }
+
+TEST_F(ExploreTest, AVoiceAnotherWindowAddsToTheLibraryIsListedAtOnce)
+{
+    // What "Add to library" does once its name and categories are chosen.
+    const int listed = mainForm()->rowCount();
+    ASSERT_TRUE(run->fileIO->appendRecord(0, encodeVoice(explore->candidates()[1])));
+    run->libraryChanged();
+    EXPECT_EQ(mainForm()->rowCount(), listed + 1);
+    EXPECT_EQ(mainForm()->voiceCount(), 2);
+}
