@@ -7,15 +7,16 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -23,9 +24,13 @@
 #include <cstring>
 #include <functional>
 
+#include "app/bankwindow.h"
 #include "app/librarydialogs.h"
 #include "app/tarvik.h"
+#include "app/voicelist.h"
+#include "app/windowlist.h"
 #include "document/autosender.h"
+#include "document/bankdocument.h"
 #include "editors/editcommands.h"
 #include "library/fileio.h"
 #include "voice/dumpcodec.h"
@@ -33,22 +38,25 @@
 namespace {
 
 const char* const cellMime = "application/x-tarvik-candidate";
+const char* const archiveMime = "application/x-tarvik-archive";
 // The keys of the cells, in order: 1..9, 0, then a..f.
 const char cellKeys[breedCount + 1] = "1234567890abcdef";
 
-// A candidate: a click auditions it, a right click marks or unmarks it a favourite,
-// and it drags onto an archive place.
-class TCellButton : public QPushButton {
+// A button that drags its number under its own type: a candidate onto an archive
+// place or a corner, an archive place onto a corner. A right click has a use of its own.
+class TDragButton : public QPushButton {
 public:
-    TCellButton(int index, QWidget* parent) : QPushButton(parent), index(index) {}
-    std::function<void()> onFavourite;
+    TDragButton(const char* mime, int index, QWidget* parent) : QPushButton(parent), mime(mime), index(index)
+    {
+    }
+    std::function<void()> onRightClick;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::RightButton) {
-            if (onFavourite)
-                onFavourite();
+            if (onRightClick)
+                onRightClick();
             event->accept();
             return;
         }
@@ -62,9 +70,9 @@ protected:
                 QApplication::startDragDistance()) {
             setDown(false);
             auto* drag = new QDrag(this);
-            auto* mime = new QMimeData;
-            mime->setData(QString::fromLatin1(cellMime), QByteArray::number(index));
-            drag->setMimeData(mime);
+            auto* data = new QMimeData;
+            data->setData(QString::fromLatin1(mime), QByteArray::number(index));
+            drag->setMimeData(data);
             drag->exec(Qt::CopyAction);
             return;
         }
@@ -72,31 +80,59 @@ protected:
     }
 
 private:
+    const char* mime;
     int index;
     QPoint pressedAt;
 };
 
-// An archive place: takes a candidate dropped on it.
-class TArchivePlace : public QPushButton {
+// The number a drag of one of the types carries, or -1.
+int draggedNumber(const QMimeData* data, const char* mime)
+{
+    if (!data || !data->hasFormat(QString::fromLatin1(mime)))
+        return -1;
+    bool ok = false;
+    const int n = data->data(QString::fromLatin1(mime)).split(' ').value(0).toInt(&ok);
+    return ok && n >= 0 ? n : -1;
+}
+
+// Takes the drops of the given types; onDrop says whether it used one.
+template <class Base> class TDropTarget : public Base {
 public:
-    explicit TArchivePlace(QWidget* parent) : QPushButton(parent) { setAcceptDrops(true); }
-    std::function<void(int)> onDrop;
+    template <class... Args>
+    TDropTarget(std::initializer_list<const char*> types, Args&&... args)
+        : Base(std::forward<Args>(args)...), types(types)
+    {
+        this->setAcceptDrops(true);
+    }
+    std::function<bool(const QMimeData*, QObject*)> onDrop;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override
     {
-        if (event->mimeData()->hasFormat(QString::fromLatin1(cellMime)))
-            event->acceptProposedAction();
+        for (const char* type : types)
+            if (event->mimeData()->hasFormat(QString::fromLatin1(type))) {
+                event->setDropAction(Qt::CopyAction);
+                event->accept();
+                return;
+            }
+        event->ignore();
     }
     void dropEvent(QDropEvent* event) override
     {
-        bool ok = false;
-        const int cell = event->mimeData()->data(QString::fromLatin1(cellMime)).toInt(&ok);
-        if (ok && onDrop) {
-            onDrop(cell);
-            event->acceptProposedAction();
+        if (onDrop && onDrop(event->mimeData(), event->source())) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
         }
     }
+
+private:
+    std::vector<const char*> types;
+};
+
+// An archive place: takes a candidate dropped on it, and drags onto a corner.
+class TArchivePlace : public TDropTarget<TDragButton> {
+public:
+    TArchivePlace(int place, QWidget* parent) : TDropTarget({cellMime}, archiveMime, place, parent) {}
 };
 
 // The morph pad: a square, corner 0 at its bottom left, 1 bottom right, 2 top left,
@@ -113,6 +149,12 @@ protected:
         p.fillRect(rect(), QColor(20, 40, 40));
         p.setPen(QColor(0, 200, 200));
         p.drawRect(rect().adjusted(0, 0, -1, -1));
+        // The corners' numbers where they sit.
+        const QRect inside = rect().adjusted(4, 2, -4, -2);
+        p.drawText(inside, Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("1"));
+        p.drawText(inside, Qt::AlignRight | Qt::AlignBottom, QStringLiteral("2"));
+        p.drawText(inside, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("3"));
+        p.drawText(inside, Qt::AlignRight | Qt::AlignTop, QStringLiteral("4"));
         if (point) {
             const QPointF at(point->x() * (width() - 1), (1.0 - point->y()) * (height() - 1));
             p.setBrush(QColor(255, 255, 0));
@@ -151,13 +193,21 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     setWindowTitle(QStringLiteral("Tarvik - Explore"));
     auto* layout = new QVBoxLayout(this);
 
+    auto* hint =
+        new QLabel(QStringLiteral("Click a candidate or press its key to hear it; a right click marks "
+                                  "it a favourite (up to three) for the next round."),
+                   this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
     auto* grid = new QGridLayout;
     for (int i = 0; i < breedCount; ++i) {
-        auto* cell = new TCellButton(i, this);
+        auto* cell = new TDragButton(cellMime, i, this);
         cell->setObjectName(QStringLiteral("cell%1").arg(i + 1));
         cell->setMinimumSize(110, 44);
-        cell->setShortcut(QKeySequence(QString(QChar::fromLatin1(cellKeys[i]))));
-        cell->onFavourite = [this, i] { toggleFavourite(i); };
+        // A shortcut of its own: a button's text sets the button's shortcut anew.
+        auto* key = new QShortcut(QKeySequence(QString(QChar::fromLatin1(cellKeys[i]))), this);
+        connect(key, &QShortcut::activated, this, [this, i] { audition(i); });
+        cell->onRightClick = [this, i] { toggleFavourite(i); };
         connect(cell, &QPushButton::clicked, this, [this, i] { audition(i); });
         cells[i] = cell;
         grid->addWidget(cell, i / 4, i % 4);
@@ -183,37 +233,51 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     cbPlayOnAudition = new QCheckBox(QStringLiteral("&Play on audition"), this);
     cbPlayOnAudition->setObjectName(QStringLiteral("cbPlayOnAudition"));
     options->addWidget(cbPlayOnAudition);
-    options->addWidget(new QLabel(QStringLiteral("Strength"), this));
+    auto* strength = new QLabel(QStringLiteral("&Strength"), this);
+    options->addWidget(strength);
     tbStrength = new QSlider(Qt::Horizontal, this);
+    strength->setBuddy(tbStrength);
+    tbStrength->setAccessibleName(QStringLiteral("Strength"));
     tbStrength->setObjectName(QStringLiteral("tbStrength"));
     tbStrength->setRange(0, 100);
     tbStrength->setValue(30);
     options->addWidget(tbStrength);
     layout->addLayout(options);
 
-    auto* lockBox = new QGroupBox(QStringLiteral("Locked"), this);
-    auto* lockGrid = new QGridLayout(lockBox);
+    // The groups breeding keeps: a plain row of tick boxes under their heading.
+    auto* lockHeading = new QLabel(QStringLiteral("Keep unchanged while breeding:"), this);
+    layout->addWidget(lockHeading);
+    auto* lockGrid = new QGridLayout;
     const GroupLocks defaults = breedDefaultLocks();
     for (int g = 0; g < fieldGroupCount; ++g) {
         const auto group = static_cast<FieldGroup>(g);
-        const QString name = QString::fromLatin1(fieldGroupName(group));
-        cbLock[g] = new QCheckBox(name, lockBox);
-        cbLock[g]->setObjectName(QStringLiteral("cbLock") + name);
+        const QString caption = QString::fromLatin1(fieldGroupCaption(group)).replace(QLatin1Char('&'), "&&");
+        cbLock[g] = new QCheckBox(caption, this);
+        cbLock[g]->setObjectName(QStringLiteral("cbLock") + QString::fromLatin1(fieldGroupName(group)));
         cbLock[g]->setChecked(defaults.locked(group));
         lockGrid->addWidget(cbLock[g], g / 5, g % 5);
     }
-    layout->addWidget(lockBox);
+    layout->addLayout(lockGrid);
 
     auto* morph = new QHBoxLayout;
     auto* cornerGrid = new QGridLayout;
     for (int c = 0; c < 4; ++c) {
-        lbCorner[c] = new QLabel(QStringLiteral("Corner %1: -").arg(c + 1), this);
+        auto* corner = new TDropTarget<QLabel>({cellMime, archiveMime, recordsMimeType, bankSlotMimeType},
+                                               QStringLiteral("Corner %1: -").arg(c + 1), this);
+        corner->setToolTip(
+            QStringLiteral("Drop a candidate, an archive place, a library voice or a bank slot here"));
+        corner->onDrop = [this, c](const QMimeData* data, QObject* source) {
+            return dropOnCorner(c, data, source);
+        };
+        lbCorner[c] = corner;
         lbCorner[c]->setObjectName(QStringLiteral("lbCorner%1").arg(c + 1));
         bCornerCurrent[c] = new QPushButton(QStringLiteral("Current"), this);
         bCornerCurrent[c]->setObjectName(QStringLiteral("bCornerCurrent%1").arg(c + 1));
+        bCornerCurrent[c]->setAccessibleName(QStringLiteral("Corner %1 from the current voice").arg(c + 1));
         connect(bCornerCurrent[c], &QPushButton::clicked, this, [this, c] { setCornerFromCurrent(c); });
         bCornerFromAudition[c] = new QPushButton(QStringLiteral("Corner from audition"), this);
         bCornerFromAudition[c]->setObjectName(QStringLiteral("bCornerFromAudition%1").arg(c + 1));
+        bCornerFromAudition[c]->setAccessibleName(QStringLiteral("Corner %1 from the audition").arg(c + 1));
         connect(bCornerFromAudition[c], &QPushButton::clicked, this, [this, c] { setCornerFromAudition(c); });
         cornerGrid->addWidget(lbCorner[c], c, 0);
         cornerGrid->addWidget(bCornerCurrent[c], c, 1);
@@ -222,18 +286,27 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     morph->addLayout(cornerGrid);
     auto* pad = new TMorphPad(this);
     pad->setObjectName(QStringLiteral("padMorph"));
+    pad->setAccessibleName(QStringLiteral("Morph pad"));
     pad->onPoint = [this](double x, double y) { morphAt(x, y); };
     padMorph = pad;
     morph->addWidget(pad);
     layout->addLayout(morph);
 
     auto* archives = new QHBoxLayout;
+    archives->addWidget(new QLabel(QStringLiteral("Archive:"), this));
     for (int a = 0; a < 6; ++a) {
-        auto* place = new TArchivePlace(this);
+        auto* place = new TArchivePlace(a, this);
         place->setObjectName(QStringLiteral("archive%1").arg(a + 1));
+        place->setAccessibleName(QStringLiteral("Archive place %1").arg(a + 1));
         place->setText(QStringLiteral("(empty)"));
         place->setMinimumSize(90, 36);
-        place->onDrop = [this, a](int cell) { archive(a, cell); };
+        place->onDrop = [this, a](const QMimeData* data, QObject*) {
+            const int cell = draggedNumber(data, cellMime);
+            if (cell < 0)
+                return false;
+            archive(a, cell);
+            return true;
+        };
         connect(place, &QPushButton::clicked, this, [this, a] { auditionArchive(a); });
         archivePlaces[a] = place;
         archives->addWidget(place);
@@ -263,6 +336,7 @@ void TExploreWindow::breed(BreedInput input)
     if (!breedVoices(input, bred).empty() || int(bred.size()) != breedCount)
         bred.assign(breedCount, input.current);
     round = Round{std::move(input), std::move(bred), {}};
+    heardCell = -1;
     showRound();
 }
 
@@ -276,6 +350,9 @@ void TExploreWindow::showRound()
         if (rank != round.favourites.end())
             text += QStringLiteral("  [%1]").arg(int(rank - round.favourites.begin()) + 1);
         cells[i]->setText(text);
+        QFont font = cells[i]->font();
+        font.setBold(i == heardCell);
+        cells[i]->setFont(font);
     }
     bBack->setEnabled(!earlier.empty());
 }
@@ -283,6 +360,10 @@ void TExploreWindow::showRound()
 void TExploreWindow::hear(const Voice& v)
 {
     heard = v;
+    if (heardCell >= 0) {
+        heardCell = -1;
+        showRound();
+    }
     run.sender->sendHeard(v);
     if (cbPlayOnAudition->isChecked() && run.commands) {
         run.commands->playNote(true);
@@ -292,8 +373,11 @@ void TExploreWindow::hear(const Voice& v)
 
 void TExploreWindow::audition(int cell)
 {
-    if (cell >= 0 && cell < breedCount)
-        hear(round.candidates[size_t(cell)]);
+    if (cell < 0 || cell >= breedCount)
+        return;
+    hear(round.candidates[size_t(cell)]);
+    heardCell = cell;
+    showRound();
 }
 
 bool TExploreWindow::toggleFavourite(int cell)
@@ -336,6 +420,7 @@ void TExploreWindow::back()
     if (earlier.empty())
         return;
     round = std::move(earlier.back());
+    heardCell = -1;
     earlier.pop_back();
     showRound();
 }
@@ -371,19 +456,70 @@ void TExploreWindow::addToLibrary()
         run.libraryChanged();
 }
 
+void TExploreWindow::setCorner(int corner, const Voice& v)
+{
+    if (corner < 0 || corner >= 4)
+        return;
+    corners[corner] = v;
+    lbCorner[corner]->setText(QStringLiteral("Corner %1: %2").arg(corner + 1).arg(nameOf(v)));
+}
+
 void TExploreWindow::setCornerFromCurrent(int corner)
 {
-    corners[corner] = run.document.voice;
-    lbCorner[corner]->setText(
-        QStringLiteral("Corner %1: %2").arg(corner + 1).arg(nameOf(run.document.voice)));
+    setCorner(corner, run.document.voice);
 }
 
 void TExploreWindow::setCornerFromAudition(int corner)
 {
-    if (!heard)
-        return;
-    corners[corner] = *heard;
-    lbCorner[corner]->setText(QStringLiteral("Corner %1: %2").arg(corner + 1).arg(nameOf(*heard)));
+    if (heard)
+        setCorner(corner, *heard);
+}
+
+bool TExploreWindow::setCornerFromRecord(int corner, int32_t record)
+{
+    uint8_t dump[dumpSize];
+    if (!run.fileIO || !run.fileIO->readDump(record, dump)) {
+        QMessageBox::warning(this, QStringLiteral("Tarvik"),
+                             QStringLiteral("Library voice %1 cannot be a corner: %2")
+                                 .arg(record + 1)
+                                 .arg(QString::fromStdString(run.fileIO ? run.fileIO->lastError : "")));
+        return false;
+    }
+    Voice v{};
+    decodeVoice(dump, v);
+    setCorner(corner, v);
+    return true;
+}
+
+bool TExploreWindow::setCornerFromBankSlot(int corner, int slot)
+{
+    auto* bank = qobject_cast<TBankWindow*>(run.windows ? run.windows->made("BankWindow") : nullptr);
+    if (!bank || slot < 0 || slot >= bankVoices)
+        return false;
+    Voice v{};
+    decodeVoice(bank->document()->bank().voices[size_t(slot)].data(), v);
+    setCorner(corner, v);
+    return true;
+}
+
+bool TExploreWindow::dropOnCorner(int corner, const QMimeData* data, QObject* source)
+{
+    if (const int cell = draggedNumber(data, cellMime); cell >= 0 && cell < breedCount) {
+        setCorner(corner, round.candidates[size_t(cell)]);
+        return true;
+    }
+    if (const int place = draggedNumber(data, archiveMime); place >= 0 && place < 6) {
+        if (archived[place])
+            setCorner(corner, *archived[place]);
+        return archived[place].has_value();
+    }
+    if (const int record = draggedNumber(data, recordsMimeType); record >= 0)
+        return setCornerFromRecord(corner, record);
+    // A bank slot, from the Bank window's slots.
+    const int slot = draggedNumber(data, bankSlotMimeType);
+    auto* from = qobject_cast<QWidget*>(source);
+    return slot >= 0 && from && qobject_cast<TBankWindow*>(from->window()) &&
+           setCornerFromBankSlot(corner, slot);
 }
 
 void TExploreWindow::morphAt(double x, double y)
@@ -398,6 +534,10 @@ void TExploreWindow::morphAt(double x, double y)
     if (!morphVoices(filled, x, y, GroupLocks{}, v).empty())
         return;
     heard = v;
+    if (heardCell >= 0) {
+        heardCell = -1;
+        showRound();
+    }
     run.sender->sendHeard(v);
 }
 

@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QLabel;
+class QMimeData;
 class QPushButton;
 class QSlider;
 struct TTarvik;
@@ -39,8 +40,14 @@ public:
     void back();
     void keep();
     void addToLibrary();
+    // A corner of the pad (0..3) from the current voice, the voice last heard, a
+    // library record or a slot of the Bank window's bank. A record that cannot be read
+    // is named in a warning and leaves the corner as it was.
     void setCornerFromCurrent(int corner);
     void setCornerFromAudition(int corner);
+    bool setCornerFromRecord(int corner, int32_t record);
+    bool setCornerFromBankSlot(int corner, int slot);
+    const std::optional<Voice>& corner(int c) const { return corners[c]; }
     // The pad's point (x, y in 0..1): the morph there, sent live.
     void morphAt(double x, double y);
     void archive(int place, int cell);
@@ -55,6 +62,9 @@ private:
     void breed(BreedInput input);
     void showRound();
     void hear(const Voice& v);
+    void setCorner(int corner, const Voice& v);
+    // A candidate, an archive place, library records or a bank slot dropped on a corner.
+    bool dropOnCorner(int corner, const QMimeData* data, QObject* source);
 
     TTarvik& run;
     Round round;
@@ -62,6 +72,7 @@ private:
     std::optional<Voice> lastPick;
     uint32_t nextSeed = 1;
     std::optional<Voice> heard;
+    int heardCell = -1;   // the candidate heard last in this round, shown bold
     std::optional<Voice> corners[4];
     std::optional<Voice> archived[6];
 

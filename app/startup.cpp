@@ -132,6 +132,7 @@ void createWindows(TTarvik& run)
     for (TMenuEntry& entry : run.windows->menuEntries())
         entries.push_back(std::move(entry));
     run.mainForm->buildMenus(entries);
+    run.commands->openExplore = [&run] { TWindowList::bringUp(*run.windows->window("ExploreWindow")); };
     run.windows->createStartWindows();
 
     // A modal dialog never hides behind the window it belongs to.

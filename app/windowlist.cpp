@@ -12,6 +12,7 @@
 #include "app/setdevices.h"
 #include "app/tarvik.h"
 #include "editors/awmedit.h"
+#include "editors/editcommands.h"
 #include "editors/fmedit.h"
 #include "editors/multiedit.h"
 #include "editors/vectoredit.h"
@@ -101,7 +102,7 @@ std::vector<TWindowEntry> windowTable()
         {"BankWindow",      TMenuPlace::fileBank,      "SaveBank",          "Save ban&k as...",       {},                                 Made::atFirstUse, makeBank,                      saveBank},
         {"BankWindow",      TMenuPlace::midiBank,      "SendBank",          "Send &bank to synth...", {},                                 Made::atFirstUse, makeBank,                      sendBank},
         {"MultiEdit",       TMenuPlace::editWindows,   "ShowMultis",        "Mul&tis",                {},                                 Made::atFirstUse, makeMultis,                    show},
-        {"ExploreWindow",   TMenuPlace::editWindows,   "Explore",           "E&xplore...",            {},                                 Made::atFirstUse, makeExplore,                   show},
+        {"ExploreWindow",   TMenuPlace::editWindows,   "Explore",           "E&xplore...",            TEditCommands::exploreKey(),        Made::atFirstUse, makeExplore,                   show},
     };
     // clang-format on
 }

@@ -107,6 +107,31 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
+void TEditCommands::addExploreEntry(QWidget* editor)
+{
+    // The Explore window from any editor: its key, and a right click on the window.
+    auto* explore = new QAction(QStringLiteral("E&xplore..."), editor);
+    explore->setObjectName(QStringLiteral("Explore"));
+    explore->setShortcut(exploreKey());
+    explore->setShortcutContext(Qt::WindowShortcut);
+    connect(explore, &QAction::triggered, this, [this] {
+        if (openExplore)
+            openExplore();
+    });
+    editor->addAction(explore);
+    editor->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(editor, &QWidget::customContextMenuRequested, explore, [editor, explore](const QPoint& at) {
+        QMenu menu(editor);
+        menu.addAction(explore);
+        menu.exec(editor->mapToGlobal(at));
+    });
+}
+
+QKeySequence TEditCommands::exploreKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_E);
+}
+
 void TEditCommands::watchEditor(QWidget* editor)
 {
     if (!editors.contains(editor)) {
@@ -115,6 +140,7 @@ void TEditCommands::watchEditor(QWidget* editor)
             editors.removeAll(editor);
             places.remove(editor);
         });
+        addExploreEntry(editor);
     }
     addUndoKeys(
         editor, [this] { undo(); }, [this] { redo(); });

@@ -8,6 +8,7 @@
 #include <string>
 
 #include <QHash>
+#include <QKeySequence>
 #include <QObject>
 #include <QPoint>
 
@@ -38,6 +39,9 @@ public:
     TAutoSender& sender;
     TSettings& settings;
     std::function<bool()> getVoice;
+    // Opens the Explore window; every watched editor offers it (exploreKey, right click).
+    std::function<void()> openExplore;
+    static QKeySequence exploreKey();
 
     // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
     // note, the end of drags and typing, and its place when it is hidden and shown
@@ -75,6 +79,7 @@ signals:
     void historyChanged();
 
 private:
+    void addExploreEntry(QWidget* editor);
     // The windows whose keys and place are looked after, and where each stood when it
     // was last hidden.
     QList<QWidget*> editors;

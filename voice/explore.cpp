@@ -405,6 +405,15 @@ const char* fieldGroupName(FieldGroup g)
     return i < fieldGroupCount ? groupNames[i] : "";
 }
 
+const char* fieldGroupCaption(FieldGroup g)
+{
+    static const char* const captions[fieldGroupCount] = {
+        "Common", "Effect",   "Name",        "Tuning",       "Tone",
+        "LFO",    "Envelope", "Level & pan", "Level vector", "Detune vector"};
+    const auto i = static_cast<size_t>(g);
+    return i < fieldGroupCount ? captions[i] : "";
+}
+
 std::string fieldGroupNames()
 {
     std::string out;

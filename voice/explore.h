@@ -47,6 +47,8 @@ GroupLocks blendDefaultLocks();
 // The group names of the command line: common effect name tuning tone lfo envelope
 // levelpan levelvector detunevector.
 const char* fieldGroupName(FieldGroup g);
+// The group as a window names it: "Common", "Level & pan", "Detune vector".
+const char* fieldGroupCaption(FieldGroup g);
 // "common effect ... detunevector", for messages.
 std::string fieldGroupNames();
 // The group of a name, or the reason (naming the accepted ones).

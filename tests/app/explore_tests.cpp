@@ -1,12 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Explore window on a run without a synthesiser: opening it from the Edit menu,
+// The Explore window on a run with a MIDI system of the test's own: opening it from the Edit menu,
 // auditioning a candidate, keeping it, locks across a breed and going back a round.
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/explorewindow.h"
+#include "app/voicelist.h"
 #include "apptest.h"
+#include "tests/midi/fakebackend.h"
 #include "voice/voicefields.h"
 
 using namespace apptest;
@@ -20,7 +27,9 @@ protected:
         writeText("TARVIK.INI",
                   "MIDI channel=0\r\nIn device=0\r\nOut device=0\r\nModel=0\r\nAuto send=0\r\n");
         writeFile("SOUNDS.SYL", libraryBytes({{0x0001, "STRINGS "}}));
-        createObjects();
+        auto midi = std::make_unique<TFakeMIDIBackend>();
+        wire = midi.get();
+        createObjects(std::move(midi));
         createWindows();
         mainForm()->show();
         action("Explore")->trigger();
@@ -31,9 +40,10 @@ protected:
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(explore, name), Qt::LeftButton); }
 
     ScratchDir scratch;
-    // The open error (no synthesiser here) is acknowledged.
+    // Any dialog is acknowledged.
     ModalAnswerer answerer{[](QWidget* d) { return answerFirstButton(d); }};
     TExploreWindow* explore = nullptr;
+    TFakeMIDIBackend* wire = nullptr;   // what went out to the synthesiser
 };
 
 TEST_F(ExploreTest, OpensFromTheEditMenuAndAnAuditionSendsThatCandidateOnly)
@@ -49,6 +59,10 @@ TEST_F(ExploreTest, OpensFromTheEditMenuAndAnAuditionSendsThatCandidateOnly)
     EXPECT_EQ(voiceSends, sends + 1);
     ASSERT_TRUE(explore->auditioned().has_value());
     EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(explore->candidates()[2]));
+    ASSERT_TRUE(run->port->flush(3000));
+    const VoiceDump heard = encodeVoice(explore->candidates()[2]);
+    ASSERT_FALSE(wire->sent().empty());
+    EXPECT_EQ(wire->sent().back(), TFakeMIDIBackend::Bytes(heard.begin(), heard.end()));
     EXPECT_EQ(encodeVoice(voice()), encodeVoice(before)) << "an audition leaves the voice being edited";
 }
 
@@ -138,4 +152,48 @@ TEST_F(ExploreTest, AVoiceAnotherWindowAddsToTheLibraryIsListedAtOnce)
     run->libraryChanged();
     EXPECT_EQ(mainForm()->rowCount(), listed + 1);
     EXPECT_EQ(mainForm()->voiceCount(), 2);
+}
+
+TEST_F(ExploreTest, CellKeysAuditionCornersTakeDroppedVoicesAndEveryEditorOpensTheWindow)
+{
+    explore->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(explore));
+    QTest::keyClick(explore->windowHandle(), Qt::Key_0);
+    ASSERT_TRUE(explore->auditioned().has_value());
+    EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(explore->candidates()[9]));
+    QTest::keyClick(explore->windowHandle(), Qt::Key_F);
+    EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(explore->candidates()[15]));
+
+    // As a drag ends: it enters the corner, which makes it the target, then drops.
+    const auto dropOn = [](QWidget* target, QMimeData* data) {
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return enter.isAccepted() && drop.isAccepted();
+    };
+    // The library's row, as the list drags it; a record that is not there leaves the corner.
+    QLabel* corner = child<QLabel>(explore, "lbCorner2");
+    TVoiceListView* list = dbList();
+    std::unique_ptr<QMimeData> row(list->names()->mimeData({list->names()->index(0, 0)}));
+    EXPECT_TRUE(dropOn(corner, row.get()));
+    ASSERT_TRUE(explore->corner(1).has_value());
+    EXPECT_EQ(std::string(explore->corner(1)->name, voiceNameLength), "STRINGS ");
+    EXPECT_TRUE(corner->text().contains(QStringLiteral("STRINGS")));
+    EXPECT_FALSE(explore->setCornerFromRecord(1, 7));
+    EXPECT_EQ(std::string(explore->corner(1)->name, voiceNameLength), "STRINGS ");
+
+    QMimeData candidate;
+    candidate.setData(QStringLiteral("application/x-tarvik-candidate"), "4");
+    EXPECT_TRUE(dropOn(child<QLabel>(explore, "lbCorner3"), &candidate));
+    ASSERT_TRUE(explore->corner(2).has_value());
+    EXPECT_EQ(encodeVoice(*explore->corner(2)), encodeVoice(explore->candidates()[4]));
+
+    for (const char* editor : {"AWMEdit", "FMEdit", "VoiceCommonEdit", "VectorEdit"}) {
+        explore->hide();
+        QAction* open = child<QAction>(window<QWidget>(editor), "Explore");
+        EXPECT_EQ(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E)) << editor;
+        open->trigger();
+        EXPECT_TRUE(explore->isVisible()) << editor;
+    }
 }

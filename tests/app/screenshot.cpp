@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 
@@ -123,9 +124,24 @@ int main(int argc, char** argv)
         }
     }
     if (which == QStringLiteral("explore")) {
-        // A round bred from the current voice, one candidate heard and two favourites.
-        editor = window<TExploreWindow>("ExploreWindow");
-        child<QAbstractButton>(editor, "cell6")->click();
+        // A round bred from the current voice, two favourites, three corners filled, a
+        // candidate archived and one heard.
+        auto* explore = window<TExploreWindow>("ExploreWindow");
+        explore->toggleFavourite(2);
+        explore->toggleFavourite(10);
+        explore->setCornerFromCurrent(0);
+        explore->audition(2);
+        explore->setCornerFromAudition(1);
+        explore->audition(10);
+        explore->setCornerFromAudition(2);
+        explore->archive(0, 10);
+        QWidget* pad = child<QWidget>(explore, "padMorph");
+        const QPointF at(0.3 * pad->width(), 0.4 * pad->height());
+        QMouseEvent press(QEvent::MouseButtonPress, at, pad->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          {});
+        QApplication::sendEvent(pad, &press);
+        child<QAbstractButton>(explore, "cell6")->click();
+        editor = explore;
     }
     if (editor) {
         editor->show();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +18,7 @@
 #define APPTEST_OWN_JACK
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
+#include "app/explorewindow.h"
 #include "app/librarydialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
@@ -288,6 +290,38 @@ TEST_F(SynthTest, AVectorSliderDraggedSendsTheVoicesItPassesInOrderEndingWithThe
     }
     EXPECT_EQ(next, held.size()) << "the last position passed arrives last";
     EXPECT_EQ(held.back()[187 + 3], 62 - slider->value());
+}
+
+TEST_F(SynthTest, TheMorphPadsLastPointIsTheVoiceTheSynthesiserHolds)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, true));
+    createObjects();
+    createWindows();
+    expectDumps(a, 1);
+    action("Explore")->trigger();
+    auto* explore = window<TExploreWindow>("ExploreWindow");
+    explore->setCornerFromCurrent(0);
+    for (int c = 1; c < 4; ++c) {
+        explore->audition(c * 4);
+        explore->setCornerFromAudition(c);
+    }
+    QWidget* pad = child<QWidget>(explore, "padMorph");
+    const VoiceDump edited = encodeVoice(voice());
+    // A drag across the pad, its moves faster than the wire: the newest point wins.
+    QTest::mousePress(pad, Qt::LeftButton, {}, QPoint(5, 150));
+    for (int step = 1; step <= 30; ++step) {
+        const QPoint at(5 + 5 * step, 150 - 4 * step);
+        QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(pad, &move);
+    }
+    QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(155, 30));
+    Voice last{};
+    const std::vector<Voice> corners = {*explore->corner(0), *explore->corner(1), *explore->corner(2),
+                                        *explore->corner(3)};
+    ASSERT_EQ(morphVoices(corners, 155.0 / 159, 1.0 - 30.0 / 159, GroupLocks{}, last), "");
+    const VoiceDump d = encodeVoice(last);
+    ASSERT_TRUE(waitWithEvents([&] { return a.currentVoice() == Bytes(d.begin(), d.end()); }));
+    EXPECT_EQ(encodeVoice(voice()), edited) << "the pad leaves the voice being edited";
 }
 
 TEST_F(SynthTest, TheTestNoteNeverSplitsADumpAndStopsAfterTwoSeconds)
