@@ -215,11 +215,12 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     layout->addLayout(grid);
 
     auto* buttons = new QHBoxLayout;
-    const auto button = [this, buttons](const char* name, const char* caption, auto slot) {
+    QHBoxLayout* row = buttons;
+    const auto button = [this, &row](const char* name, const char* caption, auto slot) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
         connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
+        row->addWidget(b);
         return b;
     };
     bNextRound = button("bNextRound", "&Next round", [this] { nextRound(); });
@@ -242,6 +243,13 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     tbStrength->setRange(0, 100);
     tbStrength->setValue(30);
     options->addWidget(tbStrength);
+    row = options;
+    bNudgeToward = button("bNudgeToward", "Nudge &toward", [this] { nudge(1); });
+    bNudgeToward->setToolTip(
+        QStringLiteral("The voice being edited, moved toward the voice heard last by the strength"));
+    bNudgeAway = button("bNudgeAway", "Nudge a&way", [this] { nudge(-1); });
+    bNudgeAway->setToolTip(
+        QStringLiteral("The voice being edited, moved away from the voice heard last by the strength"));
     layout->addLayout(options);
 
     // The groups breeding keeps: a plain row of tick boxes under their heading.
@@ -423,6 +431,15 @@ void TExploreWindow::back()
     heardCell = -1;
     earlier.pop_back();
     showRound();
+}
+
+void TExploreWindow::nudge(int direction)
+{
+    if (!heard)
+        return;
+    Voice v{};
+    if (nudgeVoice(run.document.voice, *heard, direction * tbStrength->value() / 100.0, locks(), v).empty())
+        hear(v);
 }
 
 void TExploreWindow::keep()

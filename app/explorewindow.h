@@ -39,6 +39,9 @@ public:
     void again();
     void back();
     void keep();
+    // The voice being edited moved toward (1) or away from (-1) the voice heard last
+    // by the strength, keeping the locked groups; heard, not yet kept.
+    void nudge(int direction);
     void addToLibrary();
     // A corner of the pad (0..3) from the current voice, the voice last heard, a
     // library record or a slot of the Bank window's bank. A record that cannot be read
@@ -85,6 +88,8 @@ private:
     QPushButton* bBack;
     QPushButton* bKeep;
     QPushButton* bAddToLibrary;
+    QPushButton* bNudgeToward;
+    QPushButton* bNudgeAway;
     QLabel* lbCorner[4];
     QPushButton* bCornerCurrent[4];
     QPushButton* bCornerFromAudition[4];

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSlider>
 #include <QTest>
 
 #include "app/explorewindow.h"
@@ -196,4 +197,18 @@ TEST_F(ExploreTest, CellKeysAuditionCornersTakeDroppedVoicesAndEveryEditorOpensT
         open->trigger();
         EXPECT_TRUE(explore->isVisible()) << editor;
     }
+}
+
+TEST_F(ExploreTest, NudgeHearsTheVoiceMovedTowardTheAuditionByTheStrengthAndKeepTakesIt)
+{
+    click("cell8");
+    const Voice target = explore->candidates()[7];
+    child<QSlider>(explore, "tbStrength")->setValue(100);
+    click("bNudgeToward");
+    Voice expected{};
+    ASSERT_EQ(nudgeVoice(voice(), target, 1.0, explore->locks(), expected), "");
+    EXPECT_EQ(encodeVoice(*explore->auditioned()), encodeVoice(expected));
+    EXPECT_NE(encodeVoice(voice()), encodeVoice(expected)) << "heard, not yet kept";
+    click("bKeep");
+    EXPECT_EQ(encodeVoice(voice()), encodeVoice(expected));
 }
