@@ -2,6 +2,7 @@
 // The bank dump, the multi record and its fields.
 #include "voice/bank.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -555,8 +556,18 @@ std::string formatBank(const Bank& bank)
 std::string quotedText(const std::string& text)
 {
     constexpr size_t longest = 60;
-    const size_t shown = text.size() < longest ? text.size() : longest;
-    return "'" + nameText(text.data(), shown) + (shown < text.size() ? "...'" : "'");
+    std::string out = "'";
+    for (size_t i = 0; i < text.size() && i < longest; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c <= 0x7E) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += hex;
+    }
+    return out + (text.size() > longest ? "...'" : "'");
 }
 
 namespace {

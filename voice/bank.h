@@ -160,7 +160,7 @@ std::string formatBank(const Bank&);   // what `tarvik-voice bank show` prints
 // accepted when it names the slot's own name, so `bank show` output applies as is).
 // On the first bad line returns false with error "line N: ..." and the bank as it was.
 // A value as messages quote it: in single quotes, at most 60 characters, bytes outside
-// 0x20..0x7E and the backslash as \xHH.
+// 0x20..0x7E as \xHH.
 std::string quotedText(const std::string& text);
 // A line that gives a field the value it shows already leaves the field's bytes as they
 // are; a multi name is 8 characters from 0x20..0x7E.
