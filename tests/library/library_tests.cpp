@@ -207,23 +207,6 @@ TEST_F(LibraryTest, LoadedRecordBecomesTheVoiceAndADamagedOneIsRefused)
     EXPECT_EQ(loads, 2);
 }
 
-// What a drop onto a bank slot reads: the record as listed, or nothing and stale when
-// another program put another voice there meanwhile.
-TEST_F(LibraryTest, ARecordReadAsListedIsRefusedOnceItIsAnotherVoice)
-{
-    const Bytes one = record(1, namedVoice("One     ")), two = record(2, namedVoice("Two     "));
-    writeBytes(io.libraryPath, libraryOf({one, two}));
-    const uint64_t listed = libraryRecordHash(one.data());
-    uint8_t dump[dumpSize];
-    ASSERT_TRUE(io.readDump(0, dump, listed));
-    EXPECT_FALSE(io.stale);
-    writeBytes(io.libraryPath, libraryOf({two, one}));
-    EXPECT_FALSE(io.readDump(0, dump, listed));
-    EXPECT_TRUE(io.stale);
-    EXPECT_NE(io.lastError.find("record 0 is no longer the voice listed"), std::string::npos) << io.lastError;
-    EXPECT_TRUE(io.readDump(1, dump, listed));
-}
-
 TEST_F(LibraryTest, OverwriteChangesThatRecordOnly)
 {
     writeBytes(io.libraryPath,
