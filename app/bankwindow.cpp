@@ -224,16 +224,24 @@ void TBankSlotView::dropEvent(QDropEvent* event)
         return;
     }
     std::vector<int32_t> records;
+    std::vector<uint64_t> hashes;
+    QStringList names;
     for (const QByteArray& word : data->data(QString::fromLatin1(recordsMimeType)).split(' ')) {
+        const QList<QByteArray> parts = word.split(':');
         bool ok = false;
-        const int n = word.toInt(&ok);
-        if (ok && n >= 0)
-            records.push_back(n);
+        const int n = parts[0].toInt(&ok);
+        if (!ok || n < 0)
+            continue;
+        records.push_back(n);
+        bool hashed = parts.size() == 3;
+        const qulonglong hash = hashed ? parts[1].toULongLong(&hashed, 16) : 0;
+        hashes.push_back(hashed ? hash : 0);
+        names << (hashed ? QString::fromLatin1(QByteArray::fromHex(parts[2])).trimmed() : QString());
         if (records.size() >= 64)
             break;
     }
     if (!records.empty())
-        emit recordsDropped(slot, records);
+        emit recordsDropped(slot, records, hashes, names);
 }
 
 // ---- the window ----
@@ -328,7 +336,8 @@ void TBankWindow::connectControls()
     // Drops are handled once the drag is over: they may tell the user something.
     connect(
         lvSlots, &TBankSlotView::recordsDropped, this,
-        [this](int slot, const std::vector<int32_t>& records) { dropRecords(slot, records); },
+        [this](int slot, const std::vector<int32_t>& records, const std::vector<uint64_t>& hashes,
+               const QStringList& names) { dropRecords(slot, records, hashes, names); },
         Qt::QueuedConnection);
     connect(
         lvSlots, &TBankSlotView::slotDropped, this,
@@ -468,21 +477,46 @@ std::string TBankWindow::takeReceivedBank(const std::vector<uint8_t>& message)
 
 // ---- slots ----
 
-void TBankWindow::dropRecords(int slot, const std::vector<int32_t>& records)
+bool TBankWindow::readDroppedRecord(int32_t n, uint64_t hash, const QString& name, LibraryListing& now,
+                                    VoiceDump& d, QStringList& refused)
+{
+    const std::optional<uint64_t> expected = hash ? std::optional<uint64_t>(hash) : std::nullopt;
+    if (fileIO->readDump(n, d.data(), expected))
+        return true;
+    if (fileIO->stale) {
+        // Another program changed the library since it was listed: the voice shown is
+        // looked for where it is now.
+        fileIO->refreshListing(now);
+        const auto at = std::find(now.hashes.begin(), now.hashes.end(), hash);
+        if (at != now.hashes.end() &&
+            fileIO->readDump(static_cast<int32_t>(at - now.hashes.begin()), d.data(), expected))
+            return true;
+        refused << QStringLiteral("\u201C%1\u201D is no longer in the database").arg(name);
+        return false;
+    }
+    refused << QStringLiteral("entry %1 is no longer in the database").arg(n + 1);
+    return false;
+}
+
+void TBankWindow::dropRecords(int slot, const std::vector<int32_t>& records,
+                              const std::vector<uint64_t>& hashes, const QStringList& names)
 {
     if (slot < 0 || slot >= 64 || records.empty() || !fileIO)
         return;
     std::vector<VoiceDump> dumps;
     QStringList refused;
+    LibraryListing now;
     const size_t room = static_cast<size_t>(64 - slot);
-    for (const int32_t n : records) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const int32_t n = records[i];
         if (dumps.size() >= room)
             break;
         VoiceDump d{};
-        if (!fileIO->readDump(n, d.data())) {
-            refused << QStringLiteral("entry %1 is no longer in the database").arg(n + 1);
+        const uint64_t hash = i < hashes.size() ? hashes[i] : 0;
+        const QString name =
+            i < static_cast<size_t>(names.size()) ? names[static_cast<qsizetype>(i)] : QString();
+        if (!readDroppedRecord(n, hash, name, now, d, refused))
             continue;
-        }
         if (!isVoiceDump(d.data(), d.size()) || d[16] != voiceTagHigh || d[17] != voiceTagLow) {
             refused << QStringLiteral("entry %1 is not a voice dump").arg(n + 1);
             continue;

@@ -10,6 +10,7 @@
 #include <QAbstractListModel>
 #include <QListView>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -29,6 +30,7 @@ class TBankDocument;
 class TFileIO;
 class TSYProtocol;
 class TSettings;
+struct LibraryListing;
 class TVoiceDocument;
 
 // The dragged slot of the Bank window's list (its number 0..63, decimal).
@@ -63,7 +65,10 @@ public:
     int slotAt(const QPoint& point) const;
 
 signals:
-    void recordsDropped(int slot, const std::vector<int32_t>& records);
+    // hashes and names: each record's as the library list showed it (0 and "" when the
+    // drag did not say).
+    void recordsDropped(int slot, const std::vector<int32_t>& records, const std::vector<uint64_t>& hashes,
+                        const QStringList& names);
     void slotDropped(int from, int to, bool move);
     void slotDoubleClicked(int slot);
 
@@ -120,8 +125,15 @@ public:
     std::string takeReceivedBank(const std::vector<uint8_t>& message);
 
     // Library records into consecutive slots from slot on (as many as fit before
-    // I64); a voice with a wrong inner checksum is repaired on the way.
-    void dropRecords(int slot, const std::vector<int32_t>& records);
+    // I64); a voice with a wrong inner checksum is repaired on the way. hashes (and
+    // names), where given, are the records as the list showed them: a record that is
+    // another voice now is looked for where it went, and named when it is gone.
+    void dropRecords(int slot, const std::vector<int32_t>& records, const std::vector<uint64_t>& hashes = {},
+                     const QStringList& names = {});
+    // Record n of the library into d when it is still the voice hashed (it is looked
+    // for elsewhere in now, the library read again, when not); else why not into refused.
+    bool readDroppedRecord(int32_t n, uint64_t hash, const QString& name, LibraryListing& now, VoiceDump& d,
+                           QStringList& refused);
     // A slot dragged onto another: swapped, or moved there (the slots between shift
     // by one). The multis' parts follow their voices while cbFollow is checked.
     void dropSlot(int from, int to, bool move);

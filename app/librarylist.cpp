@@ -100,13 +100,19 @@ bool TLibraryList::matchesFilter(uint32_t mask, uint32_t filter)
     return (mask & wanted) == wanted;
 }
 
+void TLibraryList::shareListing()
+{
+    listingNames = std::make_shared<const std::vector<char>>(library.names);
+    listingDamaged = std::make_shared<const std::vector<uint8_t>>(library.damaged);
+    listingHashes = std::make_shared<const std::vector<uint64_t>>(library.hashes);
+}
+
 void TLibraryList::fillList(int32_t keepRecord, bool keepChoice)
 {
     filling = true;
     rows = 0;
     if (fileIO && fileIO->refreshListing(library)) {
-        listingNames = std::make_shared<const std::vector<char>>(library.names);
-        listingDamaged = std::make_shared<const std::vector<uint8_t>>(library.damaged);
+        shareListing();
     } else if (!fileIO) {
         library = LibraryListing();
     }
@@ -127,7 +133,7 @@ void TLibraryList::fillList(int32_t keepRecord, bool keepChoice)
         listed.push_back(n);
         ++rows;
     }
-    list->names()->setRows(listingNames, std::move(listed), listingDamaged);
+    list->names()->setRows(listingNames, std::move(listed), listingDamaged, listingHashes);
     showCount();
 
     if (!keepChoice) {
@@ -191,8 +197,7 @@ bool TLibraryList::syncLibrary(std::vector<int32_t>* found)
             *found = chosen;
         return false;
     }
-    listingNames = std::make_shared<const std::vector<char>>(library.names);
-    listingDamaged = std::make_shared<const std::vector<uint8_t>>(library.damaged);
+    shareListing();
     recount();
     std::vector<int32_t> now = findListed(hashes, chosen);
     // The current row first, so that it stays the current one.

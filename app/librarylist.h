@@ -102,6 +102,9 @@ private:
     LibraryListing library;
     std::shared_ptr<const std::vector<char>> listingNames;
     std::shared_ptr<const std::vector<uint8_t>> listingDamaged;
+    std::shared_ptr<const std::vector<uint64_t>> listingHashes;
+    // Takes the listing's names, damage marks and hashes for the list's rows.
+    void shareListing();
     // The records the user chose last, kept while a filter hides them so that they
     // are chosen again when it is lifted.
     std::vector<int32_t> chosenRecords;

@@ -80,7 +80,14 @@ QMimeData* TVoiceNames::mimeData(const QModelIndexList& indexes) const
     for (const int row : rows) {
         if (!numbers.isEmpty())
             numbers += ' ';
-        numbers += QByteArray::number(records[static_cast<size_t>(row)]);
+        const int32_t n = records[static_cast<size_t>(row)];
+        numbers += QByteArray::number(n);
+        if (recordHashes && names && static_cast<size_t>(n) < recordHashes->size() &&
+            8 * static_cast<size_t>(n) + 8 <= names->size())
+            numbers +=
+                ':' +
+                QByteArray::number(static_cast<qulonglong>((*recordHashes)[static_cast<size_t>(n)]), 16) +
+                ':' + QByteArray(names->data() + 8 * static_cast<size_t>(n), 8).toHex();
     }
     auto* data = new QMimeData;
     data->setData(QString::fromLatin1(recordsMimeType), numbers);
@@ -88,11 +95,13 @@ QMimeData* TVoiceNames::mimeData(const QModelIndexList& indexes) const
 }
 
 void TVoiceNames::setRows(std::shared_ptr<const std::vector<char>> allNames, std::vector<int32_t>&& rows,
-                          std::shared_ptr<const std::vector<uint8_t>> damaged)
+                          std::shared_ptr<const std::vector<uint8_t>> damaged,
+                          std::shared_ptr<const std::vector<uint64_t>> hashes)
 {
     beginResetModel();
     names = std::move(allNames);
     damagedRecords = std::move(damaged);
+    recordHashes = std::move(hashes);
     records = std::move(rows);
     endResetModel();
 }

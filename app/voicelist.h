@@ -11,6 +11,8 @@
 
 // Dragged rows of the list carry their record numbers (decimal, blank-separated, in
 // list order) under this type; the Bank window takes them.
+// Dragged library records: words "N" or "N:HASH:NAME" (the record's hash as listed and
+// its 8-character name, both in hex), separated by blanks.
 inline constexpr char recordsMimeType[] = "application/x-tarvik-records";
 // The most records one drag carries: a bank has 64 slots.
 constexpr int recordsDragLimit = 64;
@@ -25,8 +27,11 @@ public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // hashes: each record's libraryRecordHash as listed, carried with a drag so that
+    // where it is dropped the record is checked to be the one shown.
     void setRows(std::shared_ptr<const std::vector<char>> names, std::vector<int32_t>&& records,
-                 std::shared_ptr<const std::vector<uint8_t>> damaged = {});
+                 std::shared_ptr<const std::vector<uint8_t>> damaged = {},
+                 std::shared_ptr<const std::vector<uint64_t>> hashes = {});
     QString name(int row) const;
     bool damaged(int row) const;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -37,6 +42,7 @@ public:
 private:
     std::shared_ptr<const std::vector<char>> names;
     std::shared_ptr<const std::vector<uint8_t>> damagedRecords;   // 1 per record, by record
+    std::shared_ptr<const std::vector<uint64_t>> recordHashes;    // by record
     std::vector<int32_t> records;
 };
 

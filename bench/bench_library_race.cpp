@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Two tarvik-voice processes writing one library at once, again and again: how many
-// tries went wrong and how many records were lost. Run with the tool to measure
+// Two tarvik-voice processes writing one library (or one bank file) at once, again and
+// again: how many tries went wrong and how many records were lost. Run with the tool to measure
 // (default: the one built beside this benchmark) and the number of tries.
 //   bench_library_race [TARVIK-VOICE] [TRIES] [VOICES]
 #include <algorithm>
@@ -32,6 +32,11 @@ int main(int argc, char** argv)
         {"rename + delete",
          [&](const std::string& d, int t) { return race::renameAndDelete(tool, d, voices, t % 10 * 10); }},
         {"two deletes", [&](const std::string& d, int) { return race::twoDeletes(tool, d, voices); }},
+        // Bank files: lost counts multi names (two bank sets) or library voices (bank
+        // set + library bank) missing at the end.
+        {"two bank sets", [&](const std::string& d, int) { return race::twoBankSets(tool, d); }},
+        {"bank set + bank",
+         [&](const std::string& d, int t) { return race::bankSetAndLibraryBank(tool, d, t % 5 * 2); }},
     };
     std::printf("%s, %d tries, %d voices\n", tool.c_str(), tries, voices);
     std::printf("%-16s %6s %8s %10s %10s\n", "race", "tries", "wrong", "lost", "most lost");

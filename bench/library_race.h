@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "library/fileio.h"
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
@@ -38,6 +39,11 @@ inline void writeAll(const std::string& path, const Bytes& bytes)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void writeText(const std::string& path, const std::string& text)
+{
+    writeAll(path, Bytes(text.begin(), text.end()));
 }
 
 // A well-formed dump that no other seed gives.
@@ -111,8 +117,10 @@ struct Run {
     int status = -1;
 };
 
-// Starts tool with the arguments, its output into out; waited for by finish.
-inline Run start(const std::string& tool, const std::vector<std::string>& arguments, const std::string& out)
+// Starts tool with the arguments, its output into out (and its input from in, when
+// given); waited for by finish.
+inline Run start(const std::string& tool, const std::vector<std::string>& arguments, const std::string& out,
+                 const std::string& in = {})
 {
     Run r;
     r.out = out;
@@ -126,6 +134,8 @@ inline Run start(const std::string& tool, const std::vector<std::string>& argume
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, (out + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!in.empty())
+        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
     if (posix_spawn(&r.pid, tool.c_str(), &actions, nullptr, argv.data(), environ) != 0)
         r.pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -248,6 +258,80 @@ inline Outcome twoDeletes(const std::string& tool, const std::string& dir, int b
     o.torn = h.torn;
     o.found = h.records;
     o.reportsTrue = a.status == 0 && b.status == 0 && h.records == base - 2;
+    return o;
+}
+
+// A bank file of 64 voices from seed first on and 16 initial multis.
+inline void writeBank(const std::string& path, uint32_t first)
+{
+    Bank bank = initialBank();
+    for (int v = 0; v < bankVoices; ++v) {
+        const Bytes d = voiceDump(first + static_cast<uint32_t>(v));
+        std::memcpy(bank.voices[static_cast<size_t>(v)].data(), d.data(), dumpSize);
+    }
+    writeAll(path, encodeBankDump(bank));
+}
+
+// The bank a file holds; false when it is no good bank.
+inline bool bankIn(const std::string& path, Bank& bank)
+{
+    const Bytes file = readAll(path);
+    std::string error;
+    return parseBankDump(file.data(), file.size(), bank, error);
+}
+
+// Two bank sets at once on one bank file, each renaming a multi of its own: both
+// names must be there (found counts them).
+inline Outcome twoBankSets(const std::string& tool, const std::string& dir)
+{
+    const std::string bankFile = dir + "/BANK.SYX";
+    writeBank(bankFile, 1);
+    writeText(dir + "/a.lines", "multi[1].name=AAAAAAAA\n");
+    writeText(dir + "/b.lines", "multi[2].name=BBBBBBBB\n");
+    Run a = start(tool, {"bank", "set", bankFile}, dir + "/a.out", dir + "/a.lines");
+    Run b = start(tool, {"bank", "set", bankFile}, dir + "/b.out", dir + "/b.lines");
+    finish(a);
+    finish(b);
+    Outcome o;
+    o.expected = 2;
+    Bank bank;
+    o.torn = !bankIn(bankFile, bank);
+    if (!o.torn)
+        o.found = (multiName(bank.multis[0]) == "AAAAAAAA" ? 1 : 0) +
+                  (multiName(bank.multis[1]) == "BBBBBBBB" ? 1 : 0);
+    o.reportsTrue = a.status == 0 && b.status == 0;
+    return o;
+}
+
+// A bank set renaming multi 1 of a bank file while library bank writes the file anew
+// from 64 library records (initial multis): whichever goes second, the file ends as
+// the two in turn leave it, the library's 64 voices in their slots (found counts the
+// voices there).
+inline Outcome bankSetAndLibraryBank(const std::string& tool, const std::string& dir, int delayMs)
+{
+    const std::string lib = dir + "/SOUNDS.SYL";
+    const std::string bankFile = dir + "/BANK.SYX";
+    writeLibrary(lib, 1000, bankVoices);
+    writeBank(bankFile, 1);
+    writeText(dir + "/a.lines", "multi[1].name=AAAAAAAA\n");
+    std::vector<std::string> words = {"library", "bank", "--library", lib, "--initial-multis", bankFile};
+    for (int v = 0; v < bankVoices; ++v)
+        words.push_back(std::to_string(v));
+    Run l = start(tool, words, dir + "/l.out");
+    usleep(static_cast<useconds_t>(delayMs) * 1000);
+    Run a = start(tool, {"bank", "set", bankFile}, dir + "/a.out", dir + "/a.lines");
+    finish(l);
+    finish(a);
+    Outcome o;
+    o.expected = bankVoices;
+    Bank bank;
+    o.torn = !bankIn(bankFile, bank);
+    for (int v = 0; !o.torn && v < bankVoices; ++v) {
+        const Bytes want = voiceDump(1000 + static_cast<uint32_t>(v));
+        o.found +=
+            std::memcmp(bank.voices[static_cast<size_t>(v)].data() + 16, want.data() + 16, 574) == 0 ? 1 : 0;
+    }
+    o.reportsTrue = l.status == 0 && a.status == 0;
     return o;
 }
 

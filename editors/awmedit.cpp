@@ -30,7 +30,7 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
 
     addTone();
     addLFO();
-    levelAndPan(QRect(528, 2, 156, 168), QRect(12, 24, 18, 134), QRect(42, 82, 104, 18),
+    levelAndPan(QRect(548, 2, 136, 168), QRect(12, 24, 18, 134), QRect(42, 82, 84, 18),
                 QStringLiteral("Sets the level of the element"));
     addEnvelope();
     addOptions();
@@ -45,7 +45,7 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
 
     bindShared();
     nameControls();
-    cbModel->setObjectName(QStringLiteral("cbModel"));
+    nameObjects({{cbModel, "cbModel"}, {cbModulatorAM, "cbModulatorAM"}, {cbModulatorPM, "cbModulatorPM"}});
     connect(cbModel, &TPickList::picked, this, [this](int index) {
         this->commands.settings.model = index;
         refreshFromVoice();
@@ -57,7 +57,7 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
 
 void TAWMEdit::addTone()
 {
-    QGroupBox* tone = addGroup(this, QStringLiteral(" Tone "), 4, 2, 320, 168);
+    QGroupBox* tone = addGroup(this, QStringLiteral(" Tone "), 4, 2, 300, 168);
     addLabel(tone, QStringLiteral("Waveform: "), 8, 24);
     cbWaveform = new TPickList({}, tone);
     cbWaveform->setGeometry(96, 20, 120, 24);
@@ -69,7 +69,7 @@ void TAWMEdit::addTone()
     number(tone, QStringLiteral("Pitch: "), 8, 54 + 2 * rowHeight, toneBox, 3, tfPitch, udPitch,
            row(&VoiceElement::pitch), QStringLiteral("Shifts the pitch of the element in semi-tones"));
 
-    const int respX = 184, respW = 128;
+    const int respX = 172, respW = 120;
     const QString velTip = QStringLiteral("Sets the element's response to key velocity");
     const QString atTip = QStringLiteral("Sets the element's response to key pressure");
     addLabel(tone, QStringLiteral("Velocity response: "), respX - 16, 50)->setToolTip(velTip);
@@ -87,7 +87,7 @@ void TAWMEdit::addTone()
 
 void TAWMEdit::addLFO()
 {
-    QGroupBox* lfo = addGroup(this, QStringLiteral(" Low Frequency Oscillator "), 328, 2, 196, 168);
+    QGroupBox* lfo = addGroup(this, QStringLiteral(" Low Frequency Oscillator "), 308, 2, 236, 168);
     const QString lfoTip = QStringLiteral("Selects the LFO waveform");
     tbLFOWaveform = slider(lfo, Qt::Vertical, QRect(8, 22, 22, 138), row(&VoiceElement::lfoWaveform), lfoTip);
     for (int i = 0; i < 5; ++i)
@@ -104,6 +104,14 @@ void TAWMEdit::addLFO()
            udLFOPMDepth, row(&VoiceElement::lfoPMDepth), QStringLiteral("Sets the amount of vibrato"));
     number(lfo, QStringLiteral("AM depth: "), lfoLabel, 22 + 4 * rowHeight, lfoBox, 2, tfLFOAMDepth,
            udLFOAMDepth, row(&VoiceElement::lfoAMDepth), QStringLiteral("Sets the amount of tremolo"));
+    // The element's own switches beside the depths, off in some of the synthesiser's voices.
+    const int switchX = lfoBox + boxPixels(2) + 22;
+    cbModulatorPM =
+        check(lfo, QStringLiteral("PM on"), switchX, 22 + 3 * rowHeight + 2, row(&VoiceElement::modulatorPM));
+    cbModulatorPM->setToolTip(QStringLiteral("Switches the vibrato of the element on or off"));
+    cbModulatorAM =
+        check(lfo, QStringLiteral("AM on"), switchX, 22 + 4 * rowHeight + 2, row(&VoiceElement::modulatorAM));
+    cbModulatorAM->setToolTip(QStringLiteral("Switches the tremolo of the element on or off"));
 }
 
 void TAWMEdit::addEnvelope()

@@ -18,6 +18,7 @@ protected:
 
 private:
     TPickList* cbModel;
+    QCheckBox *cbModulatorAM = nullptr, *cbModulatorPM = nullptr;   // "AM on", "PM on"
     // The window's groups, each placed by pixels.
     void addTone();
     void addLFO();

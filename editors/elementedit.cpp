@@ -73,6 +73,16 @@ void TElementEdit::number(QWidget* parent, const QString& caption, int x, int y,
         label->setToolTip(box->toolTip());
 }
 
+QCheckBox* TElementEdit::check(QWidget* parent, const QString& text, int x, int y, TFieldRow fieldRow)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->move(x, y);
+    c->adjustSize();
+    if (fieldRow.set)
+        fields->bindCheck(c, std::move(fieldRow));
+    return c;
+}
+
 TSlider* TElementEdit::slider(QWidget* parent, Qt::Orientation orientation, const QRect& at,
                               TFieldRow fieldRow, const QString& tip)
 {

@@ -89,6 +89,8 @@ protected:
     void number(QWidget* parent, const QString& caption, int x, int y, int boxX, int width, TNumberBox*& box,
                 TUpDown*& ud, TFieldRow fieldRow, const QString& tip,
                 std::optional<int> spinnerMaximum = std::nullopt);
+    // A check box at x, y bound to the field (unbound when the row has no field).
+    QCheckBox* check(QWidget* parent, const QString& text, int x, int y, TFieldRow fieldRow);
     // A slider (page step 1) at at, bound to the field; its range is the field's.
     TSlider* slider(QWidget* parent, Qt::Orientation orientation, const QRect& at, TFieldRow fieldRow,
                     const QString& tip);

@@ -71,16 +71,6 @@ TSlider* TFMEdit::fmSlider(QWidget* parent, Qt::Orientation o, const QRect& at, 
     return s;
 }
 
-QCheckBox* TFMEdit::check(QWidget* parent, const QString& text, int x, int y, TFieldRow fieldRow)
-{
-    auto* c = new QCheckBox(text, parent);
-    c->move(x, y);
-    c->adjustSize();
-    if (fieldRow.set)
-        fields->bindCheck(c, std::move(fieldRow));
-    return c;
-}
-
 // " Tone ": the waveform across the top, pitch and feedback at the left, the two
 // response sliders with their pictures at the right.
 void TFMEdit::addTone()

@@ -30,10 +30,8 @@ private:
     void addLFO();
     void addOptions();
     void addEnvelope();
-    // A shared slider with the FM editor's ticks; a check box at x, y bound to the
-    // field (unbound when the row has no field).
+    // A shared slider with the FM editor's ticks.
     TSlider* fmSlider(QWidget* parent, Qt::Orientation o, const QRect& at, TFieldRow fieldRow,
                       const QString& tip);
-    QCheckBox* check(QWidget* parent, const QString& text, int x, int y, TFieldRow fieldRow);
     void cbWaveformChange(int index);
 };

@@ -2,13 +2,16 @@
 #include "files/filewrite.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -129,4 +132,81 @@ bool replaceFileAtomically(const std::string& path, const void* data, size_t siz
 {
     TSafeFile out;
     return out.open(path) && out.write(static_cast<const uint8_t*>(data), size) && out.commit();
+}
+
+int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+LockOutcome lockNamedFile(int fd, const std::string& path, bool shared, int64_t deadlineMs)
+{
+    while (flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return LockOutcome::Failed;
+        if (steadyMs() >= deadlineMs)
+            return LockOutcome::Busy;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // A change by another holder renamed a new file over the one locked here: the
+    // lock must be on the file that bears the name now.
+    struct stat held {};
+    struct stat named {};
+    if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino)
+        return LockOutcome::Held;
+    return LockOutcome::Renamed;
+}
+
+bool TFileLock::lock(const std::string& path, bool shared, int waitMs)
+{
+    release();
+    error.clear();
+    const int64_t deadline = steadyMs() + waitMs;
+    for (;;) {
+        // Never waits for a pipe's writer; a folder or a device is no file to lock.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            if (errno == ENOENT)
+                return true;
+            error = "cannot open " + path + ": " + reasonOf(errno);
+            return false;
+        }
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            release();
+            error = "cannot open " + path + ": not a regular file";
+            return false;
+        }
+        switch (lockNamedFile(fd, path, shared, deadline)) {
+        case LockOutcome::Held: return true;
+        case LockOutcome::Renamed: release(); break;
+        case LockOutcome::Busy:
+            release();
+            error = path + ": in use by another program (waited " + std::to_string((waitMs + 999) / 1000) +
+                    " s); nothing was written";
+            return false;
+        case LockOutcome::Failed: {
+            const int saved = errno;
+            release();
+            error = "cannot lock " + path + ": " + reasonOf(saved);
+            return false;
+        }
+        }
+        if (steadyMs() >= deadline) {
+            error = path + ": in use by another program; nothing was written";
+            return false;
+        }
+    }
+}
+
+void TFileLock::release()
+{
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
 }

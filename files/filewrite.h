@@ -58,6 +58,36 @@ private:
     std::vector<uint8_t> buffer;
 };
 
+// What came of waiting for a file's advisory lock (flock, which every writer of the
+// library and of bank files takes).
+enum class LockOutcome {
+    Held,      // held, and fd is still the file that bears the name
+    Renamed,   // held, but another holder renamed a new file over it meanwhile: open the name again
+    Busy,      // another holder kept it past the deadline
+    Failed,    // flock itself failed; errno says why
+};
+// Takes the lock on fd (shared or exclusive), waiting until deadlineMs of the steady
+// clock, then checks that path still names the file locked.
+LockOutcome lockNamedFile(int fd, const std::string& path, bool shared, int64_t deadlineMs);
+// Milliseconds of the steady clock, for the deadline above.
+int64_t steadyMs();
+
+// The lock of a file that is read, changed and renamed over (a bank file): held from
+// the read to the rename, so that two such changes never lose one another. Released
+// when the object goes.
+class TFileLock {
+public:
+    ~TFileLock() { release(); }
+    // Locks the file at path, exclusively unless shared, waiting up to waitMs for
+    // another holder. A missing file is nothing to lock: true with fd -1. False with
+    // error set (the system's reason, or that another program holds it) otherwise.
+    bool lock(const std::string& path, bool shared = false, int waitMs = 5000);
+    void release();
+
+    int fd = -1;   // the file locked, open for reading
+    std::string error;
+};
+
 // Writes data to a new file beside path, flushes it to the disk and renames it over
 // path. False, with path untouched and no new file left, when any step fails.
 bool replaceFileAtomically(const std::string& path, const void* data, size_t size);

@@ -3,6 +3,7 @@
 // that a failed library write can be undone (ftruncate) before anyone counts it.
 #include "library/fileio.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <unordered_map>
 
 #include "files/filewrite.h"
@@ -145,7 +145,7 @@ std::string reasonOf(int error)
 bool damagedRecord(const uint8_t* record)
 {
     const uint8_t* d = record + 4;
-    if (!hasDumpHead(d, dumpSize) || d[dumpSize - 1] != sysexEnd)
+    if (!hasDumpHead(d, dumpSize) || d[dumpSize - 1] != sysexEnd || !hasVoiceTag(d))
         return true;
     // No status byte in bytes 1..590.
     uint64_t high = 0;
@@ -175,6 +175,7 @@ bool damagedRecord(const uint8_t* record)
     return sum % 128 != 0;
 }
 
+const char* const danglingLink = "a symbolic link to a file that is not there";
 const char* const notALibrary = "not a library file (it does not begin with the library header)";
 
 }   // namespace
@@ -301,6 +302,7 @@ bool TFileIO::openLocked(bool create, int64_t& size)
     closeFile();
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(lockWaitMs);
+    const int64_t lockDeadline = steadyMs() + lockWaitMs;
     bool made = false;
     for (;;) {
         made = false;
@@ -308,8 +310,17 @@ bool TFileIO::openLocked(bool create, int64_t& size)
         if (fd < 0 && errno == ENOENT && create) {
             fd = open(libraryPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             made = fd >= 0;
-            if (fd < 0 && errno == EEXIST)
+            if (fd < 0 && errno == EEXIST) {
+                // A symbolic link to nowhere is there and is not: it is never retried.
+                struct stat link {};
+                if (lstat(libraryPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+                    return failWith(libraryPath + ": cannot open the library for writing: " + danglingLink,
+                                    true);
+                if (Clock::now() >= deadline)
+                    return failWith(
+                        libraryPath + ": cannot open the library for writing: " + reasonOf(EEXIST), true);
                 continue;   // another program made it just now
+            }
         }
         if (fd < 0) {
             const int saved = errno;
@@ -317,25 +328,16 @@ bool TFileIO::openLocked(bool create, int64_t& size)
         }
         if (!isRegularFile(fd, size))
             return failWith(libraryPath + ": cannot open the library for writing: not a regular file", true);
-        while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EWOULDBLOCK) {
-                const int saved = errno;
-                return failWith(libraryPath + ": cannot lock the library: " + reasonOf(saved), true);
-            }
-            if (Clock::now() >= deadline)
-                return failWith(libraryPath + ": the library is in use by another program (waited " +
-                                    std::to_string((lockWaitMs + 999) / 1000) + " s); nothing was written",
-                                true);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const LockOutcome locked = lockNamedFile(fd, libraryPath, false, lockDeadline);
+        if (locked == LockOutcome::Failed) {
+            const int saved = errno;
+            return failWith(libraryPath + ": cannot lock the library: " + reasonOf(saved), true);
         }
-        // A rewrite by another program renamed a new file over the one locked here:
-        // the lock must be on the file that is the library now.
-        struct stat held {};
-        struct stat named {};
-        if (fstat(fd, &held) == 0 && stat(libraryPath.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-            held.st_ino == named.st_ino)
+        if (locked == LockOutcome::Busy)
+            return failWith(libraryPath + ": the library is in use by another program (waited " +
+                                std::to_string((lockWaitMs + 999) / 1000) + " s); nothing was written",
+                            true);
+        if (locked == LockOutcome::Held)
             break;
         closeFile();
         if (Clock::now() >= deadline)
@@ -531,6 +533,8 @@ bool TFileIO::refreshListing(LibraryListing& listing, const std::function<void(i
         if (stat(libraryPath.c_str(), &st) == 0)
             listing.problem = libraryPath + ": cannot be read: " +
                               (S_ISREG(st.st_mode) ? reasonOf(saved) : std::string("not a regular file"));
+        else if (lstat(libraryPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            listing.problem = libraryPath + ": cannot be read: " + danglingLink;
     }
     closeFile();
     return true;
@@ -735,9 +739,10 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
     return s;
 }
 
-bool TFileIO::readDump(int32_t n, uint8_t* dump)
+bool TFileIO::readDump(int32_t n, uint8_t* dump, std::optional<uint64_t> expected)
 {
     lastError.clear();
+    stale = false;
     uint8_t record[libraryRecordSize];
     std::string why;
     bool present = false;
@@ -745,9 +750,13 @@ bool TFileIO::readDump(int32_t n, uint8_t* dump)
         lastError = libraryPath + ": cannot open the library: " + reasonOf(errno);
     else if (!headerHolds(why))
         lastError = libraryPath + ": " + why;
-    else if (n < 0 || readAt(fd, record, sizeof record, recordOffset(n)) != libraryRecordSize)
+    else if (n < 0 || readAt(fd, record, sizeof record, recordOffset(n)) != libraryRecordSize) {
         lastError = libraryPath + ": no record " + std::to_string(n);
-    else if (const char* wrong = checkVoiceDump(record + 4); *wrong)
+        stale = expected.has_value();
+    } else if (expected && libraryRecordHash(record) != *expected) {
+        lastError = libraryPath + ": record " + std::to_string(n) + " is no longer the voice listed";
+        stale = true;
+    } else if (const char* wrong = checkVoiceDump(record + 4); *wrong)
         lastError = libraryPath + ": record " + std::to_string(n) + " is damaged (" + wrong +
                     "): it is neither loaded nor sent";
     else
@@ -756,6 +765,44 @@ bool TFileIO::readDump(int32_t n, uint8_t* dump)
     if (present)
         std::memcpy(dump, record + 4, dumpSize);
     return present;
+}
+
+bool TFileIO::readDumps(const std::vector<int32_t>& records, std::vector<VoiceDump>& dumps)
+{
+    lastError.clear();
+    closeFile();
+    TFileLock lock;
+    if (!lock.lock(libraryPath, true, lockWaitMs))
+        return failWith(lock.error, false);
+    if (lock.fd < 0)
+        return failWith(libraryPath + ": no such library file", false);
+    fd = lock.fd;   // lent for the reads; the lock keeps it and closes it
+    std::string why;
+    const bool holds = headerHolds(why);
+    int64_t size = 0;
+    isRegularFile(fd, size);
+    fd = -1;
+    if (!holds)
+        return failWith(libraryPath + ": " + why, false);
+    const int64_t count = size < libraryMagicSize ? 0 : (size - libraryMagicSize) / libraryRecordSize;
+    dumps.clear();
+    uint8_t record[libraryRecordSize];
+    for (int32_t n : records) {
+        if (n < 0 || n >= count)
+            return failWith(libraryPath + ": no record " + std::to_string(n) + " (the library holds " +
+                                std::to_string(count) + (count == 1 ? " record)" : " records)"),
+                            false);
+        if (readAt(lock.fd, record, sizeof record, recordOffset(n)) != libraryRecordSize)
+            return failWith(libraryPath + ": cannot read record " + std::to_string(n) + ": " +
+                                reasonOf(errno ? errno : EIO),
+                            false);
+        if (const char* wrong = checkVoiceDump(record + 4); *wrong)
+            return failWith(libraryPath + ": record " + std::to_string(n) + " is damaged (" + wrong + ")",
+                            false);
+        dumps.emplace_back();
+        std::memcpy(dumps.back().data(), record + 4, dumpSize);
+    }
+    return true;
 }
 
 bool TFileIO::validRecordName(const std::string& name)
@@ -1053,4 +1100,93 @@ LibraryCheck TFileIO::checkLibrary()
     }
     closeFile();
     return c;
+}
+
+namespace {
+
+// The six characters mkostemp puts after "<target>.".
+bool temporarySuffix(const std::string& name, size_t from)
+{
+    if (name.size() != from + 6)
+        return false;
+    for (size_t i = from; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// Whether any process this user may look at has the file open.
+bool openedByAnyProcess(const struct stat& file)
+{
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return true;   // cannot tell: kept
+    bool open = false;
+    while (const dirent* p = readdir(proc)) {
+        if (open)
+            break;
+        if (p->d_name[0] < '0' || p->d_name[0] > '9')
+            continue;
+        const std::string fds = std::string("/proc/") + p->d_name + "/fd";
+        DIR* dir = opendir(fds.c_str());
+        if (!dir)
+            continue;
+        while (const dirent* f = readdir(dir)) {
+            struct stat st {};
+            if (f->d_name[0] != '.' && stat((fds + "/" + f->d_name).c_str(), &st) == 0 &&
+                st.st_dev == file.st_dev && st.st_ino == file.st_ino) {
+                open = true;
+                break;
+            }
+        }
+        closedir(dir);
+    }
+    closedir(proc);
+    return open;
+}
+
+}   // namespace
+
+std::vector<std::string> TFileIO::temporaries() const
+{
+    std::vector<std::string> found;
+    const size_t slash = libraryPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : libraryPath.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? libraryPath : libraryPath.substr(slash + 1);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return found;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, base.size() + 1, base + ".") != 0 || !temporarySuffix(name, base.size() + 1))
+            continue;
+        const std::string path = slash == std::string::npos ? name : folder + name;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            found.push_back(path);
+    }
+    closedir(dir);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+bool TFileIO::removeTemporaries(std::vector<std::string>& removed)
+{
+    lastError.clear();
+    removed.clear();
+    int64_t size = 0;
+    if (!openLocked(false, size))
+        return false;
+    for (const std::string& path : temporaries()) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || openedByAnyProcess(st))
+            continue;
+        if (unlink(path.c_str()) != 0)
+            return failWith(path + ": cannot remove it: " + reasonOf(errno), false);
+        removed.push_back(path);
+    }
+    closeFile();
+    return true;
 }

@@ -150,8 +150,13 @@ public:
 
     // Record n's dump as stored, into 592 bytes. False when the library holds no
     // record n, the file is no library or record n is damaged: no dialog; lastError
-    // says why.
-    bool readDump(int32_t n, uint8_t* dump);
+    // says why. expected: the record's libraryRecordHash as listed; when the file holds
+    // another record there now, stale is set and false comes back.
+    bool readDump(int32_t n, uint8_t* dump, std::optional<uint64_t> expected = {});
+    // The dumps of the records, in order, as stored, read under one shared lock of the
+    // library (no write comes between them). False, with lastError naming the first
+    // record that cannot be used and why (none there, damaged and how), otherwise.
+    bool readDumps(const std::vector<int32_t>& records, std::vector<VoiceDump>& dumps);
     // Whether a name may go into a record: at most 8 characters from 0x20..0x7E.
     static bool validRecordName(const std::string& name);
     // Sets the voice name inside record n's dump (blank-padded to 8 characters) and
@@ -193,6 +198,14 @@ public:
 
     // Every record checked: the header, each damaged record, a lost step, the tail.
     LibraryCheck checkLibrary();
+
+    // The files "<library>.XXXXXX" beside the library, in name order: what a rewrite
+    // killed before its rename left behind.
+    std::vector<std::string> temporaries() const;
+    // Removes, under the library's lock (so that no rewrite of this kind is under way),
+    // those temporaries no running program has open; removed lists them. False with
+    // lastError set when the lock is not had or one cannot be removed.
+    bool removeTemporaries(std::vector<std::string>& removed);
 
     // Why the last of the calls above failed, in words for the user.
     std::string lastError;

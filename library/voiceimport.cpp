@@ -70,8 +70,18 @@ template <class Where> void readBank(const uint8_t* data, size_t end, const Wher
             refuseAt(r, block, "bad checksum");
         else {
             const uint8_t* records = body + (b == 0 ? 10 : 0);
-            for (int k = 0; k < bankVoicesPerBlock; ++k)
-                r.voices.push_back(dumpFromBankRecord(records + k * bankRecordSize));
+            for (int k = 0; k < bankVoicesPerBlock; ++k) {
+                const VoiceDump d = dumpFromBankRecord(records + k * bankRecordSize);
+                if (hasVoiceTag(d.data()))
+                    r.voices.push_back(d);
+                else
+                    refuseAt(
+                        r,
+                        [&] {
+                            return at(block(), "voice " + std::to_string(b * bankVoicesPerBlock + k + 1));
+                        },
+                        wrongVoiceTag);
+            }
         }
         p += 2 + payload + 1;
     }
@@ -103,6 +113,8 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
                 refuseAt(r, where, "a status byte inside the data");
             else if (!sysexChecksumHolds(m + 6, dumpSize - 7))
                 refuseAt(r, where, "bad checksum");
+            else if (!hasVoiceTag(m))
+                refuseAt(r, where, wrongVoiceTag);
             else {
                 VoiceDump d;
                 std::memcpy(d.data(), m, dumpSize);

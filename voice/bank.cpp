@@ -2,6 +2,7 @@
 // The bank dump, the multi record and its fields.
 #include "voice/bank.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -552,73 +553,120 @@ std::string formatBank(const Bank& bank)
     return out;
 }
 
+std::string quotedText(const std::string& text)
+{
+    constexpr size_t longest = 60;
+    std::string out = "'";
+    for (size_t i = 0; i < text.size() && i < longest; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c <= 0x7E) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        out += hex;
+    }
+    return out + (text.size() > longest ? "...'" : "'");
+}
+
+namespace {
+
+// A multi name as set: 8 characters from 0x20..0x7E, given plain or as \xHH.
+bool multiNameFromText(const std::string& text, char (&name)[8])
+{
+    if (!nameFromText(text, name, sizeof name))
+        return false;
+    for (char c : name)
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    return true;
+}
+
+bool voiceNameLine(const std::string& path, int& slot)
+{
+    return path.size() == 15 && path.compare(0, 7, "voice[I") == 0 && path.compare(9, 6, "].name") == 0 &&
+           parseInt(path.substr(7, 2), slot) && slot >= 1 && slot <= bankVoices && path[7] != '+' &&
+           path[7] != '-';
+}
+
+}   // namespace
+
+bool parseMultiLine(std::string line, int number, Bank& bank, std::string& error)
+{
+    const std::string at = "line " + std::to_string(number) + ": ";
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.empty())
+        return true;
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) {
+        error = at + "expected path=value";
+        return false;
+    }
+    const std::string path = line.substr(0, eq);
+    const std::string value = line.substr(eq + 1);
+    int slot = 0;
+    if (voiceNameLine(path, slot)) {
+        const VoiceDump& d = bank.voices[static_cast<size_t>(slot - 1)];
+        if (value != nameText(reinterpret_cast<const char*>(d.data() + dumpNameOffset), voiceNameLength)) {
+            error = at + "voice names are not set here";
+            return false;
+        }
+        return true;
+    }
+    const auto close = path.find("].");
+    int m = 0;
+    const MultiField* f = nullptr;
+    if (path.compare(0, 6, "multi[") == 0 && close != std::string::npos && close > 6 && close <= 8 &&
+        path[6] >= '0' && path[6] <= '9' && parseInt(path.substr(6, close - 6), m) && m >= 1 &&
+        m <= multiCount)
+        f = findMultiField(path.substr(close + 2));
+    if (f == nullptr) {
+        error = at + "unknown field " + quotedText(path);
+        return false;
+    }
+    MultiRecord& record = bank.multis[static_cast<size_t>(m - 1)];
+    // The value the field shows already leaves its bytes as they are: several stored
+    // values show as one, and a stored value outside the range shows as it is.
+    if (value == multiFieldText(*f, record))
+        return true;
+    if (f->isName()) {
+        char name[8];
+        if (!multiNameFromText(value, name)) {
+            error = at + "a multi name is 8 characters from space to ~ (\\xHH for those), not " +
+                    quotedText(value);
+            return false;
+        }
+        for (int i = 0; i < 8; ++i)
+            record[mName + i] = static_cast<uint8_t>(name[i]);
+        setMultiChecksum(record);
+        return true;
+    }
+    int shown = 0;
+    if (!multiFieldValue(*f, value, shown)) {
+        std::string range = std::to_string(f->minimum) + ".." + std::to_string(f->maximum);
+        if (f->get == getChannel)
+            range = "1..16 or off";
+        else if (f->get == getVoice)
+            range = "P01..P64, I01..I64, C01..C64";
+        error = at + quotedText(value) + " does not fit " + path + " (" + range + ")";
+        return false;
+    }
+    if (shown != f->get(record, f->part))
+        f->set(record, f->part, shown);
+    return true;
+}
+
 bool parseMultiLines(const std::string& text, Bank& bank, std::string& error)
 {
     Bank result = bank;
     std::istringstream in(text);
     std::string line;
     int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        const std::string at = "line " + std::to_string(number) + ": ";
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) {
-            error = at + "expected path=value";
+    while (std::getline(in, line))
+        if (!parseMultiLine(line, ++number, result, error))
             return false;
-        }
-        const std::string path = line.substr(0, eq);
-        const std::string value = line.substr(eq + 1);
-        int slot = 0;
-        if (path.size() == 15 && path.compare(0, 7, "voice[I") == 0 && path.compare(9, 6, "].name") == 0 &&
-            parseInt(path.substr(7, 2), slot) && slot >= 1 && slot <= bankVoices && path[7] != '+' &&
-            path[7] != '-') {
-            const VoiceDump& d = result.voices[static_cast<size_t>(slot - 1)];
-            if (value !=
-                nameText(reinterpret_cast<const char*>(d.data() + dumpNameOffset), voiceNameLength)) {
-                error = at + "voice names are not set here";
-                return false;
-            }
-            continue;
-        }
-        const auto close = path.find("].");
-        int m = 0;
-        const MultiField* f = nullptr;
-        if (path.compare(0, 6, "multi[") == 0 && close != std::string::npos && close > 6 && close <= 8 &&
-            path[6] >= '0' && path[6] <= '9' && parseInt(path.substr(6, close - 6), m) && m >= 1 &&
-            m <= multiCount)
-            f = findMultiField(path.substr(close + 2));
-        if (f == nullptr) {
-            error = at + "unknown field '" + path + "'";
-            return false;
-        }
-        MultiRecord& record = result.multis[static_cast<size_t>(m - 1)];
-        if (f->isName()) {
-            char name[8];
-            if (!nameFromText(value, name, sizeof name)) {
-                error = at + "a name is 8 characters (\\xHH for others)";
-                return false;
-            }
-            for (int i = 0; i < 8; ++i)
-                record[mName + i] = static_cast<uint8_t>(name[i]);
-            setMultiChecksum(record);
-            continue;
-        }
-        int shown = 0;
-        if (!multiFieldValue(*f, value, shown)) {
-            std::string range = std::to_string(f->minimum) + ".." + std::to_string(f->maximum);
-            if (f->get == getChannel)
-                range = "1..16 or off";
-            else if (f->get == getVoice)
-                range = "P01..P64, I01..I64, C01..C64";
-            error = at + "'" + value + "' does not fit " + path + " (" + range + ")";
-            return false;
-        }
-        f->set(record, f->part, shown);
-    }
     bank = result;
     return true;
 }

@@ -159,7 +159,14 @@ std::string formatBank(const Bank&);   // what `tarvik-voice bank show` prints
 // Applies `multi[M].path=value` lines to the bank's multis (a `voice[Inn].name=` line is
 // accepted when it names the slot's own name, so `bank show` output applies as is).
 // On the first bad line returns false with error "line N: ..." and the bank as it was.
+// A value as messages quote it: in single quotes, at most 60 characters, bytes outside
+// 0x20..0x7E as \xHH.
+std::string quotedText(const std::string& text);
+// A line that gives a field the value it shows already leaves the field's bytes as they
+// are; a multi name is 8 characters from 0x20..0x7E.
 bool parseMultiLines(const std::string& text, Bank& bank, std::string& error);
+// One such line (number counts from 1), applied to bank; false with error as above.
+bool parseMultiLine(std::string line, int number, Bank& bank, std::string& error);
 // A voice moved from slot `from` to slot `to` (0..63): every part naming I(from+1)
 // names I(to+1). swap = both directions at once (slots swapped). Checksums kept right.
 void remapMultiVoices(Bank& bank, int from, int to, bool swap);

@@ -20,13 +20,14 @@ constexpr uint8_t data7(unsigned value)
 }
 
 // The response byte: aftertouch response as 3-bit two's complement in bits 6..4,
-// velocity response 0..5 as is and -5..-1 as 6..10 in bits 3..0.
+// velocity response 0..5 as is and -5..-1 as 6..10 in bits 3..0 (11..15, outside the
+// range, come and go as they are).
 uint8_t responseByte(const VoiceElement& e)
 {
-    int value = e.aftertouchResponse * 16 + e.velocityResponse;
-    if (e.velocityResponse < 0)
-        value += 11;
-    return static_cast<uint8_t>(value & 0x7F);
+    int velocity = e.velocityResponse;
+    if (velocity < 0)
+        velocity += 11;
+    return static_cast<uint8_t>((e.aftertouchResponse * 16 + (velocity & 0x0F)) & 0x7F);
 }
 
 // The decoder reads every field with the width the encoder writes it in, and flags
@@ -44,6 +45,17 @@ int joined(const uint8_t* p)
 int8_t joinedSigned(const uint8_t* p)
 {
     return static_cast<int8_t>(joined(p));
+}
+
+// A vector speed: 16 travels as 0, the rest (1..15, and whatever else a voice holds
+// within 7 bits) as it is.
+uint8_t speedByte(uint8_t speed)
+{
+    return speed == 16 ? 0 : data7(speed);
+}
+uint8_t speedFromByte(uint8_t b)
+{
+    return b ? data7(b) : 16;
 }
 
 // Writes a dump front to back.
@@ -104,17 +116,16 @@ void DumpWriter::putElement(const VoiceElement& e, bool fm)
     // The envelope type rides in bits 6..4 of the pan byte, where the decoder reads it,
     // so a voice keeps its type through sending, saving and the library.
     const uint8_t panByte = data7(((e.envelopeType & 7u) << 4) | (e.pan & 0x0F));
+    // Both layouts carry the same two switch bits beside each depth: in an AWM element
+    // they are its AM and PM switches (on in a new voice), written back as they came.
+    put(data7(((e.carrierAM & 1u) << 5) | ((e.modulatorAM & 1u) << 4) | (e.lfoAMDepth & 0x0Fu)));
+    put(data7(((e.carrierPM & 1u) << 6) | ((e.modulatorPM & 1u) << 5) | (e.lfoPMDepth & 0x1Fu)));
+    put(panByte);
     if (fm) {
-        put(data7(e.carrierAM * 32u + e.modulatorAM * 16u + e.lfoAMDepth));
-        put(data7(e.carrierPM * 64u + e.modulatorPM * 32u + e.lfoPMDepth));
-        put(panByte);
         put(data7(e.feedback));
         putOperator(e.modulator, false);
         putOperator(e.carrier, false);
     } else {
-        put(data7(0x10u | e.lfoAMDepth));
-        put(data7(0x20u | e.lfoPMDepth));
-        put(panByte);
         putOperator(e.carrier, true);
     }
 }
@@ -127,7 +138,7 @@ VoiceDump encodeVoice(const Voice& v)
     writeDumpHead(dump.data());
     DumpWriter w(dump.data());
     w.skipTo(static_cast<int>(sysexHeadSize));
-    w.put(0x01);
+    w.put(0x01);   // the voice tag
     w.put(0x25);
     w.put(data7(v.effectDepth * 16u + v.effectType));
     for (int i = 0; i < voiceNameLength; ++i)
@@ -142,8 +153,8 @@ VoiceDump encodeVoice(const Voice& v)
     w.putSplit(static_cast<uint8_t>(v.releaseAdjust));
     for (int i = 0; i < 4; ++i)
         w.putElement(v.element[i], isFMElement(i));
-    w.put(v.levelVectorSpeed & 0x0F);
-    w.put(v.detuneVectorSpeed & 0x0F);
+    w.put(speedByte(v.levelVectorSpeed));
+    w.put(speedByte(v.detuneVectorSpeed));
     for (const VectorTable* t : {&v.levelVector, &v.detuneVector}) {
         for (int s = 0; s < vectorSteps; ++s) {
             w.putSplit(static_cast<uint8_t>(t->repeats[s] & 0xFF));
@@ -190,7 +201,7 @@ void getOperator(const uint8_t* p, OperatorBlock& op, bool shortLayout)
 void getResponse(uint8_t b, VoiceElement& e)
 {
     int velocity = b & 0x0F;
-    if (velocity > 5)
+    if (velocity > 5 && velocity < 11)
         velocity -= 11;
     int aftertouch = (b >> 4) & 7;
     if (aftertouch > 3)
@@ -240,7 +251,7 @@ void decodeVoice(const uint8_t* d, Voice& v)
         v.name[i] = static_cast<char>(data7(d[dumpNameOffset + i]));
     v.name[voiceNameLength] = 0;
     v.voiceConfig = d[27] & 1;
-    v.bendRange = d[28] & 0x1F;
+    v.bendRange = data7(d[28]);
     const uint8_t c = d[29];
     v.aftertouchLevel = (c >> 6) & 1;
     v.aftertouchPM = (c >> 5) & 1;
@@ -273,8 +284,8 @@ void decodeVoice(const uint8_t* d, Voice& v)
         }
     }
 
-    v.levelVectorSpeed = (d[185] & 0x0F) ? d[185] & 0x0F : 16;
-    v.detuneVectorSpeed = (d[186] & 0x0F) ? d[186] & 0x0F : 16;
+    v.levelVectorSpeed = speedFromByte(d[185]);
+    v.detuneVectorSpeed = speedFromByte(d[186]);
     getVector(d + levelVectorOffset, v.levelVector);
     getVector(d + detuneVectorOffset, v.detuneVector);
 }
@@ -348,6 +359,11 @@ void setInnerChecksum(uint8_t* d)
     d[dumpChecksumOffset] = sysexChecksum(d + 6, dumpChecksumOffset - 6);
 }
 
+bool hasVoiceTag(const uint8_t* d)
+{
+    return d[16] == 0x01 && d[17] == 0x25;
+}
+
 const char* checkVoiceDump(const uint8_t* d)
 {
     if (d[0] != sysexStart)
@@ -364,6 +380,8 @@ const char* checkVoiceDump(const uint8_t* d)
         return "byte count is not 04 48 (584)";
     if (std::memcmp(d + 6, dumpHeaderText, 10) != 0)
         return "header text is not \"PK  2203AE\"";
+    if (!hasVoiceTag(d))
+        return wrongVoiceTag;
     for (int i = 1; i < dumpSize - 1; ++i)
         if (d[i] & 0x80)
             return "a status byte stands inside the data";

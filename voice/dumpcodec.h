@@ -44,8 +44,14 @@ void setInnerChecksum(uint8_t* dump);
 // Whether dump offset i is the high byte of a split pair (i from 16 to 588).
 bool isVoiceSplitOffset(int i);
 
+// Whether dump bytes 16/17 carry the voice tag (01 25, internal byte 0xA5): the
+// synthesiser drops a voice without it at its next power-on.
+bool hasVoiceTag(const uint8_t* dump);
+// The reason checkVoiceDump gives for a dump without the tag.
+constexpr const char* wrongVoiceTag = "voice tag (bytes 16/17) is not 01 25";
+
 // What a dump check finds wrong, if anything: frame bytes, header text, byte count,
-// checksum. Empty text means a well-formed voice dump.
+// voice tag, checksum. Empty text means a well-formed voice dump.
 const char* checkVoiceDump(const uint8_t* dump);
 
 // Finds the first complete voice dump in a byte run: the first run of 592 bytes that

@@ -7,6 +7,11 @@ void resetVoice(Voice& v)
 {
     std::memset(&v, 0, sizeof v);
     std::memcpy(v.name, "12345678", voiceNameLength + 1);
+    // An AWM element's AM and PM switches start on, as the synthesiser's own voices have them.
+    for (int i = 0; i < 4; i += 2) {
+        v.element[i].modulatorAM = 1;
+        v.element[i].modulatorPM = 1;
+    }
 }
 
 void updatePeakStage(OperatorBlock& block)

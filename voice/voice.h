@@ -42,10 +42,10 @@ struct VoiceElement {
     uint8_t lfoRate;             // 0..255, stored inverted: shown 127 - lfoRate
     uint8_t lfoAMDepth;          // 0..15
     uint8_t carrierAM;           // flag (FM)
-    uint8_t modulatorAM;         // flag (FM)
+    uint8_t modulatorAM;         // flag: FM assign to modulator; AWM the AM switch ("AM on")
     uint8_t lfoPMDepth;          // 0..31
     uint8_t carrierPM;           // flag (FM)
-    uint8_t modulatorPM;         // flag (FM)
+    uint8_t modulatorPM;         // flag: FM assign to modulator; AWM the PM switch ("PM on")
     uint8_t envelopeType;        // 0 User, 1 Preset, 2..7 named shapes
     uint8_t pan;                 // 0..4, the scroll bar shows 4 - pan
     uint8_t feedback;            // 0..7 (FM)
@@ -95,7 +95,8 @@ constexpr bool isFMElement(int index)
     return (index & 1) != 0;
 }
 
-// Every field zero, then the name "12345678".
+// Every field zero, then the name "12345678" and the AM and PM switches of elements
+// A and C on.
 void resetVoice(Voice& v);
 
 // Recompute peakStage: the stage whose stored level is lowest (loudest), the earlier

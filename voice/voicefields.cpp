@@ -110,14 +110,15 @@ void addElement(Builder& b, int i)
           {"AM depth", K::Number, G::LFO});
     b.add(p + "carrierAM", FieldType::Flag, at(offsetof(VoiceElement, carrierAM)), 0, 1,
           {"Carrier AM", K::Choice, G::LFO}, fm);
+    // In an AWM element the modulator bits are the element's own AM and PM switches.
     b.add(p + "modulatorAM", FieldType::Flag, at(offsetof(VoiceElement, modulatorAM)), 0, 1,
-          {"Modulator AM", K::Choice, G::LFO}, fm);
+          {fm ? "Modulator AM" : "AM on", K::Choice, G::LFO});
     b.add(p + "lfoPMDepth", FieldType::U8, at(offsetof(VoiceElement, lfoPMDepth)), 0, 31,
           {"PM depth", K::Number, G::LFO});
     b.add(p + "carrierPM", FieldType::Flag, at(offsetof(VoiceElement, carrierPM)), 0, 1,
           {"Carrier PM", K::Choice, G::LFO}, fm);
     b.add(p + "modulatorPM", FieldType::Flag, at(offsetof(VoiceElement, modulatorPM)), 0, 1,
-          {"Modulator PM", K::Choice, G::LFO}, fm);
+          {fm ? "Modulator PM" : "PM on", K::Choice, G::LFO});
     b.add(p + "envelopeType", FieldType::U8, at(offsetof(VoiceElement, envelopeType)), 0, 7,
           {"Envelope type", K::Choice, G::Envelope});
     b.add(p + "pan", FieldType::U8, at(offsetof(VoiceElement, pan)), 0, 4,

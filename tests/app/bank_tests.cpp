@@ -139,6 +139,7 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
     normaliseDump(second);
     ASSERT_FALSE(innerChecksumOk(second));
     writeFile("SOUNDS.SYL", library);
+    run->libraryChanged();   // the list shows the library as it is now
 
     TVoiceListView* list = dbList();
     list->selectAll();
@@ -164,6 +165,34 @@ TEST_F(BankWindowTest, LibraryVoicesDroppedOnASlotFillTheNextSlotsRepairedAsFarA
         << answerer.lastText.toStdString();
     // One drop is one step.
     EXPECT_EQ(doc->undoName(), QStringLiteral("Put voices in I62..I64"));
+    delete data;
+}
+
+// Another program changes the library between the listing and the drop: the voice
+// the list showed goes in from where it is now, and one that is gone is named.
+TEST_F(BankWindowTest, ADroppedRowPutsInTheVoiceShownOrNamesTheOneThatIsGone)
+{
+    TVoiceListView* list = dbList();
+    list->selectAll();
+    QMimeData* data = list->names()->mimeData(list->selectionModel()->selectedIndexes());
+    // THIRD, FIRST, FOURTH: the records moved, SECOND deleted.
+    const std::vector<uint8_t> was = readFile("SOUNDS.SYL");
+    std::vector<uint8_t> now(was.begin(), was.begin() + 5);
+    for (int n : {2, 0, 3})
+        now.insert(now.end(), was.begin() + 5 + 596 * n, was.begin() + 5 + 596 * (n + 1));
+    writeFile("SOUNDS.SYL", now);
+    auto* slotView = child<TBankSlotView>(window, "lvSlots");
+    const QPoint at = slotView->visualRect(slotView->model()->index(0, 0)).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slotView->viewport(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slotView->viewport(), &drop);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slotText(doc->bank(), 0) == "FIRST   "; }, 2000));
+    EXPECT_EQ(slotText(doc->bank(), 1), "THIRD   ");
+    EXPECT_EQ(slotText(doc->bank(), 2), "FOURTH  ");
+    EXPECT_NE(answerer.lastText.indexOf(QStringLiteral("\u201CSECOND\u201D is no longer in the database")),
+              -1)
+        << answerer.lastText.toStdString();
     delete data;
 }
 

@@ -23,6 +23,7 @@
 #include "editors/vectoredit.h"
 #include "editors/voicecommonedit.h"
 #include "editortest.h"
+#include "voice/dumpcodec.h"
 
 namespace {
 
@@ -454,4 +455,30 @@ TEST_F(AWMEditTest, EveryControlOfTheVoiceEditorsHasItsOwnName)
             names.insert(w->objectName());
         }
     }
+}
+
+// The element's AM and PM switches beside the depths: on in a new voice, shown from a
+// loaded one without a send, and a click stores the bit the dump carries.
+TEST_F(AWMEditTest, AMAndPMSwitchesShowAndStoreTheElementsBits)
+{
+    auto* am = child<QCheckBox>(edit, "cbModulatorAM");
+    auto* pm = child<QCheckBox>(edit, "cbModulatorPM");
+    EXPECT_EQ(am->text(), QStringLiteral("AM on"));
+    EXPECT_EQ(pm->text(), QStringLiteral("PM on"));
+    EXPECT_TRUE(am->isChecked());
+    EXPECT_TRUE(pm->isChecked());
+    a().modulatorPM = 0;
+    edit->refreshFromVoice();
+    EXPECT_FALSE(pm->isChecked());
+    EXPECT_EQ(sends(), 0u);
+    am->click();
+    EXPECT_EQ(a().modulatorAM, 0);
+    EXPECT_EQ(sends(), 1u);
+    a().lfoAMDepth = 3;
+    a().lfoPMDepth = 5;
+    const VoiceDump dump = encodeVoice(voice);
+    EXPECT_EQ(dump[47], 0x03);
+    EXPECT_EQ(dump[48], 0x05);
+    EXPECT_EQ(dump[121], 0x10) << "element C keeps its switches on";
+    EXPECT_EQ(dump[122], 0x20);
 }

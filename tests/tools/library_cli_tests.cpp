@@ -2,7 +2,10 @@
 // tarvik-voice library list / add / get, run as a script runs them.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -65,10 +68,10 @@ protected:
     std::string file(const std::string& name) const { return (dir / name).string(); }
 
     // Runs tarvik-voice in the scratch folder, so that SOUNDS.SYL is found there.
-    Outcome run(const std::string& arguments) const
+    Outcome run(const std::string& arguments, const std::string& before = {}) const
     {
-        const std::string command =
-            "cd '" + dir.string() + "' && " + TARVIK_VOICE + " " + arguments + " >stdout.txt 2>stderr.txt";
+        const std::string command = "cd '" + dir.string() + "' && " + before + TARVIK_VOICE + " " +
+                                    arguments + " >stdout.txt 2>stderr.txt";
         const int raw = std::system(command.c_str());
         const Bytes out = readBytes(file("stdout.txt")), err = readBytes(file("stderr.txt"));
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(out.begin(), out.end()),
@@ -376,4 +379,131 @@ TEST_F(LibraryCli, BankSetRewritesOnlyTheNamedFields)
         EXPECT_EQ(r.err, "tarvik-voice: broken.syx: block 1: bad checksum\n");
     }
     EXPECT_EQ(readBytes(file("broken.syx")), broken);
+}
+
+// The real-voice fixtures through the library's add and get and into a bank: each
+// comes back byte for byte.
+TEST_F(LibraryCli, RealVoicesComeBackFromTheLibraryAndABank)
+{
+    std::vector<Bytes> voices;
+    for (const auto& entry : fs::directory_iterator(std::string(TARVIK_TEST_DATA) + "/voices")) {
+        voices.push_back(readBytes(entry.path().string()));
+        writeBytes(file("in.syx"), voices.back());
+        ASSERT_EQ(run("library add in.syx").status, 0);
+        const std::string n = std::to_string(voices.size() - 1);
+        ASSERT_EQ(run("library get " + n + " out.syx").status, 0);
+        EXPECT_EQ(readBytes(file("out.syx")), voices.back()) << entry.path();
+    }
+    std::string words = "library bank bank.syx --initial-multis";
+    for (int v = 0; v < bankVoices; ++v)
+        words += " " + std::to_string(static_cast<size_t>(v) % voices.size());
+    ASSERT_EQ(run(words).status, 0);
+    const Bytes message = readBytes(file("bank.syx"));
+    Bank bank;
+    std::string error;
+    ASSERT_TRUE(parseBankDump(message.data(), message.size(), bank, error)) << error;
+    for (int v = 0; v < bankVoices; ++v)
+        EXPECT_EQ(
+            Bytes(bank.voices[static_cast<size_t>(v)].begin(), bank.voices[static_cast<size_t>(v)].end()),
+            voices[static_cast<size_t>(v) % voices.size()])
+            << "slot " << v;
+}
+
+// Outputs never land on the library or on what a command reads, bad lines and bad
+// dumps are refused with their reason, and a library that is a dangling link, a pipe
+// or a folder is refused at once.
+TEST_F(LibraryCli, RefusalsNameTheirReasonAndLeaveEveryFileAsItWas)
+{
+    writeBytes(file("a.syx"), dumpOf("Voice A ", 1));
+    ASSERT_EQ(run("library add a.syx").status, 0);
+    ASSERT_EQ(run("library add a.syx --library other.syl").status, 0);
+    writeBytes(file("bank.syx"), synthBank(0));
+    Bytes wrongTag = dumpOf("Tagged  ", 2);
+    wrongTag[17] = 0x24;
+    normaliseDump(wrongTag.data());
+    writeBytes(file("tag.syx"), wrongTag);
+    const std::string nul = std::string("multi[1].name=Ab") + '\0' + "cdefg\n";
+    writeBytes(file("nul.txt"), Bytes(nul.begin(), nul.end()));
+    writeBytes(file("long.txt"), Bytes(5000, 'x'));
+    std::string many;
+    for (int i = 0; i < 10001; ++i)
+        many += "multi[1].effectType=0\n";
+    writeBytes(file("many.txt"), Bytes(many.begin(), many.end()));
+    const Bytes library = readBytes(file("SOUNDS.SYL")), other = readBytes(file("other.syl")),
+                bank = readBytes(file("bank.syx"));
+    const std::pair<std::string, const char*> cases[] = {
+        {"library get 0 SOUNDS.SYL", "SOUNDS.SYL: is the library itself"},
+        {"library get 0 other.syl", "other.syl: is a voice library"},
+        {"get SOUNDS.SYL", "SOUNDS.SYL: is the library itself"},
+        {"get-bank other.syl", "other.syl: is a voice library"},
+        {slots("library bank bank.syx --multis bank.syx", 0), "bank.syx: is a file this command reads"},
+        {"bank set bank.syx < nul.txt",
+         "line 1: a multi name is 8 characters from space to ~ (\\xHH for those), not 'Ab\\x00cdefg'"},
+        {"bank set bank.syx < long.txt", "line 1: longer than 1024 characters"},
+        {"bank set bank.syx < many.txt", "more than 10000 lines"},
+        {"library import tag.syx", "voice tag (bytes 16/17) is not 01 25"},
+    };
+    for (const auto& [command, says] : cases) {
+        SCOPED_TRACE(command);
+        const Outcome r = run(command);
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+        EXPECT_LT(r.err.size(), 300u);
+        EXPECT_EQ(readBytes(file("SOUNDS.SYL")), library);
+        EXPECT_EQ(readBytes(file("other.syl")), other);
+        EXPECT_EQ(readBytes(file("bank.syx")), bank);
+    }
+
+    // A stored voice with a wrong tag: check names it, and no bank is made of it.
+    Bytes stored = library;
+    stored.resize(library.size() + 4);
+    stored.insert(stored.end(), wrongTag.begin(), wrongTag.end());
+    writeBytes(file("SOUNDS.SYL"), stored);
+    Outcome r = run("library check");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("record 1: damaged (voice tag (bytes 16/17) is not 01 25)"), std::string::npos)
+        << r.out;
+    r = run(slots("library bank new.syx --initial-multis", 1));
+    EXPECT_NE(r.err.find("record 1 is damaged (voice tag"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(file("new.syx")));
+
+    for (const char* kind : {"link", "pipe", "folder"}) {
+        SCOPED_TRACE(kind);
+        fs::remove_all(file("SOUNDS.SYL"));
+        if (std::string(kind) == "link")
+            fs::create_symlink(file("nowhere.syl"), file("SOUNDS.SYL"));
+        else if (std::string(kind) == "pipe")
+            ASSERT_EQ(mkfifo(file("SOUNDS.SYL").c_str(), 0644), 0);
+        else
+            fs::create_directory(file("SOUNDS.SYL"));
+        for (const char* command : {"library import a.syx", "library add a.syx"}) {
+            r = run(command, "timeout 10 ");
+            EXPECT_EQ(r.status, 1) << command << ": " << r.err;
+            EXPECT_NE(r.err.find("SOUNDS.SYL: "), std::string::npos) << r.err;
+        }
+    }
+}
+
+// What a killed rewrite leaves beside the library: listed by check, removed by
+// check --clean unless a program has it open.
+TEST_F(LibraryCli, CheckListsLeftOverTemporariesAndCleanRemovesThem)
+{
+    writeBytes(file("a.syx"), dumpOf("Voice A ", 1));
+    ASSERT_EQ(run("library add a.syx").status, 0);
+    writeBytes(file("SOUNDS.SYL.Ab12Cd"), Bytes(1000, 0));
+    writeBytes(file("SOUNDS.SYL.kept01"), Bytes(10, 0));
+    writeBytes(file("SOUNDS.SYL.old"), Bytes(10, 0));   // no temporary's name: never touched
+    const int held = open(file("SOUNDS.SYL.kept01").c_str(), O_RDONLY);
+    Outcome r = run("library check");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("left-over temporary file SOUNDS.SYL.Ab12Cd (1000 bytes)"), std::string::npos)
+        << r.out;
+    r = run("library check --clean");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("removed left-over temporary file SOUNDS.SYL.Ab12Cd"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SOUNDS.SYL.kept01 (10 bytes): a program has it open"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(file("SOUNDS.SYL.Ab12Cd")));
+    EXPECT_TRUE(fs::exists(file("SOUNDS.SYL.kept01")));
+    EXPECT_TRUE(fs::exists(file("SOUNDS.SYL.old")));
+    close(held);
 }

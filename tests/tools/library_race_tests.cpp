@@ -69,6 +69,11 @@ TEST_F(LibraryRace, TwoProgramsWritingAtOnceLoseNothingAndReportTruly)
     }
     fresh();
     expectSound(race::twoDeletes(TARVIK_VOICE, dir, voices), "two deletes");
+    // Bank files are locked as the library is.
+    fresh();
+    expectSound(race::twoBankSets(TARVIK_VOICE, dir), "two bank sets");
+    fresh();
+    expectSound(race::bankSetAndLibraryBank(TARVIK_VOICE, dir, 2), "bank set + library bank");
 }
 
 TEST_F(LibraryRace, OnlyALibraryIsWrittenAsOneAndDamageIsNamed)

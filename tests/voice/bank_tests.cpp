@@ -262,3 +262,45 @@ TEST(MultiFields, RemapFollowsAMoveAndASwap)
               (Bytes{0x54, 0x46, 6, 0x86}));
     EXPECT_EQ(checkMulti(bank.multis[15]), "");
 }
+
+// `bank show | bank set` changes nothing, whatever a multi byte holds: every internal
+// byte but the tag and the checksum, through every value it can carry (split bytes 8
+// bits, the others 7).
+TEST(BankLines, ShownLinesSetAgainLeaveEveryStoredMultiByte)
+{
+    const Bank start = initialBank();
+    for (int i = 1; i < multiRecordSize - 1; ++i) {
+        const int top = isMultiSplitOffset(i) ? 255 : 127;
+        for (int value = 0; value <= top; ++value) {
+            Bank bank = start;
+            MultiRecord& m = bank.multis[0];
+            m[static_cast<size_t>(i)] = static_cast<uint8_t>(value);
+            setMultiChecksum(m);
+            std::string text;
+            for (const MultiField& f : multiFields())
+                text += "multi[1]." + f.path + "=" + multiFieldText(f, m) + "\n";
+            const Bank before = bank;
+            std::string error;
+            ASSERT_TRUE(parseMultiLines(text, bank, error))
+                << "byte " << i << " = " << value << ": " << error;
+            ASSERT_EQ(bank.multis[0], before.multis[0]) << "byte " << i << " = " << value;
+        }
+    }
+}
+
+TEST(BankLines, NamesAreSevenBitTextAndMessagesStayShortAndPlain)
+{
+    Bank bank = initialBank();
+    const Bank before = bank;
+    std::string error;
+    for (const char* name :
+         {"multi[2].name=\\x80bcdefgh", "multi[2].name=Ab\\x0Acdefg", "multi[2].name=Short"}) {
+        EXPECT_FALSE(parseMultiLines(std::string("\n") + name + "\n", bank, error)) << name;
+        EXPECT_EQ(error.rfind("line 2: a multi name is 8 characters", 0), 0u) << error;
+    }
+    EXPECT_FALSE(parseMultiLines(
+        "multi[1].part[1].detune=1" + std::string(1, '\0') + std::string(200000, '7'), bank, error));
+    EXPECT_LT(error.size(), 150u) << error;
+    EXPECT_NE(error.find("'1\\x00777"), std::string::npos) << error;
+    EXPECT_EQ(bank.multis, before.multis);
+}

@@ -66,17 +66,66 @@ int bankShow(const Args& args)
     return 0;
 }
 
+namespace {
+
+// What bank set takes from its input: lines as bank show prints them (about 1,000),
+// none of them long.
+constexpr int mostLines = 10000;
+constexpr size_t longestLine = 1024;
+
+// Reads and applies the lines of standard input to bank, one at a time; false with
+// error set at the first bad line, an over-long one, or too many.
+bool applyInputLines(Bank& bank, std::string& error)
+{
+    std::string line;
+    int number = 0;
+    for (;;) {
+        const int c = std::getchar();
+        if (c != EOF && c != '\n') {
+            if (line.size() == longestLine) {
+                error = "line " + std::to_string(number + 1) + ": longer than " +
+                        std::to_string(longestLine) + " characters: " + quotedText(line);
+                return false;
+            }
+            line += static_cast<char>(c);
+            continue;
+        }
+        if (c == EOF && std::ferror(stdin)) {
+            error = "cannot read the lines";
+            return false;
+        }
+        if (c == EOF && line.empty())
+            return true;
+        if (++number > mostLines) {
+            error = "more than " + std::to_string(mostLines) + " lines";
+            return false;
+        }
+        if (!parseMultiLine(line, number, bank, error))
+            return false;
+        line.clear();
+        if (c == EOF)
+            return true;
+    }
+}
+
+}   // namespace
+
 int bankSet(const Args& args)
 {
+    if (args.size() != 1)
+        return fail(usageOf("bank", "set"));
+    // Held from the read to the rename: another bank set or library bank on the same
+    // file waits, then reads what this one wrote.
+    TFileLock lock;
+    if (!lock.lock(args[0]))
+        return fail(lock.error);
     std::vector<uint8_t> data;
     Bank bank;
     if (!readBankArgument(args, "set", data, bank))
         return 1;
-    std::ostringstream text;
-    text << std::cin.rdbuf();
     const Bank before = bank;
     std::string error;
-    if (!parseMultiLines(text.str(), bank, error))
+    if (!applyInputLines(bank, error))
         return fail(error + "; " + args[0] + " is unchanged");
     if (bank.multis == before.multis)
         return 0;

@@ -58,5 +58,11 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& 
 // naming the file, when it is no good bank.
 bool readBankFile(const std::string& path, std::vector<uint8_t>& data, Bank& bank, std::string& error);
 
+// Whether target must not be written as a command's output: it is the library (or
+// any file that begins with the library header) or one of the files being read. The
+// refusal, naming the file, is given. A file not there yet may always be written.
+bool outputRefused(const std::string& target, const std::string& library,
+                   const std::vector<std::string>& reading = {});
+
 // A one-line message on standard error; returns 1 for `return fail(...)`.
 int fail(const std::string& message);

@@ -4,8 +4,10 @@
 // window uses, so that both show a library alike. Nothing is sent to the synthesiser here.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "files/filewrite.h"
@@ -197,6 +199,28 @@ bool takeLibraryArgument(const Args& args, const char* sub, std::string& path)
 
 }   // namespace
 
+bool outputRefused(const std::string& target, const std::string& library,
+                   const std::vector<std::string>& reading)
+{
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0)
+        return false;
+    auto same = [&st](const std::string& path) {
+        struct stat other {};
+        return stat(path.c_str(), &other) == 0 && other.st_dev == st.st_dev && other.st_ino == st.st_ino;
+    };
+    std::string why;
+    if (same(library))
+        fail(target + ": is the library itself; nothing was written");
+    else if (std::any_of(reading.begin(), reading.end(), same))
+        fail(target + ": is a file this command reads; nothing was written");
+    else if (S_ISREG(st.st_mode) && st.st_size > 0 && TFileIO(target).isLibrary(why))
+        fail(target + ": is a voice library; nothing was written");
+    else
+        return false;
+    return true;
+}
+
 int libraryList(const Args& args)
 {
     std::string path;
@@ -214,15 +238,46 @@ int libraryList(const Args& args)
     return 0;
 }
 
+namespace {
+
+// What rewrites killed before their rename left beside the library: listed, or with
+// clean removed where no program has them open.
+bool reportTemporaries(TFileIO& io, bool clean)
+{
+    std::vector<std::string> removed;
+    if (clean && !io.removeTemporaries(removed)) {
+        fail(io.lastError);
+        return false;
+    }
+    for (const std::string& t : removed)
+        std::printf("removed left-over temporary file %s\n", t.c_str());
+    for (const std::string& t : io.temporaries()) {
+        struct stat st {};
+        stat(t.c_str(), &st);
+        std::printf("left-over temporary file %s (%lld bytes)%s\n", t.c_str(),
+                    static_cast<long long>(st.st_size),
+                    clean ? ": a program has it open" : "; library check --clean removes it");
+    }
+    return true;
+}
+
+}   // namespace
+
 int libraryCheck(const Args& args)
 {
+    Args rest;
+    const bool clean = std::find(args.begin(), args.end(), "--clean") != args.end();
+    std::copy_if(args.begin(), args.end(), std::back_inserter(rest),
+                 [](const std::string& a) { return a != "--clean"; });
     std::string path;
-    if (!takeLibraryArgument(args, "check", path))
+    if (!takeLibraryArgument(rest, "check", path))
         return 1;
     TFileIO io(path);
     const LibraryCheck c = io.checkLibrary();
     if (!c.problem.empty())
         return fail(c.problem);
+    if (!reportTemporaries(io, clean))
+        return 1;
     for (const LibraryCheck::Damage& d : c.damaged)
         std::printf("record %d: damaged (%s)\n", static_cast<int>(d.record), d.reason.c_str());
     const int64_t more = c.damagedCount - static_cast<int64_t>(c.damaged.size());
@@ -292,7 +347,7 @@ int libraryGet(const Args& args)
         return 1;
     if (!isRegularFile(path))
         return libraryMissing(path);
-    if (refusedAsNoLibrary(path))
+    if (refusedAsNoLibrary(path) || outputRefused(words[1], path))
         return 1;
 
     ToolEvents events;
@@ -427,11 +482,19 @@ int libraryBank(const Args& args)
     const std::string& target = words[0];
     if (!isRegularFile(path))
         return libraryMissing(path);
-    struct stat st {
-    }, library{};
-    if (stat(target.c_str(), &st) == 0 && stat(path.c_str(), &library) == 0 && st.st_dev == library.st_dev &&
-        st.st_ino == library.st_ino)
-        return fail(target + ": is the library itself");
+    if (outputRefused(target, path, backup.empty() ? Args{} : Args{backup}))
+        return 1;
+    std::vector<int32_t> records;
+    for (int v = 0; v < bankVoices; ++v) {
+        int32_t n = 0;
+        if (!parseRecordNumber(words[static_cast<size_t>(v) + 1], n))
+            return 1;
+        records.push_back(n);
+    }
+    // The bank file is held from here to the rename, as bank set holds it.
+    TFileLock lock;
+    if (!lock.lock(target))
+        return fail(lock.error);
 
     Bank bank = initialBank();
     std::vector<uint8_t> backupData;
@@ -442,17 +505,13 @@ int libraryBank(const Args& args)
             return fail(error);
         channel = backupData[2] & 0x0F;
     }
+    // All 64 under one lock of the library: no change to it comes between them.
     TFileIO io(path);
-    const int32_t count = io.countRecords();
-    for (int v = 0; v < bankVoices; ++v) {
-        int32_t n = 0;
-        if (!parseRecord(words[static_cast<size_t>(v) + 1], count, path, n))
-            return 1;
-        uint8_t dump[dumpSize];
-        if (!io.readDump(n, dump))
-            return fail(path + ": cannot read record " + std::to_string(n));
-        bank.voices[static_cast<size_t>(v)] = writtenDump(dump);
-    }
+    std::vector<VoiceDump> dumps;
+    if (!io.readDumps(records, dumps))
+        return fail(io.lastError + "; nothing was written");
+    for (int v = 0; v < bankVoices; ++v)
+        bank.voices[static_cast<size_t>(v)] = writtenDump(dumps[static_cast<size_t>(v)].data());
     std::vector<uint8_t> message = encodeBankDump(bank, channel);
     if (!backupData.empty()) {
         const size_t block = bankBlockOffset(bankVoiceBlocks);

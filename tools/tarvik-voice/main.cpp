@@ -42,7 +42,10 @@ const Command commands[] = {
      libraryBank},
     {"bank", "show", "BANK.SYX", "print the bank's voice names and every multi field", bankShow},
     {"bank", "set", "BANK.SYX < LINES", "rewrite those multi fields in the bank file", bankSet},
-    {"library", "check", "[FILE]", "name each damaged record and a lost step", libraryCheck},
+    {"library", "check", "[--clean] [FILE]",
+     "name each damaged record, a lost step and left-over temporary files\n--clean removes those no "
+     "program has open",
+     libraryCheck},
     {"blend", "", "A.SYX B.SYX --at T [--lock GROUP]...", "a voice T (0..1) of the way from A to B",
      cmdBlend},
     {"morph", "", "A.SYX B.SYX [C.SYX [D.SYX]] --x X --y Y [--lock GROUP]...",

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "files/filewrite.h"
+#include "library/fileio.h"
 #include "midi/fetch.h"
 #include "midi/midiport.h"
 #include "midi/syprotocol.h"
@@ -233,6 +234,8 @@ int cmdGet(const Args& args)
     std::string error;
     if (!readOptions(args, true, false, o, error))
         return fail("get: " + error);
+    if (outputRefused(o.file, libraryFileName))
+        return 1;
 
     Voice voice;
     resetVoice(voice);
@@ -251,14 +254,11 @@ int cmdGet(const Args& args)
         return 1;   // "No data received" is on standard error already
 
     // A single-voice file as the editor saves one: encoded afresh, byte 2 = 0x00.
+    // Through a new file renamed over any old one: a full disk leaves the old file whole.
     const VoiceDump dump = encodeVoice(voice);
-    std::ofstream out(o.file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return fail(o.file + ": cannot write the file");
-    out.write(reinterpret_cast<const char*>(dump.data()), dumpSize);
-    out.close();
-    if (!out)
-        return fail(o.file + ": cannot write the file");
+    TSafeFile out;
+    if (!out.open(o.file) || !out.write(dump.data(), dumpSize) || !out.commit())
+        return fail(out.error);
     return 0;
 }
 
@@ -268,6 +268,8 @@ int cmdGetBank(const Args& args)
     std::string error;
     if (!readOptions(args, true, false, o, error))
         return fail("get-bank: " + error);
+    if (outputRefused(o.file, libraryFileName))
+        return 1;
 
     std::vector<uint8_t> bank;
     std::string failure;
@@ -294,8 +296,9 @@ int cmdGetBank(const Args& args)
         return fail("the bank arrived damaged (" + fault + "); nothing was saved, try again");
 
     // As received, through a new file renamed over any old one.
-    if (!replaceFileAtomically(o.file, bank.data(), bank.size()))
-        return fail(o.file + ": cannot write the file");
+    TSafeFile out;
+    if (!out.open(o.file) || !out.write(bank.data(), bank.size()) || !out.commit())
+        return fail(out.error + "; the bank was not saved");
     std::fprintf(stderr, "bank received, %zu bytes\n", bank.size());
     return 0;
 }
