@@ -200,7 +200,7 @@ TEST_F(Cli, UsageListsEveryCommandAndUnknownWordsGetIt)
                             "[--out N] [--channel C]\n" +
                             help + "save the synthesiser's 64 voices as it sends them\n"),
               std::string::npos);
-    EXPECT_NE(none.err.find("\n  send-bank BANK.SYX [--out N] [--channel C]\n" + help +
+    EXPECT_NE(none.err.find("\n  send-bank BANK.SYX [--in N] [--out N] [--channel C] [--no-verify]\n" + help +
                             "check a bank file whole, then replace the\n" + help + "synthesiser's 64"),
               std::string::npos);
     EXPECT_NE(none.err.find("\n  --version                      show the version\nDevices and channel"),
