@@ -124,6 +124,20 @@ void TEditCommands::watchEditor(QWidget* editor)
     }
     for (QComboBox* list : editor->findChildren<QComboBox*>())
         guardWheel(list);
+    if (editor->findChild<QAction*>(QStringLiteral("StoreVoice"), Qt::FindDirectChildrenOnly))
+        return;
+    const auto entry = [this, editor](const char* name, const QString& caption, std::function<void()>* run) {
+        auto* action = new QAction(caption, editor);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [run] {
+            if (*run)
+                (*run)();
+        });
+        editor->addAction(action);
+    };
+    entry("StoreVoice", QStringLiteral("Store voice in synth..."), &storeVoice);
+    entry("CompareWith", QStringLiteral("Compare with..."), &compareWith);
+    editor->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 QPushButton* TEditCommands::makeCompareButton(QWidget* parent)

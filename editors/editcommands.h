@@ -38,10 +38,14 @@ public:
     TAutoSender& sender;
     TSettings& settings;
     std::function<bool()> getVoice;
+    // "Store voice in synth..." and "Compare with..." from any editor (its context
+    // menu): the owner's windows. Unset: the entries do nothing.
+    std::function<void()> storeVoice;
+    std::function<void()> compareWith;
 
     // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
-    // note, the end of drags and typing, and its place when it is hidden and shown
-    // again.
+    // note, the end of drags and typing, its place when it is hidden and shown again,
+    // and "Store voice in synth..." and "Compare with..." in its context menu.
     void watchEditor(QWidget* editor);
 
     // The editors' buttons, wired: "Compare" (down while the loaded voice is shown),
