@@ -788,7 +788,7 @@ void TBankWindow::showChanges(const std::vector<uint8_t>& message)
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("WhatWillChange"));
     QStringList lines;
-    for (const std::string& line : bankDifferenceLines(held, ours))
+    for (const std::string& line : bankDifferenceLines(held, ours, settings.model == 1))
         lines << QString::fromStdString(line);
     if (!lines.isEmpty())
         box.setDetailedText(lines.join(QLatin1Char('\n')));

@@ -154,7 +154,19 @@ std::string differenceLine(const VoiceFieldDifference& d)
     return d.field->path + " (" + d.field->caption + "): " + d.a + " -> " + d.b;
 }
 
-std::vector<std::string> bankDifferenceLines(const Bank& a, const Bank& b)
+namespace {
+
+// A multi field's text as the lines give it: a preset voice with its name.
+std::string multiLineText(const MultiField& f, const MultiRecord& m, bool sy35)
+{
+    if (f.perPart && f.get == multiField(MultiFieldId::Voice).get)
+        return multiVoiceLabel(f.get(m, f.part), sy35);
+    return multiFieldText(f, m);
+}
+
+}   // namespace
+
+std::vector<std::string> bankDifferenceLines(const Bank& a, const Bank& b, bool sy35)
 {
     std::vector<std::string> lines;
     const BankDifference d = bankDifference(a, b);
@@ -172,7 +184,8 @@ std::vector<std::string> bankDifferenceLines(const Bank& a, const Bank& b)
             const std::string tx = multiFieldText(f, x);
             const std::string ty = multiFieldText(f, y);
             if (tx != ty)
-                lines.push_back(prefix + f.path + ": " + tx + " -> " + ty);
+                lines.push_back(prefix + f.path + ": " + multiLineText(f, x, sy35) + " -> " +
+                                multiLineText(f, y, sy35));
         }
         if (lines.size() == first)
             lines.push_back("multi[" + std::to_string(m + 1) + "]: differs in bytes no field shows");

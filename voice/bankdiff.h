@@ -61,6 +61,7 @@ std::vector<VoiceFieldDifference> voiceDifferences(const Voice& a, const Voice& 
 std::string differenceLine(const VoiceFieldDifference& d);
 
 // The lines of two banks' differences: "voice[I05]: 'Old' -> 'New'" for each slot and
-// "multi[3].part[2].level: 80 -> 90" for each multi field (the name's row included).
-std::vector<std::string> bankDifferenceLines(const Bank& a, const Bank& b);
+// "multi[3].part[2].level: 80 -> 90" for each multi field (the name's row included),
+// an SY-22 preset voice with its name ("P30 Fanfare"; sy35: the number alone).
+std::vector<std::string> bankDifferenceLines(const Bank& a, const Bank& b, bool sy35 = false);
 

@@ -104,8 +104,12 @@ TEST(BankDiff, BankLinesAndPresetNames)
     Bank b = a;
     std::memcpy(b.voices[4].data() + dumpNameOffset, "NewName ", 8);
     multiField(MultiFieldId::Level, 1).set(b.multis[2], 1, 80);
+    multiField(MultiFieldId::Voice, 0).set(a.multis[5], 0, 64);
+    multiField(MultiFieldId::Voice, 0).set(b.multis[5], 0, 29);
     const auto lines = bankDifferenceLines(a, b);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "multi[6].part[1].voice: I01 -> P30 Fanfare");
+    EXPECT_EQ(bankDifferenceLines(a, b, true)[2], "multi[6].part[1].voice: I01 -> P30");
     EXPECT_EQ(lines[0].rfind("voice[I05]: '", 0), 0u);
     EXPECT_NE(lines[0].find("' -> 'NewName'"), std::string::npos);
     EXPECT_EQ(lines[1].rfind("multi[3].part[2].level: ", 0), 0u);

@@ -11,6 +11,7 @@
 #include "files/filewrite.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
+#include "settings/settings.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
 #include "voice/bankdiff.h"
@@ -557,7 +558,7 @@ int cmdDiff(const Args& args)
     }
     std::vector<std::string> lines;
     if (a.isBank)
-        lines = bankDifferenceLines(a.bank, b.bank);
+        lines = bankDifferenceLines(a.bank, b.bank, TSettings(settingsFileName).model == 1);
     else
         for (const VoiceFieldDifference& d : voiceDifferences(a.voice, b.voice))
             lines.push_back(differenceLine(d));
