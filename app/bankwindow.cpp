@@ -664,7 +664,9 @@ void TBankWindow::pollSend()
         return;
     }
     if (p.done) {
-        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks).").arg(blocks),
+        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks). It was not "
+                                  "read back, so whether the synthesiser kept it is not proven.")
+                       .arg(blocks),
                    false);
         return;
     }

@@ -556,9 +556,9 @@ TEST_F(MainFormTest, EveryMenuInItsOrderAndEveryListedWindowOpensFromItsAction)
                                                   "SaveBank",    "-",         "sepExit",      "Exit"}));
     EXPECT_EQ(names(bar[1]->menu()),
               (QStringList{"ElementsAC", "ElementsBD", "VoiceCommon", "Vectors", "ShowBank", "ShowMultis",
-                           "Explore", "-", "Undo", "Redo", "Compare", "Mutate"}));
+                           "Explore", "-", "Undo", "Redo", "Compare", "Mutate", "CompareWith"}));
     EXPECT_EQ(names(bar[2]->menu()),
-              (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "GetAllVoices", "SendBank"}));
+              (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "StoreVoice", "GetAllVoices", "SendBank"}));
     EXPECT_EQ(bar[3]->objectName(), QStringLiteral("About"));
     EXPECT_EQ(action("Redo")->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),

@@ -440,7 +440,8 @@ int cmdSendBank(const Args& words)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    std::fprintf(stderr, "bank sent, %zu bytes\n", bank.size());
+    std::fprintf(stderr, "bank sent, %zu bytes (not read back: whether the synthesiser kept it is not proven)\n",
+                 bank.size());
     return 0;
 }
 
