@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/bankwritedialog.h"
 #include "app/dialogs.h"
 #include "app/voicelist.h"
 #include "document/bankdocument.h"
@@ -31,8 +32,10 @@
 #include "files/filewrite.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
+#include "midi/fetch.h"
 #include "midi/syprotocol.h"
 #include "settings/settings.h"
+#include "voice/bankdiff.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -259,6 +262,7 @@ TBankWindow::TBankWindow(const Needs& needs, QWidget* parent)
                                  "QListView { background-color: white; color: black; }"
                                  "QListView::item:selected { background-color: navy; color: white; }"));
     buildControls();
+    buildVerifyControls();
     buildDialogs();
     connectControls();
     showState();
@@ -289,6 +293,7 @@ void TBankWindow::buildControls()
     left->addWidget(lOrigin);
     left->addWidget(lvSlots);
     left->addWidget(cbFollow);
+    left->addWidget(cbVerify = new QCheckBox(QStringLiteral("Read the bank back after sending to prove it")));
     left->addWidget(lHint);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
@@ -308,15 +313,16 @@ QLayout* TBankWindow::buildButtons()
     bNew = button("bNew", QStringLiteral("New bank"));
     bSave = button("bSave", QStringLiteral("Save bank as..."));
     bSend = button("bSend", QStringLiteral("Send bank to synth..."));
+    bWhatChanges = button("bWhatChanges", QStringLiteral("What will change..."));
     bMultis = button("bMultis", QStringLiteral("Multis..."));
     bUndo = button("bUndo", QStringLiteral("Undo"));
     bRedo = button("bRedo", QStringLiteral("Redo"));
     bClose = button("bClose", QStringLiteral("Close"));
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bMultis, bUndo, bRedo, bClose})
+    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bWhatChanges, bMultis, bUndo, bRedo, bClose})
         b->setFixedWidth(200);
-    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bMultis})
+    for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bWhatChanges, bMultis})
         buttons->addWidget(b);
     buttons->addStretch(1);
     for (QPushButton* b : {bUndo, bRedo, bClose})
@@ -616,6 +622,10 @@ void TBankWindow::sendBank()
                      .arg(QString::fromStdString(fault)));
         return;
     }
+    if (protocol && needs.fetch && cbVerify->isChecked()) {
+        sendVerified(message);
+        return;
+    }
     if (!protocol || !protocol->startBankSend(message)) {
         warnUser(this, sendCaption(),
                  QStringLiteral("The bank could not be sent: check the MIDI output device. "
@@ -688,7 +698,9 @@ void TBankWindow::pollSend()
         return;
     }
     if (p.done) {
-        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks).").arg(blocks),
+        finishSend(QStringLiteral("The bank was sent: all 64 voices and 16 multis (%1 blocks). It was not "
+                                  "read back, so whether the synthesiser kept it is not proven.")
+                       .arg(blocks),
                    false);
         return;
     }
@@ -716,4 +728,120 @@ void TBankWindow::finishSend(const QString& text, bool warning)
     sendActive = false;
     showState();
     (warning ? warnUser : tellUser)(this, sendCaption(), text);
+}
+
+// ---- the verified send and what it will change ----
+
+void TBankWindow::buildVerifyControls()
+{
+    cbVerify->setObjectName(QStringLiteral("cbVerify"));
+    cbVerify->setChecked(true);
+    cbVerify->setToolTip(QStringLiteral("The synthesiser's bank is read before the send and after it: a send is "
+                                        "reported done only when the synthesiser kept it"));
+    bWhatChanges->setToolTip(QStringLiteral("Lists the slots and multis a send of this bank would change in the "
+                                            "synthesiser"));
+    bWhatChanges->setEnabled(needs.fetch != nullptr);
+    connect(bWhatChanges, &QPushButton::clicked, this, &TBankWindow::whatWillChange);
+    if (!needs.fetch)
+        return;
+    // The fetch object serves every fetch of the run: only the one started here ends here.
+    connect(needs.fetch, &TMIDIFetch::bankReceived, this, [this](const std::vector<uint8_t>& message) {
+        if (checkingChanges)
+            showChanges(message);
+    });
+    connect(needs.fetch, &TMIDIFetch::noAnswer, this,
+            [this] { endChanges(QStringLiteral("the synthesiser did not answer")); });
+    connect(needs.fetch, &TMIDIFetch::stalled, this,
+            [this](qulonglong received) { endChanges(QStringLiteral("the bank stopped coming after %1 bytes").arg(received)); });
+    connect(needs.fetch, &TMIDIFetch::tooLong, this,
+            [this] { endChanges(QStringLiteral("the answer is longer than any bank")); });
+    connect(needs.fetch, &TMIDIFetch::progress, this, [this](qulonglong received) {
+        if (checkingChanges && changesProgress)
+            changesProgress->setValue(static_cast<int>(std::min<qulonglong>(received, bankExpectedSize)));
+    });
+}
+
+void TBankWindow::sendVerified(const std::vector<uint8_t>& message)
+{
+    if (!verifiedSend) {
+        verifiedSend = new TBankWriteDialog(*protocol, *needs.fetch, this, sendCaption());
+        connect(verifiedSend, &TBankWriteDialog::finished, this, [this] {
+            sendActive = false;
+            showState();
+        });
+    }
+    if (!verifiedSend->startSend(message))
+        return;
+    sendActive = true;
+    showState();
+}
+
+void TBankWindow::whatWillChange()
+{
+    if (checkingChanges || sendActive || !needs.fetch)
+        return;
+    bank->finishEdit();
+    if (!needs.fetch->startBank()) {
+        warnUser(this, QStringLiteral("What will change"),
+                 QStringLiteral("The synthesiser's bank could not be asked for: check the MIDI devices, or wait "
+                                "until the fetch under way is over."));
+        return;
+    }
+    checkingChanges = true;
+    changesProgress = new QProgressDialog(QStringLiteral("Reading the synthesiser's bank..."),
+                                          QStringLiteral("Cancel"), 0, static_cast<int>(bankExpectedSize), this);
+    changesProgress->setObjectName(QStringLiteral("WhatWillChangeProgress"));
+    changesProgress->setWindowTitle(QStringLiteral("What will change"));
+    changesProgress->setWindowModality(Qt::WindowModal);
+    changesProgress->setMinimumDuration(0);
+    changesProgress->setAutoClose(false);
+    changesProgress->setAutoReset(false);
+    connect(changesProgress, &QProgressDialog::canceled, this, [this] {
+        needs.fetch->cancel();
+        endChanges(QString());
+    });
+    changesProgress->show();
+}
+
+void TBankWindow::showChanges(const std::vector<uint8_t>& message)
+{
+    Bank held;
+    std::string fault;
+    if (!parseBankDump(message.data(), message.size(), held, fault)) {
+        endChanges(QStringLiteral("the bank arrived damaged (%1)").arg(QString::fromStdString(fault)));
+        return;
+    }
+    // The bank as a send would put it: checksums mended, names and bytes as they go out.
+    const std::vector<uint8_t> outgoing = encodeBankDump(bank->bank());
+    Bank ours;
+    parseBankDump(outgoing.data(), outgoing.size(), ours, fault);
+    endChanges(QString());
+    const BankDifference d = bankDifference(held, ours);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("What will change"),
+                    d.empty() ? QStringLiteral("The synthesiser holds this bank already: a send changes nothing.")
+                              : QStringLiteral("A send of this bank changes %1 in the synthesiser.")
+                                    .arg(QString::fromStdString(differenceText(d))),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("WhatWillChange"));
+    QStringList lines;
+    for (const std::string& line : bankDifferenceLines(held, ours, settings.model == 1))
+        lines << QString::fromStdString(line);
+    if (!lines.isEmpty())
+        box.setDetailedText(lines.join(QLatin1Char('\n')));
+    box.exec();
+}
+
+void TBankWindow::endChanges(const QString& failure)
+{
+    if (!checkingChanges)
+        return;
+    checkingChanges = false;
+    if (changesProgress) {
+        changesProgress->hide();
+        changesProgress->deleteLater();
+        changesProgress = nullptr;
+    }
+    if (!failure.isEmpty())
+        warnUser(this, QStringLiteral("What will change"),
+                 QStringLiteral("No bank came from the synthesiser: %1.").arg(failure));
 }

@@ -27,7 +27,9 @@ class QProgressDialog;
 class QPushButton;
 class QTimer;
 class TBankDocument;
+class TBankWriteDialog;
 class TFileIO;
+class TMIDIFetch;
 class TSYProtocol;
 class TSettings;
 struct LibraryListing;
@@ -102,6 +104,9 @@ public:
         TSettings& settings;
         std::function<void()> getAllVoices = {};
         std::function<void()> showMultis = {};
+        // The synthesiser's fetch object, for the read-back of a send and "What will
+        // change" (null: a send is not verified).
+        TMIDIFetch* fetch = nullptr;
     };
     // parent: the window it stays with (the main window).
     TBankWindow(const Needs& needs, QWidget* parent);
@@ -119,7 +124,10 @@ public:
     // Asks for confirmation, then sends the bank block by block; returns at once, the
     // progress dialog and a timer follow the send.
     void sendBank();
-    bool sending() const { return sendTimer != nullptr && sendActive; }
+    bool sending() const { return sendActive; }
+    // "What will change": reads the synthesiser's bank once and lists the slots and
+    // multis a send of this bank would change. Returns at once.
+    void whatWillChange();
     // A whole bank message received from the synthesiser becomes the current bank.
     // "" when it did, else why not (the current bank then stays).
     std::string takeReceivedBank(const std::vector<uint8_t>& message);
@@ -174,4 +182,15 @@ private:
     QTimer* sendTimer = nullptr;
     bool sendActive = false;
     bool cancelAsked = false;
+
+    // The verified send (the bank read before and after) and "What will change".
+    QCheckBox* cbVerify;
+    QPushButton* bWhatChanges;
+    TBankWriteDialog* verifiedSend = nullptr;
+    QProgressDialog* changesProgress = nullptr;
+    bool checkingChanges = false;
+    void buildVerifyControls();
+    void sendVerified(const std::vector<uint8_t>& message);
+    void showChanges(const std::vector<uint8_t>& message);
+    void endChanges(const QString& failure);
 };

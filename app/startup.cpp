@@ -128,6 +128,8 @@ void createWindows(TTarvik& run)
         return run.windows->window<TBankWindow>("BankWindow")->takeReceivedBank(bank);
     });
     run.windows = std::make_unique<TWindowList>(run);
+    run.commands->storeVoice = [&run] { TWindowList::runDialog(*run.windows->window("StoreVoice")); };
+    run.commands->compareWith = [&run] { TWindowList::bringUp(*run.windows->window("CompareVoice")); };
     std::vector<TMenuEntry> entries = run.verbs->menuEntries();
     for (TMenuEntry& entry : run.windows->menuEntries())
         entries.push_back(std::move(entry));

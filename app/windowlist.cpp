@@ -7,10 +7,13 @@
 #include "app/aboutbox.h"
 #include "app/bankwindow.h"
 #include "app/dialogs.h"
+#include "app/comparevoice.h"
 #include "app/explorewindow.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
+#include "app/storevoice.h"
 #include "app/tarvik.h"
+#include "document/voicefetch.h"
 #include "editors/awmedit.h"
 #include "editors/editcommands.h"
 #include "editors/fmedit.h"
@@ -37,6 +40,22 @@ std::unique_ptr<QWidget> makeExplore(TTarvik& run)
     return std::make_unique<TExploreWindow>(run);
 }
 
+// The synthesiser's fetch object, shared with "Get voice" (null without a transport).
+TMIDIFetch* fetchOf(TTarvik& run)
+{
+    return run.voiceFetch ? run.voiceFetch->bankFetch() : nullptr;
+}
+
+std::unique_ptr<QWidget> makeStore(TTarvik& run)
+{
+    return std::make_unique<TStoreVoice>(run.document, run.protocol.get(), fetchOf(run), run.mainForm.get());
+}
+
+std::unique_ptr<QWidget> makeCompare(TTarvik& run)
+{
+    return std::make_unique<TCompareVoice>(*run.commands, run.fileIO.get(), fetchOf(run), run.mainForm.get());
+}
+
 std::unique_ptr<QWidget> makeAbout(TTarvik&)
 {
     return std::make_unique<TAboutTarvik>();
@@ -47,6 +66,7 @@ std::unique_ptr<QWidget> makeAbout(TTarvik&)
 std::unique_ptr<QWidget> makeBank(TTarvik& run)
 {
     TBankWindow::Needs needs{run.document, run.protocol.get(), run.fileIO.get(), run.settings};
+    needs.fetch = fetchOf(run);
     needs.getAllVoices = [&run] {
         if (auto* action = run.mainForm->findChild<QAction*>(QStringLiteral("GetAllVoices")))
             action->trigger();
@@ -62,6 +82,7 @@ std::unique_ptr<QWidget> makeMultis(TTarvik& run)
     auto* bank = run.windows->window<TBankWindow>("BankWindow");
     auto editor = std::make_unique<TMultiEdit>(bank->document(), run.mainForm.get());
     editor->sendBank = [bank] { bank->sendBank(); };
+    editor->isSY35 = [&run] { return run.settings.model == 1; };
     return editor;
 }
 
@@ -103,6 +124,8 @@ std::vector<TWindowEntry> windowTable()
         {"BankWindow",      TMenuPlace::midiBank,      "SendBank",          "Send &bank to synth...", {},                                 Made::atFirstUse, makeBank,                      sendBank},
         {"MultiEdit",       TMenuPlace::editWindows,   "ShowMultis",        "Mul&tis",                {},                                 Made::atFirstUse, makeMultis,                    show},
         {"ExploreWindow",   TMenuPlace::editWindows,   "Explore",           "E&xplore...",            TEditCommands::exploreKey(),        Made::atFirstUse, makeExplore,                   show},
+        {"StoreVoice",      TMenuPlace::midiVoice,     "StoreVoice",        "S&tore voice in synth...", {},                               Made::atFirstUse, makeStore,                     dialog},
+        {"CompareVoice",    TMenuPlace::editHistory,   "CompareWith",       "Compare &with...",       {},                                 Made::atFirstUse, makeCompare,                   show},
     };
     // clang-format on
 }

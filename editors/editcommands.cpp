@@ -107,22 +107,31 @@ bool TEditCommands::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-void TEditCommands::addExploreEntry(QWidget* editor)
+void TEditCommands::addEditorEntries(QWidget* editor)
 {
-    // The Explore window from any editor: its key, and a right click on the window.
-    auto* explore = new QAction(QStringLiteral("E&xplore..."), editor);
-    explore->setObjectName(QStringLiteral("Explore"));
-    explore->setShortcut(exploreKey());
-    explore->setShortcutContext(Qt::WindowShortcut);
-    connect(explore, &QAction::triggered, this, [this] {
-        if (openExplore)
-            openExplore();
-    });
-    editor->addAction(explore);
+    // The run's windows from any editor: a right click on the window offers them, and
+    // the Explore window has its key.
+    QList<QAction*> entries;
+    const auto entry = [this, editor, &entries](const char* name, const QString& caption,
+                                                std::function<void()>* open) {
+        auto* action = new QAction(caption, editor);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [open] {
+            if (*open)
+                (*open)();
+        });
+        editor->addAction(action);
+        entries.append(action);
+        return action;
+    };
+    entry("Explore", QStringLiteral("E&xplore..."), &openExplore)->setShortcut(exploreKey());
+    entry("StoreVoice", QStringLiteral("S&tore voice in synth..."), &storeVoice);
+    entry("CompareWith", QStringLiteral("Compare &with..."), &compareWith);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(editor, &QWidget::customContextMenuRequested, explore, [editor, explore](const QPoint& at) {
+    connect(editor, &QWidget::customContextMenuRequested, editor, [editor, entries](const QPoint& at) {
         QMenu menu(editor);
-        menu.addAction(explore);
+        menu.addActions(entries);
         menu.exec(editor->mapToGlobal(at));
     });
 }
@@ -140,7 +149,7 @@ void TEditCommands::watchEditor(QWidget* editor)
             editors.removeAll(editor);
             places.remove(editor);
         });
-        addExploreEntry(editor);
+        addEditorEntries(editor);
     }
     addUndoKeys(
         editor, [this] { undo(); }, [this] { redo(); });

@@ -39,13 +39,17 @@ public:
     TAutoSender& sender;
     TSettings& settings;
     std::function<bool()> getVoice;
-    // Opens the Explore window; every watched editor offers it (exploreKey, right click).
+    // The run's windows from any editor (a right click on the editor; the Explore
+    // window also by exploreKey): Explore, "Store voice in synth..." and "Compare
+    // with...". Unset: the entries do nothing.
     std::function<void()> openExplore;
+    std::function<void()> storeVoice;
+    std::function<void()> compareWith;
     static QKeySequence exploreKey();
 
     // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
-    // note, the end of drags and typing, and its place when it is hidden and shown
-    // again.
+    // note, the end of drags and typing, its place when it is hidden and shown again,
+    // and the run's windows in its context menu (Explore, Store, Compare with).
     void watchEditor(QWidget* editor);
 
     // The editors' buttons, wired: "Compare" (down while the loaded voice is shown),
@@ -79,7 +83,7 @@ signals:
     void historyChanged();
 
 private:
-    void addExploreEntry(QWidget* editor);
+    void addEditorEntries(QWidget* editor);
     // The windows whose keys and place are looked after, and where each stood when it
     // was last hidden.
     QList<QWidget*> editors;

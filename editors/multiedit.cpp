@@ -24,11 +24,11 @@ QString noteName(int note)
 
 namespace {
 
-QString slotVoiceName(const Bank& bank, int value)
+QString slotVoiceName(const Bank& bank, int value, bool sy35)
 {
     const int bankIndex = value / 64;
     if (bankIndex == 0)
-        return QStringLiteral("preset");
+        return sy35 ? QString() : QString::fromStdString(presetVoiceName(value));   // the SY-35's are not known
     if (bankIndex == 2)
         return QStringLiteral("card");
     const VoiceDump& d = bank.voices[static_cast<size_t>(value % 64)];
@@ -305,7 +305,7 @@ void TMultiEdit::showNames()
     const MultiField& voice = multiField(MultiFieldId::Voice, 0);
     for (int p = 0; p < multiParts; ++p)
         part[p].lVoiceName->setText(
-            slotVoiceName(bank, voice.get(bank.multis[static_cast<size_t>(shown)], p)));
+            slotVoiceName(bank, voice.get(bank.multis[static_cast<size_t>(shown)], p), isSY35 && isSY35()));
 }
 
 void TMultiEdit::nameChanged()

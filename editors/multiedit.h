@@ -42,6 +42,9 @@ public:
 
     // Started by the window's "Send bank to synth..." button (the Bank window's send).
     std::function<void()> sendBank;
+    // The synthesiser is an SY-35, whose preset voices are known by number alone
+    // (unset: an SY-22, whose presets are named).
+    std::function<bool()> isSY35;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -524,6 +524,9 @@ bool multiFieldValue(const MultiField& f, const std::string& text, int& value)
     if (f.get == getVoice) {
         static const std::string banks = "PIC";
         int number = 0;
+        // "P30 Fanfare": the name after the number is the preset's, as show gives it.
+        if (text.size() > 4 && text[3] == ' ')
+            return multiFieldValue(f, text.substr(0, 3), value);
         if (text.size() != 3 || banks.find(text[0]) == std::string::npos || text[1] < '0' || text[1] > '9' ||
             !parseInt(text.substr(1), number) || number < 1 || number > 64)
             return false;
@@ -535,7 +538,7 @@ bool multiFieldValue(const MultiField& f, const std::string& text, int& value)
     return !(f.get == getChannel && value == 17);   // "off" names it
 }
 
-std::string formatBank(const Bank& bank)
+std::string formatBank(const Bank& bank, bool sy35)
 {
     std::string out;
     out.reserve(48 * 1024);
@@ -547,8 +550,13 @@ std::string formatBank(const Bank& bank)
     }
     for (int m = 0; m < multiCount; ++m) {
         const std::string prefix = "multi[" + std::to_string(m + 1) + "].";
-        for (const MultiField& f : multiFields())
-            out += prefix + f.path + "=" + multiFieldText(f, bank.multis[static_cast<size_t>(m)]) + "\n";
+        for (const MultiField& f : multiFields()) {
+            const MultiRecord& record = bank.multis[static_cast<size_t>(m)];
+            // A preset voice by its name too; the name is passed over when read back.
+            const std::string text =
+                f.get == getVoice ? multiVoiceLabel(f.get(record, f.part), sy35) : multiFieldText(f, record);
+            out += prefix + f.path + "=" + text + "\n";
+        }
     }
     return out;
 }
@@ -691,4 +699,38 @@ void remapMultiVoices(Bank& bank, int from, int to, bool swap)
         if (changed)
             setMultiChecksum(m);
     }
+}
+
+std::string presetVoiceName(int number)
+{
+    static const std::array<std::string, bankVoices> names = [] {
+        std::array<std::string, bankVoices> n;
+        std::istringstream in(sy22_preset_voices_csv);
+        std::string line;
+        while (std::getline(in, line)) {
+            // P01,"Genesis "
+            if (line.size() < 6 || line[0] != 'P' || line[3] != ',')
+                continue;
+            const int slot = (line[1] - '0') * 10 + (line[2] - '0') - 1;
+            const auto open = line.find('"');
+            const auto close = line.rfind('"');
+            if (slot < 0 || slot >= bankVoices || open == std::string::npos || close <= open)
+                continue;
+            std::string name = line.substr(open + 1, close - open - 1);
+            while (!name.empty() && name.back() == ' ')
+                name.pop_back();
+            n[static_cast<size_t>(slot)] = name;
+        }
+        return n;
+    }();
+    return number >= 0 && number < bankVoices ? names[static_cast<size_t>(number)] : std::string();
+}
+
+std::string multiVoiceLabel(int shownVoice, bool sy35)
+{
+    const std::string text = multiVoiceText(shownVoice);
+    if (sy35 || shownVoice < 0 || shownVoice >= bankVoices)
+        return text;
+    const std::string name = presetVoiceName(shownVoice);
+    return name.empty() ? text : text + " " + name;
 }

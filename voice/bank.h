@@ -155,7 +155,9 @@ std::string multiFieldText(const MultiField&, const MultiRecord&);
 bool multiFieldValue(const MultiField&, const std::string& text, int& value);
 std::string multiVoiceText(int shownVoice);   // "P01".."C64"
 
-std::string formatBank(const Bank&);   // what `tarvik-voice bank show` prints
+// What `tarvik-voice bank show` prints; a part naming an SY-22 preset voice gives its
+// name too (sy35: the number alone).
+std::string formatBank(const Bank&, bool sy35 = false);
 // Applies `multi[M].path=value` lines to the bank's multis (a `voice[Inn].name=` line is
 // accepted when it names the slot's own name, so `bank show` output applies as is).
 // On the first bad line returns false with error "line N: ..." and the bank as it was.
@@ -170,3 +172,10 @@ bool parseMultiLine(std::string line, int number, Bank& bank, std::string& error
 // A voice moved from slot `from` to slot `to` (0..63): every part naming I(from+1)
 // names I(to+1). swap = both directions at once (slots swapped). Checksums kept right.
 void remapMultiVoices(Bank& bank, int from, int to, bool swap);
+
+// The SY-22's preset voice P(number+1) by name, trailing blanks cut ("Fanfare"); "" for
+// a number outside 0..63.
+std::string presetVoiceName(int number);
+// A multi part's voice (0..191, as the multi field gives it) as the lists show it:
+// "P30 Fanfare" for an SY-22 preset (sy35: the number alone, "P30"), else "I05".
+std::string multiVoiceLabel(int shownVoice, bool sy35 = false);

@@ -16,9 +16,11 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/comparevoice.h"
 #include "app/dialogs.h"
 #include "app/librarydialogs.h"
 #include "app/mainform.h"
@@ -554,9 +556,9 @@ TEST_F(MainFormTest, EveryMenuInItsOrderAndEveryListedWindowOpensFromItsAction)
                                                   "SaveBank",    "-",         "sepExit",      "Exit"}));
     EXPECT_EQ(names(bar[1]->menu()),
               (QStringList{"ElementsAC", "ElementsBD", "VoiceCommon", "Vectors", "ShowBank", "ShowMultis",
-                           "Explore", "-", "Undo", "Redo", "Compare", "Mutate"}));
+                           "Explore", "-", "Undo", "Redo", "Compare", "Mutate", "CompareWith"}));
     EXPECT_EQ(names(bar[2]->menu()),
-              (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "GetAllVoices", "SendBank"}));
+              (QStringList{"SelectMidiDevices", "GetVoiceFromSynth", "StoreVoice", "GetAllVoices", "SendBank"}));
     EXPECT_EQ(bar[3]->objectName(), QStringLiteral("About"));
     EXPECT_EQ(action("Redo")->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
@@ -1015,4 +1017,26 @@ TEST_F(MainFormTest, CategoriesOfSeveralVoicesChangeOnlyWhatTheUserChanged)
     EXPECT_EQ(run->fileIO->readCategories(1), 0x0403u);
     EXPECT_EQ(run->fileIO->readCategories(4), 0x0002u);
     run->fileIO->closeFile();
+}
+
+TEST_F(MainFormTest, CompareWithListsTheOneDifferingFieldAndTakingItIsOneUndoStep)
+{
+    action("CompareWith")->trigger();
+    auto* compare = window<TCompareVoice>("CompareVoice");
+    ASSERT_TRUE(compare->isVisible());
+    const Voice mine = voice();
+    Voice other = mine;
+    const VoiceField& attack = *findVoiceField("element[2].carrier.rateAttack");
+    setFieldValue(other, attack, fieldValue(mine, attack) == 45 ? 31 : 45);
+    compare->setOther(other, QStringLiteral("a test voice"));
+    ASSERT_EQ(compare->twDiff->rowCount(), 1);
+    EXPECT_EQ(compare->twDiff->item(0, 0)->text(), QStringLiteral("Attack rate"));
+    EXPECT_EQ(compare->twDiff->item(0, 2)->text(), QString::number(fieldValue(other, attack)));
+
+    compare->takeRow(0);
+    EXPECT_EQ(fieldValue(voice(), attack), fieldValue(other, attack));
+    EXPECT_EQ(compare->twDiff->rowCount(), 0);   // the table follows the voice
+    action("Undo")->trigger();
+    EXPECT_EQ(std::memcmp(&voice(), &mine, sizeof(Voice)), 0);
+    EXPECT_EQ(compare->twDiff->rowCount(), 1);
 }

@@ -17,12 +17,14 @@
 
 #define APPTEST_OWN_JACK
 #include "app/bankwindow.h"
+#include "app/bankwritedialog.h"
 #include "app/dialogs.h"
 #include "app/explorewindow.h"
 #include "app/librarydialogs.h"
 #include "app/mainform.h"
 #include "app/setdevices.h"
 #include "app/startup.h"
+#include "app/storevoice.h"
 #include "app/voicelist.h"
 #include "apptest.h"
 #include "document/bankdocument.h"
@@ -606,6 +608,26 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     QTest::qWait(300);
     EXPECT_EQ(synth.count("bank-blocks"), p.blocksSent);
     EXPECT_TRUE(child<QPushButton>(window, "bSend")->isEnabled());
+}
+
+}   // namespace
+
+namespace {
+
+TEST_F(BankTest, StoreVoiceInSynthAsksBeforeReplacingTheSlotAndReportsWhatTheSynthesiserKept)
+{
+    VirtualSY22 synth;
+    startEditor(synth);
+    auto* store = apptest::window<TStoreVoice>("StoreVoice");
+    std::memcpy(run->document.voice.name, "MyPad   ", 8);
+    ASSERT_TRUE(store->store(16));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !store->writer()->busy(); }, 90000));
+    EXPECT_TRUE(progressShown);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].find("I17 holds '"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Replace it with 'MyPad'?"), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[1], "I17 now holds 'MyPad'; the other 63 voices and the 16 multis are unchanged");
+    EXPECT_EQ(synth.count("banks"), 1);
 }
 
 }   // namespace

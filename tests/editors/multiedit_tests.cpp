@@ -124,6 +124,12 @@ TEST(MultiEdit, APartNamesItsVoiceByBankAndNumberWithTheInternalVoicesName)
     pick(child<TPickList>(&edit, "cbBank1"), 2);
     EXPECT_EQ(field(doc.bank(), 0, "part[1].voice"), 128 + 6);
     EXPECT_EQ(child<QLabel>(&edit, "lVoiceName1")->text(), QStringLiteral("card"));
+    // An SY-22 preset by its name; the SY-35's are not known by name.
+    pick(child<TPickList>(&edit, "cbBank1"), 0);
+    EXPECT_EQ(child<QLabel>(&edit, "lVoiceName1")->text(), QStringLiteral("RainNite"));
+    edit.isSY35 = [] { return true; };
+    edit.refresh();
+    EXPECT_EQ(child<QLabel>(&edit, "lVoiceName1")->text(), QString());
     // The note limits are shown by name, as the synthesiser shows them.
     EXPECT_EQ(noteName(0), QStringLiteral("C-2"));
     EXPECT_EQ(noteName(61), QStringLiteral("C#3"));

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "tests/midi/vsy22.h"
+#include "voice/bankdiff.h"
 #include "voice/dumpcodec.h"
 #include "voice/voicefields.h"
 
@@ -284,7 +286,7 @@ TEST_F(Tool, SendBankRefusesABadFileWithItsReasonAndSendsAGoodOneWhole)
     }
 
     writeBytes(work + "/good.syx", good);
-    const ToolRun r = tool("send-bank good.syx --channel 5" + port);
+    const ToolRun r = tool("send-bank good.syx --channel 5 --no-verify" + port);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("block 17 of 17 sent\n"), std::string::npos) << r.err;
     // It returned with the last byte out: the synthesiser has the bank, and it is the first
@@ -297,6 +299,102 @@ TEST_F(Tool, SendBankRefusesABadFileWithItsReasonAndSendsAGoodOneWhole)
     // The pauses between blocks are the transport's (BankSend tests them): a program just
     // started can hand its first block to JACK a few cycles late under a sanitizer, which
     // shortens the first pause as the stand-in measures it without any fault of the sender.
+}
+
+// The message's bytes that differ from another's of the same length, as offsets.
+std::vector<size_t> differingBytes(const Bytes& a, const Bytes& b)
+{
+    std::vector<size_t> at;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        if (a[i] != b[i])
+            at.push_back(i);
+    return at;
+}
+
+TEST_F(Tool, StoreReplacesOnlyTheSlotAndAProtectedSynthesiserIsReportedAsKeepingNothing)
+{
+    const Bytes original = testBankMessage(3, 0);
+    writeBytes(work + "/memory.syx", original);
+    startSynth({"--bank", work + "/memory.syx"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    const std::string ports = " --in " + std::to_string(in) + " --out " + std::to_string(out);
+    Voice v;
+    randomVoice(v, 99);
+    std::memcpy(v.name, "MyPad   ", 8);
+    writeBytes(work + "/mypad.syx", encoded(v));
+
+    ToolRun r = tool("store mypad.syx I17" + ports);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("I17 holds '"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("I17 now holds 'MyPad'; the other 63 voices and the 16 multis are unchanged\n"),
+              std::string::npos)
+        << r.err;
+    // What went out is the bank as received but slot 17's record and its block's checksum.
+    const Bytes sent = synth->received(2);
+    ASSERT_EQ(sent.size(), original.size());
+    const size_t record = bankBlockOffset(4) + 2;
+    const size_t checksum = record + bankVoicePayload;
+    for (size_t at : differingBytes(original, sent))
+        EXPECT_TRUE((at >= record && at < record + bankRecordSize) || at == checksum) << at;
+    Bank before, after;
+    std::string error;
+    ASSERT_TRUE(parseBankDump(original.data(), original.size(), before, error)) << error;
+    const Bytes memory = readBytes(synth->dir + "/memory.syx");
+    ASSERT_TRUE(parseBankDump(memory.data(), memory.size(), after, error)) << error;
+    const BankDifference d = bankDifference(before, after);
+    EXPECT_EQ(d.voices, std::vector<int>{16});
+    EXPECT_TRUE(d.multis.empty());
+    EXPECT_EQ(decodedVoice(after.voices[16].data()).name, std::string("MyPad   "));
+
+    // Memory protect on: the truth, and a failing status.
+    ASSERT_TRUE(synth->restart({"--protect"}));
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    randomVoice(v, 100);
+    writeBytes(work + "/other.syx", encoded(v));
+    r = tool("store other.syx I17 --in " + std::to_string(in) + " --out " + std::to_string(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("tarvik-voice: The synthesiser kept nothing: is its memory protect on?\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(Tool, StoreRefusesABadSlotOrFileAndSendsNothingWhenTheSynthesiserIsSilent)
+{
+    startSynth({"--silent"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    const std::string ports = " --in " + std::to_string(in) + " --out " + std::to_string(out);
+    Voice v;
+    randomVoice(v, 5);
+    writeBytes(work + "/v.syx", encoded(v));
+    Bytes broken = encoded(v);
+    broken[300] ^= 0x01;
+    writeBytes(work + "/broken.syx", broken);
+    for (const char* words : {"v.syx I65", "v.syx I00", "v.syx P01", "broken.syx I01"}) {
+        const ToolRun r = tool(std::string("store ") + words + ports);
+        EXPECT_EQ(r.status, 1) << words;
+        EXPECT_EQ(r.err.find("Reading"), std::string::npos) << r.err;
+    }
+    const ToolRun r = tool("store v.syx I01" + ports);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("did not answer"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was sent"), std::string::npos) << r.err;
+    EXPECT_EQ(synth->count("banks"), 0);
+}
+
+TEST_F(Tool, SendBankReadsBackAndNamesTheFourSlotsOfADroppedBlock)
+{
+    startSynth({"--drop-block", "5"});
+    int in = -1, out = -1;
+    ASSERT_NO_FATAL_FAILURE(findPorts(in, out));
+    writeBytes(work + "/good.syx", testBankMessage(11, 0));
+    const ToolRun r = tool("send-bank good.syx --in " + std::to_string(in) + " --out " + std::to_string(out));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("tarvik-voice: The bank read back differs from what was sent in I17, I18, I19 and "
+                         "I20\n"),
+              std::string::npos)
+        << r.err;
 }
 
 namespace {

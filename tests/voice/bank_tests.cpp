@@ -210,7 +210,7 @@ TEST(MultiFields, ShowLinesApplyBackAndABadLineChangesNothing)
     const Bank bank = variedBank();
     const std::string shown = formatBank(bank);
     for (const char* line : {"voice[I64].name=", "\nmulti[1].part[8].channel=16\n",
-                             "\nmulti[2].part[2].voice=I02\n", "\nmulti[2].part[3].voice=P29\n",
+                             "\nmulti[2].part[2].voice=I02\n", "\nmulti[2].part[3].voice=P29 BrasSect\n",
                              "\nmulti[3].part[3].detune=-2\n", "\nmulti[1].part[1].level=99\n"})
         EXPECT_NE(shown.find(line), std::string::npos) << line;
     Bank other = bank;

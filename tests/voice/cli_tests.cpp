@@ -14,6 +14,7 @@
 #include "voice/dumpcodec.h"
 #include "voice/explore.h"
 #include "voice/voicefields.h"
+#include "voice/voicefields.h"
 
 namespace fs = std::filesystem;
 
@@ -200,7 +201,7 @@ TEST_F(Cli, UsageListsEveryCommandAndUnknownWordsGetIt)
                             "[--out N] [--channel C]\n" +
                             help + "save the synthesiser's 64 voices as it sends them\n"),
               std::string::npos);
-    EXPECT_NE(none.err.find("\n  send-bank BANK.SYX [--out N] [--channel C]\n" + help +
+    EXPECT_NE(none.err.find("\n  send-bank BANK.SYX [--in N] [--out N] [--channel C] [--no-verify]\n" + help +
                             "check a bank file whole, then replace the\n" + help + "synthesiser's 64"),
               std::string::npos);
     EXPECT_NE(none.err.find("\n  --version                      show the version\nDevices and channel"),
@@ -298,3 +299,25 @@ TEST_F(Cli, BlendMorphNudgeAndBreedWriteVoicesFromWellFormedParentsOnly)
 }
 
 }   // namespace
+
+TEST_F(Cli, DiffGivesOneLinePerFieldAndItsStatusSaysEqualDifferentOrBad)
+{
+    Voice a;
+    randomVoice(a, 12);
+    Voice b = a;
+    const VoiceField& attack = *findVoiceField("element[2].carrier.rateAttack");
+    setFieldValue(a, attack, 31);
+    setFieldValue(b, attack, 45);
+    write("a.syx", dumpOf(a));
+    write("b.syx", dumpOf(b));
+    const Outcome same = run("diff " + file("a.syx") + " " + file("a.syx"));
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.out, "");
+    const Outcome differ = run("diff " + file("a.syx") + " " + file("b.syx"));
+    EXPECT_EQ(differ.status, 1);
+    EXPECT_EQ(differ.out, "element[2].carrier.rateAttack (Attack rate): 31 -> 45\n");
+    writeText("junk.syx", "not a dump");
+    EXPECT_EQ(run("diff " + file("a.syx") + " " + file("junk.syx")).status, 2);
+    EXPECT_EQ(run("diff " + file("a.syx") + " lib:0 --library " + file("none.syl")).status, 2);
+    EXPECT_EQ(run("diff " + file("a.syx")).status, 2);
+}

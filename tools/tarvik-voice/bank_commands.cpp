@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "files/filewrite.h"
+#include "settings/settings.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
 
@@ -60,7 +61,8 @@ int bankShow(const Args& args)
     Bank bank;
     if (!readBankArgument(args, "show", data, bank))
         return 1;
-    const std::string text = formatBank(bank);
+    // The SY-35's preset voices are not known by name: its settings show the number alone.
+    const std::string text = formatBank(bank, TSettings(settingsFileName).model == 1);
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         return fail("cannot write the lines");
     return 0;

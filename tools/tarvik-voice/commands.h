@@ -19,6 +19,8 @@ int cmdSend(const Args& args);
 int cmdGet(const Args& args);
 int cmdGetBank(const Args& args);
 int cmdSendBank(const Args& args);
+int cmdStore(const Args& args);
+int cmdDiff(const Args& args);
 int libraryList(const Args& args);
 int libraryAdd(const Args& args);
 int libraryGet(const Args& args);

@@ -13,7 +13,11 @@
 #include "files/filewrite.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
+#include "settings/settings.h"
 #include "tools/tarvik-voice/commands.h"
+#include "voice/bank.h"
+#include "voice/bankdiff.h"
+#include "voice/dumpcodec.h"
 #include "voice/voice.h"
 
 namespace {
@@ -521,4 +525,108 @@ int libraryBank(const Args& args)
     if (!out.open(target) || !out.write(message.data(), message.size()) || !out.commit())
         return fail(out.error);
     return 0;
+}
+
+namespace {
+
+// One side of a diff: a voice (a single-dump file or lib:N) or a bank file.
+struct DiffSide {
+    bool isBank = false;
+    Voice voice{};
+    Bank bank{};
+};
+
+// A far larger file than a bank is no side of a diff.
+constexpr std::uintmax_t largestDiffFile = 1024 * 1024;
+
+bool readLibrarySide(const std::string& word, const std::string& path, DiffSide& side)
+{
+    int32_t n = 0;
+    if (!parseRecordNumber(word.substr(4), n))
+        return false;
+    if (!isRegularFile(path)) {
+        libraryMissing(path);
+        return false;
+    }
+    if (refusedAsNoLibrary(path))
+        return false;
+    ToolEvents events;
+    events.file = path;
+    TFileIO io(path);
+    io.events = &events;
+    if (!recordHeld(n, word.substr(4), io.countRecords(), path))
+        return false;
+    VoiceDump record;
+    if (!io.readDump(n, record.data())) {
+        fail(io.lastError);
+        return false;
+    }
+    side.voice = decodedVoice(record.data());
+    return true;
+}
+
+bool readDiffSide(const std::string& word, const std::string& library, DiffSide& side)
+{
+    if (word.rfind("lib:", 0) == 0)
+        return readLibrarySide(word, library, side);
+    std::vector<uint8_t> data;
+    std::string error;
+    struct stat st {};
+    if (stat(word.c_str(), &st) == 0 && static_cast<std::uintmax_t>(st.st_size) > largestDiffFile) {
+        fail(word + ": neither a voice dump nor a bank dump");
+        return false;
+    }
+    if (!readFile(word, data, error)) {
+        fail(error);
+        return false;
+    }
+    if (hasBankHead(data.data(), data.size())) {
+        side.isBank = true;
+        if (parseBankDump(data.data(), data.size(), side.bank, error))
+            return true;
+        fail(word + ": " + error);
+        return false;
+    }
+    const long at = findVoiceDump(data.data(), data.size());
+    const char* problem = at < 0 ? "neither a voice dump nor a bank dump" : checkVoiceDump(data.data() + at);
+    if (*problem) {
+        fail(word + ": " + problem);
+        return false;
+    }
+    side.voice = decodedVoice(data.data() + at);
+    return true;
+}
+
+}   // namespace
+
+int cmdDiff(const Args& args)
+{
+    // 0 alike, 1 different, 2 bad input.
+    Args words;
+    std::string path = libraryFileName, unused, error;
+    if (!takeOptions(args, false, words, path, unused, error) || words.size() != 2) {
+        fail(error.empty() ? usageOf("diff") : error + "; " + usageOf("diff"));
+        return 2;
+    }
+    DiffSide a, b;
+    if (!readDiffSide(words[0], path, a) || !readDiffSide(words[1], path, b))
+        return 2;
+    if (a.isBank != b.isBank) {
+        fail("one is a voice, the other a bank: a voice is compared with a voice, a bank with a bank");
+        return 2;
+    }
+    std::vector<std::string> lines;
+    if (a.isBank)
+        lines = bankDifferenceLines(a.bank, b.bank, TSettings(settingsFileName).model == 1);
+    else
+        for (const VoiceFieldDifference& d : voiceDifferences(a.voice, b.voice))
+            lines.push_back(differenceLine(d));
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        fail("cannot write the lines");
+        return 2;
+    }
+    return lines.empty() ? 0 : 1;
 }

@@ -22,10 +22,18 @@ const Command commands[] = {
     {"get", "", "OUT.SYX [--in N] [--out N] [--channel C]", "", cmdGet},
     {"get-bank", "", "OUT.SYX [--in N] [--out N] [--channel C]",
      "save the synthesiser's 64 voices as it sends them", cmdGetBank},
-    {"send-bank", "", "BANK.SYX [--out N] [--channel C]",
+    {"send-bank", "", "BANK.SYX [--in N] [--out N] [--channel C] [--no-verify]",
      "check a bank file whole, then replace the\n"
-     "synthesiser's 64 voices and 16 multis with it",
+     "synthesiser's 64 voices and 16 multis with it\n"
+     "and read it back to prove it kept them",
      cmdSendBank},
+    {"store", "", "FILE.SYX I17 [--in N] [--out N] [--channel C]",
+     "put the voice in a slot of the synthesiser's\n"
+     "memory, the rest of its bank kept, and prove it",
+     cmdStore},
+    {"diff", "", "A B [--library FILE]", "the fields of two voices (FILE.SYX or lib:N) or\n"
+                       "the slots and multi fields of two banks that differ",
+     cmdDiff},
     {"library", "list", "[FILE]", "", libraryList},
     {"library", "add", "FILE.SYX [--mask N] [--library FILE]", "", libraryAdd},
     {"library", "get", "N OUT.SYX [--library FILE]", "", libraryGet},

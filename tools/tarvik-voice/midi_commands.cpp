@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tarvik-voice ports, send, get, get-bank and send-bank: the editor's own transport, with
-// the user told by lines on standard error instead of dialogs.
+// tarvik-voice ports, send, get, get-bank, send-bank and store: the editor's own
+// transport, with the user told by lines on standard error instead of dialogs.
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -11,16 +11,21 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <iostream>
 #include <thread>
+
+#include <unistd.h>
 
 #include "files/filewrite.h"
 #include "library/fileio.h"
+#include "midi/bankwrite.h"
 #include "midi/fetch.h"
 #include "midi/midiport.h"
 #include "midi/syprotocol.h"
 #include "settings/settings.h"
 #include "tools/tarvik-voice/commands.h"
 #include "voice/bank.h"
+#include "voice/bankdiff.h"
 #include "voice/dumpcodec.h"
 
 namespace {
@@ -153,6 +158,75 @@ template <class Hook> bool fetchFromSynth(const TSettings& settings, bool bank, 
     }
     loop.exec();
     midi.port.closePorts();
+    return true;
+}
+
+// The question before a slot's voice is replaced: asked only of someone at a terminal
+// (a script that names the slot has decided).
+bool mayReplace(int slot, const std::string& current, const std::string& replacement)
+{
+    std::fprintf(stderr, "%s holds '%s' now; it is to hold '%s'.\n", slotText(slot).c_str(), current.c_str(),
+                 replacement.c_str());
+    if (!isatty(STDIN_FILENO))
+        return true;
+    std::fputs("Replace it? [y/N] ", stderr);
+    std::fflush(stderr);
+    std::string answer;
+    std::getline(std::cin, answer);
+    return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+// A verified bank write (a store, or a whole bank) on the options' ports, run to its
+// end in an event loop of its own; start begins it. Its stages and blocks are told on
+// standard error, and its report last. 0 only when the synthesiser holds what was sent.
+template <class Start> int runBankWrite(const TSettings& settings, Start start)
+{
+    std::string error;
+    ToolMidi midi(settings);
+    if (!openBothPorts(midi, settings, error))
+        return fail(error);
+    const ToolApplication application;
+    TMIDIFetch fetch(midi.protocol);
+    TBankWrite write(midi.protocol, fetch);
+    TBankWrite::Result result;
+    QEventLoop loop;
+    QObject::connect(&write, &TBankWrite::stageChanged, [&](TBankWrite::Stage stage) {
+        if (stage != TBankWrite::Stage::confirming && stage != TBankWrite::Stage::sending)
+            std::fprintf(stderr, "%s\n", TBankWrite::stageText(stage).c_str());
+    });
+    QObject::connect(&write, &TBankWrite::progress, [&](int done, int total) {
+        if (write.stage() == TBankWrite::Stage::sending && done > 0)
+            std::fprintf(stderr, "block %d of %d sent\n", done, total);
+    });
+    QObject::connect(&write, &TBankWrite::confirmReplace,
+                     [&](int slot, const std::string& current, const std::string& replacement) {
+                         if (mayReplace(slot, current, replacement))
+                             write.proceed();
+                         else
+                             write.cancel();
+                     });
+    QObject::connect(&write, &TBankWrite::finished, [&](const TBankWrite::Result& r) {
+        result = r;
+        loop.quit();
+    });
+    if (!start(write))
+        return fail("the bank request could not be sent to MIDI output device " +
+                    std::to_string(settings.outDevice));
+    loop.exec();
+    midi.port.closePorts();
+    if (result.kind != TBankWrite::Result::Kind::kept)
+        return fail(result.text);
+    std::fprintf(stderr, "%s\n", result.text.c_str());
+    return 0;
+}
+
+// Takes an option without a value out of the words; true when it was there.
+bool takeFlag(Args& args, const std::string& flag)
+{
+    const auto it = std::find(args.begin(), args.end(), flag);
+    if (it == args.end())
+        return false;
+    args.erase(it);
     return true;
 }
 
@@ -303,11 +377,13 @@ int cmdGetBank(const Args& args)
     return 0;
 }
 
-int cmdSendBank(const Args& args)
+int cmdSendBank(const Args& words)
 {
+    Args args = words;
+    const bool verify = !takeFlag(args, "--no-verify");
     MidiOptions o;
     std::string error;
-    if (!readOptions(args, false, false, o, error))
+    if (!readOptions(args, verify, false, o, error))
         return fail("send-bank: " + error);
     // The header's channel stays as the file has it unless the option says otherwise.
     const bool channelGiven = std::find(args.begin(), args.end(), "--channel") != args.end();
@@ -332,6 +408,10 @@ int cmdSendBank(const Args& args)
         bank[dumpChannelOffset] = channelBits(o.settings.midiChannel);
 
     const TSettings& settings = o.settings;
+    // The bank read first and read back after: the send is reported done only when the
+    // synthesiser kept it.
+    if (verify)
+        return runBankWrite(settings, [&](TBankWrite& write) { return write.startSend(bank); });
     ToolMidi midi(settings);
     if (!openOutputPort(midi, settings, error))
         return fail(error);
@@ -363,6 +443,36 @@ int cmdSendBank(const Args& args)
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    std::fprintf(stderr, "bank sent, %zu bytes\n", bank.size());
+    std::fprintf(stderr, "bank sent, %zu bytes (not read back: whether the synthesiser kept it is not proven)\n",
+                 bank.size());
     return 0;
+}
+
+int cmdStore(const Args& args)
+{
+    MidiOptions o;
+    std::string error;
+    if (!readOptions(args, true, true, o, error))
+        return fail("store: " + error);
+    int slot = -1;
+    if (o.more.size() != 1)
+        return fail(usageOf("store"));
+    if (!parseSlotText(o.more[0], slot))
+        return fail("store: '" + o.more[0] + "' is no slot of the synthesiser's memory (I01 to I64)");
+    // One well-formed voice, nothing less and nothing more: the slot gets exactly it.
+    std::vector<uint8_t> data;
+    if (!readFile(o.file, data, error))
+        return fail(error);
+    const long at = findVoiceDump(data.data(), data.size());
+    if (at < 0)
+        return fail(o.file + ": no voice dump in the file; nothing was sent");
+    const char* problem = checkVoiceDump(data.data() + at);
+    if (*problem)
+        return fail(o.file + ": " + problem + "; nothing was sent");
+    const size_t after = static_cast<size_t>(at) + dumpSize;
+    if (findVoiceDump(data.data() + after, data.size() - after) >= 0)
+        return fail(o.file + ": more than one voice in the file; nothing was sent");
+    VoiceDump dump;
+    std::copy(data.begin() + at, data.begin() + static_cast<long>(after), dump.begin());
+    return runBankWrite(o.settings, [&](TBankWrite& write) { return write.startStore(dump, slot); });
 }

@@ -9,9 +9,10 @@
 // 64 voices and 16 multis by their fixed sizes whatever the counts say; a block whose
 // checksum fails stops the receive, the blocks before it staying written, and the
 // records from that block on are checked as at power-on. With --protect (memory
-// protect) a bank dump writes nothing. Each block must begin at least 100 ms after
-// the end of the one before (the bytes timed as the MIDI wire would carry them):
-// one that comes sooner is reported on standard error and counted. At power-on
+// protect) a bank dump writes nothing; with --drop-block K it writes every block but
+// block K. Each block must begin at least 100 ms after the end of the one before (the
+// bytes timed as the MIDI wire would carry them): one that comes sooner is reported on
+// standard error and counted. At power-on
 // (--power-cycle, or memory loaded from --state) every voice or multi with a bad tag
 // or checksum is replaced by the initial one, as the synthesiser does.
 //
@@ -86,6 +87,7 @@ struct Options {
     bool otherFirst = false;
     bool wirePace = true;
     bool protect = false;
+    int dropBlock = 0;   // 1..17: that block of a bank dump is passed over
     bool powerCycle = false;
     long delayMs = 0;
     long lifetimeSeconds = 3600;
@@ -96,11 +98,13 @@ const char usage[] =
     "                    [--state DIR]\n"
     "                    [--silent] [--delay-ms N] [--other-first] [--answer-channel C]\n"
     "                    [--no-wire-pace] [--lifetime SECONDS] [--protect] [--power-cycle]\n"
+    "                    [--drop-block K]\n"
     "  Opens the JACK MIDI ports CLIENT:in and CLIENT:out (channel C is 0..15).\n"
     "  --bank takes a bank dump (voices and multis) or a file of single dumps: its\n"
     "  first 64 voices fill the memory, the current voice filling any places left.\n"
     "  --state DIR keeps the memory in DIR/memory.syx and loads it at the next start.\n"
     "  --protect: memory protect on, a bank dump writes nothing.\n"
+    "  --drop-block K: a bank dump writes every block but block K (1..17).\n"
     "  --power-cycle: starts with the power-on check of the memory.\n";
 
 // Set by the signal handler, which can reach nothing else.
@@ -282,6 +286,9 @@ bool parse(int argc, char** argv, Options& o)
             o.wirePace = false;
         } else if (a == "--protect") {
             o.protect = true;
+        } else if (a == "--drop-block" && hasValue && readNumber(argv[i + 1], 1, bankBlockCount, v)) {
+            o.dropBlock = static_cast<int>(v);
+            ++i;
         } else if (a == "--power-cycle") {
             o.powerCycle = true;
         } else {
@@ -630,8 +637,13 @@ private:
             const size_t size =
                 multis ? static_cast<size_t>(multiWireSize) : static_cast<size_t>(bankRecordSize);
             if (in.record.size() == size) {
-                // Written as it arrives, before the block's checksum is in.
+                // Written as it arrives, before the block's checksum is in; a
+                // dropped block's records are passed over.
                 const size_t block = static_cast<size_t>(in.block);
+                if (in.block + 1 == options.dropBlock) {
+                    in.record.clear();
+                    return;
+                }
                 const size_t index = (in.at - 2 - (in.block == 0 ? 10 : 0)) / size - 1;
                 if (multis) {
                     memory.multis[index] = multiFromWire(in.record.data());
