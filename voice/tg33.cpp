@@ -293,6 +293,15 @@ TG33Record tg33RecordOfSingle(const uint8_t* m)
     return r;
 }
 
+long findTG33Single(const uint8_t* data, size_t size)
+{
+    for (size_t i = 0; i + tg33SingleSize <= size; ++i)
+        if (data[i] == sysexStart && hasTG33SingleHead(data + i, size - i) &&
+            !*tg33SingleFault(data + i, tg33SingleSize - 1, data[i + tg33SingleSize - 1] == sysexEnd))
+            return static_cast<long>(i);
+    return -1;
+}
+
 std::vector<TG33BankBlock> readTG33BankBlocks(const uint8_t* m, size_t length)
 {
     std::vector<TG33BankBlock> blocks(tg33BankBlocks);

@@ -83,6 +83,9 @@ bool hasTG33MultiHead(const uint8_t* m, size_t size);
 const char* tg33SingleFault(const uint8_t* m, size_t length, bool closed);
 // The record of a good TG33 single dump.
 TG33Record tg33RecordOfSingle(const uint8_t* m);
+// The first good TG33 single dump in a byte run (605 bytes from an F0 with the single's
+// head to an F7, no status byte between, checksum right): its offset, or -1.
+long findTG33Single(const uint8_t* data, size_t size);
 
 // One block of a TG33 bank as read: its four records, or why it was refused
 // ("truncated", "bad block size", "a status byte inside the data", "bad checksum").

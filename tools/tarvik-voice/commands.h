@@ -10,6 +10,7 @@
 
 using Args = std::vector<std::string>;
 struct Bank;
+enum class VoiceModel;
 
 int cmdShow(const Args& args);
 int cmdEncode(const Args& args);
@@ -35,6 +36,7 @@ int cmdBlend(const Args& args);
 int cmdMorph(const Args& args);
 int cmdNudge(const Args& args);
 int cmdBreed(const Args& args);
+int cmdConvert(const Args& args);
 
 // One row of the command table: the command's name, its sub-command ("" for a command
 // of one word), the words that follow as the usage shows them, what it does (lines
@@ -57,6 +59,10 @@ bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& 
 // Reads a bank file strictly (every check of checkBankDump); false with the message,
 // naming the file, when it is no good bank.
 bool readBankFile(const std::string& path, std::vector<uint8_t>& data, Bank& bank, std::string& error);
+
+// Takes "--model sy22|sy35" out of args; model is the settings file's without it. False
+// with the message when the value is neither.
+bool takeModelOption(Args& args, VoiceModel& model, std::string& error);
 
 // A one-line message on standard error; returns 1 for `return fail(...)`.
 int fail(const std::string& message);
