@@ -156,6 +156,25 @@ void reportSyLosses(const uint8_t* d, int depth, VoiceModel model, ConversionRep
         reportSy35Waves(d[syWaveOffset[0]], d[syWaveOffset[2]], (d[syConfigByte] & 1) != 0, true, report);
 }
 
+// The bytes both records share, the pans mirrored: from a TG33 record into an SY dump
+// (toSy), or from an SY dump into a TG33 record.
+void copyShared(const uint8_t* from, uint8_t* to, bool toSy)
+{
+    for (const Span& s : sharedSpans)
+        std::memcpy(to + (toSy ? s.sy : s.tg33), from + (toSy ? s.tg33 : s.sy),
+                    static_cast<size_t>(s.length));
+    for (int e = 0; e < 4; ++e)
+        to[toSy ? syPanOffset[e] : tg33PanOffset[e]] =
+            mirroredPan(from[toSy ? tg33PanOffset[e] : syPanOffset[e]]);
+}
+
+// Data bytes only: a status byte in a damaged source never reaches a message.
+void copy7(const uint8_t* from, uint8_t* to, int size)
+{
+    for (int i = 0; i < size; ++i)
+        to[i] = from[i] & 0x7F;
+}
+
 bool headWithText(const uint8_t* m, size_t size, const char* text)
 {
     return size >= sysexHeadSize && hasSysexHead(m, size) && std::memcmp(m + 6, text, 10) == 0;
@@ -216,8 +235,7 @@ bool sy35WaveDiffers(int wave)
 VoiceDump dumpFromTG33Record(const uint8_t* record, VoiceModel model, ConversionReport* report)
 {
     uint8_t r[tg33RecordSize];
-    for (int i = 0; i < tg33RecordSize; ++i)
-        r[i] = record[i] & 0x7F;
+    copy7(record, r, tg33RecordSize);
     VoiceDump d{};
     writeDumpHead(d.data());
     d[16] = voiceTag >> 7;
@@ -225,10 +243,7 @@ VoiceDump dumpFromTG33Record(const uint8_t* record, VoiceModel model, Conversion
     const int depth = syEffectDepth(r[tg33Balance], r[tg33Send]);
     d[syEffectByte] = static_cast<uint8_t>(depth << 4 | (r[tg33EffectType] & 0x0F));
     d[syConfigByte] = r[tg33Config] & 1;
-    for (const Span& s : sharedSpans)
-        std::memcpy(d.data() + s.sy, r + s.tg33, static_cast<size_t>(s.length));
-    for (int e = 0; e < 4; ++e)
-        d[static_cast<size_t>(syPanOffset[e])] = mirroredPan(r[tg33PanOffset[e]]);
+    copyShared(r, d.data(), true);
     d[syTrailByte] = 0;
     d[dumpSize - 1] = sysexEnd;
     setInnerChecksum(d.data());
@@ -240,8 +255,7 @@ VoiceDump dumpFromTG33Record(const uint8_t* record, VoiceModel model, Conversion
 TG33Record tg33RecordFromDump(const uint8_t* dump, VoiceModel model, ConversionReport* report)
 {
     uint8_t d[dumpSize];
-    for (int i = 0; i < dumpSize; ++i)
-        d[i] = dump[i] & 0x7F;
+    copy7(dump, d, dumpSize);
     TG33Record r{};
     const int depth = (d[syEffectByte] >> 4) & 7;
     r[tg33Config] =
@@ -249,10 +263,7 @@ TG33Record tg33RecordFromDump(const uint8_t* dump, VoiceModel model, ConversionR
     r[tg33EffectType] = d[syEffectByte] & 0x0F;
     r[tg33Balance] = static_cast<uint8_t>(tg33EffectBalance(depth));
     r[tg33Send] = static_cast<uint8_t>(tg33EffectSend(depth));
-    for (const Span& s : sharedSpans)
-        std::memcpy(r.data() + s.tg33, d + s.sy, static_cast<size_t>(s.length));
-    for (int e = 0; e < 4; ++e)
-        r[static_cast<size_t>(tg33PanOffset[e])] = mirroredPan(d[syPanOffset[e]]);
+    copyShared(d, r.data(), false);
     if (report)
         reportSyLosses(d, depth, model, report);
     return r;
@@ -336,8 +347,8 @@ std::vector<TG33BankBlock> readTG33BankBlocks(const uint8_t* m, size_t length)
 std::vector<uint8_t> tg33SingleDump(const TG33Record& record)
 {
     std::vector<uint8_t> m(tg33SingleSize);
-    const uint8_t head[6] = {sysexStart, sysexManufacturer, 0x00, sysexFormat, tg33SingleCount[0],
-                             tg33SingleCount[1]};
+    const uint8_t head[6] = {sysexStart,  sysexManufacturer,  0x00,
+                             sysexFormat, tg33SingleCount[0], tg33SingleCount[1]};
     std::memcpy(m.data(), head, sizeof head);
     std::memcpy(m.data() + 6, tg33SingleHeaderText, 10);
     for (size_t i = 0; i < record.size(); ++i)

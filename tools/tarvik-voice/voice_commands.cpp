@@ -72,7 +72,7 @@ int cmdShow(const Args& arguments)
     // conversion lost on standard error.
     const long tg33 = findTG33Single(data.data(), data.size());
     VoiceDump converted;
-    const uint8_t* dump = data.data() + at;
+    const uint8_t* dump = at >= 0 ? data.data() + at : nullptr;
     if (tg33 >= 0 && (at < 0 || tg33 < at)) {
         ConversionReport report;
         converted = dumpFromTG33Record(tg33RecordOfSingle(data.data() + tg33).data(), model, &report);
