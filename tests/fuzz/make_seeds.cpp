@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "library/voiceimport.h"
-#include "voice/tg33.h"
 #include "settings/settings.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "voice/tg33.h"
 
 namespace fs = std::filesystem;
 
