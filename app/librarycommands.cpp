@@ -188,8 +188,10 @@ void TLibraryCommands::showSummary(const ImportSummary& summary, const QString& 
         lines << QString() << QStringLiteral("Converted voices and passed over:");
     for (int i = 0; i < std::min(notes, shown); ++i)
         lines << QStringLiteral("  ") + QString::fromStdString(summary.notes[static_cast<size_t>(i)]);
-    if (notes > shown)
-        lines << QStringLiteral("  ... and %1 more").arg(notes - shown);
+    if (summary.noteCount > shown && notes > shown)
+        lines << QStringLiteral("  ... and %1 more")
+                     .arg(QLocale(QLocale::English)
+                              .toString(static_cast<qlonglong>(summary.noteCount - shown)));
     if (!note.isEmpty())
         lines << QString() << note;
     tellUser(&window, caption, lines.join(QLatin1Char('\n')));

@@ -385,6 +385,7 @@ ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& path
     std::vector<VoiceDump> voices;
     std::vector<uint8_t> converted;
     std::vector<std::string> notes;
+    int64_t noteCount = 0;
     std::vector<std::string> reasons;
     int64_t refused = 0;
     int filesRead = 0;
@@ -405,6 +406,7 @@ ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& path
         for (const std::string& line : r.notes)
             if (notes.size() < keptRefusals)
                 notes.push_back(line);
+        noteCount += static_cast<int64_t>(r.notes.size() + r.moreNotes);
         for (const VoiceRefusal& refusal : r.refusals)
             if (reasons.size() < keptRefusals)
                 reasons.push_back(refusal.text());
@@ -414,6 +416,7 @@ ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& path
     if (!voices.empty())
         s = io.appendDumps(voices, mask, keepDuplicates, progress, &converted);
     s.notes = std::move(notes);
+    s.noteCount = noteCount;
     s.refused = refused;
     s.reasons = std::move(reasons);
     s.filesRead = filesRead;

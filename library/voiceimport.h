@@ -73,6 +73,7 @@ struct ImportSummary {
     bool cancelled = false;
     bool writeFailed = false;         // the library could not be written to the end
     std::vector<std::string> notes;   // the readers' notes (VoiceReadResult::notes), the first keptRefusals
+    int64_t noteCount = 0;            // all of them
     // "added A, duplicates B, refused C"; "added 64 (converted from TG33), ..." when
     // every voice added was converted, "added 70 (64 converted from TG33), ..." when some.
     std::string line() const;

@@ -327,6 +327,9 @@ int libraryImport(const Args& arguments)
     std::fflush(stdout);
     for (const std::string& note : s.notes)
         std::fprintf(stderr, "%s\n", note.c_str());
+    if (s.noteCount > static_cast<int64_t>(s.notes.size()))
+        std::fprintf(stderr, "and %lld more notes\n",
+                     static_cast<long long>(s.noteCount - static_cast<int64_t>(s.notes.size())));
     for (const std::string& reason : s.reasons)
         fail(reason);
     if (!s.moreLine().empty())
