@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QLocale>
@@ -21,12 +22,23 @@
 #include "app/voicelist.h"
 #include "document/voicedocument.h"
 #include "document/voicefetch.h"
+#include "files/filewrite.h"
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "midi/fetch.h"
 #include "midi/midiport.h"
 #include "voice/bank.h"
 #include "voice/dumpcodec.h"
+#include "voice/tg33.h"
+
+namespace {
+
+// The export dialog's formats: the SY's own single dumps, and the TG33's.
+const QString sySingleDumps = QStringLiteral("SY single dumps (*.SYX *.syx)");
+const QString tg33SingleDumps = QStringLiteral("TG33 single dumps (*.SYX *.syx)");
+const QString tg33Bank = QStringLiteral("TG33 bank (*.SYX *.syx)");
+
+}   // namespace
 
 TLibraryCommands::TLibraryCommands(TTarvik& run, TLibraryList& list, QWidget& window)
     : QObject(&window), run(run), list(list), window(window), OverwriteDlg(std::make_unique<TOverwriteDlg>())
@@ -100,6 +112,7 @@ void TLibraryCommands::buildDialogs()
     // A folder that does not exist is refused inside the dialog, as "Save voice" does.
     fileExportDlg =
         makeSyxDialog(&window, "fileExportDlg", QStringLiteral("Export voices"), QFileDialog::AcceptSave);
+    fileExportDlg->setNameFilters({sySingleDumps, tg33SingleDumps, tg33Bank});
 }
 
 void TLibraryCommands::modifyVoice()
@@ -151,7 +164,12 @@ void TLibraryCommands::showSummary(const ImportSummary& summary, const QString& 
         lines << QStringLiteral("Cancelled: the voices added until then stay in the database.") << QString();
     if (summary.writeFailed)
         lines << QStringLiteral("The database could not take every voice.") << QString();
-    lines << QStringLiteral("Voices added: %1").arg(summary.added)
+    QString added = QString::number(summary.added);
+    if (summary.converted > 0)
+        added += summary.converted == summary.added
+                     ? QStringLiteral(" (converted from TG33)")
+                     : QStringLiteral(" (%1 converted from TG33)").arg(summary.converted);
+    lines << QStringLiteral("Voices added: %1").arg(added)
           << QStringLiteral("Duplicates skipped: %1").arg(summary.duplicates)
           << QStringLiteral("Refused: %1").arg(summary.refused);
     // A long list of refusals is cut short: the summary has to fit on the screen.
@@ -164,6 +182,16 @@ void TLibraryCommands::showSummary(const ImportSummary& summary, const QString& 
         lines << QStringLiteral("  ... and %1 more")
                      .arg(
                          QLocale(QLocale::English).toString(static_cast<qlonglong>(summary.refused - shown)));
+    // What conversions lost and what was passed over, as many lines as fit.
+    const int notes = static_cast<int>(summary.notes.size());
+    if (notes > 0)
+        lines << QString() << QStringLiteral("Converted voices and passed over:");
+    for (int i = 0; i < std::min(notes, shown); ++i)
+        lines << QStringLiteral("  ") + QString::fromStdString(summary.notes[static_cast<size_t>(i)]);
+    if (summary.noteCount > shown && notes > shown)
+        lines << QStringLiteral("  ... and %1 more")
+                     .arg(QLocale(QLocale::English)
+                              .toString(static_cast<qlonglong>(summary.noteCount - shown)));
     if (!note.isEmpty())
         lines << QString() << note;
     tellUser(&window, caption, lines.join(QLatin1Char('\n')));
@@ -200,13 +228,15 @@ void TLibraryCommands::importFiles(const QStringList& paths)
         progress.setMinimumDuration(500);
         progress.setAutoClose(false);
         progress.setAutoReset(false);
-        summary = importVoiceFiles(*run.fileIO, files, choice.mask(), choice.keepDuplicates(),
-                                   [&](size_t done, size_t total) {
-                                       progress.setMaximum(static_cast<int>(total));
-                                       progress.setValue(static_cast<int>(std::min(done, total)));
-                                       QCoreApplication::processEvents();
-                                       return !progress.wasCanceled();
-                                   });
+        summary = importVoiceFiles(
+            *run.fileIO, files, choice.mask(), choice.keepDuplicates(),
+            [&](size_t done, size_t total) {
+                progress.setMaximum(static_cast<int>(total));
+                progress.setValue(static_cast<int>(std::min(done, total)));
+                QCoreApplication::processEvents();
+                return !progress.wasCanceled();
+            },
+            model());
     }
     list.recount();
     list.showNewRecords(before);
@@ -225,9 +255,7 @@ void TLibraryCommands::exportListed()
     std::vector<int32_t> records;
     for (int row = 0; row < list.rowCount(); ++row)
         records.push_back(list.recordAt(row));
-    const QString path = fileExportDlg->selectedFiles().constFirst();
-    exported(run.fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
-             QStringLiteral("Export listed voices"));
+    exportAs(records, fileExportDlg->selectedFiles().constFirst(), QStringLiteral("Export listed voices"));
 }
 
 void TLibraryCommands::exportVoice()
@@ -246,9 +274,94 @@ void TLibraryCommands::exportVoice()
     }
     if (!runFileDialog(fileExportDlg, run.settings, proposed))
         return;
-    const QString path = fileExportDlg->selectedFiles().constFirst();
-    exported(run.fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(), path,
-             fileExportDlg->windowTitle());
+    exportAs(records, fileExportDlg->selectedFiles().constFirst(), fileExportDlg->windowTitle());
+}
+
+VoiceModel TLibraryCommands::model() const
+{
+    return run.settings.model == 1 ? VoiceModel::sy35 : VoiceModel::sy22;
+}
+
+void TLibraryCommands::exportAs(const std::vector<int32_t>& records, const QString& path,
+                                const QString& caption)
+{
+    const QString format = fileExportDlg->selectedNameFilter();
+    if (format == tg33SingleDumps || format == tg33Bank)
+        exportTG33(records, path, caption, format == tg33Bank);
+    else
+        exported(run.fileIO->exportRecords(records, QFile::encodeName(path).toStdString()), records.size(),
+                 path, caption);
+}
+
+void TLibraryCommands::exportTG33(const std::vector<int32_t>& records, const QString& path,
+                                  const QString& caption, bool bank)
+{
+    if (bank && records.size() > static_cast<size_t>(tg33BankVoices)) {
+        tellUser(&window, caption,
+                 QStringLiteral("A TG33 bank holds 64 voices; %1 are chosen. Nothing was exported.")
+                     .arg(records.size()));
+        return;
+    }
+    // Written over the library itself, the export would put dumps where the records were.
+    if (QFileInfo(path).exists() &&
+        QFileInfo(path).canonicalFilePath() ==
+            QFileInfo(QFile::decodeName(run.fileIO->libraryPath.c_str())).canonicalFilePath()) {
+        tellUser(&window, caption, QStringLiteral("That file is the database itself: nothing was exported."));
+        return;
+    }
+    std::vector<TG33Record> converted;
+    QStringList lost;
+    size_t damaged = 0;
+    for (const int32_t n : records) {
+        VoiceDump d;
+        if (!run.fileIO->readDump(n, d.data())) {
+            ++damaged;
+            continue;
+        }
+        ConversionReport report;
+        converted.push_back(tg33RecordFromDump(d.data(), model(), &report));
+        const QString name = shownName(
+            QString::fromLatin1(reinterpret_cast<const char*>(d.data() + dumpNameOffset), voiceNameLength));
+        for (const std::string& line : report)
+            lost << QStringLiteral("  \u201C%1\u201D: %2").arg(name, QString::fromStdString(line));
+    }
+    if (converted.empty()) {
+        tellUser(&window, caption, QStringLiteral("Every chosen voice is damaged: nothing was exported."));
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    if (bank)
+        bytes = tg33BankDump(converted);
+    for (size_t i = 0; !bank && i < converted.size(); ++i) {
+        const std::vector<uint8_t> single = tg33SingleDump(converted[i]);
+        bytes.insert(bytes.end(), single.begin(), single.end());
+    }
+    TSafeFile out;
+    if (!out.open(QFile::encodeName(path).toStdString()) || !out.write(bytes.data(), bytes.size()) ||
+        !out.commit()) {
+        if (run.fileIO->events)
+            run.fileIO->events->saveError(out.error);
+        return;
+    }
+    QStringList lines;
+    lines << (bank ? QStringLiteral("%1 voice(s) written to %2 as a TG33 bank")
+                   : QStringLiteral("%1 voice(s) written to %2 as TG33 single dumps"))
+                 .arg(converted.size())
+                 .arg(QDir::toNativeSeparators(path));
+    if (bank && converted.size() < static_cast<size_t>(tg33BankVoices))
+        lines << QStringLiteral("The bank's other %1 places hold the initial voice.")
+                     .arg(tg33BankVoices - static_cast<int>(converted.size()));
+    if (damaged > 0)
+        lines << QStringLiteral("%1 damaged voice(s) left out: their stored dumps fail their check.")
+                     .arg(damaged);
+    // What the conversion lost, as many lines as fit on the screen.
+    constexpr int shown = 10;
+    if (!lost.isEmpty())
+        lines << QString() << QStringLiteral("The conversion could not carry everything:")
+              << lost.mid(0, shown);
+    if (lost.size() > shown)
+        lines << QStringLiteral("  ... and %1 more").arg(lost.size() - shown);
+    tellUser(&window, caption, lines.join(QLatin1Char('\n')));
 }
 
 void TLibraryCommands::exported(bool ok, size_t voices, const QString& path, const QString& caption)

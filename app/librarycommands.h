@@ -26,6 +26,7 @@ class QWidget;
 class TLibraryList;
 class TOverwriteDlg;
 struct ImportSummary;
+enum class VoiceModel;
 struct TTarvik;
 
 class TLibraryCommands : public QObject {
@@ -72,6 +73,14 @@ private:
     std::vector<uint8_t> receiveBank(const QString& caption);
     void addReceivedBank(const std::vector<uint8_t>& bank, uint32_t mask, const QString& caption);
     void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
+    // The synthesiser the settings name, for converted voices.
+    VoiceModel model() const;
+    // Writes the records in the format chosen in the export dialog and tells how it went.
+    void exportAs(const std::vector<int32_t>& records, const QString& path, const QString& caption);
+    // As TG33 single dumps, or one TG33 bank (64 at most; the rest initial voices),
+    // telling what the conversion could not carry.
+    void exportTG33(const std::vector<int32_t>& records, const QString& path, const QString& caption,
+                    bool bank);
     // Tells how many voices an export wrote, and of damaged ones it left out.
     void exported(bool ok, size_t voices, const QString& path, const QString& caption);
     // A command on the chosen voices, tried again while another program changes the

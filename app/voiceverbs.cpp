@@ -17,6 +17,7 @@
 #include "library/fileio.h"
 #include "library/voiceimport.h"
 #include "voice/dumpcodec.h"
+#include "voice/tg33.h"
 
 TVoiceVerbs::TVoiceVerbs(TTarvik& run, QWidget& window) : run(run), window(window)
 {
@@ -105,11 +106,42 @@ void TVoiceVerbs::loadVoice()
     if (!runFileDialog(fileOpenDlg, run.settings))
         return;
     const QString path = fileOpenDlg->selectedFiles().constFirst();
-    if (offerManyVoices(path) || !run.fileIO)
+    if (offerManyVoices(path) || !run.fileIO || loadTG33Voice(path))
         return;
     if (const std::optional<VoiceDump> dump =
             run.fileIO->loadVoiceFile(QFile::encodeName(path).toStdString()))
         run.document.loadDump(dump->data(), "Load voice", TVoiceDocument::Send::always);
+}
+
+bool TVoiceVerbs::loadTG33Voice(const QString& path)
+{
+    // A TG33 single dump is 605 bytes: a file far larger holds none worth converting
+    // alone (a bank or many voices were offered for import already). Only a regular
+    // file is read: a pipe would wait for a writer.
+    constexpr qint64 largest = 1024 * 1024;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > largest)
+        return false;
+    const QByteArray bytes = file.readAll();
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const long at = findTG33Single(data, static_cast<size_t>(bytes.size()));
+    if (at < 0)
+        return false;
+    ConversionReport report;
+    const VoiceModel model = run.settings.model == 1 ? VoiceModel::sy35 : VoiceModel::sy22;
+    const VoiceDump dump = dumpFromTG33Record(tg33RecordOfSingle(data + at).data(), model, &report);
+    // As any load from a file: one undo step, and the voice goes to the synthesiser.
+    run.document.loadDump(dump.data(), "Load voice", TVoiceDocument::Send::always);
+    if (!report.empty()) {
+        QStringList lines;
+        lines << QStringLiteral("\u201C%1\u201D was converted from a TG33 voice. The conversion could not "
+                                "carry everything:")
+                     .arg(shownName(QString::fromLatin1(run.document.voice.name, voiceNameLength)));
+        for (const std::string& line : report)
+            lines << QStringLiteral("  ") + QString::fromStdString(line);
+        tellUser(&window, QStringLiteral("Load voice"), lines.join(QLatin1Char('\n')));
+    }
+    return true;
 }
 
 bool TVoiceVerbs::offerManyVoices(const QString& path)

@@ -51,6 +51,9 @@ private:
     // A file of several voices (a bank, a MIDI file): offers to import them or to load
     // the first. False when the file is no such file.
     bool offerManyVoices(const QString& path);
+    // A file holding a TG33 single dump: loaded converted (one undo step), and what the
+    // conversion could not carry told. False when the file holds none.
+    bool loadTG33Voice(const QString& path);
     void fetchEnded();
     void showHistory();
 

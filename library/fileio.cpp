@@ -639,7 +639,7 @@ bool TFileIO::failWith(const std::string& reason, bool writeFailed)
 }
 
 ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
-                                   const ImportProgress& progress)
+                                   const ImportProgress& progress, const std::vector<uint8_t>* converted)
 {
     ++writes;
     ImportSummary s;
@@ -694,6 +694,7 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
     int64_t at = recordOffset(count);
     std::vector<uint8_t> batch;
     int pending = 0;
+    int pendingConverted = 0;
     auto flush = [&]() {
         if (!replaceBytes(fd, batch.data(), batch.size(), at)) {
             lastError = libraryPath + ": cannot write the library: " + reasonOf(errno ? errno : ENOSPC);
@@ -702,7 +703,9 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
         dropCache();
         at += static_cast<int64_t>(batch.size());
         s.added += pending;
+        s.converted += pendingConverted;
         pending = 0;
+        pendingConverted = 0;
         batch.clear();
         return true;
     };
@@ -721,6 +724,8 @@ ImportSummary TFileIO::appendDumps(const std::vector<VoiceDump>& dumps, uint32_t
             std::memcpy(record + 4, d.data(), dumpSize);
             batch.insert(batch.end(), record, record + libraryRecordSize);
             ++pending;
+            if (converted && i < converted->size() && (*converted)[i])
+                ++pendingConverted;
             if (!keepDuplicates)
                 held.emplace(hash, -static_cast<int64_t>(i) - 1);
         }

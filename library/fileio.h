@@ -145,8 +145,11 @@ public:
     // anything is written and after each batch of 64 dumps; when it returns false the
     // appending stops there, and whole records only stay. Fills added, duplicates,
     // cancelled and writeFailed (then saveError is shown and lastError says why).
+    // converted (when given) flags the dumps converted from TG33 voices (1 each; past its
+    // end, none), counted in converted when added.
     ImportSummary appendDumps(const std::vector<VoiceDump>& dumps, uint32_t mask, bool keepDuplicates,
-                              const ImportProgress& progress = {});
+                              const ImportProgress& progress = {},
+                              const std::vector<uint8_t>* converted = nullptr);
 
     // Record n's dump as stored, into 592 bytes. False when the library holds no
     // record n, the file is no library or record n is damaged: no dialog; lastError

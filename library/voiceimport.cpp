@@ -12,6 +12,8 @@
 
 #include "library/fileio.h"
 #include "voice/sysex.h"
+#include "voice/tg33.h"
+#include "voice/voicefields.h"
 
 namespace {
 
@@ -87,6 +89,60 @@ template <class Where> void readBank(const uint8_t* data, size_t end, const Wher
     }
 }
 
+void note(VoiceReadResult& r, const std::string& text)
+{
+    if (r.notes.size() < keptRefusals)
+        r.notes.push_back(text);
+    else
+        ++r.moreNotes;
+}
+
+// One TG33 voice converted and taken, with a note for each thing it lost.
+void takeTG33Voice(const uint8_t* record, const std::string& where, VoiceReadResult& r)
+{
+    ConversionReport report;
+    const VoiceDump d = dumpFromTG33Record(record, r.model, &report);
+    r.converted.resize(r.voices.size());
+    r.voices.push_back(d);
+    r.converted.push_back(1);
+    const std::string voice =
+        where + " \"" + nameText(reinterpret_cast<const char*>(d.data() + dumpNameOffset), voiceNameLength) +
+        "\": ";
+    for (const std::string& line : report)
+        note(r, voice + line);
+}
+
+// A TG33 single dump, bank or multi from data[i] (length bytes without the F7; closed
+// when an F7 ends it): its voices converted, a damaged dump or bank block refused alone,
+// a multi named and passed over. Anything else is passed over in silence.
+void readTG33(const uint8_t* data, size_t i, size_t length, bool closed, const std::string& prefix,
+              VoiceReadResult& r)
+{
+    const uint8_t* m = data + i;
+    const std::string where = at(prefix, "byte " + std::to_string(i));
+    if (hasTG33SingleHead(m, length)) {
+        const char* fault = tg33SingleFault(m, length, closed);
+        if (*fault)
+            refuse(r, where + " (TG33 voice)", fault);
+        else
+            takeTG33Voice(tg33RecordOfSingle(m).data(), where + " (TG33 voice)", r);
+    } else if (hasTG33BankHead(m, length)) {
+        const std::string bank = at(prefix, "TG33 bank at byte " + std::to_string(i));
+        const std::vector<TG33BankBlock> blocks = readTG33BankBlocks(m, length);
+        for (size_t b = 0; b < blocks.size(); ++b) {
+            if (!blocks[b].fault.empty()) {
+                refuse(r, at(bank, "block " + std::to_string(b + 1)), blocks[b].fault.c_str());
+                continue;
+            }
+            for (size_t k = 0; k < blocks[b].records.size(); ++k)
+                takeTG33Voice(blocks[b].records[k].data(),
+                              at(bank, "voice " + std::to_string(b * tg33VoicesPerBlock + k + 1)), r);
+        }
+    } else if (hasTG33MultiHead(m, length)) {
+        note(r, where + ": a TG33 multi, passed over (only TG33 voices are read)");
+    }
+}
+
 // Searches a run of bytes for single and bank dumps. Only F0 and F7 bound a message
 // here; any other status byte inside one is damage to that dump or block.
 void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, VoiceReadResult& r)
@@ -124,6 +180,8 @@ void scanSysex(const uint8_t* data, size_t size, const std::string& prefix, Voic
         } else if (hasBankHead(m, length)) {
             readBank(
                 m, length, [&] { return at(prefix, "bank at byte " + std::to_string(i)); }, r);
+        } else {
+            readTG33(data, i, length, end < size && data[end] == sysexEnd, prefix, r);
         }
         // Anything else is another message or junk: passed over in silence.
         i = end < size && data[end] == sysexEnd ? end + 1 : end;
@@ -267,13 +325,18 @@ std::string ImportSummary::moreLine() const
 
 std::string ImportSummary::line() const
 {
-    return "added " + std::to_string(added) + ", duplicates " + std::to_string(duplicates) + ", refused " +
-           std::to_string(refused);
+    std::string from;
+    if (converted > 0)
+        from = converted == added ? " (converted from TG33)"
+                                  : " (" + std::to_string(converted) + " converted from TG33)";
+    return "added " + std::to_string(added) + from + ", duplicates " + std::to_string(duplicates) +
+           ", refused " + std::to_string(refused);
 }
 
-VoiceReadResult readVoices(const uint8_t* data, size_t size)
+VoiceReadResult readVoices(const uint8_t* data, size_t size, VoiceModel model)
 {
     VoiceReadResult r;
+    r.model = model;
     if (size >= 14 && std::memcmp(data, "MThd", 4) == 0)
         readMidiFile(data, size, r);
     else
@@ -283,7 +346,7 @@ VoiceReadResult readVoices(const uint8_t* data, size_t size)
     return r;
 }
 
-VoiceReadResult readVoiceFile(const std::string& path)
+VoiceReadResult readVoiceFile(const std::string& path, VoiceModel model)
 {
     // Only a regular file is read: a device could be read for ever, and opening a
     // pipe would wait for a writer.
@@ -320,16 +383,21 @@ VoiceReadResult readVoiceFile(const std::string& path)
     if (problem)
         refuse(r, std::string(), problem);
     else
-        r = readVoices(data.data(), data.size());
+        r = readVoices(data.data(), data.size(), model);
     for (VoiceRefusal& refusal : r.refusals)
         refusal.where = refusal.where.empty() ? path : path + ": " + refusal.where;
+    for (std::string& line : r.notes)
+        line = path + ": " + line;
     return r;
 }
 
 ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& paths, uint32_t mask,
-                               bool keepDuplicates, const ImportProgress& progress)
+                               bool keepDuplicates, const ImportProgress& progress, VoiceModel model)
 {
     std::vector<VoiceDump> voices;
+    std::vector<uint8_t> converted;
+    std::vector<std::string> notes;
+    int64_t noteCount = 0;
     std::vector<std::string> reasons;
     int64_t refused = 0;
     int filesRead = 0;
@@ -340,10 +408,17 @@ ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& path
             s.cancelled = true;
             return s;
         }
-        VoiceReadResult r = readVoiceFile(paths[f]);
+        VoiceReadResult r = readVoiceFile(paths[f], model);
         if (!r.voices.empty())
             ++filesRead;
+        converted.resize(voices.size());
+        r.converted.resize(r.voices.size());
+        converted.insert(converted.end(), r.converted.begin(), r.converted.end());
         voices.insert(voices.end(), r.voices.begin(), r.voices.end());
+        for (const std::string& line : r.notes)
+            if (notes.size() < keptRefusals)
+                notes.push_back(line);
+        noteCount += static_cast<int64_t>(r.notes.size() + r.moreNotes);
         for (const VoiceRefusal& refusal : r.refusals)
             if (reasons.size() < keptRefusals)
                 reasons.push_back(refusal.text());
@@ -351,7 +426,9 @@ ImportSummary importVoiceFiles(TFileIO& io, const std::vector<std::string>& path
     }
     ImportSummary s;
     if (!voices.empty())
-        s = io.appendDumps(voices, mask, keepDuplicates, progress);
+        s = io.appendDumps(voices, mask, keepDuplicates, progress, &converted);
+    s.notes = std::move(notes);
+    s.noteCount = noteCount;
     s.refused = refused;
     s.reasons = std::move(reasons);
     s.filesRead = filesRead;

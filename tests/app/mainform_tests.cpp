@@ -39,6 +39,7 @@
 #include "midi/midiport.h"
 #include "settings/settings.h"
 #include "tarvik_version.h"
+#include "voice/tg33.h"
 
 using namespace apptest;
 
@@ -1039,4 +1040,41 @@ TEST_F(MainFormTest, CompareWithListsTheOneDifferingFieldAndTakingItIsOneUndoSte
     action("Undo")->trigger();
     EXPECT_EQ(std::memcmp(&voice(), &mine, sizeof(Voice)), 0);
     EXPECT_EQ(compare->twDiff->rowCount(), 1);
+}
+
+TEST_F(MainFormTest, TG33VoiceLoadsConvertedAndTheListExportsAsATG33Bank)
+{
+    const std::vector<uint8_t> sy = dumpNamed("TG VOICE");
+    TG33Record record = tg33RecordFromDump(sy.data());
+    record[2] = 64;   // an effect balance off the SY's table
+    record[6] = 127;
+    writeFile("tg33.syx", tg33SingleDump(record));
+    std::vector<std::string> told;
+    librarianAnswer = [&](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box)
+            return false;
+        told.push_back(box->text().toStdString());
+        box->button(QMessageBox::Ok)->click();
+        return true;
+    };
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("tg33.syx"));
+    forgetVoice();
+    action("LoadVoice")->trigger();
+    EXPECT_TRUE(loaded("TG VOICE"));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("the TG33's effect balance 64 became depth 6"), std::string::npos) << told[0];
+    EXPECT_EQ(run->commands->undoCaption(), QStringLiteral("&Undo Load voice"));
+
+    told.clear();
+    auto* dialog = child<QFileDialog>(mainForm(), "fileExportDlg");
+    dialog->selectNameFilter(QStringLiteral("TG33 bank (*.SYX *.syx)"));
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("bank.syx"));
+    action("ExportListed")->trigger();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("as a TG33 bank"), std::string::npos) << told[0];
+    const std::vector<uint8_t> bank = readFile("bank.syx");
+    ASSERT_EQ(bank.size(), tg33BankSize);
+    const std::vector<TG33BankBlock> blocks = readTG33BankBlocks(bank.data(), bank.size() - 1);
+    EXPECT_EQ(blocks[0].fault, "");
 }

@@ -7,6 +7,7 @@
 #include "library/voiceimport.h"
 #include "settings/settings.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "voice/tg33.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +95,15 @@ int main(int argc, char** argv)
     mixed.insert(mixed.end(), {0xF0, 0x43, 0x20, 0x7E, 0xF7});
     mixed.insert(mixed.end(), dumps[2].begin(), dumps[2].end());
     put("bank", "singles.syx", mixed);
+    // TG33 voices for the same reader: a bank, and a single dump after an SY one.
+    std::vector<TG33Record> tg33;
+    for (const VoiceDump& d : bankVoices)
+        tg33.push_back(tg33RecordFromDump(d.data()));
+    put("bank", "tg33bank.syx", tg33BankDump(tg33));
+    std::vector<uint8_t> tg33Mixed = dumps[0];
+    const std::vector<uint8_t> tg33Single = tg33SingleDump(tg33[1]);
+    tg33Mixed.insert(tg33Mixed.end(), tg33Single.begin(), tg33Single.end());
+    put("bank", "tg33single.syx", tg33Mixed);
 
     // A Standard MIDI File (the fuzz target adds the "MThd"): one track, one SysEx event
     // holding a voice dump, then the end of the track.

@@ -335,3 +335,37 @@ TEST_F(LibraryTest, RenameCategoriesAndExport)
     EXPECT_EQ(readBytes(out).size(), 3u * dumpSize);
     EXPECT_EQ(events.saveErrors, 1);
 }
+
+TEST_F(LibraryTest, TG33SinglesAndBanksComeInConvertedBesideSyVoices)
+{
+    std::vector<TG33Record> records;
+    for (uint32_t i = 0; i < 64; ++i)
+        records.push_back(tg33RecordFromDump(dumpOf(300 + i).data()));
+    Bytes bank = tg33BankDump(records);
+    bank[4 + 2361 + 2351 + 2 + 50] ^= 1;   // block 3: bad checksum
+    const Bytes single = tg33SingleDump(records[9]);
+    Bytes multi = {0xF0, 0x43, 0x00, 0x7E, 0x01, 0x5A};
+    multi.insert(multi.end(), tg33MultiHeaderText, tg33MultiHeaderText + 10);
+    multi.resize(multi.size() + 209, 0);
+    multi.push_back(0xF7);
+    Bytes file = bytesOf(dumpOf(1));
+    for (const Bytes* part : std::initializer_list<const Bytes*>{&bank, &multi, &single})
+        file.insert(file.end(), part->begin(), part->end());
+    writeBytes(path("mixed.syx"), file);
+
+    const ImportSummary s = importVoiceFiles(io, {path("mixed.syx")}, 0, false);
+    EXPECT_EQ(s.line(), "added 62 (61 converted from TG33), duplicates 0, refused 1");
+    ASSERT_EQ(s.reasons.size(), 1u);
+    EXPECT_EQ(s.reasons[0], path("mixed.syx") + ": TG33 bank at byte 592, block 3: bad checksum");
+    const std::string multiNote = path("mixed.syx") + ": byte " + std::to_string(592 + bank.size()) +
+                                  ": a TG33 multi, passed over (only TG33 voices are read)";
+    EXPECT_NE(std::find(s.notes.begin(), s.notes.end(), multiNote), s.notes.end());
+    // The converted voices are the SY voices the TG33 ones were made from.
+    VoiceDump d;
+    ASSERT_TRUE(io.readDump(1, d.data()));
+    EXPECT_EQ(d, dumpOf(300));
+    ASSERT_TRUE(io.readDump(9, d.data()));
+    EXPECT_EQ(d, dumpOf(300 + 12));   // past the 4 voices of the refused block
+    ASSERT_TRUE(io.readDump(61, d.data()));
+    EXPECT_EQ(d, dumpOf(309));   // the single after the bank
+}

@@ -11,8 +11,10 @@
 #include <sstream>
 #include <vector>
 
+#include "voice/bank.h"
 #include "voice/dumpcodec.h"
 #include "voice/explore.h"
+#include "voice/tg33.h"
 #include "voice/voicefields.h"
 #include "voice/voicefields.h"
 
@@ -195,7 +197,8 @@ TEST_F(Cli, UsageListsEveryCommandAndUnknownWordsGetIt)
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err.rfind("usage: tarvik-voice COMMAND ...\n", 0), 0u);
     const std::string help(33, ' ');
-    EXPECT_NE(none.err.find("\n  show FILE.SYX                  print every field of the file's voice\n"),
+    EXPECT_NE(none.err.find("\n  show FILE.SYX [--model sy22|sy35]\n" + help +
+                            "print every field of the file's voice (a TG33\n" + help + "voice converted)\n"),
               std::string::npos);
     EXPECT_NE(none.err.find("\n  get OUT.SYX [--in N] [--out N] [--channel C]\n  get-bank OUT.SYX [--in N] "
                             "[--out N] [--channel C]\n" +
@@ -204,8 +207,9 @@ TEST_F(Cli, UsageListsEveryCommandAndUnknownWordsGetIt)
     EXPECT_NE(none.err.find("\n  send-bank BANK.SYX [--in N] [--out N] [--channel C] [--no-verify]\n" + help +
                             "check a bank file whole, then replace the\n" + help + "synthesiser's 64"),
               std::string::npos);
-    EXPECT_NE(none.err.find("\n  --version                      show the version\nDevices and channel"),
-              std::string::npos);
+    EXPECT_NE(
+        none.err.find("\n  --version                      show the version\nDevices, channel and model"),
+        std::string::npos);
     EXPECT_EQ(none.err.find("--help"), std::string::npos);
 
     const Outcome asked = run("--help");
@@ -320,4 +324,41 @@ TEST_F(Cli, DiffGivesOneLinePerFieldAndItsStatusSaysEqualDifferentOrBad)
     EXPECT_EQ(run("diff " + file("a.syx") + " " + file("junk.syx")).status, 2);
     EXPECT_EQ(run("diff " + file("a.syx") + " lib:0 --library " + file("none.syl")).status, 2);
     EXPECT_EQ(run("diff " + file("a.syx")).status, 2);
+}
+
+TEST_F(Cli, ConvertTakesSinglesAndBanksToTheTG33AndBackByteForByte)
+{
+    Voice v;
+    randomVoice(v, 11);
+    v.effectDepth = 3;
+    v.element[0].waveform = 54;
+    write("a.syx", dumpOf(v));
+    Outcome o = run("convert " + file("a.syx") + " " + file("t.syx") + " --to tg33 --model sy35");
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string name = "voice 1 \"" + std::string(v.name, voiceNameLength) + "\": ";
+    EXPECT_NE(o.err.find(name + "effect depth 3 written as balance 46, a guess\n"), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find(name + "an SY-35 voice: element A's wave 54 is another wave on a TG33\n"),
+              std::string::npos);
+    EXPECT_EQ(read("t.syx").size(), 605u);
+    EXPECT_EQ(run("show " + file("t.syx")).out, run("show " + file("a.syx")).out);
+    o = run("convert " + file("t.syx") + " " + file("b.syx") + " --to sy");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read("b.syx"), read("a.syx"));
+    EXPECT_EQ(run("convert " + file("a.syx") + " " + file("c.syx") + " --to sy").status, 1);
+
+    std::vector<VoiceDump> voices;
+    for (uint32_t s = 0; s < 64; ++s) {
+        randomVoice(v, 40 + s);
+        v.effectDepth = static_cast<uint8_t>(2 * (s % 4));   // 0, 2, 4, 6: the TG33 keeps these
+        voices.push_back(encodeVoice(v));
+    }
+    write("bank.syx", buildBankDump(voices));
+    o = run("convert " + file("bank.syx") + " " + file("tbank.syx") + " --to tg33");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read("tbank.syx").size(), tg33BankSize);
+    o = run("convert " + file("tbank.syx") + " " + file("back.syx") + " --to sy");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(read("back.syx"), read("bank.syx"));
 }

@@ -10,6 +10,7 @@
 
 using Args = std::vector<std::string>;
 struct Bank;
+enum class VoiceModel;
 
 int cmdShow(const Args& args);
 int cmdEncode(const Args& args);
@@ -37,6 +38,7 @@ int cmdBlend(const Args& args);
 int cmdMorph(const Args& args);
 int cmdNudge(const Args& args);
 int cmdBreed(const Args& args);
+int cmdConvert(const Args& args);
 
 // One row of the command table: the command's name, its sub-command ("" for a command
 // of one word), the words that follow as the usage shows them, what it does (lines
@@ -65,6 +67,9 @@ bool readBankFile(const std::string& path, std::vector<uint8_t>& data, Bank& ban
 // refusal, naming the file, is given. A file not there yet may always be written.
 bool outputRefused(const std::string& target, const std::string& library,
                    const std::vector<std::string>& reading = {});
+// Takes "--model sy22|sy35" out of args; model is the settings file's without it. False
+// with the message when the value is neither.
+bool takeModelOption(Args& args, VoiceModel& model, std::string& error);
 
 // A one-line message on standard error; returns 1 for `return fail(...)`.
 int fail(const std::string& message);

@@ -367,12 +367,13 @@ int libraryGet(const Args& args)
     return io.saveVoiceFile(words[1], encodeVoice(decodedVoice(record.data()))) ? 0 : 1;
 }
 
-int libraryImport(const Args& args)
+int libraryImport(const Args& arguments)
 {
-    Args words;
+    Args words, args = arguments;
     std::string path = libraryFileName, maskText = "0", error;
     bool keep = false;
-    if (!takeOptions(args, true, words, path, maskText, error, &keep))
+    VoiceModel model = VoiceModel::sy22;
+    if (!takeModelOption(args, model, error) || !takeOptions(args, true, words, path, maskText, error, &keep))
         return fail(error + "; " + usage("import"));
     uint32_t mask = 0;
     if (words.empty())
@@ -380,9 +381,14 @@ int libraryImport(const Args& args)
     if (!parseMask(maskText, mask))
         return 1;
     TFileIO io(path);
-    const ImportSummary s = importVoiceFiles(io, words, mask, keep);
+    const ImportSummary s = importVoiceFiles(io, words, mask, keep, {}, model);
     std::printf("%s\n", s.line().c_str());
     std::fflush(stdout);
+    for (const std::string& note : s.notes)
+        std::fprintf(stderr, "%s\n", note.c_str());
+    if (s.noteCount > static_cast<int64_t>(s.notes.size()))
+        std::fprintf(stderr, "and %lld more notes\n",
+                     static_cast<long long>(s.noteCount - static_cast<int64_t>(s.notes.size())));
     for (const std::string& reason : s.reasons)
         fail(reason);
     if (!s.moreLine().empty())

@@ -14,9 +14,14 @@ int showHelp(const Args&);
 // Every command, in the order the usage lists them. A row without arguments (nullptr)
 // is an alias the usage leaves out.
 const Command commands[] = {
-    {"show", "", "FILE.SYX", "print every field of the file's voice", cmdShow},
+    {"show", "", "FILE.SYX [--model sy22|sy35]",
+     "print every field of the file's voice (a TG33\nvoice converted)", cmdShow},
     {"encode", "", "< FIELDS > OUT.SYX", "build a dump from path=value lines", cmdEncode},
     {"check", "", "FILE.SYX", "tell whether the file holds a well-formed voice dump", cmdCheck},
+    {"convert", "", "IN.SYX OUT.SYX --to sy|tg33 [--model sy22|sy35]",
+     "TG33 single dumps and banks into SY ones, or back;\n"
+     "what each voice loses on standard error",
+     cmdConvert},
     {"ports", "", "", "list the MIDI devices", cmdPorts},
     {"send", "", "FILE.SYX [FILE.SYX ...] [--out N] [--channel C]", "", cmdSend},
     {"get", "", "OUT.SYX [--in N] [--out N] [--channel C]", "", cmdGet},
@@ -37,8 +42,8 @@ const Command commands[] = {
     {"library", "list", "[FILE]", "", libraryList},
     {"library", "add", "FILE.SYX [--mask N] [--library FILE]", "", libraryAdd},
     {"library", "get", "N OUT.SYX [--library FILE]", "", libraryGet},
-    {"library", "import", "FILE... [--mask N] [--keep-duplicates] [--library FILE]",
-     "add every voice in .SYX, bank and .mid files", libraryImport},
+    {"library", "import", "FILE... [--mask N] [--keep-duplicates] [--model sy22|sy35] [--library FILE]",
+     "add every voice in .SYX, bank and .mid files (TG33\nones converted)", libraryImport},
     {"library", "export", "OUT.SYX [--mask N] [--library FILE]",
      "the voices holding every category of N, as one .SYX", libraryExport},
     {"library", "rename", "N NAME [--library FILE]", "", libraryRename},
@@ -114,7 +119,7 @@ const std::string& usage()
             t += line + "\n";
         }
         return t +
-               "Devices and channel default to TARVIK.INI in the working directory; channels\n"
+               "Devices, channel and model default to TARVIK.INI in the working directory; channels\n"
                "count from 0 as in that file (0 = MIDI channel 1).\n"
                "blend, morph and nudge write the dump to standard output. GROUP is one of\n" +
                fieldGroupNames() + ";\nbreed and nudge lock tuning unless --unlock tuning.\n";

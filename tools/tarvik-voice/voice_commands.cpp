@@ -6,6 +6,7 @@
 
 #include "tools/tarvik-voice/commands.h"
 #include "voice/dumpcodec.h"
+#include "voice/tg33.h"
 #include "voice/voicefields.h"
 
 bool readFile(const std::string& path, std::vector<uint8_t>& data, std::string& error)
@@ -56,18 +57,36 @@ bool readFileArgument(const Args& args, const char* name, std::vector<uint8_t>& 
 
 }   // namespace
 
-int cmdShow(const Args& args)
+int cmdShow(const Args& arguments)
 {
+    Args args = arguments;
     std::vector<uint8_t> data;
+    VoiceModel model = VoiceModel::sy22;
+    std::string error;
+    if (!takeModelOption(args, model, error))
+        return fail(error + "; " + usageOf("show"));
     if (!readFileArgument(args, "show", data))
         return 1;
-    const long at = findVoiceDump(data.data(), data.size());
+    long at = findVoiceDump(data.data(), data.size());
+    // A TG33 voice before any SY one is shown as the SY voice it converts to, what the
+    // conversion lost on standard error.
+    const long tg33 = findTG33Single(data.data(), data.size());
+    VoiceDump converted;
+    const uint8_t* dump = at >= 0 ? data.data() + at : nullptr;
+    if (tg33 >= 0 && (at < 0 || tg33 < at)) {
+        ConversionReport report;
+        converted = dumpFromTG33Record(tg33RecordOfSingle(data.data() + tg33).data(), model, &report);
+        for (const std::string& line : report)
+            std::fprintf(stderr, "%s: TG33 voice: %s\n", args[0].c_str(), line.c_str());
+        dump = converted.data();
+        at = tg33;
+    }
     if (at < 0)
         return fail(args[0] + ": no voice dump in the file");
     Voice v;
     resetVoice(v);
-    decodeVoice(data.data() + at, v);
-    storedFirstRepeats(data.data() + at, v.levelVector.repeats[0], v.detuneVector.repeats[0]);
+    decodeVoice(dump, v);
+    storedFirstRepeats(dump, v.levelVector.repeats[0], v.detuneVector.repeats[0]);
     const std::string text = formatVoice(v);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
