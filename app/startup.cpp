@@ -120,12 +120,24 @@ void createWindows(TTarvik& run)
     run.voiceFetch = std::make_unique<TVoiceFetch>(run.document, run.protocol.get());
     run.commands = std::make_unique<TEditCommands>(run.document, *run.sender, run.settings,
                                                    [&run] { return run.verbs && run.verbs->fetchVoice(); });
+    run.commands->maySend = [&run] {
+        return run.synthReachable(QApplication::activeWindow(), QStringLiteral("Send voice"), false);
+    };
     run.mainForm = std::make_unique<TMainForm>(run);
     run.verbs = std::make_unique<TVoiceVerbs>(run, *run.mainForm);
     run.verbs->importFiles = [&run](const QStringList& paths) { run.mainForm->importFiles(paths); };
-    run.mainForm->mayLeave = [&run] { return run.verbs->confirmLeaving(); };
+    // The voice, then the bank (kept for the next run) when its window was made.
+    run.mainForm->mayLeave = [&run] {
+        auto* bank = static_cast<TBankWindow*>(run.windows->made("BankWindow"));
+        return run.verbs->confirmLeaving() &&
+               (!bank || bank->confirmLeaving(QString::fromLatin1(keptBankFileName)));
+    };
     run.mainForm->setBankKeeper([&run](const std::vector<uint8_t>& bank) {
         return run.windows->window<TBankWindow>("BankWindow")->takeReceivedBank(bank);
+    });
+    run.mainForm->setBankGuard([&run](const QString& caption) {
+        auto* bank = static_cast<TBankWindow*>(run.windows->made("BankWindow"));
+        return !bank || bank->mayReplace(caption);
     });
     run.windows = std::make_unique<TWindowList>(run);
     std::vector<TMenuEntry> entries = run.verbs->menuEntries();
@@ -134,8 +146,10 @@ void createWindows(TTarvik& run)
     run.mainForm->buildMenus(entries);
     run.windows->createStartWindows();
 
-    // A modal dialog never hides behind the window it belongs to.
+    // A modal dialog never hides behind the window it belongs to, and reads in the
+    // platform's colours over a window with colours of its own.
     installModalGuard();
+    installDialogLook();
 
     // 9. The device lists.
     auto* devices = run.windows->window<TSetDevices>("SetDevices");
@@ -146,7 +160,7 @@ void createWindows(TTarvik& run)
     if (!run.settings.fileFound) {
         devices->exec();
         if (run.fileIO->countRecords() > 0)
-            run.mainForm->loadRecord(0);
+            run.mainForm->loadRecord(0, run.settings.sendAtStart);
     }
 
     // 11. Every editor shows the voice that start-up left. Undo starts from it.
@@ -156,12 +170,15 @@ void createWindows(TTarvik& run)
 
 void runEventLoop(TTarvik& run)
 {
+    TWindowList::placeWindow(*run.mainForm, QStringLiteral("MainForm"));
     run.mainForm->show();
     QApplication::exec();
 }
 
 void shutDown(TTarvik& run)
 {
+    if (run.windows)
+        run.windows->keepPlaces();
     if (run.port)
         run.port->closePorts();
     run.settings.save(settingsFileName);
