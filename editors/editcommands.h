@@ -38,6 +38,9 @@ public:
     TAutoSender& sender;
     TSettings& settings;
     std::function<bool()> getVoice;
+    // Asked before "Send voice" sends: false when the synthesiser cannot be reached
+    // (the owner told the user). Unset: always sent.
+    std::function<bool()> maySend;
 
     // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
     // note, the end of drags and typing, and its place when it is hidden and shown
