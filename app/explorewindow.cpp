@@ -183,8 +183,11 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     cbPlayOnAudition = new QCheckBox(QStringLiteral("&Play on audition"), this);
     cbPlayOnAudition->setObjectName(QStringLiteral("cbPlayOnAudition"));
     options->addWidget(cbPlayOnAudition);
-    options->addWidget(new QLabel(QStringLiteral("Strength"), this));
+    auto* strength = new QLabel(QStringLiteral("&Strength"), this);
+    options->addWidget(strength);
     tbStrength = new QSlider(Qt::Horizontal, this);
+    strength->setBuddy(tbStrength);
+    tbStrength->setAccessibleName(QStringLiteral("Strength"));
     tbStrength->setObjectName(QStringLiteral("tbStrength"));
     tbStrength->setRange(0, 100);
     tbStrength->setValue(30);
@@ -215,6 +218,8 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
         bCornerFromAudition[c] = new QPushButton(QStringLiteral("Corner from audition"), this);
         bCornerFromAudition[c]->setObjectName(QStringLiteral("bCornerFromAudition%1").arg(c + 1));
         connect(bCornerFromAudition[c], &QPushButton::clicked, this, [this, c] { setCornerFromAudition(c); });
+        bCornerCurrent[c]->setAccessibleName(QStringLiteral("Corner %1 from the current voice").arg(c + 1));
+        bCornerFromAudition[c]->setAccessibleName(QStringLiteral("Corner %1 from the audition").arg(c + 1));
         cornerGrid->addWidget(lbCorner[c], c, 0);
         cornerGrid->addWidget(bCornerCurrent[c], c, 1);
         cornerGrid->addWidget(bCornerFromAudition[c], c, 2);
@@ -231,6 +236,7 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
     for (int a = 0; a < 6; ++a) {
         auto* place = new TArchivePlace(this);
         place->setObjectName(QStringLiteral("archive%1").arg(a + 1));
+        place->setAccessibleName(QStringLiteral("Archive place %1").arg(a + 1));
         place->setText(QStringLiteral("(empty)"));
         place->setMinimumSize(90, 36);
         place->onDrop = [this, a](int cell) { archive(a, cell); };
