@@ -94,7 +94,7 @@ void TLibraryList::buildSearch(QWidget* strip)
     lListed->setFont(pictures::pixelFont(10, false));
     lListed->setWordWrap(true);
     lListed->setAlignment(Qt::AlignCenter);
-    pictures::setTextColour(lListed, pictures::teal);
+    pictures::setTextColour(lListed, pictures::textTeal);
     lListed->setToolTip(QStringLiteral("Voices listed, of the voices in the database"));
 }
 

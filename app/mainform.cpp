@@ -243,7 +243,7 @@ QWidget* TMainForm::buildClient()
     lVersion = new QLabel(QStringLiteral("Version " TARVIK_VERSION), client);
     lVersion->setObjectName(QStringLiteral("lVersion"));
     lVersion->setFont(pixelFont(11, true));
-    setTextColour(lVersion, pictures::teal);
+    setTextColour(lVersion, pictures::textTeal);
     lVersion->setAlignment(Qt::AlignCenter);
     lVersion->setGeometry(0, 384, pictures::stripWidth, 18);
     return client;
@@ -264,7 +264,7 @@ QWidget* TMainForm::buildPanel(QWidget* client)
     gbDatabase->setObjectName(QStringLiteral("gbDatabase"));
     gbDatabase->setGeometry(4, 2, pnDatabase->width() - 8, 366);
     gbDatabase->setFont(pixelFont(12, true));
-    setTextColour(gbDatabase, pictures::lime);
+    setTextColour(gbDatabase, pictures::textGreen);
     return gbDatabase;
 }
 

@@ -252,16 +252,18 @@ QAccessibleInterface* pickListAccessible(const QString&, QObject* object)
     return new TPickListAccessible(list);
 }
 
+// Before any window is made: an interface once made for a list is kept.
+const bool pickListAccessibleInstalled = [] {
+    QAccessible::installFactory(pickListAccessible);
+    return true;
+}();
+
 }   // namespace
 
 TPickList::TPickList(const QStringList& items, QWidget* parent)
     : QComboBox(parent), typingTimer(new QTimer(this))
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(pickListAccessible);
-        return true;
-    }();
-    (void)installed;
+
     addItems(items);
     guardWheel(this);
     typingTimer->setSingleShot(true);
