@@ -650,11 +650,13 @@ void TBankWindow::addSlotCommands()
         lvSlots->addAction(action);
     };
     add("CopySlot", QStringLiteral("&Copy slot"), QKeySequence::Copy, [this] { copySlot(false); });
-    add("CutSlot", QStringLiteral("Cu&t slot (paste moves it)"), QKeySequence::Cut, [this] { copySlot(true); });
+    add("CutSlot", QStringLiteral("Cu&t slot (paste moves it)"), QKeySequence::Cut,
+        [this] { copySlot(true); });
     add("PasteSlot", QStringLiteral("&Paste into this slot"), QKeySequence::Paste, [this] { pasteSlot(); });
-    add("PutChosenVoices", QStringLiteral("Put the chosen &library voices here"), QKeySequence(Qt::Key_Insert),
-        [this] { putChosenVoices(); });
-    add("ClearSlot", QStringLiteral("Put the &initial voice here"), QKeySequence::Delete, [this] { clearSlot(); });
+    add("PutChosenVoices", QStringLiteral("Put the chosen &library voices here"),
+        QKeySequence(Qt::Key_Insert), [this] { putChosenVoices(); });
+    add("ClearSlot", QStringLiteral("Put the &initial voice here"), QKeySequence::Delete,
+        [this] { clearSlot(); });
     lvSlots->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvSlots, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const int slot = lvSlots->slotAt(at);

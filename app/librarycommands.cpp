@@ -469,7 +469,8 @@ void TLibraryCommands::getBank(QWidget& over)
     const std::string notKept = keepBank ? keepBank(bank) : std::string("no bank window");
     if (!notKept.empty())
         warnUser(&over, caption,
-                 QStringLiteral("The bank was not kept as the current bank: %1.").arg(QString::fromStdString(notKept)));
+                 QStringLiteral("The bank was not kept as the current bank: %1.")
+                     .arg(QString::fromStdString(notKept)));
 }
 
 std::vector<uint8_t> TLibraryCommands::receiveBank(const QString& caption, QWidget& over)

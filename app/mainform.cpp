@@ -421,7 +421,8 @@ bool TMainForm::loadRecord(int32_t n, bool send)
     VoiceDump dump;
     if (!fileIO || !fileIO->readDump(n, dump.data()))
         return false;
-    document.loadDump(dump.data(), "Load voice", send ? TVoiceDocument::Send::always : TVoiceDocument::Send::never);
+    document.loadDump(dump.data(), "Load voice",
+                      send ? TVoiceDocument::Send::always : TVoiceDocument::Send::never);
     return true;
 }
 

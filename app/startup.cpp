@@ -20,6 +20,7 @@
 #include "app/windowlist.h"
 #include "document/autosender.h"
 #include "document/voicefetch.h"
+#include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
@@ -104,7 +105,8 @@ void createObjects(TTarvik& run, std::unique_ptr<TMIDIBackend> backend)
 
 void createWindows(TTarvik& run)
 {
-    // 7. The application's title.
+    // 7. The application's title; drop-down lists named for screen readers.
+    installListNames();
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvik.Tarvik"));
     QIcon icon;

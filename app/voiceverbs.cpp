@@ -23,8 +23,8 @@ TVoiceVerbs::TVoiceVerbs(TTarvik& run, QWidget& window) : run(run), window(windo
     fileOpenDlg =
         makeSyxDialog(&window, "fileOpenDlg", QStringLiteral("Open sound file"), QFileDialog::AcceptOpen);
     // A voice comes in a .SYX file or in a MIDI file.
-    fileOpenDlg->setNameFilters({QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"),
-                                 QStringLiteral("All files (*)")});
+    fileOpenDlg->setNameFilters(
+        {QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"), QStringLiteral("All files (*)")});
     fileSaveDlg =
         makeSyxDialog(&window, "fileSaveDlg", QStringLiteral("Save voice"), QFileDialog::AcceptSave);
 

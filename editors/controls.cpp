@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editors/controls.h"
 
+#include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QFocusEvent>
@@ -247,22 +247,28 @@ QAccessibleInterface* pickListAccessible(const QString&, QObject* object)
 {
     // A pick list, or a plain drop-down list that was given a name.
     auto* list = qobject_cast<QComboBox*>(object);
-    if (!list || list->isEditable() || (!qobject_cast<TPickList*>(object) && list->accessibleName().isEmpty()))
+    if (!list || list->isEditable() ||
+        (!qobject_cast<TPickList*>(object) && list->accessibleName().isEmpty()))
         return nullptr;
     return new TPickListAccessible(list);
 }
 
-// Before any window is made: an interface once made for a list is kept.
-const bool pickListAccessibleInstalled = [] {
-    QAccessible::installFactory(pickListAccessible);
-    return true;
-}();
-
 }   // namespace
+
+void installListNames()
+{
+    // After the toolkit's own (the last installed is asked first), once.
+    static const bool installed = [] {
+        QAccessible::installFactory(pickListAccessible);
+        return true;
+    }();
+    (void)installed;
+}
 
 TPickList::TPickList(const QStringList& items, QWidget* parent)
     : QComboBox(parent), typingTimer(new QTimer(this))
 {
+    installListNames();
 
     addItems(items);
     guardWheel(this);

@@ -153,6 +153,11 @@ private:
     bool typing = false;
 };
 
+// Screen readers hear a drop-down list by its accessible name where it has one (the
+// toolkit names it by the item it shows on this platform). Installed once, before
+// any window is made; a pick list installs it too.
+void installListNames();
+
 // A wheel turned over a list, slider or scroll bar that does not have the focus
 // changes nothing (it would change the voice without the user having chosen the
 // control); the control takes the focus only by a click or the Tab key.

@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editors/controls.h"
 #include "document/voicedocument.h"
-#include "editors/vectorpathview.h"
+#include "editors/controls.h"
 #include "editors/editcommands.h"
+#include "editors/vectorpathview.h"
 
 namespace {
 

@@ -33,7 +33,8 @@ TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent)
 {
     // The voice's own fields, said as such ("Voice configuration").
     fields->readerName = [](const QString& caption, const QWidget*) {
-        return caption.startsWith(QStringLiteral("Voice")) ? caption : QStringLiteral("Voice ") + lowerFirst(caption);
+        return caption.startsWith(QStringLiteral("Voice")) ? caption
+                                                           : QStringLiteral("Voice ") + lowerFirst(caption);
     };
     addControls();
     createButtons(0, true);

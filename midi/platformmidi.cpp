@@ -690,8 +690,8 @@ struct TPlatformMIDI::Impl {
             side.away = false;
             return false;
         }
-        const std::string error = input ? connectJack(side.device.name, side.ours)
-                                        : connectJack(side.ours, side.device.name);
+        const std::string error =
+            input ? connectJack(side.device.name, side.ours) : connectJack(side.ours, side.device.name);
         side.away = !error.empty();
         if (side.away)
             return false;
@@ -849,8 +849,8 @@ TDeviceWatch TPlatformMIDI::watchDevices()
             else
                 listPorts<RtMidiOut>(System::alsa, now);
             const std::string wanted = withoutNumbers(side.device.name);
-            const auto found = std::find_if(now.begin(), now.end(),
-                                            [&](const Device& d) { return withoutNumbers(d.name) == wanted; });
+            const auto found = std::find_if(
+                now.begin(), now.end(), [&](const Device& d) { return withoutNumbers(d.name) == wanted; });
             if (found == now.end()) {
                 side.away = true;
             } else if (side.away || found->name != side.device.name) {

@@ -2,8 +2,8 @@
 // Every window of the run as a screen reader meets it: each control that takes the
 // focus says what it is by its own accessible name, not empty, not only the caption
 // of the group it sits in, and not the same as another control of its window.
-#include <QAccessible>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QTest>

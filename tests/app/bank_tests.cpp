@@ -12,12 +12,12 @@
 
 #include <cstring>
 
+#include "../midi/fakebackend.h"
 #include "app/bankwindow.h"
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "app/voicelist.h"
 #include "apptest.h"
-#include "../midi/fakebackend.h"
 #include "document/bankdocument.h"
 #include "document/voicehistory.h"
 #include "editors/multiedit.h"

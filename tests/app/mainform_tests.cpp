@@ -719,20 +719,26 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     // A MIDI file of one voice is that voice: loaded at once, nothing asked.
     const std::vector<uint8_t> one = dumpNamed("MIDIONE ");
     const size_t length = one.size() - 1;   // after the F0, as a two-byte variable length
-    std::vector<uint8_t> track = {0x00, 0xF0, uint8_t(0x80 | (length >> 7)), uint8_t(length & 0x7F)};
-    track.insert(track.end(), one.begin() + 1, one.end());
-    track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    std::vector<uint8_t> midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k',
-                                 0, 0, uint8_t(track.size() >> 8), uint8_t(track.size() & 0xFF)};
-    midi.insert(midi.end(), track.begin(), track.end());
-    writeFile("one.mid", midi);
+    const size_t track = 4 + length + 4;
+    std::string midi = std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0", 20);
+    midi += char(track >> 8);
+    midi += char(track & 0xFF);
+    midi += std::string("\0\xF0", 2);
+    midi += char(0x80 | (length >> 7));
+    midi += char(length & 0x7F);
+    midi.append(one.begin() + 1, one.end());
+    midi += std::string("\0\xFF\x2F\0", 4);
+    writeText("one.mid", midi);
     question.clear();
     forgetVoice();
     chosenFile = QDir::current().absoluteFilePath(QStringLiteral("one.mid"));
     action("LoadVoice")->trigger();
     EXPECT_TRUE(question.isEmpty()) << question.toStdString();
     EXPECT_TRUE(loaded("MIDIONE "));
-    EXPECT_TRUE(child<QFileDialog>(mainForm(), "fileOpenDlg")->nameFilters().constFirst().contains(QStringLiteral("*.mid")));
+    EXPECT_TRUE(child<QFileDialog>(mainForm(), "fileOpenDlg")
+                    ->nameFilters()
+                    .constFirst()
+                    .contains(QStringLiteral("*.mid")));
 
     // An export says how many voices it wrote.
     told.clear();

@@ -595,10 +595,12 @@ TEST_F(SynthTest, ARestartedSynthesiserIsFoundAgain)
     answerer.lastText.clear();
     window<TVoiceCommonEdit>("VoiceCommonEdit")->bSendVoiceClick();
     EXPECT_EQ(answerer.seen, std::vector<std::string>{"Send voice"});
-    EXPECT_TRUE(answerer.lastText.contains(QStringLiteral("is not there"))) << answerer.lastText.toStdString();
+    EXPECT_TRUE(answerer.lastText.contains(QStringLiteral("is not there")))
+        << answerer.lastText.toStdString();
 
     ASSERT_TRUE(a.restart({})) << a.log();
-    ASSERT_TRUE(waitWithEvents([] { return !mainForm()->deviceLine().contains(QStringLiteral("not there")); }));
+    ASSERT_TRUE(
+        waitWithEvents([] { return !mainForm()->deviceLine().contains(QStringLiteral("not there")); }));
     std::memcpy(voice().name, "BACK    ", 8);
     window<TVoiceCommonEdit>("VoiceCommonEdit")->bSendVoiceClick();
     EXPECT_TRUE(waitWithEvents([this] { return dumpName(a.currentVoice()) == "BACK    "; }));

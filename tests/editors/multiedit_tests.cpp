@@ -58,7 +58,8 @@ TEST(MultiEdit, EachAcceptedChangeIsOneStepAndUndoGivesBackTheBytes)
     EXPECT_EQ(field(doc.bank(), 2, "part[3].level"), typed);
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(doc.undoName(), QStringLiteral("Multi 3: Part 3 level"));
-    EXPECT_EQ(child<QPushButton>(&edit, "bUndo")->toolTip(), QStringLiteral("Undo Multi 3: Part 3 level (Ctrl+Z)"));
+    EXPECT_EQ(child<QPushButton>(&edit, "bUndo")->toolTip(),
+              QStringLiteral("Undo Multi 3: Part 3 level (Ctrl+Z)"));
     EXPECT_EQ(checkMulti(doc.bank().multis[2]), "");
     for (int m = 0; m < multiCount; ++m) {
         if (m != 2) {

@@ -776,8 +776,8 @@ int main(int argc, char** argv)
         std::error_code error;
         std::filesystem::create_directories(options.stateDir, error);
         if (error || !std::filesystem::is_directory(options.stateDir)) {
-            std::fprintf(stderr, "virtual-sy22: %s: cannot make the state folder%s%s\n", options.stateDir.c_str(),
-                         error ? ": " : "", error ? error.message().c_str() : "");
+            std::fprintf(stderr, "virtual-sy22: %s: cannot make the state folder%s%s\n",
+                         options.stateDir.c_str(), error ? ": " : "", error ? error.message().c_str() : "");
             return 1;
         }
     }
