@@ -412,14 +412,33 @@ void orderTabsByScreen(QWidget* window)
         QWidget::setTabOrder(controls[i - 1].second, controls[i].second);
 }
 
+namespace {
+
+// Escape that no control of the window took for itself (a name box putting back its
+// name) reaches the window, and closes it.
+class TEscapeCloser : public QObject {
+public:
+    explicit TEscapeCloser(QWidget* window) : QObject(window), window(window) { window->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window || event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        window->close();
+        return true;
+    }
+
+private:
+    QWidget* window;
+};
+
+}   // namespace
+
 void closeOnEscape(QWidget* window)
 {
-    auto* close = new QAction(window);
-    close->setObjectName(QStringLiteral("CloseOnEscape"));
-    close->setShortcut(QKeySequence(Qt::Key_Escape));
-    close->setShortcutContext(Qt::WindowShortcut);
-    QObject::connect(close, &QAction::triggered, window, &QWidget::close);
-    window->addAction(close);
+    new TEscapeCloser(window);
 }
 
 QStringList effectTypeNames()

@@ -190,7 +190,8 @@ QString lowerFirst(const QString& text);
 // bottom, left to right in a row, and inside each group its controls the same way.
 void orderTabsByScreen(QWidget* window);
 
-// Escape closes window (as its Close button does), wherever the focus is inside it.
+// Escape closes window (as its Close button does), wherever the focus is inside it,
+// unless the control with the focus takes the key itself.
 void closeOnEscape(QWidget* window);
 
 // The effect types in the synthesiser's order, as the voice common and multi editors

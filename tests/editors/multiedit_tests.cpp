@@ -161,3 +161,16 @@ TEST(MultiEdit, ANoteNameTypedIsOneUndoStep)
     EXPECT_TRUE(sameBank(doc.bank(), start));
     EXPECT_FALSE(doc.canUndo());
 }
+
+// Escape closes the window from any of its controls, unless the control takes it:
+// the name box's Escape puts back the name it had.
+TEST(MultiEdit, EscapeClosesTheWindowUnlessTheNameBoxTakesIt)
+{
+    TBankDocument doc;
+    TMultiEdit edit(&doc);
+    showActive(&edit);
+    auto* level = child<TNumberBox>(&edit, "tfLevel1");
+    level->setFocus();
+    QTest::keyClick(level, Qt::Key_Escape);
+    EXPECT_FALSE(edit.isVisible());
+}
