@@ -418,7 +418,10 @@ namespace {
 // name) reaches the window, and closes it.
 class TEscapeCloser : public QObject {
 public:
-    explicit TEscapeCloser(QWidget* window) : QObject(window), window(window) { window->installEventFilter(this); }
+    explicit TEscapeCloser(QWidget* window) : QObject(window), window(window)
+    {
+        window->installEventFilter(this);
+    }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched != window || event->type() != QEvent::KeyPress)
