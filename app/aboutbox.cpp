@@ -25,7 +25,7 @@ TAboutTarvik::TAboutTarvik()
     image->setGeometry(0, 0, pictures::stripWidth, 420);
     auto* version = new QLabel(QStringLiteral("Version " TARVIK_VERSION), this);
     version->setFont(pictures::pixelFont(10, true));
-    pictures::setTextColour(version, pictures::teal);
+    pictures::setTextColour(version, pictures::textTeal);
     version->setAlignment(Qt::AlignCenter);
     version->setGeometry(0, 425, pictures::stripWidth, 16);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/bankwindow.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
@@ -256,7 +257,7 @@ TBankWindow::TBankWindow(const Needs& needs, QWidget* parent)
       bank(new TBankDocument(this))
 {
     setObjectName(QStringLiteral("BankWindow"));
-    setWindowTitle(QStringLiteral("Tarvik - Bank"));
+    setWindowTitle(QStringLiteral("Tarvik - Bank[*]"));
     setStyleSheet(editorStyleSheet() +
                   QStringLiteral("TBankWindow { background-color: black; }"
                                  "QListView { background-color: white; color: black; }"
@@ -265,6 +266,7 @@ TBankWindow::TBankWindow(const Needs& needs, QWidget* parent)
     buildVerifyControls();
     buildDialogs();
     connectControls();
+    addSlotCommands();
     showState();
 }
 
@@ -277,14 +279,18 @@ void TBankWindow::buildControls()
     lvSlots->setObjectName(QStringLiteral("lvSlots"));
     lvSlots->setModel(slotModel);
     lvSlots->setToolTip(QStringLiteral("Double click a slot to load its voice"));
-    cbFollow = new QCheckBox(QStringLiteral("Multis follow a voice moved to another slot"));
+    lvSlots->setAccessibleName(QStringLiteral("Bank slots"));
+    cbFollow = new QCheckBox(QStringLiteral("Multis &follow a voice moved to another slot"));
     cbFollow->setObjectName(QStringLiteral("cbFollow"));
     cbFollow->setChecked(true);
     cbFollow->setToolTip(QStringLiteral("When a voice moves, the multis' parts that played it "
                                         "name its new slot"));
     lHint = new QLabel(QStringLiteral(
         "Drop voices here from the database list. Drag a slot onto another to swap them; "
-        "hold Shift as you drop to move it there instead. Double-click a slot to load its voice."));
+        "hold Shift as you drop to move it there instead. Double-click a slot to load its voice.\n"
+        "Keys: the arrows move between slots, Enter loads the slot's voice, Ctrl+C or Ctrl+X and then "
+        "Ctrl+V copy or move a slot, Insert puts the chosen library voices here, Delete puts the "
+        "initial voice here."));
     lHint->setObjectName(QStringLiteral("lHint"));
     lHint->setWordWrap(true);
     lHint->setFixedWidth(lvSlots->width());
@@ -293,7 +299,7 @@ void TBankWindow::buildControls()
     left->addWidget(lOrigin);
     left->addWidget(lvSlots);
     left->addWidget(cbFollow);
-    left->addWidget(cbVerify = new QCheckBox(QStringLiteral("Read the bank back after sending to prove it")));
+    left->addWidget(cbVerify = new QCheckBox(QStringLiteral("&Read the bank back after sending to prove it")));
     left->addWidget(lHint);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left);
@@ -308,16 +314,16 @@ QLayout* TBankWindow::buildButtons()
         b->setObjectName(QString::fromLatin1(name));
         return b;
     };
-    bGet = button("bGet", QStringLiteral("Get all voices from synth..."));
-    bOpen = button("bOpen", QStringLiteral("Open bank..."));
-    bNew = button("bNew", QStringLiteral("New bank"));
-    bSave = button("bSave", QStringLiteral("Save bank as..."));
-    bSend = button("bSend", QStringLiteral("Send bank to synth..."));
-    bWhatChanges = button("bWhatChanges", QStringLiteral("What will change..."));
-    bMultis = button("bMultis", QStringLiteral("Multis..."));
+    bGet = button("bGet", QStringLiteral("&Get all voices from synth..."));
+    bOpen = button("bOpen", QStringLiteral("&Open bank..."));
+    bNew = button("bNew", QStringLiteral("&New bank"));
+    bSave = button("bSave", QStringLiteral("&Save bank as..."));
+    bSend = button("bSend", QStringLiteral("Send &bank to synth..."));
+    bWhatChanges = button("bWhatChanges", QStringLiteral("What &will change..."));
+    bMultis = button("bMultis", QStringLiteral("&Multis..."));
     bUndo = button("bUndo", QStringLiteral("Undo"));
     bRedo = button("bRedo", QStringLiteral("Redo"));
-    bClose = button("bClose", QStringLiteral("Close"));
+    bClose = button("bClose", QStringLiteral("&Close"));
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {bGet, bOpen, bNew, bSave, bSend, bWhatChanges, bMultis, bUndo, bRedo, bClose})
@@ -349,7 +355,7 @@ void TBankWindow::connectControls()
         lvSlots, &TBankSlotView::slotDropped, this,
         [this](int from, int to, bool move) { dropSlot(from, to, move); }, Qt::QueuedConnection);
     connect(lvSlots, &TBankSlotView::slotDoubleClicked, this, &TBankWindow::loadSlot);
-    // The library's command: it imports the voices and keeps the bank.
+    // The run's command: the synthesiser's bank becomes the current bank.
     connect(bGet, &QPushButton::clicked, this, [this] {
         if (needs.getAllVoices)
             needs.getAllVoices();
@@ -367,11 +373,13 @@ void TBankWindow::connectControls()
     connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
     addUndoKeys(
         this, [this] { bank->undo(); }, [this] { bank->redo(); });
+    closeOnEscape(this);
     connect(bank, &TBankDocument::bankChanged, this, [this] {
         slotModel->reload();
         showState();
     });
     connect(bank, &TBankDocument::historyChanged, this, &TBankWindow::showState);
+    connect(bank, &TBankDocument::fieldEdited, this, &TBankWindow::showState);
 }
 
 TBankWindow::~TBankWindow()
@@ -384,13 +392,15 @@ TBankWindow::~TBankWindow()
 void TBankWindow::showState()
 {
     lOrigin->setText(QStringLiteral("Bank: ") + bank->origin());
-    bUndo->setText(undoText(*bank));
-    bUndo->setToolTip(bUndo->text() + QStringLiteral(" (Ctrl+Z)"));
+    // The step is named in the tooltip: the buttons keep a short caption that fits.
+    bUndo->setText(QStringLiteral("&Undo"));
+    bUndo->setToolTip(undoText(*bank) + QStringLiteral(" (Ctrl+Z)"));
     bUndo->setEnabled(bank->canUndo());
-    bRedo->setText(redoText(*bank));
-    bRedo->setToolTip(bRedo->text() + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
+    bRedo->setText(QStringLiteral("&Redo"));
+    bRedo->setToolTip(redoText(*bank) + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
     bRedo->setEnabled(bank->canRedo());
     bSend->setEnabled(!sendActive);
+    setWindowModified(bank->changed());
 }
 
 void TBankWindow::closeEvent(QCloseEvent* event)
@@ -404,14 +414,75 @@ void TBankWindow::closeEvent(QCloseEvent* event)
 
 void TBankWindow::askOpen()
 {
+    if (!mayReplace(QStringLiteral("Open bank")))
+        return;
     if (bankOpenDlg->exec() == QDialog::Accepted && !bankOpenDlg->selectedFiles().isEmpty())
         openBankFile(bankOpenDlg->selectedFiles().constFirst());
 }
 
-void TBankWindow::askSave()
+bool TBankWindow::askSave()
 {
-    if (bankSaveDlg->exec() == QDialog::Accepted && !bankSaveDlg->selectedFiles().isEmpty())
-        saveBankFile(bankSaveDlg->selectedFiles().constFirst());
+    return bankSaveDlg->exec() == QDialog::Accepted && !bankSaveDlg->selectedFiles().isEmpty() &&
+           saveBankFile(bankSaveDlg->selectedFiles().constFirst());
+}
+
+bool TBankWindow::mayReplace(const QString& caption)
+{
+    bank->finishEdit();
+    if (!bank->changed())
+        return true;
+    const TUnsavedAnswer answer = askUnsaved(
+        this, "BankChangedQuestion", caption,
+        QStringLiteral("The current bank (%1) has changed since it was last opened, received or saved.")
+            .arg(bank->origin()),
+        QStringLiteral("&Discard"));
+    if (answer == TUnsavedAnswer::save)
+        return askSave();
+    return answer == TUnsavedAnswer::leave;
+}
+
+bool TBankWindow::confirmLeaving(const QString& path)
+{
+    if (!mayReplace(QStringLiteral("Exit")))
+        return false;
+    bank->discardChanges();
+    if (!keepForNextRun(path))
+        warnUser(this, QStringLiteral("Exit"),
+                 QStringLiteral("The current bank could not be kept for the next run: %1 could not be "
+                                "written.")
+                     .arg(path));
+    return true;
+}
+
+void TBankWindow::startFromKept(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return;
+    QString why;
+    Bank read{};
+    if (!file.open(QIODevice::ReadOnly) || file.size() > bankFileLimit) {
+        why = QStringLiteral("could not be read");
+    } else {
+        const QByteArray bytes = file.readAll();
+        std::string error;
+        if (!parseBankDump(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                           static_cast<size_t>(bytes.size()), read, error))
+            why = QString::fromStdString(error);
+    }
+    if (why.isEmpty())
+        bank->start(read, QStringLiteral("Kept from the last run"));
+    else
+        bank->start(initialBank(),
+                    QStringLiteral("New bank (%1 was not opened: %2)").arg(QFileInfo(path).fileName(), why));
+}
+
+bool TBankWindow::keepForNextRun(const QString& path)
+{
+    bank->finishEdit();
+    const std::vector<uint8_t> message = encodeBankDump(bank->bank(), 0);
+    return checkBankDump(message.data(), message.size()).empty() &&
+           replaceFileAtomically(QFile::encodeName(path).toStdString(), message.data(), message.size());
 }
 
 bool TBankWindow::openBankFile(const QString& path)
@@ -443,12 +514,16 @@ bool TBankWindow::openBankFile(const QString& path)
         return false;
     }
     bank->replace(read, "Open bank", name);
+    bank->markKept();
     return true;
 }
 
 void TBankWindow::newBank()
 {
+    if (!mayReplace(QStringLiteral("New bank")))
+        return;
     bank->replace(initialBank(), "New bank", QStringLiteral("New bank"));
+    bank->markKept();
 }
 
 bool TBankWindow::saveBankFile(const QString& path)
@@ -468,6 +543,7 @@ bool TBankWindow::saveBankFile(const QString& path)
                      .arg(QFileInfo(path).fileName()));
         return false;
     }
+    bank->markKept();
     return true;
 }
 
@@ -478,6 +554,7 @@ std::string TBankWindow::takeReceivedBank(const std::vector<uint8_t>& message)
     if (!parseBankDump(message.data(), message.size(), received, error))
         return error;
     bank->replace(received, "Get all voices", QStringLiteral("From the synthesiser"));
+    bank->markKept();
     return std::string();
 }
 
@@ -593,6 +670,88 @@ void TBankWindow::loadSlot(int slot)
                          TVoiceDocument::Send::always);
 }
 
+int TBankWindow::selectedSlot() const
+{
+    const QModelIndex index = lvSlots->currentIndex();
+    return index.isValid() && lvSlots->selectionModel()->isSelected(index) ? index.row() : -1;
+}
+
+void TBankWindow::addSlotCommands()
+{
+    slotMenu = new QMenu(this);
+    slotMenu->setObjectName(QStringLiteral("SlotMenu"));
+    auto add = [this](const char* name, const QString& text, const QKeySequence& key,
+                      const std::function<void()>& run) {
+        auto* action = slotMenu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, run);
+        lvSlots->addAction(action);
+    };
+    add("CopySlot", QStringLiteral("&Copy slot"), QKeySequence::Copy, [this] { copySlot(false); });
+    add("CutSlot", QStringLiteral("Cu&t slot (paste moves it)"), QKeySequence::Cut,
+        [this] { copySlot(true); });
+    add("PasteSlot", QStringLiteral("&Paste into this slot"), QKeySequence::Paste, [this] { pasteSlot(); });
+    add("PutChosenVoices", QStringLiteral("Put the chosen &library voices here"),
+        QKeySequence(Qt::Key_Insert), [this] { putChosenVoices(); });
+    add("ClearSlot", QStringLiteral("Put the &initial voice here"), QKeySequence::Delete,
+        [this] { clearSlot(); });
+    lvSlots->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvSlots, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int slot = lvSlots->slotAt(at);
+        if (slot < 0)
+            return;
+        lvSlots->setCurrentIndex(slotModel->index(slot));
+        slotMenu->popup(lvSlots->viewport()->mapToGlobal(at));
+    });
+}
+
+void TBankWindow::copySlot(bool cut)
+{
+    const int slot = selectedSlot();
+    if (slot < 0)
+        return;
+    bank->finishEdit();
+    copiedVoice = bank->bank().voices[static_cast<size_t>(slot)];
+    cutFrom = cut ? slot : -1;
+}
+
+void TBankWindow::pasteSlot()
+{
+    const int slot = selectedSlot();
+    if (slot < 0 || !copiedVoice)
+        return;
+    if (cutFrom >= 0) {
+        // A cut slot moves, once: its parts follow it as a dragged one's do.
+        const int from = std::exchange(cutFrom, -1);
+        copiedVoice.reset();
+        dropSlot(from, slot, true);
+        return;
+    }
+    const VoiceDump voice = *copiedVoice;
+    bank->command("Paste into " + slotName(slot).toStdString(),
+                  [&](Bank& b) { b.voices[static_cast<size_t>(slot)] = voice; });
+}
+
+void TBankWindow::putChosenVoices()
+{
+    const int slot = selectedSlot();
+    if (slot >= 0 && needs.chosenRecords)
+        if (const std::vector<int32_t> records = needs.chosenRecords(); !records.empty())
+            dropRecords(slot, records);
+}
+
+void TBankWindow::clearSlot()
+{
+    const int slot = selectedSlot();
+    if (slot < 0)
+        return;
+    const VoiceDump initial = initialBank().voices[0];
+    bank->command("Initial voice in " + slotName(slot).toStdString(),
+                  [&](Bank& b) { b.voices[static_cast<size_t>(slot)] = initial; });
+}
+
 // ---- sending ----
 
 void TBankWindow::sendBank()
@@ -603,6 +762,8 @@ void TBankWindow::sendBank()
         return;
     }
     bank->finishEdit();
+    if (needs.reachSynth && !needs.reachSynth(sendCaption()))
+        return;
     QMessageBox confirm(QMessageBox::Warning, sendCaption(),
                         QStringLiteral("Send this bank to the synthesiser?\n\n"
                                        "All 64 voices (I01 to I64) and all 16 multis of the "

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 class QCheckBox;
 class QFileDialog;
 class QLabel;
+class QMenu;
 class QProgressDialog;
 class QPushButton;
 class QTimer;
@@ -85,6 +87,9 @@ private:
     bool acceptable(const QDropEvent* event) const;
 };
 
+// The current bank as the last run left it, beside the settings file.
+inline constexpr char keptBankFileName[] = "BANK.SYX";
+
 // The name of slot s as the lists show it ("I07").
 QString slotName(int slot);
 // The voice name a dump carries, blanks for bytes that are not plain text.
@@ -107,6 +112,10 @@ public:
         // The synthesiser's fetch object, for the read-back of a send and "What will
         // change" (null: a send is not verified).
         TMIDIFetch* fetch = nullptr;
+        // The library records chosen in the library window, in list order.
+        std::function<std::vector<int32_t>()> chosenRecords = {};
+        // Before a send: false when the synthesiser cannot be reached (told already).
+        std::function<bool(const QString& caption)> reachSynth = {};
     };
     // parent: the window it stays with (the main window).
     TBankWindow(const Needs& needs, QWidget* parent);
@@ -147,9 +156,29 @@ public:
     void dropSlot(int from, int to, bool move);
     // Loads the slot's voice into the editors, as loading from the library does.
     void loadSlot(int slot);
-    // The file dialogs, then openBankFile or saveBankFile.
+    // The slot commands on the selected slot (the keys and the slots' menu): copy or
+    // cut a slot, paste it there (a cut one moves there, as a Shift-drop does), put
+    // the chosen library voices there, put the initial voice there.
+    void copySlot(bool cut);
+    void pasteSlot();
+    void putChosenVoices();
+    void clearSlot();
+    int selectedSlot() const;
+    // The file dialogs, then openBankFile or saveBankFile. askSave: true when saved.
     void askOpen();
-    void askSave();
+    bool askSave();
+
+    // Before the bank is replaced by the command of that caption ("New bank"): with
+    // unsaved changes, asks Save / Discard / Cancel. True when it may be replaced.
+    bool mayReplace(const QString& caption);
+    // The same as the program ends (Discard drops the changes), then the bank is kept
+    // for the next run in path. True when the program may end.
+    bool confirmLeaving(const QString& path);
+    // Starts on the bank kept in path by the last run; none there (or a file that is
+    // no bank): a new bank, the reason shown as its origin.
+    void startFromKept(const QString& path);
+    // Writes the current bank to path for the next run. False when it could not.
+    bool keepForNextRun(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -167,6 +196,11 @@ private:
     QLayout* buildButtons();
     void buildDialogs();
     void connectControls();
+    void addSlotCommands();
+    QMenu* slotMenu = nullptr;
+    // The slot copied or cut: its voice as it was then, and where it was cut from.
+    std::optional<VoiceDump> copiedVoice;
+    int cutFrom = -1;
 
     Needs needs;
     TSYProtocol* protocol;

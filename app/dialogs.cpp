@@ -171,6 +171,53 @@ private:
 
 }   // namespace
 
+namespace {
+
+// The editor windows paint their own colours through style sheets, which a dialog
+// opened over them would take on (yellow text on the platform's light grey): a dialog
+// shown over such a window gets the platform's palette back, whole.
+class TDialogLook : public QObject {
+public:
+    static constexpr const char* name = "dialogLook";
+    explicit TDialogLook(QCoreApplication* app) : QObject(app)
+    {
+        setObjectName(QLatin1String(name));
+        app->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Show)
+            return false;
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (!dialog || !dialog->parentWidget() || !dialog->styleSheet().isEmpty() ||
+            dialog->property("ownLook").toBool())
+            return false;
+        for (QWidget* w = dialog->parentWidget(); w; w = w->parentWidget())
+            if (!w->styleSheet().isEmpty()) {
+                dialog->setStyleSheet(QStringLiteral(
+                    "QWidget { color: palette(window-text); font-weight: normal; }"
+                    "QLineEdit, QAbstractItemView { color: palette(text); background-color: palette(base); }"
+                    "QPushButton, QToolButton, QComboBox { color: palette(button-text); "
+                    "background-color: palette(button); }"
+                    "QComboBox QAbstractItemView { selection-color: palette(highlighted-text); "
+                    "selection-background-color: palette(highlight); }"
+                    "QToolTip { color: palette(tooltip-text); background-color: palette(tooltip-base); }"));
+                break;
+            }
+        return false;
+    }
+};
+
+}   // namespace
+
+void installDialogLook()
+{
+    if (!qApp->findChild<QObject*>(QLatin1String(TDialogLook::name), Qt::FindDirectChildrenOnly))
+        new TDialogLook(qApp);
+}
+
 void installModalGuard()
 {
     if (!qApp->findChild<QObject*>(QLatin1String(TModalGuard::name), Qt::FindDirectChildrenOnly))
@@ -415,4 +462,23 @@ void warnUser(QWidget* parent, const QString& caption, const QString& text)
 void TMIDIOpenError::setError(const QString& text)
 {
     tfError->setText(text);
+}
+
+TUnsavedAnswer askUnsaved(QWidget* parent, const char* name, const QString& caption, const QString& text,
+                          const QString& leaveText)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+    box.setObjectName(QString::fromLatin1(name));
+    QPushButton* save = box.addButton(QStringLiteral("&Save"), QMessageBox::AcceptRole);
+    QPushButton* leave = box.addButton(leaveText, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    save->setObjectName(QStringLiteral("bSave"));
+    leave->setObjectName(QStringLiteral("bLeave"));
+    cancel->setObjectName(QStringLiteral("bCancel"));
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return TUnsavedAnswer::save;
+    return box.clickedButton() == leave ? TUnsavedAnswer::leave : TUnsavedAnswer::cancel;
 }

@@ -124,6 +124,10 @@ void keepWithOwner(QWidget* dialog);
 // on the application.
 void installModalGuard();
 
+// A dialog shown over a window with colours of its own (a style sheet) gets the
+// platform's look back, so that its text reads. Installed once on the application.
+void installDialogLook();
+
 // The file dialogs: no popup of theirs (the name completion list) outlives them, and
 // the save dialog refuses, inside the dialog, a file in a folder that does not exist.
 class TFileDialog : public QFileDialog {
@@ -153,3 +157,10 @@ QString shownName(const QString& name);
 // A message with an OK button, modal over parent: told, or warned of a failure.
 void tellUser(QWidget* parent, const QString& caption, const QString& text);
 void warnUser(QWidget* parent, const QString& caption, const QString& text);
+
+// What to do with unsaved work before it is replaced or the program ends: "&Save",
+// the leaving button (leaveText: "Exit &anyway", "&Discard") or "Cancel" (Escape).
+// name is the box's object name; the buttons are named "bSave", "bLeave", "bCancel".
+enum class TUnsavedAnswer { save, leave, cancel };
+TUnsavedAnswer askUnsaved(QWidget* parent, const char* name, const QString& caption, const QString& text,
+                          const QString& leaveText);

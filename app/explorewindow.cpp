@@ -287,6 +287,8 @@ TExploreWindow::TExploreWindow(TTarvik& run) : QWidget(nullptr, Qt::Window), run
         bCornerFromAudition[c]->setObjectName(QStringLiteral("bCornerFromAudition%1").arg(c + 1));
         bCornerFromAudition[c]->setAccessibleName(QStringLiteral("Corner %1 from the audition").arg(c + 1));
         connect(bCornerFromAudition[c], &QPushButton::clicked, this, [this, c] { setCornerFromAudition(c); });
+        bCornerCurrent[c]->setAccessibleName(QStringLiteral("Corner %1 from the current voice").arg(c + 1));
+        bCornerFromAudition[c]->setAccessibleName(QStringLiteral("Corner %1 from the audition").arg(c + 1));
         cornerGrid->addWidget(lbCorner[c], c, 0);
         cornerGrid->addWidget(bCornerCurrent[c], c, 1);
         cornerGrid->addWidget(bCornerFromAudition[c], c, 2);

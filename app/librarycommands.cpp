@@ -67,7 +67,7 @@ std::vector<TMenuEntry> TLibraryCommands::menuEntries()
          [this] { importVoices(); }},
         {P::fileExchange, "ExportListed", QStringLiteral("&Export listed voices..."), none,
          [this] { exportListed(); }, keep(ExportListed)},
-        {P::fileExchange, "ExportVoice", QStringLiteral("Export selected voice..."), none,
+        {P::fileExchange, "ExportVoice", QStringLiteral("Export selected &voice..."), none,
          [this] { exportVoice(); }, keep(ExportVoice)},
         {P::fileEntry, "RenameVoice", QStringLiteral("&Rename voice..."), none, [this] { renameVoice(); },
          keep(RenameVoice)},
@@ -558,20 +558,39 @@ void TLibraryCommands::getAllVoices()
     if (!run.port || !run.fileIO || !run.voiceFetch || run.voiceFetch->busy())
         return;
     const QString caption = QStringLiteral("Get all voices from synth");
+    if (!run.synthReachable(&window, caption, true) || (mayReplaceBank && !mayReplaceBank(caption)))
+        return;
     TCategoryDlg choice(&window, caption, false);
     choice.setMask(list.filterMask());
     if (choice.exec() != QDialog::Accepted)
         return;
-    const std::vector<uint8_t> bank = receiveBank(caption);
+    const std::vector<uint8_t> bank = receiveBank(caption, window);
     if (!bank.empty())
         addReceivedBank(bank, choice.mask(), caption);
 }
 
-std::vector<uint8_t> TLibraryCommands::receiveBank(const QString& caption)
+void TLibraryCommands::getBank(QWidget& over)
+{
+    if (!run.port || !run.voiceFetch || run.voiceFetch->busy())
+        return;
+    const QString caption = QStringLiteral("Get all voices from synth");
+    if (!run.synthReachable(&over, caption, true) || (mayReplaceBank && !mayReplaceBank(caption)))
+        return;
+    const std::vector<uint8_t> bank = receiveBank(caption, over);
+    if (bank.empty())
+        return;
+    const std::string notKept = keepBank ? keepBank(bank) : std::string("no bank window");
+    if (!notKept.empty())
+        warnUser(&over, caption,
+                 QStringLiteral("The bank was not kept as the current bank: %1.")
+                     .arg(QString::fromStdString(notKept)));
+}
+
+std::vector<uint8_t> TLibraryCommands::receiveBank(const QString& caption, QWidget& over)
 {
     TMIDIFetch* bankFetch = run.voiceFetch->bankFetch();
     if (!bankFetch || !bankFetch->startBank()) {
-        tellUser(&window, caption,
+        tellUser(&over, caption,
                  QStringLiteral("The request could not be sent: check the MIDI output device."));
         return {};
     }
@@ -579,7 +598,7 @@ std::vector<uint8_t> TLibraryCommands::receiveBank(const QString& caption)
     // The window is painted and Cancel works while the input callback gathers the
     // bank and the fetch object's timer looks at how far it came.
     QProgressDialog progress(QStringLiteral("Receiving the voices from the synthesiser..."),
-                             QStringLiteral("Cancel"), 0, static_cast<int>(bankExpectedSize), &window);
+                             QStringLiteral("Cancel"), 0, static_cast<int>(bankExpectedSize), &over);
     progress.setObjectName(QStringLiteral("BankProgress"));
     progress.setWindowTitle(caption);
     progress.setWindowModality(Qt::WindowModal);
@@ -621,17 +640,17 @@ std::vector<uint8_t> TLibraryCommands::receiveBank(const QString& caption)
     case running:
     case cancelled: return {};
     case unanswered:
-        tellUser(&window, caption,
+        tellUser(&over, caption,
                  QStringLiteral("The synthesiser did not answer. Nothing was added.\n"
                                 "Check the MIDI devices and the channel."));
         return {};
     case stalled:
-        tellUser(&window, caption,
+        tellUser(&over, caption,
                  QStringLiteral("The synthesiser stopped sending after %1 bytes. Nothing was added.")
                      .arg(received));
         return {};
     case tooLong:
-        tellUser(&window, caption,
+        tellUser(&over, caption,
                  QStringLiteral("The answer was longer than any bank of voices. Nothing was added."));
         return {};
     case complete: break;
@@ -683,8 +702,8 @@ void TLibraryCommands::stabilize()
     const int selected = list.view()->selectedCount();
     for (QAction* action : {ExportVoice, DeleteVoice, Categories})
         action->setEnabled(selected > 0);
-    ExportVoice->setText(selected > 1 ? QStringLiteral("Export selected voices...")
-                                      : QStringLiteral("Export selected voice..."));
+    ExportVoice->setText(selected > 1 ? QStringLiteral("Export selected &voices...")
+                                      : QStringLiteral("Export selected &voice..."));
     DeleteVoice->setText(selected > 1 ? QStringLiteral("&Delete voices...")
                                       : QStringLiteral("&Delete voice..."));
     RenameVoice->setEnabled(one);

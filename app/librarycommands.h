@@ -57,6 +57,9 @@ public:
     void moveSelected(int step);
     void deleteVoices();
     void getAllVoices();
+    // The Bank window's "Get": the synthesiser's bank becomes the current bank, its
+    // dialogs over that window; nothing goes into the library, so no categories asked.
+    void getBank(QWidget& over);
 
     // Enables the commands that the list's choice allows.
     void stabilize();
@@ -64,13 +67,15 @@ public:
     // A whole bank received by "Get all voices" becomes the current bank there: ""
     // when it did, else why not.
     std::function<std::string(const std::vector<uint8_t>& bank)> keepBank;
+    // Asked before "Get all voices" replaces the current bank: false leaves it.
+    std::function<bool(const QString& caption)> mayReplaceBank;
 
 private:
     void buildDialogs();
     // The main window has made every action that the list's choice enables.
     bool actionsMade() const;
     // The bank the synthesiser sent, or empty (and the user told why) when none came.
-    std::vector<uint8_t> receiveBank(const QString& caption);
+    std::vector<uint8_t> receiveBank(const QString& caption, QWidget& over);
     void addReceivedBank(const std::vector<uint8_t>& bank, uint32_t mask, const QString& caption);
     void showSummary(const ImportSummary& summary, const QString& caption, const QString& note = QString());
     // The synthesiser the settings name, for converted voices.

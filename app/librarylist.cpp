@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -46,6 +47,7 @@ void TLibraryList::buildList(QWidget* box)
     white.setColor(QPalette::Text, Qt::black);
     list->setPalette(white);
     list->setToolTip(QStringLiteral("Double click a voice name to load it"));
+    list->setAccessibleName(QStringLiteral("Voices in the database"));
     // A row the user chooses is what "Modify" acts on again.
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!filling) {
@@ -83,6 +85,8 @@ void TLibraryList::buildSearch(QWidget* strip)
     edSearch->setToolTip(QStringLiteral("List only the voices whose name holds this text"));
     edSearch->setClearButtonEnabled(true);
     edSearch->setMaxLength(8);
+    edSearch->setAccessibleName(QStringLiteral("Find voice by name"));
+    edSearch->installEventFilter(this);
     connect(edSearch, &QLineEdit::textChanged, this, [this] { changeFilter(nullptr); });
     lListed = new QLabel(strip);
     lListed->setObjectName(QStringLiteral("lListed"));
@@ -90,8 +94,31 @@ void TLibraryList::buildSearch(QWidget* strip)
     lListed->setFont(pictures::pixelFont(10, false));
     lListed->setWordWrap(true);
     lListed->setAlignment(Qt::AlignCenter);
-    pictures::setTextColour(lListed, pictures::teal);
+    pictures::setTextColour(lListed, pictures::textTeal);
     lListed->setToolTip(QStringLiteral("Voices listed, of the voices in the database"));
+}
+
+std::vector<QWidget*> TLibraryList::tabOrder() const
+{
+    std::vector<QWidget*> order{list};
+    for (int row = 0; row < 16; ++row)
+        order.push_back(categoryBox[categoryScreenOrder[row]]);
+    order.push_back(edSearch);
+    return order;
+}
+
+bool TLibraryList::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edSearch && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (!list->currentIndex().isValid() && rows > 0)
+                list->setCurrentRow(0);
+            list->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool TLibraryList::matchesFilter(uint32_t mask, uint32_t filter)

@@ -71,6 +71,12 @@ public:
     // the user told which) when a chosen voice is no longer in it.
     bool chosenStillThere(const QString& caption);
 
+    // The controls in the order Tab visits them: the list, the categories as the
+    // screen shows them, then the search box.
+    std::vector<QWidget*> tabOrder() const;
+    // Down or Enter in the search box goes to the list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The rows chosen, or what they hold, may have changed.
     void choiceChanged();

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 
@@ -78,8 +79,15 @@ TMainForm::TMainForm(TTarvik& run, QWidget* parent)
 
     // 7. The first listed voice becomes the voice and goes to the synthesiser. The
     // editors are brought in line once start-up has made them.
+    // A setting keeps the synthesiser's edit buffer as it is.
     if (list->voiceCount() > 0 && list->rowCount() > 0 && fileIO)
-        loadRecord(list->recordAt(0));
+        loadRecord(list->recordAt(0), settings.sendAtStart);
+
+    // The synthesiser's devices, watched: one that comes back is connected again.
+    deviceTimer = new QTimer(this);
+    deviceTimer->setInterval(1000);
+    connect(deviceTimer, &QTimer::timeout, this, &TMainForm::watchDevices);
+    deviceTimer->start();
 
     // Back from another program, which may have changed the library.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -93,6 +101,21 @@ TMainForm::~TMainForm() = default;
 void TMainForm::setBankKeeper(std::function<std::string(const std::vector<uint8_t>& bank)> keeper)
 {
     library->keepBank = std::move(keeper);
+}
+
+void TMainForm::setBankGuard(std::function<bool(const QString& caption)> guard)
+{
+    library->mayReplaceBank = std::move(guard);
+}
+
+void TMainForm::getBank(QWidget& over)
+{
+    library->getBank(over);
+}
+
+std::vector<int32_t> TMainForm::chosenRecords() const
+{
+    return list->selectedRecords();
 }
 
 void TMainForm::importFiles(const QStringList& paths)
@@ -120,6 +143,65 @@ int32_t TMainForm::rowCount() const
     return list->rowCount();
 }
 
+void TMainForm::watchDevices()
+{
+    if (!midiPort)
+        return;
+    const TDeviceWatch now = midiPort->watchDevices();
+    const QString out = QString::fromStdString(settings.outDeviceName);
+    const QString in = QString::fromStdString(settings.inDeviceName);
+    if (now.outputAway || now.inputAway) {
+        const QString name = now.outputAway ? out : in;
+        showDeviceLine(QStringLiteral("The synthesiser\u2019s port \u201C%1\u201D is not there: "
+                                      "it is connected again when it comes back.")
+                           .arg(name));
+    } else if (now.reconnected) {
+        showDeviceLine(QStringLiteral("The synthesiser\u2019s port \u201C%1\u201D is back: connected again.")
+                           .arg(out.isEmpty() ? in : out));
+    } else if (lDevice && lDevice->isVisible() && lDevice->text().contains(QStringLiteral("is not there"))) {
+        showDeviceLine(QString());
+    }
+}
+
+QString TMainForm::deviceLine() const
+{
+    return lDevice && !lDevice->isHidden() ? lDevice->text() : QString();
+}
+
+void TMainForm::showDeviceLine(const QString& text)
+{
+    if (!lDevice) {
+        lDevice = new QLabel(this);
+        lDevice->setObjectName(QStringLiteral("lDevice"));
+        lDevice->setWordWrap(true);
+        lDevice->setFont(pixelFont(11, true));
+        lDevice->setAutoFillBackground(true);
+        QPalette palette = lDevice->palette();
+        palette.setColor(QPalette::Window, pictures::black);
+        palette.setColor(QPalette::WindowText, pictures::yellow);
+        lDevice->setPalette(palette);
+        lDevice->setContentsMargins(6, 2, 6, 2);
+        lDevice->setFixedHeight(34);
+        statusBar()->setSizeGripEnabled(false);
+        statusBar()->addWidget(lDevice, 1);
+    }
+    const int top = clientHeight + menuBar()->sizeHint().height();
+    if (text.isEmpty()) {
+        statusBar()->hide();
+        setFixedSize(clientWidth, top);
+        return;
+    }
+    lDevice->setText(text);
+    statusBar()->show();
+    setFixedSize(clientWidth, top + statusBar()->sizeHint().height());
+    // A "back" line stays a few seconds.
+    if (!text.contains(QStringLiteral("is not there")))
+        QTimer::singleShot(5000, lDevice, [this] {
+            if (!lDevice->text().contains(QStringLiteral("is not there")))
+                showDeviceLine(QString());
+        });
+}
+
 void TMainForm::buildControls()
 {
     QWidget* client = buildClient();
@@ -130,6 +212,14 @@ void TMainForm::buildControls()
     buildAudition(client);
     list->buildSearch(client);
     buildAutoSend(client);
+    // Tab: the list, its categories as the screen shows them and Audition beside
+    // them, the search, the auto-send switch.
+    std::vector<QWidget*> order = list->tabOrder();
+    order.insert(order.end() - 1, cbAudition);
+    order.push_back(bAutoSend);
+    order.push_back(bNoAutoSend);
+    for (size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 QWidget* TMainForm::buildClient()
@@ -153,7 +243,7 @@ QWidget* TMainForm::buildClient()
     lVersion = new QLabel(QStringLiteral("Version " TARVIK_VERSION), client);
     lVersion->setObjectName(QStringLiteral("lVersion"));
     lVersion->setFont(pixelFont(11, true));
-    setTextColour(lVersion, pictures::teal);
+    setTextColour(lVersion, pictures::textTeal);
     lVersion->setAlignment(Qt::AlignCenter);
     lVersion->setGeometry(0, 384, pictures::stripWidth, 18);
     return client;
@@ -174,7 +264,7 @@ QWidget* TMainForm::buildPanel(QWidget* client)
     gbDatabase->setObjectName(QStringLiteral("gbDatabase"));
     gbDatabase->setGeometry(4, 2, pnDatabase->width() - 8, 366);
     gbDatabase->setFont(pixelFont(12, true));
-    setTextColour(gbDatabase, pictures::lime);
+    setTextColour(gbDatabase, pictures::textGreen);
     return gbDatabase;
 }
 
@@ -204,6 +294,8 @@ void TMainForm::buildAutoSend(QWidget* client)
     bNoAutoSend->setObjectName(QStringLiteral("bNoAutoSend"));
     bAutoSend->setToolTip(QStringLiteral("Send the voice to the synthesiser after every change"));
     bNoAutoSend->setToolTip(QStringLiteral("Do not send the voice after a change"));
+    bAutoSend->setAccessibleName(QStringLiteral("Send voice on change: on"));
+    bNoAutoSend->setAccessibleName(QStringLiteral("Send voice on change: off"));
     auto* group = new QButtonGroup(this);
     int left = 245;
     for (QPushButton* button : {bAutoSend, bNoAutoSend}) {
@@ -324,12 +416,13 @@ void TMainForm::extractVoice()
         loadRecord(n);
 }
 
-bool TMainForm::loadRecord(int32_t n)
+bool TMainForm::loadRecord(int32_t n, bool send)
 {
     VoiceDump dump;
     if (!fileIO || !fileIO->readDump(n, dump.data()))
         return false;
-    document.loadDump(dump.data(), "Load voice", TVoiceDocument::Send::always);
+    document.loadDump(dump.data(), "Load voice",
+                      send ? TVoiceDocument::Send::always : TVoiceDocument::Send::never);
     return true;
 }
 

@@ -16,6 +16,7 @@
 
 class QCheckBox;
 class QLabel;
+class QTimer;
 class QMenu;
 class QPushButton;
 class TEditCommands;
@@ -42,11 +43,17 @@ public:
     // A whole bank received by "Get all voices" becomes the current bank there: ""
     // when it did, else why not.
     void setBankKeeper(std::function<std::string(const std::vector<uint8_t>& bank)> keeper);
+    // Asked before "Get all voices" replaces the current bank: false leaves it.
+    void setBankGuard(std::function<bool(const QString& caption)> guard);
+    // The Bank window's "Get": the synthesiser's bank, without the library.
+    void getBank(QWidget& over);
+    // The library records chosen in the list, in list order.
+    std::vector<int32_t> chosenRecords() const;
 
     // Record n of the library becomes the voice being edited: one undo step, and it
-    // goes to the synthesiser whatever auto-send says; false (nothing changes) when
-    // the library does not hold it whole and well.
-    bool loadRecord(int32_t n);
+    // goes to the synthesiser whatever auto-send says (unless send is false); false
+    // (nothing changes) when the library does not hold it whole and well.
+    bool loadRecord(int32_t n, bool send = true);
     // Imports files into the library, as "Import voices..." does once they are chosen.
     void importFiles(const QStringList& paths);
     // Lists the library again when another program changed it, keeping the chosen
@@ -59,6 +66,13 @@ public:
     uint32_t filterMask() const;
     int32_t voiceCount() const;
     int32_t rowCount() const;
+
+    // Looks at the synthesiser's devices (a second's timer does it too): one that went
+    // away is named, with its state, on a line at the window's foot until it is back
+    // and connected again.
+    void watchDevices();
+    // That line's text; empty while it is hidden.
+    QString deviceLine() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,6 +108,9 @@ private:
     QLabel* lVersion;
     QLabel* lSendOnChange;
     QWidget* pnDatabase;
+    QLabel* lDevice = nullptr;
+    QTimer* deviceTimer = nullptr;
+    void showDeviceLine(const QString& text);
     QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MidiMenu = nullptr;
     bool pressing = false;   // a mouse button went down in the list
 };

@@ -19,6 +19,9 @@ inline const QColor lime(0, 255, 0);
 inline const QColor green(0, 128, 0);
 inline const QColor red(255, 0, 0);
 inline const QColor teal(0, 128, 128);
+// Text colours that read (4.5 : 1 and more): teal text on black, green on grey.
+inline const QColor textTeal(0, 160, 160);
+inline const QColor textGreen(0, 80, 0);
 inline const QColor aqua(0, 255, 255);
 inline const QColor grey(192, 192, 192);
 

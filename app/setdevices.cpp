@@ -144,15 +144,18 @@ TSetDevices::TSetDevices(TMIDIPort* midiPort, TSYProtocol* protocol, TSettings& 
     auto* inputs = group(QStringLiteral(" Input devices "), QRect(left, 6, width, 120), this);
     lbInputs = new QListWidget(inputs);
     lbInputs->setObjectName(QStringLiteral("lbInputs"));
+    lbInputs->setAccessibleName(QStringLiteral("MIDI input devices"));
     lbInputs->setGeometry(8, 22, width - 16, 90);
 
     auto* outputs = group(QStringLiteral(" Output devices "), QRect(left, 132, width, 120), this);
     lbOutputs = new QListWidget(outputs);
     lbOutputs->setObjectName(QStringLiteral("lbOutputs"));
+    lbOutputs->setAccessibleName(QStringLiteral("MIDI output devices"));
     lbOutputs->setGeometry(8, 22, width - 16, 90);
 
     auto* channel = group(QStringLiteral(" MIDI Channel "), QRect(left, 258, width, 52), this);
     cbMIDIChannel = new QComboBox(channel);
+    cbMIDIChannel->setAccessibleName(QStringLiteral("MIDI channel"));
     cbMIDIChannel->setObjectName(QStringLiteral("cbMIDIChannel"));
     cbMIDIChannel->setGeometry(8, 20, 70, 24);
     for (int c = 1; c <= 16; ++c)

@@ -20,6 +20,7 @@
 #include "app/windowlist.h"
 #include "document/autosender.h"
 #include "document/voicefetch.h"
+#include "editors/controls.h"
 #include "editors/editcommands.h"
 #include "library/fileio.h"
 #include "midi/midiport.h"
@@ -104,7 +105,8 @@ void createObjects(TTarvik& run, std::unique_ptr<TMIDIBackend> backend)
 
 void createWindows(TTarvik& run)
 {
-    // 7. The application's title.
+    // 7. The application's title; drop-down lists named for screen readers.
+    installListNames();
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvik.Tarvik"));
     QIcon icon;
@@ -120,12 +122,24 @@ void createWindows(TTarvik& run)
     run.voiceFetch = std::make_unique<TVoiceFetch>(run.document, run.protocol.get());
     run.commands = std::make_unique<TEditCommands>(run.document, *run.sender, run.settings,
                                                    [&run] { return run.verbs && run.verbs->fetchVoice(); });
+    run.commands->maySend = [&run] {
+        return run.synthReachable(QApplication::activeWindow(), QStringLiteral("Send voice"), false);
+    };
     run.mainForm = std::make_unique<TMainForm>(run);
     run.verbs = std::make_unique<TVoiceVerbs>(run, *run.mainForm);
     run.verbs->importFiles = [&run](const QStringList& paths) { run.mainForm->importFiles(paths); };
-    run.mainForm->mayLeave = [&run] { return run.verbs->confirmLeaving(); };
+    // The voice, then the bank (kept for the next run) when its window was made.
+    run.mainForm->mayLeave = [&run] {
+        auto* bank = static_cast<TBankWindow*>(run.windows->made("BankWindow"));
+        return run.verbs->confirmLeaving() &&
+               (!bank || bank->confirmLeaving(QString::fromLatin1(keptBankFileName)));
+    };
     run.mainForm->setBankKeeper([&run](const std::vector<uint8_t>& bank) {
         return run.windows->window<TBankWindow>("BankWindow")->takeReceivedBank(bank);
+    });
+    run.mainForm->setBankGuard([&run](const QString& caption) {
+        auto* bank = static_cast<TBankWindow*>(run.windows->made("BankWindow"));
+        return !bank || bank->mayReplace(caption);
     });
     run.windows = std::make_unique<TWindowList>(run);
     run.commands->storeVoice = [&run] { TWindowList::runDialog(*run.windows->window("StoreVoice")); };
@@ -137,8 +151,10 @@ void createWindows(TTarvik& run)
     run.commands->openExplore = [&run] { TWindowList::bringUp(*run.windows->window("ExploreWindow")); };
     run.windows->createStartWindows();
 
-    // A modal dialog never hides behind the window it belongs to.
+    // A modal dialog never hides behind the window it belongs to, and reads in the
+    // platform's colours over a window with colours of its own.
     installModalGuard();
+    installDialogLook();
 
     // 9. The device lists.
     auto* devices = run.windows->window<TSetDevices>("SetDevices");
@@ -149,7 +165,7 @@ void createWindows(TTarvik& run)
     if (!run.settings.fileFound) {
         devices->exec();
         if (run.fileIO->countRecords() > 0)
-            run.mainForm->loadRecord(0);
+            run.mainForm->loadRecord(0, run.settings.sendAtStart);
     }
 
     // 11. Every editor shows the voice that start-up left. Undo starts from it.
@@ -159,12 +175,15 @@ void createWindows(TTarvik& run)
 
 void runEventLoop(TTarvik& run)
 {
+    TWindowList::placeWindow(*run.mainForm, QStringLiteral("MainForm"));
     run.mainForm->show();
     QApplication::exec();
 }
 
 void shutDown(TTarvik& run)
 {
+    if (run.windows)
+        run.windows->keepPlaces();
     if (run.port)
         run.port->closePorts();
     run.settings.save(settingsFileName);

@@ -5,6 +5,7 @@
 // library window, the run's commands on the voice and the list of the other windows.
 #pragma once
 
+#include <QString>
 #include <memory>
 
 #include "app/appevents.h"
@@ -33,6 +34,11 @@ struct TTarvik {
     // A window other than the library window wrote to the library: the list shows
     // the library as it is now.
     void libraryChanged();
+    // Before a command that talks to the synthesiser (its caption: "Send voice"): when
+    // the MIDI output (and, for one that waits for an answer, the input) is not open,
+    // says "no MIDI device is open" over parent and offers the device dialog. True
+    // when the ports the command needs are open (also once the dialog opened them).
+    bool synthReachable(QWidget* parent, const QString& caption, bool answered);
 
     TSettings settings;
     TVoiceDocument document;

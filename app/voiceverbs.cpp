@@ -23,6 +23,9 @@ TVoiceVerbs::TVoiceVerbs(TTarvik& run, QWidget& window) : run(run), window(windo
 {
     fileOpenDlg =
         makeSyxDialog(&window, "fileOpenDlg", QStringLiteral("Open sound file"), QFileDialog::AcceptOpen);
+    // A voice comes in a .SYX file or in a MIDI file.
+    fileOpenDlg->setNameFilters(
+        {QStringLiteral("Voice files (*.SYX *.syx *.MID *.mid *.midi)"), QStringLiteral("All files (*)")});
     fileSaveDlg =
         makeSyxDialog(&window, "fileSaveDlg", QStringLiteral("Save voice"), QFileDialog::AcceptSave);
 
@@ -155,6 +158,11 @@ bool TVoiceVerbs::offerManyVoices(const QString& path)
     file.close();
     if (read.voices.empty() || (read.voices.size() == 1 && !midi))
         return false;
+    if (read.voices.size() == 1) {
+        // A MIDI file of one voice is that voice, loaded as a .SYX file is.
+        run.document.loadDump(read.voices.front().data(), "Load voice", TVoiceDocument::Send::always);
+        return true;
+    }
     QMessageBox box(QMessageBox::Question, QStringLiteral("Load voice"),
                     QStringLiteral("\u201C%1\u201D holds %2 voices, not a single one.\n"
                                    "Import them into the database, or load the first of them?")
@@ -162,8 +170,8 @@ bool TVoiceVerbs::offerManyVoices(const QString& path)
                         .arg(read.voices.size()),
                     QMessageBox::NoButton, &window);
     box.setObjectName(QStringLiteral("ManyVoicesQuestion"));
-    QPushButton* importButton = box.addButton(QStringLiteral("Import"), QMessageBox::AcceptRole);
-    QPushButton* firstButton = box.addButton(QStringLiteral("Load the first"), QMessageBox::ActionRole);
+    QPushButton* importButton = box.addButton(QStringLiteral("&Import"), QMessageBox::AcceptRole);
+    QPushButton* firstButton = box.addButton(QStringLiteral("Load the &first"), QMessageBox::ActionRole);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(importButton);
     box.exec();
@@ -193,6 +201,8 @@ void TVoiceVerbs::saveVoice()
 
 bool TVoiceVerbs::fetchVoice()
 {
+    if (!fetching && !run.synthReachable(&window, QStringLiteral("Get voice"), true))
+        return false;
     // A second ask while the voice is being fetched: the fetch under way answers.
     if (!run.voiceFetch || !run.voiceFetch->start())
         return false;
@@ -215,22 +225,14 @@ bool TVoiceVerbs::confirmLeaving()
     document.finishEdit();
     if (!document.history.changedSinceLoaded(document.voice))
         return true;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Exit"),
-                    QStringLiteral("The voice \u201C%1\u201D has changed since it was last loaded, "
-                                   "fetched or saved.")
-                        .arg(shownName(QString::fromLatin1(document.voice.name, voiceNameLength))),
-                    QMessageBox::NoButton, &window);
-    box.setObjectName(QStringLiteral("ExitQuestion"));
-    QPushButton* save = box.addButton(QStringLiteral("Save"), QMessageBox::AcceptRole);
-    QPushButton* leave = box.addButton(QStringLiteral("Exit anyway"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(save);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == leave)
-        return true;
-    if (box.clickedButton() != save)
-        return false;
+    const TUnsavedAnswer answer =
+        askUnsaved(&window, "ExitQuestion", QStringLiteral("Exit"),
+                   QStringLiteral("The voice \u201C%1\u201D has changed since it was last loaded, "
+                                  "fetched or saved.")
+                       .arg(shownName(QString::fromLatin1(document.voice.name, voiceNameLength))),
+                   QStringLiteral("Exit &anyway"));
+    if (answer != TUnsavedAnswer::save)
+        return answer == TUnsavedAnswer::leave;
     // Saved as "Save voice" saves; a cancelled or failed save stays in the program.
     saveVoice();
     return !document.history.changedSinceLoaded(document.voice);

@@ -3,6 +3,12 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+
+#include <algorithm>
 
 #include "app/aboutbox.h"
 #include "app/bankwindow.h"
@@ -61,18 +67,26 @@ std::unique_ptr<QWidget> makeAbout(TTarvik&)
     return std::make_unique<TAboutTarvik>();
 }
 
-// The Bank window stays with the main window; its "Get" button is the main window's
-// "Get all voices from synth...", its "Multis..." the Multi editor's entry.
+// The Bank window stays with the main window; its "Get" button receives the bank over
+// it (into the library only from the main window's menu), its "Multis..." is the
+// Multi editor's entry.
 std::unique_ptr<QWidget> makeBank(TTarvik& run)
 {
     TBankWindow::Needs needs{run.document, run.protocol.get(), run.fileIO.get(), run.settings};
     needs.fetch = fetchOf(run);
     needs.getAllVoices = [&run] {
-        if (auto* action = run.mainForm->findChild<QAction*>(QStringLiteral("GetAllVoices")))
-            action->trigger();
+        if (QWidget* bank = run.windows->made("BankWindow"))
+            run.mainForm->getBank(*bank);
     };
     needs.showMultis = [&run] { TWindowList::bringUp(*run.windows->window("MultiEdit")); };
-    return std::make_unique<TBankWindow>(needs, run.mainForm.get());
+    needs.chosenRecords = [&run] { return run.mainForm->chosenRecords(); };
+    needs.reachSynth = [&run](const QString& caption) {
+        return run.synthReachable(run.windows->made("BankWindow"), caption, false);
+    };
+    auto window = std::make_unique<TBankWindow>(needs, run.mainForm.get());
+    // It opens on the bank the last run left.
+    window->startFromKept(QString::fromLatin1(keptBankFileName));
+    return window;
 }
 
 // The Multi editor edits the Bank window's current bank and sits beside it, owned by
@@ -167,6 +181,7 @@ QWidget* TWindowList::window(const std::string& key)
             continue;
         std::unique_ptr<QWidget> w = entry.make(run);
         QWidget* shown = w.get();
+        placeWindow(*shown, QString::fromLatin1(entry.window));
         windows.emplace_back(key, std::move(w));
         return shown;
     }
@@ -190,6 +205,47 @@ std::vector<TMenuEntry> TWindowList::menuEntries()
                            [this, &entry] { open(entry); }});
     }
     return entries;
+}
+
+namespace {
+
+QSettings placesFile()
+{
+    return QSettings(QDir::current().absoluteFilePath(QStringLiteral("WINDOWS.INI")), QSettings::IniFormat);
+}
+
+}   // namespace
+
+void TWindowList::placeWindow(QWidget& window, const QString& key)
+{
+    const QSettings places = placesFile();
+    const QVariant kept = places.value(key);
+    if (!kept.isValid())
+        return;
+    QPoint at = kept.toPoint();
+    // Inside the available area of the screen it falls on (the nearest one else).
+    QScreen* screen = QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window.frameGeometry().size().expandedTo(window.sizeHint());
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    window.move(at);
+}
+
+void TWindowList::keepPlaces() const
+{
+    QSettings places = placesFile();
+    if (run.mainForm)
+        places.setValue(QStringLiteral("MainForm"), run.mainForm->pos());
+    for (const auto& [key, w] : windows)
+        // Only a window that was shown has a place of its own.
+        if (w && w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            places.setValue(QString::fromStdString(key), w->pos());
+    places.sync();
 }
 
 void TWindowList::bringUp(QWidget& window)

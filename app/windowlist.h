@@ -52,6 +52,12 @@ public:
     // The entries as the main window hosts them.
     std::vector<TMenuEntry> menuEntries();
 
+    // Where the windows were left: each window made is put back there (inside the
+    // available area of a screen), and keepPlaces writes where they are now, the main
+    // window's among them, to WINDOWS.INI in the working directory.
+    void keepPlaces() const;
+    static void placeWindow(QWidget& window, const QString& key);
+
     // Opening a window: shown, raised and made active; or run as a modal dialog.
     static void bringUp(QWidget& window);
     static void runDialog(QWidget& window);

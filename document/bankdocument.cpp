@@ -34,7 +34,7 @@ std::string bankChangeName(const Bank& before, const Bank& after)
 }
 
 TBankDocument::TBankDocument(QObject* parent)
-    : QObject(parent), current{initialBank(), "New bank"},
+    : QObject(parent), current{initialBank(), "New bank"}, kept(current.bank),
       history(
           stepLimit, [](const State& a, const State& b) { return sameBank(a.bank, b.bank); },
           [](const State& a, const State& b) { return bankChangeName(a.bank, b.bank); })
@@ -73,6 +73,29 @@ void TBankDocument::replace(const Bank& bank, const std::string& name, const QSt
     current.origin = origin.toStdString();
     history.commit(name, current);
     emit bankChanged();
+}
+
+void TBankDocument::markKept()
+{
+    history.finish(current);
+    kept = current.bank;
+    emit historyChanged();
+}
+
+void TBankDocument::start(const Bank& bank, const QString& origin)
+{
+    current.bank = bank;
+    current.origin = origin.toStdString();
+    kept = bank;
+    history.reset(current);
+    emit bankChanged();
+    emit historyChanged();
+}
+
+void TBankDocument::discardChanges()
+{
+    if (changed())
+        replace(kept, "Discard changes", origin());
 }
 
 bool TBankDocument::undo()

@@ -43,6 +43,16 @@ public:
     // the bank it replaced is one undo away.
     void replace(const Bank& bank, const std::string& name, const QString& origin);
 
+    // The bank as it was last opened, saved, received or made new: changed() says
+    // whether the current bank differs from it (undo back to it is unchanged again).
+    bool changed() const { return !sameBank(current.bank, kept); }
+    // The current bank is kept now (saved, or the same as a file or the synthesiser).
+    void markKept();
+    // Starts over on bank, with no undo history, kept as it is.
+    void start(const Bank& bank, const QString& origin);
+    // Back to the bank last kept, dropping the changes since (as an undo step).
+    void discardChanges();
+
     bool undo();
     bool redo();
     bool canUndo() const { return history.canUndo(); }
@@ -67,6 +77,7 @@ private:
         std::string origin;
     };
     State current;
+    Bank kept;
     TSnapshotHistory<State> history;
 };
 

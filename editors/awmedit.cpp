@@ -46,6 +46,7 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
     bindShared();
     nameControls();
     nameObjects({{cbModel, "cbModel"}, {cbModulatorAM, "cbModulatorAM"}, {cbModulatorPM, "cbModulatorPM"}});
+    cbModel->setAccessibleName(QStringLiteral("Synthesiser model"));
     connect(cbModel, &TPickList::picked, this, [this](int index) {
         this->commands.settings.model = index;
         refreshFromVoice();
@@ -53,6 +54,7 @@ TAWMEdit::TAWMEdit(TEditCommands& commands, QWidget* parent)
     connect(cbWaveform, &TPickList::picked, this, &TAWMEdit::changeWaveform);
     refreshFromVoice();
     commands.watchEditor(this);
+    orderTabsByScreen(this);
 }
 
 void TAWMEdit::addTone()

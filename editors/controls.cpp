@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editors/controls.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QAction>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -220,11 +225,86 @@ int TSlider::handleCentre(int value) const
     return (vertical ? groove.y() : groove.x()) + offset + length / 2;
 }
 
-TPickList::TPickList(const QStringList& items, QWidget* parent) : QComboBox(parent)
+namespace {
+
+// A pick list as a screen reader meets it: named by its accessible name (the toolkit
+// names a drop-down list by the item it shows on this platform), its value the item.
+class TPickListAccessible : public QAccessibleWidget {
+public:
+    explicit TPickListAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override
+    {
+        const auto* list = static_cast<const QComboBox*>(widget());
+        if (t == QAccessible::Name && !list->accessibleName().isEmpty())
+            return list->accessibleName();
+        if (t == QAccessible::Name || t == QAccessible::Value)
+            return list->currentText();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* pickListAccessible(const QString&, QObject* object)
 {
+    // A pick list, or a plain drop-down list that was given a name.
+    auto* list = qobject_cast<QComboBox*>(object);
+    if (!list || list->isEditable() ||
+        (!qobject_cast<TPickList*>(object) && list->accessibleName().isEmpty()))
+        return nullptr;
+    return new TPickListAccessible(list);
+}
+
+}   // namespace
+
+void installListNames()
+{
+    // After the toolkit's own (the last installed is asked first), once.
+    static const bool installed = [] {
+        QAccessible::installFactory(pickListAccessible);
+        return true;
+    }();
+    (void)installed;
+}
+
+TPickList::TPickList(const QStringList& items, QWidget* parent)
+    : QComboBox(parent), typingTimer(new QTimer(this))
+{
+    installListNames();
+
     addItems(items);
     guardWheel(this);
+    typingTimer->setSingleShot(true);
+    connect(typingTimer, &QTimer::timeout, this, &TPickList::endTyping);
     connect(this, qOverload<int>(&QComboBox::activated), this, &TPickList::picked);
+}
+
+void TPickList::keyPressEvent(QKeyEvent* event)
+{
+    const QString text = event->text();
+    const bool printable = !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace() &&
+                           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (printable) {
+        typing = true;
+        typingTimer->start(QApplication::keyboardInputInterval());
+    } else if (typing) {
+        endTyping();
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+void TPickList::focusOutEvent(QFocusEvent* event)
+{
+    if (typing)
+        endTyping();
+    QComboBox::focusOutEvent(event);
+}
+
+void TPickList::endTyping()
+{
+    typingTimer->stop();
+    if (!typing)
+        return;
+    typing = false;
+    emit typingOver();
 }
 
 void TPickList::select(int index)
@@ -295,6 +375,73 @@ void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects
     for (const auto& [object, name] : objects)
         if (object && object->objectName().isEmpty())
             object->setObjectName(QLatin1String(name));
+}
+
+QString lowerFirst(const QString& text)
+{
+    if (text.size() < 2 || text.at(1).isUpper())
+        return text;
+    return text.at(0).toLower() + text.mid(1);
+}
+
+void orderTabsByScreen(QWidget* window)
+{
+    if (window->layout())
+        window->layout()->activate();
+    // Where a control stands: for each of its containers from the window down, the
+    // container's row (its top, to 12 pixels) and left edge in the one around it.
+    const auto place = [window](QWidget* w) {
+        std::vector<std::pair<int, int>> key;
+        for (QWidget* at = w; at && at != window; at = at->parentWidget())
+            key.insert(key.begin(), {at->y() / 12, at->x()});
+        return key;
+    };
+    std::vector<std::pair<std::vector<std::pair<int, int>>, QWidget*>> controls;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->focusPolicy() == Qt::NoFocus || w->window() != window || w->focusProxy())
+            continue;
+        bool inner = false;
+        for (QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+            inner = inner || qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p);
+        if (!inner)
+            controls.emplace_back(place(w), w);
+    }
+    std::stable_sort(controls.begin(), controls.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 1; i < controls.size(); ++i)
+        QWidget::setTabOrder(controls[i - 1].second, controls[i].second);
+}
+
+namespace {
+
+// Escape that no control of the window took for itself (a name box putting back its
+// name) reaches the window, and closes it.
+class TEscapeCloser : public QObject {
+public:
+    explicit TEscapeCloser(QWidget* window) : QObject(window), window(window)
+    {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window || event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        window->close();
+        return true;
+    }
+
+private:
+    QWidget* window;
+};
+
+}   // namespace
+
+void closeOnEscape(QWidget* window)
+{
+    new TEscapeCloser(window);
 }
 
 QStringList effectTypeNames()

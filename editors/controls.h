@@ -126,16 +126,37 @@ private:
 };
 
 // Pick-only drop-down list that reports only the user's picks (QComboBox::activated).
+// Typing an item's name ("C#3") picks at each keystroke; the keystrokes that follow
+// one another within the keyboard search interval are one typing, over when the
+// interval passes without a key, the list loses the focus or Enter is pressed.
 class TPickList : public QComboBox {
     Q_OBJECT
 public:
     explicit TPickList(const QStringList& items = {}, QWidget* parent = nullptr);
     // Program-set selection; -1 (or any index outside the list) selects nothing.
     void select(int index);
+    // True while the user is typing an item's name.
+    bool userTyping() const { return typing; }
 
 signals:
     void picked(int index);
+    // The typing of a name is over.
+    void typingOver();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void endTyping();
+    QTimer* typingTimer;
+    bool typing = false;
 };
+
+// Screen readers hear a drop-down list by its accessible name where it has one (the
+// toolkit names it by the item it shows on this platform). Installed once, before
+// any window is made; a pick list installs it too.
+void installListNames();
 
 // A wheel turned over a list, slider or scroll bar that does not have the focus
 // changes nothing (it would change the voice without the user having chosen the
@@ -160,6 +181,18 @@ QWidget* numberWithArrows(TNumberBox* box, TUpDown* ud, int boxWidth);
 // Gives each object that has no name yet its name (its member's, as the window's form
 // names it): tests and the other windows find the controls by these names.
 void nameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects);
+
+// "Attack rate" as it reads inside a longer name: "attack rate" (a word in capitals,
+// "LFO", stays).
+QString lowerFirst(const QString& text);
+
+// Tab order as the screen reads: the window's groups (and loose controls) top to
+// bottom, left to right in a row, and inside each group its controls the same way.
+void orderTabsByScreen(QWidget* window);
+
+// Escape closes window (as its Close button does), wherever the focus is inside it,
+// unless the control with the focus takes the key itself.
+void closeOnEscape(QWidget* window);
 
 // The effect types in the synthesiser's order, as the voice common and multi editors
 // list them.

@@ -46,6 +46,9 @@ public:
     std::function<void()> storeVoice;
     std::function<void()> compareWith;
     static QKeySequence exploreKey();
+    // Asked before "Send voice" sends: false when the synthesiser cannot be reached
+    // (the owner told the user). Unset: always sent.
+    std::function<bool()> maySend;
 
     // Hooks an editor window: Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, space for the test
     // note, the end of drags and typing, its place when it is hidden and shown again,

@@ -19,6 +19,7 @@ TEditorWindow::TEditorWindow(const QString& title, TEditCommands& commands, QWid
     setAttribute(Qt::WA_QuitOnClose, false);
     setStyleSheet(editorStyleSheet());
     connect(&document, &TVoiceDocument::voiceReplaced, this, &TEditorWindow::refreshFromVoice);
+    closeOnEscape(this);
 }
 
 void TEditorWindow::createButtons(int elementKind, bool laidOut)
@@ -71,6 +72,8 @@ void TEditorWindow::bGetVoiceClick()
 
 void TEditorWindow::bSendVoiceClick()
 {
+    if (commands.maySend && !commands.maySend())
+        return;
     commands.sender.send(true);
 }
 

@@ -15,6 +15,11 @@ TElementEdit::TElementEdit(const QString& title, int first, TEditCommands& comma
 {
     currentElement = &voice.element[first];
     currentOperator = &currentElement->carrier;
+    // "Element C attack rate": the element shown, then the field.
+    fields->readerName = [this](const QString& caption, const QWidget* control) {
+        return QStringLiteral("Element %1 ").arg(QChar(u'A' + shownElement())) + operatorWord(control) +
+               lowerFirst(caption);
+    };
     // The delay time is the voice's, and the attack and release adjustments show in
     // the picture: a change made in another window shows here too.
     connect(&document, &TVoiceDocument::fieldChanged, this, [this](QObject* source) {
@@ -69,6 +74,8 @@ void TElementEdit::number(QWidget* parent, const QString& caption, int x, int y,
     ud = new TUpDown(parent);
     ud->move(boxX + boxPixels(width), y);
     fields->bindNumber(box, ud, std::move(fieldRow), tip, spinnerMaximum);
+    if (label)
+        label->setBuddy(box);
     if (label && captionTips)
         label->setToolTip(box->toolTip());
 }
@@ -114,6 +121,19 @@ void TElementEdit::levelAndPan(const QRect& group, const QRect& level, const QRe
     levelRow.after = std::move(levelAfter);
     fields->bindBar(sbLevel, levelRow);
     fields->bindBar(sbPan, row(&VoiceElement::pan));
+
+    // The values in the form the number boxes give them, following every change.
+    lLevelValue = new QLabel(box);
+    lLevelValue->setObjectName(QStringLiteral("lLevelValue"));
+    lLevelValue->setGeometry(level.right() + 4, level.y(), 60, 16);
+    lPanValue = new QLabel(box);
+    lPanValue->setObjectName(QStringLiteral("lPanValue"));
+    lPanValue->setGeometry(pan.x(), pan.bottom() + 4, pan.width(), 16);
+    const TFieldRow shownLevel = row(Scope::Carrier, memberOffset(&OperatorBlock::level));
+    connect(sbLevel, &QScrollBar::valueChanged, lLevelValue,
+            [this, get = shownLevel.get] { lLevelValue->setText(QString::number(get())); });
+    connect(sbPan, &QScrollBar::valueChanged, lPanValue,
+            [this](int value) { lPanValue->setText(QStringLiteral("Pan %1").arg(value)); });
 }
 
 void TElementEdit::envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, int boxX, int top, int step,
@@ -236,6 +256,10 @@ void TElementEdit::refreshFromVoice()
     showVoice();
     cbWaveform->select(currentElement->waveform);
     cbEnvType->select(currentElement->envelopeType);
+    const QString element = QStringLiteral("Element %1 ").arg(QChar(u'A' + shownElement()));
+    cbWaveform->setAccessibleName(element + QStringLiteral("waveform"));
+    cbEnvType->setAccessibleName(element + QStringLiteral("envelope type"));
+    cbElement->setAccessibleName(QStringLiteral("Element shown"));
     fields->refresh();
     showDelay();
 }

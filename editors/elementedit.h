@@ -16,6 +16,7 @@
 #include "editors/editorwindow.h"
 #include "voice/voice.h"
 
+class QLabel;
 class QCheckBox;
 class QRect;
 class QScrollBar;
@@ -61,11 +62,17 @@ protected:
             *udRateDecay2 = nullptr, *udRateRelease = nullptr, *udEnvelopeDelay = nullptr;
     QCheckBox* cbEnvelopeDelay = nullptr;
     QScrollBar *sbLevel = nullptr, *sbPan = nullptr;
+    // The bars' values as numbers, beside them.
+    QLabel *lLevelValue = nullptr, *lPanValue = nullptr;
     TEnvelopePicture* envWindow = nullptr;
 
     // first: the first element of the kind (0 AWM, 1 FM).
     TElementEdit(const QString& title, int first, TEditCommands& commands, QWidget* parent);
     int shownElement() const override { return firstElement ? first : first + 2; }
+    // What a screen reader puts between the element and a control's field: the
+    // operator ("carrier "), for a control of the operator being edited whose field
+    // the element has once more (the level); "" for the others.
+    virtual QString operatorWord(const QWidget*) const { return QString(); }
 
     // What follows a stored value.
     enum class Role { Other, EnvelopeLevel, EnvelopeScaling, Delay };

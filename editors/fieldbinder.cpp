@@ -22,6 +22,8 @@ bool TFieldBinder::held(const QObject* control)
         return slider->isSliderDown();
     if (const auto* number = qobject_cast<const TNumberBox*>(control))
         return number->userTyping();
+    if (const auto* list = qobject_cast<const TPickList*>(control))
+        return list->userTyping();
     if (const auto* box = qobject_cast<const QLineEdit*>(control))
         return box->hasFocus();
     return false;
@@ -74,6 +76,11 @@ void TFieldBinder::bindList(TPickList* list, TFieldRow row, const QString& tip)
     Binding b{Kind::List, std::move(row)};
     b.list = list;
     const size_t index = add(std::move(b), list, tip);
+    // A name typed over several keys is one change, stored at each key.
+    connect(list, &TPickList::typingOver, this, [this] {
+        if (ready())
+            sink.editOver();
+    });
     connect(list, &TPickList::picked, this, [this, index](int item) {
         Binding& b = bindings[index];
         store(b, b.row.minimum + item, b.list);
@@ -172,6 +179,11 @@ void TFieldBinder::spinnerReleased(size_t index)
 
 void TFieldBinder::show(const Binding& b)
 {
+    QWidget* const controls[] = {b.box, b.list, b.check, b.slider, b.bar};
+    if (!b.row.caption.isEmpty())
+        for (QWidget* control : controls)
+            if (control)
+                control->setAccessibleName(readerName ? readerName(b.row.caption, control) : b.row.caption);
     const int value = b.row.get();
     switch (b.kind) {
     case Kind::Number:

@@ -105,6 +105,11 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // What a screen reader calls a bound control, from its row's caption: the window
+    // says which element, part or step it belongs to ("Element A pitch"). Unset: the
+    // caption itself. Applied at every refresh, so that it follows what is shown.
+    std::function<QString(const QString& caption, const QWidget* control)> readerName;
+
     // The tooltip of a row: tip, then the range in parentheses.
     static QString rangeTip(const QString& tip, int minimum, int maximum,
                             const QString& rangeText = QString());

@@ -61,6 +61,7 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent)
     cbOperator->select(0);
     refreshFromVoice();
     commands.watchEditor(this);
+    orderTabsByScreen(this);
 }
 
 TSlider* TFMEdit::fmSlider(QWidget* parent, Qt::Orientation o, const QRect& at, TFieldRow fieldRow,
@@ -181,6 +182,7 @@ void TFMEdit::addOptions()
     cbOperator = new TPickList({QStringLiteral("Carrier"), QStringLiteral("Modulator")}, options);
     cbOperator->setGeometry(8, 72, 131, 22);
     cbOperator->setToolTip(QStringLiteral("Select FM operator to edit (carrier or modulator)"));
+    cbOperator->setAccessibleName(QStringLiteral("Operator shown"));
 }
 
 // " Envelope "
@@ -249,4 +251,12 @@ void TFMEdit::cbWaveformChange(int index)
         cbEnvType->select(1);
     }
     reportEdit(cbWaveform);
+}
+
+QString TFMEdit::operatorWord(const QWidget* control) const
+{
+    // The element's level bar is the carrier's; the operator's own box is either.
+    if (control != tfOperatorLevel)
+        return QString();
+    return editCarrier ? QStringLiteral("carrier ") : QStringLiteral("modulator ");
 }

@@ -15,6 +15,7 @@ public:
 protected:
     // The "Preset" carrier envelope of the element's waveform; refreshes nothing.
     bool applyWaveformEnvelope() override;
+    QString operatorWord(const QWidget* control) const override;
 
 private:
     TPickList* cbOperator = nullptr;

@@ -82,6 +82,7 @@ TMultiEdit::TMultiEdit(TBankDocument* document, QWidget* parent)
     connect(bClose, &QPushButton::clicked, this, &QWidget::hide);
     addUndoKeys(
         this, [this] { this->document->undo(); }, [this] { this->document->redo(); });
+    closeOnEscape(this);
     connect(document, &TBankDocument::bankChanged, this, &TMultiEdit::refresh);
     connect(document, &TBankDocument::historyChanged, this, &TMultiEdit::showHistory);
     refresh();
@@ -93,11 +94,16 @@ QLayout* TMultiEdit::addTop()
     cbMulti = new TPickList;
     cbMulti->setObjectName(QStringLiteral("cbMulti"));
     cbMulti->setToolTip(QStringLiteral("Selects the multi to edit"));
+    cbMulti->setAccessibleName(QStringLiteral("Multi shown"));
     for (int m = 0; m < multiCount; ++m)
         cbMulti->addItem(QString());
+    // Wide enough for "16  " and an 8-character name.
+    cbMulti->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbMulti->setMinimumContentsLength(13);
     tfName = new TNameBox;
     tfName->setObjectName(QStringLiteral("tfName"));
     tfName->setToolTip(QStringLiteral("The multi's name (8 characters)"));
+    tfName->setAccessibleName(QStringLiteral("Multi name"));
     tfName->setFixedWidth(90);
     cbEffectType = new TPickList(effectTypeNames());
     cbEffectType->setObjectName(QStringLiteral("cbEffectType"));
@@ -106,16 +112,22 @@ QLayout* TMultiEdit::addTop()
     udEffectDepth = new TUpDown;
     udEffectDepth->setObjectName(QStringLiteral("udEffectDepth"));
 
+    // Each label with its control: Alt and the letter goes there.
+    auto label = [](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text);
+        l->setBuddy(buddy);
+        return l;
+    };
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Multi: ")));
+    top->addWidget(label(QStringLiteral("M&ulti: "), cbMulti));
     top->addWidget(cbMulti);
     top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Name: ")));
+    top->addWidget(label(QStringLiteral("&Name: "), tfName));
     top->addWidget(tfName);
     top->addSpacing(12);
-    top->addWidget(new QLabel(QStringLiteral("Effect: ")));
+    top->addWidget(label(QStringLiteral("&Effect: "), cbEffectType));
     top->addWidget(cbEffectType);
-    top->addWidget(new QLabel(QStringLiteral("Depth: ")));
+    top->addWidget(label(QStringLiteral("&Depth: "), tfEffectDepth));
     top->addWidget(numberWithArrows(tfEffectDepth, udEffectDepth, 24));
     top->addStretch(1);
     return top;
@@ -192,9 +204,9 @@ QLayout* TMultiEdit::addButtons()
     bUndo->setObjectName(QStringLiteral("bUndo"));
     bRedo = new QPushButton(QStringLiteral("Redo"));
     bRedo->setObjectName(QStringLiteral("bRedo"));
-    bSendBank = new QPushButton(QStringLiteral("Send bank to synth..."));
+    bSendBank = new QPushButton(QStringLiteral("Send &bank to synth..."));
     bSendBank->setObjectName(QStringLiteral("bSendBank"));
-    bClose = new QPushButton(QStringLiteral("Close"));
+    bClose = new QPushButton(QStringLiteral("&Close"));
     bClose->setObjectName(QStringLiteral("bClose"));
     // Fixed widths: the captions change with every step, the window should not.
     bUndo->setFixedWidth(230);
@@ -241,12 +253,14 @@ void TMultiEdit::bindFields()
         // One field, two controls: the bank (P, I, C) and the number in it (1..64).
         const TFieldRow voice = row(multiField(MultiFieldId::Voice, p));
         TFieldRow bankRow = voice;
+        bankRow.caption += QStringLiteral(" bank");
         bankRow.minimum = 0;
         bankRow.maximum = 2;
         bankRow.get = [get = voice.get] { return get() / 64; };
         bankRow.set = [get = voice.get, set = voice.set](int b) { set(b * 64 + get() % 64); };
         fields->bindList(c.cbBank, bankRow, QStringLiteral("The voice's bank: P preset, I internal, C card"));
         TFieldRow numberRow = voice;
+        numberRow.caption += QStringLiteral(" number");
         numberRow.minimum = 1;
         numberRow.maximum = 64;
         numberRow.get = [get = voice.get] { return get() % 64 + 1; };
@@ -320,11 +334,12 @@ void TMultiEdit::nameChanged()
 
 void TMultiEdit::showHistory()
 {
-    bUndo->setText(undoText(*document));
-    bUndo->setToolTip(bUndo->text() + QStringLiteral(" (Ctrl+Z)"));
+    // The step is named in the tooltip: the buttons keep a short caption that fits.
+    bUndo->setText(QStringLiteral("&Undo"));
+    bUndo->setToolTip(undoText(*document) + QStringLiteral(" (Ctrl+Z)"));
     bUndo->setEnabled(document->canUndo());
-    bRedo->setText(redoText(*document));
-    bRedo->setToolTip(bRedo->text() + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
+    bRedo->setText(QStringLiteral("&Redo"));
+    bRedo->setToolTip(redoText(*document) + QStringLiteral(" (Ctrl+Shift+Z, Ctrl+Y)"));
     bRedo->setEnabled(document->canRedo());
 }
 

@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "document/voicedocument.h"
 #include "editors/controls.h"
 #include "editors/editcommands.h"
+#include "editors/vectorpathview.h"
 
 namespace {
 
@@ -58,6 +60,10 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
 {
     QLayout* sliderArea = addSliders();
     addLists();
+    pathView = new TVectorPathView(voice);
+    pathView->setFixedSize(190, 190);
+    // Redrawn on every change of the voice, from any window.
+    connect(&document, &TVoiceDocument::fieldChanged, pathView, [this] { pathView->update(); });
     createButtons(0, true);
     layOut(sliderArea);
     bindFields();
@@ -81,6 +87,7 @@ TVectorEdit::TVectorEdit(TEditCommands& commands, QWidget* parent)
     currentSpeed = &voice.levelVectorSpeed;
     refreshFromVoice();
     commands.watchEditor(this);
+    orderTabsByScreen(this);
 }
 
 QLayout* TVectorEdit::addSliders()
@@ -133,6 +140,8 @@ void TVectorEdit::addLists()
     for (TPickList* list :
          {cbStepNumber, cbABPosition, cbCDPosition, cbRepeats, cbVectorSpeed, cbVectorSelect})
         list->setMaxVisibleItems(16);
+    cbStepNumber->setAccessibleName(QStringLiteral("Step number"));
+    cbVectorSelect->setAccessibleName(QStringLiteral("Vector edited"));
     nameObjects({{cbStepNumber, "cbStepNumber"},
                  {cbABPosition, "cbABPosition"},
                  {cbCDPosition, "cbCDPosition"},
@@ -143,16 +152,21 @@ void TVectorEdit::addLists()
 
 void TVectorEdit::layOut(QLayout* sliderArea)
 {
+    auto label = [](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text);
+        l->setBuddy(buddy);
+        return l;
+    };
     auto* gStep = new QGroupBox(QStringLiteral(" Step values "));
     {
         auto* l = new QGridLayout(gStep);
-        l->addWidget(new QLabel(QStringLiteral("Step number: ")), 0, 0);
+        l->addWidget(label(QStringLiteral("Step &number: "), cbStepNumber), 0, 0);
         l->addWidget(cbStepNumber, 0, 1);
-        l->addWidget(new QLabel(QStringLiteral("Repeat/End: ")), 1, 0);
+        l->addWidget(label(QStringLiteral("R&epeat/End: "), cbRepeats), 1, 0);
         l->addWidget(cbRepeats, 1, 1);
-        l->addWidget(new QLabel(QStringLiteral("AB position: ")), 0, 2);
+        l->addWidget(label(QStringLiteral("A&B position: "), cbABPosition), 0, 2);
         l->addWidget(cbABPosition, 0, 3);
-        l->addWidget(new QLabel(QStringLiteral("CD position: ")), 1, 2);
+        l->addWidget(label(QStringLiteral("C&D position: "), cbCDPosition), 1, 2);
         l->addWidget(cbCDPosition, 1, 3);
         l->setColumnMinimumWidth(1, 90);
         l->setHorizontalSpacing(8);
@@ -160,9 +174,9 @@ void TVectorEdit::layOut(QLayout* sliderArea)
     auto* gGlobal = new QGroupBox(QStringLiteral(" Vector global "));
     {
         auto* l = new QGridLayout(gGlobal);
-        l->addWidget(new QLabel(QStringLiteral("Vector speed: ")), 0, 0);
+        l->addWidget(label(QStringLiteral("Vector &speed: "), cbVectorSpeed), 0, 0);
         l->addWidget(cbVectorSpeed, 0, 1);
-        l->addWidget(new QLabel(QStringLiteral("Edit vector: ")), 1, 0);
+        l->addWidget(label(QStringLiteral("Edit ve&ctor: "), cbVectorSelect), 1, 0);
         l->addWidget(cbVectorSelect, 1, 1);
     }
     auto* buttons = new QVBoxLayout;
@@ -178,7 +192,11 @@ void TVectorEdit::layOut(QLayout* sliderArea)
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(8, 8, 8, 8);
-    outer->addLayout(sliderArea);
+    auto* steps = new QHBoxLayout;
+    steps->addLayout(sliderArea);
+    steps->addSpacing(8);
+    steps->addWidget(pathView, 0, Qt::AlignTop);
+    outer->addLayout(steps);
     outer->addSpacing(6);
     outer->addLayout(panels);
     outer->setSizeConstraint(QLayout::SetFixedSize);
@@ -191,6 +209,25 @@ void TVectorEdit::bindFields()
         return voiceRow([this, member, step]() -> const VoiceField& {
             return vectorField(editLevel, step < 0 ? currentStep : step, member);
         });
+    };
+    // "Level vector step 12 A/B": which vector, step and axis a slider sets.
+    fields->readerName = [this](const QString& caption, const QWidget* control) {
+        const QString vector = editLevel ? QStringLiteral("Level") : QStringLiteral("Detune");
+        const int i = sliders.indexOf(static_cast<TSlider*>(const_cast<QWidget*>(control)));
+        if (control == cbVectorSpeed)
+            return vector + QStringLiteral(" vector speed");
+        const QString step = QStringLiteral("%1 vector step %2 ").arg(vector).arg(currentStep + 1);
+        if (control == cbRepeats)
+            return step + QStringLiteral("repeat or end");
+        if (control == cbABPosition || control == cbCDPosition)
+            return step + (control == cbABPosition ? QStringLiteral("A/B") : QStringLiteral("C/D")) +
+                   QStringLiteral(" position");
+        if (i < 0)
+            return caption;
+        return QStringLiteral("%1 vector step %2 %3")
+            .arg(editLevel ? QStringLiteral("Level") : QStringLiteral("Detune"))
+            .arg(i % vectorSteps + 1)
+            .arg(i < vectorSteps ? QStringLiteral("A/B") : QStringLiteral("C/D"));
     };
     // A slider shows its step's position upside down and makes the step current.
     for (int i = 0; i < 2 * vectorSteps; ++i) {
@@ -231,6 +268,7 @@ void TVectorEdit::showStep(int step)
 
 void TVectorEdit::showVoice()
 {
+    pathView->showVector(editLevel);
     cbStepNumber->select(currentStep);
     cbVectorSelect->select(editLevel ? 0 : 1);
     updateStepVisibility();

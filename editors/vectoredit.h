@@ -14,6 +14,7 @@
 class QLayout;
 class TPickList;
 class TSlider;
+class TVectorPathView;
 
 class TVectorEdit : public TEditorWindow {
     Q_OBJECT
@@ -48,6 +49,8 @@ private:
     // Entries 0-49: the AB sliders abStep1..abStep50 of steps 1-50;
     // entries 50-99: the CD sliders cdStep1..cdStep50.
     QList<TSlider*> sliders;
+    // The shown vector's path, beside its steps.
+    TVectorPathView* pathView;
 
     // The window's parts: the two rows of step sliders, the lists, their places, and
     // the fields they show.

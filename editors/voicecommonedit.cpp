@@ -31,17 +31,24 @@
 TVoiceCommonEdit::TVoiceCommonEdit(TEditCommands& commands, QWidget* parent)
     : TEditorWindow(QStringLiteral("Tarvik - Voice common"), commands, parent)
 {
+    // The voice's own fields, said as such ("Voice configuration").
+    fields->readerName = [](const QString& caption, const QWidget*) {
+        return caption.startsWith(QStringLiteral("Voice")) ? caption
+                                                           : QStringLiteral("Voice ") + lowerFirst(caption);
+    };
     addControls();
     createButtons(0, true);
     layOut();
     connect(tfVoiceName, &QLineEdit::textChanged, this, [this] { tfVoiceNameChange(); });
     commands.watchEditor(this);
+    orderTabsByScreen(this);
 }
 
 void TVoiceCommonEdit::addControls()
 {
     tfVoiceName = new TNameBox;
     tfVoiceName->setToolTip(QStringLiteral("Name of the voice"));
+    tfVoiceName->setAccessibleName(QStringLiteral("Voice name"));
     tfVoiceName->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWWW")) + 12);
 
     cbVoiceConfig = new TPickList({QStringLiteral("A-B"), QStringLiteral("A-B-C-D")});

@@ -13,6 +13,13 @@
 // Exclusive message, or one short message).
 using TMIDIInputHandler = void (*)(const uint8_t* message, size_t size, void* context);
 
+// How the devices of the open sides stand, as TMIDIBackend::watchDevices found them.
+struct TDeviceWatch {
+    bool inputAway = false;   // the input's device is not there now
+    bool outputAway = false;
+    bool reconnected = false;   // a side was connected again to its device, back under its name
+};
+
 class TMIDIBackend {
 public:
     virtual ~TMIDIBackend() = default;
@@ -38,4 +45,10 @@ public:
     // Sends one complete message, returning once the wire has had time to carry it.
     // False when nothing was sent; may throw (a driver that falls over).
     virtual bool send(const uint8_t* message, size_t size) = 0;
+
+    // Looks whether the devices of the open sides are still there, and connects a side
+    // again to its device once that is back under the same name (a synthesiser switched
+    // on again, an interface plugged in again, a program restarted). Called now and then
+    // by the owner. A system that cannot tell: nothing away, ever.
+    virtual TDeviceWatch watchDevices() { return {}; }
 };

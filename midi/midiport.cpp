@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/midiport.h"
 
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -74,8 +75,10 @@ bool TMIDIPort::openSide(bool input, int device)
     const std::string error = input ? impl->midi->openInput(device, &TMIDIPort::midiInCallback, this)
                                     : impl->midi->openOutput(device);
     lock.unlock();
-    if (error.empty())
+    if (error.empty()) {
+        (input ? watched.inputAway : watched.outputAway) = false;
         return true;
+    }
     if (events)
         events->openError(error);
     return false;
@@ -108,6 +111,7 @@ void TMIDIPort::closePorts()
         impl->midi->closeInput();
         impl->midi->closeOutput();
     }
+    watched = TDeviceWatch();
     reportSendFault();
 }
 
@@ -115,6 +119,25 @@ bool TMIDIPort::outputOpen() const
 {
     // Only the owner opens and closes the port, and the owner is who asks here.
     return impl->midi->outputOpen();
+}
+
+TDeviceWatch TMIDIPort::watchDevices()
+{
+    {
+        // The sender does not send while a side is connected again.
+        std::lock_guard<std::mutex> lock(impl->portLock);
+        try {
+            watched = impl->midi->watchDevices();
+        } catch (const std::exception&) {
+            // A system that falls over while asked: as it was.
+        }
+    }
+    return watched;
+}
+
+bool TMIDIPort::inputOpen() const
+{
+    return impl->midi->inputOpen();
 }
 
 unsigned long TMIDIPort::queueMessage(const uint8_t* bytes, size_t size)

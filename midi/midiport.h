@@ -69,6 +69,13 @@ public:
     // on a JACK server that has stopped answering.
     void closePorts();
     bool outputOpen() const;
+    bool inputOpen() const;
+
+    // Looks whether the open sides' devices are still there and connects a side again
+    // to its device once it is back under its name (see TMIDIBackend::watchDevices).
+    // The owner calls it now and then; deviceAway tells what the last look found.
+    TDeviceWatch watchDevices();
+    bool deviceAway(bool input) const { return input ? watched.inputAway : watched.outputAway; }
 
     // Queues a copy of one complete message (a short message or a whole System
     // Exclusive message): it goes out after everything queued before it, the dump
@@ -131,6 +138,7 @@ private:
     bool openSide(bool input, int device);
 
     std::unique_ptr<Impl> impl;
+    TDeviceWatch watched;
     // Shared with the input callback: who listens, and how many callbacks are inside
     // the listener right now.
     std::atomic<TMIDIInputListener*> listener{nullptr};

@@ -124,6 +124,23 @@ template <class Port> int currentIndex(Port& port, const std::string& name)
     return -1;
 }
 
+// An ALSA port's name without the client and port numbers at its end ("synth:in
+// 128:0" is "synth:in"): a device that comes back keeps its name, not its numbers.
+std::string withoutNumbers(const std::string& name)
+{
+    const size_t space = name.rfind(' ');
+    if (space == std::string::npos)
+        return name;
+    const std::string tail = name.substr(space + 1);
+    const size_t colon = tail.find(':');
+    const auto digits = [](const std::string& s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (colon == std::string::npos || !digits(tail.substr(0, colon)) || !digits(tail.substr(colon + 1)))
+        return name;
+    return name.substr(0, space);
+}
+
 std::string countText(int count, const char* kind)
 {
     if (count == 0)
@@ -298,6 +315,18 @@ struct TPlatformMIDI::Impl {
 
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
+    // What each side was opened on, for watching its device: the number in the list,
+    // the device, our own port's full name (JACK) and whether the device is away.
+    struct Side {
+        bool used = false;
+        int index = -1;
+        Device device{System::alsa, std::string()};
+        std::string ours;
+        bool away = false;
+    };
+    Side inSide, outSide;
+    TMIDIInputHandler inHandler = nullptr;
+    void* inContext = nullptr;
     std::shared_ptr<InputRelay> relay;   // the open input's
     System inSystem = System::alsa;
     System outSystem = System::alsa;
@@ -642,6 +671,35 @@ struct TPlatformMIDI::Impl {
     }
 
     bool usable(System system) const { return system != System::jack || !jackGone(); }
+
+    // A JACK side: away while its device's port is not there; connected again to it
+    // (and the input's tap with it) once it is there and not linked to ours. True when
+    // it was connected again.
+    bool watchJack(Side& side, bool input)
+    {
+        if (watch == nullptr || jackGone()) {
+            side.away = true;
+            return false;
+        }
+        jack_port_t* theirs = jack_port_by_name(watch, side.device.name.c_str());
+        if (theirs == nullptr) {
+            side.away = true;
+            return false;
+        }
+        if (jack_port_connected_to(theirs, side.ours.c_str())) {
+            side.away = false;
+            return false;
+        }
+        const std::string error =
+            input ? connectJack(side.device.name, side.ours) : connectJack(side.ours, side.device.name);
+        side.away = !error.empty();
+        if (side.away)
+            return false;
+        if (input)
+            startTap(side.device.name);
+        settleJackConnection();
+        return true;
+    }
 };
 
 TPlatformMIDI::TPlatformMIDI() : impl(std::make_unique<Impl>())
@@ -726,6 +784,9 @@ std::string TPlatformMIDI::openInput(int n, TMIDIInputHandler handler, void* con
         impl->in = std::move(port);
         impl->relay = std::move(relay);
         impl->inSystem = device.system;
+        impl->inSide = {true, n, device, client + ":in", false};
+        impl->inHandler = handler;
+        impl->inContext = context;
         if (jack)
             impl->settleJackConnection();
         return std::string();
@@ -744,6 +805,7 @@ std::string TPlatformMIDI::openOutput(int n)
             return error;
         impl->out = std::move(port);
         impl->outSystem = device.system;
+        impl->outSide = {true, n, device, client + ":out", false};
         impl->outStalled = false;
         impl->outTapping = false;
         if (device.system == System::jack) {
@@ -759,12 +821,57 @@ std::string TPlatformMIDI::openOutput(int n)
 
 void TPlatformMIDI::closeInput()
 {
+    impl->inSide.used = false;
     impl->dropInput();
 }
 
 void TPlatformMIDI::closeOutput()
 {
+    impl->outSide.used = false;
     impl->dropOutput();
+}
+
+TDeviceWatch TPlatformMIDI::watchDevices()
+{
+    TDeviceWatch result;
+    for (const bool input : {true, false}) {
+        Impl::Side& side = input ? impl->inSide : impl->outSide;
+        if (!side.used)
+            continue;
+        const Impl::Side before = side;
+        bool reopen = false;
+        if (side.device.system == System::jack) {
+            reopen = impl->watchJack(side, input);
+        } else {
+            std::vector<Device> now;
+            if (input)
+                listPorts<RtMidiIn>(System::alsa, now);
+            else
+                listPorts<RtMidiOut>(System::alsa, now);
+            const std::string wanted = withoutNumbers(side.device.name);
+            const auto found = std::find_if(
+                now.begin(), now.end(), [&](const Device& d) { return withoutNumbers(d.name) == wanted; });
+            if (found == now.end()) {
+                side.away = true;
+            } else if (side.away || found->name != side.device.name) {
+                // Back, perhaps under other numbers: opened again on it.
+                std::vector<Device>& list = input ? impl->ins : impl->outs;
+                if (side.index >= 0 && static_cast<size_t>(side.index) < list.size())
+                    list[static_cast<size_t>(side.index)].name = found->name;
+                const std::string error = input ? openInput(before.index, impl->inHandler, impl->inContext)
+                                                : openOutput(before.index);
+                if (error.empty()) {
+                    reopen = true;
+                } else {
+                    side = before;   // still watched, still away
+                    side.away = true;
+                }
+            }
+        }
+        result.reconnected = result.reconnected || reopen;
+        (input ? result.inputAway : result.outputAway) = side.away;
+    }
+    return result;
 }
 
 unsigned long TPlatformMIDI::inputBytes() const

@@ -54,6 +54,12 @@ public:
     // False when nothing was sent (no port, the system went away, driver error).
     bool send(const uint8_t* message, size_t size) override;
 
+    // A JACK side whose device's port is gone is away; once a port of that name is
+    // there again (and not connected to ours) it is connected again. An ALSA side is
+    // away while no port of its name (the client and port numbers aside) is listed;
+    // once one is, the side is opened again on it.
+    TDeviceWatch watchDevices() override;
+
     struct Impl;
 
 private:

@@ -57,6 +57,9 @@ const TextKey textKeys[] = {
     {"Last folder=", &TSettings::lastFolder},
 };
 
+// The line that follows them: whether start-up sends the first voice.
+constexpr const char* sendAtStartKey = "Send at start=";
+
 // The text of a value up to the line end (the first byte below 32), at most limit bytes.
 std::string textAt(const char* p, const char* end, size_t limit)
 {
@@ -122,6 +125,14 @@ void TSettings::parse(const char* text, size_t length)
         }
         if (isText)
             continue;
+        if (static_cast<size_t>(all - p) >= std::strlen(sendAtStartKey) &&
+            std::memcmp(p, sendAtStartKey, std::strlen(sendAtStartKey)) == 0) {
+            p += std::strlen(sendAtStartKey);
+            int32_t v = 1;
+            if (valueAt(p, all, v))
+                sendAtStart = v != 0;
+            continue;
+        }
         if (p >= end) {
             ++p;
             continue;
@@ -173,6 +184,8 @@ std::string TSettings::text() const
         if (!value.empty())
             lines += k.key + value + "\r\n";
     }
+    if (!sendAtStart)
+        lines += std::string(sendAtStartKey) + "0\r\n";
     return lines;
 }
 

@@ -43,6 +43,10 @@ public:
     std::string inDeviceName;
     std::string outDeviceName;
     std::string lastFolder;
+    // Start-up sends the library's first voice to the synthesiser, replacing what
+    // its edit buffer holds; "Send at start=0", a line after the others, starts
+    // without sending (written only then).
+    bool sendAtStart = true;
 
     static constexpr size_t textLimit = 8192;
     static constexpr size_t valueLimit = 1024;

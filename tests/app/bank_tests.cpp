@@ -12,6 +12,7 @@
 
 #include <cstring>
 
+#include "../midi/fakebackend.h"
 #include "app/bankwindow.h"
 #include "app/mainform.h"
 #include "app/startup.h"
@@ -77,8 +78,22 @@ protected:
     ScratchDir scratch;
     TBankWindow* window = nullptr;
     TBankDocument* doc = nullptr;
-    ModalAnswerer answerer{answerFirstButton};
+    // What the modal dialogs are answered with; the first button unless a test says.
+    ModalAnswerer::Handler answer = answerFirstButton;
+    ModalAnswerer answerer{[this](QWidget* d) { return answer(d); }};
 };
+
+// Answers the unsaved-bank question with the button of that name, counting the times
+// it was asked; any other dialog gets its first button.
+ModalAnswerer::Handler answerBankQuestion(const char* button, int& asked)
+{
+    return [button, &asked](QWidget* d) {
+        if (d->objectName() != QStringLiteral("BankChangedQuestion"))
+            return answerFirstButton(d);
+        ++asked;
+        return clickButton(d, button);
+    };
+}
 
 TEST_F(BankWindowTest, SwappedAndMovedSlotsTakeTheMultiPartsAlongUnlessTheBoxIsOff)
 {
@@ -267,3 +282,103 @@ TEST_F(BankWindowTest, DoubleClickingASlotLoadsItsVoiceAsALoadFromTheLibraryDoes
 }
 
 }   // namespace
+
+// An edited bank is never replaced or left unasked: "New bank", "Get all voices" and
+// Exit ask; Cancel keeps the edits, Discard at exit keeps the bank as last saved for
+// the next run, which opens the Bank window on it unmarked.
+TEST_F(BankWindowTest, AnEditedBankIsAskedAboutAndKeptBetweenRuns)
+{
+    // A synthesiser's ports that open, so that "Get all voices" goes as far as asking.
+    releaseAll();
+    createObjects(std::make_unique<TFakeMIDIBackend>());
+    createWindows();
+    window = apptest::window<TBankWindow>("BankWindow");
+    doc = window->document();
+    EXPECT_FALSE(window->isWindowModified());
+    doc->command("saved part", [](Bank& b) { std::memcpy(b.voices[0].data() + 19, "KEPT    ", 8); });
+    EXPECT_TRUE(window->isWindowModified());
+    doc->markKept();
+    EXPECT_FALSE(window->isWindowModified());
+    doc->command("unsaved part", [](Bank& b) { std::memcpy(b.voices[1].data() + 19, "LOST    ", 8); });
+    EXPECT_TRUE(window->isWindowModified());
+
+    int asked = 0;
+    answer = answerBankQuestion("bCancel", asked);
+    window->newBank();
+    action("GetAllVoices")->trigger();
+    EXPECT_FALSE(mainForm()->mayLeave());
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(slotText(doc->bank(), 1), "LOST    ");
+
+    answer = answerBankQuestion("bLeave", asked);
+    EXPECT_TRUE(mainForm()->mayLeave());
+    EXPECT_EQ(asked, 4);
+    releaseAll();
+
+    createObjects();
+    createWindows();
+    window = apptest::window<TBankWindow>("BankWindow");
+    doc = window->document();
+    EXPECT_EQ(slotText(doc->bank(), 0), "KEPT    ");
+    EXPECT_EQ(slotText(doc->bank(), 1), slotText(initialBank(), 1));
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_FALSE(doc->canUndo());
+
+    // A kept file that is no bank: a new bank, saying why.
+    releaseAll();
+    writeText(keptBankFileName, "garbage");
+    createObjects();
+    createWindows();
+    window = apptest::window<TBankWindow>("BankWindow");
+    EXPECT_TRUE(sameBank(window->document()->bank(), initialBank()));
+    EXPECT_TRUE(window->document()->origin().startsWith(QStringLiteral("New bank (BANK.SYX was not opened")));
+}
+
+// Without a mouse: the arrows move between view (Right to the next column), Ctrl+C
+// and Ctrl+V copy a slot, Ctrl+X and Ctrl+V move one, Insert puts the chosen library
+// voices here and Delete the initial voice; each is one undo step.
+TEST_F(BankWindowTest, TheSlotsWorkByKeyboard)
+{
+    auto* view = child<TBankSlotView>(window, "lvSlots");
+    doc->command("set up", [](Bank& b) {
+        std::memcpy(b.voices[0].data() + 19, "ONE     ", 8);
+        std::memcpy(b.voices[1].data() + 19, "TWO     ", 8);
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_EQ(window->selectedSlot(), 1);
+    QTest::keyClick(view, Qt::Key_Up);
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_EQ(window->selectedSlot(), 16);
+
+    // I01 copied into I17; I02 cut and pasted at I04 (I03, I04 move up).
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Right);
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(slotText(doc->bank(), 16), "ONE     ");
+    EXPECT_EQ(doc->undoName(), QStringLiteral("Paste into I17"));
+    view->setCurrentIndex(view->model()->index(1, 0));
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(slotText(doc->bank(), 1), "TWO     ");
+    view->setCurrentIndex(view->model()->index(3, 0));
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(slotText(doc->bank(), 3), "TWO     ");
+    EXPECT_EQ(doc->undoName(), QStringLiteral("Move I02 to I04"));
+
+    // The library's chosen voices go in from the selected slot on.
+    dbList()->selectAll();
+    view->setCurrentIndex(view->model()->index(40, 0));
+    QTest::keyClick(view, Qt::Key_Insert);
+    EXPECT_EQ(slotText(doc->bank(), 40), "FIRST   ");
+    EXPECT_EQ(slotText(doc->bank(), 43), "FOURTH  ");
+
+    QTest::keyClick(view, Qt::Key_Delete);
+    EXPECT_TRUE(doc->bank().voices[40] == initialBank().voices[40]);
+    EXPECT_EQ(doc->undoName(), QStringLiteral("Initial voice in I41"));
+    ASSERT_TRUE(doc->undo());
+    EXPECT_EQ(slotText(doc->bank(), 40), "FIRST   ");
+}

@@ -308,7 +308,7 @@ TEST_F(MainFormTest, LeavingWithAnEditedVoiceAsksFirst)
             return false;
         ++asked;
         for (QAbstractButton* b : box->buttons())
-            if (b->text().toStdString() == answer) {
+            if (b->text().remove(QLatin1Char('&')).toStdString() == answer) {
                 b->click();
                 return true;
             }
@@ -589,7 +589,9 @@ TEST_F(MainFormTest, EveryMenuInItsOrderAndEveryListedWindowOpensFromItsAction)
     QWidget* bank = run->windows->made("BankWindow");
     ASSERT_NE(bank, nullptr);
     EXPECT_TRUE(bank->isVisible());
-    EXPECT_EQ(bank->windowTitle(), QStringLiteral("Tarvik - Bank"));
+    // "[*]" is where a change shows ("Tarvik - Bank*").
+    EXPECT_EQ(bank->windowTitle(), QStringLiteral("Tarvik - Bank[*]"));
+    EXPECT_FALSE(bank->isWindowModified());
     action("ShowMultis")->trigger();
     ASSERT_NE(run->windows->made("MultiEdit"), nullptr);
     EXPECT_TRUE(run->windows->made("MultiEdit")->isVisible());
@@ -659,13 +661,22 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     EXPECT_EQ(answerer.seen, (std::vector<std::string>{"Open sound file", "Invalid file"}));
     EXPECT_TRUE(nothingLoaded());
 
-    // Asking for a voice that never comes: "No data", the voice stays.
+    // Asking for a voice with no MIDI device open says so and offers the device
+    // dialog; turned down, nothing is asked of the synthesiser and the voice stays.
     answerer.seen.clear();
+    librarianAnswer = [](QWidget* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        if (!box || box->objectName() != QStringLiteral("NoDeviceQuestion"))
+            return false;
+        box->button(QMessageBox::Cancel)->click();
+        return true;
+    };
     action("GetVoiceFromSynth")->trigger();
-    // The fetch runs on in the event loop; its outcome is a dialog.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
-    EXPECT_EQ(answerer.seen, std::vector<std::string>{"No data"});
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"Get voice"});
+    EXPECT_TRUE(answerer.lastText.contains(QStringLiteral("no MIDI device is open")))
+        << answerer.lastText.toStdString();
     EXPECT_TRUE(nothingLoaded());
+    librarianAnswer = nullptr;
 
     // A bank is no single voice: loading it offers to import it or to load its first.
     std::vector<VoiceDump> voices;
@@ -689,7 +700,7 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
         if (box->objectName() == QStringLiteral("ManyVoicesQuestion")) {
             question = box->text();
             for (QAbstractButton* b : box->buttons())
-                if (b->text().toStdString() == choose)
+                if (b->text().remove(QLatin1Char('&')).toStdString() == choose)
                     b->click();
         } else {
             told.push_back(box->text().toStdString());
@@ -707,6 +718,30 @@ TEST_F(MainFormTest, VoiceFilesAreSavedAndLoadedThroughTheirDialogs)
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("Voices added: 64"), std::string::npos) << told[0];
     EXPECT_EQ(dbList()->selectedCount(), 64);
+
+    // A MIDI file of one voice is that voice: loaded at once, nothing asked.
+    const std::vector<uint8_t> one = dumpNamed("MIDIONE ");
+    const size_t length = one.size() - 1;   // after the F0, as a two-byte variable length
+    const size_t track = 4 + length + 4;
+    std::string midi = std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0", 20);
+    midi += char(track >> 8);
+    midi += char(track & 0xFF);
+    midi += std::string("\0\xF0", 2);
+    midi += char(0x80 | (length >> 7));
+    midi += char(length & 0x7F);
+    midi.append(one.begin() + 1, one.end());
+    midi += std::string("\0\xFF\x2F\0", 4);
+    writeText("one.mid", midi);
+    question.clear();
+    forgetVoice();
+    chosenFile = QDir::current().absoluteFilePath(QStringLiteral("one.mid"));
+    action("LoadVoice")->trigger();
+    EXPECT_TRUE(question.isEmpty()) << question.toStdString();
+    EXPECT_TRUE(loaded("MIDIONE "));
+    EXPECT_TRUE(child<QFileDialog>(mainForm(), "fileOpenDlg")
+                    ->nameFilters()
+                    .constFirst()
+                    .contains(QStringLiteral("*.mid")));
 
     // An export says how many voices it wrote.
     told.clear();

@@ -42,6 +42,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 using namespace apptest;
@@ -123,7 +124,7 @@ protected:
             QTimer::singleShot(0, pickDevices);
             return false;
         }
-        return clickButton(d, "bOkay");
+        return clickButton(d, "bOkay") || answerFirstButton(d);
     }};
 };
 
@@ -608,6 +609,44 @@ TEST_F(BankTest, SendingTheBankStopsBetweenBlocksOnCancelAndSaysTheBlocksSentAre
     QTest::qWait(300);
     EXPECT_EQ(synth.count("bank-blocks"), p.blocksSent);
     EXPECT_TRUE(child<QPushButton>(window, "bSend")->isEnabled());
+}
+
+// A synthesiser program restarted under the same name: while it is away the main
+// window names its port and a send says it is not there; once it is back the ports
+// are connected again by themselves and a send reaches it.
+TEST_F(SynthTest, ARestartedSynthesiserIsFoundAgain)
+{
+    writeText("TARVIK.INI", settingsFor(aIn, aOut, false));
+    createObjects();
+    createWindows();
+    mainForm()->show();
+    expectDumps(a, 1);
+    const std::string port = run->settings.outDeviceName;
+
+    a.stop();
+    ASSERT_TRUE(waitWithEvents([] { return !mainForm()->deviceLine().isEmpty(); }));
+    EXPECT_TRUE(mainForm()->deviceLine().contains(QString::fromStdString(port))) << port;
+    EXPECT_TRUE(mainForm()->deviceLine().contains(QStringLiteral("is not there")));
+    answerer.seen.clear();
+    answerer.lastText.clear();
+    window<TVoiceCommonEdit>("VoiceCommonEdit")->bSendVoiceClick();
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"Send voice"});
+    EXPECT_TRUE(answerer.lastText.contains(QStringLiteral("is not there")))
+        << answerer.lastText.toStdString();
+
+    ASSERT_TRUE(a.restart({})) << a.log();
+    ASSERT_TRUE(
+        waitWithEvents([] { return !mainForm()->deviceLine().contains(QStringLiteral("not there")); }));
+    std::memcpy(voice().name, "BACK    ", 8);
+    window<TVoiceCommonEdit>("VoiceCommonEdit")->bSendVoiceClick();
+    EXPECT_TRUE(waitWithEvents([this] { return dumpName(a.currentVoice()) == "BACK    "; }));
+    // And what it sends comes in again: the voice is fetched.
+    resetVoice(voice());
+    answerer.seen.clear();
+    action("GetVoiceFromSynth")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen.empty(); }, 10000));
+    EXPECT_EQ(answerer.seen, std::vector<std::string>{"MIDI Received"});
+    EXPECT_EQ(voiceName(), "BACK    ");
 }
 
 }   // namespace

@@ -58,7 +58,8 @@ TEST(MultiEdit, EachAcceptedChangeIsOneStepAndUndoGivesBackTheBytes)
     EXPECT_EQ(field(doc.bank(), 2, "part[3].level"), typed);
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(doc.undoName(), QStringLiteral("Multi 3: Part 3 level"));
-    EXPECT_EQ(child<QPushButton>(&edit, "bUndo")->text(), QStringLiteral("Undo Multi 3: Part 3 level"));
+    EXPECT_EQ(child<QPushButton>(&edit, "bUndo")->toolTip(),
+              QStringLiteral("Undo Multi 3: Part 3 level (Ctrl+Z)"));
     EXPECT_EQ(checkMulti(doc.bank().multis[2]), "");
     for (int m = 0; m < multiCount; ++m) {
         if (m != 2) {
@@ -140,3 +141,42 @@ TEST(MultiEdit, APartNamesItsVoiceByBankAndNumberWithTheInternalVoicesName)
 }
 
 }   // namespace
+
+// Typing a note's name in a note list picks at every key, but the name is one step:
+// "C#3" typed in one go undoes in one, and the next name typed is a step of its own.
+TEST(MultiEdit, ANoteNameTypedIsOneUndoStep)
+{
+    TBankDocument doc;
+    TMultiEdit edit(&doc);
+    showActive(&edit);
+    const Bank start = doc.bank();
+    auto* low = child<TPickList>(&edit, "cbNoteLow2");
+    low->setFocus();
+    auto typeName = [low](const char* name) {
+        QTest::keyClicks(low, QString::fromLatin1(name));
+        // The keyboard search interval passes: the name is over.
+        QTest::qWait(QApplication::keyboardInputInterval() + 100);
+    };
+    typeName("C#3");
+    EXPECT_EQ(field(doc.bank(), 0, "part[2].noteLow"), 61);
+    typeName("D4");
+    EXPECT_EQ(field(doc.bank(), 0, "part[2].noteLow"), 74);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(field(doc.bank(), 0, "part[2].noteLow"), 61);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_TRUE(sameBank(doc.bank(), start));
+    EXPECT_FALSE(doc.canUndo());
+}
+
+// Escape closes the window from any of its controls, unless the control takes it:
+// the name box's Escape puts back the name it had.
+TEST(MultiEdit, EscapeClosesTheWindowUnlessTheNameBoxTakesIt)
+{
+    TBankDocument doc;
+    TMultiEdit edit(&doc);
+    showActive(&edit);
+    auto* level = child<TNumberBox>(&edit, "tfLevel1");
+    level->setFocus();
+    QTest::keyClick(level, Qt::Key_Escape);
+    EXPECT_FALSE(edit.isVisible());
+}

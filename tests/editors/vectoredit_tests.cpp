@@ -14,6 +14,7 @@
 
 #include "editors/controls.h"
 #include "editors/vectoredit.h"
+#include "editors/vectorpathview.h"
 #include "editortest.h"
 #include "voice/voice.h"
 
@@ -405,6 +406,29 @@ TEST_F(VectorTest, EveryListPickSendsOnlyWithAutoSend)
     EXPECT_EQ(voice.levelVectorSpeed, 6);
     QTest::mouseClick(child<QPushButton>(edit.get(), "bSendVoice"), Qt::LeftButton);
     EXPECT_EQ(sends(), before + 1);
+}
+
+// Beside the steps, the shown vector's path: from step 1 on, as the sliders move it
+// and for the vector switched to.
+TEST_F(VectorTest, ThePathIsDrawnFromTheStepsOfTheShownVector)
+{
+    edit->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(edit.get()));
+    auto* path = child<TVectorPathView>(edit.get(), "vectorPath");
+    const QPolygonF before = path->points();
+    ASSERT_GE(before.size(), 2);
+    // Step 1 all A: the path starts at the plane's left edge.
+    ab(1)->setValue(0);
+    EXPECT_EQ(voice.levelVector.abPosition[0], 62);
+    const QPolygonF moved = path->points();
+    EXPECT_LT(moved.first().x(), before.first().x());
+    EXPECT_EQ(moved.first().y(), before.first().y());
+    // The detune vector holds C/D in the middle: its path runs level across.
+    pick(child<TPickList>(edit.get(), "cbVectorSelect"), 1);
+    const QPolygonF detune = path->points();
+    ASSERT_GE(detune.size(), 2);
+    for (const QPointF& p : detune)
+        EXPECT_DOUBLE_EQ(p.y(), detune.first().y());
 }
 
 }   // namespace

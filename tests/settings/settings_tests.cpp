@@ -187,6 +187,23 @@ TEST_F(SettingsFile, NamesAndFolderFollowTheFiveLinesAndReadBack)
     EXPECT_EQ(late.model, 0) << "a key of the five past byte 100 does not count";
 }
 
+// Start-up sends the first voice unless a line after the others says not to; the
+// line is written only then, so that files stay as they were.
+TEST_F(SettingsFile, SendAtStartIsALineAfterTheOthersWrittenOnlyWhenOff)
+{
+    TSettings s;
+    EXPECT_TRUE(s.sendAtStart);
+    EXPECT_EQ(s.text().find("Send at start"), std::string::npos);
+    s.sendAtStart = false;
+    s.lastFolder = "/music";
+    s.save(path);
+    EXPECT_EQ(fileText(), "MIDI channel=0\r\nModel=0\r\nIn device=0\r\nOut device=0\r\nAuto send=1\r\n"
+                          "Last folder=/music\r\nSend at start=0\r\n");
+    EXPECT_FALSE(TSettings(path).sendAtStart);
+    EXPECT_TRUE(readText("Auto send=0\nSend at start=1\n").sendAtStart);
+    EXPECT_TRUE(readText("Send at start=x\n").sendAtStart) << "no number: the default";
+}
+
 TEST_F(SettingsFile, UnwritablePlaceFailsSilently)
 {
     TSettings s;

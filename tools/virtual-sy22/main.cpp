@@ -52,6 +52,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -667,8 +668,10 @@ private:
         if (++in.block == bankBlockCount) {
             in.on = false;
             say("bank dump written: 64 voices and 16 multis");
-            saveMemory();
         }
+        // Each block is in the memory once written: a send stopped between blocks
+        // leaves the blocks before in the state too.
+        saveMemory();
     }
 
     // The receive stops: the blocks before stay written, and the records from the
@@ -778,6 +781,17 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, options)) {
         std::fputs(usage, stderr);
         return 1;
+    }
+    // A state folder that is missing is made; one that cannot be is refused, never
+    // left to lose what the tests read there.
+    if (!options.stateDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.stateDir, error);
+        if (error || !std::filesystem::is_directory(options.stateDir)) {
+            std::fprintf(stderr, "virtual-sy22: %s: cannot make the state folder%s%s\n",
+                         options.stateDir.c_str(), error ? ": " : "", error ? error.message().c_str() : "");
+            return 1;
+        }
     }
     Wire wire;
     Synth synth(options, wire);
