@@ -333,6 +333,13 @@ std::string checkBankDump(const uint8_t* data, size_t size)
         return "not a bank dump";
     if (size >= 16 && std::memcmp(data + 6, bankHeaderText, 10) != 0)
         return "not a bank dump";
+    // A whole message too short for a bank lost bytes on the way (a MIDI system that
+    // drops part of a long message): the block where the bytes run out says so,
+    // rather than the checksum the missing bytes upset.
+    const bool shortWhole = size < bankExpectedSize && data[size - 1] == sysexEnd;
+    const auto missing = [&](const std::string& block) {
+        return block + ": " + std::to_string(bankExpectedSize - size) + " bytes missing";
+    };
     size_t p = bankHeadSize;
     for (int b = 0; b < bankBlockCount; ++b) {
         const std::string block = "block " + std::to_string(b + 1);
@@ -345,13 +352,13 @@ std::string checkBankDump(const uint8_t* data, size_t size)
         if (count != payload || (data[p] | data[p + 1]) & 0x80)
             return block + ": count " + std::to_string(count) + ", expected " + std::to_string(payload);
         if (p + 2 + payload + 1 > size)
-            return "truncated in " + block;
+            return shortWhole ? missing(block) : "truncated in " + block;
         const uint8_t* body = data + p + 2;
         for (size_t i = 0; i <= payload; ++i)
             if (body[i] & 0x80)
-                return block + ": a status byte inside the data";
+                return shortWhole ? missing(block) : block + ": a status byte inside the data";
         if (bankBlockChecksum(body, payload) != body[payload])
-            return block + ": bad checksum";
+            return shortWhole ? missing(block) : block + ": bad checksum";
         if (b < bankVoiceBlocks) {
             const uint8_t* records = body + (b == 0 ? 10 : 0);
             for (int k = 0; k < bankVoicesPerBlock; ++k) {

@@ -84,6 +84,7 @@ size_t bankBlockOffset(int block);
 // A whole bank message (F0 43 0n 7E ... F7, 38,306 bytes). checkBankDump names the
 // first fault with its block or slot: "truncated in block 9", "block 3: count 2300,
 // expected 2296", "block 5: bad checksum", "block 5: a status byte inside the data",
+// "block 5: 256 bytes missing" (a whole message that lost bytes on the way),
 // "voice I07: bad tag", "voice I07: bad inner checksum", "multi 3: bad tag",
 // "multi 3: bad checksum", "no multi block", "no F7 after block 17", "bytes after the
 // F7", "not a bank dump". Empty = good.

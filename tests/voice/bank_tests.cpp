@@ -158,6 +158,9 @@ TEST(Bank, EachRefusalNamesItsReasonAndPlace)
         {"block 3: count 2300, expected 2296", [](Bytes& b) { b[bankBlockOffset(2) + 1] = 0x7C; }},
         {"block 5: bad checksum", [](Bytes& b) { b[bankBlockOffset(4) + 40] ^= 0x01; }},
         {"block 5: a status byte inside the data", [](Bytes& b) { b[bankBlockOffset(4) + 40] |= 0x80; }},
+        // One 256-byte piece of the transfer lost: its block, not the checksum it upset.
+        {"block 9: 256 bytes missing", [](Bytes& b) { b.erase(b.begin() + 19712, b.begin() + 19968); }},
+        {"block 17: 162 bytes missing", [](Bytes& b) { b.erase(b.end() - 163, b.end() - 1); }},
         {"voice I07: bad tag",
          [](Bytes& b) {
              b[voiceAt(6) + 1] = 0x26;
