@@ -270,6 +270,24 @@ TEST_F(AWMEditTest, ScrollBarEndsStorePanAndLevel)
     EXPECT_EQ(sends(), 4u);
 }
 
+TEST_F(AWMEditTest, LevelAndPanValuesShowFromTheStartAndAfterEveryRefresh)
+{
+    QLabel* level = child<QLabel>(edit, "lLevelValue");
+    QLabel* pan = child<QLabel>(edit, "lPanValue");
+    const auto shown = [&] {
+        EXPECT_EQ(pan->text(), QStringLiteral("Pan %1").arg(child<QScrollBar>(edit, "sbPan")->value()));
+        return level->text();
+    };
+    EXPECT_FALSE(shown().isEmpty());   // before any bar has moved
+    carrier().level = 0;
+    a().pan = 2;
+    edit->refreshFromVoice();
+    const QString loudest = shown();
+    carrier().level = 127;   // the bar's value may stay: the text still follows the voice
+    edit->refreshFromVoice();
+    EXPECT_NE(shown(), loudest);
+}
+
 TEST_F(AWMEditTest, UncheckingDelayDisablesTheDelayTimeAndStartsTheCurveInColumnOne)
 {
     carrier().envelopeDelayOn = 1;
