@@ -4,6 +4,7 @@
 #include "editors/awmedit.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -471,5 +472,28 @@ TEST_F(AWMEditTest, EveryControlOfTheVoiceEditorsHasItsOwnName)
             EXPECT_FALSE(names.contains(w->objectName())) << w->objectName().toStdString();
             names.insert(w->objectName());
         }
+    }
+}
+
+TEST_F(AWMEditTest, LongCaptionsHaveRoomForTheirText)
+{
+    TFMEdit fm(commands);
+    TVoiceCommonEdit common(commands);
+    fm.show();
+    common.show();
+    QLabel* aftertouch = nullptr;
+    for (QLabel* l : edit->findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("Aftertouch response: "))
+            aftertouch = l;
+    ASSERT_NE(aftertouch, nullptr);
+    EXPECT_GE(aftertouch->width(), aftertouch->sizeHint().width());
+    EXPECT_TRUE(aftertouch->parentWidget()->contentsRect().contains(aftertouch->geometry()));
+    QPushButton* element = child<QPushButton>(&fm, "bElement");
+    EXPECT_GE(element->width(), element->sizeHint().width());
+    for (QGroupBox* g : common.findChildren<QGroupBox*>()) {
+        QFont bold = g->font();
+        bold.setBold(true);
+        EXPECT_GT(g->width(), QFontMetrics(bold).horizontalAdvance(g->title()) + 8)
+            << g->title().toStdString();
     }
 }
