@@ -326,7 +326,7 @@ QString editorStyleSheet()
                           "QComboBox QAbstractItemView { background-color: maroon; color: yellow; "
                           "selection-background-color: yellow; selection-color: maroon; }"
                           "QLineEdit { background-color: white; color: black; }"
-                          "QLineEdit:disabled { background-color: silver; color: gray; }"
+                          "QLineEdit:disabled { background-color: silver; color: #464646; }"
                           "QPushButton { background-color: silver; color: black; }"
                           "QToolButton { background-color: silver; color: black; }"
                           "QCheckBox { color: lime; }"

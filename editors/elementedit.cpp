@@ -129,11 +129,17 @@ void TElementEdit::levelAndPan(const QRect& group, const QRect& level, const QRe
     lPanValue = new QLabel(box);
     lPanValue->setObjectName(QStringLiteral("lPanValue"));
     lPanValue->setGeometry(pan.x(), pan.bottom() + 4, pan.width(), 16);
-    const TFieldRow shownLevel = row(Scope::Carrier, memberOffset(&OperatorBlock::level));
-    connect(sbLevel, &QScrollBar::valueChanged, lLevelValue,
-            [this, get = shownLevel.get] { lLevelValue->setText(QString::number(get())); });
-    connect(sbPan, &QScrollBar::valueChanged, lPanValue,
-            [this](int value) { lPanValue->setText(QStringLiteral("Pan %1").arg(value)); });
+    shownLevel = row(Scope::Carrier, memberOffset(&OperatorBlock::level)).get;
+    connect(sbLevel, &QScrollBar::valueChanged, this, &TElementEdit::showLevelAndPan);
+    connect(sbPan, &QScrollBar::valueChanged, this, &TElementEdit::showLevelAndPan);
+}
+
+void TElementEdit::showLevelAndPan()
+{
+    if (lLevelValue == nullptr || lPanValue == nullptr)
+        return;
+    lLevelValue->setText(QString::number(shownLevel()));
+    lPanValue->setText(QStringLiteral("Pan %1").arg(sbPan->value()));
 }
 
 void TElementEdit::envelopeBoxes(QWidget* levels, QWidget* rates, int labelX, int boxX, int top, int step,
@@ -262,6 +268,7 @@ void TElementEdit::refreshFromVoice()
     cbElement->setAccessibleName(QStringLiteral("Element shown"));
     fields->refresh();
     showDelay();
+    showLevelAndPan();
 }
 
 void TElementEdit::refreshDelayTime()

@@ -64,6 +64,8 @@ protected:
     QScrollBar *sbLevel = nullptr, *sbPan = nullptr;
     // The bars' values as numbers, beside them.
     QLabel *lLevelValue = nullptr, *lPanValue = nullptr;
+    // The carrier's level in the form its number box gives it.
+    std::function<int()> shownLevel;
     TEnvelopePicture* envWindow = nullptr;
 
     // first: the first element of the kind (0 AWM, 1 FM).
@@ -114,6 +116,8 @@ protected:
     void bindShared();
     // The delay time box follows the delay flag; the picture is redrawn.
     void showDelay();
+    // The Level & Pan values beside their bars, as the voice holds them.
+    void showLevelAndPan();
     // Gives the shared controls their form names.
     void nameControls();
 

@@ -32,7 +32,7 @@ TFMEdit::TFMEdit(TEditCommands& commands, QWidget* parent)
     createButtons(2, false);
     QPushButton* const buttons[] = {bGetVoice, bSendVoice, bCompare, bPlay, bElement, bClose};
     for (int i = 0; i < 6; ++i)
-        buttons[i]->setGeometry(534 + i % 2 * 75, 214 + i / 2 * 26, 72, 24);
+        buttons[i]->setGeometry(527 + i % 2 * 81, 214 + i / 2 * 26, 80, 24);
 
     addEnvelope();
 

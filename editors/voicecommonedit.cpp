@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -179,6 +180,12 @@ void TVoiceCommonEdit::layOut()
     grid->addWidget(gModWheel, 2, 2);
     grid->addLayout(buttons, 1, 3, 2, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
+    // A group's size hint leaves out its caption, drawn bold past the left margin.
+    for (QGroupBox* g : findChildren<QGroupBox*>()) {
+        QFont bold = g->font();
+        bold.setBold(true);
+        g->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(g->title()) + 24);
+    }
 }
 
 void TVoiceCommonEdit::showVoice()

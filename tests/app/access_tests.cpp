@@ -104,4 +104,47 @@ TEST_F(AccessTest, EveryFocusableControlOfEveryWindowHasANameOfItsOwn)
                                   << faults.join(QLatin1Char('\n')).toStdString();
 }
 
+// The window's controls in their focus order, one turn of the chain, each with its
+// place in the window.
+std::vector<std::pair<QWidget*, QRect>> focusWalk(QWidget* window)
+{
+    std::vector<std::pair<QWidget*, QRect>> order;
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+        if (ownControl(w, window) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window))
+            order.emplace_back(w, QRect(w->mapTo(window, QPoint(0, 0)), w->size()));
+    return order;
+}
+
+// Steps of the focus chain that go back against reading order: to a control on a row
+// above that starts no further right, or to one on the same row further left.
+QStringList backSteps(QWidget* window)
+{
+    const auto order = focusWalk(window);
+    QStringList faults;
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        const auto& [from, a] = order[i - 1];
+        const auto& [to, b] = order[i];
+        const bool above = b.bottom() < a.top() && b.left() <= a.left();
+        const bool sameRow = b.top() <= a.bottom() && a.top() <= b.bottom();
+        if (above || (sameRow && b.right() < a.left()))
+            faults << QStringLiteral("%1: %2 then %3")
+                          .arg(window->objectName(), from->objectName(), to->objectName());
+    }
+    return faults;
+}
+
+TEST_F(AccessTest, TabOrderOfTheBankMultiAndExploreWindowsFollowsTheScreen)
+{
+    QStringList faults;
+    for (const char* key : {"BankWindow", "MultiEdit", "ExploreWindow"}) {
+        QWidget* w = run->windows->window(key);
+        ASSERT_NE(w, nullptr) << key;
+        w->setObjectName(QString::fromLatin1(key));
+        w->show();
+        EXPECT_GT(focusWalk(w).size(), 5u) << key;
+        faults << backSteps(w);
+    }
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
+}
+
 }   // namespace

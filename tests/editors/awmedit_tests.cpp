@@ -4,6 +4,7 @@
 #include "editors/awmedit.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -271,6 +272,24 @@ TEST_F(AWMEditTest, ScrollBarEndsStorePanAndLevel)
     EXPECT_EQ(sends(), 4u);
 }
 
+TEST_F(AWMEditTest, LevelAndPanValuesShowFromTheStartAndAfterEveryRefresh)
+{
+    QLabel* level = child<QLabel>(edit, "lLevelValue");
+    QLabel* pan = child<QLabel>(edit, "lPanValue");
+    const auto shown = [&] {
+        EXPECT_EQ(pan->text(), QStringLiteral("Pan %1").arg(child<QScrollBar>(edit, "sbPan")->value()));
+        return level->text();
+    };
+    EXPECT_FALSE(shown().isEmpty());   // before any bar has moved
+    carrier().level = 0;
+    a().pan = 2;
+    edit->refreshFromVoice();
+    const QString loudest = shown();
+    carrier().level = 127;   // the bar's value may stay: the text still follows the voice
+    edit->refreshFromVoice();
+    EXPECT_NE(shown(), loudest);
+}
+
 TEST_F(AWMEditTest, UncheckingDelayDisablesTheDelayTimeAndStartsTheCurveInColumnOne)
 {
     carrier().envelopeDelayOn = 1;
@@ -481,4 +500,27 @@ TEST_F(AWMEditTest, AMAndPMSwitchesShowAndStoreTheElementsBits)
     EXPECT_EQ(dump[48], 0x05);
     EXPECT_EQ(dump[121], 0x10) << "element C keeps its switches on";
     EXPECT_EQ(dump[122], 0x20);
+}
+
+TEST_F(AWMEditTest, LongCaptionsHaveRoomForTheirText)
+{
+    TFMEdit fm(commands);
+    TVoiceCommonEdit common(commands);
+    fm.show();
+    common.show();
+    QLabel* aftertouch = nullptr;
+    for (QLabel* l : edit->findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("Aftertouch response: "))
+            aftertouch = l;
+    ASSERT_NE(aftertouch, nullptr);
+    EXPECT_GE(aftertouch->width(), aftertouch->sizeHint().width());
+    EXPECT_TRUE(aftertouch->parentWidget()->contentsRect().contains(aftertouch->geometry()));
+    QPushButton* element = child<QPushButton>(&fm, "bElement");
+    EXPECT_GE(element->width(), element->sizeHint().width());
+    for (QGroupBox* g : common.findChildren<QGroupBox*>()) {
+        QFont bold = g->font();
+        bold.setBold(true);
+        EXPECT_GT(g->width(), QFontMetrics(bold).horizontalAdvance(g->title()) + 8)
+            << g->title().toStdString();
+    }
 }

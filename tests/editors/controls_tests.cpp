@@ -3,11 +3,17 @@
 // one report per edit depend on.
 #include "editors/controls.h"
 
+#include <QColor>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
 
 TEST(NumberBox, ReportsEveryRealTextChangeAndNoRepeatedWrite)
 {
@@ -249,4 +255,53 @@ TEST(NumberBox, TypingIsToldApartAndLeavingWithoutANumberReportsOnceMore)
     QTest::keyClick(&box, Qt::Key_Return);   // a number: nothing more to say
     EXPECT_EQ(reports, before);
     EXPECT_FALSE(box.userTyping());
+}
+
+namespace {
+
+double luminance(const QColor& c)
+{
+    const auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+}   // namespace
+
+// Every text colour of the editors' style sheet against its rule's background, or
+// the windows' black where the rule sets none, reads at 4.5 : 1 or better.
+TEST(EditorStyleSheet, EveryTextColourReadsAgainstItsBackground)
+{
+    static const QRegularExpression rule(QStringLiteral("([^{}]+)\\{([^}]*)\\}"));
+    static const QRegularExpression text(QStringLiteral("(?:^|[;\\s])(selection-)?color:\\s*([^;]+)"));
+    static const QRegularExpression ground(QStringLiteral("(selection-)?background-color:\\s*([^;]+)"));
+    int pairs = 0;
+    for (const auto& r : editorStyleSheet().trimmed().split(QLatin1Char('}'), Qt::SkipEmptyParts)) {
+        const auto m = rule.match(r + QLatin1Char('}'));
+        ASSERT_TRUE(m.hasMatch()) << r.toStdString();
+        std::map<QString, QColor> background;
+        for (auto g = ground.globalMatch(m.captured(2)); g.hasNext();) {
+            const auto one = g.next();
+            background[one.captured(1)] = QColor(one.captured(2).trimmed());
+        }
+        for (auto t = text.globalMatch(m.captured(2)); t.hasNext();) {
+            const auto one = t.next();
+            const QColor fore(one.captured(2).trimmed());
+            const QColor back =
+                background.count(one.captured(1)) ? background[one.captured(1)] : QColor(Qt::black);
+            ASSERT_TRUE(fore.isValid() && back.isValid()) << r.toStdString();
+            EXPECT_GE(contrast(fore, back), 4.5)
+                << m.captured(1).trimmed().toStdString() << ": " << fore.name().toStdString() << " on "
+                << back.name().toStdString();
+            ++pairs;
+        }
+    }
+    EXPECT_GE(pairs, 10);
 }
