@@ -65,6 +65,7 @@ TCompareVoice::TCompareVoice(TEditCommands& commands, TFileIO* fileIO, TMIDIFetc
     lOther->setObjectName(QStringLiteral("lOther"));
     twDiff = new QTableWidget(0, 3, this);
     twDiff->setObjectName(QStringLiteral("twDiff"));
+    twDiff->setAccessibleName(QStringLiteral("Differing fields"));
     twDiff->setHorizontalHeaderLabels(
         {QStringLiteral("Field"), QStringLiteral("This voice"), QStringLiteral("The other")});
     twDiff->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -91,7 +91,8 @@ int draggedNumber(const QMimeData* data, const char* mime)
     if (!data || !data->hasFormat(QString::fromLatin1(mime)))
         return -1;
     bool ok = false;
-    const int n = data->data(QString::fromLatin1(mime)).split(' ').value(0).toInt(&ok);
+    // The first of the numbers, without what the list adds after a colon (hash, name).
+    const int n = data->data(QString::fromLatin1(mime)).split(' ').value(0).split(':').value(0).toInt(&ok);
     return ok && n >= 0 ? n : -1;
 }
 

@@ -31,6 +31,7 @@ TStoreVoice::TStoreVoice(TVoiceDocument& document, TSYProtocol* protocol, TMIDIF
     lVoice->setObjectName(QStringLiteral("lVoice"));
     cbSlot = new QComboBox(this);
     cbSlot->setObjectName(QStringLiteral("cbSlot"));
+    cbSlot->setAccessibleName(QStringLiteral("Memory slot"));
     for (int s = 0; s < bankVoices; ++s)
         cbSlot->addItem(QString::fromStdString(slotText(s)));
     auto* note = new QLabel(QStringLiteral("The synthesiser's bank is read first and read back after the send: "

@@ -74,10 +74,10 @@ void TAWMEdit::addTone()
     const int respX = 172, respW = 120;
     const QString velTip = QStringLiteral("Sets the element's response to key velocity");
     const QString atTip = QStringLiteral("Sets the element's response to key pressure");
-    addLabel(tone, QStringLiteral("Velocity response: "), respX - 16, 50)->setToolTip(velTip);
+    addLabel(tone, QStringLiteral("Velocity response: "), respX - 28, 50)->setToolTip(velTip);
     tbVelResp = slider(tone, Qt::Horizontal, QRect(respX, 66, respW, 20),
                        row(&VoiceElement::velocityResponse), velTip);
-    addLabel(tone, QStringLiteral("Aftertouch response: "), respX - 16, 108)->setToolTip(atTip);
+    addLabel(tone, QStringLiteral("Aftertouch response: "), respX - 28, 108)->setToolTip(atTip);
     tbATResp = slider(tone, Qt::Horizontal, QRect(respX, 124, respW, 20),
                       row(&VoiceElement::aftertouchResponse), atTip);
     for (int i = 0; i < 3; ++i) {
