@@ -55,7 +55,9 @@ uint8_t speedByte(uint8_t speed)
 }
 uint8_t speedFromByte(uint8_t b)
 {
-    return b ? data7(b) : 16;
+    // A byte whose low 7 bits are 0 (0x80 from a damaged dump too) is 16.
+    const uint8_t speed = data7(b);
+    return speed ? speed : 16;
 }
 
 // Writes a dump front to back.
